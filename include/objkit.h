@@ -1,0 +1,288 @@
+/*
+ * objkit.h - the ELF image backend and the program-info block.
+ *
+ * libobjkit owns ELF images in memory: it loads them from a file or a
+ * buffer, validates their header tables, hands out records for sections and
+ * program headers, converts between the file's byte order and the host's,
+ * reads section data and saves images back to disk.  It also owns the byte
+ * layout of the program-info block that runcard makes and dumps.
+ *
+ * There is one set of image operations per ELF class (objcore32_*,
+ * objcore64_*), each over records laid out with that class's <elf.h> types.
+ *
+ * What a load refuses (returns null):
+ *   - a source that cannot be read, or whose identification bytes are not
+ *     ELF magic, this class, EI_DATA 1 or 2 and EI_VERSION 1;
+ *   - an ELF header that is not wholly inside the source;
+ *   - a section header table or program header table that is not wholly
+ *     inside the source, or whose offset plus size overflows;
+ *   - an e_shentsize or e_phentsize other than the class's entry size while
+ *     the table has entries;
+ *   - extended numbering that points outside the tables: e_shnum 0 with a
+ *     non-zero e_shoff whose section 0 gives a count the table cannot hold,
+ *     e_shstrndx SHN_XINDEX without a section 0, e_phnum PN_XNUM without a
+ *     section 0;
+ *   - a section name string table index at or past the number of sections
+ *     (other than SHN_UNDEF);
+ *   - a failed allocation.
+ *
+ * What a load tolerates:
+ *   - an sh_name outside the section name string table, or a name not ended
+ *     by a NUL inside it: the section's name is empty;
+ *   - any sh_link, sh_info, sh_flags, sh_addr or sh_entsize: returned as is;
+ *   - a section whose bytes lie outside the source, or whose size is 4 GiB
+ *     or more: it loads with data size 0, so its reads fail cleanly while
+ *     the rest of the image stays usable;  SHT_NOBITS sections have data
+ *     size 0 as well;
+ *   - program headers whose segments lie outside the source.
+ *
+ * Extended numbering is read as the ELF standard gives it: e_shnum 0 with
+ * the count in section 0's sh_size, e_shstrndx SHN_XINDEX with the index in
+ * section 0's sh_link, e_phnum PN_XNUM with the count in section 0's sh_info.
+ *
+ * Loading reads the identification, the ELF header and the two header
+ * tables, and the section name string table; no other section's bytes are
+ * read before they are first asked for.  A file image keeps its file open:
+ * if the file changes size or modification time after load, a first read of
+ * a section's data fails cleanly instead of presenting other bytes as this
+ * image's; data already read stays as it was read.
+ *
+ * Nothing here throws; every call is safe to make from C.
+ */
+#ifndef OBJKIT_H
+#define OBJKIT_H
+
+#include <elf.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(OBJKIT_BUILDING)
+#define OBJKIT_API __attribute__((visibility("default")))
+#else
+#define OBJKIT_API
+#endif
+
+/* ------------------------------------------------------------------------ */
+/* Load source                                                              */
+/* ------------------------------------------------------------------------ */
+
+enum objkit_source_kind {
+    OBJKIT_SOURCE_FILE = 1,   /* `path` names a file to read */
+    OBJKIT_SOURCE_BUFFER = 2  /* `bytes`/`size` hold the image; copied at load */
+};
+
+typedef struct objkit_source {
+    int kind;           /* enum objkit_source_kind */
+    const char *path;   /* OBJKIT_SOURCE_FILE */
+    const void *bytes;  /* OBJKIT_SOURCE_BUFFER */
+    size_t size;        /* OBJKIT_SOURCE_BUFFER */
+} objkit_source;
+
+static inline objkit_source objkit_source_file(const char *path)
+{
+    objkit_source source = {OBJKIT_SOURCE_FILE, path, NULL, 0};
+    return source;
+}
+
+static inline objkit_source objkit_source_buffer(const void *bytes, size_t size)
+{
+    objkit_source source = {OBJKIT_SOURCE_BUFFER, NULL, bytes, size};
+    return source;
+}
+
+/* ------------------------------------------------------------------------ */
+/* Records                                                                  */
+/* ------------------------------------------------------------------------ */
+
+struct objkit_file;    /* private: where a section's bytes come from */
+
+/*
+ * Section data record.  `size` is the number of bytes that raw_read serves:
+ * sh_size for a section whose bytes are in the source, 0 for SHT_NOBITS and
+ * for the tolerated cases above.  The other members are private.
+ */
+typedef struct objcore_data {
+    uint32_t size;
+    uint32_t flags;               /* private */
+    const unsigned char *bytes;   /* private: null until first read */
+    struct objkit_file *file;     /* private */
+    uint64_t file_offset;         /* private */
+} objcore_data;
+
+typedef objcore_data objcore32_data;
+typedef objcore_data objcore64_data;
+
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wc99-extensions"
+#pragma clang diagnostic ignored "-Wflexible-array-extensions"
+#endif
+
+/*
+ * Section records.  `index` and `orig_index` are the section's index in the
+ * file's section header table (0 is the null section).  `shdr` is the raw
+ * section header in the file's byte order; stores into it are kept and
+ * saved.  `name` is the section's NUL-terminated name, at an address that
+ * stays put while the image is loaded.
+ */
+typedef struct objcore32_section {
+    uint32_t index;
+    uint32_t orig_index;
+    Elf32_Shdr shdr;
+    objcore_data *data;
+    __extension__ char name[];
+} objcore32_section;
+
+typedef struct objcore64_section {
+    uint32_t index;
+    uint32_t orig_index;
+    Elf64_Shdr shdr;
+    objcore_data *data;
+    __extension__ char name[];
+} objcore64_section;
+
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
+
+/* Program header entries: the raw header in the file's byte order. */
+typedef struct objcore32_program {
+    Elf32_Phdr phdr;
+} objcore32_program;
+
+typedef struct objcore64_program {
+    Elf64_Phdr phdr;
+} objcore64_program;
+
+struct objkit_image_state;  /* private */
+
+/*
+ * Image records.  `ehdr` is the ELF header in the file's byte order (stores
+ * into it are kept and saved).  `image_base` is the lowest p_vaddr of the
+ * PT_LOAD segments, aligned down to that segment's p_align where it is a
+ * power of two; 0 when there is no PT_LOAD.
+ */
+typedef struct objcore32_image {
+    Elf32_Ehdr ehdr;
+    uint32_t image_base;
+    struct objkit_image_state *state;  /* private */
+} objcore32_image;
+
+typedef struct objcore64_image {
+    Elf64_Ehdr ehdr;
+    uint64_t image_base;
+    struct objkit_image_state *state;  /* private */
+} objcore64_image;
+
+/* ------------------------------------------------------------------------ */
+/* Image operations, one set per class                                      */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * can_load: 1 when the source's identification bytes carry the ELF magic,
+ *           this class, EI_DATA 1 or 2 and EI_VERSION 1; reads only those.
+ * load:     the image, or null when the source is refused (see above).
+ * save:     writes the bytes as loaded, with the current ELF header, program
+ *           header table and section header table in their places, to the
+ *           file `target`, atomically (temporary file, then rename).  An
+ *           unchanged image saves to identical bytes.  1 saved, 0 not.
+ * get_section: by file index; null at or past the count.
+ * find_section: the first section, in index order, named `name`.
+ * raw_read: copies `count` bytes at `offset` of the section's data into
+ *           `dest`; 1 only when all of them lie inside the data (checked
+ *           without wrap-around), 0 and nothing promised otherwise.
+ * read_name: points *name at the NUL-terminated string that starts at byte
+ *           `offset` of the section's data; 0 when the offset is outside the
+ *           data or no NUL ends the string inside it.
+ * swap16/32/64: identity when `data` (an e_ident[EI_DATA] byte) names the
+ *           host's byte order, byte reversal otherwise.
+ * load_Half: a raw e_machine-style field turned into host order.
+ */
+#define OBJKIT_DECLARE_CLASS(N)                                                              \
+    OBJKIT_API int objcore##N##_can_load(const objkit_source *source);                     \
+    OBJKIT_API objcore##N##_image *objcore##N##_load(const objkit_source *source);         \
+    OBJKIT_API void objcore##N##_free(objcore##N##_image *image);                          \
+    OBJKIT_API int objcore##N##_save(objcore##N##_image *image, const char *target);       \
+    OBJKIT_API uint32_t objcore##N##_get_num_sections(const objcore##N##_image *image);    \
+    OBJKIT_API uint32_t objcore##N##_get_num_programs(const objcore##N##_image *image);    \
+    OBJKIT_API objcore##N##_section *objcore##N##_get_section(const objcore##N##_image *image, \
+                                                              uint32_t index);             \
+    OBJKIT_API objcore##N##_program *objcore##N##_get_program(const objcore##N##_image *image, \
+                                                              uint32_t index);             \
+    OBJKIT_API objcore##N##_section *objcore##N##_find_section(const objcore##N##_image *image, \
+                                                               const char *name);          \
+    OBJKIT_API uint16_t objcore##N##_load_Half(const objcore##N##_image *image, uint16_t raw); \
+    OBJKIT_API uint16_t objcore##N##_swap16(const objcore##N##_image *image, uint16_t value, \
+                                            unsigned data);                                \
+    OBJKIT_API uint32_t objcore##N##_swap32(const objcore##N##_image *image, uint32_t value, \
+                                            unsigned data);                                \
+    OBJKIT_API uint64_t objcore##N##_swap64(const objcore##N##_image *image, uint64_t value, \
+                                            unsigned data);                                \
+    OBJKIT_API int objcore##N##_read_name(const objcore##N##_image *image, size_t offset,  \
+                                          const objcore##N##_section *section,             \
+                                          const char **name);
+
+OBJKIT_DECLARE_CLASS(32)
+OBJKIT_DECLARE_CLASS(64)
+
+OBJKIT_API int objcore32_raw_read(objcore32_data *data, void *dest, uint32_t count,
+                                  uint32_t offset);
+OBJKIT_API int objcore64_raw_read(objcore64_data *data, void *dest, uint64_t count,
+                                  uint64_t offset);
+
+/*
+ * The relocation form the machine's loader uses: SHT_REL for EM_386, EM_ARM
+ * and EM_MIPS; SHT_RELA for EM_X86_64, EM_AARCH64, EM_RISCV, EM_PPC,
+ * EM_PPC64, EM_S390, EM_SPARCV9 and EM_LOONGARCH; 0 for any other machine.
+ */
+OBJKIT_API uint32_t elf_get_relevant_rels(uint32_t machine);
+
+/* ------------------------------------------------------------------------ */
+/* Program-info block                                                       */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * The block is little-endian.  A 32-bit block is six 32-bit words: version,
+ * priority, stack size, heap size, heap growth, heap max (24 bytes).  A
+ * 64-bit block is two 32-bit words (version, priority) followed by four
+ * 64-bit words (40 bytes).  A setter refuses (non-zero) a value that does
+ * not fit its word.
+ */
+#define ELF_PRGINFO_MAX_SIZE 40
+
+typedef struct elf_prginfo {
+    int bits;                                  /* 32 or 64; 0 when not prepared */
+    uint32_t size;                             /* bytes of the block in `bytes` */
+    unsigned char bytes[ELF_PRGINFO_MAX_SIZE]; /* the block itself */
+} elf_prginfo;
+
+/* 0 when the object is ready for `bits` (32 or 64); non-zero otherwise. */
+OBJKIT_API int elf_prginfo_init(elf_prginfo *info, int bits);
+OBJKIT_API void elf_prginfo_destroy(elf_prginfo *info);
+OBJKIT_API void *elf_prginfo_data(elf_prginfo *info);
+OBJKIT_API uint32_t elf_prginfo_sizeof(const elf_prginfo *info);
+
+OBJKIT_API uint64_t elf_prginfo_get_version(const elf_prginfo *info);
+OBJKIT_API uint64_t elf_prginfo_get_threadprior(const elf_prginfo *info);
+OBJKIT_API uint64_t elf_prginfo_get_threadstack(const elf_prginfo *info);
+OBJKIT_API uint64_t elf_prginfo_get_heapsize(const elf_prginfo *info);
+OBJKIT_API uint64_t elf_prginfo_get_heapgrowth(const elf_prginfo *info);
+OBJKIT_API uint64_t elf_prginfo_get_heapmaxsize(const elf_prginfo *info);
+
+/* 0 when stored; non-zero when the value does not fit its word. */
+OBJKIT_API int elf_prginfo_set_version(elf_prginfo *info, uint64_t value);
+OBJKIT_API int elf_prginfo_set_threadprior(elf_prginfo *info, uint64_t value);
+OBJKIT_API int elf_prginfo_set_threadstack(elf_prginfo *info, uint64_t value);
+OBJKIT_API int elf_prginfo_set_heapsize(elf_prginfo *info, uint64_t value);
+OBJKIT_API int elf_prginfo_set_heapgrowth(elf_prginfo *info, uint64_t value);
+OBJKIT_API int elf_prginfo_set_heapmaxsize(elf_prginfo *info, uint64_t value);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* OBJKIT_H */
