@@ -1,0 +1,17 @@
+// blockfile.h - moving a program-info block's bytes between a file and its
+// prginfo object.
+#ifndef RUNCARD_BLOCKFILE_H
+#define RUNCARD_BLOCKFILE_H
+
+#include "objkit.h"
+
+// Reads the first elf_prginfo_sizeof(info) bytes of `path` into the block.
+// 0 when they all came; 1 after printing why not.
+int read_reference(const char *progname, elf_prginfo *info, const char *path);
+
+// Creates or truncates `path` (mode 0644 before the umask) and writes the
+// block's bytes to it.  0 when every byte is written and the file closed;
+// 1 after printing why not.
+int write_block(const char *progname, const char *path, const void *bytes, uint32_t size);
+
+#endif
