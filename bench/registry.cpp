@@ -1,0 +1,106 @@
+// The case registry: every case goes through here so that smoke mode, the
+// entry counter and the timing mode are applied in one place, and so that
+// the cases run grouped by what they measure (each next to its baselines)
+// whatever file registered them.
+#include "bench_common.h"
+
+#include <algorithm>
+
+namespace bench {
+
+namespace {
+
+bool smoke_mode = false;
+
+struct Pending {
+    std::string name;
+    CaseBody body;
+    double entries;
+    bool real_time;
+    bool probe;
+};
+
+std::vector<Pending> &pending()
+{
+    static std::vector<Pending> all;
+    return all;
+}
+
+std::string part(const std::string &name, int which)
+{
+    size_t begin = 0;
+    for (int i = 0; i < which; ++i)
+        begin = name.find('/', begin) + 1;
+    return name.substr(begin, name.find('/', begin) - begin);
+}
+
+size_t rank_of(const std::string &value, std::initializer_list<const char *> order)
+{
+    size_t rank = 0;
+    for (const char *o : order) {
+        if (value == o)
+            return rank;
+        ++rank;
+    }
+    return rank;
+}
+
+// The order of rows: by case (its pieces after the whole), input, then
+// the subject before its baselines.
+auto sort_key(const std::string &name)
+{
+    const std::string whole = part(name, 0);
+    const std::string base = whole.substr(0, whole.find('.'));
+    size_t input_rank = 0;
+    for (const Input &in : inputs()) {
+        if (in.key == part(name, 2))
+            break;
+        ++input_rank;
+    }
+    return std::make_tuple(rank_of(base, {"load", "rss", "sections", "symbols", "rela",
+                                          "load_Word", "store_Word", "load_Xword",
+                                          "store_Xword", "process"}),
+                           input_rank, whole != base, whole,
+                           rank_of(part(name, 1), {"objlens", "objlens-dump", "objkit", "libelf",
+                                                   "eu-readelf", "readelf", "raw"}));
+}
+
+}  // namespace
+
+void set_smoke_mode(bool on)
+{
+    smoke_mode = on;
+}
+
+void add_case(const std::string &name, CaseBody body, double entries, bool real_time)
+{
+    pending().push_back({name, std::move(body), entries, real_time, false});
+}
+
+void add_probe(const std::string &name, CaseBody body)
+{
+    pending().push_back({name, std::move(body), 0, false, true});
+}
+
+void register_all()
+{
+    std::vector<Pending> &all = pending();
+    std::stable_sort(all.begin(), all.end(), [](const Pending &a, const Pending &b) {
+        return sort_key(a.name) < sort_key(b.name);
+    });
+    for (const Pending &p : all) {
+        auto *b = benchmark::RegisterBenchmark(
+            p.name.c_str(), [body = p.body, entries = p.entries](benchmark::State &state) {
+                body(state);
+                if (entries > 0)
+                    state.counters["entries"] = entries;
+            });
+        if (p.real_time)
+            b->UseRealTime();
+        if (p.probe || smoke_mode)
+            b->Iterations(1);
+    }
+    all.clear();
+}
+
+}  // namespace bench

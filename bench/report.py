@@ -1,0 +1,226 @@
+#!/usr/bin/env python3
+"""Turns objlens-bench's JSON output into the Markdown tables of
+docs/BENCHMARKS.md: medians, ratios to the subject, time per entry, and
+each target with its verdict.
+
+    report.py RESULTS.json > results.md
+
+Case names are CASE/IMPL/INPUT.  With repetitions the median aggregate of
+each case is used, otherwise its single run.
+"""
+import json
+import platform
+import sys
+
+UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+INPUTS = ["llvm", "gen64le", "gen32be"]
+
+
+def load(path):
+    with open(path) as f:
+        data = json.load(f)
+    rows, errors = {}, []
+    for b in data.get("benchmarks", []):
+        name = b.get("run_name", b["name"])
+        # names carry suffixes such as /iterations:1 or /real_time
+        parts = name.split("/")
+        if len(parts) < 3:
+            continue
+        key = tuple(parts[:3])
+        if b.get("error_occurred"):
+            errors.append((name, b.get("error_message", "")))
+            continue
+        kind = b.get("run_type", "iteration")
+        if kind == "aggregate" and b.get("aggregate_name") != "median":
+            continue
+        if kind == "iteration" and key in rows and rows[key]["aggregate"]:
+            continue
+        if kind == "iteration" and key in rows:
+            # several repetitions without aggregates: keep them all
+            rows[key]["samples"].append(b)
+            continue
+        rows[key] = {"aggregate": kind == "aggregate", "samples": [b]}
+    out = {}
+    for key, r in rows.items():
+        samples = r["samples"]
+        times = sorted(s["real_time"] * UNIT_NS[s.get("time_unit", "ns")] for s in samples)
+        b = samples[0]
+        out[key] = {
+            "ns": times[len(times) // 2],
+            "entries": b.get("entries"),
+            "rss": b.get("rss_KiB"),
+            "iterations": b.get("iterations"),
+        }
+    return data.get("context", {}), out, errors
+
+
+def fmt_time(ns):
+    if ns is None:
+        return "–"
+    for unit, scale in (("s", 1e9), ("ms", 1e6), ("µs", 1e3)):
+        if ns >= scale:
+            return f"{ns / scale:.3g} {unit}"
+    return f"{ns:.3g} ns"
+
+
+def fmt_ratio(a, b):
+    if a is None or b is None or b == 0:
+        return "–"
+    return f"{a / b:.2f}×"
+
+
+def per_entry(r):
+    if not r or not r.get("entries"):
+        return None
+    return r["ns"] / r["entries"]
+
+
+def fmt_entry(ns):
+    return "–" if ns is None else f"{ns:.2f} ns"
+
+
+def get(rows, case, impl, inp):
+    return rows.get((case, impl, inp))
+
+
+def ns(r):
+    return None if r is None else r["ns"]
+
+
+def machine(context):
+    cpu = "unknown CPU"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    cpu = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    caches = ", ".join(f"L{c['level']} {c['type'].lower()} {c['size'] // 1024} KiB"
+                       for c in context.get("caches", []))
+    load_avg = context.get("load_avg") or []
+    return (f"{cpu}, {context.get('num_cpus', '?')} CPUs at "
+            f"{context.get('mhz_per_cpu', '?')} MHz; {caches}; "
+            f"{platform.system()} {platform.release()}; "
+            f"run at {context.get('date', '?')}, load average "
+            + " ".join(f"{x:.2f}" for x in load_avg))
+
+
+def table(header, lines):
+    out = ["| " + " | ".join(header) + " |",
+           "|" + "|".join("---" if i == 0 else "---:" for i in range(len(header))) + "|"]
+    out += ["| " + " | ".join(line) + " |" for line in lines]
+    return "\n".join(out)
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit("usage: report.py RESULTS.json")
+    context, rows, errors = load(sys.argv[1])
+    inputs = [i for i in INPUTS if any(k[2] == i for k in rows)]
+    md = [f"Machine: {machine(context)}.", ""]
+
+    # Loads and walks: the subject beside its two baselines.
+    lines = []
+    for case in ("load", "sections", "symbols", "rela",
+                 "load_Word", "store_Word", "load_Xword", "store_Xword"):
+        for inp in inputs:
+            o, e, r = (get(rows, case, impl, inp) for impl in ("objlens", "libelf", "raw"))
+            if not (o or e or r):
+                continue
+            lines.append([f"{case} ({inp})", fmt_time(ns(o)), fmt_time(ns(e)), fmt_time(ns(r)),
+                          fmt_ratio(ns(o), ns(e)), fmt_ratio(ns(o), ns(r)),
+                          fmt_entry(per_entry(o)), fmt_entry(per_entry(e)),
+                          fmt_entry(per_entry(r))])
+    md += ["### Loads, walks and typed access (median time per iteration)", "",
+           table(["case (input)", "objlens", "libelf", "raw", "objlens/libelf", "objlens/raw",
+                  "objlens per entry", "libelf per entry", "raw per entry"], lines), ""]
+
+    # Where a walk's time goes.
+    lines = []
+    for whole in ("symbols", "rela"):
+        for inp in inputs:
+            full = get(rows, whole, "objlens", inp)
+            if not full:
+                continue
+            for key in sorted(k for k in rows if k[0].startswith(whole + ".") and k[2] == inp):
+                piece = rows[key]
+                lines.append([f"{key[0]} ({inp})", key[1], fmt_entry(per_entry(piece)),
+                              fmt_entry(per_entry(full)),
+                              f"{100 * ns(piece) / ns(full):.0f} %"])
+    if lines:
+        md += ["### Pieces of the objlens walks (time per entry)", "",
+               table(["piece (input)", "through", "per entry", "whole walk per entry",
+                      "share of the walk"], lines), ""]
+
+    # Resident memory after a load.
+    lines = []
+    for inp in inputs:
+        cells = [get(rows, "rss", impl, inp) for impl in ("objlens", "libelf", "raw")]
+        if any(cells):
+            lines.append([inp] + ["–" if c is None else f"{c['rss']:.0f} KiB" for c in cells])
+    if lines:
+        md += ["### Resident memory grown by one load (fresh process, statm)", "",
+               table(["input", "objlens", "libelf", "raw"], lines), ""]
+
+    # Whole processes.
+    lines = []
+    for inp in inputs:
+        d, eu, gnu = (get(rows, "process", t, inp) for t in ("objlens-dump", "eu-readelf", "readelf"))
+        if any((d, eu, gnu)):
+            lines.append([inp, fmt_time(ns(d)), fmt_time(ns(eu)), fmt_time(ns(gnu)),
+                          fmt_ratio(ns(d), ns(eu)), fmt_ratio(ns(d), ns(gnu))])
+    if lines:
+        md += ["### Whole process: symbol listing to /dev/null (median wall-clock time)", "",
+               table(["input", "objlens-dump -s", "eu-readelf -s", "readelf -Ws",
+                      "dump/eu-readelf", "dump/readelf"], lines), ""]
+
+    # Targets.
+    def verdict(value, limit, fmt):
+        if value is None:
+            return ["not measured", "–"]
+        return [fmt(value), "met" if value <= limit else "**not met**"]
+
+    o = lambda c, i="llvm": get(rows, c, "objlens", i)
+    e = lambda c, i="llvm": get(rows, c, "libelf", i)
+    ratio = lambda a, b: None if a is None or b is None else ns(a) / ns(b)
+    entry_ratio = lambda a, b: (None if per_entry(a) is None or per_entry(b) is None
+                                else per_entry(a) / per_entry(b))
+    rss = o("rss")
+    targets = [
+        ["load of libLLVM ≤ libelf elf_begin + section walk",
+         *verdict(ratio(o("load"), e("load")), 1.0, lambda v: f"{v:.2f}× libelf")],
+        ["resident memory after load ≤ 256 KiB",
+         *verdict(None if rss is None else rss["rss"], 256, lambda v: f"{v:.0f} KiB")],
+        ["symbol walk of .dynsym ≤ 12 ns per symbol",
+         *verdict(per_entry(o("symbols")), 12, lambda v: f"{v:.2f} ns")],
+        ["symbol walk ≤ 2× gelf_getsym + elf_strptr",
+         *verdict(ratio(o("symbols"), e("symbols")), 2.0, lambda v: f"{v:.2f}× libelf")],
+        ["32-bit big-endian walk ≤ 1.3× the 64-bit little-endian one (per symbol)",
+         *verdict(entry_ratio(o("symbols", "gen32be"), o("symbols", "gen64le")), 1.3,
+                  lambda v: f"{v:.2f}×")],
+        ["RELA walk of .rela.dyn ≤ 10 ns per entry",
+         *verdict(per_entry(o("rela")), 10, lambda v: f"{v:.2f} ns")],
+        ["objlens-dump -s ≤ eu-readelf -s",
+         *verdict(ratio(get(rows, "process", "objlens-dump", "llvm"),
+                        get(rows, "process", "eu-readelf", "llvm")), 1.0,
+                  lambda v: f"{v:.2f}× eu-readelf")],
+        ["objlens-dump -s ≤ ¼ readelf -Ws",
+         *verdict(ratio(get(rows, "process", "objlens-dump", "llvm"),
+                        get(rows, "process", "readelf", "llvm")), 0.25,
+                  lambda v: f"{v:.2f}× readelf")],
+    ]
+    md += ["### Targets (libLLVM-15 unless the target names other inputs)", "",
+           table(["target", "measured", "verdict"], targets), ""]
+
+    if errors:
+        md += ["### Cases that failed to run", ""]
+        md += [f"- `{name}`: {msg}" for name, msg in errors]
+        md.append("")
+    print("\n".join(md))
+    sys.exit(1 if errors else 0)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,327 @@
+// The subject: libobjlens over libobjkit, used as its header tells a caller
+// to use it.  Each walk is checked against the raw reading before it is
+// timed.  Beside the whole walks, rows named CASE.part time pieces of a
+// walk (the fill alone, the backend's own read alone) so that the table
+// shows where a walk's time goes.
+#include "raw_elf.h"
+
+#include "objkit.h"
+#include "objlens.h"
+
+#include <cstring>
+#include <map>
+#include <memory>
+
+namespace bench {
+
+namespace {
+
+// A loaded image with the sections the walks use.  Views keep the image
+// record's address, so it lives on the heap and never moves.
+struct Loaded {
+    objlens_image image{};
+    bool ok = false;
+    objlens_section symtab{}, strtab{}, rela{};
+    uint32_t num_syms = 0, num_relas = 0;
+    ~Loaded()
+    {
+        if (ok)
+            objlens_unload(&image);
+    }
+};
+
+const Loaded &loaded(const Input &input)
+{
+    static std::map<std::string, std::unique_ptr<Loaded>> cache;
+    auto &slot = cache[input.key];
+    if (slot)
+        return *slot;
+    slot = std::make_unique<Loaded>();
+    Loaded &l = *slot;
+    const objkit_source source = objkit_source_file(input.path.c_str());
+    l.ok = objlens_load(&l.image, &source) == 0;
+    if (!l.ok)
+        return l;
+    if (objlens_find_section(&l.image, &l.symtab, input.symtab.c_str()) == 0 &&
+        objlens_get_section(&l.image, &l.strtab, objlens_section_get_link(&l.symtab)) == 0)
+        l.num_syms = objlens_section_data_size(&l.symtab) /
+                     static_cast<uint32_t>(objlens_get_sizeof_Sym(&l.image));
+    if (objlens_find_section(&l.image, &l.rela, input.rela.c_str()) == 0)
+        l.num_relas = objlens_section_data_size(&l.rela) /
+                      static_cast<uint32_t>(objlens_get_sizeof_Rela(&l.image));
+    return l;
+}
+
+FieldSum section_walk(const objlens_image &image)
+{
+    FieldSum s;
+    const uint32_t n = objlens_get_num_of_sections(&image);
+    for (uint32_t i = 0; i < n; ++i) {
+        objlens_section sec;
+        if (objlens_get_section(&image, &sec, i) != 0) {
+            s.add(~0ULL);
+            continue;
+        }
+        const char *name = objlens_section_get_name_str(&sec);
+        s.add(objlens_section_get_type(&sec), objlens_section_get_flags(&sec),
+              objlens_section_get_addr(&sec), objlens_section_get_offset(&sec),
+              objlens_section_get_size(&sec), objlens_section_get_link(&sec),
+              objlens_section_get_info(&sec), objlens_section_get_addralign(&sec),
+              objlens_section_get_entsize(&sec), static_cast<unsigned char>(name[0]));
+    }
+    return s;
+}
+
+// The symbol walk of the issue: fill, the six getters, the name.
+template <typename OnName>
+FieldSum symbol_walk(const Loaded &l, OnName on_name)
+{
+    FieldSum s;
+    for (uint32_t i = 0; i < l.num_syms; ++i) {
+        objlens_sym sym;
+        if (objlens_section_get_sym(&l.symtab, &sym, i) != 0) {
+            s.add(~0ULL);
+            continue;
+        }
+        const uint32_t name_offs = objlens_sym_get_name_offs(&sym);
+        s.add(name_offs, objlens_sym_get_shndx(&sym), objlens_sym_get_info(&sym),
+              objlens_sym_get_other(&sym), objlens_sym_get_value(&sym),
+              objlens_sym_get_size(&sym));
+        const char *name = nullptr;
+        if (objlens_section_data_readname(&l.strtab, name_offs, &name) != 0)
+            name = nullptr;
+        on_name(i, name);
+    }
+    return s;
+}
+
+FieldSum symbol_fill_only(const Loaded &l)
+{
+    FieldSum s;
+    for (uint32_t i = 0; i < l.num_syms; ++i) {
+        objlens_sym sym;
+        s.add(objlens_section_get_sym(&l.symtab, &sym, i), sym.entry[0]);
+    }
+    return s;
+}
+
+FieldSum symbol_fill_getters(const Loaded &l)
+{
+    FieldSum s;
+    for (uint32_t i = 0; i < l.num_syms; ++i) {
+        objlens_sym sym;
+        objlens_section_get_sym(&l.symtab, &sym, i);
+        s.add(objlens_sym_get_name_offs(&sym), objlens_sym_get_shndx(&sym),
+              objlens_sym_get_info(&sym), objlens_sym_get_other(&sym),
+              objlens_sym_get_value(&sym), objlens_sym_get_size(&sym));
+    }
+    return s;
+}
+
+FieldSum rela_walk(const Loaded &l)
+{
+    FieldSum s;
+    for (uint32_t i = 0; i < l.num_relas; ++i) {
+        objlens_rel r;
+        if (objlens_section_get_rela(&l.rela, &r, i) != 0) {
+            s.add(~0ULL);
+            continue;
+        }
+        const uint64_t info = objlens_rel_get_info(&r);
+        benchmark::DoNotOptimize(info);
+        s.add(objlens_rel_get_offset(&r), objlens_rel_get_r_sym(&r), objlens_rel_get_r_type(&r),
+              objlens_rel_get_addend(&r));
+    }
+    return s;
+}
+
+FieldSum rela_fill_only(const Loaded &l)
+{
+    FieldSum s;
+    for (uint32_t i = 0; i < l.num_relas; ++i) {
+        objlens_rel r;
+        s.add(objlens_section_get_rela(&l.rela, &r, i), r.entry[0]);
+    }
+    return s;
+}
+
+// The backend's raw read of every entry, called directly: the floor under
+// any fill that goes through it.
+template <typename Section, typename Size>
+FieldSum backend_reads(const objlens_section &view, uint32_t n, uint32_t entry_size,
+                       int (*raw_read)(objcore_data *, void *, Size, Size))
+{
+    FieldSum s;
+    objcore_data *data = static_cast<const Section *>(view.item)->data;
+    unsigned char entry[24];
+    for (uint32_t i = 0; i < n; ++i)
+        s.add(raw_read(data, entry, entry_size, static_cast<Size>(i) * entry_size), entry[0]);
+    return s;
+}
+
+FieldSum backend_walk(const Loaded &l, const objlens_section &view, uint32_t n,
+                      uint32_t entry_size)
+{
+    if (objlens_get_bits(&l.image) == 64)
+        return backend_reads<objcore64_section, uint64_t>(view, n, entry_size, objcore64_raw_read);
+    return backend_reads<objcore32_section, uint32_t>(view, n, entry_size, objcore32_raw_read);
+}
+
+using Walk = FieldSum (*)(const Loaded &);
+
+void add_walk(const std::string &name, const Input &input, Walk walk, double entries)
+{
+    add_case(name,
+             [input, walk](benchmark::State &state) {
+                 const Loaded &l = loaded(input);
+                 if (!l.ok) {
+                     state.SkipWithError("objlens_load failed");
+                     return;
+                 }
+                 walk(l);  // the first read of a section's bytes is not timed
+                 for (auto _ : state)
+                     benchmark::DoNotOptimize(walk(l));
+             },
+             entries);
+}
+
+using LoadOp = uint64_t (*)(const objlens_image *, const void *);
+using StoreOp = int (*)(const objlens_image *, void *, uint64_t);
+
+void add_typed(const std::string &name, const Input &input, LoadOp load, StoreOp store,
+               int (*width)(const objlens_image *))
+{
+    const Loaded &l = loaded(input);
+    if (!l.ok)
+        return;
+    const size_t step = static_cast<size_t>(width(&l.image));
+    add_case(name + "/objlens/" + input.key,
+             [&l, load, store, step](benchmark::State &state) {
+                 alignas(8) unsigned char buf[kTypedBytes];
+                 for (size_t i = 0; i < kTypedBytes; ++i)
+                     buf[i] = static_cast<unsigned char>(i * 7);
+                 for (auto _ : state) {
+                     uint64_t s = 0;
+                     for (size_t off = 0; off < kTypedBytes; off += step) {
+                         if (load)
+                             s += load(&l.image, buf + off);
+                         else
+                             s += static_cast<uint64_t>(store(&l.image, buf + off, off));
+                     }
+                     benchmark::DoNotOptimize(s);
+                     benchmark::ClobberMemory();
+                 }
+             },
+             static_cast<double>(kTypedBytes / step));
+}
+
+}  // namespace
+
+void *objlens_hold(const std::string &path)
+{
+    auto *image = new objlens_image;
+    const objkit_source source = objkit_source_file(path.c_str());
+    if (objlens_load(image, &source) != 0) {
+        delete image;
+        return nullptr;
+    }
+    return image;
+}
+
+void objlens_release(void *held)
+{
+    auto *image = static_cast<objlens_image *>(held);
+    objlens_unload(image);
+    delete image;
+}
+
+void register_objlens_cases()
+{
+    for (const Input &input : inputs()) {
+        add_case("load/objlens/" + input.key, [input](benchmark::State &state) {
+            const objkit_source source = objkit_source_file(input.path.c_str());
+            for (auto _ : state) {
+                objlens_image image;
+                if (objlens_load(&image, &source) != 0) {
+                    state.SkipWithError("objlens_load failed");
+                    break;
+                }
+                objlens_unload(&image);
+            }
+        });
+
+        const Reference &ref = reference(input);
+        add_case("sections/objlens/" + input.key,
+                 [input, &ref](benchmark::State &state) {
+                     const Loaded &l = loaded(input);
+                     if (!l.ok || section_walk(l.image) != ref.sections) {
+                         state.SkipWithError("the section walk disagrees with the raw one");
+                         return;
+                     }
+                     for (auto _ : state)
+                         benchmark::DoNotOptimize(section_walk(l.image));
+                 },
+                 static_cast<double>(ref.elf.num_sections()));
+
+        if (ref.num_syms > 0) {
+            const auto n = static_cast<double>(ref.num_syms);
+            add_case("symbols/objlens/" + input.key,
+                     [input, &ref](benchmark::State &state) {
+                         const Loaded &l = loaded(input);
+                         bool names_agree = true;
+                         const FieldSum once = l.ok ? symbol_walk(l, [&](size_t i, const char *name) {
+                             const char *want = reference_name(ref, i);
+                             if (!name || !want || std::strcmp(name, want) != 0)
+                                 names_agree = false;
+                         }) : FieldSum{};
+                         if (l.num_syms != ref.num_syms || once != ref.syms || !names_agree) {
+                             state.SkipWithError("the symbol walk disagrees with the raw one");
+                             return;
+                         }
+                         for (auto _ : state)
+                             benchmark::DoNotOptimize(symbol_walk(
+                                 l, [](size_t, const char *name) { benchmark::DoNotOptimize(name); }));
+                     },
+                     n);
+            add_walk("symbols.fill/objlens/" + input.key, input, symbol_fill_only, n);
+            add_walk("symbols.fill+getters/objlens/" + input.key, input, symbol_fill_getters, n);
+            add_walk("symbols.raw_read/objkit/" + input.key, input,
+                     [](const Loaded &l) {
+                         return backend_walk(l, l.symtab, l.num_syms,
+                                             static_cast<uint32_t>(objlens_get_sizeof_Sym(&l.image)));
+                     },
+                     n);
+        }
+
+        if (ref.num_relas > 0) {
+            const auto n = static_cast<double>(ref.num_relas);
+            add_case("rela/objlens/" + input.key,
+                     [input, &ref](benchmark::State &state) {
+                         const Loaded &l = loaded(input);
+                         if (!l.ok || l.num_relas != ref.num_relas || rela_walk(l) != ref.relas) {
+                             state.SkipWithError("the RELA walk disagrees with the raw one");
+                             return;
+                         }
+                         for (auto _ : state)
+                             benchmark::DoNotOptimize(rela_walk(l));
+                     },
+                     n);
+            add_walk("rela.fill/objlens/" + input.key, input, rela_fill_only, n);
+            add_walk("rela.raw_read/objkit/" + input.key, input,
+                     [](const Loaded &l) {
+                         return backend_walk(l, l.rela, l.num_relas,
+                                             static_cast<uint32_t>(objlens_get_sizeof_Rela(&l.image)));
+                     },
+                     n);
+        }
+
+        if (input.key == "llvm")
+            continue;  // same layout as gen64le; typed access does not depend on the file
+        add_typed("load_Word", input, objlens_load_Word, nullptr, objlens_get_sizeof_Word);
+        add_typed("store_Word", input, nullptr, objlens_store_Word, objlens_get_sizeof_Word);
+        add_typed("load_Xword", input, objlens_load_Xword, nullptr, objlens_get_sizeof_Xword);
+        add_typed("store_Xword", input, nullptr, objlens_store_Xword, objlens_get_sizeof_Xword);
+    }
+}
+
+}  // namespace bench
