@@ -1,0 +1,26 @@
+/*
+ * diag.h - messages on standard error.  Every line starts with the
+ * program's name; standard output is flushed first so that the two
+ * streams read in order when they share a terminal.
+ */
+#ifndef OBJLENS_DUMP_DIAG_H
+#define OBJLENS_DUMP_DIAG_H
+
+#define PROGRAM_NAME "objlens-dump"
+
+#if defined(__GNUC__)
+#define DIAG_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#else
+#define DIAG_PRINTF(f, a)
+#endif
+
+struct dump_image;
+
+/* "objlens-dump: PATH: message" */
+void diag_file(const char *path, const char *format, ...) DIAG_PRINTF(2, 3);
+/* As diag_file, and marks the image as damaged (exit status 1). */
+void diag_damage(struct dump_image *image, const char *format, ...) DIAG_PRINTF(2, 3);
+/* "objlens-dump: message" and the pointer to --help. */
+void diag_usage(const char *format, ...) DIAG_PRINTF(1, 2);
+
+#endif

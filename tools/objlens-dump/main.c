@@ -1,0 +1,223 @@
+/*
+ * main.c - objlens-dump's command line and the loop over its FILEs.
+ *
+ * Each FILE is opened and its identification checked here before the
+ * library loads it, so that a missing file, a file that is not ELF and an
+ * ELF file the loader refuses as malformed each get their own message.
+ */
+#define _POSIX_C_SOURCE 200809L
+
+#include <elf.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <getopt.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "diag.h"
+#include "dump.h"
+#include "objkit.h"
+#include "objlens.h"
+#include "out.h"
+
+enum { EXIT_DAMAGED = 1, EXIT_USAGE = 2 };
+enum { OPT_JSON = 256, OPT_HELP, OPT_VERSION };
+
+static const char usage_text[] =
+    "Usage: " PROGRAM_NAME " [OPTION]... FILE...\n"
+    "Show the ELF header, section headers, program headers, symbols,\n"
+    "relocations and dynamic entries of each ELF FILE.\n"
+    "\n"
+    "  -h, --file-header      the ELF header\n"
+    "  -S, --section-headers  the section header table\n"
+    "  -l, --program-headers  the program header table and the sections of each\n"
+    "                         segment\n"
+    "  -s, --symbols          the entries of every SHT_SYMTAB and SHT_DYNSYM section\n"
+    "  -r, --relocs           the entries of every SHT_REL and SHT_RELA section\n"
+    "  -d, --dynamic          the entries of every SHT_DYNAMIC section\n"
+    "  -a, --all              all of the above\n"
+    "      --json             one JSON document per FILE instead of text; without\n"
+    "                         any of the options above, every part\n"
+    "      --help             display this help and exit\n"
+    "      --version          output version information and exit\n"
+    "\n"
+    "Exit status is 0 when every FILE was dumped in full, 1 when a FILE could\n"
+    "not be loaded or a part of it could not be read, 2 for a usage error.\n";
+
+static const struct option long_options[] = {
+    {"file-header", no_argument, NULL, 'h'},
+    {"section-headers", no_argument, NULL, 'S'},
+    {"program-headers", no_argument, NULL, 'l'},
+    {"symbols", no_argument, NULL, 's'},
+    {"relocs", no_argument, NULL, 'r'},
+    {"dynamic", no_argument, NULL, 'd'},
+    {"all", no_argument, NULL, 'a'},
+    {"json", no_argument, NULL, OPT_JSON},
+    {"help", no_argument, NULL, OPT_HELP},
+    {"version", no_argument, NULL, OPT_VERSION},
+    {NULL, 0, NULL, 0},
+};
+
+/* Why a file cannot be loaded, as far as its first bytes tell; null when
+ * they look like an ELF image the loader should take. */
+static const char *identification_problem(const char *path, char reason[96])
+{
+    unsigned char ident[EI_NIDENT];
+    struct stat info;
+    size_t have = 0;
+    int fd = open(path, O_RDONLY);
+    if (fd < 0)
+        return strerror(errno);
+    if (fstat(fd, &info) != 0) {
+        int error = errno;
+        close(fd);
+        return strerror(error);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        close(fd);
+        return strerror(EISDIR);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        close(fd);
+        return "not a regular file";
+    }
+    while (have < sizeof ident) {
+        ssize_t got = read(fd, ident + have, sizeof ident - have);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            int error = errno;
+            close(fd);
+            return strerror(error);
+        }
+        if (got == 0)
+            break;
+        have += (size_t)got;
+    }
+    close(fd);
+    if (have < SELFMAG || memcmp(ident, ELFMAG, SELFMAG) != 0)
+        return "not an ELF file";
+    if (have < sizeof ident)
+        return "truncated ELF header";
+    if (ident[EI_CLASS] != ELFCLASS32 && ident[EI_CLASS] != ELFCLASS64) {
+        snprintf(reason, 96, "unsupported ELF class %u", (unsigned)ident[EI_CLASS]);
+        return reason;
+    }
+    if (ident[EI_DATA] != ELFDATA2LSB && ident[EI_DATA] != ELFDATA2MSB) {
+        snprintf(reason, 96, "unsupported ELF byte order %u", (unsigned)ident[EI_DATA]);
+        return reason;
+    }
+    if (ident[EI_VERSION] != EV_CURRENT) {
+        snprintf(reason, 96, "unsupported ELF version %u", (unsigned)ident[EI_VERSION]);
+        return reason;
+    }
+    if ((uint64_t)info.st_size < (ident[EI_CLASS] == ELFCLASS32 ? sizeof(Elf32_Ehdr)
+                                                                 : sizeof(Elf64_Ehdr)))
+        return "truncated ELF header";
+    return NULL;
+}
+
+static void describe_image(dump_image *image)
+{
+    objlens_get_ehdr(&image->image, &image->ehdr);
+    image->bits = objlens_get_bits(&image->image);
+    image->machine = objlens_get_machine(&image->image);
+    image->num_sections = objlens_get_num_of_sections(&image->image);
+    image->num_programs = objlens_get_num_of_programs(&image->image);
+    image->shstrndx = objlens_ehdr_get_shstrndx(&image->ehdr);
+    if (image->shstrndx == SHN_XINDEX) {
+        objlens_section first;
+        image->shstrndx = objlens_get_section(&image->image, &first, 0) == 0
+                              ? objlens_section_get_link(&first)
+                              : SHN_UNDEF;
+    }
+    string_table_open(&image->section_names, &image->image, image->shstrndx);
+    image->damaged = 0;
+}
+
+/* Dumps one FILE; 0 when it was dumped in full. */
+static int dump_path(const char *path, unsigned parts, int json, int name_it)
+{
+    dump_image image;
+    objkit_source source = objkit_source_file(path);
+    char reason[96];
+    const char *problem = identification_problem(path, reason);
+
+    if (problem != NULL) {
+        diag_file(path, "%s", problem);
+        return 1;
+    }
+    image.path = path;
+    if (objlens_load(&image.image, &source) != 0) {
+        diag_file(path, "malformed ELF file, refused by the loader");
+        return 1;
+    }
+    describe_image(&image);
+    if (json) {
+        json_dump(&image, parts);
+    } else {
+        if (name_it) {
+            out_str("\nFile: ");
+            out_str(path);
+            out_char('\n');
+        }
+        text_dump(&image, parts);
+    }
+    objlens_unload(&image.image);
+    return image.damaged;
+}
+
+int main(int argc, char **argv)
+{
+    unsigned parts = 0;
+    int json = 0;
+    int status = 0;
+    int option;
+
+    opterr = 0;
+    while ((option = getopt_long(argc, argv, ":hSlsrda", long_options, NULL)) != -1) {
+        switch (option) {
+        case 'h': parts |= DUMP_HEADER; break;
+        case 'S': parts |= DUMP_SECTIONS; break;
+        case 'l': parts |= DUMP_SEGMENTS; break;
+        case 's': parts |= DUMP_SYMBOLS; break;
+        case 'r': parts |= DUMP_RELOCS; break;
+        case 'd': parts |= DUMP_DYNAMIC; break;
+        case 'a': parts |= DUMP_ALL; break;
+        case OPT_JSON: json = 1; break;
+        case OPT_HELP:
+            fputs(usage_text, stdout);
+            return out_flush() == 0 ? 0 : EXIT_DAMAGED;
+        case OPT_VERSION:
+            printf("%s %s\n", PROGRAM_NAME, objlens_get_version());
+            return out_flush() == 0 ? 0 : EXIT_DAMAGED;
+        default:
+            if (optopt > 0 && optopt < 256)
+                diag_usage("invalid option -- '%c'", optopt);
+            else
+                diag_usage("unrecognized option '%s'", argv[optind - 1]);
+            return EXIT_USAGE;
+        }
+    }
+    if (optind >= argc) {
+        diag_usage("missing FILE operand");
+        return EXIT_USAGE;
+    }
+    if (parts == 0) {
+        if (!json) {
+            diag_usage("nothing to show: give at least one of -h -S -l -s -r -d -a");
+            return EXIT_USAGE;
+        }
+        parts = DUMP_ALL;
+    }
+    for (int i = optind; i < argc; i++)
+        if (dump_path(argv[i], parts, json, argc - optind > 1) != 0)
+            status = EXIT_DAMAGED;
+    if (out_flush() != 0) {
+        fprintf(stderr, "%s: write error: %s\n", PROGRAM_NAME, strerror(errno));
+        status = EXIT_DAMAGED;
+    }
+    return status;
+}

@@ -1,0 +1,521 @@
+/*
+ * names.c - the tables behind names.h.
+ *
+ * The numbers come from <elf.h>; where <elf.h> of an older C library lacks
+ * a newer constant, the value is spelled out next to its name.
+ */
+#include "names.h"
+
+#include <elf.h>
+#include <stddef.h>
+
+const char *name_e_type(uint16_t type)
+{
+    switch (type) {
+    case ET_NONE: return "NONE (None)";
+    case ET_REL: return "REL (Relocatable file)";
+    case ET_EXEC: return "EXEC (Executable file)";
+    case ET_DYN: return "DYN (Shared object file)";
+    case ET_CORE: return "CORE (Core file)";
+    default: return NULL;
+    }
+}
+
+const char *name_machine(uint16_t machine)
+{
+    switch (machine) {
+    case EM_NONE: return "None";
+    case EM_M32: return "WE32100";
+    case EM_SPARC: return "Sparc";
+    case EM_386: return "Intel 80386";
+    case EM_68K: return "MC68000";
+    case EM_88K: return "MC88000";
+    case EM_IAMCU: return "Intel MCU";
+    case EM_860: return "Intel 80860";
+    case EM_MIPS: return "MIPS R3000";
+    case EM_S370: return "IBM System/370";
+    case EM_MIPS_RS3_LE: return "MIPS R4000 big-endian";
+    case EM_PARISC: return "HPPA";
+    case EM_SPARC32PLUS: return "Sparc v8+";
+    case EM_960: return "Intel 80960";
+    case EM_PPC: return "PowerPC";
+    case EM_PPC64: return "PowerPC64";
+    case EM_S390: return "IBM S/390";
+    case EM_V800: return "Renesas V850 (using RH850 ABI)";
+    case EM_FR20: return "Fujitsu FR20";
+    case EM_RH32: return "TRW RH32";
+    case EM_ARM: return "ARM";
+    case EM_SH: return "Renesas / SuperH SH";
+    case EM_SPARCV9: return "Sparc v9";
+    case EM_TRICORE: return "Siemens Tricore";
+    case EM_ARC: return "ARC";
+    case EM_H8_300: return "Renesas H8/300";
+    case EM_IA_64: return "Intel IA-64";
+    case EM_MIPS_X: return "Stanford MIPS-X";
+    case EM_COLDFIRE: return "Motorola Coldfire";
+    case EM_68HC12: return "Motorola MC68HC12 Microcontroller";
+    case EM_X86_64: return "Advanced Micro Devices X86-64";
+    case EM_PDP11: return "Digital PDP-11";
+    case EM_CRIS: return "Axis Communications 32-bit embedded processor";
+    case EM_AVR: return "Atmel AVR 8-bit microcontroller";
+    case EM_XTENSA: return "Tensilica Xtensa Processor";
+    case EM_MSP430: return "Texas Instruments msp430 microcontroller";
+    case EM_BLACKFIN: return "Analog Devices Blackfin";
+    case EM_ALTERA_NIOS2: return "Altera Nios II";
+    case EM_MICROBLAZE: return "Xilinx MicroBlaze";
+    case EM_TILEGX: return "Tilera TILE-Gx multicore architecture family";
+    case EM_AARCH64: return "AArch64";
+    case EM_AMDGPU: return "AMD GPU";
+    case EM_RISCV: return "RISC-V";
+    case EM_BPF: return "Linux BPF";
+    case EM_CSKY: return "C-SKY";
+    case 258: return "LoongArch"; /* EM_LOONGARCH */
+    case EM_ALPHA: return "Alpha";
+    default: return NULL;
+    }
+}
+
+const char *name_osabi(uint8_t osabi)
+{
+    switch (osabi) {
+    case ELFOSABI_SYSV: return "UNIX - System V";
+    case ELFOSABI_HPUX: return "UNIX - HP-UX";
+    case ELFOSABI_NETBSD: return "UNIX - NetBSD";
+    case ELFOSABI_GNU: return "UNIX - GNU";
+    case ELFOSABI_SOLARIS: return "UNIX - Solaris";
+    case ELFOSABI_AIX: return "UNIX - AIX";
+    case ELFOSABI_IRIX: return "UNIX - IRIX";
+    case ELFOSABI_FREEBSD: return "UNIX - FreeBSD";
+    case ELFOSABI_TRU64: return "UNIX - TRU64";
+    case ELFOSABI_MODESTO: return "Novell - Modesto";
+    case ELFOSABI_OPENBSD: return "UNIX - OpenBSD";
+    case 13: return "VMS - OpenVMS";
+    case 14: return "HP - Non-Stop Kernel";
+    case 15: return "AROS";
+    case 16: return "FenixOS";
+    case 17: return "Nuxi CloudABI";
+    case 18: return "Stratus Technologies OpenVOS";
+    case ELFOSABI_ARM: return "ARM";
+    case ELFOSABI_STANDALONE: return "Standalone App";
+    default: return NULL;
+    }
+}
+
+static const char *name_sh_type_processor(uint32_t type, uint16_t machine)
+{
+    switch (machine) {
+    case EM_X86_64:
+        return type == SHT_X86_64_UNWIND ? "X86_64_UNWIND" : NULL;
+    case EM_ARM:
+        switch (type) {
+        case SHT_ARM_EXIDX: return "ARM_EXIDX";
+        case SHT_ARM_PREEMPTMAP: return "ARM_PREEMPTMAP";
+        case SHT_ARM_ATTRIBUTES: return "ARM_ATTRIBUTES";
+        default: return NULL;
+        }
+    case EM_AARCH64:
+        return type == 0x70000003 ? "AARCH64_ATTRIBUTES" : NULL;
+    case EM_RISCV:
+        return type == 0x70000003 ? "RISCV_ATTRIBUTES" : NULL;
+    case EM_MIPS:
+    case EM_MIPS_RS3_LE:
+        switch (type) {
+        case SHT_MIPS_LIBLIST: return "MIPS_LIBLIST";
+        case SHT_MIPS_MSYM: return "MIPS_MSYM";
+        case SHT_MIPS_CONFLICT: return "MIPS_CONFLICT";
+        case SHT_MIPS_GPTAB: return "MIPS_GPTAB";
+        case SHT_MIPS_UCODE: return "MIPS_UCODE";
+        case SHT_MIPS_DEBUG: return "MIPS_DEBUG";
+        case SHT_MIPS_REGINFO: return "MIPS_REGINFO";
+        case SHT_MIPS_OPTIONS: return "MIPS_OPTIONS";
+        case SHT_MIPS_DWARF: return "MIPS_DWARF";
+        case SHT_MIPS_XHASH: return "MIPS_XHASH";
+        case 0x7000002a: return "MIPS_ABIFLAGS"; /* SHT_MIPS_ABIFLAGS */
+        default: return NULL;
+        }
+    default:
+        return NULL;
+    }
+}
+
+const char *name_sh_type(uint32_t type, uint16_t machine)
+{
+    switch (type) {
+    case SHT_NULL: return "NULL";
+    case SHT_PROGBITS: return "PROGBITS";
+    case SHT_SYMTAB: return "SYMTAB";
+    case SHT_STRTAB: return "STRTAB";
+    case SHT_RELA: return "RELA";
+    case SHT_HASH: return "HASH";
+    case SHT_DYNAMIC: return "DYNAMIC";
+    case SHT_NOTE: return "NOTE";
+    case SHT_NOBITS: return "NOBITS";
+    case SHT_REL: return "REL";
+    case SHT_SHLIB: return "SHLIB";
+    case SHT_DYNSYM: return "DYNSYM";
+    case SHT_INIT_ARRAY: return "INIT_ARRAY";
+    case SHT_FINI_ARRAY: return "FINI_ARRAY";
+    case SHT_PREINIT_ARRAY: return "PREINIT_ARRAY";
+    case SHT_GROUP: return "GROUP";
+    case SHT_SYMTAB_SHNDX: return "SYMTAB SECTION INDICES";
+    case 19: return "RELR"; /* SHT_RELR */
+    case SHT_GNU_ATTRIBUTES: return "GNU_ATTRIBUTES";
+    case SHT_GNU_HASH: return "GNU_HASH";
+    case SHT_GNU_LIBLIST: return "GNU_LIBLIST";
+    case SHT_CHECKSUM: return "CHECKSUM";
+    case SHT_GNU_verdef: return "VERDEF";
+    case SHT_GNU_verneed: return "VERNEED";
+    case SHT_GNU_versym: return "VERSYM";
+    case 0x6fff4c00: return "LLVM_ODRTAB";
+    case 0x6fff4c01: return "LLVM_LINKER_OPTIONS";
+    case 0x6fff4c03: return "LLVM_ADDRSIG";
+    case 0x6fff4c04: return "LLVM_DEPENDENT_LIBRARIES";
+    case 0x6fff4c05: return "LLVM_SYMPART";
+    case 0x6fff4c06: return "LLVM_PART_EHDR";
+    case 0x6fff4c07: return "LLVM_PART_PHDR";
+    case 0x6fff4c08: return "LLVM_BB_ADDR_MAP_V0";
+    case 0x6fff4c09: return "LLVM_CALL_GRAPH_PROFILE";
+    case 0x6fff4c0a: return "LLVM_BB_ADDR_MAP";
+    case 0x6fff4c0b: return "LLVM_OFFLOADING";
+    default: break;
+    }
+    if (type >= SHT_LOPROC && type <= SHT_HIPROC)
+        return name_sh_type_processor(type, machine);
+    return NULL;
+}
+
+const char *name_p_type(uint32_t type, uint16_t machine)
+{
+    switch (type) {
+    case PT_NULL: return "NULL";
+    case PT_LOAD: return "LOAD";
+    case PT_DYNAMIC: return "DYNAMIC";
+    case PT_INTERP: return "INTERP";
+    case PT_NOTE: return "NOTE";
+    case PT_SHLIB: return "SHLIB";
+    case PT_PHDR: return "PHDR";
+    case PT_TLS: return "TLS";
+    case PT_GNU_EH_FRAME: return "GNU_EH_FRAME";
+    case PT_GNU_STACK: return "GNU_STACK";
+    case PT_GNU_RELRO: return "GNU_RELRO";
+    case PT_GNU_PROPERTY: return "GNU_PROPERTY";
+    case 0x6474e554: return "GNU_SFRAME"; /* PT_GNU_SFRAME */
+    case 0x65a3dbe6: return "OPENBSD_RANDOMIZE";
+    case 0x65a3dbe7: return "OPENBSD_WXNEEDED";
+    case 0x65a41be6: return "OPENBSD_BOOTDATA";
+    default: break;
+    }
+    if (type < PT_LOPROC || type > PT_HIPROC)
+        return NULL;
+    switch (machine) {
+    case EM_ARM:
+        return type == PT_ARM_EXIDX ? "EXIDX" : NULL;
+    case EM_AARCH64:
+        return type == 0x70000002 ? "AARCH64_MEMTAG_MTE" : NULL;
+    case EM_RISCV:
+        return type == 0x70000003 ? "RISCV_ATTRIBUTE" : NULL;
+    case EM_MIPS:
+    case EM_MIPS_RS3_LE:
+        switch (type) {
+        case PT_MIPS_REGINFO: return "REGINFO";
+        case PT_MIPS_RTPROC: return "RTPROC";
+        case PT_MIPS_OPTIONS: return "OPTIONS";
+        case PT_MIPS_ABIFLAGS: return "ABIFLAGS";
+        default: return NULL;
+        }
+    default:
+        return NULL;
+    }
+}
+
+const char *name_st_type(uint8_t type, uint16_t machine)
+{
+    switch (type) {
+    case STT_NOTYPE: return "NOTYPE";
+    case STT_OBJECT: return "OBJECT";
+    case STT_FUNC: return "FUNC";
+    case STT_SECTION: return "SECTION";
+    case STT_FILE: return "FILE";
+    case STT_COMMON: return "COMMON";
+    case STT_TLS: return "TLS";
+    case STT_GNU_IFUNC: return "IFUNC";
+    case STT_SPARC_REGISTER:
+        if (machine == EM_SPARC || machine == EM_SPARC32PLUS || machine == EM_SPARCV9)
+            return "REGISTER";
+        if (machine == EM_ARM)
+            return "THUMB_FUNC"; /* STT_ARM_TFUNC */
+        return NULL;
+    default:
+        return NULL;
+    }
+}
+
+const char *name_st_bind(uint8_t bind)
+{
+    switch (bind) {
+    case STB_LOCAL: return "LOCAL";
+    case STB_GLOBAL: return "GLOBAL";
+    case STB_WEAK: return "WEAK";
+    case STB_GNU_UNIQUE: return "UNIQUE";
+    default: return NULL;
+    }
+}
+
+const char *name_st_visibility(uint8_t visibility)
+{
+    switch (visibility) {
+    case STV_DEFAULT: return "DEFAULT";
+    case STV_INTERNAL: return "INTERNAL";
+    case STV_HIDDEN: return "HIDDEN";
+    case STV_PROTECTED: return "PROTECTED";
+    default: return NULL;
+    }
+}
+
+static const char *name_d_tag_processor(int64_t tag, uint16_t machine)
+{
+    switch (machine) {
+    case EM_X86_64:
+        switch (tag) {
+        case 0x70000000: return "X86_64_PLT";
+        case 0x70000001: return "X86_64_PLTSZ";
+        case 0x70000003: return "X86_64_PLTENT";
+        default: return NULL;
+        }
+    case EM_AARCH64:
+        switch (tag) {
+        case 0x70000001: return "AARCH64_BTI_PLT";
+        case 0x70000003: return "AARCH64_PAC_PLT";
+        case 0x70000005: return "AARCH64_VARIANT_PCS";
+        default: return NULL;
+        }
+    case EM_RISCV:
+        return tag == 0x70000001 ? "RISCV_VARIANT_CC" : NULL;
+    case EM_PPC:
+        switch (tag) {
+        case DT_PPC_GOT: return "PPC_GOT";
+        case DT_PPC_OPT: return "PPC_OPT";
+        default: return NULL;
+        }
+    case EM_PPC64:
+        switch (tag) {
+        case DT_PPC64_GLINK: return "PPC64_GLINK";
+        case DT_PPC64_OPD: return "PPC64_OPD";
+        case DT_PPC64_OPDSZ: return "PPC64_OPDSZ";
+        case DT_PPC64_OPT: return "PPC64_OPT";
+        default: return NULL;
+        }
+    case EM_MIPS:
+    case EM_MIPS_RS3_LE:
+        switch (tag) {
+        case DT_MIPS_RLD_VERSION: return "MIPS_RLD_VERSION";
+        case DT_MIPS_TIME_STAMP: return "MIPS_TIME_STAMP";
+        case DT_MIPS_ICHECKSUM: return "MIPS_ICHECKSUM";
+        case DT_MIPS_IVERSION: return "MIPS_IVERSION";
+        case DT_MIPS_FLAGS: return "MIPS_FLAGS";
+        case DT_MIPS_BASE_ADDRESS: return "MIPS_BASE_ADDRESS";
+        case DT_MIPS_MSYM: return "MIPS_MSYM";
+        case DT_MIPS_CONFLICT: return "MIPS_CONFLICT";
+        case DT_MIPS_LIBLIST: return "MIPS_LIBLIST";
+        case DT_MIPS_LOCAL_GOTNO: return "MIPS_LOCAL_GOTNO";
+        case DT_MIPS_CONFLICTNO: return "MIPS_CONFLICTNO";
+        case DT_MIPS_LIBLISTNO: return "MIPS_LIBLISTNO";
+        case DT_MIPS_SYMTABNO: return "MIPS_SYMTABNO";
+        case DT_MIPS_UNREFEXTNO: return "MIPS_UNREFEXTNO";
+        case DT_MIPS_GOTSYM: return "MIPS_GOTSYM";
+        case DT_MIPS_HIPAGENO: return "MIPS_HIPAGENO";
+        case DT_MIPS_RLD_MAP: return "MIPS_RLD_MAP";
+        case DT_MIPS_PLTGOT: return "MIPS_PLTGOT";
+        case DT_MIPS_RWPLT: return "MIPS_RWPLT";
+        case DT_MIPS_RLD_MAP_REL: return "MIPS_RLD_MAP_REL";
+        default: return NULL;
+        }
+    default:
+        return NULL;
+    }
+}
+
+const char *name_d_tag(int64_t tag, uint16_t machine)
+{
+    switch (tag) {
+    case DT_NULL: return "NULL";
+    case DT_NEEDED: return "NEEDED";
+    case DT_PLTRELSZ: return "PLTRELSZ";
+    case DT_PLTGOT: return "PLTGOT";
+    case DT_HASH: return "HASH";
+    case DT_STRTAB: return "STRTAB";
+    case DT_SYMTAB: return "SYMTAB";
+    case DT_RELA: return "RELA";
+    case DT_RELASZ: return "RELASZ";
+    case DT_RELAENT: return "RELAENT";
+    case DT_STRSZ: return "STRSZ";
+    case DT_SYMENT: return "SYMENT";
+    case DT_INIT: return "INIT";
+    case DT_FINI: return "FINI";
+    case DT_SONAME: return "SONAME";
+    case DT_RPATH: return "RPATH";
+    case DT_SYMBOLIC: return "SYMBOLIC";
+    case DT_REL: return "REL";
+    case DT_RELSZ: return "RELSZ";
+    case DT_RELENT: return "RELENT";
+    case DT_PLTREL: return "PLTREL";
+    case DT_DEBUG: return "DEBUG";
+    case DT_TEXTREL: return "TEXTREL";
+    case DT_JMPREL: return "JMPREL";
+    case DT_BIND_NOW: return "BIND_NOW";
+    case DT_INIT_ARRAY: return "INIT_ARRAY";
+    case DT_FINI_ARRAY: return "FINI_ARRAY";
+    case DT_INIT_ARRAYSZ: return "INIT_ARRAYSZ";
+    case DT_FINI_ARRAYSZ: return "FINI_ARRAYSZ";
+    case DT_RUNPATH: return "RUNPATH";
+    case DT_FLAGS: return "FLAGS";
+    case DT_PREINIT_ARRAY: return "PREINIT_ARRAY";
+    case DT_PREINIT_ARRAYSZ: return "PREINIT_ARRAYSZ";
+    case DT_SYMTAB_SHNDX: return "SYMTAB_SHNDX";
+    case 35: return "RELRSZ"; /* DT_RELRSZ */
+    case 36: return "RELR";
+    case 37: return "RELRENT";
+    case DT_GNU_PRELINKED: return "GNU_PRELINKED";
+    case DT_GNU_CONFLICTSZ: return "GNU_CONFLICTSZ";
+    case DT_GNU_LIBLISTSZ: return "GNU_LIBLISTSZ";
+    case DT_CHECKSUM: return "CHECKSUM";
+    case DT_PLTPADSZ: return "PLTPADSZ";
+    case DT_MOVEENT: return "MOVEENT";
+    case DT_MOVESZ: return "MOVESZ";
+    case DT_FEATURE_1: return "FEATURE";
+    case DT_POSFLAG_1: return "POSFLAG_1";
+    case DT_SYMINSZ: return "SYMINSZ";
+    case DT_SYMINENT: return "SYMINENT";
+    case DT_GNU_HASH: return "GNU_HASH";
+    case DT_TLSDESC_PLT: return "TLSDESC_PLT";
+    case DT_TLSDESC_GOT: return "TLSDESC_GOT";
+    case DT_GNU_CONFLICT: return "GNU_CONFLICT";
+    case DT_GNU_LIBLIST: return "GNU_LIBLIST";
+    case DT_CONFIG: return "CONFIG";
+    case DT_DEPAUDIT: return "DEPAUDIT";
+    case DT_AUDIT: return "AUDIT";
+    case DT_PLTPAD: return "PLTPAD";
+    case DT_MOVETAB: return "MOVETAB";
+    case DT_SYMINFO: return "SYMINFO";
+    case DT_VERSYM: return "VERSYM";
+    case DT_RELACOUNT: return "RELACOUNT";
+    case DT_RELCOUNT: return "RELCOUNT";
+    case DT_FLAGS_1: return "FLAGS_1";
+    case DT_VERDEF: return "VERDEF";
+    case DT_VERDEFNUM: return "VERDEFNUM";
+    case DT_VERNEED: return "VERNEED";
+    case DT_VERNEEDNUM: return "VERNEEDNUM";
+    case DT_AUXILIARY: return "AUXILIARY";
+    case 0x7ffffffe: return "USED"; /* DT_USED */
+    case DT_FILTER: return "FILTER";
+    default: break;
+    }
+    if (tag >= DT_LOPROC && tag <= DT_HIPROC)
+        return name_d_tag_processor(tag, machine);
+    return NULL;
+}
+
+void sh_flags_letters(uint64_t flags, uint16_t machine, char letters[65])
+{
+    int count = 0;
+    for (int bit = 0; bit < 64; bit++) {
+        uint64_t mask = (uint64_t)1 << bit;
+        char letter;
+        if ((flags & mask) == 0)
+            continue;
+        switch (mask) {
+        case SHF_WRITE: letter = 'W'; break;
+        case SHF_ALLOC: letter = 'A'; break;
+        case SHF_EXECINSTR: letter = 'X'; break;
+        case SHF_MERGE: letter = 'M'; break;
+        case SHF_STRINGS: letter = 'S'; break;
+        case SHF_INFO_LINK: letter = 'I'; break;
+        case SHF_LINK_ORDER: letter = 'L'; break;
+        case SHF_OS_NONCONFORMING: letter = 'O'; break;
+        case SHF_GROUP: letter = 'G'; break;
+        case SHF_TLS: letter = 'T'; break;
+        case SHF_COMPRESSED: letter = 'C'; break;
+        case SHF_EXCLUDE: letter = 'E'; break;
+        case 0x200000: letter = 'R'; break; /* SHF_GNU_RETAIN */
+        case 0x01000000: letter = 'D'; break; /* SHF_GNU_MBIND */
+        default:
+            if (mask == 0x10000000 && machine == EM_X86_64)
+                letter = 'l'; /* SHF_X86_64_LARGE */
+            else if (mask == 0x20000000 && machine == EM_ARM)
+                letter = 'y'; /* SHF_ARM_PURECODE */
+            else if (mask & SHF_MASKOS)
+                letter = 'o';
+            else if (mask & SHF_MASKPROC)
+                letter = 'p';
+            else
+                letter = 'x';
+            break;
+        }
+        letters[count++] = letter;
+    }
+    letters[count] = '\0';
+}
+
+struct flag_name {
+    uint64_t bit;
+    const char *name;
+};
+
+static uint64_t name_flag_word(const struct flag_name *table, size_t count, uint64_t flags,
+                               flag_name_fn each, void *context)
+{
+    for (size_t i = 0; i < count; i++) {
+        if (flags & table[i].bit) {
+            each(table[i].name, context);
+            flags &= ~table[i].bit;
+        }
+    }
+    return flags;
+}
+
+uint64_t name_dt_flags(uint64_t flags, flag_name_fn each, void *context)
+{
+    static const struct flag_name table[] = {
+        {DF_ORIGIN, "ORIGIN"},     {DF_SYMBOLIC, "SYMBOLIC"},     {DF_TEXTREL, "TEXTREL"},
+        {DF_BIND_NOW, "BIND_NOW"}, {DF_STATIC_TLS, "STATIC_TLS"},
+    };
+    return name_flag_word(table, sizeof table / sizeof table[0], flags, each, context);
+}
+
+uint64_t name_dt_flags_1(uint64_t flags, flag_name_fn each, void *context)
+{
+    static const struct flag_name table[] = {
+        {DF_1_NOW, "NOW"},
+        {DF_1_GLOBAL, "GLOBAL"},
+        {DF_1_GROUP, "GROUP"},
+        {DF_1_NODELETE, "NODELETE"},
+        {DF_1_LOADFLTR, "LOADFLTR"},
+        {DF_1_INITFIRST, "INITFIRST"},
+        {DF_1_NOOPEN, "NOOPEN"},
+        {DF_1_ORIGIN, "ORIGIN"},
+        {DF_1_DIRECT, "DIRECT"},
+        {DF_1_TRANS, "TRANS"},
+        {DF_1_INTERPOSE, "INTERPOSE"},
+        {DF_1_NODEFLIB, "NODEFLIB"},
+        {DF_1_NODUMP, "NODUMP"},
+        {DF_1_CONFALT, "CONFALT"},
+        {DF_1_ENDFILTEE, "ENDFILTEE"},
+        {DF_1_DISPRELDNE, "DISPRELDNE"},
+        {DF_1_DISPRELPND, "DISPRELPND"},
+        {DF_1_NODIRECT, "NODIRECT"},
+        {DF_1_IGNMULDEF, "IGNMULDEF"},
+        {DF_1_NOKSYMS, "NOKSYMS"},
+        {DF_1_NOHDR, "NOHDR"},
+        {DF_1_EDITED, "EDITED"},
+        {DF_1_NORELOC, "NORELOC"},
+        {DF_1_SYMINTPOSE, "SYMINTPOSE"},
+        {DF_1_GLOBAUDIT, "GLOBAUDIT"},
+        {DF_1_SINGLETON, "SINGLETON"},
+        {DF_1_STUB, "STUB"},
+        {DF_1_PIE, "PIE"},
+        {0x10000000, "KMOD"},
+        {0x20000000, "WEAKFILTER"},
+        {0x40000000, "NOCOMMON"},
+    };
+    return name_flag_word(table, sizeof table / sizeof table[0], flags, each, context);
+}

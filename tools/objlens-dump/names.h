@@ -1,0 +1,38 @@
+/*
+ * names.h - symbolic names of ELF numbers: file types, machines, OS ABIs,
+ * section, segment and symbol types, bindings, visibilities, dynamic tags
+ * and the flag words that go with them.
+ *
+ * Every lookup returns null for a number it has no name for, so that the
+ * caller decides how an unknown value is shown.  Names that depend on the
+ * processor take the image's e_machine.
+ */
+#ifndef OBJLENS_DUMP_NAMES_H
+#define OBJLENS_DUMP_NAMES_H
+
+#include <stdint.h>
+
+/* "DYN (Shared object file)" style names of e_type. */
+const char *name_e_type(uint16_t type);
+const char *name_machine(uint16_t machine);
+const char *name_osabi(uint8_t osabi);
+
+const char *name_sh_type(uint32_t type, uint16_t machine);
+const char *name_p_type(uint32_t type, uint16_t machine);
+const char *name_st_type(uint8_t type, uint16_t machine);
+const char *name_st_bind(uint8_t bind);
+const char *name_st_visibility(uint8_t visibility);
+const char *name_d_tag(int64_t tag, uint16_t machine);
+const char *name_reloc_type(uint16_t machine, uint64_t type);
+
+/* One letter per sh_flags bit, lowest bit first, as in the "Key to
+ * Flags" legend; writes at most 64 letters and a NUL into `letters`. */
+void sh_flags_letters(uint64_t flags, uint16_t machine, char letters[65]);
+
+/* A flag word's named bits, one call per name; returns the bits that have
+ * no name.  `each` gets the names in bit order. */
+typedef void (*flag_name_fn)(const char *name, void *context);
+uint64_t name_dt_flags(uint64_t flags, flag_name_fn each, void *context);
+uint64_t name_dt_flags_1(uint64_t flags, flag_name_fn each, void *context);
+
+#endif

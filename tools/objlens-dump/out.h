@@ -1,0 +1,36 @@
+/*
+ * out.h - buffered standard output with hand-rolled number formatting.
+ *
+ * A dump of a large symbol table is mostly fixed-width numbers and names;
+ * formatting them here into one big buffer, instead of a printf call per
+ * field, keeps the tool's cost close to that of copying the bytes.
+ */
+#ifndef OBJLENS_DUMP_OUT_H
+#define OBJLENS_DUMP_OUT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+void out_bytes(const char *bytes, size_t count);
+void out_str(const char *text);
+void out_char(char c);
+void out_spaces(int count);
+
+/* `text` left-aligned in `width` columns (never cut). */
+void out_str_left(const char *text, int width);
+/* `text` right-aligned in `width` columns (never cut). */
+void out_str_right(const char *text, int width);
+
+/* Lower-case hex, zero-padded to at least `digits` digits, no prefix. */
+void out_hex(uint64_t value, int digits);
+/* "0x" and lower-case hex, zero-padded to at least `digits` digits. */
+void out_hex0x(uint64_t value, int digits);
+void out_udec(uint64_t value);
+void out_sdec(int64_t value);
+/* Decimal, right-aligned in `width` columns. */
+void out_udec_right(uint64_t value, int width);
+
+/* Hands everything buffered to stdout; -1 when stdout reports an error. */
+int out_flush(void);
+
+#endif

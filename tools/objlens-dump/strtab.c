@@ -1,0 +1,57 @@
+/*
+ * strtab.c - name reading for strtab.h.
+ */
+#include "strtab.h"
+
+#include <elf.h>
+
+#include "dump.h"
+
+const char strtab_corrupt[] = "<corrupt>";
+
+void string_table_open(string_table *table, const objlens_image *image, uint32_t index)
+{
+    table->present = index != 0 && objlens_get_section(image, &table->section, index) == 0;
+}
+
+const char *string_table_get(const string_table *table, uint64_t offset)
+{
+    const char *name;
+    if (!table->present)
+        return offset == 0 ? "" : strtab_corrupt;
+    if (objlens_section_data_readname(&table->section, (size_t)offset, &name) != 0)
+        return strtab_corrupt;
+    return name;
+}
+
+const char *section_name(const dump_image *image, const objlens_section *section)
+{
+    const char *name = objlens_section_get_name_str(section);
+    uint32_t offset;
+    /* The loader shows a name it cannot read as empty; tell such a name
+     * from a real empty one by reading it again. */
+    if (name[0] != '\0' || !image->section_names.present)
+        return name;
+    offset = objlens_section_get_name_offs(section);
+    return offset == 0 ? name : string_table_get(&image->section_names, offset);
+}
+
+const char *section_name_at(const dump_image *image, uint32_t index)
+{
+    objlens_section section;
+    if (objlens_get_section(&image->image, &section, index) != 0)
+        return strtab_corrupt;
+    return section_name(image, &section);
+}
+
+const char *symbol_display_name(const dump_image *image, const string_table *names,
+                                const objlens_sym *symbol)
+{
+    uint32_t offset = objlens_sym_get_name_offs(symbol);
+    if (offset == 0 && ELF32_ST_TYPE(objlens_sym_get_info(symbol)) == STT_SECTION) {
+        uint16_t shndx = objlens_sym_get_shndx(symbol);
+        if (shndx != SHN_UNDEF && shndx < SHN_LORESERVE && shndx < image->num_sections)
+            return section_name_at(image, shndx);
+    }
+    return string_table_get(names, offset);
+}

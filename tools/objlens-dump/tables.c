@@ -1,0 +1,97 @@
+/*
+ * tables.c - table walking for tables.h.
+ */
+#include "tables.h"
+
+#include <elf.h>
+
+#include "diag.h"
+
+uint32_t table_entry_count(dump_image *image, const objlens_section *section, uint32_t index,
+                           int entry_size)
+{
+    uint64_t size = objlens_section_get_size(section);
+    uint32_t readable = objlens_section_data_size(section);
+    uint64_t count = size / (uint64_t)entry_size;
+    if (count > readable / (uint32_t)entry_size) {
+        diag_damage(image, "section [%u] '%s': its data lies outside the file", (unsigned)index,
+                    section_name(image, section));
+        count = readable / (uint32_t)entry_size;
+    }
+    return (uint32_t)count;
+}
+
+void linked_symbols_open(linked_symbols *symbols, const dump_image *image, uint32_t link)
+{
+    uint32_t type;
+    symbols->present = 0;
+    symbols->count = 0;
+    symbols->names.present = 0;
+    if (link == 0 || objlens_get_section(&image->image, &symbols->section, link) != 0)
+        return;
+    type = objlens_section_get_type(&symbols->section);
+    if (type != SHT_SYMTAB && type != SHT_DYNSYM)
+        return;
+    symbols->present = 1;
+    symbols->count = objlens_section_data_size(&symbols->section) /
+                     (uint32_t)objlens_get_sizeof_Sym(&image->image);
+    string_table_open(&symbols->names, &image->image, objlens_section_get_link(&symbols->section));
+}
+
+int linked_symbols_get(const linked_symbols *symbols, uint64_t index, objlens_sym *symbol)
+{
+    if (!symbols->present || index >= symbols->count)
+        return -1;
+    return objlens_section_get_sym(&symbols->section, symbol, (uint32_t)index);
+}
+
+uint32_t dynamic_used_count(const objlens_section *section, uint32_t count)
+{
+    objlens_dyn entry;
+    for (uint32_t i = 0; i < count; i++) {
+        if (objlens_section_get_dyn(section, &entry, i) != 0)
+            return i;
+        if (objlens_dyn_get_tag(&entry) == DT_NULL)
+            return i + 1;
+    }
+    return count;
+}
+
+int dynamic_tag_names_string(int64_t tag)
+{
+    switch (tag) {
+    case DT_NEEDED:
+    case DT_SONAME:
+    case DT_RPATH:
+    case DT_RUNPATH:
+    case DT_AUXILIARY:
+    case DT_FILTER:
+    case DT_CONFIG:
+    case DT_DEPAUDIT:
+    case DT_AUDIT:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+int image_is_pie(const dump_image *image)
+{
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        objlens_section section;
+        objlens_dyn entry;
+        uint32_t count;
+        if (objlens_get_section(&image->image, &section, index) != 0 ||
+            objlens_section_get_type(&section) != SHT_DYNAMIC)
+            continue;
+        count = objlens_section_data_size(&section) / (uint32_t)objlens_get_sizeof_Dyn(&image->image);
+        for (uint32_t i = 0; i < count && objlens_section_get_dyn(&section, &entry, i) == 0; i++) {
+            int64_t tag = objlens_dyn_get_tag(&entry);
+            if (tag == DT_NULL)
+                break;
+            if (tag == DT_FLAGS_1 && (objlens_dyn_get_val(&entry) & DF_1_PIE))
+                return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,21 @@
+/*
+ * text.c - the order of the parts in a text dump.
+ */
+#include "text.h"
+
+void text_dump(dump_image *image, unsigned parts)
+{
+    int preamble = (parts & DUMP_HEADER) == 0;
+    if (parts & DUMP_HEADER)
+        text_header(image);
+    if (parts & DUMP_SECTIONS)
+        text_sections(image, preamble);
+    if (parts & DUMP_SEGMENTS)
+        text_segments(image, preamble);
+    if (parts & DUMP_DYNAMIC)
+        text_dynamic(image);
+    if (parts & DUMP_RELOCS)
+        text_relocations(image);
+    if (parts & DUMP_SYMBOLS)
+        text_symbols(image);
+}

@@ -1,0 +1,396 @@
+/*
+ * text_entries.c - the text form of symbol tables, relocation sections
+ * and dynamic sections.  The symbol loop is the hot path of a dump: it
+ * formats through out.h only and allocates nothing.
+ */
+#include <elf.h>
+#include <inttypes.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "diag.h"
+#include "names.h"
+#include "out.h"
+#include "tables.h"
+#include "text.h"
+
+static const char *st_type_text(uint8_t type, uint16_t machine, char buffer[32])
+{
+    const char *name = name_st_type(type, machine);
+    if (name != NULL)
+        return name;
+    if (type >= STT_LOPROC && type <= STT_HIPROC)
+        snprintf(buffer, 32, "<processor specific>: %u", (unsigned)type);
+    else if (type >= STT_LOOS && type <= STT_HIOS)
+        snprintf(buffer, 32, "<OS specific>: %u", (unsigned)type);
+    else
+        snprintf(buffer, 32, "<unknown>: %u", (unsigned)type);
+    return buffer;
+}
+
+static const char *st_bind_text(uint8_t bind, char buffer[32])
+{
+    const char *name = name_st_bind(bind);
+    if (name != NULL)
+        return name;
+    if (bind >= STB_LOPROC && bind <= STB_HIPROC)
+        snprintf(buffer, 32, "<processor specific>: %u", (unsigned)bind);
+    else if (bind >= STB_LOOS && bind <= STB_HIOS)
+        snprintf(buffer, 32, "<OS specific>: %u", (unsigned)bind);
+    else
+        snprintf(buffer, 32, "<unknown>: %u", (unsigned)bind);
+    return buffer;
+}
+
+/* The Ndx column, right-aligned in four columns. */
+static void out_shndx(uint16_t shndx, uint16_t machine)
+{
+    char buffer[16];
+    const char *text;
+    if (shndx < SHN_LORESERVE && shndx != SHN_UNDEF) {
+        out_udec_right(shndx, 4);
+        return;
+    }
+    switch (shndx) {
+    case SHN_UNDEF: text = "UND"; break;
+    case SHN_ABS: text = "ABS"; break;
+    case SHN_COMMON: text = "COM"; break;
+    default:
+        if (shndx == 0xff02 && machine == EM_X86_64) /* SHN_X86_64_LCOMMON */
+            text = "LARGE_COM";
+        else if (shndx >= SHN_LOPROC && shndx <= SHN_HIPROC)
+            snprintf(buffer, sizeof buffer, "PRC[0x%04x]", (unsigned)shndx), text = buffer;
+        else if (shndx >= SHN_LOOS && shndx <= SHN_HIOS)
+            snprintf(buffer, sizeof buffer, "OS [0x%04x]", (unsigned)shndx), text = buffer;
+        else
+            snprintf(buffer, sizeof buffer, "RSV[0x%04x]", (unsigned)shndx), text = buffer;
+        break;
+    }
+    out_str_right(text, 4);
+}
+
+static void entries_heading(const char *what, const char *name, uint64_t offset, uint32_t count)
+{
+    out_char('\n');
+    out_str(what);
+    out_str(" '");
+    out_str(name);
+    out_char('\'');
+    if (offset != UINT64_MAX) {
+        out_str(" at offset ");
+        out_hex0x(offset, 1);
+    }
+    out_str(" contains ");
+    out_udec(count);
+    out_str(count == 1 ? " entry:\n" : " entries:\n");
+}
+
+static void symbol_line(const dump_image *image, const string_table *names, uint32_t index,
+                        const objlens_sym *symbol)
+{
+    char buffer[32];
+    uint8_t info = objlens_sym_get_info(symbol);
+    uint8_t other = objlens_sym_get_other(symbol);
+    uint64_t size = objlens_sym_get_size(symbol);
+
+    out_udec_right(index, 6);
+    out_str(": ");
+    out_hex(objlens_sym_get_value(symbol), image->bits == 64 ? 16 : 8);
+    out_char(' ');
+    if (size <= 99999)
+        out_udec_right(size, 5);
+    else
+        out_hex0x(size, 1);
+    out_char(' ');
+    out_str_left(st_type_text(ELF32_ST_TYPE(info), image->machine, buffer), 7);
+    out_char(' ');
+    out_str_left(st_bind_text(ELF32_ST_BIND(info), buffer), 6);
+    out_char(' ');
+    out_str_left(name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
+    if (other & ~0x3u) {
+        snprintf(buffer, sizeof buffer, " [<other>: %x]", (unsigned)(other & ~0x3u));
+        out_str(buffer);
+    }
+    out_char(' ');
+    out_shndx(objlens_sym_get_shndx(symbol), image->machine);
+    out_char(' ');
+    out_str(symbol_display_name(image, names, symbol));
+    out_char('\n');
+}
+
+void text_symbols(dump_image *image)
+{
+    int entry_size = objlens_get_sizeof_Sym(&image->image);
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        objlens_section section;
+        string_table names;
+        objlens_sym symbol;
+        uint32_t type, count;
+        if (objlens_get_section(&image->image, &section, index) != 0)
+            continue;
+        type = objlens_section_get_type(&section);
+        if (type != SHT_SYMTAB && type != SHT_DYNSYM)
+            continue;
+        count = table_entry_count(image, &section, index, entry_size);
+        string_table_open(&names, &image->image, objlens_section_get_link(&section));
+        entries_heading("Symbol table", section_name(image, &section), UINT64_MAX, count);
+        if (image->bits == 64)
+            out_str("   Num:    Value          Size Type    Bind   Vis      Ndx Name\n");
+        else
+            out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
+        for (uint32_t i = 0; i < count; i++) {
+            if (objlens_section_get_sym(&section, &symbol, i) != 0) {
+                diag_damage(image, "section [%u]: symbol %u cannot be read", (unsigned)index,
+                            (unsigned)i);
+                break;
+            }
+            symbol_line(image, &names, i, &symbol);
+        }
+    }
+}
+
+static void out_addend(int64_t addend)
+{
+    if (addend < 0) {
+        out_char('-');
+        out_hex(0 - (uint64_t)addend, 1);
+    } else {
+        out_hex((uint64_t)addend, 1);
+    }
+}
+
+static void relocation_line(const dump_image *image, const linked_symbols *symbols,
+                            const objlens_rel *rel)
+{
+    char buffer[32];
+    int digits = image->bits == 64 ? 16 : 8;
+    uint64_t sym = objlens_rel_get_r_sym(rel);
+    uint64_t type = objlens_rel_get_r_type(rel);
+    int with_addend = objlens_rel_has_addend(rel);
+    const char *type_name = name_reloc_type(image->machine, type);
+    objlens_sym symbol;
+
+    if (type_name == NULL) {
+        snprintf(buffer, sizeof buffer, "<unknown>: %" PRIx64, type);
+        type_name = buffer;
+    }
+    out_hex(objlens_rel_get_offset(rel), digits);
+    out_str("  ");
+    out_hex(objlens_rel_get_info(rel), digits);
+    out_char(' ');
+    out_str_left(type_name, 22);
+    if (sym == 0) {
+        if (with_addend) {
+            out_spaces(image->bits == 64 ? 20 : 12);
+            out_addend(objlens_rel_get_addend(rel));
+        }
+        out_char('\n');
+        return;
+    }
+    out_char(' ');
+    if (linked_symbols_get(symbols, sym, &symbol) == 0) {
+        out_hex(objlens_sym_get_value(&symbol), digits);
+        out_str(image->bits == 64 ? " " : "   ");
+        out_str(symbol_display_name(image, &symbols->names, &symbol));
+    } else {
+        out_spaces(digits);
+        out_str(image->bits == 64 ? " " : "   ");
+        out_str(strtab_corrupt);
+    }
+    if (with_addend) {
+        int64_t addend = objlens_rel_get_addend(rel);
+        out_str(addend < 0 ? " - " : " + ");
+        out_hex(addend < 0 ? 0 - (uint64_t)addend : (uint64_t)addend, 1);
+    }
+    out_char('\n');
+}
+
+void text_relocations(dump_image *image)
+{
+    int found = 0;
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        objlens_section section;
+        linked_symbols symbols;
+        objlens_rel rel;
+        uint32_t type, count;
+        int with_addend;
+        if (objlens_get_section(&image->image, &section, index) != 0)
+            continue;
+        type = objlens_section_get_type(&section);
+        if (type != SHT_REL && type != SHT_RELA)
+            continue;
+        found = 1;
+        with_addend = type == SHT_RELA;
+        count = table_entry_count(image, &section, index,
+                                  with_addend ? objlens_get_sizeof_Rela(&image->image)
+                                              : objlens_get_sizeof_Rel(&image->image));
+        linked_symbols_open(&symbols, image, objlens_section_get_link(&section));
+        entries_heading("Relocation section", section_name(image, &section),
+                        objlens_section_get_offset(&section), count);
+        if (image->bits == 64)
+            out_str(with_addend ? "    Offset             Info             Type               Symbol's Value  Symbol's Name + Addend\n"
+                                : "    Offset             Info             Type               Symbol's Value  Symbol's Name\n");
+        else
+            out_str(with_addend ? " Offset     Info    Type                Sym. Value  Symbol's Name + Addend\n"
+                                : " Offset     Info    Type                Sym. Value  Symbol's Name\n");
+        for (uint32_t i = 0; i < count; i++) {
+            int read = with_addend ? objlens_section_get_rela(&section, &rel, i)
+                                   : objlens_section_get_rel(&section, &rel, i);
+            if (read != 0) {
+                diag_damage(image, "section [%u]: relocation %u cannot be read", (unsigned)index,
+                            (unsigned)i);
+                break;
+            }
+            relocation_line(image, &symbols, &rel);
+        }
+    }
+    if (!found)
+        out_str("\nThere are no relocations in this file.\n");
+}
+
+/* Flag names separated by spaces; `context` points at "a word is
+ * already on the line". */
+static void out_flag_name(const char *name, void *context)
+{
+    int *after_word = context;
+    if (*after_word)
+        out_char(' ');
+    out_str(name);
+    *after_word = 1;
+}
+
+static void out_flag_word(uint64_t value, int after_word,
+                          uint64_t (*names)(uint64_t, flag_name_fn, void *))
+{
+    uint64_t rest = names(value, out_flag_name, &after_word);
+    if (rest != 0 || value == 0) {
+        if (after_word)
+            out_char(' ');
+        out_hex0x(rest, 1);
+    }
+}
+
+static const char *d_tag_text(int64_t tag, uint16_t machine, char buffer[48])
+{
+    const char *name = name_d_tag(tag, machine);
+    if (name != NULL)
+        return name;
+    if (tag >= DT_LOPROC && tag <= DT_HIPROC)
+        snprintf(buffer, 48, "Processor Specific: %" PRIx64, (uint64_t)tag);
+    else if (tag >= DT_LOOS && tag <= DT_HIOS)
+        snprintf(buffer, 48, "Operating System specific: %" PRIx64, (uint64_t)tag);
+    else
+        snprintf(buffer, 48, "<unknown>: %" PRIx64, (uint64_t)tag);
+    return buffer;
+}
+
+static const char *dynamic_string_label(int64_t tag)
+{
+    switch (tag) {
+    case DT_NEEDED: return "Shared library: [";
+    case DT_SONAME: return "Library soname: [";
+    case DT_RPATH: return "Library rpath: [";
+    case DT_RUNPATH: return "Library runpath: [";
+    case DT_AUXILIARY: return "Auxiliary library: [";
+    case DT_FILTER: return "Filter library: [";
+    case DT_CONFIG: return "Configuration file: [";
+    case DT_DEPAUDIT: return "Dependency audit library: [";
+    case DT_AUDIT: return "Audit library: [";
+    default: return NULL;
+    }
+}
+
+static int dynamic_value_is_size(int64_t tag)
+{
+    switch (tag) {
+    case DT_PLTRELSZ: case DT_RELASZ: case DT_RELAENT: case DT_STRSZ: case DT_SYMENT:
+    case DT_RELSZ: case DT_RELENT: case DT_INIT_ARRAYSZ: case DT_FINI_ARRAYSZ:
+    case DT_PREINIT_ARRAYSZ: case 35: case 37: /* DT_RELRSZ, DT_RELRENT */
+    case DT_PLTPADSZ: case DT_MOVEENT: case DT_MOVESZ: case DT_SYMINSZ: case DT_SYMINENT:
+    case DT_GNU_CONFLICTSZ: case DT_GNU_LIBLISTSZ:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+static int dynamic_value_is_count(int64_t tag)
+{
+    return tag == DT_VERDEFNUM || tag == DT_VERNEEDNUM || tag == DT_RELACOUNT ||
+           tag == DT_RELCOUNT;
+}
+
+static void dynamic_value(const dump_image *image, const string_table *strings, int64_t tag,
+                          uint64_t value)
+{
+    const char *label = dynamic_string_label(tag);
+    if (label != NULL) {
+        out_str(label);
+        out_str(string_table_get(strings, value));
+        out_char(']');
+    } else if (tag == DT_FLAGS) {
+        out_flag_word(value, 0, name_dt_flags);
+    } else if (tag == DT_FLAGS_1) {
+        out_str("Flags:");
+        out_flag_word(value, 1, name_dt_flags_1);
+    } else if (tag == DT_PLTREL) {
+        const char *name = name_d_tag((int64_t)value, image->machine);
+        if (name != NULL)
+            out_str(name);
+        else
+            out_hex0x(value, 1);
+    } else if (dynamic_value_is_size(tag)) {
+        out_udec(value);
+        out_str(" (bytes)");
+    } else if (dynamic_value_is_count(tag)) {
+        out_udec(value);
+    } else {
+        out_hex0x(value, 1);
+    }
+}
+
+void text_dynamic(dump_image *image)
+{
+    int found = 0;
+    int entry_size = objlens_get_sizeof_Dyn(&image->image);
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        objlens_section section;
+        string_table strings;
+        objlens_dyn entry;
+        uint32_t count;
+        char buffer[48];
+        if (objlens_get_section(&image->image, &section, index) != 0 ||
+            objlens_section_get_type(&section) != SHT_DYNAMIC)
+            continue;
+        found = 1;
+        if (!objlens_section_is_dynamic(&section))
+            diag_file(image->path, "section [%u]: sh_entsize %" PRIu64 " is not %d; entries read at %d bytes",
+                      (unsigned)index, objlens_section_get_entsize(&section), entry_size, entry_size);
+        count = dynamic_used_count(&section, table_entry_count(image, &section, index, entry_size));
+        string_table_open(&strings, &image->image, objlens_section_get_link(&section));
+        out_str("\nDynamic section at offset ");
+        out_hex0x(objlens_section_get_offset(&section), 1);
+        out_str(" contains ");
+        out_udec(count);
+        out_str(count == 1 ? " entry:\n" : " entries:\n");
+        out_str("  Tag        Type                         Name/Value\n");
+        for (uint32_t i = 0; i < count && objlens_section_get_dyn(&section, &entry, i) == 0; i++) {
+            int64_t tag = objlens_dyn_get_tag(&entry);
+            const char *name = d_tag_text(tag, image->machine, buffer);
+            int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
+            out_str(" ");
+            if (image->bits == 64)
+                out_hex0x((uint64_t)tag, 16);
+            else
+                out_hex0x((uint64_t)tag & 0xffffffffu, 8);
+            out_str(" (");
+            out_str(name);
+            out_char(')');
+            out_spaces(pad > 1 ? pad : 1);
+            dynamic_value(image, &strings, tag, objlens_dyn_get_val(&entry));
+            out_char('\n');
+        }
+    }
+    if (!found)
+        out_str("\nThere is no dynamic section in this file.\n");
+}

@@ -1,0 +1,363 @@
+/*
+ * text_tables.c - the text form of the ELF header, the section header
+ * table and the program header table.
+ */
+#include <elf.h>
+#include <inttypes.h>
+#include <stdio.h>
+
+#include "diag.h"
+#include "names.h"
+#include "out.h"
+#include "segmap.h"
+#include "tables.h"
+#include "text.h"
+
+/* "  Label:" padded to the value column. */
+static void label(const char *text)
+{
+    out_str("  ");
+    out_str_left(text, 35);
+}
+
+static void label_udec(const char *text, uint64_t value, const char *unit)
+{
+    label(text);
+    out_udec(value);
+    out_str(unit);
+    out_char('\n');
+}
+
+const char *text_e_type(const dump_image *image, char buffer[32])
+{
+    uint16_t type = objlens_ehdr_get_type(&image->ehdr);
+    const char *name = name_e_type(type);
+    if (type == ET_DYN && image_is_pie(image))
+        return "DYN (Position-Independent Executable file)";
+    if (name != NULL)
+        return name;
+    if (type >= ET_LOOS && type <= ET_HIOS)
+        snprintf(buffer, 32, "OS Specific: (%x)", (unsigned)type);
+    else if (type >= ET_LOPROC)
+        snprintf(buffer, 32, "Processor Specific: (%x)", (unsigned)type);
+    else
+        snprintf(buffer, 32, "<unknown>: %x", (unsigned)type);
+    return buffer;
+}
+
+static const char *class_text(unsigned char class_byte)
+{
+    switch (class_byte) {
+    case ELFCLASS32: return "ELF32";
+    case ELFCLASS64: return "ELF64";
+    default: return "<unknown>";
+    }
+}
+
+static const char *data_text(unsigned char data_byte)
+{
+    switch (data_byte) {
+    case ELFDATA2LSB: return "2's complement, little endian";
+    case ELFDATA2MSB: return "2's complement, big endian";
+    default: return "<unknown>";
+    }
+}
+
+/* A count from the header with the real count after it when extended
+ * numbering moved the real one into section 0. */
+static void label_count(const char *text, uint64_t field, uint64_t real, int extended)
+{
+    label(text);
+    out_udec(field);
+    if (extended) {
+        out_str(" (");
+        out_udec(real);
+        out_char(')');
+    }
+    out_char('\n');
+}
+
+void text_header(dump_image *image)
+{
+    const objlens_ehdr *ehdr = &image->ehdr;
+    const unsigned char *ident = objlens_ehdr_get_ident(ehdr);
+    char buffer[32];
+    const char *name;
+    uint16_t shnum = objlens_ehdr_get_shnum(ehdr);
+    uint16_t phnum = objlens_ehdr_get_phnum(ehdr);
+    uint16_t shstrndx = objlens_ehdr_get_shstrndx(ehdr);
+
+    out_str("ELF Header:\n  Magic:   ");
+    for (int i = 0; i < EI_NIDENT; i++) {
+        out_hex(ident[i], 2);
+        out_char(' ');
+    }
+    out_char('\n');
+    label("Class:");
+    out_str(class_text(ident[EI_CLASS]));
+    out_char('\n');
+    label("Data:");
+    out_str(data_text(ident[EI_DATA]));
+    out_char('\n');
+    label_udec("Version:", ident[EI_VERSION], ident[EI_VERSION] == EV_CURRENT ? " (current)" : "");
+    label("OS/ABI:");
+    name = name_osabi(ident[EI_OSABI]);
+    if (name == NULL) {
+        snprintf(buffer, sizeof buffer, "<unknown: %x>", (unsigned)ident[EI_OSABI]);
+        name = buffer;
+    }
+    out_str(name);
+    out_char('\n');
+    label_udec("ABI Version:", ident[EI_ABIVERSION], "");
+    label("Type:");
+    out_str(text_e_type(image, buffer));
+    out_char('\n');
+    label("Machine:");
+    name = name_machine(objlens_ehdr_get_machine(ehdr));
+    if (name == NULL) {
+        snprintf(buffer, sizeof buffer, "<unknown>: 0x%x", (unsigned)objlens_ehdr_get_machine(ehdr));
+        name = buffer;
+    }
+    out_str(name);
+    out_char('\n');
+    label("Version:");
+    out_hex0x(objlens_ehdr_get_version(ehdr), 1);
+    out_char('\n');
+    label("Entry point address:");
+    out_hex0x(objlens_ehdr_get_entry(ehdr), 1);
+    out_char('\n');
+    label_udec("Start of program headers:", objlens_ehdr_get_phoff(ehdr), " (bytes into file)");
+    label_udec("Start of section headers:", objlens_ehdr_get_shoff(ehdr), " (bytes into file)");
+    label("Flags:");
+    out_hex0x(objlens_ehdr_get_flags(ehdr), 1);
+    out_char('\n');
+    label_udec("Size of this header:", objlens_ehdr_get_ehsize(ehdr), " (bytes)");
+    label_udec("Size of program headers:", objlens_ehdr_get_phentsize(ehdr), " (bytes)");
+    label_count("Number of program headers:", phnum, image->num_programs, phnum == PN_XNUM);
+    label_udec("Size of section headers:", objlens_ehdr_get_shentsize(ehdr), " (bytes)");
+    label_count("Number of section headers:", shnum, image->num_sections,
+                shnum == 0 && image->num_sections != 0);
+    label_count("Section header string table index:", shstrndx, image->shstrndx,
+                shstrndx == SHN_XINDEX);
+}
+
+static const char *sh_type_text(uint32_t type, uint16_t machine, char buffer[32])
+{
+    const char *name = name_sh_type(type, machine);
+    if (name != NULL)
+        return name;
+    if (type >= SHT_LOPROC && type <= SHT_HIPROC)
+        snprintf(buffer, 32, "LOPROC+%#x", (unsigned)(type - SHT_LOPROC));
+    else if (type >= SHT_LOOS && type <= SHT_HIOS)
+        snprintf(buffer, 32, "LOOS+%#x", (unsigned)(type - SHT_LOOS));
+    else if (type >= SHT_LOUSER && type <= SHT_HIUSER)
+        snprintf(buffer, 32, "LOUSER+%#x", (unsigned)(type - SHT_LOUSER));
+    else
+        snprintf(buffer, 32, "%08x: <unknown>", (unsigned)type);
+    return buffer;
+}
+
+static void section_flags_key(uint16_t machine)
+{
+    out_str("Key to Flags:\n"
+            "  W (write), A (alloc), X (execute), M (merge), S (strings), I (info),\n"
+            "  L (link order), O (extra OS processing required), G (group), T (TLS),\n"
+            "  C (compressed), x (unknown), o (OS specific), E (exclude),\n"
+            "  R (retain), D (mbind), ");
+    if (machine == EM_X86_64)
+        out_str("l (large), ");
+    else if (machine == EM_ARM)
+        out_str("y (purecode), ");
+    out_str("p (processor specific)\n");
+}
+
+static void section_line(dump_image *image, uint32_t index, const objlens_section *section)
+{
+    char buffer[32];
+    char letters[65];
+    int address_digits = image->bits == 64 ? 16 : 8;
+
+    out_str("  [");
+    out_udec_right(index, 2);
+    out_str("] ");
+    out_str_left(section_name(image, section), 17);
+    out_char(' ');
+    out_str_left(sh_type_text(objlens_section_get_type(section), image->machine, buffer), 15);
+    out_char(' ');
+    out_hex(objlens_section_get_addr(section), address_digits);
+    out_char(' ');
+    out_hex(objlens_section_get_offset(section), 6);
+    out_char(' ');
+    out_hex(objlens_section_get_size(section), 6);
+    out_char(' ');
+    out_hex(objlens_section_get_entsize(section), 2);
+    out_char(' ');
+    sh_flags_letters(objlens_section_get_flags(section), image->machine, letters);
+    out_str_right(letters, 3);
+    out_char(' ');
+    out_udec_right(objlens_section_get_link(section), 2);
+    out_char(' ');
+    out_udec_right(objlens_section_get_info(section), 3);
+    out_char(' ');
+    out_udec_right(objlens_section_get_addralign(section), 2);
+    out_char('\n');
+}
+
+void text_sections(dump_image *image, int with_preamble)
+{
+    if (image->num_sections == 0) {
+        out_str("\nThere are no sections in this file.\n");
+        return;
+    }
+    if (with_preamble) {
+        out_str("There are ");
+        out_udec(image->num_sections);
+        out_str(image->num_sections == 1 ? " section header" : " section headers");
+        out_str(", starting at offset ");
+        out_hex0x(objlens_ehdr_get_shoff(&image->ehdr), 1);
+        out_str(":\n");
+    }
+    out_str(image->num_sections == 1 ? "\nSection Header:\n" : "\nSection Headers:\n");
+    if (image->bits == 64)
+        out_str("  [Nr] Name              Type            Address          Off    Size   ES Flg Lk Inf Al\n");
+    else
+        out_str("  [Nr] Name              Type            Addr     Off    Size   ES Flg Lk Inf Al\n");
+    for (uint32_t index = 0; index < image->num_sections; index++) {
+        objlens_section section;
+        if (objlens_get_section(&image->image, &section, index) != 0) {
+            diag_damage(image, "section header %u cannot be read", (unsigned)index);
+            continue;
+        }
+        section_line(image, index, &section);
+    }
+    section_flags_key(image->machine);
+}
+
+static const char *p_type_text(uint32_t type, uint16_t machine, char buffer[32])
+{
+    const char *name = name_p_type(type, machine);
+    if (name != NULL)
+        return name;
+    if (type >= PT_LOPROC && type <= PT_HIPROC)
+        snprintf(buffer, 32, "LOPROC+%#x", (unsigned)(type - PT_LOPROC));
+    else if (type >= PT_LOOS && type <= PT_HIOS)
+        snprintf(buffer, 32, "LOOS+%#x", (unsigned)(type - PT_LOOS));
+    else
+        snprintf(buffer, 32, "<unknown>: %x", (unsigned)type);
+    return buffer;
+}
+
+/* The interpreter path, read from the section that holds the PT_INTERP
+ * bytes, since the interface reads file bytes only through sections. */
+static const char *interpreter_path(const dump_image *image, const objlens_program *segment)
+{
+    uint64_t offset = objlens_program_get_offset(segment);
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        objlens_section section;
+        const char *path;
+        if (objlens_get_section(&image->image, &section, index) != 0)
+            continue;
+        if (objlens_section_get_type(&section) == SHT_NOBITS ||
+            objlens_section_get_offset(&section) != offset)
+            continue;
+        if (objlens_section_data_readname(&section, 0, &path) == 0)
+            return path;
+    }
+    return NULL;
+}
+
+static void segment_line(const dump_image *image, const objlens_program *segment)
+{
+    char buffer[32];
+    uint32_t flags = objlens_program_get_flags(segment);
+    int wide = image->bits == 64;
+
+    out_str("  ");
+    out_str_left(p_type_text(objlens_program_get_type(segment), image->machine, buffer), 14);
+    out_char(' ');
+    out_hex0x(objlens_program_get_offset(segment), 6);
+    out_char(' ');
+    out_hex0x(objlens_program_get_vaddr(segment), wide ? 16 : 8);
+    out_char(' ');
+    out_hex0x(objlens_program_get_paddr(segment), wide ? 16 : 8);
+    out_char(' ');
+    out_hex0x(objlens_program_get_filesz(segment), wide ? 6 : 5);
+    out_char(' ');
+    out_hex0x(objlens_program_get_memsz(segment), wide ? 6 : 5);
+    out_char(' ');
+    out_char(flags & PF_R ? 'R' : ' ');
+    out_char(flags & PF_W ? 'W' : ' ');
+    out_char(flags & PF_X ? 'E' : ' ');
+    out_char(' ');
+    if (objlens_program_get_align(segment) == 0)
+        out_char('0');
+    else
+        out_hex0x(objlens_program_get_align(segment), 1);
+    out_char('\n');
+}
+
+static void segment_mapping(const dump_image *image)
+{
+    out_str("\n Section to Segment mapping:\n  Segment Sections...\n");
+    for (uint32_t p = 0; p < image->num_programs; p++) {
+        objlens_program segment;
+        out_str(p < 10 ? "   0" : "   ");
+        out_udec(p);
+        out_str("     ");
+        if (objlens_get_program(&image->image, &segment, p) == 0) {
+            for (uint32_t index = 1; index < image->num_sections; index++) {
+                objlens_section section;
+                if (objlens_get_section(&image->image, &section, index) != 0 ||
+                    !segment_holds_section(&segment, &section))
+                    continue;
+                out_str(section_name(image, &section));
+                out_char(' ');
+            }
+        }
+        out_char('\n');
+    }
+}
+
+void text_segments(dump_image *image, int with_preamble)
+{
+    char buffer[32];
+    if (image->num_programs == 0) {
+        out_str("\nThere are no program headers in this file.\n");
+        return;
+    }
+    if (with_preamble) {
+        out_str("\nElf file type is ");
+        out_str(text_e_type(image, buffer));
+        out_str("\nEntry point ");
+        out_hex0x(objlens_ehdr_get_entry(&image->ehdr), 1);
+        out_str("\nThere are ");
+        out_udec(image->num_programs);
+        out_str(image->num_programs == 1 ? " program header" : " program headers");
+        out_str(", starting at offset ");
+        out_udec(objlens_ehdr_get_phoff(&image->ehdr));
+        out_char('\n');
+    }
+    out_str(image->num_programs == 1 ? "\nProgram Header:\n" : "\nProgram Headers:\n");
+    if (image->bits == 64)
+        out_str("  Type           Offset   VirtAddr           PhysAddr           FileSiz  MemSiz   Flg Align\n");
+    else
+        out_str("  Type           Offset   VirtAddr   PhysAddr   FileSiz MemSiz  Flg Align\n");
+    for (uint32_t p = 0; p < image->num_programs; p++) {
+        objlens_program segment;
+        if (objlens_get_program(&image->image, &segment, p) != 0) {
+            diag_damage(image, "program header %u cannot be read", (unsigned)p);
+            continue;
+        }
+        segment_line(image, &segment);
+        if (objlens_program_get_type(&segment) == PT_INTERP) {
+            const char *path = interpreter_path(image, &segment);
+            if (path != NULL) {
+                out_str("      [Requesting program interpreter: ");
+                out_str(path);
+                out_str("]\n");
+            }
+        }
+    }
+    if (image->num_sections > 0)
+        segment_mapping(image);
+}
