@@ -257,27 +257,31 @@ bool RawElf::open(const std::string &path, bool names)
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0)
         return false;
-    unsigned char ident[EI_NIDENT];
-    if (!pread_all(fd_, ident, sizeof ident, 0) || std::memcmp(ident, ELFMAG, SELFMAG) != 0)
+    // One read covers the ELF header of either class.
+    union {
+        unsigned char ident[EI_NIDENT];
+        Elf32_Ehdr eh32;
+        Elf64_Ehdr eh64;
+    } head;
+    const ssize_t got = ::pread(fd_, &head, sizeof head, 0);
+    if (got < static_cast<ssize_t>(sizeof head.eh32) ||
+        std::memcmp(head.ident, ELFMAG, SELFMAG) != 0)
         return false;
     const bool host_little = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
-    if (ident[EI_DATA] != ELFDATA2LSB && ident[EI_DATA] != ELFDATA2MSB)
+    if (head.ident[EI_DATA] != ELFDATA2LSB && head.ident[EI_DATA] != ELFDATA2MSB)
         return false;
-    swap_ = (ident[EI_DATA] == ELFDATA2LSB) != host_little;
+    swap_ = (head.ident[EI_DATA] == ELFDATA2LSB) != host_little;
     std::vector<unsigned char> *strings = names ? &shstrtab_ : nullptr;
-    if (ident[EI_CLASS] == ELFCLASS64) {
+    if (head.ident[EI_CLASS] == ELFCLASS64) {
         is64_ = true;
-        Elf64_Ehdr eh;
-        return pread_all(fd_, &eh, sizeof eh, 0) &&
-               (swap_ ? ReadHeaders::run<Class64, true>(fd_, eh, table_, shdrs_, strings)
-                      : ReadHeaders::run<Class64, false>(fd_, eh, table_, shdrs_, strings));
+        return got == sizeof head.eh64 &&
+               (swap_ ? ReadHeaders::run<Class64, true>(fd_, head.eh64, table_, shdrs_, strings)
+                      : ReadHeaders::run<Class64, false>(fd_, head.eh64, table_, shdrs_, strings));
     }
-    if (ident[EI_CLASS] == ELFCLASS32) {
+    if (head.ident[EI_CLASS] == ELFCLASS32) {
         is64_ = false;
-        Elf32_Ehdr eh;
-        return pread_all(fd_, &eh, sizeof eh, 0) &&
-               (swap_ ? ReadHeaders::run<Class32, true>(fd_, eh, table_, shdrs_, strings)
-                      : ReadHeaders::run<Class32, false>(fd_, eh, table_, shdrs_, strings));
+        return swap_ ? ReadHeaders::run<Class32, true>(fd_, head.eh32, table_, shdrs_, strings)
+                     : ReadHeaders::run<Class32, false>(fd_, head.eh32, table_, shdrs_, strings);
     }
     return false;
 }
