@@ -186,33 +186,52 @@ struct TypedXword {
     }
 };
 
-std::unique_ptr<Reference> make_reference(const Input &input)
+// The headers and the counts, which registration needs; cheap.
+std::unique_ptr<Reference> make_counts(const Input &input)
 {
     auto ref = std::make_unique<Reference>();
     if (!ref->elf.open(input.path))
         return ref;
     const RawElf &elf = ref->elf;
-    ref->sections = for_layout<SectionWalk>(elf.is64(), elf.swap(), elf);
-    const long symtab = elf.find(input.symtab);
-    if (symtab > 0) {
-        const size_t entry = elf.is64() ? sizeof(Elf64_Sym) : sizeof(Elf32_Sym);
-        ref->symtab = elf.read_section(static_cast<size_t>(symtab));
-        ref->strtab = elf.read_section(elf.shdr(static_cast<size_t>(symtab)).link);
-        ref->num_syms = ref->symtab.size() / entry;
-        ref->names.resize(ref->num_syms);
-        ref->syms = for_layout<SymbolWalk>(elf.is64(), elf.swap(), *ref,
-                                           [&ref](size_t i, const char *name) {
-                                               ref->names[i] = name;
-                                           });
-    }
-    const long rela = elf.find(input.rela);
-    if (rela > 0) {
-        const size_t entry = elf.is64() ? sizeof(Elf64_Rela) : sizeof(Elf32_Rela);
-        ref->rela = elf.read_section(static_cast<size_t>(rela));
-        ref->num_relas = ref->rela.size() / entry;
-        ref->relas = for_layout<RelaWalk>(elf.is64(), elf.swap(), *ref);
-    }
+    ref->symtab_index = elf.find(input.symtab);
+    if (ref->symtab_index > 0)
+        ref->num_syms = elf.shdr(static_cast<size_t>(ref->symtab_index)).size /
+                        (elf.is64() ? sizeof(Elf64_Sym) : sizeof(Elf32_Sym));
+    ref->rela_index = elf.find(input.rela);
+    if (ref->rela_index > 0)
+        ref->num_relas = elf.shdr(static_cast<size_t>(ref->rela_index)).size /
+                         (elf.is64() ? sizeof(Elf64_Rela) : sizeof(Elf32_Rela));
     return ref;
+}
+
+// The walked bytes and the sums, read when a case first runs on the input.
+void complete(Reference &ref)
+{
+    const RawElf &elf = ref.elf;
+    ref.complete = true;
+    if (elf.num_sections() == 0)
+        return;
+    ref.sections = for_layout<SectionWalk>(elf.is64(), elf.swap(), elf);
+    if (ref.symtab_index > 0) {
+        const auto index = static_cast<size_t>(ref.symtab_index);
+        ref.symtab = elf.read_section(index);
+        ref.strtab = elf.read_section(elf.shdr(index).link);
+        ref.names.resize(ref.num_syms);
+        ref.syms = for_layout<SymbolWalk>(elf.is64(), elf.swap(), ref,
+                                          [&ref](size_t i, const char *name) {
+                                              ref.names[i] = name;
+                                          });
+    }
+    if (ref.rela_index > 0) {
+        ref.rela = elf.read_section(static_cast<size_t>(ref.rela_index));
+        ref.relas = for_layout<RelaWalk>(elf.is64(), elf.swap(), ref);
+    }
+}
+
+std::map<std::string, std::unique_ptr<Reference>> &references()
+{
+    static std::map<std::string, std::unique_ptr<Reference>> cache;
+    return cache;
 }
 
 template <typename Op>
@@ -220,7 +239,7 @@ void add_typed_case(const std::string &name, const Input &input, size_t width)
 {
     add_case(name + "/raw/" + input.key,
              [input](benchmark::State &state) {
-                 const Reference &ref = reference(input);
+                 const Reference &ref = reference_counts(input);
                  alignas(8) unsigned char buf[kTypedBytes];
                  for (size_t i = 0; i < kTypedBytes; ++i)
                      buf[i] = static_cast<unsigned char>(i * 7);
@@ -312,13 +331,21 @@ std::vector<unsigned char> RawElf::read_section(size_t i) const
     return bytes;
 }
 
+const Reference &reference_counts(const Input &input)
+{
+    auto &slot = references()[input.key];
+    if (!slot)
+        slot = make_counts(input);
+    return *slot;
+}
+
 const Reference &reference(const Input &input)
 {
-    static std::map<std::string, std::unique_ptr<Reference>> cache;
-    auto &slot = cache[input.key];
-    if (!slot)
-        slot = make_reference(input);
-    return *slot;
+    reference_counts(input);
+    Reference &ref = *references()[input.key];
+    if (!ref.complete)
+        complete(ref);
+    return ref;
 }
 
 void *raw_hold(const std::string &path)
@@ -348,37 +375,40 @@ void register_raw_cases()
             }
         });
 
-        const Reference &ref = reference(input);
+        const Reference &counts = reference_counts(input);
         add_case("sections/raw/" + input.key,
-                 [&ref](benchmark::State &state) {
+                 [input](benchmark::State &state) {
+                     const Reference &ref = reference(input);
                      for (auto _ : state)
                          benchmark::DoNotOptimize(
                              for_layout<SectionWalk>(ref.elf.is64(), ref.elf.swap(), ref.elf));
                  },
-                 static_cast<double>(ref.elf.num_sections()));
+                 static_cast<double>(counts.elf.num_sections()));
 
-        if (ref.num_syms > 0)
+        if (counts.num_syms > 0)
             add_case("symbols/raw/" + input.key,
-                     [&ref](benchmark::State &state) {
+                     [input](benchmark::State &state) {
+                         const Reference &ref = reference(input);
                          for (auto _ : state)
                              benchmark::DoNotOptimize(for_layout<SymbolWalk>(
                                  ref.elf.is64(), ref.elf.swap(), ref,
                                  [](size_t, const char *name) { benchmark::DoNotOptimize(name); }));
                      },
-                     static_cast<double>(ref.num_syms));
+                     static_cast<double>(counts.num_syms));
 
-        if (ref.num_relas > 0)
+        if (counts.num_relas > 0)
             add_case("rela/raw/" + input.key,
-                     [&ref](benchmark::State &state) {
+                     [input](benchmark::State &state) {
+                         const Reference &ref = reference(input);
                          for (auto _ : state)
                              benchmark::DoNotOptimize(
                                  for_layout<RelaWalk>(ref.elf.is64(), ref.elf.swap(), ref));
                      },
-                     static_cast<double>(ref.num_relas));
+                     static_cast<double>(counts.num_relas));
 
         if (input.key == "llvm")
             continue;  // same layout as gen64le; typed access does not depend on the file
-        const size_t xword = ref.elf.is64() ? 8 : 4;
+        const size_t xword = counts.elf.is64() ? 8 : 4;
         add_typed_case<Typed<TypedLoad, uint32_t>>("load_Word", input, 4);
         add_typed_case<Typed<TypedStore, uint32_t>>("store_Word", input, 4);
         add_typed_case<TypedXword<TypedLoad, true>>("load_Xword", input, xword);

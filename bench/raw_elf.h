@@ -108,6 +108,8 @@ private:
 // implementations must reproduce, and the bytes the raw cases walk.
 struct Reference {
     RawElf elf;
+    bool complete = false;  // the fields below the counts are filled
+    long symtab_index = -1, rela_index = -1;
     FieldSum sections;
     std::vector<unsigned char> symtab, strtab, rela;
     size_t num_syms = 0, num_relas = 0;
@@ -115,7 +117,10 @@ struct Reference {
     std::vector<const char *> names;  // into strtab, one per symbol
 };
 
-// The reference of an input, computed on first use and kept.
+// The headers and entry counts of an input, read on first use and kept:
+// enough to register its cases.
+const Reference &reference_counts(const Input &input);
+// The whole reference of an input, computed on first use and kept.
 const Reference &reference(const Input &input);
 
 // The name of symbol `i` through the raw reading, for name checks.
