@@ -443,6 +443,8 @@ void sh_flags_letters(uint64_t flags, uint16_t machine, char letters[65])
                 letter = 'l'; /* SHF_X86_64_LARGE */
             else if (mask == 0x20000000 && machine == EM_ARM)
                 letter = 'y'; /* SHF_ARM_PURECODE */
+            else if (mask == 0x10000000 && machine == EM_PPC)
+                letter = 'v'; /* SHF_PPC_VLE */
             else if (mask & SHF_MASKOS)
                 letter = 'o';
             else if (mask & SHF_MASKPROC)
@@ -516,6 +518,28 @@ uint64_t name_dt_flags_1(uint64_t flags, flag_name_fn each, void *context)
         {0x10000000, "KMOD"},
         {0x20000000, "WEAKFILTER"},
         {0x40000000, "NOCOMMON"},
+    };
+    return name_flag_word(table, sizeof table / sizeof table[0], flags, each, context);
+}
+
+uint64_t name_dt_mips_flags(uint64_t flags, flag_name_fn each, void *context)
+{
+    static const struct flag_name table[] = {
+        {RHF_QUICKSTART, "QUICKSTART"},
+        {RHF_NOTPOT, "NOTPOT"},
+        {RHF_NO_LIBRARY_REPLACEMENT, "NO_LIBRARY_REPLACEMENT"},
+        {RHF_NO_MOVE, "NO_MOVE"},
+        {RHF_SGI_ONLY, "SGI_ONLY"},
+        {RHF_GUARANTEE_INIT, "GUARANTEE_INIT"},
+        {RHF_DELTA_C_PLUS_PLUS, "DELTA_C_PLUS_PLUS"},
+        {RHF_GUARANTEE_START_INIT, "GUARANTEE_START_INIT"},
+        {RHF_PIXIE, "PIXIE"},
+        {RHF_DEFAULT_DELAY_LOAD, "DEFAULT_DELAY_LOAD"},
+        {RHF_REQUICKSTART, "REQUICKSTART"},
+        {RHF_REQUICKSTARTED, "REQUICKSTARTED"},
+        {RHF_CORD, "CORD"},
+        {RHF_NO_UNRES_UNDEF, "NO_UNRES_UNDEF"},
+        {RHF_RLD_ORDER_SAFE, "RLD_ORDER_SAFE"},
     };
     return name_flag_word(table, sizeof table / sizeof table[0], flags, each, context);
 }

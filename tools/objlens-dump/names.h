@@ -34,5 +34,6 @@ void sh_flags_letters(uint64_t flags, uint16_t machine, char letters[65]);
 typedef void (*flag_name_fn)(const char *name, void *context);
 uint64_t name_dt_flags(uint64_t flags, flag_name_fn each, void *context);
 uint64_t name_dt_flags_1(uint64_t flags, flag_name_fn each, void *context);
+uint64_t name_dt_mips_flags(uint64_t flags, flag_name_fn each, void *context);
 
 #endif

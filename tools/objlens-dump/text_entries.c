@@ -42,6 +42,24 @@ static const char *st_bind_text(uint8_t bind, char buffer[32])
     return buffer;
 }
 
+/* The st_other bits above the visibility. */
+static const char *st_other_text(uint8_t bits, uint16_t machine, char buffer[32])
+{
+    if (bits == 0x80 && machine == EM_AARCH64)
+        return "VARIANT_PCS"; /* STO_AARCH64_VARIANT_PCS */
+    if (bits == 0x80 && machine == EM_RISCV)
+        return "VARIANT_CC"; /* STO_RISCV_VARIANT_CC */
+    if (machine == EM_PPC64 && (bits & ~0xe0u) == 0) {
+        /* The local entry point's distance from the global one, coded in
+         * three bits as a power of two in units of instructions. */
+        unsigned offset = ((1u << ((bits & 0xe0u) >> 5)) >> 2) << 2;
+        snprintf(buffer, 32, "<localentry>: %u", offset);
+        return buffer;
+    }
+    snprintf(buffer, 32, "<other>: %x", (unsigned)bits);
+    return buffer;
+}
+
 /* The Ndx column, right-aligned in four columns. */
 static void out_shndx(uint16_t shndx, uint16_t machine)
 {
@@ -108,8 +126,9 @@ static void symbol_line(const dump_image *image, const string_table *names, uint
     out_char(' ');
     out_str_left(name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
     if (other & ~0x3u) {
-        snprintf(buffer, sizeof buffer, " [<other>: %x]", (unsigned)(other & ~0x3u));
-        out_str(buffer);
+        out_str(" [");
+        out_str(st_other_text((uint8_t)(other & ~0x3u), image->machine, buffer));
+        out_str("] ");
     }
     out_char(' ');
     out_shndx(objlens_sym_get_shndx(symbol), image->machine);
@@ -314,8 +333,18 @@ static int dynamic_value_is_size(int64_t tag)
     }
 }
 
-static int dynamic_value_is_count(int64_t tag)
+static int dynamic_value_is_count(int64_t tag, uint16_t machine)
 {
+    if (machine == EM_MIPS || machine == EM_MIPS_RS3_LE) {
+        switch (tag) {
+        case DT_MIPS_RLD_VERSION: case DT_MIPS_LOCAL_GOTNO: case DT_MIPS_CONFLICTNO:
+        case DT_MIPS_LIBLISTNO: case DT_MIPS_SYMTABNO: case DT_MIPS_UNREFEXTNO:
+        case DT_MIPS_HIPAGENO:
+            return 1;
+        default:
+            break;
+        }
+    }
     return tag == DT_VERDEFNUM || tag == DT_VERNEEDNUM || tag == DT_RELACOUNT ||
            tag == DT_RELCOUNT;
 }
@@ -342,7 +371,13 @@ static void dynamic_value(const dump_image *image, const string_table *strings, 
     } else if (dynamic_value_is_size(tag)) {
         out_udec(value);
         out_str(" (bytes)");
-    } else if (dynamic_value_is_count(tag)) {
+    } else if (tag == DT_MIPS_FLAGS &&
+               (image->machine == EM_MIPS || image->machine == EM_MIPS_RS3_LE)) {
+        if (value == 0)
+            out_str("NONE");
+        else
+            out_flag_word(value, 0, name_dt_mips_flags);
+    } else if (dynamic_value_is_count(tag, image->machine)) {
         out_udec(value);
     } else {
         out_hex0x(value, 1);

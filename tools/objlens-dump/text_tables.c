@@ -168,6 +168,8 @@ static void section_flags_key(uint16_t machine)
         out_str("l (large), ");
     else if (machine == EM_ARM)
         out_str("y (purecode), ");
+    else if (machine == EM_PPC)
+        out_str("v (VLE), ");
     out_str("p (processor specific)\n");
 }
 

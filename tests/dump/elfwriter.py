@@ -1,0 +1,141 @@
+"""A small ELF writer for the tests: sound images of either class and byte
+order, and the same images with one part damaged on purpose.
+
+An image holds a null section, .text, .data, .symtab with its .strtab,
+.rela.text (or .rel.text), .dynamic with its .dynstr, and .shstrtab, then
+the section header table.  Nothing is loadable; the readers only look at
+the tables.
+"""
+
+import struct
+
+SHT_PROGBITS, SHT_SYMTAB, SHT_STRTAB, SHT_RELA, SHT_DYNAMIC, SHT_REL = 1, 2, 3, 4, 6, 9
+DT_NULL, DT_NEEDED, DT_SONAME = 0, 1, 14
+STT_FUNC, STT_OBJECT, STB_GLOBAL, STB_LOCAL = 2, 1, 1, 0
+
+
+class Strings:
+    def __init__(self):
+        self.data = b"\0"
+        self.offsets = {}
+
+    def add(self, name):
+        raw = name if isinstance(name, bytes) else name.encode()
+        if raw not in self.offsets:
+            self.offsets[raw] = len(self.data)
+            self.data += raw + b"\0"
+        return self.offsets[raw]
+
+
+def build(bits=64, big_endian=False, machine=62, symbol_names=("alpha", "beta", "gamma"),
+          damage=()):
+    """The image's bytes.  `damage` names what to spoil:
+
+    strtab-unterminated  .strtab loses its final NUL (the last name runs off)
+    symbol-name-outside  the last symbol's st_name points past .strtab
+    section-name-outside .data's sh_name points past .shstrtab
+    symtab-outside-file  .symtab's sh_offset points past the end of the file
+    reloc-symbol-outside a relocation names a symbol past the table's end
+    needed-outside       DT_NEEDED's offset points past .dynstr
+    shoff-outside-file   the section header table lies past the end of the file
+    shentsize            e_shentsize is not the class's section header size
+    """
+    e = ">" if big_endian else "<"
+    is64 = bits == 64
+    addr = "Q" if is64 else "I"
+    rela = machine in (62, 183, 243, 20, 21)  # machines whose loaders use RELA
+
+    strtab = Strings()
+    symbols = [struct.pack(e + ("IBBHQQ" if is64 else "IIIBBH"), *([0] * 6))]
+    for i, name in enumerate(symbol_names):
+        offset = strtab.add(name)
+        if "symbol-name-outside" in damage and i == len(symbol_names) - 1:
+            offset = 0x10000
+        info = (STB_GLOBAL << 4) | (STT_FUNC if i % 2 == 0 else STT_OBJECT)
+        value, size = 0x10 * (i + 1), 4
+        if is64:
+            symbols.append(struct.pack(e + "IBBHQQ", offset, info, 0, 1, value, size))
+        else:
+            symbols.append(struct.pack(e + "IIIBBH", offset, value, size, info, 0, 1))
+    strtab_bytes = strtab.data
+    if "strtab-unterminated" in damage:
+        strtab_bytes = strtab_bytes[:-1]
+
+    relocations = []
+    for i in range(2):
+        sym = len(symbols) + 5 if ("reloc-symbol-outside" in damage and i == 1) else i + 1
+        rtype = 1
+        info = (sym << 32 | rtype) if is64 else (sym << 8 | rtype)
+        if rela:
+            relocations.append(struct.pack(e + (addr * 2 + ("q" if is64 else "i")),
+                                           4 * i, info, -4 + i))
+        else:
+            relocations.append(struct.pack(e + addr * 2, 4 * i, info))
+
+    dynstr = Strings()
+    needed = dynstr.add("libneeded.so.1")
+    if "needed-outside" in damage:
+        needed = 0x10000
+    soname = dynstr.add("libwritten.so.2")
+    dyn_format = e + ("qQ" if is64 else "iI")
+    dynamic = b"".join(struct.pack(dyn_format, tag, value) for tag, value in
+                       ((DT_NEEDED, needed), (DT_SONAME, soname), (DT_NULL, 0), (DT_NULL, 0)))
+
+    shstrtab = Strings()
+    sections = [  # name, type, flags, data, link, info, align, entsize
+        ("", 0, 0, b"", 0, 0, 0, 0),
+        (".text", SHT_PROGBITS, 6, b"\x90" * 16, 0, 0, 16, 0),
+        (".data", SHT_PROGBITS, 3, b"\1\2\3\4", 0, 0, 4, 0),
+        (".symtab", SHT_SYMTAB, 0, b"".join(symbols), 4, 1, 8 if is64 else 4,
+         24 if is64 else 16),
+        (".strtab", SHT_STRTAB, 0, strtab_bytes, 0, 0, 1, 0),
+        (".rela.text" if rela else ".rel.text", SHT_RELA if rela else SHT_REL, 0x40,
+         b"".join(relocations), 3, 1, 8 if is64 else 4,
+         (24 if is64 else 12) if rela else (16 if is64 else 8)),
+        (".dynamic", SHT_DYNAMIC, 3, dynamic, 7, 0, 8 if is64 else 4, 16 if is64 else 8),
+        (".dynstr", SHT_STRTAB, 2, dynstr.data, 0, 0, 1, 0),
+        (".shstrtab", SHT_STRTAB, 0, None, 0, 0, 1, 0),
+    ]
+    name_offsets = [shstrtab.add(s[0]) if s[0] else 0 for s in sections]
+    if "section-name-outside" in damage:
+        name_offsets[2] = 0x10000
+
+    ehsize = 64 if is64 else 52
+    shentsize = 64 if is64 else 40
+    body = b""
+    placed = []
+    for name, stype, flags, data, link, info, align, entsize in sections:
+        if data is None:
+            data = shstrtab.data
+        if align > 1:
+            body += b"\0" * (-(ehsize + len(body)) % align)
+        offset = ehsize + len(body) if stype else 0
+        body += data
+        placed.append((offset, len(data)))
+    body += b"\0" * (-(ehsize + len(body)) % 8)
+    shoff = ehsize + len(body)
+    file_size = shoff + shentsize * len(sections)
+    if "symtab-outside-file" in damage:
+        placed[3] = (file_size + 0x1000, placed[3][1])
+
+    table = b""
+    for (name, stype, flags, data, link, info, align, entsize), (offset, size), name_offset in zip(
+            sections, placed, name_offsets):
+        if is64:
+            table += struct.pack(e + "IIQQQQIIQQ", name_offset, stype, flags, 0, offset, size,
+                                 link, info, align, entsize)
+        else:
+            table += struct.pack(e + "IIIIIIIIII", name_offset, stype, flags, 0, offset, size,
+                                 link, info, align, entsize)
+
+    if "shoff-outside-file" in damage:
+        shoff = file_size + 0x100000
+    header_shentsize = shentsize + 4 if "shentsize" in damage else shentsize
+    ident = b"\x7fELF" + bytes([2 if is64 else 1, 2 if big_endian else 1, 1]) + b"\0" * 9
+    if is64:
+        header = ident + struct.pack(e + "HHIQQQIHHHHHH", 1, machine, 1, 0, 0, shoff, 0, ehsize,
+                                     0, 0, header_shentsize, len(sections), len(sections) - 1)
+    else:
+        header = ident + struct.pack(e + "HHIIIIIHHHHHH", 1, machine, 1, 0, 0, shoff, 0, ehsize,
+                                     0, 0, header_shentsize, len(sections), len(sections) - 1)
+    return header + body + table
