@@ -66,6 +66,13 @@ extern "C" {
 #define OBJKIT_API
 #endif
 
+/* The image operations never throw; C++ callers may rely on it. */
+#if defined(__cplusplus)
+#define OBJKIT_NOEXCEPT noexcept
+#else
+#define OBJKIT_NOEXCEPT
+#endif
+
 /* ------------------------------------------------------------------------ */
 /* Load source                                                              */
 /* ------------------------------------------------------------------------ */
@@ -107,10 +114,10 @@ struct objkit_file;    /* private: where a section's bytes come from */
  */
 typedef struct objcore_data {
     uint32_t size;
-    uint32_t flags;               /* private */
+    uint32_t strings_end;         /* private: bytes before it end in a NUL */
     const unsigned char *bytes;   /* private: null until first read */
-    struct objkit_file *file;     /* private */
-    uint64_t file_offset;         /* private */
+    struct objkit_file *file;     /* private: null for a buffer image */
+    uint64_t file_offset;         /* private: where the bytes are in the file */
 } objcore_data;
 
 typedef objcore_data objcore32_data;
@@ -203,43 +210,43 @@ typedef struct objcore64_image {
  * load_Half: a raw e_machine-style field turned into host order.
  */
 #define OBJKIT_DECLARE_CLASS(N)                                                              \
-    OBJKIT_API int objcore##N##_can_load(const objkit_source *source);                     \
-    OBJKIT_API objcore##N##_image *objcore##N##_load(const objkit_source *source);         \
-    OBJKIT_API void objcore##N##_free(objcore##N##_image *image);                          \
-    OBJKIT_API int objcore##N##_save(objcore##N##_image *image, const char *target);       \
-    OBJKIT_API uint32_t objcore##N##_get_num_sections(const objcore##N##_image *image);    \
-    OBJKIT_API uint32_t objcore##N##_get_num_programs(const objcore##N##_image *image);    \
+    OBJKIT_API int objcore##N##_can_load(const objkit_source *source) OBJKIT_NOEXCEPT;                     \
+    OBJKIT_API objcore##N##_image *objcore##N##_load(const objkit_source *source) OBJKIT_NOEXCEPT;         \
+    OBJKIT_API void objcore##N##_free(objcore##N##_image *image) OBJKIT_NOEXCEPT;                          \
+    OBJKIT_API int objcore##N##_save(objcore##N##_image *image, const char *target) OBJKIT_NOEXCEPT;       \
+    OBJKIT_API uint32_t objcore##N##_get_num_sections(const objcore##N##_image *image) OBJKIT_NOEXCEPT;    \
+    OBJKIT_API uint32_t objcore##N##_get_num_programs(const objcore##N##_image *image) OBJKIT_NOEXCEPT;    \
     OBJKIT_API objcore##N##_section *objcore##N##_get_section(const objcore##N##_image *image, \
-                                                              uint32_t index);             \
+                                                              uint32_t index) OBJKIT_NOEXCEPT;             \
     OBJKIT_API objcore##N##_program *objcore##N##_get_program(const objcore##N##_image *image, \
-                                                              uint32_t index);             \
+                                                              uint32_t index) OBJKIT_NOEXCEPT;             \
     OBJKIT_API objcore##N##_section *objcore##N##_find_section(const objcore##N##_image *image, \
-                                                               const char *name);          \
-    OBJKIT_API uint16_t objcore##N##_load_Half(const objcore##N##_image *image, uint16_t raw); \
+                                                               const char *name) OBJKIT_NOEXCEPT;          \
+    OBJKIT_API uint16_t objcore##N##_load_Half(const objcore##N##_image *image, uint16_t raw) OBJKIT_NOEXCEPT; \
     OBJKIT_API uint16_t objcore##N##_swap16(const objcore##N##_image *image, uint16_t value, \
-                                            unsigned data);                                \
+                                            unsigned data) OBJKIT_NOEXCEPT;                                \
     OBJKIT_API uint32_t objcore##N##_swap32(const objcore##N##_image *image, uint32_t value, \
-                                            unsigned data);                                \
+                                            unsigned data) OBJKIT_NOEXCEPT;                                \
     OBJKIT_API uint64_t objcore##N##_swap64(const objcore##N##_image *image, uint64_t value, \
-                                            unsigned data);                                \
+                                            unsigned data) OBJKIT_NOEXCEPT;                                \
     OBJKIT_API int objcore##N##_read_name(const objcore##N##_image *image, size_t offset,  \
                                           const objcore##N##_section *section,             \
-                                          const char **name);
+                                          const char **name) OBJKIT_NOEXCEPT;
 
 OBJKIT_DECLARE_CLASS(32)
 OBJKIT_DECLARE_CLASS(64)
 
 OBJKIT_API int objcore32_raw_read(objcore32_data *data, void *dest, uint32_t count,
-                                  uint32_t offset);
+                                  uint32_t offset) OBJKIT_NOEXCEPT;
 OBJKIT_API int objcore64_raw_read(objcore64_data *data, void *dest, uint64_t count,
-                                  uint64_t offset);
+                                  uint64_t offset) OBJKIT_NOEXCEPT;
 
 /*
  * The relocation form the machine's loader uses: SHT_REL for EM_386, EM_ARM
  * and EM_MIPS; SHT_RELA for EM_X86_64, EM_AARCH64, EM_RISCV, EM_PPC,
  * EM_PPC64, EM_S390, EM_SPARCV9 and EM_LOONGARCH; 0 for any other machine.
  */
-OBJKIT_API uint32_t elf_get_relevant_rels(uint32_t machine);
+OBJKIT_API uint32_t elf_get_relevant_rels(uint32_t machine) OBJKIT_NOEXCEPT;
 
 /* ------------------------------------------------------------------------ */
 /* Program-info block                                                       */

@@ -1,0 +1,70 @@
+// image_state.hpp - the private half of a loaded image.
+//
+// The public records (objcoreNN_image, objcoreNN_section, objcore_data) are
+// what libobjlens reads; everything they point to privately lives here: the
+// open file and the identity it had at load, the bytes of a buffer source,
+// where the header tables were loaded from, and the tables of records.
+#pragma once
+
+#include "objkit.h"
+
+#include <cstdint>
+#include <ctime>
+
+// What a file looked like when its image was loaded.  A file whose stamp no
+// longer matches has been truncated, extended or rewritten since.  The
+// change time is left out on purpose: renaming another file over this one
+// (as a save in place does) changes it without touching the bytes.
+struct objkit_file_stamp {
+    uint64_t device;
+    uint64_t inode;
+    uint64_t size;
+    timespec modified;
+};
+
+// Where an image's section bytes come from: the file, kept open so that a
+// section is read on its first use, or the copy of a buffer source.
+struct objkit_file {
+    int fd;                  // -1 for a buffer image
+    unsigned char *copy;     // buffer image: the bytes as loaded
+    unsigned mode;           // permission bits, for a save to a new file
+    objkit_file_stamp stamp;
+    bool diverged;           // seen to differ from `stamp`; stays set
+};
+
+struct objkit_image_state {
+    objkit_file file;
+    uint64_t source_size;
+    uint64_t shoff;                    // where the tables were loaded from,
+    uint64_t phoff;                    // and where a save puts them back
+    uint32_t num_sections;
+    uint32_t num_programs;
+    void **sections;                   // objcoreNN_section *, by file index
+    void *programs;                    // objcoreNN_program[num_programs]
+    objcore_data *data;                // one per section
+};
+
+namespace objkit {
+
+template <class C>
+inline typename C::Section *section_at(const objkit_image_state *state, uint32_t index)
+{
+    return static_cast<typename C::Section *>(state->sections[index]);
+}
+
+template <class C>
+inline typename C::Program *programs_of(const objkit_image_state *state)
+{
+    return static_cast<typename C::Program *>(state->programs);
+}
+
+// Makes a section's bytes available on its first read: points into a buffer
+// image's copy, or reads a file image's section and keeps it.  Null when the
+// file changed since load, cannot be read, or memory runs out.
+const unsigned char *fetch_section_bytes(objcore_data *data) noexcept;
+
+// The length of the prefix of `bytes` that ends in a NUL (0 when none does):
+// a string starting inside it is terminated inside the data.
+uint32_t terminated_prefix(const unsigned char *bytes, uint32_t size) noexcept;
+
+}  // namespace objkit
