@@ -110,7 +110,7 @@ TEST_P(Views, DataReadClampsOnlyWhenAsked)
 
 TEST_P(Views, DataReadNameFindsTerminatedStringsOnly)
 {
-    const std::string strings("\0first\0second\0unterminated", 27);
+    const std::string strings("\0first\0second\0unterminated", 26);
     auto b = builder();
     const uint32_t index = b.add_section(
         {.name = ".strtab", .type = SHT_STRTAB, .data = byte_vector(strings.begin(), strings.end())});
