@@ -1,0 +1,78 @@
+#!/usr/bin/env python3
+"""objlens-dump -a reads like readelf -W: for every fixture, the text form
+equals what `readelf -W -h -S -l -d -r -s` prints, line for line, once the
+few things objlens-dump shows differently on purpose are set aside:
+
+- symbol versions (name@VERSION), which readelf adds from the version
+  sections and objlens-dump does not show;
+- readelf's decoding of e_flags after the number;
+- the last line of the flag key, which also names the R (retain) letter;
+- section types readelf has no name for and objlens-dump has
+  (LLVM_ADDRSIG), and relocation type names spelled as in <elf.h>;
+- SHT_RELR sections, which objlens-dump does not list.
+
+Usage: text_layout.py OBJLENS-DUMP FIXTURE-FOLDER
+Exit status: 0 equal, 1 different, 77 readelf is not installed.
+"""
+
+import difflib
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+SKIP = 77
+READELF_ONLY = [
+    (re.compile(r"@@?[A-Za-z0-9_.]+( \(\d+\))?$"), ""),
+    (re.compile(r"^(  Flags: +0x[0-9a-f]+),.*$"), r"\1"),
+    (re.compile(r"LOOS\+0xfff4c03 "), "LLVM_ADDRSIG   "),
+    (re.compile(r"R_386_JUMP_SLOT "), "R_386_JMP_SLOT  "),
+]
+FLAG_KEY_LAST = re.compile(r"^  (R \(retain\), )?D \(mbind\), ")
+
+
+def normalise(text, readelf):
+    lines, in_relr = [], False
+    for line in text.splitlines():
+        if readelf:
+            if re.match(r"^Relocation section '\.relr", line):
+                in_relr = True
+            if in_relr:
+                in_relr = line != ""
+                continue
+            for pattern, replacement in READELF_ONLY:
+                line = pattern.sub(replacement, line)
+        if FLAG_KEY_LAST.match(line):
+            line = "  <flag key>"
+        lines.append(line)
+    return lines
+
+
+def main():
+    dump, folder = sys.argv[1], sys.argv[2]
+    readelf = shutil.which("readelf")
+    if readelf is None:
+        print("readelf not found; skipping")
+        return SKIP
+    files = sorted(os.path.join(folder, name) for name in os.listdir(folder)
+                   if os.path.isfile(os.path.join(folder, name))
+                   and open(os.path.join(folder, name), "rb").read(4) == b"\x7fELF")
+    different = 0
+    for path in files:
+        ours = subprocess.run([dump, "-a", path], capture_output=True, check=True).stdout
+        theirs = subprocess.run([readelf, "-W", "-h", "-S", "-l", "-d", "-r", "-s", path],
+                                capture_output=True, env=dict(os.environ, LC_ALL="C")).stdout
+        a = normalise(theirs.decode("utf-8", "replace"), True)
+        b = normalise(ours.decode("utf-8", "replace"), False)
+        if a != b:
+            different += 1
+            print("DIFFERENT %s" % path)
+            sys.stdout.writelines(line + "\n" for line in list(
+                difflib.unified_diff(a, b, "readelf", "objlens-dump", lineterm=""))[:40])
+    print("compared the text of %d files: %d different" % (len(files), different))
+    return 1 if different or not files else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
