@@ -29,6 +29,7 @@ int main(int argc, char **argv)
 #if defined(OBJLENS_BENCH_HAVE_OBJLENS)
     bench::register_objlens_cases();
 #endif
+    bench::register_floor_cases();
     bench::register_rss_cases();
     bench::register_process_cases();
     bench::register_all();

@@ -166,6 +166,7 @@ void register_libelf_cases()
 {
     for (const Input &input : inputs()) {
         add_case("load/libelf/" + input.key, [input](benchmark::State &state) {
+            const CountedLoop counted;
             for (auto _ : state) {
                 if (!open_and_walk(input.path)) {
                     state.SkipWithError("libelf could not open the file");
@@ -183,6 +184,7 @@ void register_libelf_cases()
                          state.SkipWithError("libelf's section walk disagrees with the raw one");
                          return;
                      }
+                     const CountedLoop counted;
                      for (auto _ : state)
                          benchmark::DoNotOptimize(section_walk(o.h->elf, o.shstrndx));
                  },
@@ -205,6 +207,7 @@ void register_libelf_cases()
                              state.SkipWithError("libelf's symbol walk disagrees with the raw one");
                              return;
                          }
+                         const CountedLoop counted;
                          for (auto _ : state)
                              benchmark::DoNotOptimize(symbol_walk(
                                  o.h->elf, o.syms, o.strndx, o.num_syms,
@@ -222,6 +225,7 @@ void register_libelf_cases()
                              state.SkipWithError("libelf's RELA walk disagrees with the raw one");
                              return;
                          }
+                         const CountedLoop counted;
                          for (auto _ : state)
                              benchmark::DoNotOptimize(rela_walk(o.relas, o.num_relas));
                      },

@@ -243,6 +243,7 @@ void add_typed_case(const std::string &name, const Input &input, size_t width)
                  alignas(8) unsigned char buf[kTypedBytes];
                  for (size_t i = 0; i < kTypedBytes; ++i)
                      buf[i] = static_cast<unsigned char>(i * 7);
+                 const CountedLoop counted;
                  for (auto _ : state) {
                      if constexpr (std::is_void_v<decltype(Op::template run<Class64, false>(buf))>) {
                          for_layout<Op>(ref.elf.is64(), ref.elf.swap(), buf);
@@ -365,6 +366,7 @@ void register_raw_cases()
 {
     for (const Input &input : inputs()) {
         add_case("load/raw/" + input.key, [input](benchmark::State &state) {
+            const CountedLoop counted;
             for (auto _ : state) {
                 RawElf elf;
                 if (!elf.open(input.path, false)) {
@@ -379,6 +381,7 @@ void register_raw_cases()
         add_case("sections/raw/" + input.key,
                  [input](benchmark::State &state) {
                      const Reference &ref = reference(input);
+                     const CountedLoop counted;
                      for (auto _ : state)
                          benchmark::DoNotOptimize(
                              for_layout<SectionWalk>(ref.elf.is64(), ref.elf.swap(), ref.elf));
@@ -389,6 +392,7 @@ void register_raw_cases()
             add_case("symbols/raw/" + input.key,
                      [input](benchmark::State &state) {
                          const Reference &ref = reference(input);
+                         const CountedLoop counted;
                          for (auto _ : state)
                              benchmark::DoNotOptimize(for_layout<SymbolWalk>(
                                  ref.elf.is64(), ref.elf.swap(), ref,
@@ -400,6 +404,7 @@ void register_raw_cases()
             add_case("rela/raw/" + input.key,
                      [input](benchmark::State &state) {
                          const Reference &ref = reference(input);
+                         const CountedLoop counted;
                          for (auto _ : state)
                              benchmark::DoNotOptimize(
                                  for_layout<RelaWalk>(ref.elf.is64(), ref.elf.swap(), ref));

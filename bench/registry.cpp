@@ -6,11 +6,17 @@
 
 #include <algorithm>
 
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#define OBJLENS_BENCH_CALLGRIND 1
+#endif
+
 namespace bench {
 
 namespace {
 
 bool smoke_mode = false;
+std::string running_case;
 
 struct Pending {
     std::string name;
@@ -67,6 +73,22 @@ auto sort_key(const std::string &name)
 
 }  // namespace
 
+CountedLoop::CountedLoop()
+{
+#if defined(OBJLENS_BENCH_CALLGRIND)
+    CALLGRIND_ZERO_STATS;
+    CALLGRIND_TOGGLE_COLLECT;
+#endif
+}
+
+CountedLoop::~CountedLoop()
+{
+#if defined(OBJLENS_BENCH_CALLGRIND)
+    CALLGRIND_TOGGLE_COLLECT;
+    CALLGRIND_DUMP_STATS_AT(running_case.c_str());
+#endif
+}
+
 void set_smoke_mode(bool on)
 {
     smoke_mode = on;
@@ -90,7 +112,9 @@ void register_all()
     });
     for (const Pending &p : all) {
         auto *b = benchmark::RegisterBenchmark(
-            p.name.c_str(), [body = p.body, entries = p.entries](benchmark::State &state) {
+            p.name.c_str(),
+            [name = p.name, body = p.body, entries = p.entries](benchmark::State &state) {
+                running_case = name;
                 body(state);
                 if (entries > 0)
                     state.counters["entries"] = entries;

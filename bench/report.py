@@ -3,12 +3,13 @@
 docs/BENCHMARKS.md: medians, ratios to the subject, time per entry, and
 each target with its verdict.
 
-    report.py RESULTS.json > results.md
+    report.py RESULTS.json [--instructions CALLGRIND_DIR] > results.md
 
 Case names are CASE/IMPL/INPUT.  With repetitions the median aggregate of
 each case is used, otherwise its single run.
 """
 import json
+import os
 import platform
 import sys
 
@@ -56,6 +57,25 @@ def load(path):
             "iterations": b.get("iterations"),
         }
     return data.get("context", {}), out, errors
+
+
+def load_instructions(directory):
+    """Instruction counts of each case's timed loop, from the callgrind
+    dumps that CountedLoop triggers (one file per case)."""
+    import glob
+    counts = {}
+    for path in glob.glob(os.path.join(directory, "cg.out.*")):
+        name, total = None, None
+        with open(path) as f:
+            for line in f:
+                if line.startswith("desc: Trigger: Client Request:"):
+                    name = line.split(":", 3)[3].strip()
+                elif line.startswith("summary:") or line.startswith("totals:"):
+                    total = int(line.split()[1])
+                    break
+        if name and total is not None:
+            counts[tuple(name.split("/")[:3])] = total
+    return counts
 
 
 def fmt_time(ns):
@@ -119,9 +139,14 @@ def table(header, lines):
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: report.py RESULTS.json")
-    context, rows, errors = load(sys.argv[1])
+    args = sys.argv[1:]
+    instructions = {}
+    if len(args) == 3 and args[1] == "--instructions":
+        instructions = load_instructions(args[2])
+        args = args[:1]
+    if len(args) != 1:
+        sys.exit("usage: report.py RESULTS.json [--instructions CALLGRIND_DIR]")
+    context, rows, errors = load(args[0])
     inputs = [i for i in INPUTS if any(k[2] == i for k in rows)]
     md = [f"Machine: {machine(context)}.", ""]
 
@@ -157,6 +182,31 @@ def main():
         md += ["### Pieces of the objlens walks (time per entry)", "",
                table(["piece (input)", "through", "per entry", "whole walk per entry",
                       "share of the walk"], lines), ""]
+
+    # Instructions per entry, which the machine's load does not change.
+    if instructions:
+        impls = ["objlens", "libelf", "raw"]
+        lines = []
+        def per(key):
+            total = instructions.get(key)
+            r = rows.get(key)
+            n = (r or {}).get("entries") or 1
+            return None if total is None else total / n
+        for case in ("load", "sections", "symbols", "rela", "load_Word", "store_Word",
+                     "load_Xword", "store_Xword"):
+            for inp in inputs:
+                cells = [per((case, impl, inp)) for impl in impls]
+                model = [per((f"{case}.{m}", "model", inp)) for m in
+                         ("floor", "floor_inline_backend", "floor_inline_generic",
+                          "floor_inline_both")]
+                if not any(c is not None for c in cells + model):
+                    continue
+                lines.append([f"{case} ({inp})"] +
+                             ["–" if c is None else f"{c:,.0f}" for c in cells + model])
+        md += ["### Instructions per entry (per iteration for loads; callgrind, one iteration)",
+               "",
+               table(["case (input)"] + impls + ["floor model", "+ inline backend",
+                                                 "+ inline generic", "+ both"], lines), ""]
 
     # Resident memory after a load.
     lines = []

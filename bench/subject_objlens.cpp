@@ -181,6 +181,7 @@ void add_walk(const std::string &name, const Input &input, Walk walk, double ent
                      return;
                  }
                  walk(l);  // the first read of a section's bytes is not timed
+                 const CountedLoop counted;
                  for (auto _ : state)
                      benchmark::DoNotOptimize(walk(l));
              },
@@ -206,6 +207,7 @@ void add_typed(const std::string &name, const Input &input, LoadOp load, StoreOp
                  alignas(8) unsigned char buf[kTypedBytes];
                  for (size_t i = 0; i < kTypedBytes; ++i)
                      buf[i] = static_cast<unsigned char>(i * 7);
+                 const CountedLoop counted;
                  for (auto _ : state) {
                      uint64_t s = 0;
                      if (load) {
@@ -247,6 +249,7 @@ void register_objlens_cases()
     for (const Input &input : inputs()) {
         add_case("load/objlens/" + input.key, [input](benchmark::State &state) {
             const objkit_source source = objkit_source_file(input.path.c_str());
+            const CountedLoop counted;
             for (auto _ : state) {
                 objlens_image image;
                 if (objlens_load(&image, &source) != 0) {
@@ -266,6 +269,7 @@ void register_objlens_cases()
                          state.SkipWithError("the section walk disagrees with the raw one");
                          return;
                      }
+                     const CountedLoop counted;
                      for (auto _ : state)
                          benchmark::DoNotOptimize(section_walk(l.image));
                  },
@@ -287,6 +291,7 @@ void register_objlens_cases()
                              state.SkipWithError("the symbol walk disagrees with the raw one");
                              return;
                          }
+                         const CountedLoop counted;
                          for (auto _ : state)
                              benchmark::DoNotOptimize(symbol_walk(
                                  l, [](size_t, const char *name) { benchmark::DoNotOptimize(name); }));
@@ -312,6 +317,7 @@ void register_objlens_cases()
                              state.SkipWithError("the RELA walk disagrees with the raw one");
                              return;
                          }
+                         const CountedLoop counted;
                          for (auto _ : state)
                              benchmark::DoNotOptimize(rela_walk(l));
                      },
