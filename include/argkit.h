@@ -71,21 +71,21 @@ typedef struct e_longoption {
  * a program only passes the record's address.
  */
 typedef struct e_option_context {
-    int *argc;                   /* the caller's count, set when options end */
-    char ***argv;                /* the caller's vector, set when options end */
-    char **words;                /* the words to parse; operands are moved to the front */
-    int nwords;                  /* how many words there are */
-    int next;                    /* the next word to look at */
-    int noperands;               /* operands collected in words[0..noperands) */
-    int flags;                   /* E_OPT_* flags */
-    int finished;                /* 1 once E_OPT_END has been returned */
-    const e_longoption *table;   /* long options, or null */
-    char *group;                 /* the grouped short-option word being walked */
-    int group_pos;               /* index in `group` of the letter last returned */
-    char *word;                  /* the word the last option came from */
-    char *inline_arg;            /* "=value" of the last long option, until taken */
-    int state;                   /* what e_opt_getstr may hand out (private) */
-    char short_word[3];          /* "-c": one letter of a group, for matching */
+    int *argc;                 /* the caller's count, set when options end */
+    char ***argv;              /* the caller's vector, set when options end */
+    char **words;              /* the words to parse; operands are moved to the front */
+    int nwords;                /* how many words there are */
+    int next;                  /* the next word to look at */
+    int noperands;             /* operands collected in words[0..noperands) */
+    int flags;                 /* E_OPT_* flags */
+    int finished;              /* 1 once E_OPT_END has been returned */
+    const e_longoption *table; /* long options, or null */
+    char *group;               /* the grouped short-option word being walked */
+    int group_pos;             /* index in `group` of the letter last returned */
+    char *word;                /* the word the last option came from */
+    char *inline_arg;          /* "=value" of the last long option, until taken */
+    int state;                 /* what e_opt_getstr may hand out (private) */
+    char short_word[3];        /* "-c": one letter of a group, for matching */
 } e_option_context;
 
 /*

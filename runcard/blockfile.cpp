@@ -47,13 +47,13 @@ int write_fully(int fd, const unsigned char *src, size_t size)
             return errno;
         }
         if (put == 0)
-            return EIO; // no progress and no reason given
+            return EIO;  // no progress and no reason given
         done += static_cast<size_t>(put);
     }
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int read_reference(const char *progname, elf_prginfo *info, const char *path)
 {

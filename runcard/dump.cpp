@@ -24,7 +24,7 @@ constexpr getter kFieldGetters[kFieldCount] = {
     elf_prginfo_get_heapgrowth,  elf_prginfo_get_heapmaxsize,
 };
 
-} // namespace
+}  // namespace
 
 int dump_block(const char *progname, elf_prginfo *info, const char *path)
 {

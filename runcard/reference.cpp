@@ -32,7 +32,7 @@ int read_fields(const char *progname, elf_prginfo *info, const char *path,
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int load_reference(const char *progname, int machine_bits, const char *path,
                    uint64_t fields[kFieldCount])

@@ -33,10 +33,9 @@ constexpr int kBadFields = 3;  // field setters failed
 constexpr int kGoOn = -1;      // not an exit status: the option loop continues
 
 const e_longoption long_options[] = {
-    {"--dump", 'D'},          {"--prior", 'p'},     {"--stack", 's'},
-    {"--heapsize", 'S'},      {"--heapgrow", 'G'},  {"--heapmax", 'M'},
-    {"--version", 'V'},       {"--machine", 'm'},   {"--template", 't'},
-    {"--template-help", 'T'}, {"--reference", 'r'}, {"--show-bits", 'B'},
+    {"--dump", 'D'},     {"--prior", 'p'},         {"--stack", 's'},     {"--heapsize", 'S'},
+    {"--heapgrow", 'G'}, {"--heapmax", 'M'},       {"--version", 'V'},   {"--machine", 'm'},
+    {"--template", 't'}, {"--template-help", 'T'}, {"--reference", 'r'}, {"--show-bits", 'B'},
     {nullptr, 0},
 };
 
@@ -121,9 +120,7 @@ int handle_option(run_state &state, e_option_context &ctx, int code)
     }
 
     switch (code) {
-    case 'D':
-        state.dump_mode = true;
-        return kGoOn;
+    case 'D': state.dump_mode = true; return kGoOn;
     case 'm': {
         const char *text = e_opt_getstr(&ctx);
         if (text != nullptr && std::strcmp(text, "32") == 0)
@@ -152,18 +149,10 @@ int handle_option(run_state &state, e_option_context &ctx, int code)
             return kBadInput;
         return kGoOn;
     }
-    case 'T':
-        list_templates();
-        return kOk;
-    case 'V':
-        std::printf("runcard v%s\n", kVersionText);
-        return kOk;
-    case 'B':
-        std::printf("%i\n", kDefaultBits);
-        return kOk;
-    case E_OPT_HELP:
-        print_usage(state.progname);
-        return kOk;
+    case 'T': list_templates(); return kOk;
+    case 'V': std::printf("runcard v%s\n", kVersionText); return kOk;
+    case 'B': std::printf("%i\n", kDefaultBits); return kOk;
+    case E_OPT_HELP: print_usage(state.progname); return kOk;
     case E_OPT_UNKNOWN_LONG:
         std::fprintf(stderr, "%s: unknown switch: %s\n", state.progname, e_opt_getstr(&ctx));
         return kBadInput;
@@ -250,7 +239,7 @@ int operand_stage(run_state &state, int argc, char **argv)
     return status;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

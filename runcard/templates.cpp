@@ -12,6 +12,8 @@ const char *const field_names[kFieldCount + 1] = {
 
 namespace {
 
+// One row per field, in field order: {32-bit value, 64-bit value}.
+// clang-format off
 const value_row t_tiny[kFieldCount] = {
     {0x40, 0x40},
     {0x4000, 0x8000},
@@ -51,12 +53,13 @@ const value_row t_huge[kFieldCount] = {
     {0x100000, 0x400000},
     {0xc0000000, 0x200000000000},
 };
+// clang-format on
 
-} // namespace
+}  // namespace
 
 const template_entry templates[] = {
-    {"tiny", t_tiny},     {"small", t_small}, {"medium", t_medium},
-    {"large", t_large},   {"huge", t_huge},   {nullptr, nullptr},
+    {"tiny", t_tiny},   {"small", t_small}, {"medium", t_medium},
+    {"large", t_large}, {"huge", t_huge},   {nullptr, nullptr},
 };
 
 int field_name_width(int minimum)
@@ -70,10 +73,7 @@ int field_name_width(int minimum)
     return width;
 }
 
-const value_row *default_template()
-{
-    return t_small;
-}
+const value_row *default_template() { return t_small; }
 
 const value_row *select_template(const char *progname, const char *name)
 {

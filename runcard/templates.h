@@ -6,7 +6,13 @@
 #include <cstdint>
 
 // The five program-info fields, in the order used everywhere in the tool.
-enum field : int { FIELD_PRIORITY, FIELD_STACK, FIELD_HEAP_SIZE, FIELD_HEAP_GROWTH, FIELD_HEAP_MAX };
+enum field : int {
+    FIELD_PRIORITY,
+    FIELD_STACK,
+    FIELD_HEAP_SIZE,
+    FIELD_HEAP_GROWTH,
+    FIELD_HEAP_MAX
+};
 constexpr int kFieldCount = 5;
 
 // One field's template values: [0] for a 32-bit machine, [1] for 64-bit.
@@ -14,7 +20,7 @@ using value_row = uint64_t[2];
 
 struct template_entry {
     const char *name;
-    const value_row *table; // kFieldCount rows, in field order
+    const value_row *table;  // kFieldCount rows, in field order
 };
 
 // Display names in field order, ended by a null entry.

@@ -48,7 +48,7 @@ bool parse_impl(uint64_t *dest, int machine_bits, const char *digits, unsigned l
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool parse_value(uint64_t *dest, int machine_bits, const char *text, int length)
 {

@@ -120,7 +120,7 @@ const char *take_next_word(e_option_context *ctx)
     return ctx->words[ctx->next++];
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int e_initoption(e_option_context *ctx, int *argc, char ***argv, int flags) noexcept
 {
@@ -217,9 +217,7 @@ extern "C" const char *e_opt_getstr(e_option_context *ctx) noexcept
             return value;
         return take_next_word(ctx);
     }
-    case PENDING_UNKNOWN:
-        return ctx->word;
-    default:
-        return nullptr;
+    case PENDING_UNKNOWN: return ctx->word;
+    default: return nullptr;
     }
 }

@@ -14,7 +14,7 @@ namespace {
 
 struct word_slot {
     uint32_t offset;
-    uint32_t width; // bytes: 4 or 8
+    uint32_t width;  // bytes: 4 or 8
 };
 
 enum field_index : int { VERSION, PRIORITY, STACK, HEAP_SIZE, HEAP_GROWTH, HEAP_MAX };
@@ -34,7 +34,7 @@ const word_slot *slot_of(const elf_prginfo *info, field_index field)
         return &kLayout32[field];
     if (info->bits == 64)
         return &kLayout64[field];
-    return nullptr; // not prepared
+    return nullptr;  // not prepared
 }
 
 uint64_t load(const elf_prginfo *info, field_index field)
@@ -60,7 +60,7 @@ int store(elf_prginfo *info, field_index field, uint64_t value)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int elf_prginfo_init(elf_prginfo *info, int bits)
 {
@@ -79,45 +79,21 @@ void elf_prginfo_destroy(elf_prginfo *info)
     std::memset(info->bytes, 0, sizeof info->bytes);
 }
 
-void *elf_prginfo_data(elf_prginfo *info)
-{
-    return info->bytes;
-}
+void *elf_prginfo_data(elf_prginfo *info) { return info->bytes; }
 
-uint32_t elf_prginfo_sizeof(const elf_prginfo *info)
-{
-    return info->size;
-}
+uint32_t elf_prginfo_sizeof(const elf_prginfo *info) { return info->size; }
 
-uint64_t elf_prginfo_get_version(const elf_prginfo *info)
-{
-    return load(info, VERSION);
-}
+uint64_t elf_prginfo_get_version(const elf_prginfo *info) { return load(info, VERSION); }
 
-uint64_t elf_prginfo_get_threadprior(const elf_prginfo *info)
-{
-    return load(info, PRIORITY);
-}
+uint64_t elf_prginfo_get_threadprior(const elf_prginfo *info) { return load(info, PRIORITY); }
 
-uint64_t elf_prginfo_get_threadstack(const elf_prginfo *info)
-{
-    return load(info, STACK);
-}
+uint64_t elf_prginfo_get_threadstack(const elf_prginfo *info) { return load(info, STACK); }
 
-uint64_t elf_prginfo_get_heapsize(const elf_prginfo *info)
-{
-    return load(info, HEAP_SIZE);
-}
+uint64_t elf_prginfo_get_heapsize(const elf_prginfo *info) { return load(info, HEAP_SIZE); }
 
-uint64_t elf_prginfo_get_heapgrowth(const elf_prginfo *info)
-{
-    return load(info, HEAP_GROWTH);
-}
+uint64_t elf_prginfo_get_heapgrowth(const elf_prginfo *info) { return load(info, HEAP_GROWTH); }
 
-uint64_t elf_prginfo_get_heapmaxsize(const elf_prginfo *info)
-{
-    return load(info, HEAP_MAX);
-}
+uint64_t elf_prginfo_get_heapmaxsize(const elf_prginfo *info) { return load(info, HEAP_MAX); }
 
 int elf_prginfo_set_version(elf_prginfo *info, uint64_t value)
 {

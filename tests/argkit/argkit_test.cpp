@@ -69,7 +69,8 @@ std::string trace(const std::vector<std::string> &words, int flags = E_OPT_PERMU
             continue;
         }
         out += describe_code(code);
-        if (code > 0 && code < 128 && takes_argument.find(static_cast<char>(code)) != std::string::npos) {
+        if (code > 0 && code < 128 &&
+            takes_argument.find(static_cast<char>(code)) != std::string::npos) {
             const char *arg = e_opt_getstr(&ctx);
             out += std::string("=") + (arg ? "[" + std::string(arg) + "]" : "(null)");
         }
@@ -212,10 +213,10 @@ TEST(Operands, VectorEndsWithNullAndEndRepeats)
     e_initoption(&ctx, &argc, &argv, E_OPT_PERMUTE);
     e_setlongoption(&ctx, kTable);
     EXPECT_EQ(e_getoption(&ctx), 'D');
-    EXPECT_EQ(argc, 5); // only set when the options end
+    EXPECT_EQ(argc, 5);  // only set when the options end
     EXPECT_EQ(e_getoption(&ctx), 's');
     EXPECT_STREQ(e_opt_getstr(&ctx), "1");
-    EXPECT_EQ(e_opt_getstr(&ctx), nullptr); // a second call has nothing left
+    EXPECT_EQ(e_opt_getstr(&ctx), nullptr);  // a second call has nothing left
     EXPECT_EQ(e_getoption(&ctx), E_OPT_END);
     ASSERT_EQ(argc, 2);
     EXPECT_STREQ(argv[0], "a");
@@ -276,7 +277,7 @@ TEST(Setup, RefusedArgumentsAndTables)
         big.push_back({name.c_str(), 'a'});
     big.push_back({nullptr, 0});
     EXPECT_EQ(e_setlongoption(&ctx, big.data()), -1);
-    big.erase(big.begin()); // exactly the most rows allowed
+    big.erase(big.begin());  // exactly the most rows allowed
     EXPECT_EQ(e_setlongoption(&ctx, big.data()), 0);
     EXPECT_EQ(e_setlongoption(&ctx, nullptr), 0);
     EXPECT_EQ(e_getoption(&ctx), E_OPT_END);
@@ -296,4 +297,4 @@ TEST(Setup, NoTableStillParsesLettersAndHelp)
     EXPECT_EQ(e_getoption(&ctx), E_OPT_END);
 }
 
-} // namespace
+}  // namespace

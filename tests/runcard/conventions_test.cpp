@@ -13,7 +13,8 @@ golden same(const std::string &name, const std::vector<std::string> &args, const
     return {name, {}, args, "", "", 0, creates(bytes)};
 }
 
-golden unknown(const std::string &name, const std::vector<std::string> &args, const std::string &word)
+golden unknown(const std::string &name, const std::vector<std::string> &args,
+               const std::string &word)
 {
     return {name, {}, args, "", "runcard: unknown switch: " + word + "\n", 1, untouched()};
 }
@@ -34,6 +35,8 @@ const char kDumpSmall64[] =
     "Heap growth 131072 (0x20000)\n"
     "Heap max    2147483648 (0x80000000)\n";
 
+// Golden rows: {name, files, argv, stdout, stderr, status, FILE effect}.
+// clang-format off
 const golden kRows[] = {
     same("ShortSameWord", {"-s0x10", "out"}, kStack16),
     same("ShortNextWord", {"-s", "0x10", "out"}, kStack16),
@@ -78,7 +81,8 @@ const golden kRows[] = {
     {"DashDashThenTwoOperands", {}, {"--", "out", "-D"}, "", "runcard: extra operand '-D'\n", 1,
      untouched()},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Conventions, golden_run, testing::ValuesIn(kRows), golden_name);
 
-} // namespace
+}  // namespace

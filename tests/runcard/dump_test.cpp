@@ -51,6 +51,8 @@ golden fails(const std::string &name, const std::vector<std::string> &args, cons
     return {name, kFiles, args, "", err, 1};
 }
 
+// Golden rows: {name, files, argv, stdout, stderr, status, FILE effect}.
+// clang-format off
 const golden kRows[] = {
     dumps("Small32", {"-D", "small32"}, kSmall32Dump),
     dumps("LongForm", {"--dump", "small32"}, kSmall32Dump),
@@ -78,6 +80,7 @@ const golden kRows[] = {
           "runcard: unknown version in reference file \"v2\": 0x2\n"),
     fails("NoOperand", {"-D"}, "runcard: missing operand\nTry 'runcard --help'\n"),
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Dump, golden_run, testing::ValuesIn(kRows), golden_name);
 
@@ -91,4 +94,4 @@ TEST(DumpMode, LeavesTheFileAsItWas)
     EXPECT_EQ(dir.mode("block"), 0600u);
 }
 
-} // namespace
+}  // namespace

@@ -38,7 +38,7 @@ void put_le(std::string &out, uint64_t value, int bytes)
         out.push_back(static_cast<char>(value & 0xff));
 }
 
-} // namespace
+}  // namespace
 
 scratch_dir::scratch_dir()
 {
@@ -105,7 +105,7 @@ runcard_process::runcard_process(const scratch_dir &dir, const std::vector<std::
             _exit(126);
         umask(setup.umask);
         if (setup.file_size_limit != RLIM_INFINITY) {
-            signal(SIGXFSZ, SIG_IGN); // so that the write fails instead of killing
+            signal(SIGXFSZ, SIG_IGN);  // so that the write fails instead of killing
             const rlimit limit{setup.file_size_limit, setup.file_size_limit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
@@ -177,35 +177,17 @@ std::string block64(uint32_t version, uint32_t priority, uint64_t stack, uint64_
     return out;
 }
 
-std::string small32()
-{
-    return block32(1, 0x40, 0x8000, 0x8000, 0x10000, 0x20000000);
-}
+std::string small32() { return block32(1, 0x40, 0x8000, 0x8000, 0x10000, 0x20000000); }
 
-std::string small64()
-{
-    return block64(1, 0x40, 0x10000, 0x10000, 0x20000, 0x80000000);
-}
+std::string small64() { return block64(1, 0x40, 0x10000, 0x10000, 0x20000, 0x80000000); }
 
-file_effect no_file()
-{
-    return {};
-}
+file_effect no_file() { return {}; }
 
-file_effect untouched()
-{
-    return {"out", kSentinel, kSentinel};
-}
+file_effect untouched() { return {"out", kSentinel, kSentinel}; }
 
-file_effect creates(const std::string &bytes)
-{
-    return {"out", std::nullopt, bytes};
-}
+file_effect creates(const std::string &bytes) { return {"out", std::nullopt, bytes}; }
 
-file_effect replaces(const std::string &bytes)
-{
-    return {"out", kSentinel, bytes};
-}
+file_effect replaces(const std::string &bytes) { return {"out", kSentinel, bytes}; }
 
 file_effect creates_named(const std::string &name, const std::string &bytes)
 {
@@ -219,10 +201,7 @@ void PrintTo(const golden &row, std::ostream *os)
         *os << " '" << arg << "'";
 }
 
-std::string golden_name(const testing::TestParamInfo<golden> &info)
-{
-    return info.param.name;
-}
+std::string golden_name(const testing::TestParamInfo<golden> &info) { return info.param.name; }
 
 TEST_P(golden_run, Matches)
 {

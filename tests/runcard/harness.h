@@ -19,12 +19,12 @@
 struct run_result {
     std::string out;
     std::string err;
-    int status; // exit status, or 128 + signal
+    int status;  // exit status, or 128 + signal
 };
 
 struct run_setup {
     mode_t umask = 022;
-    rlim_t file_size_limit = RLIM_INFINITY; // with SIGXFSZ ignored when set
+    rlim_t file_size_limit = RLIM_INFINITY;  // with SIGXFSZ ignored when set
     std::string argv0 = "runcard";
 };
 
@@ -40,7 +40,7 @@ public:
     std::string path(const std::string &name) const { return root_ + "/" + name; }
     void write(const std::string &name, const std::string &bytes, mode_t mode = 0644) const;
     std::optional<std::string> read(const std::string &name) const;
-    mode_t mode(const std::string &name) const; // permission bits
+    mode_t mode(const std::string &name) const;  // permission bits
 
 private:
     std::string root_;
@@ -86,15 +86,15 @@ struct file_effect {
 // Text that no block is, put in FILE to show that a run left it alone.
 extern const std::string kSentinel;
 
-file_effect no_file();                                  // never created
-file_effect untouched();                                // kept its bytes
-file_effect creates(const std::string &bytes);          // a new file with these bytes
-file_effect replaces(const std::string &bytes);         // an old, longer file truncated
+file_effect no_file();                           // never created
+file_effect untouched();                         // kept its bytes
+file_effect creates(const std::string &bytes);   // a new file with these bytes
+file_effect replaces(const std::string &bytes);  // an old, longer file truncated
 file_effect creates_named(const std::string &name, const std::string &bytes);
 
 struct golden {
     std::string name;
-    std::vector<std::pair<std::string, std::string>> files; // put in place first
+    std::vector<std::pair<std::string, std::string>> files;  // put in place first
     std::vector<std::string> args;
     std::string out;
     std::string err;

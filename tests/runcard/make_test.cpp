@@ -14,6 +14,8 @@ namespace {
 
 const std::string kA64 = block64(1, 30, 0x100000000, 0x200000000, 3, 4);
 
+// Golden rows: {name, files, argv, stdout, stderr, status, FILE effect}.
+// clang-format off
 const golden kRows[] = {
     {"CreatesTheBlock", {}, {"out"}, "", "", 0, creates(small32())},
     {"TruncatesALongerFile", {}, {"out"}, "", "", 0, replaces(small32())},
@@ -54,6 +56,7 @@ const golden kRows[] = {
     {"WriteFailsOnAFullDevice64", {}, {"-m", "64", "/dev/full"}, "",
      "runcard: failed to write '/dev/full': No space left on device\n", 1},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Make, golden_run, testing::ValuesIn(kRows), golden_name);
 
@@ -170,8 +173,9 @@ TEST_F(PipedBlock, EndOfFileMidBlockIsTooShort)
         close(fd);
     }
     const run_result result = process.wait();
-    EXPECT_EQ(result.err, "runcard: failed to read 24 bytes from file 'fifo', file was too short\n");
+    EXPECT_EQ(result.err,
+              "runcard: failed to read 24 bytes from file 'fifo', file was too short\n");
     EXPECT_EQ(result.status, 1);
 }
 
-} // namespace
+}  // namespace

@@ -7,10 +7,7 @@
 
 namespace {
 
-std::string stack32(uint32_t stack)
-{
-    return block32(1, 0x40, stack, 0x8000, 0x10000, 0x20000000);
-}
+std::string stack32(uint32_t stack) { return block32(1, 0x40, stack, 0x8000, 0x10000, 0x20000000); }
 
 std::string stack64(uint64_t stack)
 {
@@ -29,6 +26,8 @@ golden rejects(const std::string &name, std::vector<std::string> args, const std
     return {name, {}, args, "", err, 1, untouched()};
 }
 
+// Golden rows: {name, files, argv, stdout, stderr, status, FILE effect}.
+// clang-format off
 const golden kRows[] = {
     accepts("Decimal", {"-s", "4096"}, stack32(4096)),
     accepts("HexLower", {"-s", "0x1000"}, stack32(4096)),
@@ -101,7 +100,8 @@ const golden kRows[] = {
     rejects("SyntaxErrorOnHeapMax", {"-M", "x"}, "syntax error in 'x'\n"),
     rejects("RejectionEndsBeforeVersion", {"-s", "x", "-V"}, "syntax error in 'x'\n"),
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Numbers, golden_run, testing::ValuesIn(kRows), golden_name);
 
-} // namespace
+}  // namespace

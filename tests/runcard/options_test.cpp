@@ -14,11 +14,12 @@ golden missing(const std::string &name, const std::vector<std::string> &option, 
 {
     std::vector<std::string> args{"out"};
     args.insert(args.end(), option.begin(), option.end());
-    return {name, {}, args, "",
-            std::string("runcard: missing or invalid operand of -") + letter + "\n", 2,
-            untouched()};
+    const std::string err = std::string("runcard: missing or invalid operand of -") + letter + "\n";
+    return {name, {}, args, "", err, 2, untouched()};
 }
 
+// Golden rows: {name, files, argv, stdout, stderr, status, FILE effect}.
+// clang-format off
 const golden kRows[] = {
     {"Help", {}, {"--help"}, usage_text("runcard"), "", 0},
     {"HelpShowsDefaultBitsAfterMachine64", {}, {"-m", "64", "--help"}, usage_text("runcard"), "", 0},
@@ -70,6 +71,7 @@ const golden kRows[] = {
     missing("MissingReference", {"-r"}, 'r'),
     missing("MissingReferenceLong", {"--reference"}, 'r'),
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Options, golden_run, testing::ValuesIn(kRows), golden_name);
 
@@ -94,4 +96,4 @@ TEST(ProgramName, IsShownAsInvokedNotAsABaseName)
     EXPECT_EQ(run_runcard(dir, {"-V"}, setup).out, "runcard v0.4.5\n");
 }
 
-} // namespace
+}  // namespace

@@ -36,6 +36,8 @@ golden fails(const std::string &name, std::vector<std::string> args, const std::
     return {name, kRefs, args, "", err, status, untouched()};
 }
 
+// Golden rows: {name, files, argv, stdout, stderr, status, FILE effect}.
+// clang-format off
 const golden kRows[] = {
     ok("CopiesAllFields", {"-r", "A"}, kA),
     ok("LongForm", {"--reference", "A"}, kA),
@@ -75,7 +77,8 @@ const golden kRows[] = {
     fails("DumpModeStillReadsReference", {"-D", "-r", "v2"},
           "runcard: unknown version in reference file \"v2\": 0x2\n"),
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Reference, golden_run, testing::ValuesIn(kRows), golden_name);
 
-} // namespace
+}  // namespace

@@ -10,7 +10,7 @@ namespace {
 struct template_case {
     const char *name;
     int bits;
-    uint64_t values[5]; // priority, stack, heap size, heap growth, heap max
+    uint64_t values[5];  // priority, stack, heap size, heap growth, heap max
 };
 
 // The templates' values as the tool documents them.
@@ -108,4 +108,4 @@ TEST(Acceptance, Large64WithStack64KiB)
     EXPECT_EQ(dumped.status, 0);
 }
 
-} // namespace
+}  // namespace

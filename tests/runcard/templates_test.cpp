@@ -9,6 +9,8 @@ const std::string kTiny32 = block32(1, 0x40, 0x4000, 0x4000, 0x8000, 0x10000000)
 const std::string kLarge32 = block32(1, 0x40, 0x80000, 0x80000, 0x80000, 0x80000000);
 const std::string kHuge64 = block64(1, 0x40, 0x800000, 0x400000, 0x400000, 0x200000000000);
 
+// Golden rows: {name, files, argv, stdout, stderr, status, FILE effect}.
+// clang-format off
 const golden kRows[] = {
     {"Listing", {}, {"-T"}, kTemplateListing, "", 0},
     {"ListingLong", {}, {"--template-help"}, kTemplateListing, "", 0},
@@ -33,7 +35,8 @@ const golden kRows[] = {
     {"UnknownNameEndsBeforeVersion", {}, {"-t", "x", "-V"}, "", "runcard: unknown template name: 'x'\n",
      1},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Templates, golden_run, testing::ValuesIn(kRows), golden_name);
 
-} // namespace
+}  // namespace

@@ -3,7 +3,8 @@
 
 std::string usage_text(const std::string &progname)
 {
-    return "Usage: " + progname + " [OPTION]... FILE\n"
+    return "Usage: " + progname +
+           " [OPTION]... FILE\n"
            "Make or dump Morvane program info.\n"
            "\n"
            "  -B --show-bits       print default machine BITS and exit\n"
