@@ -30,10 +30,10 @@
  *     the program reports it as an unknown switch.
  *
  * All state lives in the caller's e_option_context; the parser keeps none
- * of its own.  getopt_long's own globals (optind, optarg, opterr, optopt) are
- * reset on every word, so a program must not interleave its own getopt
- * calls with a parse in progress.  Nothing here throws; every call is safe
- * to make from C.
+ * of its own.  The C library's getopt globals (optind, optarg, opterr,
+ * optopt) are reset for every word matched, so whatever a program's own
+ * getopt scan left there neither disturbs a parse nor survives one.
+ * Nothing here throws; every call is safe to make from C.
  */
 #ifndef ARGKIT_H
 #define ARGKIT_H
