@@ -18,6 +18,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -290,6 +291,22 @@ def compare_dynamic(path, ours, theirs, bits, cmp):
             cmp.mismatch(path, "dynamic", "present", True, False)
 
 
+def writer_images(folder):
+    """Sound images of all four kinds from the test ELF writer, with and
+    without extended section numbering."""
+    import elfwriter
+    paths = []
+    for bits, big_endian, machine in ((32, False, 3), (32, True, 20), (64, False, 62),
+                                      (64, True, 21)):
+        for extended in (False, True):
+            path = os.path.join(folder, "writer-%d%s%s.o" % (
+                bits, "msb" if big_endian else "lsb", "-xnum" if extended else ""))
+            with open(path, "wb") as f:
+                f.write(elfwriter.build(bits, big_endian, machine, extended_numbering=extended))
+            paths.append(path)
+    return paths
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--dump", required=True, help="the objlens-dump program")
@@ -301,6 +318,8 @@ def main():
                         help="seconds after which no further system file is started")
     parser.add_argument("--system", nargs="*",
                         default=["/usr/bin", "/usr/lib/x86_64-linux-gnu"])
+    parser.add_argument("--writer", action="store_true",
+                        help="also compare images of the test ELF writer, all four kinds")
     parser.add_argument("files", nargs="*", help="further files to compare")
     args = parser.parse_args()
 
@@ -312,6 +331,9 @@ def main():
     cmp = Comparison(verbose_limit=200)
     start = time.monotonic()
     fixtures = fixture_files(args.fixtures) + args.files
+    scratch = tempfile.TemporaryDirectory()
+    if args.writer:
+        fixtures += writer_images(scratch.name)
     system = sample_files(args.system, args.sample) if args.sample > 0 else []
     compared = {"fixtures": 0, "system": 0}
     for group, paths in (("fixtures", fixtures), ("system", system)):

@@ -28,8 +28,11 @@ class Strings:
 
 
 def build(bits=64, big_endian=False, machine=62, symbol_names=("alpha", "beta", "gamma"),
-          damage=()):
-    """The image's bytes.  `damage` names what to spoil:
+          damage=(), extended_numbering=False):
+    """The image's bytes.  With `extended_numbering` the section count and
+    the section name table's index are kept in section 0 (e_shnum 0,
+    e_shstrndx SHN_XINDEX), as images with very many sections do.
+    `damage` names what to spoil:
 
     strtab-unterminated  .strtab loses its final NUL (the last name runs off)
     symbol-name-outside  the last symbol's st_name points past .strtab
@@ -119,6 +122,11 @@ def build(bits=64, big_endian=False, machine=62, symbol_names=("alpha", "beta", 
         placed[3] = (file_size + 0x1000, placed[3][1])
 
     table = b""
+    count, names_index = len(sections), len(sections) - 1
+    if extended_numbering:
+        placed[0] = (0, count)
+        sections[0] = sections[0][:4] + (names_index,) + sections[0][5:]
+        count, names_index = 0, 0xFFFF
     for (name, stype, flags, data, link, info, align, entsize), (offset, size), name_offset in zip(
             sections, placed, name_offsets):
         if is64:
@@ -134,8 +142,8 @@ def build(bits=64, big_endian=False, machine=62, symbol_names=("alpha", "beta", 
     ident = b"\x7fELF" + bytes([2 if is64 else 1, 2 if big_endian else 1, 1]) + b"\0" * 9
     if is64:
         header = ident + struct.pack(e + "HHIQQQIHHHHHH", 1, machine, 1, 0, 0, shoff, 0, ehsize,
-                                     0, 0, header_shentsize, len(sections), len(sections) - 1)
+                                     0, 0, header_shentsize, count, names_index)
     else:
         header = ident + struct.pack(e + "HHIIIIIHHHHHH", 1, machine, 1, 0, 0, shoff, 0, ehsize,
-                                     0, 0, header_shentsize, len(sections), len(sections) - 1)
+                                     0, 0, header_shentsize, count, names_index)
     return header + body + table
