@@ -30,11 +30,11 @@ typedef struct dump_image {
     objlens_ehdr ehdr;
     int bits;
     uint16_t machine;
-    uint32_t num_sections;        /* with the null section */
+    uint32_t num_sections; /* with the null section */
     uint32_t num_programs;
-    uint32_t shstrndx;            /* after extended numbering */
+    uint32_t shstrndx; /* after extended numbering */
     string_table section_names;
-    int damaged;                  /* a part could not be read: status 1 */
+    int damaged; /* a part could not be read: status 1 */
 } dump_image;
 
 void text_dump(dump_image *image, unsigned parts);

@@ -17,7 +17,8 @@
 static int utf8_sequence(const unsigned char *s)
 {
     unsigned char lead = s[0];
-    unsigned char low = 0x80, high = 0xbf;
+    unsigned char low = 0x80;
+    unsigned char high = 0xbf;
     int length;
     if (lead >= 0xc2 && lead <= 0xdf)
         length = 2;
@@ -181,44 +182,58 @@ static void json_segments(dump_image *image)
     out_str(records ? "\n]" : "]");
 }
 
+static void symbol_record(const symbol_table *table, uint32_t entry, const objlens_sym *symbol)
+{
+    field("\"section\":", table->index);
+    field(",\"index\":", entry);
+    out_str(",\"name\":");
+    json_string(string_table_get(&table->names, objlens_sym_get_name_offs(symbol)));
+    field(",\"st_name\":", objlens_sym_get_name_offs(symbol));
+    field(",\"st_value\":", objlens_sym_get_value(symbol));
+    field(",\"st_size\":", objlens_sym_get_size(symbol));
+    field(",\"st_info\":", objlens_sym_get_info(symbol));
+    field(",\"st_other\":", objlens_sym_get_other(symbol));
+    field(",\"st_shndx\":", objlens_sym_get_shndx(symbol));
+}
+
 static void json_symbols(dump_image *image)
 {
     int records = 0;
-    int entry_size = objlens_get_sizeof_Sym(&image->image);
     out_str(",\n\"symbols\":[");
     for (uint32_t index = 1; index < image->num_sections; index++) {
-        objlens_section section;
-        string_table names;
+        symbol_table table;
         objlens_sym symbol;
-        uint32_t type, count;
-        if (objlens_get_section(&image->image, &section, index) != 0)
+        if (!symbol_table_open(&table, image, index))
             continue;
-        type = objlens_section_get_type(&section);
-        if (type != SHT_SYMTAB && type != SHT_DYNSYM)
-            continue;
-        count = table_entry_count(image, &section, index, entry_size);
-        string_table_open(&names, &image->image, objlens_section_get_link(&section));
-        for (uint32_t i = 0; i < count; i++) {
-            if (objlens_section_get_sym(&section, &symbol, i) != 0) {
-                diag_damage(image, "section [%u]: symbol %u cannot be read", (unsigned)index,
-                            (unsigned)i);
-                break;
-            }
+        for (uint32_t i = 0; i < table.count && symbol_table_get(&table, image, i, &symbol) == 0;
+             i++) {
             record_start(&records);
-            field("\"section\":", index);
-            field(",\"index\":", i);
-            out_str(",\"name\":");
-            json_string(string_table_get(&names, objlens_sym_get_name_offs(&symbol)));
-            field(",\"st_name\":", objlens_sym_get_name_offs(&symbol));
-            field(",\"st_value\":", objlens_sym_get_value(&symbol));
-            field(",\"st_size\":", objlens_sym_get_size(&symbol));
-            field(",\"st_info\":", objlens_sym_get_info(&symbol));
-            field(",\"st_other\":", objlens_sym_get_other(&symbol));
-            field(",\"st_shndx\":", objlens_sym_get_shndx(&symbol));
+            symbol_record(&table, i, &symbol);
             out_char('}');
         }
     }
     out_str(records ? "\n]" : "]");
+}
+
+static void relocation_record(const relocation_table *table, uint32_t entry, const objlens_rel *rel)
+{
+    uint64_t sym = objlens_rel_get_r_sym(rel);
+    objlens_sym symbol;
+    field("\"section\":", table->index);
+    field(",\"index\":", entry);
+    field(",\"r_offset\":", objlens_rel_get_offset(rel));
+    field(",\"r_info\":", objlens_rel_get_info(rel));
+    field(",\"sym\":", sym);
+    field(",\"type\":", objlens_rel_get_r_type(rel));
+    if (objlens_rel_has_addend(rel))
+        field_signed(",\"r_addend\":", objlens_rel_get_addend(rel));
+    if (sym == 0)
+        return;
+    out_str(",\"name\":");
+    if (linked_symbols_get(&table->symbols, sym, &symbol) == 0)
+        json_string(string_table_get(&table->symbols.names, objlens_sym_get_name_offs(&symbol)));
+    else
+        json_string(strtab_corrupt);
 }
 
 static void json_relocations(dump_image *image)
@@ -226,80 +241,46 @@ static void json_relocations(dump_image *image)
     int records = 0;
     out_str(",\n\"relocations\":[");
     for (uint32_t index = 1; index < image->num_sections; index++) {
-        objlens_section section;
-        linked_symbols symbols;
+        relocation_table table;
         objlens_rel rel;
-        objlens_sym symbol;
-        uint32_t type, count;
-        int with_addend;
-        if (objlens_get_section(&image->image, &section, index) != 0)
+        if (!relocation_table_open(&table, image, index))
             continue;
-        type = objlens_section_get_type(&section);
-        if (type != SHT_REL && type != SHT_RELA)
-            continue;
-        with_addend = type == SHT_RELA;
-        count = table_entry_count(image, &section, index,
-                                  with_addend ? objlens_get_sizeof_Rela(&image->image)
-                                              : objlens_get_sizeof_Rel(&image->image));
-        linked_symbols_open(&symbols, image, objlens_section_get_link(&section));
-        for (uint32_t i = 0; i < count; i++) {
-            int read = with_addend ? objlens_section_get_rela(&section, &rel, i)
-                                   : objlens_section_get_rel(&section, &rel, i);
-            uint64_t sym;
-            if (read != 0) {
-                diag_damage(image, "section [%u]: relocation %u cannot be read", (unsigned)index,
-                            (unsigned)i);
-                break;
-            }
-            sym = objlens_rel_get_r_sym(&rel);
+        for (uint32_t i = 0; i < table.count && relocation_table_get(&table, image, i, &rel) == 0;
+             i++) {
             record_start(&records);
-            field("\"section\":", index);
-            field(",\"index\":", i);
-            field(",\"r_offset\":", objlens_rel_get_offset(&rel));
-            field(",\"r_info\":", objlens_rel_get_info(&rel));
-            field(",\"sym\":", sym);
-            field(",\"type\":", objlens_rel_get_r_type(&rel));
-            if (objlens_rel_has_addend(&rel))
-                field_signed(",\"r_addend\":", objlens_rel_get_addend(&rel));
-            if (sym != 0) {
-                out_str(",\"name\":");
-                if (linked_symbols_get(&symbols, sym, &symbol) == 0)
-                    json_string(string_table_get(&symbols.names, objlens_sym_get_name_offs(&symbol)));
-                else
-                    json_string(strtab_corrupt);
-            }
+            relocation_record(&table, i, &rel);
             out_char('}');
         }
     }
     out_str(records ? "\n]" : "]");
 }
 
+static void dynamic_record(const dynamic_table *table, uint32_t entry, const objlens_dyn *dyn)
+{
+    int64_t tag = objlens_dyn_get_tag(dyn);
+    field("\"section\":", table->index);
+    field(",\"index\":", entry);
+    field_signed(",\"d_tag\":", tag);
+    field(",\"d_val\":", objlens_dyn_get_val(dyn));
+    if (dynamic_tag_names_string(tag)) {
+        out_str(",\"name\":");
+        json_string(string_table_get(&table->strings, objlens_dyn_get_val(dyn)));
+    }
+}
+
 static void json_dynamic(dump_image *image)
 {
     int records = 0;
-    int entry_size = objlens_get_sizeof_Dyn(&image->image);
     out_str(",\n\"dynamic\":[");
     for (uint32_t index = 1; index < image->num_sections; index++) {
-        objlens_section section;
-        string_table strings;
-        objlens_dyn entry;
-        uint32_t count;
-        if (objlens_get_section(&image->image, &section, index) != 0 ||
-            objlens_section_get_type(&section) != SHT_DYNAMIC)
+        dynamic_table table;
+        objlens_dyn dyn;
+        if (!dynamic_table_open(&table, image, index))
             continue;
-        count = dynamic_used_count(&section, table_entry_count(image, &section, index, entry_size));
-        string_table_open(&strings, &image->image, objlens_section_get_link(&section));
-        for (uint32_t i = 0; i < count && objlens_section_get_dyn(&section, &entry, i) == 0; i++) {
-            int64_t tag = objlens_dyn_get_tag(&entry);
+        for (uint32_t i = 0; i < table.count && dynamic_table_get(&table, image, i, &dyn) == 0;
+             i++) {
             record_start(&records);
-            field("\"section\":", index);
-            field(",\"index\":", i);
-            field_signed(",\"d_tag\":", tag);
-            field(",\"d_val\":", objlens_dyn_get_val(&entry));
-            if (dynamic_tag_names_string(tag)) {
-                out_str(",\"name\":");
-                json_string(string_table_get(&strings, objlens_dyn_get_val(&entry)));
-            }
+            dynamic_record(&table, i, &dyn);
             out_char('}');
         }
     }

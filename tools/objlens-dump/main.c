@@ -26,7 +26,8 @@ enum { EXIT_DAMAGED = 1, EXIT_USAGE = 2 };
 enum { OPT_JSON = 256, OPT_HELP, OPT_VERSION };
 
 static const char usage_text[] =
-    "Usage: " PROGRAM_NAME " [OPTION]... FILE...\n"
+    "Usage: " PROGRAM_NAME
+    " [OPTION]... FILE...\n"
     "Show the ELF header, section headers, program headers, symbols,\n"
     "relocations and dynamic entries of each ELF FILE.\n"
     "\n"
@@ -102,19 +103,19 @@ static const char *identification_problem(const char *path, char reason[96])
     if (have < sizeof ident)
         return "truncated ELF header";
     if (ident[EI_CLASS] != ELFCLASS32 && ident[EI_CLASS] != ELFCLASS64) {
-        snprintf(reason, 96, "unsupported ELF class %u", (unsigned)ident[EI_CLASS]);
+        format_into(reason, 96, "unsupported ELF class %u", (unsigned)ident[EI_CLASS]);
         return reason;
     }
     if (ident[EI_DATA] != ELFDATA2LSB && ident[EI_DATA] != ELFDATA2MSB) {
-        snprintf(reason, 96, "unsupported ELF byte order %u", (unsigned)ident[EI_DATA]);
+        format_into(reason, 96, "unsupported ELF byte order %u", (unsigned)ident[EI_DATA]);
         return reason;
     }
     if (ident[EI_VERSION] != EV_CURRENT) {
-        snprintf(reason, 96, "unsupported ELF version %u", (unsigned)ident[EI_VERSION]);
+        format_into(reason, 96, "unsupported ELF version %u", (unsigned)ident[EI_VERSION]);
         return reason;
     }
-    if ((uint64_t)info.st_size < (ident[EI_CLASS] == ELFCLASS32 ? sizeof(Elf32_Ehdr)
-                                                                 : sizeof(Elf64_Ehdr)))
+    if ((uint64_t)info.st_size <
+        (ident[EI_CLASS] == ELFCLASS32 ? sizeof(Elf32_Ehdr) : sizeof(Elf64_Ehdr)))
         return "truncated ELF header";
     return NULL;
 }
@@ -187,9 +188,7 @@ int main(int argc, char **argv)
         case 'd': parts |= DUMP_DYNAMIC; break;
         case 'a': parts |= DUMP_ALL; break;
         case OPT_JSON: json = 1; break;
-        case OPT_HELP:
-            fputs(usage_text, stdout);
-            return out_flush() == 0 ? 0 : EXIT_DAMAGED;
+        case OPT_HELP: fputs(usage_text, stdout); return out_flush() == 0 ? 0 : EXIT_DAMAGED;
         case OPT_VERSION:
             printf("%s %s\n", PROGRAM_NAME, objlens_get_version());
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;

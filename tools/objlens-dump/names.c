@@ -104,8 +104,7 @@ const char *name_osabi(uint8_t osabi)
 static const char *name_sh_type_processor(uint32_t type, uint16_t machine)
 {
     switch (machine) {
-    case EM_X86_64:
-        return type == SHT_X86_64_UNWIND ? "X86_64_UNWIND" : NULL;
+    case EM_X86_64: return type == SHT_X86_64_UNWIND ? "X86_64_UNWIND" : NULL;
     case EM_ARM:
         switch (type) {
         case SHT_ARM_EXIDX: return "ARM_EXIDX";
@@ -113,10 +112,8 @@ static const char *name_sh_type_processor(uint32_t type, uint16_t machine)
         case SHT_ARM_ATTRIBUTES: return "ARM_ATTRIBUTES";
         default: return NULL;
         }
-    case EM_AARCH64:
-        return type == 0x70000003 ? "AARCH64_ATTRIBUTES" : NULL;
-    case EM_RISCV:
-        return type == 0x70000003 ? "RISCV_ATTRIBUTES" : NULL;
+    case EM_AARCH64: return type == 0x70000003 ? "AARCH64_ATTRIBUTES" : NULL;
+    case EM_RISCV: return type == 0x70000003 ? "RISCV_ATTRIBUTES" : NULL;
     case EM_MIPS:
     case EM_MIPS_RS3_LE:
         switch (type) {
@@ -133,8 +130,7 @@ static const char *name_sh_type_processor(uint32_t type, uint16_t machine)
         case 0x7000002a: return "MIPS_ABIFLAGS"; /* SHT_MIPS_ABIFLAGS */
         default: return NULL;
         }
-    default:
-        return NULL;
+    default: return NULL;
     }
 }
 
@@ -208,12 +204,9 @@ const char *name_p_type(uint32_t type, uint16_t machine)
     if (type < PT_LOPROC || type > PT_HIPROC)
         return NULL;
     switch (machine) {
-    case EM_ARM:
-        return type == PT_ARM_EXIDX ? "EXIDX" : NULL;
-    case EM_AARCH64:
-        return type == 0x70000002 ? "AARCH64_MEMTAG_MTE" : NULL;
-    case EM_RISCV:
-        return type == 0x70000003 ? "RISCV_ATTRIBUTE" : NULL;
+    case EM_ARM: return type == PT_ARM_EXIDX ? "EXIDX" : NULL;
+    case EM_AARCH64: return type == 0x70000002 ? "AARCH64_MEMTAG_MTE" : NULL;
+    case EM_RISCV: return type == 0x70000003 ? "RISCV_ATTRIBUTE" : NULL;
     case EM_MIPS:
     case EM_MIPS_RS3_LE:
         switch (type) {
@@ -223,8 +216,7 @@ const char *name_p_type(uint32_t type, uint16_t machine)
         case PT_MIPS_ABIFLAGS: return "ABIFLAGS";
         default: return NULL;
         }
-    default:
-        return NULL;
+    default: return NULL;
     }
 }
 
@@ -245,8 +237,7 @@ const char *name_st_type(uint8_t type, uint16_t machine)
         if (machine == EM_ARM)
             return "THUMB_FUNC"; /* STT_ARM_TFUNC */
         return NULL;
-    default:
-        return NULL;
+    default: return NULL;
     }
 }
 
@@ -289,8 +280,7 @@ static const char *name_d_tag_processor(int64_t tag, uint16_t machine)
         case 0x70000005: return "AARCH64_VARIANT_PCS";
         default: return NULL;
         }
-    case EM_RISCV:
-        return tag == 0x70000001 ? "RISCV_VARIANT_CC" : NULL;
+    case EM_RISCV: return tag == 0x70000001 ? "RISCV_VARIANT_CC" : NULL;
     case EM_PPC:
         switch (tag) {
         case DT_PPC_GOT: return "PPC_GOT";
@@ -330,8 +320,7 @@ static const char *name_d_tag_processor(int64_t tag, uint16_t machine)
         case DT_MIPS_RLD_MAP_REL: return "MIPS_RLD_MAP_REL";
         default: return NULL;
         }
-    default:
-        return NULL;
+    default: return NULL;
     }
 }
 
@@ -436,7 +425,7 @@ void sh_flags_letters(uint64_t flags, uint16_t machine, char letters[65])
         case SHF_TLS: letter = 'T'; break;
         case SHF_COMPRESSED: letter = 'C'; break;
         case SHF_EXCLUDE: letter = 'E'; break;
-        case 0x200000: letter = 'R'; break; /* SHF_GNU_RETAIN */
+        case 0x200000: letter = 'R'; break;   /* SHF_GNU_RETAIN */
         case 0x01000000: letter = 'D'; break; /* SHF_GNU_MBIND */
         default:
             if (mask == 0x10000000 && machine == EM_X86_64)

@@ -6,6 +6,7 @@
  */
 #include "out.h"
 
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -44,10 +45,7 @@ void out_bytes(const char *bytes, size_t count)
     out_used += count;
 }
 
-void out_str(const char *text)
-{
-    out_bytes(text, strlen(text));
-}
+void out_str(const char *text) { out_bytes(text, strlen(text)); }
 
 void out_char(char c)
 {
@@ -142,6 +140,18 @@ void out_udec_right(uint64_t value, int width)
     if (width > length)
         out_spaces(width - length);
     out_bytes(start, (size_t)length);
+}
+
+const char *format_into(char *buffer, size_t size, const char *format, ...)
+{
+    va_list args;
+    int written;
+    va_start(args, format);
+    written = vsnprintf(buffer, size, format, args);
+    va_end(args);
+    if (written < 0 && size > 0)
+        buffer[0] = '\0';
+    return buffer;
 }
 
 int out_flush(void)

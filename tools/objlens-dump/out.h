@@ -30,6 +30,15 @@ void out_sdec(int64_t value);
 /* Decimal, right-aligned in `width` columns. */
 void out_udec_right(uint64_t value, int width);
 
+/* printf into `buffer`, cut to `size`; returns `buffer`.  For the few
+ * values shown in a form of their own (unknown types and the like), never
+ * on a per-entry hot path. */
+const char *format_into(char *buffer, size_t size, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+
 /* Hands everything buffered to stdout; -1 when stdout reports an error. */
 int out_flush(void);
 

@@ -56,48 +56,20 @@ static const char *const reloc_names_x86_64[] = {
 };
 
 static const char *const reloc_names_i386[] = {
-    RELOC(R_386_NONE),
-    RELOC(R_386_32),
-    RELOC(R_386_PC32),
-    RELOC(R_386_GOT32),
-    RELOC(R_386_PLT32),
-    RELOC(R_386_COPY),
-    RELOC(R_386_GLOB_DAT),
-    RELOC(R_386_JMP_SLOT),
-    RELOC(R_386_RELATIVE),
-    RELOC(R_386_GOTOFF),
-    RELOC(R_386_GOTPC),
-    RELOC(R_386_32PLT),
-    RELOC(R_386_TLS_TPOFF),
-    RELOC(R_386_TLS_IE),
-    RELOC(R_386_TLS_GOTIE),
-    RELOC(R_386_TLS_LE),
-    RELOC(R_386_TLS_GD),
-    RELOC(R_386_TLS_LDM),
-    RELOC(R_386_16),
-    RELOC(R_386_PC16),
-    RELOC(R_386_8),
-    RELOC(R_386_PC8),
-    RELOC(R_386_TLS_GD_32),
-    RELOC(R_386_TLS_GD_PUSH),
-    RELOC(R_386_TLS_GD_CALL),
-    RELOC(R_386_TLS_GD_POP),
-    RELOC(R_386_TLS_LDM_32),
-    RELOC(R_386_TLS_LDM_PUSH),
-    RELOC(R_386_TLS_LDM_CALL),
-    RELOC(R_386_TLS_LDM_POP),
-    RELOC(R_386_TLS_LDO_32),
-    RELOC(R_386_TLS_IE_32),
-    RELOC(R_386_TLS_LE_32),
-    RELOC(R_386_TLS_DTPMOD32),
-    RELOC(R_386_TLS_DTPOFF32),
-    RELOC(R_386_TLS_TPOFF32),
-    RELOC(R_386_SIZE32),
-    RELOC(R_386_TLS_GOTDESC),
-    RELOC(R_386_TLS_DESC_CALL),
-    RELOC(R_386_TLS_DESC),
-    RELOC(R_386_IRELATIVE),
-    RELOC(R_386_GOT32X),
+    RELOC(R_386_NONE),         RELOC(R_386_32),           RELOC(R_386_PC32),
+    RELOC(R_386_GOT32),        RELOC(R_386_PLT32),        RELOC(R_386_COPY),
+    RELOC(R_386_GLOB_DAT),     RELOC(R_386_JMP_SLOT),     RELOC(R_386_RELATIVE),
+    RELOC(R_386_GOTOFF),       RELOC(R_386_GOTPC),        RELOC(R_386_32PLT),
+    RELOC(R_386_TLS_TPOFF),    RELOC(R_386_TLS_IE),       RELOC(R_386_TLS_GOTIE),
+    RELOC(R_386_TLS_LE),       RELOC(R_386_TLS_GD),       RELOC(R_386_TLS_LDM),
+    RELOC(R_386_16),           RELOC(R_386_PC16),         RELOC(R_386_8),
+    RELOC(R_386_PC8),          RELOC(R_386_TLS_GD_32),    RELOC(R_386_TLS_GD_PUSH),
+    RELOC(R_386_TLS_GD_CALL),  RELOC(R_386_TLS_GD_POP),   RELOC(R_386_TLS_LDM_32),
+    RELOC(R_386_TLS_LDM_PUSH), RELOC(R_386_TLS_LDM_CALL), RELOC(R_386_TLS_LDM_POP),
+    RELOC(R_386_TLS_LDO_32),   RELOC(R_386_TLS_IE_32),    RELOC(R_386_TLS_LE_32),
+    RELOC(R_386_TLS_DTPMOD32), RELOC(R_386_TLS_DTPOFF32), RELOC(R_386_TLS_TPOFF32),
+    RELOC(R_386_SIZE32),       RELOC(R_386_TLS_GOTDESC),  RELOC(R_386_TLS_DESC_CALL),
+    RELOC(R_386_TLS_DESC),     RELOC(R_386_IRELATIVE),    RELOC(R_386_GOT32X),
 };
 
 static const char *const reloc_names_aarch64[] = {
@@ -628,126 +600,58 @@ static const char *const reloc_names_mips[] = {
 };
 
 static const char *const reloc_names_riscv[] = {
-    RELOC(R_RISCV_NONE),
-    RELOC(R_RISCV_32),
-    RELOC(R_RISCV_64),
-    RELOC(R_RISCV_RELATIVE),
-    RELOC(R_RISCV_COPY),
-    RELOC(R_RISCV_JUMP_SLOT),
-    RELOC(R_RISCV_TLS_DTPMOD32),
-    RELOC(R_RISCV_TLS_DTPMOD64),
-    RELOC(R_RISCV_TLS_DTPREL32),
-    RELOC(R_RISCV_TLS_DTPREL64),
-    RELOC(R_RISCV_TLS_TPREL32),
-    RELOC(R_RISCV_TLS_TPREL64),
-    RELOC(R_RISCV_BRANCH),
-    RELOC(R_RISCV_JAL),
-    RELOC(R_RISCV_CALL),
-    RELOC(R_RISCV_CALL_PLT),
-    RELOC(R_RISCV_GOT_HI20),
-    RELOC(R_RISCV_TLS_GOT_HI20),
-    RELOC(R_RISCV_TLS_GD_HI20),
-    RELOC(R_RISCV_PCREL_HI20),
-    RELOC(R_RISCV_PCREL_LO12_I),
-    RELOC(R_RISCV_PCREL_LO12_S),
-    RELOC(R_RISCV_HI20),
-    RELOC(R_RISCV_LO12_I),
-    RELOC(R_RISCV_LO12_S),
-    RELOC(R_RISCV_TPREL_HI20),
-    RELOC(R_RISCV_TPREL_LO12_I),
-    RELOC(R_RISCV_TPREL_LO12_S),
-    RELOC(R_RISCV_TPREL_ADD),
-    RELOC(R_RISCV_ADD8),
-    RELOC(R_RISCV_ADD16),
-    RELOC(R_RISCV_ADD32),
-    RELOC(R_RISCV_ADD64),
-    RELOC(R_RISCV_SUB8),
-    RELOC(R_RISCV_SUB16),
-    RELOC(R_RISCV_SUB32),
-    RELOC(R_RISCV_SUB64),
-    RELOC(R_RISCV_GNU_VTINHERIT),
-    RELOC(R_RISCV_GNU_VTENTRY),
-    RELOC(R_RISCV_ALIGN),
-    RELOC(R_RISCV_RVC_BRANCH),
-    RELOC(R_RISCV_RVC_JUMP),
-    RELOC(R_RISCV_RVC_LUI),
-    RELOC(R_RISCV_GPREL_I),
-    RELOC(R_RISCV_GPREL_S),
-    RELOC(R_RISCV_TPREL_I),
-    RELOC(R_RISCV_TPREL_S),
-    RELOC(R_RISCV_RELAX),
-    RELOC(R_RISCV_SUB6),
-    RELOC(R_RISCV_SET6),
-    RELOC(R_RISCV_SET8),
-    RELOC(R_RISCV_SET16),
-    RELOC(R_RISCV_SET32),
-    RELOC(R_RISCV_32_PCREL),
+    RELOC(R_RISCV_NONE),         RELOC(R_RISCV_32),
+    RELOC(R_RISCV_64),           RELOC(R_RISCV_RELATIVE),
+    RELOC(R_RISCV_COPY),         RELOC(R_RISCV_JUMP_SLOT),
+    RELOC(R_RISCV_TLS_DTPMOD32), RELOC(R_RISCV_TLS_DTPMOD64),
+    RELOC(R_RISCV_TLS_DTPREL32), RELOC(R_RISCV_TLS_DTPREL64),
+    RELOC(R_RISCV_TLS_TPREL32),  RELOC(R_RISCV_TLS_TPREL64),
+    RELOC(R_RISCV_BRANCH),       RELOC(R_RISCV_JAL),
+    RELOC(R_RISCV_CALL),         RELOC(R_RISCV_CALL_PLT),
+    RELOC(R_RISCV_GOT_HI20),     RELOC(R_RISCV_TLS_GOT_HI20),
+    RELOC(R_RISCV_TLS_GD_HI20),  RELOC(R_RISCV_PCREL_HI20),
+    RELOC(R_RISCV_PCREL_LO12_I), RELOC(R_RISCV_PCREL_LO12_S),
+    RELOC(R_RISCV_HI20),         RELOC(R_RISCV_LO12_I),
+    RELOC(R_RISCV_LO12_S),       RELOC(R_RISCV_TPREL_HI20),
+    RELOC(R_RISCV_TPREL_LO12_I), RELOC(R_RISCV_TPREL_LO12_S),
+    RELOC(R_RISCV_TPREL_ADD),    RELOC(R_RISCV_ADD8),
+    RELOC(R_RISCV_ADD16),        RELOC(R_RISCV_ADD32),
+    RELOC(R_RISCV_ADD64),        RELOC(R_RISCV_SUB8),
+    RELOC(R_RISCV_SUB16),        RELOC(R_RISCV_SUB32),
+    RELOC(R_RISCV_SUB64),        RELOC(R_RISCV_GNU_VTINHERIT),
+    RELOC(R_RISCV_GNU_VTENTRY),  RELOC(R_RISCV_ALIGN),
+    RELOC(R_RISCV_RVC_BRANCH),   RELOC(R_RISCV_RVC_JUMP),
+    RELOC(R_RISCV_RVC_LUI),      RELOC(R_RISCV_GPREL_I),
+    RELOC(R_RISCV_GPREL_S),      RELOC(R_RISCV_TPREL_I),
+    RELOC(R_RISCV_TPREL_S),      RELOC(R_RISCV_RELAX),
+    RELOC(R_RISCV_SUB6),         RELOC(R_RISCV_SET6),
+    RELOC(R_RISCV_SET8),         RELOC(R_RISCV_SET16),
+    RELOC(R_RISCV_SET32),        RELOC(R_RISCV_32_PCREL),
     RELOC(R_RISCV_IRELATIVE),
 };
 
 static const char *const reloc_names_s390[] = {
-    RELOC(R_390_NONE),
-    RELOC(R_390_8),
-    RELOC(R_390_12),
-    RELOC(R_390_16),
-    RELOC(R_390_32),
-    RELOC(R_390_PC32),
-    RELOC(R_390_GOT12),
-    RELOC(R_390_GOT32),
-    RELOC(R_390_PLT32),
-    RELOC(R_390_COPY),
-    RELOC(R_390_GLOB_DAT),
-    RELOC(R_390_JMP_SLOT),
-    RELOC(R_390_RELATIVE),
-    RELOC(R_390_GOTOFF32),
-    RELOC(R_390_GOTPC),
-    RELOC(R_390_GOT16),
-    RELOC(R_390_PC16),
-    RELOC(R_390_PC16DBL),
-    RELOC(R_390_PLT16DBL),
-    RELOC(R_390_PC32DBL),
-    RELOC(R_390_PLT32DBL),
-    RELOC(R_390_GOTPCDBL),
-    RELOC(R_390_64),
-    RELOC(R_390_PC64),
-    RELOC(R_390_GOT64),
-    RELOC(R_390_PLT64),
-    RELOC(R_390_GOTENT),
-    RELOC(R_390_GOTOFF16),
-    RELOC(R_390_GOTOFF64),
-    RELOC(R_390_GOTPLT12),
-    RELOC(R_390_GOTPLT16),
-    RELOC(R_390_GOTPLT32),
-    RELOC(R_390_GOTPLT64),
-    RELOC(R_390_GOTPLTENT),
-    RELOC(R_390_PLTOFF16),
-    RELOC(R_390_PLTOFF32),
-    RELOC(R_390_PLTOFF64),
-    RELOC(R_390_TLS_LOAD),
-    RELOC(R_390_TLS_GDCALL),
-    RELOC(R_390_TLS_LDCALL),
-    RELOC(R_390_TLS_GD32),
-    RELOC(R_390_TLS_GD64),
-    RELOC(R_390_TLS_GOTIE12),
-    RELOC(R_390_TLS_GOTIE32),
-    RELOC(R_390_TLS_GOTIE64),
-    RELOC(R_390_TLS_LDM32),
-    RELOC(R_390_TLS_LDM64),
-    RELOC(R_390_TLS_IE32),
-    RELOC(R_390_TLS_IE64),
-    RELOC(R_390_TLS_IEENT),
-    RELOC(R_390_TLS_LE32),
-    RELOC(R_390_TLS_LE64),
-    RELOC(R_390_TLS_LDO32),
-    RELOC(R_390_TLS_LDO64),
-    RELOC(R_390_TLS_DTPMOD),
-    RELOC(R_390_TLS_DTPOFF),
-    RELOC(R_390_TLS_TPOFF),
-    RELOC(R_390_20),
-    RELOC(R_390_GOT20),
-    RELOC(R_390_GOTPLT20),
-    RELOC(R_390_TLS_GOTIE20),
-    RELOC(R_390_IRELATIVE),
+    RELOC(R_390_NONE),        RELOC(R_390_8),           RELOC(R_390_12),
+    RELOC(R_390_16),          RELOC(R_390_32),          RELOC(R_390_PC32),
+    RELOC(R_390_GOT12),       RELOC(R_390_GOT32),       RELOC(R_390_PLT32),
+    RELOC(R_390_COPY),        RELOC(R_390_GLOB_DAT),    RELOC(R_390_JMP_SLOT),
+    RELOC(R_390_RELATIVE),    RELOC(R_390_GOTOFF32),    RELOC(R_390_GOTPC),
+    RELOC(R_390_GOT16),       RELOC(R_390_PC16),        RELOC(R_390_PC16DBL),
+    RELOC(R_390_PLT16DBL),    RELOC(R_390_PC32DBL),     RELOC(R_390_PLT32DBL),
+    RELOC(R_390_GOTPCDBL),    RELOC(R_390_64),          RELOC(R_390_PC64),
+    RELOC(R_390_GOT64),       RELOC(R_390_PLT64),       RELOC(R_390_GOTENT),
+    RELOC(R_390_GOTOFF16),    RELOC(R_390_GOTOFF64),    RELOC(R_390_GOTPLT12),
+    RELOC(R_390_GOTPLT16),    RELOC(R_390_GOTPLT32),    RELOC(R_390_GOTPLT64),
+    RELOC(R_390_GOTPLTENT),   RELOC(R_390_PLTOFF16),    RELOC(R_390_PLTOFF32),
+    RELOC(R_390_PLTOFF64),    RELOC(R_390_TLS_LOAD),    RELOC(R_390_TLS_GDCALL),
+    RELOC(R_390_TLS_LDCALL),  RELOC(R_390_TLS_GD32),    RELOC(R_390_TLS_GD64),
+    RELOC(R_390_TLS_GOTIE12), RELOC(R_390_TLS_GOTIE32), RELOC(R_390_TLS_GOTIE64),
+    RELOC(R_390_TLS_LDM32),   RELOC(R_390_TLS_LDM64),   RELOC(R_390_TLS_IE32),
+    RELOC(R_390_TLS_IE64),    RELOC(R_390_TLS_IEENT),   RELOC(R_390_TLS_LE32),
+    RELOC(R_390_TLS_LE64),    RELOC(R_390_TLS_LDO32),   RELOC(R_390_TLS_LDO64),
+    RELOC(R_390_TLS_DTPMOD),  RELOC(R_390_TLS_DTPOFF),  RELOC(R_390_TLS_TPOFF),
+    RELOC(R_390_20),          RELOC(R_390_GOT20),       RELOC(R_390_GOTPLT20),
+    RELOC(R_390_TLS_GOTIE20), RELOC(R_390_IRELATIVE),
 };
 
 static const char *const reloc_names_sparc[] = {
@@ -902,7 +806,7 @@ static const char *const reloc_names_loongarch[] = {
     RELOC(R_LARCH_GNU_VTENTRY),
 };
 
-#define TABLE(t) t, sizeof t / sizeof t[0]
+#define TABLE(t) (t), sizeof(t) / sizeof((t)[0])
 
 static const char *lookup(const char *const *table, size_t count, uint64_t type)
 {
@@ -912,33 +816,21 @@ static const char *lookup(const char *const *table, size_t count, uint64_t type)
 const char *name_reloc_type(uint16_t machine, uint64_t type)
 {
     switch (machine) {
-    case EM_X86_64:
-        return lookup(TABLE(reloc_names_x86_64), type);
+    case EM_X86_64: return lookup(TABLE(reloc_names_x86_64), type);
     case EM_386:
-    case EM_IAMCU:
-        return lookup(TABLE(reloc_names_i386), type);
-    case EM_AARCH64:
-        return lookup(TABLE(reloc_names_aarch64), type);
-    case EM_ARM:
-        return lookup(TABLE(reloc_names_arm), type);
-    case EM_PPC:
-        return lookup(TABLE(reloc_names_ppc), type);
-    case EM_PPC64:
-        return lookup(TABLE(reloc_names_ppc64), type);
+    case EM_IAMCU: return lookup(TABLE(reloc_names_i386), type);
+    case EM_AARCH64: return lookup(TABLE(reloc_names_aarch64), type);
+    case EM_ARM: return lookup(TABLE(reloc_names_arm), type);
+    case EM_PPC: return lookup(TABLE(reloc_names_ppc), type);
+    case EM_PPC64: return lookup(TABLE(reloc_names_ppc64), type);
     case EM_MIPS:
-    case EM_MIPS_RS3_LE:
-        return lookup(TABLE(reloc_names_mips), type);
-    case EM_RISCV:
-        return lookup(TABLE(reloc_names_riscv), type);
-    case EM_S390:
-        return lookup(TABLE(reloc_names_s390), type);
+    case EM_MIPS_RS3_LE: return lookup(TABLE(reloc_names_mips), type);
+    case EM_RISCV: return lookup(TABLE(reloc_names_riscv), type);
+    case EM_S390: return lookup(TABLE(reloc_names_s390), type);
     case EM_SPARC:
     case EM_SPARC32PLUS:
-    case EM_SPARCV9:
-        return lookup(TABLE(reloc_names_sparc), type);
-    case 258 /* EM_LOONGARCH */:
-        return lookup(TABLE(reloc_names_loongarch), type);
-    default:
-        return NULL;
+    case EM_SPARCV9: return lookup(TABLE(reloc_names_sparc), type);
+    case 258 /* EM_LOONGARCH */: return lookup(TABLE(reloc_names_loongarch), type);
+    default: return NULL;
     }
 }

@@ -4,6 +4,7 @@
 #include "tables.h"
 
 #include <elf.h>
+#include <inttypes.h>
 
 #include "diag.h"
 
@@ -68,10 +69,8 @@ int dynamic_tag_names_string(int64_t tag)
     case DT_FILTER:
     case DT_CONFIG:
     case DT_DEPAUDIT:
-    case DT_AUDIT:
-        return 1;
-    default:
-        return 0;
+    case DT_AUDIT: return 1;
+    default: return 0;
     }
 }
 
@@ -84,7 +83,8 @@ int image_is_pie(const dump_image *image)
         if (objlens_get_section(&image->image, &section, index) != 0 ||
             objlens_section_get_type(&section) != SHT_DYNAMIC)
             continue;
-        count = objlens_section_data_size(&section) / (uint32_t)objlens_get_sizeof_Dyn(&image->image);
+        count =
+            objlens_section_data_size(&section) / (uint32_t)objlens_get_sizeof_Dyn(&image->image);
         for (uint32_t i = 0; i < count && objlens_section_get_dyn(&section, &entry, i) == 0; i++) {
             int64_t tag = objlens_dyn_get_tag(&entry);
             if (tag == DT_NULL)
@@ -94,4 +94,85 @@ int image_is_pie(const dump_image *image)
         }
     }
     return 0;
+}
+
+int symbol_table_open(symbol_table *table, dump_image *image, uint32_t index)
+{
+    uint32_t type;
+    if (objlens_get_section(&image->image, &table->section, index) != 0)
+        return 0;
+    type = objlens_section_get_type(&table->section);
+    if (type != SHT_SYMTAB && type != SHT_DYNSYM)
+        return 0;
+    table->index = index;
+    table->count =
+        table_entry_count(image, &table->section, index, objlens_get_sizeof_Sym(&image->image));
+    string_table_open(&table->names, &image->image, objlens_section_get_link(&table->section));
+    return 1;
+}
+
+int symbol_table_get(const symbol_table *table, dump_image *image, uint32_t entry,
+                     objlens_sym *symbol)
+{
+    if (objlens_section_get_sym(&table->section, symbol, entry) == 0)
+        return 0;
+    diag_damage(image, "section [%u]: symbol %u cannot be read", (unsigned)table->index,
+                (unsigned)entry);
+    return -1;
+}
+
+int relocation_table_open(relocation_table *table, dump_image *image, uint32_t index)
+{
+    uint32_t type;
+    if (objlens_get_section(&image->image, &table->section, index) != 0)
+        return 0;
+    type = objlens_section_get_type(&table->section);
+    if (type != SHT_REL && type != SHT_RELA)
+        return 0;
+    table->index = index;
+    table->with_addend = type == SHT_RELA;
+    table->count = table_entry_count(image, &table->section, index,
+                                     table->with_addend ? objlens_get_sizeof_Rela(&image->image)
+                                                        : objlens_get_sizeof_Rel(&image->image));
+    linked_symbols_open(&table->symbols, image, objlens_section_get_link(&table->section));
+    return 1;
+}
+
+int relocation_table_get(const relocation_table *table, dump_image *image, uint32_t entry,
+                         objlens_rel *rel)
+{
+    int read = table->with_addend ? objlens_section_get_rela(&table->section, rel, entry)
+                                  : objlens_section_get_rel(&table->section, rel, entry);
+    if (read == 0)
+        return 0;
+    diag_damage(image, "section [%u]: relocation %u cannot be read", (unsigned)table->index,
+                (unsigned)entry);
+    return -1;
+}
+
+int dynamic_table_open(dynamic_table *table, dump_image *image, uint32_t index)
+{
+    int entry_size = objlens_get_sizeof_Dyn(&image->image);
+    if (objlens_get_section(&image->image, &table->section, index) != 0 ||
+        objlens_section_get_type(&table->section) != SHT_DYNAMIC)
+        return 0;
+    table->index = index;
+    if (!objlens_section_is_dynamic(&table->section))
+        diag_file(
+            image->path, "section [%u]: sh_entsize %" PRIu64 " is not %d; entries read at %d bytes",
+            (unsigned)index, objlens_section_get_entsize(&table->section), entry_size, entry_size);
+    table->count = dynamic_used_count(&table->section,
+                                      table_entry_count(image, &table->section, index, entry_size));
+    string_table_open(&table->strings, &image->image, objlens_section_get_link(&table->section));
+    return 1;
+}
+
+int dynamic_table_get(const dynamic_table *table, dump_image *image, uint32_t entry,
+                      objlens_dyn *dyn)
+{
+    if (objlens_section_get_dyn(&table->section, dyn, entry) == 0)
+        return 0;
+    diag_damage(image, "section [%u]: dynamic entry %u cannot be read", (unsigned)table->index,
+                (unsigned)entry);
+    return -1;
 }

@@ -35,6 +35,47 @@ int linked_symbols_get(const linked_symbols *symbols, uint64_t index, objlens_sy
  * first DT_NULL, or all `count` when there is none. */
 uint32_t dynamic_used_count(const objlens_section *section, uint32_t count);
 
+/*
+ * The three kinds of entry table, opened for reading.  Each open returns 1
+ * when section `index` is a table of its kind (SHT_SYMTAB or SHT_DYNSYM;
+ * SHT_REL or SHT_RELA; SHT_DYNAMIC) and 0 otherwise.  Each get returns 0
+ * with the entry filled, or -1 after reporting an entry that cannot be
+ * read.
+ */
+typedef struct symbol_table {
+    objlens_section section;
+    string_table names;
+    uint32_t index;
+    uint32_t count;
+} symbol_table;
+
+int symbol_table_open(symbol_table *table, dump_image *image, uint32_t index);
+int symbol_table_get(const symbol_table *table, dump_image *image, uint32_t entry,
+                     objlens_sym *symbol);
+
+typedef struct relocation_table {
+    objlens_section section;
+    linked_symbols symbols;
+    uint32_t index;
+    uint32_t count;
+    int with_addend;
+} relocation_table;
+
+int relocation_table_open(relocation_table *table, dump_image *image, uint32_t index);
+int relocation_table_get(const relocation_table *table, dump_image *image, uint32_t entry,
+                         objlens_rel *rel);
+
+typedef struct dynamic_table {
+    objlens_section section;
+    string_table strings;
+    uint32_t index;
+    uint32_t count; /* entries in use */
+} dynamic_table;
+
+int dynamic_table_open(dynamic_table *table, dump_image *image, uint32_t index);
+int dynamic_table_get(const dynamic_table *table, dump_image *image, uint32_t entry,
+                      objlens_dyn *dyn);
+
 /* 1 for tags whose value is an offset in the dynamic string table. */
 int dynamic_tag_names_string(int64_t tag);
 

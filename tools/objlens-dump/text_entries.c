@@ -20,11 +20,11 @@ static const char *st_type_text(uint8_t type, uint16_t machine, char buffer[32])
     if (name != NULL)
         return name;
     if (type >= STT_LOPROC && type <= STT_HIPROC)
-        snprintf(buffer, 32, "<processor specific>: %u", (unsigned)type);
+        format_into(buffer, 32, "<processor specific>: %u", (unsigned)type);
     else if (type >= STT_LOOS && type <= STT_HIOS)
-        snprintf(buffer, 32, "<OS specific>: %u", (unsigned)type);
+        format_into(buffer, 32, "<OS specific>: %u", (unsigned)type);
     else
-        snprintf(buffer, 32, "<unknown>: %u", (unsigned)type);
+        format_into(buffer, 32, "<unknown>: %u", (unsigned)type);
     return buffer;
 }
 
@@ -34,11 +34,11 @@ static const char *st_bind_text(uint8_t bind, char buffer[32])
     if (name != NULL)
         return name;
     if (bind >= STB_LOPROC && bind <= STB_HIPROC)
-        snprintf(buffer, 32, "<processor specific>: %u", (unsigned)bind);
+        format_into(buffer, 32, "<processor specific>: %u", (unsigned)bind);
     else if (bind >= STB_LOOS && bind <= STB_HIOS)
-        snprintf(buffer, 32, "<OS specific>: %u", (unsigned)bind);
+        format_into(buffer, 32, "<OS specific>: %u", (unsigned)bind);
     else
-        snprintf(buffer, 32, "<unknown>: %u", (unsigned)bind);
+        format_into(buffer, 32, "<unknown>: %u", (unsigned)bind);
     return buffer;
 }
 
@@ -53,10 +53,10 @@ static const char *st_other_text(uint8_t bits, uint16_t machine, char buffer[32]
         /* The local entry point's distance from the global one, coded in
          * three bits as a power of two in units of instructions. */
         unsigned offset = ((1u << ((bits & 0xe0u) >> 5)) >> 2) << 2;
-        snprintf(buffer, 32, "<localentry>: %u", offset);
+        format_into(buffer, 32, "<localentry>: %u", offset);
         return buffer;
     }
-    snprintf(buffer, 32, "<other>: %x", (unsigned)bits);
+    format_into(buffer, 32, "<other>: %x", (unsigned)bits);
     return buffer;
 }
 
@@ -77,11 +77,11 @@ static void out_shndx(uint16_t shndx, uint16_t machine)
         if (shndx == 0xff02 && machine == EM_X86_64) /* SHN_X86_64_LCOMMON */
             text = "LARGE_COM";
         else if (shndx >= SHN_LOPROC && shndx <= SHN_HIPROC)
-            snprintf(buffer, sizeof buffer, "PRC[0x%04x]", (unsigned)shndx), text = buffer;
+            text = format_into(buffer, sizeof buffer, "PRC[0x%04x]", (unsigned)shndx);
         else if (shndx >= SHN_LOOS && shndx <= SHN_HIOS)
-            snprintf(buffer, sizeof buffer, "OS [0x%04x]", (unsigned)shndx), text = buffer;
+            text = format_into(buffer, sizeof buffer, "OS [0x%04x]", (unsigned)shndx);
         else
-            snprintf(buffer, sizeof buffer, "RSV[0x%04x]", (unsigned)shndx), text = buffer;
+            text = format_into(buffer, sizeof buffer, "RSV[0x%04x]", (unsigned)shndx);
         break;
     }
     out_str_right(text, 4);
@@ -139,32 +139,20 @@ static void symbol_line(const dump_image *image, const string_table *names, uint
 
 void text_symbols(dump_image *image)
 {
-    int entry_size = objlens_get_sizeof_Sym(&image->image);
     for (uint32_t index = 1; index < image->num_sections; index++) {
-        objlens_section section;
-        string_table names;
+        symbol_table table;
         objlens_sym symbol;
-        uint32_t type, count;
-        if (objlens_get_section(&image->image, &section, index) != 0)
+        if (!symbol_table_open(&table, image, index))
             continue;
-        type = objlens_section_get_type(&section);
-        if (type != SHT_SYMTAB && type != SHT_DYNSYM)
-            continue;
-        count = table_entry_count(image, &section, index, entry_size);
-        string_table_open(&names, &image->image, objlens_section_get_link(&section));
-        entries_heading("Symbol table", section_name(image, &section), UINT64_MAX, count);
+        entries_heading("Symbol table", section_name(image, &table.section), UINT64_MAX,
+                        table.count);
         if (image->bits == 64)
             out_str("   Num:    Value          Size Type    Bind   Vis      Ndx Name\n");
         else
             out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
-        for (uint32_t i = 0; i < count; i++) {
-            if (objlens_section_get_sym(&section, &symbol, i) != 0) {
-                diag_damage(image, "section [%u]: symbol %u cannot be read", (unsigned)index,
-                            (unsigned)i);
-                break;
-            }
-            symbol_line(image, &names, i, &symbol);
-        }
+        for (uint32_t i = 0; i < table.count && symbol_table_get(&table, image, i, &symbol) == 0;
+             i++)
+            symbol_line(image, &table.names, i, &symbol);
     }
 }
 
@@ -190,7 +178,7 @@ static void relocation_line(const dump_image *image, const linked_symbols *symbo
     objlens_sym symbol;
 
     if (type_name == NULL) {
-        snprintf(buffer, sizeof buffer, "<unknown>: %" PRIx64, type);
+        format_into(buffer, sizeof buffer, "<unknown>: %" PRIx64, type);
         type_name = buffer;
     }
     out_hex(objlens_rel_get_offset(rel), digits);
@@ -224,44 +212,34 @@ static void relocation_line(const dump_image *image, const linked_symbols *symbo
     out_char('\n');
 }
 
+static void relocation_columns(const dump_image *image, int with_addend)
+{
+    if (image->bits == 64)
+        out_str(with_addend ? "    Offset             Info             Type               "
+                              "Symbol's Value  Symbol's Name + Addend\n"
+                            : "    Offset             Info             Type               "
+                              "Symbol's Value  Symbol's Name\n");
+    else
+        out_str(with_addend
+                    ? " Offset     Info    Type                Sym. Value  Symbol's Name + Addend\n"
+                    : " Offset     Info    Type                Sym. Value  Symbol's Name\n");
+}
+
 void text_relocations(dump_image *image)
 {
     int found = 0;
     for (uint32_t index = 1; index < image->num_sections; index++) {
-        objlens_section section;
-        linked_symbols symbols;
+        relocation_table table;
         objlens_rel rel;
-        uint32_t type, count;
-        int with_addend;
-        if (objlens_get_section(&image->image, &section, index) != 0)
-            continue;
-        type = objlens_section_get_type(&section);
-        if (type != SHT_REL && type != SHT_RELA)
+        if (!relocation_table_open(&table, image, index))
             continue;
         found = 1;
-        with_addend = type == SHT_RELA;
-        count = table_entry_count(image, &section, index,
-                                  with_addend ? objlens_get_sizeof_Rela(&image->image)
-                                              : objlens_get_sizeof_Rel(&image->image));
-        linked_symbols_open(&symbols, image, objlens_section_get_link(&section));
-        entries_heading("Relocation section", section_name(image, &section),
-                        objlens_section_get_offset(&section), count);
-        if (image->bits == 64)
-            out_str(with_addend ? "    Offset             Info             Type               Symbol's Value  Symbol's Name + Addend\n"
-                                : "    Offset             Info             Type               Symbol's Value  Symbol's Name\n");
-        else
-            out_str(with_addend ? " Offset     Info    Type                Sym. Value  Symbol's Name + Addend\n"
-                                : " Offset     Info    Type                Sym. Value  Symbol's Name\n");
-        for (uint32_t i = 0; i < count; i++) {
-            int read = with_addend ? objlens_section_get_rela(&section, &rel, i)
-                                   : objlens_section_get_rel(&section, &rel, i);
-            if (read != 0) {
-                diag_damage(image, "section [%u]: relocation %u cannot be read", (unsigned)index,
-                            (unsigned)i);
-                break;
-            }
-            relocation_line(image, &symbols, &rel);
-        }
+        entries_heading("Relocation section", section_name(image, &table.section),
+                        objlens_section_get_offset(&table.section), table.count);
+        relocation_columns(image, table.with_addend);
+        for (uint32_t i = 0; i < table.count && relocation_table_get(&table, image, i, &rel) == 0;
+             i++)
+            relocation_line(image, &table.symbols, &rel);
     }
     if (!found)
         out_str("\nThere are no relocations in this file.\n");
@@ -295,11 +273,11 @@ static const char *d_tag_text(int64_t tag, uint16_t machine, char buffer[48])
     if (name != NULL)
         return name;
     if (tag >= DT_LOPROC && tag <= DT_HIPROC)
-        snprintf(buffer, 48, "Processor Specific: %" PRIx64, (uint64_t)tag);
+        format_into(buffer, 48, "Processor Specific: %" PRIx64, (uint64_t)tag);
     else if (tag >= DT_LOOS && tag <= DT_HIOS)
-        snprintf(buffer, 48, "Operating System specific: %" PRIx64, (uint64_t)tag);
+        format_into(buffer, 48, "Operating System specific: %" PRIx64, (uint64_t)tag);
     else
-        snprintf(buffer, 48, "<unknown>: %" PRIx64, (uint64_t)tag);
+        format_into(buffer, 48, "<unknown>: %" PRIx64, (uint64_t)tag);
     return buffer;
 }
 
@@ -322,14 +300,26 @@ static const char *dynamic_string_label(int64_t tag)
 static int dynamic_value_is_size(int64_t tag)
 {
     switch (tag) {
-    case DT_PLTRELSZ: case DT_RELASZ: case DT_RELAENT: case DT_STRSZ: case DT_SYMENT:
-    case DT_RELSZ: case DT_RELENT: case DT_INIT_ARRAYSZ: case DT_FINI_ARRAYSZ:
-    case DT_PREINIT_ARRAYSZ: case 35: case 37: /* DT_RELRSZ, DT_RELRENT */
-    case DT_PLTPADSZ: case DT_MOVEENT: case DT_MOVESZ: case DT_SYMINSZ: case DT_SYMINENT:
-    case DT_GNU_CONFLICTSZ: case DT_GNU_LIBLISTSZ:
-        return 1;
-    default:
-        return 0;
+    case DT_PLTRELSZ:
+    case DT_RELASZ:
+    case DT_RELAENT:
+    case DT_STRSZ:
+    case DT_SYMENT:
+    case DT_RELSZ:
+    case DT_RELENT:
+    case DT_INIT_ARRAYSZ:
+    case DT_FINI_ARRAYSZ:
+    case DT_PREINIT_ARRAYSZ:
+    case 35:
+    case 37: /* DT_RELRSZ, DT_RELRENT */
+    case DT_PLTPADSZ:
+    case DT_MOVEENT:
+    case DT_MOVESZ:
+    case DT_SYMINSZ:
+    case DT_SYMINENT:
+    case DT_GNU_CONFLICTSZ:
+    case DT_GNU_LIBLISTSZ: return 1;
+    default: return 0;
     }
 }
 
@@ -337,16 +327,17 @@ static int dynamic_value_is_count(int64_t tag, uint16_t machine)
 {
     if (machine == EM_MIPS || machine == EM_MIPS_RS3_LE) {
         switch (tag) {
-        case DT_MIPS_RLD_VERSION: case DT_MIPS_LOCAL_GOTNO: case DT_MIPS_CONFLICTNO:
-        case DT_MIPS_LIBLISTNO: case DT_MIPS_SYMTABNO: case DT_MIPS_UNREFEXTNO:
-        case DT_MIPS_HIPAGENO:
-            return 1;
-        default:
-            break;
+        case DT_MIPS_RLD_VERSION:
+        case DT_MIPS_LOCAL_GOTNO:
+        case DT_MIPS_CONFLICTNO:
+        case DT_MIPS_LIBLISTNO:
+        case DT_MIPS_SYMTABNO:
+        case DT_MIPS_UNREFEXTNO:
+        case DT_MIPS_HIPAGENO: return 1;
+        default: break;
         }
     }
-    return tag == DT_VERDEFNUM || tag == DT_VERNEEDNUM || tag == DT_RELACOUNT ||
-           tag == DT_RELCOUNT;
+    return tag == DT_VERDEFNUM || tag == DT_VERNEEDNUM || tag == DT_RELACOUNT || tag == DT_RELCOUNT;
 }
 
 static void dynamic_value(const dump_image *image, const string_table *strings, int64_t tag,
@@ -384,47 +375,44 @@ static void dynamic_value(const dump_image *image, const string_table *strings, 
     }
 }
 
+static void dynamic_line(const dump_image *image, const string_table *strings,
+                         const objlens_dyn *entry)
+{
+    char buffer[48];
+    int64_t tag = objlens_dyn_get_tag(entry);
+    const char *name = d_tag_text(tag, image->machine, buffer);
+    int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
+    out_char(' ');
+    if (image->bits == 64)
+        out_hex0x((uint64_t)tag, 16);
+    else
+        out_hex0x((uint64_t)tag & 0xffffffffu, 8);
+    out_str(" (");
+    out_str(name);
+    out_char(')');
+    out_spaces(pad > 1 ? pad : 1);
+    dynamic_value(image, strings, tag, objlens_dyn_get_val(entry));
+    out_char('\n');
+}
+
 void text_dynamic(dump_image *image)
 {
     int found = 0;
-    int entry_size = objlens_get_sizeof_Dyn(&image->image);
     for (uint32_t index = 1; index < image->num_sections; index++) {
-        objlens_section section;
-        string_table strings;
+        dynamic_table table;
         objlens_dyn entry;
-        uint32_t count;
-        char buffer[48];
-        if (objlens_get_section(&image->image, &section, index) != 0 ||
-            objlens_section_get_type(&section) != SHT_DYNAMIC)
+        if (!dynamic_table_open(&table, image, index))
             continue;
         found = 1;
-        if (!objlens_section_is_dynamic(&section))
-            diag_file(image->path, "section [%u]: sh_entsize %" PRIu64 " is not %d; entries read at %d bytes",
-                      (unsigned)index, objlens_section_get_entsize(&section), entry_size, entry_size);
-        count = dynamic_used_count(&section, table_entry_count(image, &section, index, entry_size));
-        string_table_open(&strings, &image->image, objlens_section_get_link(&section));
         out_str("\nDynamic section at offset ");
-        out_hex0x(objlens_section_get_offset(&section), 1);
+        out_hex0x(objlens_section_get_offset(&table.section), 1);
         out_str(" contains ");
-        out_udec(count);
-        out_str(count == 1 ? " entry:\n" : " entries:\n");
+        out_udec(table.count);
+        out_str(table.count == 1 ? " entry:\n" : " entries:\n");
         out_str("  Tag        Type                         Name/Value\n");
-        for (uint32_t i = 0; i < count && objlens_section_get_dyn(&section, &entry, i) == 0; i++) {
-            int64_t tag = objlens_dyn_get_tag(&entry);
-            const char *name = d_tag_text(tag, image->machine, buffer);
-            int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
-            out_str(" ");
-            if (image->bits == 64)
-                out_hex0x((uint64_t)tag, 16);
-            else
-                out_hex0x((uint64_t)tag & 0xffffffffu, 8);
-            out_str(" (");
-            out_str(name);
-            out_char(')');
-            out_spaces(pad > 1 ? pad : 1);
-            dynamic_value(image, &strings, tag, objlens_dyn_get_val(&entry));
-            out_char('\n');
-        }
+        for (uint32_t i = 0; i < table.count && dynamic_table_get(&table, image, i, &entry) == 0;
+             i++)
+            dynamic_line(image, &table.strings, &entry);
     }
     if (!found)
         out_str("\nThere is no dynamic section in this file.\n");

@@ -37,11 +37,11 @@ const char *text_e_type(const dump_image *image, char buffer[32])
     if (name != NULL)
         return name;
     if (type >= ET_LOOS && type <= ET_HIOS)
-        snprintf(buffer, 32, "OS Specific: (%x)", (unsigned)type);
+        format_into(buffer, 32, "OS Specific: (%x)", (unsigned)type);
     else if (type >= ET_LOPROC)
-        snprintf(buffer, 32, "Processor Specific: (%x)", (unsigned)type);
+        format_into(buffer, 32, "Processor Specific: (%x)", (unsigned)type);
     else
-        snprintf(buffer, 32, "<unknown>: %x", (unsigned)type);
+        format_into(buffer, 32, "<unknown>: %x", (unsigned)type);
     return buffer;
 }
 
@@ -103,7 +103,7 @@ void text_header(dump_image *image)
     label("OS/ABI:");
     name = name_osabi(ident[EI_OSABI]);
     if (name == NULL) {
-        snprintf(buffer, sizeof buffer, "<unknown: %x>", (unsigned)ident[EI_OSABI]);
+        format_into(buffer, sizeof buffer, "<unknown: %x>", (unsigned)ident[EI_OSABI]);
         name = buffer;
     }
     out_str(name);
@@ -115,7 +115,8 @@ void text_header(dump_image *image)
     label("Machine:");
     name = name_machine(objlens_ehdr_get_machine(ehdr));
     if (name == NULL) {
-        snprintf(buffer, sizeof buffer, "<unknown>: 0x%x", (unsigned)objlens_ehdr_get_machine(ehdr));
+        format_into(buffer, sizeof buffer, "<unknown>: 0x%x",
+                    (unsigned)objlens_ehdr_get_machine(ehdr));
         name = buffer;
     }
     out_str(name);
@@ -147,23 +148,24 @@ static const char *sh_type_text(uint32_t type, uint16_t machine, char buffer[32]
     if (name != NULL)
         return name;
     if (type >= SHT_LOPROC && type <= SHT_HIPROC)
-        snprintf(buffer, 32, "LOPROC+%#x", (unsigned)(type - SHT_LOPROC));
+        format_into(buffer, 32, "LOPROC+%#x", (unsigned)(type - SHT_LOPROC));
     else if (type >= SHT_LOOS && type <= SHT_HIOS)
-        snprintf(buffer, 32, "LOOS+%#x", (unsigned)(type - SHT_LOOS));
+        format_into(buffer, 32, "LOOS+%#x", (unsigned)(type - SHT_LOOS));
     else if (type >= SHT_LOUSER && type <= SHT_HIUSER)
-        snprintf(buffer, 32, "LOUSER+%#x", (unsigned)(type - SHT_LOUSER));
+        format_into(buffer, 32, "LOUSER+%#x", (unsigned)(type - SHT_LOUSER));
     else
-        snprintf(buffer, 32, "%08x: <unknown>", (unsigned)type);
+        format_into(buffer, 32, "%08x: <unknown>", (unsigned)type);
     return buffer;
 }
 
 static void section_flags_key(uint16_t machine)
 {
-    out_str("Key to Flags:\n"
-            "  W (write), A (alloc), X (execute), M (merge), S (strings), I (info),\n"
-            "  L (link order), O (extra OS processing required), G (group), T (TLS),\n"
-            "  C (compressed), x (unknown), o (OS specific), E (exclude),\n"
-            "  R (retain), D (mbind), ");
+    out_str(
+        "Key to Flags:\n"
+        "  W (write), A (alloc), X (execute), M (merge), S (strings), I (info),\n"
+        "  L (link order), O (extra OS processing required), G (group), T (TLS),\n"
+        "  C (compressed), x (unknown), o (OS specific), E (exclude),\n"
+        "  R (retain), D (mbind), ");
     if (machine == EM_X86_64)
         out_str("l (large), ");
     else if (machine == EM_ARM)
@@ -221,9 +223,12 @@ void text_sections(dump_image *image, int with_preamble)
     }
     out_str(image->num_sections == 1 ? "\nSection Header:\n" : "\nSection Headers:\n");
     if (image->bits == 64)
-        out_str("  [Nr] Name              Type            Address          Off    Size   ES Flg Lk Inf Al\n");
+        out_str(
+            "  [Nr] Name              Type            Address          Off    Size   ES Flg Lk Inf "
+            "Al\n");
     else
-        out_str("  [Nr] Name              Type            Addr     Off    Size   ES Flg Lk Inf Al\n");
+        out_str(
+            "  [Nr] Name              Type            Addr     Off    Size   ES Flg Lk Inf Al\n");
     for (uint32_t index = 0; index < image->num_sections; index++) {
         objlens_section section;
         if (objlens_get_section(&image->image, &section, index) != 0) {
@@ -241,11 +246,11 @@ static const char *p_type_text(uint32_t type, uint16_t machine, char buffer[32])
     if (name != NULL)
         return name;
     if (type >= PT_LOPROC && type <= PT_HIPROC)
-        snprintf(buffer, 32, "LOPROC+%#x", (unsigned)(type - PT_LOPROC));
+        format_into(buffer, 32, "LOPROC+%#x", (unsigned)(type - PT_LOPROC));
     else if (type >= PT_LOOS && type <= PT_HIOS)
-        snprintf(buffer, 32, "LOOS+%#x", (unsigned)(type - PT_LOOS));
+        format_into(buffer, 32, "LOOS+%#x", (unsigned)(type - PT_LOOS));
     else
-        snprintf(buffer, 32, "<unknown>: %x", (unsigned)type);
+        format_into(buffer, 32, "<unknown>: %x", (unsigned)type);
     return buffer;
 }
 
@@ -341,7 +346,9 @@ void text_segments(dump_image *image, int with_preamble)
     }
     out_str(image->num_programs == 1 ? "\nProgram Header:\n" : "\nProgram Headers:\n");
     if (image->bits == 64)
-        out_str("  Type           Offset   VirtAddr           PhysAddr           FileSiz  MemSiz   Flg Align\n");
+        out_str(
+            "  Type           Offset   VirtAddr           PhysAddr           FileSiz  MemSiz   Flg "
+            "Align\n");
     else
         out_str("  Type           Offset   VirtAddr   PhysAddr   FileSiz MemSiz  Flg Align\n");
     for (uint32_t p = 0; p < image->num_programs; p++) {
