@@ -205,8 +205,45 @@ void add_floor_cases(const Input &input, bool inline_backend, const std::string 
 
 }  // namespace
 
+// What one call costs on this machine, for reading the floor rows: a
+// call into the model backend and back (as a typed slot calls the swap),
+// and a generic call that jumps through a table into a one-byte worker (as
+// objlens_sym_get_info does).  Each step depends on the one before.
+void add_calibration()
+{
+    constexpr int kCalls = 1024;
+    add_case("calibrate/call/machine",
+             [](benchmark::State &state) {
+                 const floor_core_image core{ELFDATA2LSB};
+                 const CountedLoop counted;
+                 for (auto _ : state) {
+                     uint32_t v = 1;
+                     for (int i = 0; i < kCalls; ++i)
+                         v = floor_core_swap32(&core, v + 1, ELFDATA2LSB);
+                     benchmark::DoNotOptimize(v);
+                 }
+             },
+             kCalls);
+    add_case("calibrate/table/machine",
+             [](benchmark::State &state) {
+                 objlens_sym sym{};
+                 sym.ops = floor_ops_section_64.sym_ops;
+                 const CountedLoop counted;
+                 for (auto _ : state) {
+                     uint8_t v = 0;
+                     for (int i = 0; i < kCalls; ++i) {
+                         sym.entry[4] = static_cast<unsigned char>(v + 1);
+                         v = floor_sym_get_info(&sym);
+                     }
+                     benchmark::DoNotOptimize(v);
+                 }
+             },
+             kCalls);
+}
+
 void register_floor_cases()
 {
+    add_calibration();
     for (const Input &input : inputs()) {
         add_floor_cases<Generic<false>>(input, false, ".floor");
         add_floor_cases<Generic<false>>(input, true, ".floor_inline_backend");

@@ -63,7 +63,7 @@ auto sort_key(const std::string &name)
             break;
         ++input_rank;
     }
-    return std::make_tuple(rank_of(base, {"load", "rss", "sections", "symbols", "rela",
+    return std::make_tuple(rank_of(base, {"calibrate", "load", "rss", "sections", "symbols", "rela",
                                           "load_Word", "store_Word", "load_Xword",
                                           "store_Xword", "process"}),
                            input_rank, whole != base, whole,

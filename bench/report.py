@@ -149,6 +149,11 @@ def main():
     context, rows, errors = load(args[0])
     inputs = [i for i in INPUTS if any(k[2] == i for k in rows)]
     md = [f"Machine: {machine(context)}.", ""]
+    call, jump = get(rows, "calibrate", "call", "machine"), get(rows, "calibrate", "table", "machine")
+    if call and jump:
+        md += [f"Cost of one call on this machine in this run: {per_entry(call):.2f} ns for a call "
+               f"into another shared library and back, {per_entry(jump):.2f} ns for a generic "
+               f"call that jumps through a table into a trivial worker.", ""]
 
     # Loads and walks: the subject beside its two baselines.
     lines = []
