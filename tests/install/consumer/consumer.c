@@ -61,8 +61,8 @@ int main(int argc, char **argv)
             have_symbol = 1;
     }
     int sections_agree = sections == objlens_get_num_of_sections(&image);
-    int rels_agree = objlens_get_relevant_rels(&image) ==
-                     elf_get_relevant_rels(objlens_get_machine(&image));
+    int rels_agree =
+        objlens_get_relevant_rels(&image) == elf_get_relevant_rels(objlens_get_machine(&image));
     printf("%s: ELF%d, machine %u, library %s, %u sections, %u symbols\n", argv[1],
            objlens_get_bits(&image), (unsigned)objlens_get_machine(&image), objlens_get_version(),
            sections, symbols);
