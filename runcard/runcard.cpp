@@ -6,6 +6,7 @@
 // ends the run ends it at once, so each is handled as it comes and nothing
 // is looked at twice.  FILE is opened for writing only as the very last step,
 // once every field has been set: a run that fails leaves FILE as it was.
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -239,18 +240,21 @@ int operand_stage(run_state &state, int argc, char **argv)
     return status;
 }
 
-}  // namespace
-
-int main(int argc, char **argv)
+// The usage, the listings and the dump go to standard output; if they could
+// not all be written (a full disk, a closed pipe) the run has failed, even
+// though every step before said it succeeded.
+int finish_output(const char *progname, int status)
 {
-    run_state state;
-    // A process started with no words at all still needs a name to report.
-    state.progname = argc > 0 && argv[0] != nullptr ? argv[0] : "runcard";
-    if (argc > 0) {
-        ++argv;
-        --argc;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s: failed to write standard output: %s\n", progname,
+                     std::strerror(errno));
+        return status == kOk ? kBadInput : status;
     }
+    return status;
+}
 
+int run(run_state &state, int argc, char **argv)
+{
     e_option_context ctx;
     e_initoption(&ctx, &argc, &argv, E_OPT_PERMUTE);
     e_setlongoption(&ctx, long_options);
@@ -265,4 +269,18 @@ int main(int argc, char **argv)
             return status;
     }
     return operand_stage(state, argc, argv);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    run_state state;
+    // A process started with no words at all still needs a name to report.
+    state.progname = argc > 0 && argv[0] != nullptr ? argv[0] : "runcard";
+    if (argc > 0) {
+        ++argv;
+        --argc;
+    }
+    return finish_output(state.progname, run(state, argc, argv));
 }

@@ -26,6 +26,7 @@ struct run_setup {
     mode_t umask = 022;
     rlim_t file_size_limit = RLIM_INFINITY;  // with SIGXFSZ ignored when set
     std::string argv0 = "runcard";
+    const char *stdout_path = nullptr;  // standard output to this file, not captured
 };
 
 // A folder of its own for one run, removed with everything in it.

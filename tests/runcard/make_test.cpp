@@ -179,3 +179,24 @@ TEST_F(PipedBlock, EndOfFileMidBlockIsTooShort)
 }
 
 }  // namespace
+
+// Everything runcard prints on standard output is its result: when it
+// cannot be written the run fails, whatever step printed it.
+TEST(StandardOutput, AFullDeviceFailsEveryPrintingPath)
+{
+    scratch_dir dir;
+    dir.write("block", small32());
+    run_setup setup;
+    setup.stdout_path = "/dev/full";
+    const std::vector<std::vector<std::string>> printing = {
+        {"-T"}, {"-V"}, {"-B"}, {"--help"}, {"-D", "block"}};
+    for (const auto &args : printing) {
+        const run_result result = run_runcard(dir, args, setup);
+        EXPECT_EQ(result.err, "runcard: failed to write standard output: No space left on device\n")
+            << args[0];
+        EXPECT_EQ(result.status, 1) << args[0];
+    }
+    // A failure of its own keeps its status.
+    const run_result refused = run_runcard(dir, {"-m", "16", "out"}, setup);
+    EXPECT_EQ(refused.status, 2);
+}
