@@ -11,41 +11,66 @@
  * objcore64_*), each over records laid out with that class's <elf.h> types.
  *
  * What a load refuses (returns null):
- *   - a source that cannot be read, or whose identification bytes are not
- *     ELF magic, this class, EI_DATA 1 or 2 and EI_VERSION 1;
+ *   - a source that cannot be read (a path that does not name a readable
+ *     regular file, a null or empty buffer), or whose identification bytes
+ *     are not ELF magic, this class, EI_DATA 1 or 2 and EI_VERSION 1;
  *   - an ELF header that is not wholly inside the source;
- *   - a section header table or program header table that is not wholly
- *     inside the source, or whose offset plus size overflows;
+ *   - a section header table (at a non-zero e_shoff) or a program header
+ *     table (at a non-zero e_phoff) that is not wholly inside the source;
+ *     offsets plus sizes are checked without overflow;
  *   - an e_shentsize or e_phentsize other than the class's entry size while
- *     the table has entries;
- *   - extended numbering that points outside the tables: e_shnum 0 with a
- *     non-zero e_shoff whose section 0 gives a count the table cannot hold,
- *     e_shstrndx SHN_XINDEX without a section 0, e_phnum PN_XNUM without a
- *     section 0;
- *   - a section name string table index at or past the number of sections
- *     (other than SHN_UNDEF);
+ *     the table has entries; with e_shnum 0 and a non-zero e_shoff the count
+ *     is read from section 0, so the entry size must be right then too;
+ *   - an extended section count (section 0's sh_size) above 0xffffffff;
+ *   - e_phnum PN_XNUM while there is no section 0 to hold the count;
+ *   - records that would need more than 1 GiB of memory (each section's
+ *     name is copied into its record, so a crafted name table could ask for
+ *     unbounded memory);
+ *   - a file that changes while the load reads its headers;
  *   - a failed allocation.
  *
  * What a load tolerates:
+ *   - e_shoff 0 or e_phoff 0: that table is absent (count 0), whatever the
+ *     header's count and entry size say;
+ *   - a section name string table index (e_shstrndx, or section 0's
+ *     sh_link under SHN_XINDEX) that is SHN_UNDEF, at or past the number of
+ *     sections, or names a section without data: every name is empty;
  *   - an sh_name outside the section name string table, or a name not ended
- *     by a NUL inside it: the section's name is empty;
- *   - any sh_link, sh_info, sh_flags, sh_addr or sh_entsize: returned as is;
+ *     by a NUL inside it: that section's name is empty;
+ *   - any sh_link, sh_info, sh_flags, sh_addr, sh_addralign, sh_entsize or
+ *     e_ehsize: kept and returned as they are;
  *   - a section whose bytes lie outside the source, or whose size is 4 GiB
  *     or more: it loads with data size 0, so its reads fail cleanly while
- *     the rest of the image stays usable;  SHT_NOBITS sections have data
- *     size 0 as well;
- *   - program headers whose segments lie outside the source.
+ *     the rest of the image stays usable;  SHT_NOBITS and SHT_NULL sections
+ *     (section 0 among them, whose sh_size may hold the section count) have
+ *     data size 0 as well;
+ *   - program headers whose segments lie outside the source, and header
+ *     tables that overlap each other or the ELF header.
  *
  * Extended numbering is read as the ELF standard gives it: e_shnum 0 with
  * the count in section 0's sh_size, e_shstrndx SHN_XINDEX with the index in
  * section 0's sh_link, e_phnum PN_XNUM with the count in section 0's sh_info.
  *
- * Loading reads the identification, the ELF header and the two header
- * tables, and the section name string table; no other section's bytes are
- * read before they are first asked for.  A file image keeps its file open:
- * if the file changes size or modification time after load, a first read of
- * a section's data fails cleanly instead of presenting other bytes as this
- * image's; data already read stays as it was read.
+ * Loading reads the identification, the ELF header, the two header tables
+ * and the section name string table; no other section's bytes are read
+ * before they are first asked for (raw_read or read_name), and after that
+ * they are kept, so later reads copy from memory.  A buffer source is
+ * copied at load; the image never refers to the caller's buffer again.
+ *
+ * A file image keeps its file open (one descriptor per loaded image) and
+ * the file's device, inode, size and modification time as they were at
+ * load.  A first read of a section's bytes checks them before and after
+ * reading: if the file was truncated, extended or rewritten since, the read
+ * fails cleanly instead of presenting other bytes as this image's, and so
+ * does every later first read; bytes already read stay as they were read.
+ * Files are never mapped, so a file shrinking under the image cannot raise
+ * a signal.  A file renamed over or removed after load is no change: the
+ * open descriptor still reads the file that was loaded.  What cannot be
+ * seen is a rewrite that keeps both size and modification time (a writer
+ * that puts the old time back).
+ *
+ * An image and its records may be used by one thread at a time: a first
+ * read of a section fills in its data record.
  *
  * Nothing here throws; every call is safe to make from C.
  */
@@ -110,14 +135,15 @@ struct objkit_file;    /* private: where a section's bytes come from */
 /*
  * Section data record.  `size` is the number of bytes that raw_read serves:
  * sh_size for a section whose bytes are in the source, 0 for SHT_NOBITS and
- * for the tolerated cases above.  The other members are private.
+ * SHT_NULL sections and for the tolerated cases above.  The other members
+ * are private.
  */
 typedef struct objcore_data {
     uint32_t size;
     uint32_t strings_end;         /* private: bytes before it end in a NUL */
     const unsigned char *bytes;   /* private: null until first read */
-    struct objkit_file *file;     /* private: null for a buffer image */
-    uint64_t file_offset;         /* private: where the bytes are in the file */
+    struct objkit_file *file;     /* private: the file or the buffer copy */
+    uint64_t file_offset;         /* private: where the bytes are in the source */
 } objcore_data;
 
 typedef objcore_data objcore32_data;
@@ -156,7 +182,8 @@ typedef struct objcore64_section {
 #pragma clang diagnostic pop
 #endif
 
-/* Program header entries: the raw header in the file's byte order. */
+/* Program header entries: the raw header in the file's byte order; stores
+ * into it are kept and saved. */
 typedef struct objcore32_program {
     Elf32_Phdr phdr;
 } objcore32_program;
@@ -170,8 +197,9 @@ struct objkit_image_state;  /* private */
 /*
  * Image records.  `ehdr` is the ELF header in the file's byte order (stores
  * into it are kept and saved).  `image_base` is the lowest p_vaddr of the
- * PT_LOAD segments, aligned down to that segment's p_align where it is a
- * power of two; 0 when there is no PT_LOAD.
+ * PT_LOAD segments (the first such segment on a tie), aligned down to that
+ * segment's p_align where it is a power of two; 0 when there is no PT_LOAD.
+ * It is found at load and not updated by stores into the records.
  */
 typedef struct objcore32_image {
     Elf32_Ehdr ehdr;
@@ -193,42 +221,65 @@ typedef struct objcore64_image {
  * can_load: 1 when the source's identification bytes carry the ELF magic,
  *           this class, EI_DATA 1 or 2 and EI_VERSION 1; reads only those.
  * load:     the image, or null when the source is refused (see above).
+ * free:     releases the image, its records and its file; null is ignored.
  * save:     writes the bytes as loaded, with the current ELF header, program
- *           header table and section header table in their places, to the
- *           file `target`, atomically (temporary file, then rename).  An
- *           unchanged image saves to identical bytes.  1 saved, 0 not.
- * get_section: by file index; null at or past the count.
- * find_section: the first section, in index order, named `name`.
+ *           header table and section header table over them at the offsets
+ *           they were loaded from (a changed e_phoff or e_shoff changes only
+ *           the header's bytes), to the file `target`, atomically: the bytes
+ *           go to a new file in the target's folder, which replaces the
+ *           target by rename only when all of them were written and flushed,
+ *           so a failed save leaves the target as it was.  An unchanged image
+ *           saves to identical bytes.  An existing target keeps its
+ *           permission bits (a symbolic link is replaced, not followed); a
+ *           new one gets the source file's (0666 for a buffer image), under
+ *           the umask.  0 when the target is empty, a folder or another
+ *           non-regular file, when a file image's file changed since load,
+ *           or when writing fails.  1 saved, 0 not.
+ * get_num_sections, get_num_programs: the counts, extended numbering
+ *           resolved; section 0 counts.
+ * get_section, get_program: by file index; null at or past the count.
+ * find_section: the first section, in index order, whose name equals the
+ *           NUL-terminated `name`; null when none does or `name` is null.
  * raw_read: copies `count` bytes at `offset` of the section's data into
  *           `dest`; 1 only when all of them lie inside the data (checked
- *           without wrap-around), 0 and nothing promised otherwise.
+ *           without wrap-around) and could be read, 0 and nothing promised
+ *           about `dest` otherwise.  A count of 0 inside the data succeeds.
  * read_name: points *name at the NUL-terminated string that starts at byte
  *           `offset` of the section's data; 0 when the offset is outside the
- *           data or no NUL ends the string inside it.
+ *           data, no NUL ends the string inside it, the bytes cannot be read,
+ *           or `section` or `name` is null.  The string stays valid while
+ *           the image is loaded.  `image` is not used.
  * swap16/32/64: identity when `data` (an e_ident[EI_DATA] byte) names the
- *           host's byte order, byte reversal otherwise.
- * load_Half: a raw e_machine-style field turned into host order.
+ *           host's byte order, byte reversal for every other value.  `image`
+ *           is not used.
+ * load_Half: a raw e_machine-style field turned into host order, by the
+ *           image's own EI_DATA.
  */
-#define OBJKIT_DECLARE_CLASS(N)                                                              \
-    OBJKIT_API int objcore##N##_can_load(const objkit_source *source) OBJKIT_NOEXCEPT;                     \
-    OBJKIT_API objcore##N##_image *objcore##N##_load(const objkit_source *source) OBJKIT_NOEXCEPT;         \
-    OBJKIT_API void objcore##N##_free(objcore##N##_image *image) OBJKIT_NOEXCEPT;                          \
-    OBJKIT_API int objcore##N##_save(objcore##N##_image *image, const char *target) OBJKIT_NOEXCEPT;       \
-    OBJKIT_API uint32_t objcore##N##_get_num_sections(const objcore##N##_image *image) OBJKIT_NOEXCEPT;    \
-    OBJKIT_API uint32_t objcore##N##_get_num_programs(const objcore##N##_image *image) OBJKIT_NOEXCEPT;    \
+#define OBJKIT_DECLARE_CLASS(N)                                                             \
+    OBJKIT_API int objcore##N##_can_load(const objkit_source *source) OBJKIT_NOEXCEPT;      \
+    OBJKIT_API objcore##N##_image *objcore##N##_load(const objkit_source *source)           \
+        OBJKIT_NOEXCEPT;                                                                    \
+    OBJKIT_API void objcore##N##_free(objcore##N##_image *image) OBJKIT_NOEXCEPT;           \
+    OBJKIT_API int objcore##N##_save(objcore##N##_image *image, const char *target)         \
+        OBJKIT_NOEXCEPT;                                                                    \
+    OBJKIT_API uint32_t objcore##N##_get_num_sections(const objcore##N##_image *image)      \
+        OBJKIT_NOEXCEPT;                                                                    \
+    OBJKIT_API uint32_t objcore##N##_get_num_programs(const objcore##N##_image *image)      \
+        OBJKIT_NOEXCEPT;                                                                    \
     OBJKIT_API objcore##N##_section *objcore##N##_get_section(const objcore##N##_image *image, \
-                                                              uint32_t index) OBJKIT_NOEXCEPT;             \
+                                                              uint32_t index) OBJKIT_NOEXCEPT; \
     OBJKIT_API objcore##N##_program *objcore##N##_get_program(const objcore##N##_image *image, \
-                                                              uint32_t index) OBJKIT_NOEXCEPT;             \
-    OBJKIT_API objcore##N##_section *objcore##N##_find_section(const objcore##N##_image *image, \
-                                                               const char *name) OBJKIT_NOEXCEPT;          \
-    OBJKIT_API uint16_t objcore##N##_load_Half(const objcore##N##_image *image, uint16_t raw) OBJKIT_NOEXCEPT; \
+                                                              uint32_t index) OBJKIT_NOEXCEPT; \
+    OBJKIT_API objcore##N##_section *objcore##N##_find_section(                             \
+        const objcore##N##_image *image, const char *name) OBJKIT_NOEXCEPT;                 \
+    OBJKIT_API uint16_t objcore##N##_load_Half(const objcore##N##_image *image, uint16_t raw) \
+        OBJKIT_NOEXCEPT;                                                                    \
     OBJKIT_API uint16_t objcore##N##_swap16(const objcore##N##_image *image, uint16_t value, \
-                                            unsigned data) OBJKIT_NOEXCEPT;                                \
+                                            unsigned data) OBJKIT_NOEXCEPT;                 \
     OBJKIT_API uint32_t objcore##N##_swap32(const objcore##N##_image *image, uint32_t value, \
-                                            unsigned data) OBJKIT_NOEXCEPT;                                \
+                                            unsigned data) OBJKIT_NOEXCEPT;                 \
     OBJKIT_API uint64_t objcore##N##_swap64(const objcore##N##_image *image, uint64_t value, \
-                                            unsigned data) OBJKIT_NOEXCEPT;                                \
+                                            unsigned data) OBJKIT_NOEXCEPT;                 \
     OBJKIT_API int objcore##N##_read_name(const objcore##N##_image *image, size_t offset,  \
                                           const objcore##N##_section *section,             \
                                           const char **name) OBJKIT_NOEXCEPT;

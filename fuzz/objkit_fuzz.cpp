@@ -1,0 +1,287 @@
+// objkit_fuzz.cpp - libFuzzer target over the ELF image backend.
+//
+// Each input is loaded as a buffer by both classes; a loaded image is then
+// walked through every operation: every section record, name and data byte,
+// raw reads at the edges of each section's data, read_name at the start of
+// every string a name table can hold, every program header, the lookups,
+// the byte-order calls and the machine table.  What the backend returns is
+// checked against the input itself (section bytes, names, the image base),
+// and an image that loads is saved, must save to exactly the input, and
+// must load from that file with the same records.  Crashes, sanitizer
+// reports and failed checks are all findings.
+#include "objkit.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void fail(const char *what)
+{
+    std::fprintf(stderr, "objkit_fuzz: %s\n", what);
+    std::abort();
+}
+
+#define CHECK(condition)             \
+    do {                             \
+        if (!(condition))            \
+            fail(#condition);        \
+    } while (0)
+
+template <int Bits>
+struct Ops;
+
+template <>
+struct Ops<32> {
+    using Image = objcore32_image;
+    using Section = objcore32_section;
+    using Program = objcore32_program;
+    using Word = uint32_t;  // raw_read's count and offset
+    static constexpr auto can_load = objcore32_can_load;
+    static constexpr auto load = objcore32_load;
+    static constexpr auto free = objcore32_free;
+    static constexpr auto save = objcore32_save;
+    static constexpr auto num_sections = objcore32_get_num_sections;
+    static constexpr auto num_programs = objcore32_get_num_programs;
+    static constexpr auto section = objcore32_get_section;
+    static constexpr auto program = objcore32_get_program;
+    static constexpr auto find = objcore32_find_section;
+    static constexpr auto load_half = objcore32_load_Half;
+    static constexpr auto swap16 = objcore32_swap16;
+    static constexpr auto swap32 = objcore32_swap32;
+    static constexpr auto swap64 = objcore32_swap64;
+    static constexpr auto raw_read = objcore32_raw_read;
+    static constexpr auto read_name = objcore32_read_name;
+};
+
+template <>
+struct Ops<64> {
+    using Image = objcore64_image;
+    using Section = objcore64_section;
+    using Program = objcore64_program;
+    using Word = uint64_t;
+    static constexpr auto can_load = objcore64_can_load;
+    static constexpr auto load = objcore64_load;
+    static constexpr auto free = objcore64_free;
+    static constexpr auto save = objcore64_save;
+    static constexpr auto num_sections = objcore64_get_num_sections;
+    static constexpr auto num_programs = objcore64_get_num_programs;
+    static constexpr auto section = objcore64_get_section;
+    static constexpr auto program = objcore64_get_program;
+    static constexpr auto find = objcore64_find_section;
+    static constexpr auto load_half = objcore64_load_Half;
+    static constexpr auto swap16 = objcore64_swap16;
+    static constexpr auto swap32 = objcore64_swap32;
+    static constexpr auto swap64 = objcore64_swap64;
+    static constexpr auto raw_read = objcore64_raw_read;
+    static constexpr auto read_name = objcore64_read_name;
+};
+
+template <int Bits, class U>
+U host(const typename Ops<Bits>::Image *image, U raw)
+{
+    const unsigned data = image->ehdr.e_ident[EI_DATA];
+    if constexpr (sizeof(U) == 2)
+        return Ops<Bits>::swap16(image, raw, data);
+    else if constexpr (sizeof(U) == 4)
+        return Ops<Bits>::swap32(image, raw, data);
+    else
+        return Ops<Bits>::swap64(image, raw, data);
+}
+
+// A folder on a memory file system when there is one, so that the save
+// round trip costs no disk flushes.
+const std::string &scratch_folder()
+{
+    static const std::string folder = [] {
+        for (const char *base : {"/dev/shm", "/tmp"}) {
+            std::string pattern = std::string(base) + "/objkit-fuzz-XXXXXX";
+            if (::mkdtemp(pattern.data()) != nullptr)
+                return pattern;
+        }
+        fail("no scratch folder");
+    }();
+    return folder;
+}
+
+std::vector<unsigned char> file_bytes(const std::string &path)
+{
+    std::vector<unsigned char> bytes;
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return bytes;
+    unsigned char chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    std::fclose(file);
+    return bytes;
+}
+
+template <int Bits>
+void walk_section(const typename Ops<Bits>::Image *image, const typename Ops<Bits>::Section *s,
+                  uint32_t index, const uint8_t *input, size_t size)
+{
+    using O = Ops<Bits>;
+    using Word = typename O::Word;
+    CHECK(s->index == index && s->orig_index == index);
+    CHECK(O::section(image, index) == s);
+    const size_t name_length = std::strlen(s->name);
+    const typename O::Section *named = O::find(image, s->name);
+    CHECK(named != nullptr && named->index <= index && std::strcmp(named->name, s->name) == 0);
+
+    objcore_data *data = s->data;
+    const uint32_t data_size = data->size;
+    const uint64_t offset = host<Bits>(image, s->shdr.sh_offset);
+    const uint32_t type = host<Bits>(image, s->shdr.sh_type);
+    if (data_size > 0) {
+        CHECK(type != SHT_NOBITS && type != SHT_NULL);
+        CHECK(uint64_t{data_size} == host<Bits>(image, s->shdr.sh_size));
+        CHECK(offset <= size && data_size <= size - offset);
+    }
+    std::vector<unsigned char> bytes(size_t{data_size} + 1);
+    CHECK(O::raw_read(data, bytes.data(), data_size, 0));
+    if (data_size > 0)
+        CHECK(std::memcmp(bytes.data(), input + offset, data_size) == 0);
+    unsigned char byte;
+    CHECK(!O::raw_read(data, &byte, 1, data_size));
+    CHECK(!O::raw_read(data, &byte, 0, Word{data_size} + 1));
+    CHECK(!O::raw_read(data, bytes.data(), Word{data_size} + 1, 0));
+    CHECK(!O::raw_read(data, &byte, static_cast<Word>(~Word{0}), 1));
+    CHECK(!O::raw_read(data, &byte, 1, static_cast<Word>(~Word{0})));
+    CHECK(!O::raw_read(data, &byte, static_cast<Word>(~Word{0}) - 1, 2));
+    for (Word at = 0; at < data_size; at += 1 + at / 4) {
+        CHECK(O::raw_read(data, &byte, 1, at));
+        CHECK(byte == input[offset + at]);
+    }
+
+    // read_name at 0, after every NUL, and past the end.
+    const char *name = nullptr;
+    CHECK(!O::read_name(image, data_size, s, &name));
+    CHECK(!O::read_name(image, size_t{data_size} + 1, s, &name));
+    CHECK(!O::read_name(image, SIZE_MAX, s, &name));
+    CHECK(!O::read_name(image, 0, nullptr, &name));
+    CHECK(!O::read_name(image, 0, s, nullptr));
+    for (size_t at = 0; at < data_size;) {
+        const void *nul = std::memchr(input + offset + at, 0, data_size - at);
+        if (O::read_name(image, at, s, &name)) {
+            CHECK(nul != nullptr);
+            const size_t length = std::strlen(name);
+            CHECK(length == static_cast<size_t>(static_cast<const uint8_t *>(nul) - (input + offset + at)));
+            CHECK(std::memcmp(name, input + offset + at, length) == 0);
+        } else {
+            CHECK(nul == nullptr);
+        }
+        if (nul == nullptr)
+            break;
+        at = static_cast<size_t>(static_cast<const uint8_t *>(nul) - (input + offset)) + 1;
+    }
+    (void)name_length;
+}
+
+template <int Bits>
+void walk_image(const typename Ops<Bits>::Image *image, const uint8_t *input, size_t size)
+{
+    using O = Ops<Bits>;
+    const uint32_t sections = O::num_sections(image);
+    const uint32_t programs = O::num_programs(image);
+    CHECK(O::section(image, sections) == nullptr);
+    CHECK(O::section(image, UINT32_MAX) == nullptr);
+    CHECK(O::program(image, programs) == nullptr);
+    CHECK(O::program(image, UINT32_MAX) == nullptr);
+    CHECK(O::find(image, nullptr) == nullptr);
+    for (uint32_t i = 0; i < sections; ++i)
+        walk_section<Bits>(image, O::section(image, i), i, input, size);
+
+    bool found = false;
+    uint64_t lowest = 0;
+    uint64_t align = 0;
+    for (uint32_t i = 0; i < programs; ++i) {
+        const typename O::Program *p = O::program(image, i);
+        CHECK(p != nullptr);
+        const uint32_t type = host<Bits>(image, p->phdr.p_type);
+        const uint64_t vaddr = host<Bits>(image, p->phdr.p_vaddr);
+        volatile uint64_t touched = host<Bits>(image, p->phdr.p_offset) ^
+                                    host<Bits>(image, p->phdr.p_filesz) ^
+                                    host<Bits>(image, p->phdr.p_memsz) ^
+                                    host<Bits>(image, p->phdr.p_paddr) ^
+                                    host<Bits>(image, p->phdr.p_flags);
+        (void)touched;
+        if (type == PT_LOAD && (!found || vaddr < lowest)) {
+            found = true;
+            lowest = vaddr;
+            align = host<Bits>(image, p->phdr.p_align);
+        }
+    }
+    if (found && align != 0 && (align & (align - 1)) == 0)
+        lowest &= ~(align - 1);
+    CHECK(uint64_t{image->image_base} == lowest);
+
+    const uint16_t machine = O::load_half(image, image->ehdr.e_machine);
+    const uint32_t rels = elf_get_relevant_rels(machine);
+    CHECK(rels == 0 || rels == SHT_REL || rels == SHT_RELA);
+    const unsigned data = image->ehdr.e_ident[EI_DATA];
+    const uint64_t probe = 0x0123456789abcdefull ^ size;
+    CHECK(O::swap64(image, O::swap64(image, probe, data), data) == probe);
+    CHECK(O::swap32(image, O::swap32(image, uint32_t(probe), data), data) == uint32_t(probe));
+    CHECK(O::swap16(image, O::swap16(image, uint16_t(probe), data), data) == uint16_t(probe));
+}
+
+// Saves the image, which must give the input back, and loads the saved
+// file, which must give the same records.
+template <int Bits>
+void save_and_reload(typename Ops<Bits>::Image *image, const uint8_t *input, size_t size)
+{
+    using O = Ops<Bits>;
+    const std::string path = scratch_folder() + "/image";
+    CHECK(O::save(image, path.c_str()));
+    const std::vector<unsigned char> saved = file_bytes(path);
+    CHECK(saved.size() == size && std::memcmp(saved.data(), input, size) == 0);
+
+    const objkit_source source = objkit_source_file(path.c_str());
+    CHECK(O::can_load(&source));
+    typename O::Image *reloaded = O::load(&source);
+    CHECK(reloaded != nullptr);
+    CHECK(O::num_sections(reloaded) == O::num_sections(image));
+    CHECK(O::num_programs(reloaded) == O::num_programs(image));
+    CHECK(reloaded->image_base == image->image_base);
+    for (uint32_t i = 0; i < O::num_sections(image); ++i) {
+        const typename O::Section *a = O::section(image, i);
+        const typename O::Section *b = O::section(reloaded, i);
+        CHECK(std::strcmp(a->name, b->name) == 0);
+        CHECK(std::memcmp(&a->shdr, &b->shdr, sizeof a->shdr) == 0);
+        CHECK(a->data->size == b->data->size);
+    }
+    walk_image<Bits>(reloaded, input, size);
+    O::free(reloaded);
+    ::unlink(path.c_str());
+}
+
+template <int Bits>
+void fuzz_class(const uint8_t *input, size_t size)
+{
+    using O = Ops<Bits>;
+    const objkit_source source = objkit_source_buffer(input, size);
+    const bool accepted = O::can_load(&source) != 0;
+    typename O::Image *image = O::load(&source);
+    if (!accepted)
+        CHECK(image == nullptr);
+    if (image == nullptr)
+        return;
+    walk_image<Bits>(image, input, size);
+    save_and_reload<Bits>(image, input, size);
+    O::free(image);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    fuzz_class<32>(data, size);
+    fuzz_class<64>(data, size);
+    return 0;
+}
