@@ -36,9 +36,11 @@ int open_regular_file(const char *path, objkit_file_stamp *stamp, unsigned *mode
 {
     if (path == nullptr)
         return -1;
+    // O_NONBLOCK so that opening a FIFO does not wait for a writer; it
+    // changes nothing for the regular files that are kept.
     int fd;
     do {
-        fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return -1;

@@ -50,6 +50,22 @@ const unsigned char *fetch_section_bytes(objcore_data *data) noexcept
 
 namespace {
 
+// Entries (symbols, relocations, dynamic entries) are 8 to 24 bytes: copy
+// those with two overlapping fixed-size moves instead of a memcpy call.
+inline void copy_bytes(void *dest, const unsigned char *from, size_t count)
+{
+    auto *to = static_cast<unsigned char *>(dest);
+    if (count >= 16 && count <= 32) {
+        std::memcpy(to, from, 16);
+        std::memcpy(to + count - 16, from + count - 16, 16);
+    } else if (count >= 8 && count < 16) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + count - 8, from + count - 8, 8);
+    } else {
+        std::memcpy(to, from, count);
+    }
+}
+
 // The first read of a section, its range already checked.
 [[gnu::noinline, gnu::cold]] int read_raw_first(objcore_data *data, void *dest, size_t count,
                                                 size_t offset) noexcept
@@ -72,7 +88,7 @@ inline int read_raw(objcore_data *data, void *dest, U count, U offset) noexcept
     const unsigned char *bytes = data->bytes;
     if (__builtin_expect(bytes == nullptr, 0))
         return read_raw_first(data, dest, static_cast<size_t>(count), static_cast<size_t>(offset));
-    std::memcpy(dest, bytes + offset, static_cast<size_t>(count));
+    copy_bytes(dest, bytes + offset, static_cast<size_t>(count));
     return 1;
 }
 

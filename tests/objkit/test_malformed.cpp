@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sys/stat.h>
 
 namespace objkit_test {
 namespace {
@@ -736,6 +737,14 @@ TEST(Sources, UnusableSourcesAreRefused)
         EXPECT_EQ(objcore32_load(&source), nullptr);
         EXPECT_EQ(objcore64_load(&source), nullptr);
     }
+    // A FIFO is refused at once rather than waited on.
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    const std::string fifo = dir.file("fifo");
+    const objkit_source from_fifo = objkit_source_file(fifo.c_str());
+    EXPECT_FALSE(objcore64_can_load(&from_fifo));
+    EXPECT_EQ(objcore64_load(&from_fifo), nullptr);
+
     EXPECT_FALSE(objcore32_can_load(nullptr));
     EXPECT_FALSE(objcore64_can_load(nullptr));
     EXPECT_EQ(objcore32_load(nullptr), nullptr);
