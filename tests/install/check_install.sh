@@ -9,6 +9,8 @@
 #   BUILD_DIR SOURCE_DIR CONSUMER_DIR CMAKE GENERATOR MAKE_PROGRAM CC CFLAGS
 #   BINDIR LIBDIR INCLUDEDIR MANDIR PROGRAMS MAN_PAGES
 set -euo pipefail
+# shellcheck disable=SC2153  # LIBDIR and the rest come from the environment
+: "${BUILD_DIR:?}" "${LIBDIR:?}" "${BINDIR:?}" "${INCLUDEDIR:?}" "${MANDIR:?}"
 
 fail()
 {
@@ -53,7 +55,9 @@ done
 
 for lib in objlens objkit; do
     real=$libdir/lib$lib.so.0.4.5
-    [ -f "$real" ] && [ ! -L "$real" ] || fail "lib$lib.so.0.4.5 not installed in $LIBDIR"
+    if [ ! -f "$real" ] || [ -L "$real" ]; then
+        fail "lib$lib.so.0.4.5 not installed in $LIBDIR"
+    fi
     [ "$(readlink "$libdir/lib$lib.so.0")" = "lib$lib.so.0.4.5" ] || fail "lib$lib.so.0 link wrong"
     [ "$(readlink "$libdir/lib$lib.so")" = "lib$lib.so.0" ] || fail "lib$lib.so link wrong"
     readelf -d "$real" | grep -q "Library soname: \[lib$lib.so.0\]" ||
