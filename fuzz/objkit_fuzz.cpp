@@ -93,19 +93,16 @@ U host(const typename Ops<Bits>::Image *image, U raw)
         return Ops<Bits>::swap64(image, raw, data);
 }
 
-// A folder on a memory file system when there is one, so that the save
-// round trip costs no disk flushes.
-const std::string &scratch_folder()
+// Where the save round trip writes: a memory file system when there is
+// one, so that it costs no disk flushes.  The file is removed after each
+// input, so nothing stays behind however the run ends.
+const std::string &scratch_file()
 {
-    static const std::string folder = [] {
-        for (const char *base : {"/dev/shm", "/tmp"}) {
-            std::string pattern = std::string(base) + "/objkit-fuzz-XXXXXX";
-            if (::mkdtemp(pattern.data()) != nullptr)
-                return pattern;
-        }
-        fail("no scratch folder");
+    static const std::string path = [] {
+        const char *base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        return std::string(base) + "/objkit-fuzz-" + std::to_string(::getpid()) + ".elf";
     }();
-    return folder;
+    return path;
 }
 
 std::vector<unsigned char> file_bytes(const std::string &path)
@@ -237,7 +234,7 @@ template <int Bits>
 void save_and_reload(typename Ops<Bits>::Image *image, const uint8_t *input, size_t size)
 {
     using O = Ops<Bits>;
-    const std::string path = scratch_folder() + "/image";
+    const std::string &path = scratch_file();
     CHECK(O::save(image, path.c_str()));
     const std::vector<unsigned char> saved = file_bytes(path);
     CHECK(saved.size() == size && std::memcmp(saved.data(), input, size) == 0);

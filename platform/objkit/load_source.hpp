@@ -51,7 +51,7 @@ public:
 private:
     const unsigned char *cached(uint64_t offset, size_t count) const;
 
-    static constexpr size_t head_capacity = 4096;
+    static constexpr size_t head_capacity = 1024;
 
     int fd_ = -1;
     unsigned mode_ = 0;
