@@ -1,7 +1,7 @@
 // load_source.hpp - the bytes a load reads its headers from.
 //
 // A buffer source is copied once and read in place.  A file source is read
-// with pread, in as few calls as the usual layouts allow: the first page
+// with pread, in as few calls as the usual layouts allow: the first KiB
 // (ELF header and, usually, the program header table) and one window over
 // the section header table together with the bytes just before it, where
 // linkers put the section name string table.
