@@ -1,53 +1,21 @@
-// image_builder.hpp - small ELF images made in memory for the library's
-// tests: any class and byte order, sections with chosen header fields and
-// data, program headers, and the entry bytes of symbols, relocations and
-// dynamic entries in the image's own byte order.
-//
-// Layout: ELF header, program headers, section data in order, the section
-// name table, then the section header table.
+// image_builder.hpp - the library tests' view of the shared test ELF writer
+// (tests/support/elf_writer.hpp): an image of one of the four kinds with the
+// header fields, sections and segments a test names, and the bytes of
+// single entries in the image's class and byte order.
 #ifndef OBJLENS_TEST_IMAGE_BUILDER_HPP
 #define OBJLENS_TEST_IMAGE_BUILDER_HPP
 
 #include <elf.h>
 
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "image_kinds.hpp"
+#include "support/elf_writer.hpp"
 
 using byte_vector = std::vector<unsigned char>;
-
-// Writes integers of a chosen width into a byte vector in one byte order.
-class byte_writer {
-public:
-    byte_writer(byte_vector &out, unsigned char data) : out_(out), data_(data) {}
-    void put(std::size_t offset, uint64_t value, std::size_t width)
-    {
-        if (out_.size() < offset + width)
-            out_.resize(offset + width);
-        for (std::size_t i = 0; i < width; ++i) {
-            const auto shift = 8 * (data_ == ELFDATA2LSB ? i : width - 1 - i);
-            out_[offset + i] = static_cast<unsigned char>(value >> shift);
-        }
-    }
-    template <class Struct, class Field>
-    void field(std::size_t base, Field Struct::*member, uint64_t value)
-    {
-        // offsetof through a member pointer: the distance inside a real object.
-        static const Struct probe{};
-        const auto offset = static_cast<std::size_t>(
-            reinterpret_cast<const unsigned char *>(&(probe.*member)) -
-            reinterpret_cast<const unsigned char *>(&probe));
-        put(base + offset, value, sizeof(Field));
-    }
-
-private:
-    byte_vector &out_;
-    unsigned char data_;
-};
 
 struct section_spec {
     std::string name{};
@@ -59,7 +27,7 @@ struct section_spec {
     uint64_t addralign = 1;
     uint64_t entsize = 0;
     byte_vector data{};
-    uint64_t size_override = UINT64_MAX;  // sh_size other than data.size()
+    uint64_t nobits_size = 0;  // sh_size of an SHT_NOBITS section
 };
 
 struct segment_spec {
@@ -83,185 +51,71 @@ public:
     uint32_t flags = 0;
 
     // Returns the new section's index (the null section is index 0).
-    uint32_t add_section(section_spec spec)
+    uint32_t add_section(const section_spec &s)
     {
-        sections_.push_back(std::move(spec));
+        sections_.push_back({.name = s.name, .type = s.type, .flags = s.flags, .addr = s.addr,
+                             .link = s.link, .info = s.info, .addralign = s.addralign,
+                             .entsize = s.entsize, .data = s.data,
+                             .nobits_size = s.nobits_size});
         return static_cast<uint32_t>(sections_.size());
     }
-    void add_segment(segment_spec spec) { segments_.push_back(spec); }
-
-    byte_vector build() const
+    void add_segment(const segment_spec &s)
     {
-        return kind_.bits == 32 ? build_class<Elf32_Ehdr, Elf32_Shdr, Elf32_Phdr>()
-                                : build_class<Elf64_Ehdr, Elf64_Shdr, Elf64_Phdr>();
+        segments_.push_back({.type = s.type, .flags = s.flags, .vaddr = s.vaddr,
+                             .paddr = s.paddr, .align = s.align, .offset = s.offset,
+                             .filesz = s.filesz, .memsz = s.memsz});
     }
 
-    // Entry bytes in this image's class and byte order.
+    // The ELF header, program headers, section bytes, ".shstrtab" (the last
+    // section), then the section header table.
+    byte_vector build() const
+    {
+        elftest::ElfWriter writer(kind_.bits, kind_.data, machine, type);
+        writer.set_entry(entry);
+        writer.set_flags(flags);
+        for (const auto &s : sections_)
+            writer.add_section(s);
+        for (const auto &s : segments_)
+            writer.add_segment(s);
+        return writer.build().bytes;
+    }
+
     byte_vector sym(uint32_t name, uint64_t value, uint64_t size, unsigned char info,
                     unsigned char other, uint16_t shndx) const
     {
-        byte_vector out;
-        byte_writer w(out, kind_.data);
-        if (kind_.bits == 32) {
-            w.field(0, &Elf32_Sym::st_name, name);
-            w.field(0, &Elf32_Sym::st_value, value);
-            w.field(0, &Elf32_Sym::st_size, size);
-            w.field(0, &Elf32_Sym::st_info, info);
-            w.field(0, &Elf32_Sym::st_other, other);
-            w.field(0, &Elf32_Sym::st_shndx, shndx);
-            out.resize(sizeof(Elf32_Sym));
-        } else {
-            w.field(0, &Elf64_Sym::st_name, name);
-            w.field(0, &Elf64_Sym::st_info, info);
-            w.field(0, &Elf64_Sym::st_other, other);
-            w.field(0, &Elf64_Sym::st_shndx, shndx);
-            w.field(0, &Elf64_Sym::st_value, value);
-            w.field(0, &Elf64_Sym::st_size, size);
-            out.resize(sizeof(Elf64_Sym));
-        }
-        return out;
+        const elftest::Symbol symbol{.value = value, .size = size,
+                                     .bind = static_cast<unsigned char>(ELF32_ST_BIND(info)),
+                                     .type = static_cast<unsigned char>(ELF32_ST_TYPE(info)),
+                                     .other = other, .shndx = shndx};
+        return elftest::encode_sym(kind_.bits, kind_.data, symbol, name);
     }
+    // r_info is given whole, as the class packs it.
     byte_vector rel(uint64_t offset, uint64_t info) const
     {
-        byte_vector out;
-        byte_writer w(out, kind_.data);
-        if (kind_.bits == 32) {
-            w.field(0, &Elf32_Rel::r_offset, offset);
-            w.field(0, &Elf32_Rel::r_info, info);
-        } else {
-            w.field(0, &Elf64_Rel::r_offset, offset);
-            w.field(0, &Elf64_Rel::r_info, info);
-        }
-        return out;
+        return elftest::encode_rel(kind_.bits, kind_.data, reloc(offset, info, 0), false);
     }
     byte_vector rela(uint64_t offset, uint64_t info, int64_t addend) const
     {
-        byte_vector out;
-        byte_writer w(out, kind_.data);
-        if (kind_.bits == 32) {
-            w.field(0, &Elf32_Rela::r_offset, offset);
-            w.field(0, &Elf32_Rela::r_info, info);
-            w.field(0, &Elf32_Rela::r_addend, static_cast<uint64_t>(addend));
-        } else {
-            w.field(0, &Elf64_Rela::r_offset, offset);
-            w.field(0, &Elf64_Rela::r_info, info);
-            w.field(0, &Elf64_Rela::r_addend, static_cast<uint64_t>(addend));
-        }
-        return out;
+        return elftest::encode_rel(kind_.bits, kind_.data, reloc(offset, info, addend), true);
     }
     byte_vector dyn(int64_t tag, uint64_t value) const
     {
-        byte_vector out;
-        byte_writer w(out, kind_.data);
-        if (kind_.bits == 32) {
-            w.field(0, &Elf32_Dyn::d_tag, static_cast<uint64_t>(tag));
-            w.put(offsetof(Elf32_Dyn, d_un), value, sizeof(Elf32_Word));
-        } else {
-            w.field(0, &Elf64_Dyn::d_tag, static_cast<uint64_t>(tag));
-            w.put(offsetof(Elf64_Dyn, d_un), value, sizeof(Elf64_Xword));
-        }
-        return out;
+        return elftest::encode_dyn(kind_.bits, kind_.data, {.tag = tag, .val = value});
     }
 
 private:
-    template <class Ehdr, class Shdr, class Phdr>
-    byte_vector build_class() const
+    elftest::Reloc reloc(uint64_t offset, uint64_t info, int64_t addend) const
     {
-        byte_vector out(sizeof(Ehdr), 0);
-        byte_writer w(out, kind_.data);
-        const unsigned char ident[] = {ELFMAG0, ELFMAG1, ELFMAG2, ELFMAG3,
-                                       static_cast<unsigned char>(kind_.bits == 32 ? ELFCLASS32
-                                                                                   : ELFCLASS64),
-                                       kind_.data, EV_CURRENT};
-        std::memcpy(out.data(), ident, sizeof ident);
-
-        const std::size_t phoff = segments_.empty() ? 0 : sizeof(Ehdr);
-        std::size_t cursor = sizeof(Ehdr) + segments_.size() * sizeof(Phdr);
-        out.resize(cursor);
-        for (std::size_t i = 0; i < segments_.size(); ++i) {
-            const auto &s = segments_[i];
-            const std::size_t base = phoff + i * sizeof(Phdr);
-            w.field(base, &Phdr::p_type, s.type);
-            w.field(base, &Phdr::p_flags, s.flags);
-            w.field(base, &Phdr::p_offset, s.offset);
-            w.field(base, &Phdr::p_vaddr, s.vaddr);
-            w.field(base, &Phdr::p_paddr, s.paddr);
-            w.field(base, &Phdr::p_filesz, s.filesz);
-            w.field(base, &Phdr::p_memsz, s.memsz);
-            w.field(base, &Phdr::p_align, s.align);
-        }
-
-        std::vector<std::size_t> data_offsets;
-        for (const auto &s : sections_) {
-            cursor = (cursor + 7) & ~std::size_t{7};
-            data_offsets.push_back(cursor);
-            if (s.type != SHT_NOBITS) {
-                out.resize(cursor + s.data.size());
-                std::memcpy(out.data() + cursor, s.data.data(), s.data.size());
-                cursor += s.data.size();
-            }
-        }
-        std::string names(1, '\0');
-        std::vector<std::size_t> name_offsets;
-        for (const auto &s : sections_) {
-            name_offsets.push_back(names.size());
-            names += s.name;
-            names += '\0';
-        }
-        const std::size_t shstrtab_name = names.size();
-        names += ".shstrtab";
-        names += '\0';
-        const std::size_t shstrtab_offset = cursor;
-        out.resize(cursor + names.size());
-        std::memcpy(out.data() + cursor, names.data(), names.size());
-        cursor += names.size();
-        cursor = (cursor + 7) & ~std::size_t{7};
-
-        const std::size_t shoff = cursor;
-        const std::size_t shnum = sections_.size() + 2;
-        out.resize(shoff + shnum * sizeof(Shdr), 0);
-        for (std::size_t i = 0; i < sections_.size(); ++i) {
-            const auto &s = sections_[i];
-            const std::size_t base = shoff + (i + 1) * sizeof(Shdr);
-            w.field(base, &Shdr::sh_name, name_offsets[i]);
-            w.field(base, &Shdr::sh_type, s.type);
-            w.field(base, &Shdr::sh_flags, s.flags);
-            w.field(base, &Shdr::sh_addr, s.addr);
-            w.field(base, &Shdr::sh_offset, data_offsets[i]);
-            w.field(base, &Shdr::sh_size,
-                    s.size_override != UINT64_MAX ? s.size_override : s.data.size());
-            w.field(base, &Shdr::sh_link, s.link);
-            w.field(base, &Shdr::sh_info, s.info);
-            w.field(base, &Shdr::sh_addralign, s.addralign);
-            w.field(base, &Shdr::sh_entsize, s.entsize);
-        }
-        const std::size_t strndx = shnum - 1;
-        const std::size_t base = shoff + strndx * sizeof(Shdr);
-        w.field(base, &Shdr::sh_name, shstrtab_name);
-        w.field(base, &Shdr::sh_type, SHT_STRTAB);
-        w.field(base, &Shdr::sh_offset, shstrtab_offset);
-        w.field(base, &Shdr::sh_size, names.size());
-        w.field(base, &Shdr::sh_addralign, 1);
-
-        w.field(0, &Ehdr::e_type, type);
-        w.field(0, &Ehdr::e_machine, machine);
-        w.field(0, &Ehdr::e_version, EV_CURRENT);
-        w.field(0, &Ehdr::e_entry, entry);
-        w.field(0, &Ehdr::e_phoff, phoff);
-        w.field(0, &Ehdr::e_shoff, shoff);
-        w.field(0, &Ehdr::e_flags, flags);
-        w.field(0, &Ehdr::e_ehsize, sizeof(Ehdr));
-        w.field(0, &Ehdr::e_phentsize, segments_.empty() ? 0 : sizeof(Phdr));
-        w.field(0, &Ehdr::e_phnum, segments_.size());
-        w.field(0, &Ehdr::e_shentsize, sizeof(Shdr));
-        w.field(0, &Ehdr::e_shnum, shnum);
-        w.field(0, &Ehdr::e_shstrndx, strndx);
-        return out;
+        const bool is32 = kind_.bits == 32;
+        return {.offset = offset,
+                .sym = static_cast<uint32_t>(is32 ? ELF32_R_SYM(info) : ELF64_R_SYM(info)),
+                .type = static_cast<uint32_t>(is32 ? ELF32_R_TYPE(info) : ELF64_R_TYPE(info)),
+                .addend = addend};
     }
 
     image_kind kind_;
-    std::vector<section_spec> sections_;
-    std::vector<segment_spec> segments_;
+    std::vector<elftest::Section> sections_;
+    std::vector<elftest::Segment> segments_;
 };
 
 inline byte_vector concat(std::initializer_list<byte_vector> parts)

@@ -73,7 +73,7 @@ TEST_P(Views, DataSizeIsTheBackendsNotShSize)
 {
     auto b = builder();
     const uint32_t bss = b.add_section({.name = ".bss", .type = SHT_NOBITS,
-                                        .size_override = 0x1000});
+                                        .nobits_size = 0x1000});
     objlens_section s = open(b, bss);
     EXPECT_EQ(objlens_section_get_size(&s), 0x1000u);
     EXPECT_EQ(objlens_section_data_size(&s), 0u);
