@@ -85,7 +85,7 @@ struct file_effect {
 };
 
 // Text that no block is, put in FILE to show that a run left it alone.
-extern const std::string kSentinel;
+extern const char kSentinel[];
 
 file_effect no_file();                           // never created
 file_effect untouched();                         // kept its bytes
