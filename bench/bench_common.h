@@ -16,7 +16,7 @@ namespace bench {
 
 // One ELF file the cases run on, with the sections its walks use.
 struct Input {
-    std::string key;     // short name in case names: llvm, gen64le, gen32be
+    std::string key;  // short name in case names: llvm, gen64le, gen32be
     std::string path;
     std::string symtab;  // the symbol table walked
     std::string rela;    // the RELA section walked
@@ -31,8 +31,7 @@ const std::vector<Input> &inputs();
 // `entries` is the number of entries one iteration handles (0 for none),
 // from which the report derives a time per entry.
 using CaseBody = std::function<void(benchmark::State &)>;
-void add_case(const std::string &name, CaseBody body, double entries = 0,
-              bool real_time = false);
+void add_case(const std::string &name, CaseBody body, double entries = 0, bool real_time = false);
 // One run per repetition whatever the time: probes that measure no time.
 void add_probe(const std::string &name, CaseBody body);
 // Smoke mode: every case runs one iteration, so CI checks that it works.

@@ -39,8 +39,8 @@ const Floor &floor_for(const Input &input, bool inline_backend)
     slot = std::make_unique<Floor>();
     Floor &f = *slot;
     const bool is64 = ref.elf.is64();
-    f.core.ei_data = ref.elf.swap() == (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) ? ELFDATA2MSB
-                                                                                   : ELFDATA2LSB;
+    f.core.ei_data =
+        ref.elf.swap() == (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) ? ELFDATA2MSB : ELFDATA2LSB;
     f.syms = {static_cast<uint32_t>(ref.symtab.size()), 0, ref.symtab.data()};
     f.strings = {static_cast<uint32_t>(ref.strtab.size()), strings_end(ref.strtab),
                  ref.strtab.data()};
@@ -105,13 +105,13 @@ struct Generic {
         else
             return floor_section_data_readname(s, offset, name);
     }
-#define FLOOR_GENERIC(result, kind, op)                                                      \
-    static result op(const objlens_##kind *r)                                                \
-    {                                                                                        \
-        if constexpr (Inline)                                                                \
-            return r->ops->get_##op(r);                                                      \
-        else                                                                                 \
-            return floor_##kind##_get_##op(r);                                               \
+#define FLOOR_GENERIC(result, kind, op)                                                            \
+    static result op(const objlens_##kind *r)                                                      \
+    {                                                                                              \
+        if constexpr (Inline)                                                                      \
+            return r->ops->get_##op(r);                                                            \
+        else                                                                                       \
+            return floor_##kind##_get_##op(r);                                                     \
     }
     FLOOR_GENERIC(uint32_t, sym, name_offs)
     FLOOR_GENERIC(uint16_t, sym, shndx)
@@ -170,37 +170,39 @@ void add_floor_cases(const Input &input, bool inline_backend, const std::string 
 {
     const Reference &counts = reference_counts(input);
     if (counts.num_syms > 0)
-        add_case("symbols" + piece + "/model/" + input.key,
-                 [input, inline_backend](benchmark::State &state) {
-                     const Floor &f = floor_for(input, inline_backend);
-                     const Reference &ref = reference(input);
-                     bool names_agree = true;
-                     const FieldSum once = symbol_walk<G>(f, [&](size_t i, const char *name) {
-                         names_agree = names_agree && name == reference_name(ref, i);
-                     });
-                     if (once != ref.syms || !names_agree) {
-                         state.SkipWithError("the model's walk disagrees with the raw one");
-                         return;
-                     }
-                     const CountedLoop counted;
-                     for (auto _ : state)
-                         benchmark::DoNotOptimize(symbol_walk<G>(
-                             f, [](size_t, const char *name) { benchmark::DoNotOptimize(name); }));
-                 },
-                 static_cast<double>(counts.num_syms));
+        add_case(
+            "symbols" + piece + "/model/" + input.key,
+            [input, inline_backend](benchmark::State &state) {
+                const Floor &f = floor_for(input, inline_backend);
+                const Reference &ref = reference(input);
+                bool names_agree = true;
+                const FieldSum once = symbol_walk<G>(f, [&](size_t i, const char *name) {
+                    names_agree = names_agree && name == reference_name(ref, i);
+                });
+                if (once != ref.syms || !names_agree) {
+                    state.SkipWithError("the model's walk disagrees with the raw one");
+                    return;
+                }
+                const CountedLoop counted;
+                for (auto _ : state)
+                    benchmark::DoNotOptimize(symbol_walk<G>(
+                        f, [](size_t, const char *name) { benchmark::DoNotOptimize(name); }));
+            },
+            static_cast<double>(counts.num_syms));
     if (counts.num_relas > 0)
-        add_case("rela" + piece + "/model/" + input.key,
-                 [input, inline_backend](benchmark::State &state) {
-                     const Floor &f = floor_for(input, inline_backend);
-                     if (rela_walk<G>(f) != reference(input).relas) {
-                         state.SkipWithError("the model's walk disagrees with the raw one");
-                         return;
-                     }
-                     const CountedLoop counted;
-                     for (auto _ : state)
-                         benchmark::DoNotOptimize(rela_walk<G>(f));
-                 },
-                 static_cast<double>(counts.num_relas));
+        add_case(
+            "rela" + piece + "/model/" + input.key,
+            [input, inline_backend](benchmark::State &state) {
+                const Floor &f = floor_for(input, inline_backend);
+                if (rela_walk<G>(f) != reference(input).relas) {
+                    state.SkipWithError("the model's walk disagrees with the raw one");
+                    return;
+                }
+                const CountedLoop counted;
+                for (auto _ : state)
+                    benchmark::DoNotOptimize(rela_walk<G>(f));
+            },
+            static_cast<double>(counts.num_relas));
 }
 
 }  // namespace
@@ -212,33 +214,35 @@ void add_floor_cases(const Input &input, bool inline_backend, const std::string 
 void add_calibration()
 {
     constexpr int kCalls = 1024;
-    add_case("calibrate/call/machine",
-             [](benchmark::State &state) {
-                 const floor_core_image core{ELFDATA2LSB};
-                 const CountedLoop counted;
-                 for (auto _ : state) {
-                     uint32_t v = 1;
-                     for (int i = 0; i < kCalls; ++i)
-                         v = floor_core_swap32(&core, v + 1, ELFDATA2LSB);
-                     benchmark::DoNotOptimize(v);
-                 }
-             },
-             kCalls);
-    add_case("calibrate/table/machine",
-             [](benchmark::State &state) {
-                 objlens_sym sym{};
-                 sym.ops = floor_ops_section_64.sym_ops;
-                 const CountedLoop counted;
-                 for (auto _ : state) {
-                     uint8_t v = 0;
-                     for (int i = 0; i < kCalls; ++i) {
-                         sym.entry[4] = static_cast<unsigned char>(v + 1);
-                         v = floor_sym_get_info(&sym);
-                     }
-                     benchmark::DoNotOptimize(v);
-                 }
-             },
-             kCalls);
+    add_case(
+        "calibrate/call/machine",
+        [](benchmark::State &state) {
+            const floor_core_image core{ELFDATA2LSB};
+            const CountedLoop counted;
+            for (auto _ : state) {
+                uint32_t v = 1;
+                for (int i = 0; i < kCalls; ++i)
+                    v = floor_core_swap32(&core, v + 1, ELFDATA2LSB);
+                benchmark::DoNotOptimize(v);
+            }
+        },
+        kCalls);
+    add_case(
+        "calibrate/table/machine",
+        [](benchmark::State &state) {
+            objlens_sym sym{};
+            sym.ops = floor_ops_section_64.sym_ops;
+            const CountedLoop counted;
+            for (auto _ : state) {
+                uint8_t v = 0;
+                for (int i = 0; i < kCalls; ++i) {
+                    sym.entry[4] = static_cast<unsigned char>(v + 1);
+                    v = floor_sym_get_info(&sym);
+                }
+                benchmark::DoNotOptimize(v);
+            }
+        },
+        kCalls);
 }
 
 void register_floor_cases()

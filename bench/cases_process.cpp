@@ -36,16 +36,17 @@ void register_process_cases()
             continue;  // a million lines through GNU readelf takes too long to repeat
         for (const Tool &tool : tools()) {
             const std::vector<std::string> argv = {tool.path, tool.flags, input.path};
-            add_case("process/" + std::string(tool.impl) + "/" + input.key,
-                     [argv](benchmark::State &state) {
-                         for (auto _ : state) {
-                             if (run_process(argv) != 0) {
-                                 state.SkipWithError("the command failed");
-                                 break;
-                             }
-                         }
-                     },
-                     0, true);
+            add_case(
+                "process/" + std::string(tool.impl) + "/" + input.key,
+                [argv](benchmark::State &state) {
+                    for (auto _ : state) {
+                        if (run_process(argv) != 0) {
+                            state.SkipWithError("the command failed");
+                            break;
+                        }
+                    }
+                },
+                0, true);
         }
     }
 }

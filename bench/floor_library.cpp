@@ -70,8 +70,8 @@ Result load(const objlens_image *image, const void *field)
 }
 
 template <class Result>
-Result through_slot(const objlens_image *image, Result (*objlens_image_ops::*slot)(
-                                                    const objlens_image *, const void *),
+Result through_slot(const objlens_image *image,
+                    Result (*objlens_image_ops::*slot)(const objlens_image *, const void *),
                     const unsigned char *entry, size_t offset)
 {
     return (image->ops->*slot)(image, entry + offset);
@@ -135,7 +135,7 @@ uint64_t rela_r_type(const objlens_rel *r)
     return C::r_type(rela_info<C>(r));
 }
 template <class C>
-int rela_has_addend(const objlens_rel *)
+int rela_has_addend(const objlens_rel * /*rel*/)
 {
     return 1;
 }
@@ -242,10 +242,8 @@ extern "C" {
 
 constinit const objlens_section_ops floor_ops_section_32 = make_section_ops<c32, false>();
 constinit const objlens_section_ops floor_ops_section_64 = make_section_ops<c64, false>();
-constinit const objlens_section_ops floor_ops_section_32_inline =
-    make_section_ops<c32, true>();
-constinit const objlens_section_ops floor_ops_section_64_inline =
-    make_section_ops<c64, true>();
+constinit const objlens_section_ops floor_ops_section_32_inline = make_section_ops<c32, true>();
+constinit const objlens_section_ops floor_ops_section_64_inline = make_section_ops<c64, true>();
 constinit const objlens_image_ops floor_ops_32 = make_image_ops<c32, false>();
 constinit const objlens_image_ops floor_ops_64 = make_image_ops<c64, false>();
 constinit const objlens_image_ops floor_ops_32_inline = make_image_ops<c32, true>();
@@ -266,7 +264,10 @@ FLOOR_API int floor_section_data_readname(const objlens_section *section, size_t
 {
     return section->ops->data_readname(section, offset, name);
 }
-FLOOR_API uint32_t floor_sym_get_name_offs(const objlens_sym *s) { return s->ops->get_name_offs(s); }
+FLOOR_API uint32_t floor_sym_get_name_offs(const objlens_sym *s)
+{
+    return s->ops->get_name_offs(s);
+}
 FLOOR_API uint16_t floor_sym_get_shndx(const objlens_sym *s) { return s->ops->get_shndx(s); }
 FLOOR_API uint8_t floor_sym_get_info(const objlens_sym *s) { return s->ops->get_info(s); }
 FLOOR_API uint8_t floor_sym_get_other(const objlens_sym *s) { return s->ops->get_other(s); }

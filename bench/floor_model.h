@@ -44,7 +44,7 @@ FLOOR_API uint16_t floor_core_swap16(const floor_core_image *image, uint16_t val
 FLOOR_API uint32_t floor_core_swap32(const floor_core_image *image, uint32_t value, unsigned data);
 FLOOR_API uint64_t floor_core_swap64(const floor_core_image *image, uint64_t value, unsigned data);
 FLOOR_API int floor_core_read_name(const floor_core_image *image, size_t offset,
-                         const floor_section_record *section, const char **name);
+                                   const floor_section_record *section, const char **name);
 
 // The library's tables, for images of either class, with the backend
 // called or inlined.
@@ -54,10 +54,12 @@ FLOOR_API extern const objlens_image_ops floor_ops_32, floor_ops_64;
 FLOOR_API extern const objlens_image_ops floor_ops_32_inline, floor_ops_64_inline;
 
 // The library's generic calls a walk makes.
-FLOOR_API int floor_section_get_sym(const objlens_section *section, objlens_sym *sym, uint32_t index);
-FLOOR_API int floor_section_get_rela(const objlens_section *section, objlens_rel *rel, uint32_t index);
+FLOOR_API int floor_section_get_sym(const objlens_section *section, objlens_sym *sym,
+                                    uint32_t index);
+FLOOR_API int floor_section_get_rela(const objlens_section *section, objlens_rel *rel,
+                                     uint32_t index);
 FLOOR_API int floor_section_data_readname(const objlens_section *section, size_t offset,
-                                const char **name);
+                                          const char **name);
 FLOOR_API uint32_t floor_sym_get_name_offs(const objlens_sym *sym);
 FLOOR_API uint16_t floor_sym_get_shndx(const objlens_sym *sym);
 FLOOR_API uint8_t floor_sym_get_info(const objlens_sym *sym);

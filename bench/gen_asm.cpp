@@ -28,8 +28,14 @@ constexpr Target kTargets[] = {
 };
 
 constexpr const char *kWords[] = {
-    "a", "walk", "section", "relocation_entry", "symbol_table_reader",
-    "image_loader_with_a_long_name", "x", "dyn",
+    "a",
+    "walk",
+    "section",
+    "relocation_entry",
+    "symbol_table_reader",
+    "image_loader_with_a_long_name",
+    "x",
+    "dyn",
 };
 
 std::string symbol_name(unsigned long i)

@@ -10,10 +10,7 @@ namespace {
 
 constexpr const char *kLlvmPath = "/usr/lib/x86_64-linux-gnu/libLLVM-15.so.1";
 
-bool readable(const std::string &path)
-{
-    return access(path.c_str(), R_OK) == 0;
-}
+bool readable(const std::string &path) { return access(path.c_str(), R_OK) == 0; }
 
 std::vector<Input> find_inputs()
 {

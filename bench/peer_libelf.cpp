@@ -69,8 +69,8 @@ FieldSum section_walk(Elf *elf, size_t shstrndx)
         const char *name = elf_strptr(elf, shstrndx, sh.sh_name);
         if (!name)
             name = "";
-        s.add(sh.sh_type, sh.sh_flags, sh.sh_addr, sh.sh_offset, sh.sh_size, sh.sh_link,
-              sh.sh_info, sh.sh_addralign, sh.sh_entsize, static_cast<unsigned char>(name[0]));
+        s.add(sh.sh_type, sh.sh_flags, sh.sh_addr, sh.sh_offset, sh.sh_size, sh.sh_link, sh.sh_info,
+              sh.sh_addralign, sh.sh_entsize, static_cast<unsigned char>(name[0]));
     }
     return s;
 }
@@ -150,86 +150,90 @@ const Opened &opened(const Input &input)
     return o;
 }
 
+void load_case(benchmark::State &state, const Input &input)
+{
+    const CountedLoop counted;
+    for (auto _ : state) {
+        if (!open_and_walk(input.path)) {
+            state.SkipWithError("libelf could not open the file");
+            break;
+        }
+    }
+}
+
+void sections_case(benchmark::State &state, const Input &input)
+{
+    const Reference &ref = reference(input);
+    const Opened &o = opened(input);
+    if (!o.h || section_walk(o.h->elf, o.shstrndx) != ref.sections) {
+        state.SkipWithError("libelf's section walk disagrees with the raw one");
+        return;
+    }
+    const CountedLoop counted;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(section_walk(o.h->elf, o.shstrndx));
+}
+
+void symbols_case(benchmark::State &state, const Input &input)
+{
+    const Reference &ref = reference(input);
+    const Opened &o = opened(input);
+    bool names_agree = true;
+    const auto check_name = [&](size_t i, const char *name) {
+        names_agree = names_agree && same_name(name, reference_name(ref, i));
+    };
+    if (!o.syms || o.num_syms != ref.num_syms ||
+        symbol_walk(o.h->elf, o.syms, o.strndx, o.num_syms, check_name) != ref.syms ||
+        !names_agree) {
+        state.SkipWithError("libelf's symbol walk disagrees with the raw one");
+        return;
+    }
+    const CountedLoop counted;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            symbol_walk(o.h->elf, o.syms, o.strndx, o.num_syms,
+                        [](size_t, const char *name) { benchmark::DoNotOptimize(name); }));
+}
+
+void rela_case(benchmark::State &state, const Input &input)
+{
+    const Reference &ref = reference(input);
+    const Opened &o = opened(input);
+    if (!o.relas || o.num_relas != ref.num_relas || rela_walk(o.relas, o.num_relas) != ref.relas) {
+        state.SkipWithError("libelf's RELA walk disagrees with the raw one");
+        return;
+    }
+    const CountedLoop counted;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(rela_walk(o.relas, o.num_relas));
+}
+
 }  // namespace
 
-void *libelf_hold(const std::string &path)
-{
-    return open_and_walk(path).release();
-}
+void *libelf_hold(const std::string &path) { return open_and_walk(path).release(); }
 
-void libelf_release(void *held)
-{
-    delete static_cast<Handle *>(held);
-}
+void libelf_release(void *held) { delete static_cast<Handle *>(held); }
 
 void register_libelf_cases()
 {
     for (const Input &input : inputs()) {
-        add_case("load/libelf/" + input.key, [input](benchmark::State &state) {
-            const CountedLoop counted;
-            for (auto _ : state) {
-                if (!open_and_walk(input.path)) {
-                    state.SkipWithError("libelf could not open the file");
-                    break;
-                }
-            }
-        });
-
         const Reference &counts = reference_counts(input);
-        add_case("sections/libelf/" + input.key,
-                 [input](benchmark::State &state) {
-                     const Reference &ref = reference(input);
-                     const Opened &o = opened(input);
-                     if (!o.h || section_walk(o.h->elf, o.shstrndx) != ref.sections) {
-                         state.SkipWithError("libelf's section walk disagrees with the raw one");
-                         return;
-                     }
-                     const CountedLoop counted;
-                     for (auto _ : state)
-                         benchmark::DoNotOptimize(section_walk(o.h->elf, o.shstrndx));
-                 },
-                 static_cast<double>(counts.elf.num_sections()));
-
+        add_case("load/libelf/" + input.key,
+                 [input](benchmark::State &state) { load_case(state, input); });
+        add_case(
+            "sections/libelf/" + input.key,
+            [input](benchmark::State &state) { sections_case(state, input); },
+            static_cast<double>(counts.elf.num_sections()));
         if (counts.num_syms > 0)
-            add_case("symbols/libelf/" + input.key,
-                     [input](benchmark::State &state) {
-                         const Reference &ref = reference(input);
-                         const Opened &o = opened(input);
-                         bool names_agree = true;
-                         const FieldSum once = o.syms ? symbol_walk(
-                             o.h->elf, o.syms, o.strndx, o.num_syms,
-                             [&](size_t i, const char *name) {
-                                 const char *want = reference_name(ref, i);
-                                 if (!name || !want || std::strcmp(name, want) != 0)
-                                     names_agree = false;
-                             }) : FieldSum{};
-                         if (o.num_syms != ref.num_syms || once != ref.syms || !names_agree) {
-                             state.SkipWithError("libelf's symbol walk disagrees with the raw one");
-                             return;
-                         }
-                         const CountedLoop counted;
-                         for (auto _ : state)
-                             benchmark::DoNotOptimize(symbol_walk(
-                                 o.h->elf, o.syms, o.strndx, o.num_syms,
-                                 [](size_t, const char *name) { benchmark::DoNotOptimize(name); }));
-                     },
-                     static_cast<double>(counts.num_syms));
-
+            add_case(
+                "symbols/libelf/" + input.key,
+                [input](benchmark::State &state) { symbols_case(state, input); },
+                static_cast<double>(counts.num_syms));
         if (counts.num_relas > 0)
-            add_case("rela/libelf/" + input.key,
-                     [input](benchmark::State &state) {
-                         const Reference &ref = reference(input);
-                         const Opened &o = opened(input);
-                         if (!o.relas || o.num_relas != ref.num_relas ||
-                             rela_walk(o.relas, o.num_relas) != ref.relas) {
-                             state.SkipWithError("libelf's RELA walk disagrees with the raw one");
-                             return;
-                         }
-                         const CountedLoop counted;
-                         for (auto _ : state)
-                             benchmark::DoNotOptimize(rela_walk(o.relas, o.num_relas));
-                     },
-                     static_cast<double>(counts.num_relas));
+            add_case(
+                "rela/libelf/" + input.key,
+                [input](benchmark::State &state) { rela_case(state, input); },
+                static_cast<double>(counts.num_relas));
     }
 }
 

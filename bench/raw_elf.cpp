@@ -87,8 +87,8 @@ struct SectionWalk {
             const char *name = sh.name < names.size()
                                    ? reinterpret_cast<const char *>(names.data()) + sh.name
                                    : "";
-            s.add(sh.type, sh.flags, sh.addr, sh.offset, sh.size, sh.link, sh.info,
-                  sh.addralign, sh.entsize, static_cast<unsigned char>(name[0]));
+            s.add(sh.type, sh.flags, sh.addr, sh.offset, sh.size, sh.link, sh.info, sh.addralign,
+                  sh.entsize, static_cast<unsigned char>(name[0]));
         }
         return s;
     }
@@ -217,10 +217,9 @@ void complete(Reference &ref)
         ref.symtab = elf.read_section(index);
         ref.strtab = elf.read_section(elf.shdr(index).link);
         ref.names.resize(ref.num_syms);
-        ref.syms = for_layout<SymbolWalk>(elf.is64(), elf.swap(), ref,
-                                          [&ref](size_t i, const char *name) {
-                                              ref.names[i] = name;
-                                          });
+        ref.syms =
+            for_layout<SymbolWalk>(elf.is64(), elf.swap(), ref,
+                                   [&ref](size_t i, const char *name) { ref.names[i] = name; });
     }
     if (ref.rela_index > 0) {
         ref.rela = elf.read_section(static_cast<size_t>(ref.rela_index));
@@ -237,32 +236,62 @@ std::map<std::string, std::unique_ptr<Reference>> &references()
 template <typename Op>
 void add_typed_case(const std::string &name, const Input &input, size_t width)
 {
-    add_case(name + "/raw/" + input.key,
-             [input](benchmark::State &state) {
-                 const Reference &ref = reference_counts(input);
-                 alignas(8) unsigned char buf[kTypedBytes];
-                 for (size_t i = 0; i < kTypedBytes; ++i)
-                     buf[i] = static_cast<unsigned char>(i * 7);
-                 const CountedLoop counted;
-                 for (auto _ : state) {
-                     if constexpr (std::is_void_v<decltype(Op::template run<Class64, false>(buf))>) {
-                         for_layout<Op>(ref.elf.is64(), ref.elf.swap(), buf);
-                         benchmark::ClobberMemory();
-                     } else {
-                         benchmark::DoNotOptimize(for_layout<Op>(ref.elf.is64(), ref.elf.swap(), buf));
-                     }
-                     benchmark::DoNotOptimize(buf);
-                 }
-             },
-             static_cast<double>(kTypedBytes / width));
+    add_case(
+        name + "/raw/" + input.key,
+        [input](benchmark::State &state) {
+            const Reference &ref = reference_counts(input);
+            alignas(8) unsigned char buf[kTypedBytes];
+            for (size_t i = 0; i < kTypedBytes; ++i)
+                buf[i] = static_cast<unsigned char>(i * 7);
+            const CountedLoop counted;
+            for (auto _ : state) {
+                if constexpr (std::is_void_v<decltype(Op::template run<Class64, false>(buf))>) {
+                    for_layout<Op>(ref.elf.is64(), ref.elf.swap(), buf);
+                    benchmark::ClobberMemory();
+                } else {
+                    benchmark::DoNotOptimize(for_layout<Op>(ref.elf.is64(), ref.elf.swap(), buf));
+                }
+                benchmark::DoNotOptimize(buf);
+            }
+        },
+        static_cast<double>(kTypedBytes) / static_cast<double>(width));
+}
+
+void load_case(benchmark::State &state, const Input &input)
+{
+    const CountedLoop counted;
+    for (auto _ : state) {
+        RawElf elf;
+        if (!elf.open(input.path, false)) {
+            state.SkipWithError("raw read of the headers failed");
+            break;
+        }
+        benchmark::DoNotOptimize(elf.num_sections());
+    }
+}
+
+// The walks are the reference itself, so there is nothing to check first.
+template <typename Run>
+void walk_case(benchmark::State &state, const Input &input, Run run)
+{
+    const Reference &ref = reference(input);
+    const CountedLoop counted;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(run(ref));
+}
+
+void add_typed_cases(const Input &input, bool is64)
+{
+    const size_t xword = is64 ? 8 : 4;
+    add_typed_case<Typed<TypedLoad, uint32_t>>("load_Word", input, 4);
+    add_typed_case<Typed<TypedStore, uint32_t>>("store_Word", input, 4);
+    add_typed_case<TypedXword<TypedLoad, true>>("load_Xword", input, xword);
+    add_typed_case<TypedXword<TypedStore, true>>("store_Xword", input, xword);
 }
 
 }  // namespace
 
-RawElf::~RawElf()
-{
-    close();
-}
+RawElf::~RawElf() { close(); }
 
 void RawElf::close()
 {
@@ -357,67 +386,45 @@ void *raw_hold(const std::string &path)
     return elf.release();
 }
 
-void raw_release(void *held)
-{
-    delete static_cast<RawElf *>(held);
-}
+void raw_release(void *held) { delete static_cast<RawElf *>(held); }
 
 void register_raw_cases()
 {
     for (const Input &input : inputs()) {
-        add_case("load/raw/" + input.key, [input](benchmark::State &state) {
-            const CountedLoop counted;
-            for (auto _ : state) {
-                RawElf elf;
-                if (!elf.open(input.path, false)) {
-                    state.SkipWithError("raw read of the headers failed");
-                    break;
-                }
-                benchmark::DoNotOptimize(elf.num_sections());
-            }
-        });
-
         const Reference &counts = reference_counts(input);
-        add_case("sections/raw/" + input.key,
-                 [input](benchmark::State &state) {
-                     const Reference &ref = reference(input);
-                     const CountedLoop counted;
-                     for (auto _ : state)
-                         benchmark::DoNotOptimize(
-                             for_layout<SectionWalk>(ref.elf.is64(), ref.elf.swap(), ref.elf));
-                 },
-                 static_cast<double>(counts.elf.num_sections()));
-
+        add_case("load/raw/" + input.key,
+                 [input](benchmark::State &state) { load_case(state, input); });
+        add_case(
+            "sections/raw/" + input.key,
+            [input](benchmark::State &state) {
+                walk_case(state, input, [](const Reference &ref) {
+                    return for_layout<SectionWalk>(ref.elf.is64(), ref.elf.swap(), ref.elf);
+                });
+            },
+            static_cast<double>(counts.elf.num_sections()));
         if (counts.num_syms > 0)
-            add_case("symbols/raw/" + input.key,
-                     [input](benchmark::State &state) {
-                         const Reference &ref = reference(input);
-                         const CountedLoop counted;
-                         for (auto _ : state)
-                             benchmark::DoNotOptimize(for_layout<SymbolWalk>(
-                                 ref.elf.is64(), ref.elf.swap(), ref,
-                                 [](size_t, const char *name) { benchmark::DoNotOptimize(name); }));
-                     },
-                     static_cast<double>(counts.num_syms));
-
+            add_case(
+                "symbols/raw/" + input.key,
+                [input](benchmark::State &state) {
+                    walk_case(state, input, [](const Reference &ref) {
+                        return for_layout<SymbolWalk>(
+                            ref.elf.is64(), ref.elf.swap(), ref,
+                            [](size_t, const char *name) { benchmark::DoNotOptimize(name); });
+                    });
+                },
+                static_cast<double>(counts.num_syms));
         if (counts.num_relas > 0)
-            add_case("rela/raw/" + input.key,
-                     [input](benchmark::State &state) {
-                         const Reference &ref = reference(input);
-                         const CountedLoop counted;
-                         for (auto _ : state)
-                             benchmark::DoNotOptimize(
-                                 for_layout<RelaWalk>(ref.elf.is64(), ref.elf.swap(), ref));
-                     },
-                     static_cast<double>(counts.num_relas));
-
-        if (input.key == "llvm")
-            continue;  // same layout as gen64le; typed access does not depend on the file
-        const size_t xword = counts.elf.is64() ? 8 : 4;
-        add_typed_case<Typed<TypedLoad, uint32_t>>("load_Word", input, 4);
-        add_typed_case<Typed<TypedStore, uint32_t>>("store_Word", input, 4);
-        add_typed_case<TypedXword<TypedLoad, true>>("load_Xword", input, xword);
-        add_typed_case<TypedXword<TypedStore, true>>("store_Xword", input, xword);
+            add_case(
+                "rela/raw/" + input.key,
+                [input](benchmark::State &state) {
+                    walk_case(state, input, [](const Reference &ref) {
+                        return for_layout<RelaWalk>(ref.elf.is64(), ref.elf.swap(), ref);
+                    });
+                },
+                static_cast<double>(counts.num_relas));
+        // libLLVM has gen64le's layout, and typed access does not depend on the file.
+        if (input.key != "llvm")
+            add_typed_cases(input, counts.elf.is64());
     }
 }
 

@@ -124,9 +124,14 @@ const Reference &reference_counts(const Input &input);
 const Reference &reference(const Input &input);
 
 // The name of symbol `i` through the raw reading, for name checks.
-inline const char *reference_name(const Reference &ref, size_t i)
+inline const char *reference_name(const Reference &ref, size_t i) { return ref.names[i]; }
+
+// Two names agree when both are missing or both hold the same string.
+inline bool same_name(const char *got, const char *want)
 {
-    return ref.names[i];
+    if (!got || !want)
+        return got == want;
+    return std::strcmp(got, want) == 0;
 }
 
 }  // namespace bench

@@ -63,12 +63,12 @@ auto sort_key(const std::string &name)
             break;
         ++input_rank;
     }
-    return std::make_tuple(rank_of(base, {"calibrate", "load", "rss", "sections", "symbols", "rela",
-                                          "load_Word", "store_Word", "load_Xword",
-                                          "store_Xword", "process"}),
-                           input_rank, whole != base, whole,
-                           rank_of(part(name, 1), {"objlens", "objlens-dump", "objkit", "libelf",
-                                                   "eu-readelf", "readelf", "raw"}));
+    return std::make_tuple(
+        rank_of(base, {"calibrate", "load", "rss", "sections", "symbols", "rela", "load_Word",
+                       "store_Word", "load_Xword", "store_Xword", "process"}),
+        input_rank, whole != base, whole,
+        rank_of(part(name, 1),
+                {"objlens", "objlens-dump", "objkit", "libelf", "eu-readelf", "readelf", "raw"}));
 }
 
 }  // namespace
@@ -89,10 +89,7 @@ CountedLoop::~CountedLoop()
 #endif
 }
 
-void set_smoke_mode(bool on)
-{
-    smoke_mode = on;
-}
+void set_smoke_mode(bool on) { smoke_mode = on; }
 
 void add_case(const std::string &name, CaseBody body, double entries, bool real_time)
 {

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 namespace bench {
@@ -19,7 +20,8 @@ namespace {
 long resident_pages()
 {
     std::ifstream statm("/proc/self/statm");
-    long size = 0, resident = -1;
+    long size = 0;
+    long resident = -1;
     statm >> size >> resident;
     return statm ? resident : -1;
 }
@@ -31,6 +33,24 @@ const Loader *find_loader(const std::string &impl)
         if (impl == l.impl)
             return &l;
     return nullptr;
+}
+
+// Runs the probe in a child process and reads its answer; -1 on failure.
+double probe_in_child(const std::string &impl, const std::string &path)
+{
+    std::FILE *out = std::tmpfile();
+    if (!out)
+        return -1;
+    const int status = run_process({"/proc/self/exe", "--rss-probe", impl, path}, fileno(out));
+    char line[64] = {};
+    std::rewind(out);
+    const bool got = std::fgets(line, sizeof line, out) != nullptr;
+    (void)std::fclose(out);
+    if (status != 0 || !got)
+        return -1;
+    char *end = nullptr;
+    const double kib = std::strtod(line, &end);
+    return end == line ? -1 : kib;
 }
 
 }  // namespace
@@ -74,20 +94,11 @@ void register_rss_cases()
             add_probe("rss/" + impl + "/" + input.key, [impl, input](benchmark::State &state) {
                 double kib = -1;
                 for (auto _ : state) {
-                    std::FILE *out = std::tmpfile();
-                    if (!out) {
-                        state.SkipWithError("no temporary file for the probe's answer");
-                        break;
-                    }
-                    const int status = run_process(
-                        {"/proc/self/exe", "--rss-probe", impl, input.path}, fileno(out));
-                    std::rewind(out);
-                    if (status != 0 || std::fscanf(out, "%lf", &kib) != 1) {
-                        std::fclose(out);
+                    kib = probe_in_child(impl, input.path);
+                    if (kib < 0) {
                         state.SkipWithError("the resident-memory probe failed");
                         break;
                     }
-                    std::fclose(out);
                 }
                 state.counters["rss_KiB"] = kib;
             });

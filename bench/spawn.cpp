@@ -9,13 +9,12 @@
 
 #include <cerrno>
 
-extern char **environ;
-
 namespace bench {
 
 int run_process(const std::vector<std::string> &argv, int out_fd)
 {
     std::vector<char *> args;
+    args.reserve(argv.size() + 1);
     for (const std::string &a : argv)
         args.push_back(const_cast<char *>(a.c_str()));
     args.push_back(nullptr);

@@ -85,8 +85,7 @@ FieldSum symbol_walk(const Loaded &l, OnName on_name)
         }
         const uint32_t name_offs = objlens_sym_get_name_offs(&sym);
         s.add(name_offs, objlens_sym_get_shndx(&sym), objlens_sym_get_info(&sym),
-              objlens_sym_get_other(&sym), objlens_sym_get_value(&sym),
-              objlens_sym_get_size(&sym));
+              objlens_sym_get_other(&sym), objlens_sym_get_value(&sym), objlens_sym_get_size(&sym));
         const char *name = nullptr;
         if (objlens_section_data_readname(&l.strtab, name_offs, &name) != 0)
             name = nullptr;
@@ -113,8 +112,8 @@ FieldSum symbol_fill_getters(const Loaded &l)
         objlens_sym sym;
         objlens_section_get_sym(&l.symtab, &sym, i);
         s.add(objlens_sym_get_name_offs(&sym), objlens_sym_get_shndx(&sym),
-              objlens_sym_get_info(&sym), objlens_sym_get_other(&sym),
-              objlens_sym_get_value(&sym), objlens_sym_get_size(&sym));
+              objlens_sym_get_info(&sym), objlens_sym_get_other(&sym), objlens_sym_get_value(&sym),
+              objlens_sym_get_size(&sym));
     }
     return s;
 }
@@ -161,8 +160,7 @@ FieldSum backend_reads(const objlens_section &view, uint32_t n, uint32_t entry_s
     return s;
 }
 
-FieldSum backend_walk(const Loaded &l, const objlens_section &view, uint32_t n,
-                      uint32_t entry_size)
+FieldSum backend_walk(const Loaded &l, const objlens_section &view, uint32_t n, uint32_t entry_size)
 {
     if (objlens_get_bits(&l.image) == 64)
         return backend_reads<objcore64_section, uint64_t>(view, n, entry_size, objcore64_raw_read);
@@ -173,19 +171,20 @@ using Walk = FieldSum (*)(const Loaded &);
 
 void add_walk(const std::string &name, const Input &input, Walk walk, double entries)
 {
-    add_case(name,
-             [input, walk](benchmark::State &state) {
-                 const Loaded &l = loaded(input);
-                 if (!l.ok) {
-                     state.SkipWithError("objlens_load failed");
-                     return;
-                 }
-                 walk(l);  // the first read of a section's bytes is not timed
-                 const CountedLoop counted;
-                 for (auto _ : state)
-                     benchmark::DoNotOptimize(walk(l));
-             },
-             entries);
+    add_case(
+        name,
+        [input, walk](benchmark::State &state) {
+            const Loaded &l = loaded(input);
+            if (!l.ok) {
+                state.SkipWithError("objlens_load failed");
+                return;
+            }
+            walk(l);  // the first read of a section's bytes is not timed
+            const CountedLoop counted;
+            for (auto _ : state)
+                benchmark::DoNotOptimize(walk(l));
+        },
+        entries);
 }
 
 using LoadOp = uint64_t (*)(const objlens_image *, const void *);
@@ -197,31 +196,131 @@ using StoreOp = int (*)(const objlens_image *, void *, uint64_t);
 void add_typed(const std::string &name, const Input &input, LoadOp load, StoreOp store,
                int (*width)(const objlens_image *), size_t step)
 {
-    add_case(name + "/objlens/" + input.key,
-             [input, load, store, width, step](benchmark::State &state) {
-                 const Loaded &l = loaded(input);
-                 if (!l.ok || static_cast<size_t>(width(&l.image)) != step) {
-                     state.SkipWithError("the image did not load, or its type size is wrong");
-                     return;
-                 }
-                 alignas(8) unsigned char buf[kTypedBytes];
-                 for (size_t i = 0; i < kTypedBytes; ++i)
-                     buf[i] = static_cast<unsigned char>(i * 7);
-                 const CountedLoop counted;
-                 for (auto _ : state) {
-                     uint64_t s = 0;
-                     if (load) {
-                         for (size_t off = 0; off < kTypedBytes; off += step)
-                             s += load(&l.image, buf + off);
-                     } else {
-                         for (size_t off = 0; off < kTypedBytes; off += step)
-                             s += static_cast<uint64_t>(store(&l.image, buf + off, off));
-                     }
-                     benchmark::DoNotOptimize(s);
-                     benchmark::ClobberMemory();
-                 }
-             },
-             static_cast<double>(kTypedBytes / step));
+    add_case(
+        name + "/objlens/" + input.key,
+        [input, load, store, width, step](benchmark::State &state) {
+            const Loaded &l = loaded(input);
+            if (!l.ok || static_cast<size_t>(width(&l.image)) != step) {
+                state.SkipWithError("the image did not load, or its type size is wrong");
+                return;
+            }
+            alignas(8) unsigned char buf[kTypedBytes];
+            for (size_t i = 0; i < kTypedBytes; ++i)
+                buf[i] = static_cast<unsigned char>(i * 7);
+            const CountedLoop counted;
+            for (auto _ : state) {
+                uint64_t s = 0;
+                if (load) {
+                    for (size_t off = 0; off < kTypedBytes; off += step)
+                        s += load(&l.image, buf + off);
+                } else {
+                    for (size_t off = 0; off < kTypedBytes; off += step)
+                        s += static_cast<uint64_t>(store(&l.image, buf + off, off));
+                }
+                benchmark::DoNotOptimize(s);
+                benchmark::ClobberMemory();
+            }
+        },
+        static_cast<double>(kTypedBytes) / static_cast<double>(step));
+}
+
+void load_case(benchmark::State &state, const Input &input)
+{
+    const objkit_source source = objkit_source_file(input.path.c_str());
+    const CountedLoop counted;
+    for (auto _ : state) {
+        objlens_image image;
+        if (objlens_load(&image, &source) != 0) {
+            state.SkipWithError("objlens_load failed");
+            break;
+        }
+        objlens_unload(&image);
+    }
+}
+
+void sections_case(benchmark::State &state, const Input &input)
+{
+    const Reference &ref = reference(input);
+    const Loaded &l = loaded(input);
+    if (!l.ok || section_walk(l.image) != ref.sections) {
+        state.SkipWithError("the section walk disagrees with the raw one");
+        return;
+    }
+    const CountedLoop counted;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(section_walk(l.image));
+}
+
+void symbols_case(benchmark::State &state, const Input &input)
+{
+    const Reference &ref = reference(input);
+    const Loaded &l = loaded(input);
+    bool names_agree = true;
+    const auto check_name = [&](size_t i, const char *name) {
+        names_agree = names_agree && same_name(name, reference_name(ref, i));
+    };
+    if (!l.ok || l.num_syms != ref.num_syms || symbol_walk(l, check_name) != ref.syms ||
+        !names_agree) {
+        state.SkipWithError("the symbol walk disagrees with the raw one");
+        return;
+    }
+    const CountedLoop counted;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            symbol_walk(l, [](size_t, const char *name) { benchmark::DoNotOptimize(name); }));
+}
+
+void rela_case(benchmark::State &state, const Input &input)
+{
+    const Reference &ref = reference(input);
+    const Loaded &l = loaded(input);
+    if (!l.ok || l.num_relas != ref.num_relas || rela_walk(l) != ref.relas) {
+        state.SkipWithError("the RELA walk disagrees with the raw one");
+        return;
+    }
+    const CountedLoop counted;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(rela_walk(l));
+}
+
+FieldSum symbol_raw_reads(const Loaded &l)
+{
+    return backend_walk(l, l.symtab, l.num_syms,
+                        static_cast<uint32_t>(objlens_get_sizeof_Sym(&l.image)));
+}
+
+FieldSum rela_raw_reads(const Loaded &l)
+{
+    return backend_walk(l, l.rela, l.num_relas,
+                        static_cast<uint32_t>(objlens_get_sizeof_Rela(&l.image)));
+}
+
+void add_symbol_cases(const Input &input, double n)
+{
+    add_case(
+        "symbols/objlens/" + input.key,
+        [input](benchmark::State &state) { symbols_case(state, input); }, n);
+    add_walk("symbols.fill/objlens/" + input.key, input, symbol_fill_only, n);
+    add_walk("symbols.fill+getters/objlens/" + input.key, input, symbol_fill_getters, n);
+    add_walk("symbols.raw_read/objkit/" + input.key, input, symbol_raw_reads, n);
+}
+
+void add_rela_cases(const Input &input, double n)
+{
+    add_case(
+        "rela/objlens/" + input.key, [input](benchmark::State &state) { rela_case(state, input); },
+        n);
+    add_walk("rela.fill/objlens/" + input.key, input, rela_fill_only, n);
+    add_walk("rela.raw_read/objkit/" + input.key, input, rela_raw_reads, n);
+}
+
+void add_typed_cases(const Input &input, bool is64)
+{
+    const size_t xword = is64 ? 8 : 4;
+    add_typed("load_Word", input, objlens_load_Word, nullptr, objlens_get_sizeof_Word, 4);
+    add_typed("store_Word", input, nullptr, objlens_store_Word, objlens_get_sizeof_Word, 4);
+    add_typed("load_Xword", input, objlens_load_Xword, nullptr, objlens_get_sizeof_Xword, xword);
+    add_typed("store_Xword", input, nullptr, objlens_store_Xword, objlens_get_sizeof_Xword, xword);
 }
 
 }  // namespace
@@ -247,99 +346,20 @@ void objlens_release(void *held)
 void register_objlens_cases()
 {
     for (const Input &input : inputs()) {
-        add_case("load/objlens/" + input.key, [input](benchmark::State &state) {
-            const objkit_source source = objkit_source_file(input.path.c_str());
-            const CountedLoop counted;
-            for (auto _ : state) {
-                objlens_image image;
-                if (objlens_load(&image, &source) != 0) {
-                    state.SkipWithError("objlens_load failed");
-                    break;
-                }
-                objlens_unload(&image);
-            }
-        });
-
         const Reference &counts = reference_counts(input);
-        add_case("sections/objlens/" + input.key,
-                 [input](benchmark::State &state) {
-                     const Reference &ref = reference(input);
-                     const Loaded &l = loaded(input);
-                     if (!l.ok || section_walk(l.image) != ref.sections) {
-                         state.SkipWithError("the section walk disagrees with the raw one");
-                         return;
-                     }
-                     const CountedLoop counted;
-                     for (auto _ : state)
-                         benchmark::DoNotOptimize(section_walk(l.image));
-                 },
-                 static_cast<double>(counts.elf.num_sections()));
-
-        if (counts.num_syms > 0) {
-            const auto n = static_cast<double>(counts.num_syms);
-            add_case("symbols/objlens/" + input.key,
-                     [input](benchmark::State &state) {
-                         const Reference &ref = reference(input);
-                         const Loaded &l = loaded(input);
-                         bool names_agree = true;
-                         const FieldSum once = l.ok ? symbol_walk(l, [&](size_t i, const char *name) {
-                             const char *want = reference_name(ref, i);
-                             if (!name || !want || std::strcmp(name, want) != 0)
-                                 names_agree = false;
-                         }) : FieldSum{};
-                         if (l.num_syms != ref.num_syms || once != ref.syms || !names_agree) {
-                             state.SkipWithError("the symbol walk disagrees with the raw one");
-                             return;
-                         }
-                         const CountedLoop counted;
-                         for (auto _ : state)
-                             benchmark::DoNotOptimize(symbol_walk(
-                                 l, [](size_t, const char *name) { benchmark::DoNotOptimize(name); }));
-                     },
-                     n);
-            add_walk("symbols.fill/objlens/" + input.key, input, symbol_fill_only, n);
-            add_walk("symbols.fill+getters/objlens/" + input.key, input, symbol_fill_getters, n);
-            add_walk("symbols.raw_read/objkit/" + input.key, input,
-                     [](const Loaded &l) {
-                         return backend_walk(l, l.symtab, l.num_syms,
-                                             static_cast<uint32_t>(objlens_get_sizeof_Sym(&l.image)));
-                     },
-                     n);
-        }
-
-        if (counts.num_relas > 0) {
-            const auto n = static_cast<double>(counts.num_relas);
-            add_case("rela/objlens/" + input.key,
-                     [input](benchmark::State &state) {
-                         const Reference &ref = reference(input);
-                         const Loaded &l = loaded(input);
-                         if (!l.ok || l.num_relas != ref.num_relas || rela_walk(l) != ref.relas) {
-                             state.SkipWithError("the RELA walk disagrees with the raw one");
-                             return;
-                         }
-                         const CountedLoop counted;
-                         for (auto _ : state)
-                             benchmark::DoNotOptimize(rela_walk(l));
-                     },
-                     n);
-            add_walk("rela.fill/objlens/" + input.key, input, rela_fill_only, n);
-            add_walk("rela.raw_read/objkit/" + input.key, input,
-                     [](const Loaded &l) {
-                         return backend_walk(l, l.rela, l.num_relas,
-                                             static_cast<uint32_t>(objlens_get_sizeof_Rela(&l.image)));
-                     },
-                     n);
-        }
-
-        if (input.key == "llvm")
-            continue;  // same layout as gen64le; typed access does not depend on the file
-        const size_t xword = counts.elf.is64() ? 8 : 4;
-        add_typed("load_Word", input, objlens_load_Word, nullptr, objlens_get_sizeof_Word, 4);
-        add_typed("store_Word", input, nullptr, objlens_store_Word, objlens_get_sizeof_Word, 4);
-        add_typed("load_Xword", input, objlens_load_Xword, nullptr, objlens_get_sizeof_Xword,
-                  xword);
-        add_typed("store_Xword", input, nullptr, objlens_store_Xword, objlens_get_sizeof_Xword,
-                  xword);
+        add_case("load/objlens/" + input.key,
+                 [input](benchmark::State &state) { load_case(state, input); });
+        add_case(
+            "sections/objlens/" + input.key,
+            [input](benchmark::State &state) { sections_case(state, input); },
+            static_cast<double>(counts.elf.num_sections()));
+        if (counts.num_syms > 0)
+            add_symbol_cases(input, static_cast<double>(counts.num_syms));
+        if (counts.num_relas > 0)
+            add_rela_cases(input, static_cast<double>(counts.num_relas));
+        // libLLVM has gen64le's layout, and typed access does not depend on the file.
+        if (input.key != "llvm")
+            add_typed_cases(input, counts.elf.is64());
     }
 }
 
