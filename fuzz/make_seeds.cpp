@@ -16,22 +16,31 @@ elftest::Image seed(int bits, int data, bool extended, bool headers_first)
     w.options().extended_shstrndx = extended;
     w.options().extended_phnum = extended;
     w.options().section_headers_first = headers_first;
-    const uint32_t text = w.add_section({.name = ".text", .flags = SHF_ALLOC | SHF_EXECINSTR,
-                                         .addr = 0x1000, .addralign = 16,
+    const uint32_t text = w.add_section({.name = ".text",
+                                         .flags = SHF_ALLOC | SHF_EXECINSTR,
+                                         .addr = 0x1000,
+                                         .addralign = 16,
                                          .data = {0x90, 0x90, 0xc3, 0}});
-    w.add_section({.name = ".bss", .type = SHT_NOBITS, .flags = SHF_ALLOC | SHF_WRITE,
-                   .addr = 0x2000, .nobits_size = 32});
+    w.add_section({.name = ".bss",
+                   .type = SHT_NOBITS,
+                   .flags = SHF_ALLOC | SHF_WRITE,
+                   .addr = 0x2000,
+                   .nobits_size = 32});
     const uint32_t symtab = w.add_symtab(
-        ".symtab", {{.name = "f", .value = 0x1000, .size = 3, .type = STT_FUNC, .shndx = uint16_t(text)},
-                    {.name = "a", .value = 7, .shndx = SHN_ABS}});
+        ".symtab",
+        {{.name = "f", .value = 0x1000, .size = 3, .type = STT_FUNC, .shndx = uint16_t(text)},
+         {.name = "a", .value = 7, .shndx = SHN_ABS}});
     w.add_relocations(bits == 64 ? ".rela.text" : ".rel.text", bits == 64 ? SHT_RELA : SHT_REL,
                       symtab, text, {{.offset = 1, .sym = 1, .type = 2, .addend = -4}});
     elftest::StringTable dynstr;
     const uint32_t needed = dynstr.add("libc.so.6");
     const uint32_t dynstr_index = w.add_strtab(".dynstr", dynstr, SHF_ALLOC);
     w.add_dynamic({{DT_NEEDED, needed}, {DT_NULL, 0}}, dynstr_index);
-    w.add_segment({.type = PT_LOAD, .flags = PF_R | PF_X, .vaddr = 0x1000,
-                   .first_section = text, .last_section = text});
+    w.add_segment({.type = PT_LOAD,
+                   .flags = PF_R | PF_X,
+                   .vaddr = 0x1000,
+                   .first_section = text,
+                   .last_section = text});
     return w.build();
 }
 
@@ -48,7 +57,8 @@ int main(int argc, char **argv)
         for (int data : {ELFDATA2LSB, ELFDATA2MSB})
             for (bool extended : {false, true})
                 for (bool first : {false, true}) {
-                    const std::string name = std::string(argv[1]) + "/writer-" + std::to_string(bits) +
+                    const std::string name = std::string(argv[1]) + "/writer-" +
+                                             std::to_string(bits) +
                                              (data == ELFDATA2MSB ? "-msb" : "-lsb") +
                                              (extended ? "-ext" : "") + (first ? "-first" : "");
                     if (!seed(bits, data, extended, first).write_to(name))

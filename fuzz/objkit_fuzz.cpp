@@ -26,10 +26,10 @@ namespace {
     std::abort();
 }
 
-#define CHECK(condition)             \
-    do {                             \
-        if (!(condition))            \
-            fail(#condition);        \
+#define CHECK(condition)                                                                           \
+    do {                                                                                           \
+        if (!(condition))                                                                          \
+            fail(#condition);                                                                      \
     } while (0)
 
 template <int Bits>
@@ -168,7 +168,8 @@ void walk_section(const typename Ops<Bits>::Image *image, const typename Ops<Bit
         if (O::read_name(image, at, s, &name)) {
             CHECK(nul != nullptr);
             const size_t length = std::strlen(name);
-            CHECK(length == static_cast<size_t>(static_cast<const uint8_t *>(nul) - (input + offset + at)));
+            CHECK(length ==
+                  static_cast<size_t>(static_cast<const uint8_t *>(nul) - (input + offset + at)));
             CHECK(std::memcmp(name, input + offset + at, length) == 0);
         } else {
             CHECK(nul == nullptr);
@@ -202,11 +203,10 @@ void walk_image(const typename Ops<Bits>::Image *image, const uint8_t *input, si
         CHECK(p != nullptr);
         const uint32_t type = host<Bits>(image, p->phdr.p_type);
         const uint64_t vaddr = host<Bits>(image, p->phdr.p_vaddr);
-        volatile uint64_t touched = host<Bits>(image, p->phdr.p_offset) ^
-                                    host<Bits>(image, p->phdr.p_filesz) ^
-                                    host<Bits>(image, p->phdr.p_memsz) ^
-                                    host<Bits>(image, p->phdr.p_paddr) ^
-                                    host<Bits>(image, p->phdr.p_flags);
+        volatile uint64_t touched =
+            host<Bits>(image, p->phdr.p_offset) ^ host<Bits>(image, p->phdr.p_filesz) ^
+            host<Bits>(image, p->phdr.p_memsz) ^ host<Bits>(image, p->phdr.p_paddr) ^
+            host<Bits>(image, p->phdr.p_flags);
         (void)touched;
         if (type == PT_LOAD && (!found || vaddr < lowest)) {
             found = true;

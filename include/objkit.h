@@ -103,15 +103,15 @@ extern "C" {
 /* ------------------------------------------------------------------------ */
 
 enum objkit_source_kind {
-    OBJKIT_SOURCE_FILE = 1,   /* `path` names a file to read */
-    OBJKIT_SOURCE_BUFFER = 2  /* `bytes`/`size` hold the image; copied at load */
+    OBJKIT_SOURCE_FILE = 1,  /* `path` names a file to read */
+    OBJKIT_SOURCE_BUFFER = 2 /* `bytes`/`size` hold the image; copied at load */
 };
 
 typedef struct objkit_source {
-    int kind;           /* enum objkit_source_kind */
-    const char *path;   /* OBJKIT_SOURCE_FILE */
-    const void *bytes;  /* OBJKIT_SOURCE_BUFFER */
-    size_t size;        /* OBJKIT_SOURCE_BUFFER */
+    int kind;          /* enum objkit_source_kind */
+    const char *path;  /* OBJKIT_SOURCE_FILE */
+    const void *bytes; /* OBJKIT_SOURCE_BUFFER */
+    size_t size;       /* OBJKIT_SOURCE_BUFFER */
 } objkit_source;
 
 static inline objkit_source objkit_source_file(const char *path)
@@ -130,7 +130,7 @@ static inline objkit_source objkit_source_buffer(const void *bytes, size_t size)
 /* Records                                                                  */
 /* ------------------------------------------------------------------------ */
 
-struct objkit_file;    /* private: where a section's bytes come from */
+struct objkit_file; /* private: where a section's bytes come from */
 
 /*
  * Section data record.  `size` is the number of bytes that raw_read serves:
@@ -140,10 +140,10 @@ struct objkit_file;    /* private: where a section's bytes come from */
  */
 typedef struct objcore_data {
     uint32_t size;
-    uint32_t strings_end;         /* private: bytes before it end in a NUL */
-    const unsigned char *bytes;   /* private: null until first read */
-    struct objkit_file *file;     /* private: the file or the buffer copy */
-    uint64_t file_offset;         /* private: where the bytes are in the source */
+    uint32_t strings_end;       /* private: bytes before it end in a NUL */
+    const unsigned char *bytes; /* private: null until first read */
+    struct objkit_file *file;   /* private: the file or the buffer copy */
+    uint64_t file_offset;       /* private: where the bytes are in the source */
 } objcore_data;
 
 typedef objcore_data objcore32_data;
@@ -192,7 +192,7 @@ typedef struct objcore64_program {
     Elf64_Phdr phdr;
 } objcore64_program;
 
-struct objkit_image_state;  /* private */
+struct objkit_image_state; /* private */
 
 /*
  * Image records.  `ehdr` is the ELF header in the file's byte order (stores
@@ -204,13 +204,13 @@ struct objkit_image_state;  /* private */
 typedef struct objcore32_image {
     Elf32_Ehdr ehdr;
     uint32_t image_base;
-    struct objkit_image_state *state;  /* private */
+    struct objkit_image_state *state; /* private */
 } objcore32_image;
 
 typedef struct objcore64_image {
     Elf64_Ehdr ehdr;
     uint64_t image_base;
-    struct objkit_image_state *state;  /* private */
+    struct objkit_image_state *state; /* private */
 } objcore64_image;
 
 /* ------------------------------------------------------------------------ */
@@ -255,34 +255,33 @@ typedef struct objcore64_image {
  * load_Half: a raw e_machine-style field turned into host order, by the
  *           image's own EI_DATA.
  */
-#define OBJKIT_DECLARE_CLASS(N)                                                             \
-    OBJKIT_API int objcore##N##_can_load(const objkit_source *source) OBJKIT_NOEXCEPT;      \
-    OBJKIT_API objcore##N##_image *objcore##N##_load(const objkit_source *source)           \
-        OBJKIT_NOEXCEPT;                                                                    \
-    OBJKIT_API void objcore##N##_free(objcore##N##_image *image) OBJKIT_NOEXCEPT;           \
-    OBJKIT_API int objcore##N##_save(objcore##N##_image *image, const char *target)         \
-        OBJKIT_NOEXCEPT;                                                                    \
-    OBJKIT_API uint32_t objcore##N##_get_num_sections(const objcore##N##_image *image)      \
-        OBJKIT_NOEXCEPT;                                                                    \
-    OBJKIT_API uint32_t objcore##N##_get_num_programs(const objcore##N##_image *image)      \
-        OBJKIT_NOEXCEPT;                                                                    \
-    OBJKIT_API objcore##N##_section *objcore##N##_get_section(const objcore##N##_image *image, \
-                                                              uint32_t index) OBJKIT_NOEXCEPT; \
-    OBJKIT_API objcore##N##_program *objcore##N##_get_program(const objcore##N##_image *image, \
-                                                              uint32_t index) OBJKIT_NOEXCEPT; \
-    OBJKIT_API objcore##N##_section *objcore##N##_find_section(                             \
-        const objcore##N##_image *image, const char *name) OBJKIT_NOEXCEPT;                 \
-    OBJKIT_API uint16_t objcore##N##_load_Half(const objcore##N##_image *image, uint16_t raw) \
-        OBJKIT_NOEXCEPT;                                                                    \
-    OBJKIT_API uint16_t objcore##N##_swap16(const objcore##N##_image *image, uint16_t value, \
-                                            unsigned data) OBJKIT_NOEXCEPT;                 \
-    OBJKIT_API uint32_t objcore##N##_swap32(const objcore##N##_image *image, uint32_t value, \
-                                            unsigned data) OBJKIT_NOEXCEPT;                 \
-    OBJKIT_API uint64_t objcore##N##_swap64(const objcore##N##_image *image, uint64_t value, \
-                                            unsigned data) OBJKIT_NOEXCEPT;                 \
-    OBJKIT_API int objcore##N##_read_name(const objcore##N##_image *image, size_t offset,  \
-                                          const objcore##N##_section *section,             \
-                                          const char **name) OBJKIT_NOEXCEPT;
+#define OBJKIT_DECLARE_CLASS(N)                                                                    \
+    OBJKIT_API int objcore##N##_can_load(const objkit_source *source) OBJKIT_NOEXCEPT;             \
+    OBJKIT_API objcore##N##_image *objcore##N##_load(const objkit_source *source) OBJKIT_NOEXCEPT; \
+    OBJKIT_API void objcore##N##_free(objcore##N##_image *image) OBJKIT_NOEXCEPT;                  \
+    OBJKIT_API int objcore##N##_save(objcore##N##_image *image, const char *target)                \
+        OBJKIT_NOEXCEPT;                                                                           \
+    OBJKIT_API uint32_t objcore##N##_get_num_sections(const objcore##N##_image *image)             \
+        OBJKIT_NOEXCEPT;                                                                           \
+    OBJKIT_API uint32_t objcore##N##_get_num_programs(const objcore##N##_image *image)             \
+        OBJKIT_NOEXCEPT;                                                                           \
+    OBJKIT_API objcore##N##_section *objcore##N##_get_section(const objcore##N##_image *image,     \
+                                                              uint32_t index) OBJKIT_NOEXCEPT;     \
+    OBJKIT_API objcore##N##_program *objcore##N##_get_program(const objcore##N##_image *image,     \
+                                                              uint32_t index) OBJKIT_NOEXCEPT;     \
+    OBJKIT_API objcore##N##_section *objcore##N##_find_section(const objcore##N##_image *image,    \
+                                                               const char *name) OBJKIT_NOEXCEPT;  \
+    OBJKIT_API uint16_t objcore##N##_load_Half(const objcore##N##_image *image, uint16_t raw)      \
+        OBJKIT_NOEXCEPT;                                                                           \
+    OBJKIT_API uint16_t objcore##N##_swap16(const objcore##N##_image *image, uint16_t value,       \
+                                            unsigned data) OBJKIT_NOEXCEPT;                        \
+    OBJKIT_API uint32_t objcore##N##_swap32(const objcore##N##_image *image, uint32_t value,       \
+                                            unsigned data) OBJKIT_NOEXCEPT;                        \
+    OBJKIT_API uint64_t objcore##N##_swap64(const objcore##N##_image *image, uint64_t value,       \
+                                            unsigned data) OBJKIT_NOEXCEPT;                        \
+    OBJKIT_API int objcore##N##_read_name(const objcore##N##_image *image, size_t offset,          \
+                                          const objcore##N##_section *section, const char **name)  \
+        OBJKIT_NOEXCEPT;
 
 OBJKIT_DECLARE_CLASS(32)
 OBJKIT_DECLARE_CLASS(64)

@@ -50,10 +50,8 @@ static_assert(sizeof(objlens_dyn::entry) == sizeof(Elf64_Dyn));
 
 extern "C" {
 
-constinit const objlens_dyn_ops objlens_ops_dyn_32 =
-    objlens::make_dyn_ops<objlens::elf32>();
-constinit const objlens_dyn_ops objlens_ops_dyn_64 =
-    objlens::make_dyn_ops<objlens::elf64>();
+constinit const objlens_dyn_ops objlens_ops_dyn_32 = objlens::make_dyn_ops<objlens::elf32>();
+constinit const objlens_dyn_ops objlens_ops_dyn_64 = objlens::make_dyn_ops<objlens::elf64>();
 
 int objlens_section_is_dynamic(const objlens_section *section)
 {
@@ -69,8 +67,7 @@ int objlens_section_get_dyn(const objlens_section *section, objlens_dyn *dyn, ui
                                      section->ops->dyn_ops);
 }
 
-int objlens_section_get_dyn_offs(const objlens_section *section, objlens_dyn *dyn,
-                                 uint32_t offset)
+int objlens_section_get_dyn_offs(const objlens_section *section, objlens_dyn *dyn, uint32_t offset)
 {
     return objlens::entry_fill_at(section, dyn, offset, section->image->ops->sizeof_Dyn,
                                   section->ops->dyn_ops);

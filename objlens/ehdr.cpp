@@ -14,12 +14,12 @@ Result ehdr_field(const objlens_ehdr *ehdr, load_slot<uint64_t> slot, std::size_
     return static_cast<Result>(load_field(ehdr->image, slot, ehdr->item, offset));
 }
 
-#define OBJLENS_EHDR_WORKER(field, result, slot)                                              \
-    template <class C>                                                                        \
-    result ehdr_get_##field(const objlens_ehdr *ehdr) noexcept                                \
-    {                                                                                         \
-        return ehdr_field<result>(ehdr, &objlens_image_ops::slot,                             \
-                                  offsetof(typename C::Ehdr, e_##field));                     \
+#define OBJLENS_EHDR_WORKER(field, result, slot)                                                   \
+    template <class C>                                                                             \
+    result ehdr_get_##field(const objlens_ehdr *ehdr) noexcept                                     \
+    {                                                                                              \
+        return ehdr_field<result>(ehdr, &objlens_image_ops::slot,                                  \
+                                  offsetof(typename C::Ehdr, e_##field));                          \
     }
 
 OBJLENS_EHDR_WORKER(type, uint16_t, load_Half)
@@ -75,32 +75,21 @@ static_assert(sizeof(objlens_ehdr) == 3 * sizeof(void *));
 
 extern "C" {
 
-constinit const objlens_ehdr_ops objlens_ops_ehdr_32 =
-    objlens::make_ehdr_ops<objlens::elf32>();
-constinit const objlens_ehdr_ops objlens_ops_ehdr_64 =
-    objlens::make_ehdr_ops<objlens::elf64>();
+constinit const objlens_ehdr_ops objlens_ops_ehdr_32 = objlens::make_ehdr_ops<objlens::elf32>();
+constinit const objlens_ehdr_ops objlens_ops_ehdr_64 = objlens::make_ehdr_ops<objlens::elf64>();
 
 const unsigned char *objlens_ehdr_get_ident(const objlens_ehdr *ehdr)
 {
     return ehdr->ops->get_ident(ehdr);
 }
 uint16_t objlens_ehdr_get_type(const objlens_ehdr *ehdr) { return ehdr->ops->get_type(ehdr); }
-uint16_t objlens_ehdr_get_machine(const objlens_ehdr *ehdr)
-{
-    return ehdr->ops->get_machine(ehdr);
-}
-uint32_t objlens_ehdr_get_version(const objlens_ehdr *ehdr)
-{
-    return ehdr->ops->get_version(ehdr);
-}
+uint16_t objlens_ehdr_get_machine(const objlens_ehdr *ehdr) { return ehdr->ops->get_machine(ehdr); }
+uint32_t objlens_ehdr_get_version(const objlens_ehdr *ehdr) { return ehdr->ops->get_version(ehdr); }
 uint64_t objlens_ehdr_get_entry(const objlens_ehdr *ehdr) { return ehdr->ops->get_entry(ehdr); }
 uint64_t objlens_ehdr_get_phoff(const objlens_ehdr *ehdr) { return ehdr->ops->get_phoff(ehdr); }
 uint64_t objlens_ehdr_get_shoff(const objlens_ehdr *ehdr) { return ehdr->ops->get_shoff(ehdr); }
 uint32_t objlens_ehdr_get_flags(const objlens_ehdr *ehdr) { return ehdr->ops->get_flags(ehdr); }
-uint16_t objlens_ehdr_get_ehsize(const objlens_ehdr *ehdr)
-{
-    return ehdr->ops->get_ehsize(ehdr);
-}
+uint16_t objlens_ehdr_get_ehsize(const objlens_ehdr *ehdr) { return ehdr->ops->get_ehsize(ehdr); }
 uint16_t objlens_ehdr_get_phentsize(const objlens_ehdr *ehdr)
 {
     return ehdr->ops->get_phentsize(ehdr);

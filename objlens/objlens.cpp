@@ -54,8 +54,9 @@ uint16_t image_machine(const objlens_image *image) noexcept
 {
     const auto *core = core_of<C>(image);
     uint16_t raw;
-    std::memcpy(&raw, reinterpret_cast<const unsigned char *>(&core->ehdr) +
-                          offsetof(typename C::Ehdr, e_machine),
+    std::memcpy(&raw,
+                reinterpret_cast<const unsigned char *>(&core->ehdr) +
+                    offsetof(typename C::Ehdr, e_machine),
                 sizeof raw);
     return C::core_load_Half(core, raw);
 }
@@ -78,8 +79,7 @@ int image_get_ehdr(const objlens_image *image, objlens_ehdr *ehdr) noexcept
 // The view's ops and image are set before the backend is asked, so a view
 // whose lookup failed still says which image and class it belongs to.
 template <class C>
-int image_get_program(const objlens_image *image, objlens_program *program,
-                      uint32_t index) noexcept
+int image_get_program(const objlens_image *image, objlens_program *program, uint32_t index) noexcept
 {
     program->ops = C::program_ops;
     program->image = image;
@@ -88,8 +88,7 @@ int image_get_program(const objlens_image *image, objlens_program *program,
 }
 
 template <class C>
-int image_get_section(const objlens_image *image, objlens_section *section,
-                      uint32_t index) noexcept
+int image_get_section(const objlens_image *image, objlens_section *section, uint32_t index) noexcept
 {
     section->ops = C::section_ops;
     section->image = image;
@@ -203,10 +202,7 @@ constexpr objlens_image_ops make_image_ops()
 // The table's layout is part of the interface: 15 integers, then 37
 // function pointers in this order.
 constexpr std::size_t first_slot = offsetof(objlens_image_ops, unload);
-constexpr std::size_t slot_at(std::size_t n)
-{
-    return first_slot + n * sizeof(void (*)());
-}
+constexpr std::size_t slot_at(std::size_t n) { return first_slot + n * sizeof(void (*)()); }
 static_assert(offsetof(objlens_image_ops, further_size_3) == 14 * sizeof(int32_t));
 static_assert(first_slot == 15 * sizeof(int32_t) ||
               first_slot == 16 * sizeof(int32_t));  // padding to the pointer
@@ -230,10 +226,8 @@ using objlens::elf64;
 
 extern "C" {
 
-constinit const objlens_image_ops objlens_ops_32 =
-    objlens::make_image_ops<elf32>();
-constinit const objlens_image_ops objlens_ops_64 =
-    objlens::make_image_ops<elf64>();
+constinit const objlens_image_ops objlens_ops_32 = objlens::make_image_ops<elf32>();
+constinit const objlens_image_ops objlens_ops_64 = objlens::make_image_ops<elf64>();
 
 // Class 32 is asked first; once it has accepted the source, class 64 is not
 // tried even when the load then fails.  `ops` is written only after the
@@ -276,10 +270,7 @@ uint64_t objlens_get_image_base(const objlens_image *image)
 {
     return image->ops->get_image_base(image);
 }
-uint16_t objlens_get_machine(const objlens_image *image)
-{
-    return image->ops->get_machine(image);
-}
+uint16_t objlens_get_machine(const objlens_image *image) { return image->ops->get_machine(image); }
 uint32_t objlens_get_relevant_rels(const objlens_image *image)
 {
     return image->ops->get_relevant_rels(image);
@@ -296,8 +287,7 @@ int objlens_get_section(const objlens_image *image, objlens_section *section, ui
 {
     return image->ops->get_section(image, section, index);
 }
-int objlens_find_section(const objlens_image *image, objlens_section *section,
-                         const char *name)
+int objlens_find_section(const objlens_image *image, objlens_section *section, const char *name)
 {
     return image->ops->find_section(image, section, name);
 }
@@ -357,17 +347,17 @@ int objlens_store_int64(const objlens_image *image, void *field, int64_t value)
 // An alias slot may be left empty by a table other than the two standard
 // ones: a load then reads nothing and gives 0, a store writes nothing.
 
-#define OBJLENS_ALIAS_LOAD(result, alias)                                       \
-    result objlens_load_##alias(const objlens_image *image, const void *field) \
-    {                                                                           \
-        const auto slot = image->ops->load_##alias;                             \
-        return slot ? slot(image, field) : 0;                                   \
+#define OBJLENS_ALIAS_LOAD(result, alias)                                                          \
+    result objlens_load_##alias(const objlens_image *image, const void *field)                     \
+    {                                                                                              \
+        const auto slot = image->ops->load_##alias;                                                \
+        return slot ? slot(image, field) : 0;                                                      \
     }
-#define OBJLENS_ALIAS_STORE(value_type, alias)                                               \
-    int objlens_store_##alias(const objlens_image *image, void *field, value_type value)   \
-    {                                                                                        \
-        const auto slot = image->ops->store_##alias;                                         \
-        return slot ? slot(image, field, value) : -1;                                        \
+#define OBJLENS_ALIAS_STORE(value_type, alias)                                                     \
+    int objlens_store_##alias(const objlens_image *image, void *field, value_type value)           \
+    {                                                                                              \
+        const auto slot = image->ops->store_##alias;                                               \
+        return slot ? slot(image, field, value) : -1;                                              \
     }
 
 OBJLENS_ALIAS_LOAD(uint64_t, Addr)

@@ -14,13 +14,13 @@ const typename C::Phdr *phdr_of(const objlens_program *program) noexcept
     return &static_cast<const typename C::core_program *>(program->item)->phdr;
 }
 
-#define OBJLENS_PHDR_WORKER(field, result, slot)                                              \
-    template <class C>                                                                        \
-    result program_get_##field(const objlens_program *program) noexcept                       \
-    {                                                                                         \
-        return static_cast<result>(load_field(program->image, &objlens_image_ops::slot,       \
-                                              phdr_of<C>(program),                            \
-                                              offsetof(typename C::Phdr, p_##field)));        \
+#define OBJLENS_PHDR_WORKER(field, result, slot)                                                   \
+    template <class C>                                                                             \
+    result program_get_##field(const objlens_program *program) noexcept                            \
+    {                                                                                              \
+        return static_cast<result>(load_field(program->image, &objlens_image_ops::slot,            \
+                                              phdr_of<C>(program),                                 \
+                                              offsetof(typename C::Phdr, p_##field)));             \
     }
 
 OBJLENS_PHDR_WORKER(type, uint32_t, load_Word)

@@ -83,22 +83,17 @@ using objlens::elf64;
 
 extern "C" {
 
-constinit const objlens_rel_ops objlens_ops_rel_32 =
-    objlens::make_rel_ops<elf32, elf32::Rel>();
-constinit const objlens_rel_ops objlens_ops_rel_64 =
-    objlens::make_rel_ops<elf64, elf64::Rel>();
-constinit const objlens_rel_ops objlens_ops_rela_32 =
-    objlens::make_rel_ops<elf32, elf32::Rela>();
-constinit const objlens_rel_ops objlens_ops_rela_64 =
-    objlens::make_rel_ops<elf64, elf64::Rela>();
+constinit const objlens_rel_ops objlens_ops_rel_32 = objlens::make_rel_ops<elf32, elf32::Rel>();
+constinit const objlens_rel_ops objlens_ops_rel_64 = objlens::make_rel_ops<elf64, elf64::Rel>();
+constinit const objlens_rel_ops objlens_ops_rela_32 = objlens::make_rel_ops<elf32, elf32::Rela>();
+constinit const objlens_rel_ops objlens_ops_rela_64 = objlens::make_rel_ops<elf64, elf64::Rela>();
 
 int objlens_section_get_rel(const objlens_section *section, objlens_rel *rel, uint32_t index)
 {
     return objlens::entry_fill_index(section, rel, index, section->image->ops->sizeof_Rel,
                                      section->ops->rel_ops);
 }
-int objlens_section_get_rel_offs(const objlens_section *section, objlens_rel *rel,
-                                 uint32_t offset)
+int objlens_section_get_rel_offs(const objlens_section *section, objlens_rel *rel, uint32_t offset)
 {
     return objlens::entry_fill_at(section, rel, offset, section->image->ops->sizeof_Rel,
                                   section->ops->rel_ops);
@@ -108,8 +103,7 @@ int objlens_section_get_rela(const objlens_section *section, objlens_rel *rel, u
     return objlens::entry_fill_index(section, rel, index, section->image->ops->sizeof_Rela,
                                      section->ops->rela_ops);
 }
-int objlens_section_get_rela_offs(const objlens_section *section, objlens_rel *rel,
-                                  uint32_t offset)
+int objlens_section_get_rela_offs(const objlens_section *section, objlens_rel *rel, uint32_t offset)
 {
     return objlens::entry_fill_at(section, rel, offset, section->image->ops->sizeof_Rela,
                                   section->ops->rela_ops);

@@ -36,13 +36,13 @@ const char *section_get_name_str(const objlens_section *section) noexcept
     return record_of<C>(section)->name;
 }
 
-#define OBJLENS_SHDR_WORKER(worker, result, slot, member)                                     \
-    template <class C>                                                                        \
-    result section_get_##worker(const objlens_section *section) noexcept                      \
-    {                                                                                         \
-        return static_cast<result>(load_field(section->image, &objlens_image_ops::slot,       \
-                                              &record_of<C>(section)->shdr,                   \
-                                              offsetof(typename C::Shdr, member)));           \
+#define OBJLENS_SHDR_WORKER(worker, result, slot, member)                                          \
+    template <class C>                                                                             \
+    result section_get_##worker(const objlens_section *section) noexcept                           \
+    {                                                                                              \
+        return static_cast<result>(load_field(section->image, &objlens_image_ops::slot,            \
+                                              &record_of<C>(section)->shdr,                        \
+                                              offsetof(typename C::Shdr, member)));                \
     }
 
 OBJLENS_SHDR_WORKER(name_offs, uint32_t, load_Word, sh_name)
@@ -83,9 +83,8 @@ template <class C>
 int section_data_readname(const objlens_section *section, std::size_t offset,
                           const char **name) noexcept
 {
-    return C::core_read_name(core_of<C>(section->image), offset, record_of<C>(section), name)
-               ? 0
-               : -1;
+    return C::core_read_name(core_of<C>(section->image), offset, record_of<C>(section), name) ? 0
+                                                                                              : -1;
 }
 
 template <class C>
@@ -195,8 +194,7 @@ uint32_t objlens_section_data_read(const objlens_section *section, void *dest, u
 {
     return section->ops->data_read(section, dest, offset, count, clamp);
 }
-int objlens_section_data_readname(const objlens_section *section, size_t offset,
-                                  const char **name)
+int objlens_section_data_readname(const objlens_section *section, size_t offset, const char **name)
 {
     return section->ops->data_readname(section, offset, name);
 }

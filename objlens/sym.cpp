@@ -13,15 +13,15 @@ namespace {
 template <class C>
 uint32_t sym_get_name_offs(const objlens_sym *sym) noexcept
 {
-    return static_cast<uint32_t>(load_field(sym->image, &objlens_image_ops::load_Word,
-                                            sym->entry, offsetof(typename C::Sym, st_name)));
+    return static_cast<uint32_t>(load_field(sym->image, &objlens_image_ops::load_Word, sym->entry,
+                                            offsetof(typename C::Sym, st_name)));
 }
 
 template <class C>
 uint16_t sym_get_shndx(const objlens_sym *sym) noexcept
 {
-    return static_cast<uint16_t>(load_field(sym->image, &objlens_image_ops::load_Half,
-                                            sym->entry, offsetof(typename C::Sym, st_shndx)));
+    return static_cast<uint16_t>(load_field(sym->image, &objlens_image_ops::load_Half, sym->entry,
+                                            offsetof(typename C::Sym, st_shndx)));
 }
 
 template <class C>
@@ -72,18 +72,15 @@ static_assert(sizeof(objlens_sym::entry) == sizeof(Elf64_Sym));
 
 extern "C" {
 
-constinit const objlens_sym_ops objlens_ops_sym_32 =
-    objlens::make_sym_ops<objlens::elf32>();
-constinit const objlens_sym_ops objlens_ops_sym_64 =
-    objlens::make_sym_ops<objlens::elf64>();
+constinit const objlens_sym_ops objlens_ops_sym_32 = objlens::make_sym_ops<objlens::elf32>();
+constinit const objlens_sym_ops objlens_ops_sym_64 = objlens::make_sym_ops<objlens::elf64>();
 
 int objlens_section_get_sym(const objlens_section *section, objlens_sym *sym, uint32_t index)
 {
     return objlens::entry_fill_index(section, sym, index, section->image->ops->sizeof_Sym,
                                      section->ops->sym_ops);
 }
-int objlens_section_get_sym_offs(const objlens_section *section, objlens_sym *sym,
-                                 uint32_t offset)
+int objlens_section_get_sym_offs(const objlens_section *section, objlens_sym *sym, uint32_t offset)
 {
     return objlens::entry_fill_at(section, sym, offset, section->image->ops->sizeof_Sym,
                                   section->ops->sym_ops);

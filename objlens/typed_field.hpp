@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <utility>
 #include <type_traits>
+#include <utility>
 
 #include "elf_class.hpp"
 

@@ -25,23 +25,23 @@ struct objkit_file_stamp {
 // Where an image's section bytes come from: the file, kept open so that a
 // section is read on its first use, or the copy of a buffer source.
 struct objkit_file {
-    int fd;                  // -1 for a buffer image
-    unsigned char *copy;     // buffer image: the bytes as loaded
-    unsigned mode;           // permission bits, for a save to a new file
+    int fd;               // -1 for a buffer image
+    unsigned char *copy;  // buffer image: the bytes as loaded
+    unsigned mode;        // permission bits, for a save to a new file
     objkit_file_stamp stamp;
-    bool diverged;           // seen to differ from `stamp`; stays set
+    bool diverged;  // seen to differ from `stamp`; stays set
 };
 
 struct objkit_image_state {
     objkit_file file;
     uint64_t source_size;
-    uint64_t shoff;                    // where the tables were loaded from,
-    uint64_t phoff;                    // and where a save puts them back
+    uint64_t shoff;  // where the tables were loaded from,
+    uint64_t phoff;  // and where a save puts them back
     uint32_t num_sections;
     uint32_t num_programs;
-    void **sections;                   // objcoreNN_section *, by file index
-    void *programs;                    // objcoreNN_program[num_programs]
-    objcore_data *data;                // one per section
+    void **sections;     // objcoreNN_section *, by file index
+    void *programs;      // objcoreNN_program[num_programs]
+    objcore_data *data;  // one per section
 };
 
 namespace objkit {

@@ -71,7 +71,8 @@ bool locate_tables(LoadSource &source, const typename C::Ehdr &ehdr, ByteOrder o
     if (shoff != 0) {
         const bool extended = shnum == 0;
         const bool first_needed = extended || shstrndx == SHN_XINDEX || phnum == PN_XNUM;
-        if (first_needed && (shentsize != sizeof(Shdr) || !source.read(shoff, &first, sizeof first)))
+        if (first_needed &&
+            (shentsize != sizeof(Shdr) || !source.read(shoff, &first, sizeof first)))
             return false;
         uint64_t count = shnum;
         if (extended) {
@@ -416,14 +417,8 @@ objcore64_image *objcore64_load(const objkit_source *source) noexcept
     return objkit::load_image<objkit::Class64>(source);
 }
 
-void objcore32_free(objcore32_image *image) noexcept
-{
-    objkit::free_image<objkit::Class32>(image);
-}
+void objcore32_free(objcore32_image *image) noexcept { objkit::free_image<objkit::Class32>(image); }
 
-void objcore64_free(objcore64_image *image) noexcept
-{
-    objkit::free_image<objkit::Class64>(image);
-}
+void objcore64_free(objcore64_image *image) noexcept { objkit::free_image<objkit::Class64>(image); }
 
 }  // extern "C"

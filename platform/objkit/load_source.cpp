@@ -45,8 +45,7 @@ const unsigned char *LoadSource::cached(uint64_t offset, size_t count) const
 {
     if (offset <= head_size_ && count <= head_size_ - offset)
         return head_ + offset;
-    if (window_ != nullptr && offset >= window_offset_ &&
-        offset - window_offset_ <= window_size_ &&
+    if (window_ != nullptr && offset >= window_offset_ && offset - window_offset_ <= window_size_ &&
         count <= window_size_ - (offset - window_offset_))
         return window_ + (offset - window_offset_);
     return nullptr;

@@ -67,7 +67,8 @@ public:
     bool create(const std::string &target, unsigned mode_for_new)
     {
         const size_t slash = target.rfind('/');
-        const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+        const std::string folder =
+            slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
         const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
         if (base.empty())
             return false;

@@ -20,7 +20,9 @@ uint32_t terminated_prefix(const unsigned char *bytes, uint32_t size) noexcept
     if (bytes[size - 1] == '\0')
         return size;
     const void *last = ::memrchr(bytes, 0, size);
-    return last == nullptr ? 0 : static_cast<uint32_t>(static_cast<const unsigned char *>(last) - bytes) + 1;
+    return last == nullptr
+               ? 0
+               : static_cast<uint32_t>(static_cast<const unsigned char *>(last) - bytes) + 1;
 }
 
 const unsigned char *fetch_section_bytes(objcore_data *data) noexcept

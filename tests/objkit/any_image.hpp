@@ -68,7 +68,10 @@ public:
     objcore32_image *image32() const { return i32_; }
     objcore64_image *image64() const { return i64_; }
 
-    unsigned char ident(int at) const { return i32_ ? i32_->ehdr.e_ident[at] : i64_->ehdr.e_ident[at]; }
+    unsigned char ident(int at) const
+    {
+        return i32_ ? i32_->ehdr.e_ident[at] : i64_->ehdr.e_ident[at];
+    }
     uint16_t machine() const
     {
         return i32_ ? objcore32_load_Half(i32_, i32_->ehdr.e_machine)
@@ -150,13 +153,16 @@ public:
 
     bool read_name(uint32_t index, size_t offset, const char **name) const
     {
-        return i32_ ? objcore32_read_name(i32_, offset, objcore32_get_section(i32_, index), name) != 0
-                    : objcore64_read_name(i64_, offset, objcore64_get_section(i64_, index), name) != 0;
+        return i32_ ? objcore32_read_name(i32_, offset, objcore32_get_section(i32_, index), name) !=
+                          0
+                    : objcore64_read_name(i64_, offset, objcore64_get_section(i64_, index), name) !=
+                          0;
     }
 
     bool save(const std::string &path) const
     {
-        return i32_ ? objcore32_save(i32_, path.c_str()) != 0 : objcore64_save(i64_, path.c_str()) != 0;
+        return i32_ ? objcore32_save(i32_, path.c_str()) != 0
+                    : objcore64_save(i64_, path.c_str()) != 0;
     }
 
     unsigned data_order() const { return ident(EI_DATA); }
@@ -165,7 +171,8 @@ public:
     uint32_t name_table_index() const
     {
         const uint16_t raw = i32_ ? i32_->ehdr.e_shstrndx : i64_->ehdr.e_shstrndx;
-        const uint16_t index = i32_ ? objcore32_load_Half(i32_, raw) : objcore64_load_Half(i64_, raw);
+        const uint16_t index =
+            i32_ ? objcore32_load_Half(i32_, raw) : objcore64_load_Half(i64_, raw);
         return index == SHN_XINDEX ? section(0).link : index;
     }
 
@@ -209,9 +216,18 @@ private:
         return f;
     }
 
-    static uint32_t swap(const objcore32_image *i, uint32_t v, unsigned d) { return objcore32_swap32(i, v, d); }
-    static uint32_t swap(const objcore64_image *i, uint32_t v, unsigned d) { return objcore64_swap32(i, v, d); }
-    static uint64_t swap(const objcore64_image *i, uint64_t v, unsigned d) { return objcore64_swap64(i, v, d); }
+    static uint32_t swap(const objcore32_image *i, uint32_t v, unsigned d)
+    {
+        return objcore32_swap32(i, v, d);
+    }
+    static uint32_t swap(const objcore64_image *i, uint32_t v, unsigned d)
+    {
+        return objcore64_swap32(i, v, d);
+    }
+    static uint64_t swap(const objcore64_image *i, uint64_t v, unsigned d)
+    {
+        return objcore64_swap64(i, v, d);
+    }
 
     void release()
     {

@@ -13,10 +13,7 @@ extern char **environ;
 namespace objkit_test {
 namespace {
 
-uint64_t hex(const std::string &text)
-{
-    return std::stoull(text, nullptr, 16);
-}
+uint64_t hex(const std::string &text) { return std::stoull(text, nullptr, 16); }
 
 std::vector<std::string> tokens(const std::string &text)
 {
@@ -135,7 +132,8 @@ std::optional<ReadelfReport> readelf(const std::string &path, bool with_tables)
                 trimmed(line.substr(0, open)) != "" || starts_with(trimmed(line), "[Nr]"))
                 continue;
             ReadelfSection section;
-            section.index = static_cast<uint32_t>(std::stoul(line.substr(open + 1, close - open - 1)));
+            section.index =
+                static_cast<uint32_t>(std::stoul(line.substr(open + 1, close - open - 1)));
             // The name is printed left-aligned right after "] ", so a blank
             // there is an empty name.
             std::string rest = line.substr(close + 2);

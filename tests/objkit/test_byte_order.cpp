@@ -62,13 +62,13 @@ TEST(RelevantRels, KnownMachinesAndUnknownOnes)
 {
     for (uint32_t machine : {uint32_t{EM_386}, uint32_t{EM_ARM}, uint32_t{EM_MIPS}})
         EXPECT_EQ(elf_get_relevant_rels(machine), uint32_t{SHT_REL}) << machine;
-    for (uint32_t machine : {uint32_t{EM_X86_64}, uint32_t{EM_AARCH64}, uint32_t{EM_RISCV},
-                             uint32_t{EM_PPC}, uint32_t{EM_PPC64}, uint32_t{EM_S390},
-                             uint32_t{EM_SPARCV9}, uint32_t{EM_LOONGARCH}})
+    for (uint32_t machine :
+         {uint32_t{EM_X86_64}, uint32_t{EM_AARCH64}, uint32_t{EM_RISCV}, uint32_t{EM_PPC},
+          uint32_t{EM_PPC64}, uint32_t{EM_S390}, uint32_t{EM_SPARCV9}, uint32_t{EM_LOONGARCH}})
         EXPECT_EQ(elf_get_relevant_rels(machine), uint32_t{SHT_RELA}) << machine;
-    for (uint32_t machine : {uint32_t{EM_NONE}, uint32_t{EM_SPARC}, uint32_t{EM_68K},
-                             uint32_t{EM_MIPS_RS3_LE}, uint32_t{EM_IA_64}, uint32_t{0xffff},
-                             uint32_t{0x10000 + EM_386}, uint32_t{0xffffffff}})
+    for (uint32_t machine :
+         {uint32_t{EM_NONE}, uint32_t{EM_SPARC}, uint32_t{EM_68K}, uint32_t{EM_MIPS_RS3_LE},
+          uint32_t{EM_IA_64}, uint32_t{0xffff}, uint32_t{0x10000 + EM_386}, uint32_t{0xffffffff}})
         EXPECT_EQ(elf_get_relevant_rels(machine), 0u) << machine;
 }
 

@@ -29,17 +29,27 @@ elftest::Image rich_image(Combo c, bool extended_sections, bool extended_program
     w.options().extended_shnum = extended_sections;
     w.options().extended_shstrndx = extended_sections;
     w.options().extended_phnum = extended_programs;
-    const uint32_t text = w.add_section({.name = ".text", .flags = SHF_ALLOC | SHF_EXECINSTR,
-                                         .addr = 0x1000, .addralign = 4,
+    const uint32_t text = w.add_section({.name = ".text",
+                                         .flags = SHF_ALLOC | SHF_EXECINSTR,
+                                         .addr = 0x1000,
+                                         .addralign = 4,
                                          .data = Bytes(32, 0)});
-    const uint32_t bss = w.add_section({.name = ".bss", .type = SHT_NOBITS,
-                                        .flags = SHF_ALLOC | SHF_WRITE, .addr = 0x2000,
-                                        .addralign = 8, .nobits_size = 16});
+    const uint32_t bss = w.add_section({.name = ".bss",
+                                        .type = SHT_NOBITS,
+                                        .flags = SHF_ALLOC | SHF_WRITE,
+                                        .addr = 0x2000,
+                                        .addralign = 8,
+                                        .nobits_size = 16});
     const uint32_t symtab = w.add_symtab(
-        ".symtab", {{.name = "file.c", .bind = STB_LOCAL, .type = STT_FILE, .shndx = SHN_ABS},
-                    {.name = "start", .value = 0x1000, .size = 8, .type = STT_FUNC, .shndx = uint16_t(text)},
-                    {.name = "counter", .value = 0x2000, .size = 4, .bind = STB_WEAK,
-                     .type = STT_OBJECT, .shndx = uint16_t(bss)}});
+        ".symtab",
+        {{.name = "file.c", .bind = STB_LOCAL, .type = STT_FILE, .shndx = SHN_ABS},
+         {.name = "start", .value = 0x1000, .size = 8, .type = STT_FUNC, .shndx = uint16_t(text)},
+         {.name = "counter",
+          .value = 0x2000,
+          .size = 4,
+          .bind = STB_WEAK,
+          .type = STT_OBJECT,
+          .shndx = uint16_t(bss)}});
     w.add_relocations(".rel.text", SHT_REL, symtab, text, {{.offset = 4, .sym = 2, .type = 1}});
     w.add_relocations(".rela.text", SHT_RELA, symtab, text,
                       {{.offset = 8, .sym = 3, .type = 2, .addend = -8},
@@ -50,14 +60,27 @@ elftest::Image rich_image(Combo c, bool extended_sections, bool extended_program
     const uint32_t dynstr_index = w.add_strtab(".dynstr", dynstr, SHF_ALLOC);
     const uint32_t dynamic = w.add_dynamic({{DT_NEEDED, needed}, {DT_SONAME, soname}, {DT_NULL, 0}},
                                            dynstr_index, 0x3000);
-    w.add_segment({.type = PT_LOAD, .flags = PF_R | PF_X, .vaddr = 0x1000, .first_section = text,
+    w.add_segment({.type = PT_LOAD,
+                   .flags = PF_R | PF_X,
+                   .vaddr = 0x1000,
+                   .first_section = text,
                    .last_section = text});
-    w.add_segment({.type = PT_LOAD, .flags = PF_R | PF_W, .vaddr = 0x2000, .first_section = bss,
+    w.add_segment({.type = PT_LOAD,
+                   .flags = PF_R | PF_W,
+                   .vaddr = 0x2000,
+                   .first_section = bss,
                    .last_section = bss});
-    w.add_segment({.type = PT_LOAD, .flags = PF_R | PF_W, .vaddr = 0x3000,
-                   .first_section = dynamic, .last_section = dynamic});
-    w.add_segment({.type = PT_DYNAMIC, .flags = PF_R | PF_W, .vaddr = 0x3000, .align = 8,
-                   .first_section = dynamic, .last_section = dynamic});
+    w.add_segment({.type = PT_LOAD,
+                   .flags = PF_R | PF_W,
+                   .vaddr = 0x3000,
+                   .first_section = dynamic,
+                   .last_section = dynamic});
+    w.add_segment({.type = PT_DYNAMIC,
+                   .flags = PF_R | PF_W,
+                   .vaddr = 0x3000,
+                   .align = 8,
+                   .first_section = dynamic,
+                   .last_section = dynamic});
     return w.build();
 }
 
@@ -89,9 +112,8 @@ TEST_P(ElfWriterOutput, ReadelfAgreesWithTheLayout)
             run_and_capture({"readelf", "-W", "-s", "-r", "-d", path});
         ASSERT_TRUE(listing.has_value());
         EXPECT_EQ(listing->find("readelf:"), std::string::npos) << *listing;
-        for (const char *text : {"file.c", " start", " counter", "WEAK", "FILE",
-                                 "[libneeded.so.2]", "[libself.so.1]",
-                                 "'.rel.text' at offset", "contains 1 entry",
+        for (const char *text : {"file.c", " start", " counter", "WEAK", "FILE", "[libneeded.so.2]",
+                                 "[libself.so.1]", "'.rel.text' at offset", "contains 1 entry",
                                  "'.rela.text' at offset", "contains 2 entries"})
             EXPECT_NE(listing->find(text), std::string::npos) << text << "\n" << *listing;
     }

@@ -25,10 +25,10 @@ struct Target {
 };
 
 constexpr Target targets[] = {
-    {"i386", 32, false, EM_386},       {"arm", 32, false, EM_ARM},
-    {"mips", 32, true, EM_MIPS},       {"powerpc", 32, true, EM_PPC},
-    {"x86_64", 64, false, EM_X86_64},  {"aarch64", 64, false, EM_AARCH64},
-    {"riscv64", 64, false, EM_RISCV},  {"powerpc64", 64, true, EM_PPC64},
+    {"i386", 32, false, EM_386},      {"arm", 32, false, EM_ARM},
+    {"mips", 32, true, EM_MIPS},      {"powerpc", 32, true, EM_PPC},
+    {"x86_64", 64, false, EM_X86_64}, {"aarch64", 64, false, EM_AARCH64},
+    {"riscv64", 64, false, EM_RISCV}, {"powerpc64", 64, true, EM_PPC64},
 };
 
 struct FixtureCase {

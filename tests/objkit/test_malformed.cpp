@@ -46,16 +46,29 @@ elftest::ElfWriter base_writer(Combo c, bool headers_first = false)
 {
     elftest::ElfWriter w(c.bits, c.data, c.bits == 64 ? EM_X86_64 : EM_386, ET_DYN);
     w.options().section_headers_first = headers_first;
-    w.add_section({.name = ".text", .type = SHT_PROGBITS, .flags = SHF_ALLOC | SHF_EXECINSTR,
-                   .addr = 0x401000, .addralign = 16, .data = pattern(48, 1)});
-    w.add_section({.name = ".data", .type = SHT_PROGBITS, .flags = SHF_ALLOC | SHF_WRITE,
-                   .addr = 0x402000, .addralign = 8, .data = pattern(24, 2)});
-    w.add_section({.name = ".bss", .type = SHT_NOBITS, .flags = SHF_ALLOC | SHF_WRITE,
-                   .addr = 0x402018, .addralign = 8, .nobits_size = 64});
+    w.add_section({.name = ".text",
+                   .type = SHT_PROGBITS,
+                   .flags = SHF_ALLOC | SHF_EXECINSTR,
+                   .addr = 0x401000,
+                   .addralign = 16,
+                   .data = pattern(48, 1)});
+    w.add_section({.name = ".data",
+                   .type = SHT_PROGBITS,
+                   .flags = SHF_ALLOC | SHF_WRITE,
+                   .addr = 0x402000,
+                   .addralign = 8,
+                   .data = pattern(24, 2)});
+    w.add_section({.name = ".bss",
+                   .type = SHT_NOBITS,
+                   .flags = SHF_ALLOC | SHF_WRITE,
+                   .addr = 0x402018,
+                   .addralign = 8,
+                   .nobits_size = 64});
     const uint32_t symtab = w.add_symtab(
-        ".symtab", {{.name = "local_thing", .bind = STB_LOCAL, .type = STT_OBJECT, .shndx = data},
-                    {.name = "main", .value = 0x401000, .size = 16, .type = STT_FUNC, .shndx = text},
-                    {.name = "abs", .value = 0x1234, .shndx = SHN_ABS}});
+        ".symtab",
+        {{.name = "local_thing", .bind = STB_LOCAL, .type = STT_OBJECT, .shndx = data},
+         {.name = "main", .value = 0x401000, .size = 16, .type = STT_FUNC, .shndx = text},
+         {.name = "abs", .value = 0x1234, .shndx = SHN_ABS}});
     const bool rela = c.bits == 64;
     w.add_relocations(rela ? ".rela.text" : ".rel.text", rela ? SHT_RELA : SHT_REL, symtab, text,
                       {{.offset = 4, .sym = 2, .type = 2, .addend = -4},
@@ -64,9 +77,15 @@ elftest::ElfWriter base_writer(Combo c, bool headers_first = false)
     const uint32_t needed = dynstr.add("libc.so.6");
     const uint32_t dynstr_index = w.add_strtab(".dynstr", dynstr, SHF_ALLOC);
     w.add_dynamic({{DT_NEEDED, needed}, {DT_NULL, 0}}, dynstr_index);
-    w.add_segment({.type = PT_LOAD, .flags = PF_R | PF_X, .vaddr = 0x401000, .first_section = text,
+    w.add_segment({.type = PT_LOAD,
+                   .flags = PF_R | PF_X,
+                   .vaddr = 0x401000,
+                   .first_section = text,
                    .last_section = text});
-    w.add_segment({.type = PT_LOAD, .flags = PF_R | PF_W, .vaddr = 0x402000, .first_section = data,
+    w.add_segment({.type = PT_LOAD,
+                   .flags = PF_R | PF_W,
+                   .vaddr = 0x402000,
+                   .first_section = data,
                    .last_section = bss});
     return w;
 }
@@ -158,8 +177,8 @@ TEST_P(Malformed, TruncationAtEveryStructureBoundary)
         const uint64_t ehdr = elftest::ehdr_size(c().bits);
         const uint64_t phdr = elftest::phdr_size(c().bits);
         const uint64_t shdr = elftest::shdr_size(c().bits);
-        std::set<uint64_t> cuts = {0, 1, SELFMAG, EI_NIDENT - 1, EI_NIDENT, ehdr - 1, ehdr,
-                                   built.bytes.size() - 1};
+        std::set<uint64_t> cuts = {0,         1,        SELFMAG, EI_NIDENT - 1,
+                                   EI_NIDENT, ehdr - 1, ehdr,    built.bytes.size() - 1};
         for (uint32_t i = 0; i <= built.phnum; ++i)
             cuts.insert(built.phoff + i * phdr);
         for (uint32_t i = 0; i <= built.shnum; ++i)
@@ -196,7 +215,8 @@ TEST_P(Malformed, OverflowingTableOffsetsAreRefused)
         AnyImage loaded;
         EXPECT_FALSE(loads(image.bytes, &loaded)) << "e_shoff " << shoff;
     }
-    for (uint64_t phoff : {max_addr(), max_addr() - 8, size, size - 1, size - 2 * elftest::phdr_size(c().bits) + 1}) {
+    for (uint64_t phoff : {max_addr(), max_addr() - 8, size, size - 1,
+                           size - 2 * elftest::phdr_size(c().bits) + 1}) {
         elftest::Image image = built;
         image.set(Eh::phoff, phoff);
         AnyImage loaded;
@@ -465,15 +485,16 @@ TEST_P(Malformed, SectionDataOutsideTheSourceLoadsEmpty)
         uint64_t offset;
         uint64_t length;
     };
-    std::vector<Range> ranges = {{size, 1},        {size - 1, 2},         {size + 1, 0},
-                                 {max_addr(), 16}, {max_addr() - 3, 8},   {16, max_addr()},
-                                 {16, max_addr() - 15}};
+    std::vector<Range> ranges = {
+        {size, 1},           {size - 1, 2},    {size + 1, 0},        {max_addr(), 16},
+        {max_addr() - 3, 8}, {16, max_addr()}, {16, max_addr() - 15}};
     if (c().bits == 64) {
-        ranges.push_back({0, uint64_t{1} << 32});        // 4 GiB: beyond the 32-bit size
+        ranges.push_back({0, uint64_t{1} << 32});  // 4 GiB: beyond the 32-bit size
         ranges.push_back({16, (uint64_t{1} << 32) + 8});
     }
     for (const Range &range : ranges) {
-        SCOPED_TRACE("offset " + std::to_string(range.offset) + " size " + std::to_string(range.length));
+        SCOPED_TRACE("offset " + std::to_string(range.offset) + " size " +
+                     std::to_string(range.length));
         elftest::Image image = built;
         image.set(text, Sh::offset, range.offset);
         image.set(text, Sh::size, range.length);
@@ -520,7 +541,8 @@ TEST_P(Malformed, NobitsAndNullSectionsHaveNoData)
 TEST_P(Malformed, NameTableIndexWithoutATable)
 {
     const elftest::Image built = base();
-    for (uint64_t index : {uint64_t{built.shnum}, uint64_t{SHN_LORESERVE}, uint64_t{bss}, uint64_t{0}}) {
+    for (uint64_t index :
+         {uint64_t{built.shnum}, uint64_t{SHN_LORESERVE}, uint64_t{bss}, uint64_t{0}}) {
         elftest::Image image = built;
         image.set(Eh::shstrndx, index);
         AnyImage loaded;
@@ -554,10 +576,10 @@ TEST_P(Malformed, IdentificationIsChecked)
         int at;
         unsigned char value;
     };
-    for (const Patch &patch : {Patch{EI_MAG0, 0x7e}, Patch{EI_MAG1, 'e'}, Patch{EI_MAG2, 'l'},
-                               Patch{EI_MAG3, 'f'}, Patch{EI_CLASS, ELFCLASSNONE},
-                               Patch{EI_CLASS, 3}, Patch{EI_DATA, ELFDATANONE}, Patch{EI_DATA, 3},
-                               Patch{EI_VERSION, EV_NONE}, Patch{EI_VERSION, 2}}) {
+    for (const Patch &patch :
+         {Patch{EI_MAG0, 0x7e}, Patch{EI_MAG1, 'e'}, Patch{EI_MAG2, 'l'}, Patch{EI_MAG3, 'f'},
+          Patch{EI_CLASS, ELFCLASSNONE}, Patch{EI_CLASS, 3}, Patch{EI_DATA, ELFDATANONE},
+          Patch{EI_DATA, 3}, Patch{EI_VERSION, EV_NONE}, Patch{EI_VERSION, 2}}) {
         Bytes bytes = built.bytes;
         bytes[patch.at] = patch.value;
         EXPECT_FALSE(can_load(bytes)) << patch.at;

@@ -16,10 +16,10 @@ using elftest::Ph;
 using elftest::Sh;
 
 const char *const fixture_files[] = {
-    "i386.o",     "i386.exe",    "i386.so",    "arm.o",       "arm.exe",     "arm.so",
-    "mips.o",     "mips.exe",    "mips.so",    "powerpc.o",   "powerpc.exe", "powerpc.so",
-    "x86_64.o",   "x86_64.exe",  "x86_64.so",  "aarch64.o",   "aarch64.exe", "aarch64.so",
-    "riscv64.o",  "riscv64.exe", "riscv64.so", "powerpc64.o", "powerpc64.exe", "powerpc64.so",
+    "i386.o",    "i386.exe",    "i386.so",    "arm.o",       "arm.exe",       "arm.so",
+    "mips.o",    "mips.exe",    "mips.so",    "powerpc.o",   "powerpc.exe",   "powerpc.so",
+    "x86_64.o",  "x86_64.exe",  "x86_64.so",  "aarch64.o",   "aarch64.exe",   "aarch64.so",
+    "riscv64.o", "riscv64.exe", "riscv64.so", "powerpc64.o", "powerpc64.exe", "powerpc64.so",
 };
 
 TEST(Save, UnchangedFixturesSaveToIdenticalBytes)
@@ -54,12 +54,17 @@ protected:
         w.options().extended_shnum = extended;
         w.options().extended_shstrndx = extended;
         w.options().extended_phnum = extended;
-        const uint32_t text = w.add_section({.name = ".text", .flags = SHF_ALLOC | SHF_EXECINSTR,
-                                             .addr = 0x1000, .addralign = 4,
+        const uint32_t text = w.add_section({.name = ".text",
+                                             .flags = SHF_ALLOC | SHF_EXECINSTR,
+                                             .addr = 0x1000,
+                                             .addralign = 4,
                                              .data = {1, 2, 3, 4, 5, 6, 7, 8}});
         w.add_section({.name = ".bss", .type = SHT_NOBITS, .addr = 0x2000, .nobits_size = 32});
-        w.add_segment({.type = PT_LOAD, .flags = PF_R | PF_X, .vaddr = 0x1000,
-                       .first_section = text, .last_section = text});
+        w.add_segment({.type = PT_LOAD,
+                       .flags = PF_R | PF_X,
+                       .vaddr = 0x1000,
+                       .first_section = text,
+                       .last_section = text});
         return w.build();
     }
 };
@@ -199,7 +204,9 @@ TEST(Save, OverTheLoadedFileItself)
     }
     AnyImage reloaded(objkit_source_file(path.c_str()));
     ASSERT_TRUE(reloaded.loaded());
-    EXPECT_EQ(objcore64_swap32(reloaded.image64(), reloaded.image64()->ehdr.e_flags, reloaded.data_order()), 2u);
+    EXPECT_EQ(objcore64_swap32(reloaded.image64(), reloaded.image64()->ehdr.e_flags,
+                               reloaded.data_order()),
+              2u);
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -36,7 +36,8 @@ std::vector<fs::path> system_elf_files()
     std::set<std::pair<uintmax_t, uintmax_t>> seen;  // device, inode
     for (const char *root : {"/usr/bin", "/usr/lib/x86_64-linux-gnu"}) {
         std::error_code error;
-        fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error);
+        fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied,
+                                            error);
         for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
             std::error_code ignored;
             if (!it->is_regular_file(ignored) || it->is_symlink(ignored))

@@ -28,7 +28,8 @@ inline Bytes read_bytes(const std::string &path)
 inline bool write_bytes(const std::string &path, const Bytes &bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char *>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out.flush());
 }
 
@@ -37,7 +38,8 @@ class TempDir {
 public:
     TempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "objkit-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "objkit-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr)
             std::abort();
         path_ = pattern;

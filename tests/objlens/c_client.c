@@ -25,7 +25,8 @@ static int find_dynsym(const objlens_image *image, const char *wanted)
         if (objlens_section_data_readname(&strtab, objlens_sym_get_name_offs(&sym), &name) != 0)
             continue;
         if (strcmp(name, wanted) == 0)
-            return objlens_sym_get_value(&sym) != 0 && ELF64_ST_TYPE(objlens_sym_get_info(&sym)) == STT_FUNC;
+            return objlens_sym_get_value(&sym) != 0 &&
+                   ELF64_ST_TYPE(objlens_sym_get_info(&sym)) == STT_FUNC;
     }
     return 0;
 }
@@ -53,7 +54,8 @@ int main(int argc, char **argv)
     objlens_get_ehdr(&image, &ehdr);
     if (objlens_ehdr_get_shnum(&ehdr) != objlens_get_num_of_sections(&image))
         return 1;
-    if (objlens_ehdr_get_ident(&ehdr)[EI_CLASS] != (objlens_get_bits(&image) == 64 ? ELFCLASS64 : ELFCLASS32))
+    if (objlens_ehdr_get_ident(&ehdr)[EI_CLASS] !=
+        (objlens_get_bits(&image) == 64 ? ELFCLASS64 : ELFCLASS32))
         return 1;
     for (index = 0; objlens_get_section(&image, &section, index) == 0; ++index)
         named += objlens_section_get_name_str(&section)[0] != '\0';

@@ -53,17 +53,28 @@ public:
     // Returns the new section's index (the null section is index 0).
     uint32_t add_section(const section_spec &s)
     {
-        sections_.push_back({.name = s.name, .type = s.type, .flags = s.flags, .addr = s.addr,
-                             .link = s.link, .info = s.info, .addralign = s.addralign,
-                             .entsize = s.entsize, .data = s.data,
+        sections_.push_back({.name = s.name,
+                             .type = s.type,
+                             .flags = s.flags,
+                             .addr = s.addr,
+                             .link = s.link,
+                             .info = s.info,
+                             .addralign = s.addralign,
+                             .entsize = s.entsize,
+                             .data = s.data,
                              .nobits_size = s.nobits_size});
         return static_cast<uint32_t>(sections_.size());
     }
     void add_segment(const segment_spec &s)
     {
-        segments_.push_back({.type = s.type, .flags = s.flags, .vaddr = s.vaddr,
-                             .paddr = s.paddr, .align = s.align, .offset = s.offset,
-                             .filesz = s.filesz, .memsz = s.memsz});
+        segments_.push_back({.type = s.type,
+                             .flags = s.flags,
+                             .vaddr = s.vaddr,
+                             .paddr = s.paddr,
+                             .align = s.align,
+                             .offset = s.offset,
+                             .filesz = s.filesz,
+                             .memsz = s.memsz});
     }
 
     // The ELF header, program headers, section bytes, ".shstrtab" (the last
@@ -83,10 +94,12 @@ public:
     byte_vector sym(uint32_t name, uint64_t value, uint64_t size, unsigned char info,
                     unsigned char other, uint16_t shndx) const
     {
-        const elftest::Symbol symbol{.value = value, .size = size,
+        const elftest::Symbol symbol{.value = value,
+                                     .size = size,
                                      .bind = static_cast<unsigned char>(ELF32_ST_BIND(info)),
                                      .type = static_cast<unsigned char>(ELF32_ST_TYPE(info)),
-                                     .other = other, .shndx = shndx};
+                                     .other = other,
+                                     .shndx = shndx};
         return elftest::encode_sym(kind_.bits, kind_.data, symbol, name);
     }
     // r_info is given whole, as the class packs it.

@@ -18,7 +18,7 @@
 #include "objlens.h"
 
 struct image_kind {
-    int bits;          // 32 or 64
+    int bits;            // 32 or 64
     unsigned char data;  // ELFDATA2LSB or ELFDATA2MSB
     std::string name() const
     {
@@ -55,10 +55,14 @@ inline std::vector<unsigned char> header_only_image(const image_kind &kind, uint
 {
     const std::size_t size = kind.bits == 32 ? sizeof(Elf32_Ehdr) : sizeof(Elf64_Ehdr);
     std::vector<unsigned char> image(size, 0);
-    const unsigned char ident[] = {ELFMAG0, ELFMAG1, ELFMAG2, ELFMAG3,
-                                   static_cast<unsigned char>(kind.bits == 32 ? ELFCLASS32
-                                                                              : ELFCLASS64),
-                                   kind.data, EV_CURRENT};
+    const unsigned char ident[] = {
+        ELFMAG0,
+        ELFMAG1,
+        ELFMAG2,
+        ELFMAG3,
+        static_cast<unsigned char>(kind.bits == 32 ? ELFCLASS32 : ELFCLASS64),
+        kind.data,
+        EV_CURRENT};
     std::memcpy(image.data(), ident, sizeof ident);
     auto put = [&](std::size_t offset, auto value) {
         const auto raw = bytes_in(kind.data, value);

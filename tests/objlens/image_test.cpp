@@ -112,8 +112,8 @@ TEST_P(Image, ProgramLookupsAndTheImageBase)
     image_builder b(GetParam());
     b.type = ET_EXEC;
     b.add_segment({.type = PT_PHDR, .vaddr = 0x1000});
-    b.add_segment({.type = PT_LOAD, .vaddr = 0x80001234, .filesz = 0x10, .memsz = 0x20,
-                   .align = 0x1000});
+    b.add_segment(
+        {.type = PT_LOAD, .vaddr = 0x80001234, .filesz = 0x10, .memsz = 0x20, .align = 0x1000});
     b.add_segment({.type = PT_LOAD, .vaddr = 0x80100000, .align = 0x1000});
     loaded_image image(b.build());
     ASSERT_EQ(image.status(), 0);
@@ -126,8 +126,7 @@ TEST_P(Image, ProgramLookupsAndTheImageBase)
     EXPECT_EQ(objlens_program_get_vaddr(&view), 0x80100000u);
     view = {};
     EXPECT_EQ(objlens_get_program(image.get(), &view, 3), -1);
-    EXPECT_EQ(view.ops,
-              GetParam().bits == 32 ? &objlens_ops_program_32 : &objlens_ops_program_64);
+    EXPECT_EQ(view.ops, GetParam().bits == 32 ? &objlens_ops_program_32 : &objlens_ops_program_64);
     EXPECT_EQ(view.image, image.get());
     EXPECT_EQ(view.item, nullptr);
 }

@@ -165,9 +165,9 @@ TEST_P(TypedFields, Int16BoundaryBytesFollowTheByteOrder)
 {
     guarded_field f;
     ASSERT_EQ(objlens_store_int16(image(), f.field(), -32768), 0);
-    const std::vector<unsigned char> expected =
-        GetParam().data == ELFDATA2LSB ? std::vector<unsigned char>{0x00, 0x80}
-                                       : std::vector<unsigned char>{0x80, 0x00};
+    const std::vector<unsigned char> expected = GetParam().data == ELFDATA2LSB
+                                                    ? std::vector<unsigned char>{0x00, 0x80}
+                                                    : std::vector<unsigned char>{0x80, 0x00};
     EXPECT_EQ(f.written(2), expected);
     EXPECT_EQ(objlens_store_int16(image(), f.field(), -32769), -1);
     EXPECT_EQ(f.written(2), expected);

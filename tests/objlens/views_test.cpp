@@ -72,8 +72,7 @@ TEST_P(Views, SectionHeaderFieldsAndIdentity)
 TEST_P(Views, DataSizeIsTheBackendsNotShSize)
 {
     auto b = builder();
-    const uint32_t bss = b.add_section({.name = ".bss", .type = SHT_NOBITS,
-                                        .nobits_size = 0x1000});
+    const uint32_t bss = b.add_section({.name = ".bss", .type = SHT_NOBITS, .nobits_size = 0x1000});
     objlens_section s = open(b, bss);
     EXPECT_EQ(objlens_section_get_size(&s), 0x1000u);
     EXPECT_EQ(objlens_section_data_size(&s), 0u);
@@ -112,8 +111,9 @@ TEST_P(Views, DataReadNameFindsTerminatedStringsOnly)
 {
     const std::string strings("\0first\0second\0unterminated", 26);
     auto b = builder();
-    const uint32_t index = b.add_section(
-        {.name = ".strtab", .type = SHT_STRTAB, .data = byte_vector(strings.begin(), strings.end())});
+    const uint32_t index = b.add_section({.name = ".strtab",
+                                          .type = SHT_STRTAB,
+                                          .data = byte_vector(strings.begin(), strings.end())});
     objlens_section s = open(b, index);
     const char *name = nullptr;
     ASSERT_EQ(objlens_section_data_readname(&s, 1, &name), 0);
@@ -131,8 +131,13 @@ TEST_P(Views, ProgramHeaderFields)
 {
     auto b = builder();
     b.type = ET_EXEC;
-    b.add_segment({.type = PT_LOAD, .flags = PF_R | PF_X, .offset = 0x40,
-                   .vaddr = 0x80000040, .paddr = 0x40, .filesz = 0x100, .memsz = 0x80000000,
+    b.add_segment({.type = PT_LOAD,
+                   .flags = PF_R | PF_X,
+                   .offset = 0x40,
+                   .vaddr = 0x80000040,
+                   .paddr = 0x40,
+                   .filesz = 0x100,
+                   .memsz = 0x80000000,
                    .align = 0x10000});
     bytes_ = b.build();
     loaded_image image(bytes_);
@@ -161,23 +166,25 @@ TEST_P(Views, DynamicEntries)
     const int64_t high_tag = is32() ? static_cast<int32_t>(0x80000010u) : INT64_MIN + 0x10;
     const uint64_t high_val = is32() ? 0x80000000u : 0x8000000000000000u;
     entries = concat({entries, b.dyn(high_tag, high_val)});
-    const uint32_t dynamic = b.add_section({.name = ".dynamic", .type = SHT_DYNAMIC,
+    const uint32_t dynamic = b.add_section({.name = ".dynamic",
+                                            .type = SHT_DYNAMIC,
                                             .entsize = static_cast<uint64_t>(dyn_size),
                                             .data = entries});
-    const uint32_t no_entsize = b.add_section({.name = ".dynamic0", .type = SHT_DYNAMIC,
-                                               .data = entries});
-    const uint32_t wrong_entsize =
-        b.add_section({.name = ".dynamic2", .type = SHT_DYNAMIC,
-                       .entsize = static_cast<uint64_t>(is32() ? 16 : 8), .data = entries});
-    const uint32_t cut = b.add_section({.name = ".dynamic3", .type = SHT_DYNAMIC,
-                                        .entsize = static_cast<uint64_t>(dyn_size),
-                                        .data = byte_vector(entries.begin(),
-                                                            entries.begin() + 2 * dyn_size + 4)});
-    const uint32_t empty = b.add_section({.name = ".dynamic4", .type = SHT_DYNAMIC,
-                                          .entsize = static_cast<uint64_t>(dyn_size)});
-    const uint32_t progbits = b.add_section({.name = ".notdyn",
-                                             .entsize = static_cast<uint64_t>(dyn_size),
-                                             .data = entries});
+    const uint32_t no_entsize =
+        b.add_section({.name = ".dynamic0", .type = SHT_DYNAMIC, .data = entries});
+    const uint32_t wrong_entsize = b.add_section({.name = ".dynamic2",
+                                                  .type = SHT_DYNAMIC,
+                                                  .entsize = static_cast<uint64_t>(is32() ? 16 : 8),
+                                                  .data = entries});
+    const uint32_t cut =
+        b.add_section({.name = ".dynamic3",
+                       .type = SHT_DYNAMIC,
+                       .entsize = static_cast<uint64_t>(dyn_size),
+                       .data = byte_vector(entries.begin(), entries.begin() + 2 * dyn_size + 4)});
+    const uint32_t empty = b.add_section(
+        {.name = ".dynamic4", .type = SHT_DYNAMIC, .entsize = static_cast<uint64_t>(dyn_size)});
+    const uint32_t progbits = b.add_section(
+        {.name = ".notdyn", .entsize = static_cast<uint64_t>(dyn_size), .data = entries});
     objlens_section s = open(b, dynamic);
     EXPECT_EQ(objlens_section_is_dynamic(&s), 1);
     for (uint32_t other : {no_entsize, wrong_entsize, progbits}) {
@@ -285,8 +292,8 @@ TEST_P(Views, SymbolsAndTheirNames)
 {
     auto b = builder();
     const std::string names("\0main\0counter\0", 14);
-    const uint32_t strtab = b.add_section({.name = ".strtab", .type = SHT_STRTAB,
-                                           .data = byte_vector(names.begin(), names.end())});
+    const uint32_t strtab = b.add_section(
+        {.name = ".strtab", .type = SHT_STRTAB, .data = byte_vector(names.begin(), names.end())});
     const unsigned char global_func = ELF32_ST_INFO(STB_GLOBAL, STT_FUNC);
     const unsigned char local_object = ELF32_ST_INFO(STB_LOCAL, STT_OBJECT);
     const byte_vector symbols = concat({
@@ -296,8 +303,10 @@ TEST_P(Views, SymbolsAndTheirNames)
         b.sym(6, 0x1234, 0, local_object, 0, SHN_ABS),
         b.sym(1, 0xfffffff0, 0xffffffff, global_func, STV_PROTECTED, 0xff00),
     });
-    const uint32_t symtab = b.add_section({.name = ".symtab", .type = SHT_SYMTAB,
-                                           .link = strtab, .info = 1,
+    const uint32_t symtab = b.add_section({.name = ".symtab",
+                                           .type = SHT_SYMTAB,
+                                           .link = strtab,
+                                           .info = 1,
                                            .entsize = static_cast<uint64_t>(is32() ? 16 : 24),
                                            .data = symbols});
     objlens_section s = open(b, symtab);
@@ -350,7 +359,8 @@ TEST_P(Views, AnIndexWhoseOffsetWouldWrapIsRefused)
 {
     auto b = builder();
     const uint32_t symtab =
-        b.add_section({.name = ".symtab", .type = SHT_SYMTAB,
+        b.add_section({.name = ".symtab",
+                       .type = SHT_SYMTAB,
                        .data = concat({b.sym(1, 0x10, 0, 0, 0, 0), b.sym(2, 0x20, 0, 0, 0, 0)})});
     objlens_section s = open(b, symtab);
     objlens_sym sym{};

@@ -81,9 +81,27 @@ using Bytes = std::vector<unsigned char>;
 // Field names
 
 enum class Eh {
-    magic0, magic1, magic2, magic3, ident_class, ident_data, ident_version, ident_osabi,
-    type, machine, version, entry, phoff, shoff, flags, ehsize, phentsize, phnum,
-    shentsize, shnum, shstrndx
+    magic0,
+    magic1,
+    magic2,
+    magic3,
+    ident_class,
+    ident_data,
+    ident_version,
+    ident_osabi,
+    type,
+    machine,
+    version,
+    entry,
+    phoff,
+    shoff,
+    flags,
+    ehsize,
+    phentsize,
+    phnum,
+    shentsize,
+    shnum,
+    shstrndx
 };
 enum class Sh { name, type, flags, addr, offset, size, link, info, addralign, entsize };
 enum class Ph { type, flags, offset, vaddr, paddr, filesz, memsz, align };
@@ -115,7 +133,8 @@ struct FieldPlace {
     size_t width;
 };
 
-#define ELFTEST_PLACE(type, member) FieldPlace{offsetof(type, member), sizeof(type{}.member)}
+#define ELFTEST_PLACE(type, member)                                                                \
+    FieldPlace { offsetof(type, member), sizeof(type{}.member) }
 
 inline FieldPlace place_of(Eh field, int bits)
 {
@@ -129,19 +148,34 @@ inline FieldPlace place_of(Eh field, int bits)
     case Eh::ident_data: return {EI_DATA, 1};
     case Eh::ident_version: return {EI_VERSION, 1};
     case Eh::ident_osabi: return {EI_OSABI, 1};
-    case Eh::type: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_type) : ELFTEST_PLACE(Elf32_Ehdr, e_type);
-    case Eh::machine: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_machine) : ELFTEST_PLACE(Elf32_Ehdr, e_machine);
-    case Eh::version: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_version) : ELFTEST_PLACE(Elf32_Ehdr, e_version);
-    case Eh::entry: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_entry) : ELFTEST_PLACE(Elf32_Ehdr, e_entry);
-    case Eh::phoff: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_phoff) : ELFTEST_PLACE(Elf32_Ehdr, e_phoff);
-    case Eh::shoff: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shoff) : ELFTEST_PLACE(Elf32_Ehdr, e_shoff);
-    case Eh::flags: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_flags) : ELFTEST_PLACE(Elf32_Ehdr, e_flags);
-    case Eh::ehsize: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_ehsize) : ELFTEST_PLACE(Elf32_Ehdr, e_ehsize);
-    case Eh::phentsize: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_phentsize) : ELFTEST_PLACE(Elf32_Ehdr, e_phentsize);
-    case Eh::phnum: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_phnum) : ELFTEST_PLACE(Elf32_Ehdr, e_phnum);
-    case Eh::shentsize: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shentsize) : ELFTEST_PLACE(Elf32_Ehdr, e_shentsize);
-    case Eh::shnum: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shnum) : ELFTEST_PLACE(Elf32_Ehdr, e_shnum);
-    case Eh::shstrndx: return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shstrndx) : ELFTEST_PLACE(Elf32_Ehdr, e_shstrndx);
+    case Eh::type:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_type) : ELFTEST_PLACE(Elf32_Ehdr, e_type);
+    case Eh::machine:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_machine) : ELFTEST_PLACE(Elf32_Ehdr, e_machine);
+    case Eh::version:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_version) : ELFTEST_PLACE(Elf32_Ehdr, e_version);
+    case Eh::entry:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_entry) : ELFTEST_PLACE(Elf32_Ehdr, e_entry);
+    case Eh::phoff:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_phoff) : ELFTEST_PLACE(Elf32_Ehdr, e_phoff);
+    case Eh::shoff:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shoff) : ELFTEST_PLACE(Elf32_Ehdr, e_shoff);
+    case Eh::flags:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_flags) : ELFTEST_PLACE(Elf32_Ehdr, e_flags);
+    case Eh::ehsize:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_ehsize) : ELFTEST_PLACE(Elf32_Ehdr, e_ehsize);
+    case Eh::phentsize:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_phentsize)
+                   : ELFTEST_PLACE(Elf32_Ehdr, e_phentsize);
+    case Eh::phnum:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_phnum) : ELFTEST_PLACE(Elf32_Ehdr, e_phnum);
+    case Eh::shentsize:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shentsize)
+                   : ELFTEST_PLACE(Elf32_Ehdr, e_shentsize);
+    case Eh::shnum:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shnum) : ELFTEST_PLACE(Elf32_Ehdr, e_shnum);
+    case Eh::shstrndx:
+        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shstrndx) : ELFTEST_PLACE(Elf32_Ehdr, e_shstrndx);
     }
     throw std::logic_error("elftest: unknown ELF header field");
 }
@@ -150,16 +184,27 @@ inline FieldPlace place_of(Sh field, int bits)
 {
     const bool b64 = bits == 64;
     switch (field) {
-    case Sh::name: return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_name) : ELFTEST_PLACE(Elf32_Shdr, sh_name);
-    case Sh::type: return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_type) : ELFTEST_PLACE(Elf32_Shdr, sh_type);
-    case Sh::flags: return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_flags) : ELFTEST_PLACE(Elf32_Shdr, sh_flags);
-    case Sh::addr: return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_addr) : ELFTEST_PLACE(Elf32_Shdr, sh_addr);
-    case Sh::offset: return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_offset) : ELFTEST_PLACE(Elf32_Shdr, sh_offset);
-    case Sh::size: return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_size) : ELFTEST_PLACE(Elf32_Shdr, sh_size);
-    case Sh::link: return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_link) : ELFTEST_PLACE(Elf32_Shdr, sh_link);
-    case Sh::info: return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_info) : ELFTEST_PLACE(Elf32_Shdr, sh_info);
-    case Sh::addralign: return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_addralign) : ELFTEST_PLACE(Elf32_Shdr, sh_addralign);
-    case Sh::entsize: return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_entsize) : ELFTEST_PLACE(Elf32_Shdr, sh_entsize);
+    case Sh::name:
+        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_name) : ELFTEST_PLACE(Elf32_Shdr, sh_name);
+    case Sh::type:
+        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_type) : ELFTEST_PLACE(Elf32_Shdr, sh_type);
+    case Sh::flags:
+        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_flags) : ELFTEST_PLACE(Elf32_Shdr, sh_flags);
+    case Sh::addr:
+        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_addr) : ELFTEST_PLACE(Elf32_Shdr, sh_addr);
+    case Sh::offset:
+        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_offset) : ELFTEST_PLACE(Elf32_Shdr, sh_offset);
+    case Sh::size:
+        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_size) : ELFTEST_PLACE(Elf32_Shdr, sh_size);
+    case Sh::link:
+        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_link) : ELFTEST_PLACE(Elf32_Shdr, sh_link);
+    case Sh::info:
+        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_info) : ELFTEST_PLACE(Elf32_Shdr, sh_info);
+    case Sh::addralign:
+        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_addralign)
+                   : ELFTEST_PLACE(Elf32_Shdr, sh_addralign);
+    case Sh::entsize:
+        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_entsize) : ELFTEST_PLACE(Elf32_Shdr, sh_entsize);
     }
     throw std::logic_error("elftest: unknown section header field");
 }
@@ -168,14 +213,22 @@ inline FieldPlace place_of(Ph field, int bits)
 {
     const bool b64 = bits == 64;
     switch (field) {
-    case Ph::type: return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_type) : ELFTEST_PLACE(Elf32_Phdr, p_type);
-    case Ph::flags: return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_flags) : ELFTEST_PLACE(Elf32_Phdr, p_flags);
-    case Ph::offset: return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_offset) : ELFTEST_PLACE(Elf32_Phdr, p_offset);
-    case Ph::vaddr: return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_vaddr) : ELFTEST_PLACE(Elf32_Phdr, p_vaddr);
-    case Ph::paddr: return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_paddr) : ELFTEST_PLACE(Elf32_Phdr, p_paddr);
-    case Ph::filesz: return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_filesz) : ELFTEST_PLACE(Elf32_Phdr, p_filesz);
-    case Ph::memsz: return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_memsz) : ELFTEST_PLACE(Elf32_Phdr, p_memsz);
-    case Ph::align: return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_align) : ELFTEST_PLACE(Elf32_Phdr, p_align);
+    case Ph::type:
+        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_type) : ELFTEST_PLACE(Elf32_Phdr, p_type);
+    case Ph::flags:
+        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_flags) : ELFTEST_PLACE(Elf32_Phdr, p_flags);
+    case Ph::offset:
+        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_offset) : ELFTEST_PLACE(Elf32_Phdr, p_offset);
+    case Ph::vaddr:
+        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_vaddr) : ELFTEST_PLACE(Elf32_Phdr, p_vaddr);
+    case Ph::paddr:
+        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_paddr) : ELFTEST_PLACE(Elf32_Phdr, p_paddr);
+    case Ph::filesz:
+        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_filesz) : ELFTEST_PLACE(Elf32_Phdr, p_filesz);
+    case Ph::memsz:
+        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_memsz) : ELFTEST_PLACE(Elf32_Phdr, p_memsz);
+    case Ph::align:
+        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_align) : ELFTEST_PLACE(Elf32_Phdr, p_align);
     }
     throw std::logic_error("elftest: unknown program header field");
 }
@@ -220,7 +273,7 @@ inline Bytes encode_sym(int bits, int data, const Symbol &sym, uint32_t name_off
 {
     Bytes out(sym_size(bits));
     const unsigned char info = static_cast<unsigned char>((sym.bind << 4) | (sym.type & 0xf));
-#define ELFTEST_PUT(type, member, value) \
+#define ELFTEST_PUT(type, member, value)                                                           \
     put_uint(out.data() + offsetof(type, member), sizeof(type{}.member), value, data)
     if (bits == 64) {
         ELFTEST_PUT(Elf64_Sym, st_name, name_offset);
@@ -244,8 +297,7 @@ inline Bytes encode_sym(int bits, int data, const Symbol &sym, uint32_t name_off
 // (class 64), type below.
 inline uint64_t pack_r_info(int bits, uint32_t sym, uint32_t type)
 {
-    return bits == 64 ? ELF64_R_INFO(uint64_t{sym}, type)
-                      : ELF32_R_INFO(sym, type & 0xff);
+    return bits == 64 ? ELF64_R_INFO(uint64_t{sym}, type) : ELF32_R_INFO(sym, type & 0xff);
 }
 
 inline Bytes encode_rel(int bits, int data, const Reloc &rel, bool with_addend)
@@ -319,7 +371,7 @@ struct Section {
     uint32_t info = 0;
     uint64_t addralign = 1;
     uint64_t entsize = 0;
-    Bytes data;              // the section's bytes (none for SHT_NOBITS)
+    Bytes data;                // the section's bytes (none for SHT_NOBITS)
     uint64_t nobits_size = 0;  // sh_size of an SHT_NOBITS section
 };
 
@@ -342,11 +394,11 @@ struct Segment {
 };
 
 struct Options {
-    bool shstrtab = true;             // add ".shstrtab" and point e_shstrndx at it
-    bool extended_shnum = false;      // e_shnum 0, count in section 0's sh_size
-    bool extended_shstrndx = false;   // e_shstrndx SHN_XINDEX, index in sh_link
-    bool extended_phnum = false;      // e_phnum PN_XNUM, count in sh_info
-    bool section_headers = true;      // false: no table, e_shoff 0
+    bool shstrtab = true;                // add ".shstrtab" and point e_shstrndx at it
+    bool extended_shnum = false;         // e_shnum 0, count in section 0's sh_size
+    bool extended_shstrndx = false;      // e_shstrndx SHN_XINDEX, index in sh_link
+    bool extended_phnum = false;         // e_phnum PN_XNUM, count in sh_info
+    bool section_headers = true;         // false: no table, e_shoff 0
     bool section_headers_first = false;  // put the table before the section bytes
 };
 
@@ -363,7 +415,7 @@ public:
     uint32_t phnum = 0;  // entries in them, extended numbering resolved
     uint32_t shnum = 0;
     uint32_t shstrndx = 0;
-    std::vector<uint64_t> section_offset;  // by section index
+    std::vector<uint64_t> section_offset;   // by section index
     std::vector<std::string> section_name;  // by section index
 
     uint64_t get(Eh field) const { return read(0, place_of(field, bits)); }
@@ -461,8 +513,8 @@ public:
 
     uint32_t add_strtab(std::string name, const StringTable &table, uint64_t flags = 0)
     {
-        return add_section({.name = std::move(name), .type = SHT_STRTAB, .flags = flags,
-                            .data = table.bytes()});
+        return add_section(
+            {.name = std::move(name), .type = SHT_STRTAB, .flags = flags, .data = table.bytes()});
     }
 
     // Adds a string table `strtab_name` with the symbols' names, then the
@@ -486,10 +538,14 @@ public:
             first_global = static_cast<uint32_t>(symbols.size() + 1);
         const uint64_t alloc = type == SHT_DYNSYM ? SHF_ALLOC : 0;
         const uint32_t strtab = add_strtab(std::move(strtab_name), names, alloc);
-        return add_section({.name = std::move(name), .type = type, .flags = alloc,
-                            .link = strtab, .info = first_global,
+        return add_section({.name = std::move(name),
+                            .type = type,
+                            .flags = alloc,
+                            .link = strtab,
+                            .info = first_global,
                             .addralign = static_cast<uint64_t>(bits_ / 8),
-                            .entsize = sym_size(bits_), .data = std::move(entries)});
+                            .entsize = sym_size(bits_),
+                            .data = std::move(entries)});
     }
 
     // SHT_REL or SHT_RELA entries that apply to section `target` with
@@ -503,8 +559,11 @@ public:
             const Bytes entry = encode_rel(bits_, data_, rel, with_addend);
             entries.insert(entries.end(), entry.begin(), entry.end());
         }
-        return add_section({.name = std::move(name), .type = type, .flags = SHF_INFO_LINK,
-                            .link = symtab, .info = target,
+        return add_section({.name = std::move(name),
+                            .type = type,
+                            .flags = SHF_INFO_LINK,
+                            .link = symtab,
+                            .info = target,
                             .addralign = static_cast<uint64_t>(bits_ / 8),
                             .entsize = with_addend ? rela_size(bits_) : rel_size(bits_),
                             .data = std::move(entries)});
@@ -518,10 +577,14 @@ public:
             const Bytes entry = encode_dyn(bits_, data_, dyn);
             bytes.insert(bytes.end(), entry.begin(), entry.end());
         }
-        return add_section({.name = ".dynamic", .type = SHT_DYNAMIC,
-                            .flags = SHF_ALLOC | SHF_WRITE, .addr = addr, .link = strtab,
+        return add_section({.name = ".dynamic",
+                            .type = SHT_DYNAMIC,
+                            .flags = SHF_ALLOC | SHF_WRITE,
+                            .addr = addr,
+                            .link = strtab,
                             .addralign = static_cast<uint64_t>(bits_ / 8),
-                            .entsize = dyn_size(bits_), .data = std::move(bytes)});
+                            .entsize = dyn_size(bits_),
+                            .data = std::move(bytes)});
     }
 
     void add_segment(Segment segment) { segments_.push_back(segment); }
