@@ -17,18 +17,7 @@
 
 using byte_vector = std::vector<unsigned char>;
 
-struct section_spec {
-    std::string name{};
-    uint32_t type = SHT_PROGBITS;
-    uint64_t flags = 0;
-    uint64_t addr = 0;
-    uint32_t link = 0;
-    uint32_t info = 0;
-    uint64_t addralign = 1;
-    uint64_t entsize = 0;
-    byte_vector data{};
-    uint64_t nobits_size = 0;  // sh_size of an SHT_NOBITS section
-};
+using section_spec = elftest::Section;
 
 struct segment_spec {
     uint32_t type = PT_LOAD;
@@ -53,16 +42,7 @@ public:
     // Returns the new section's index (the null section is index 0).
     uint32_t add_section(const section_spec &s)
     {
-        sections_.push_back({.name = s.name,
-                             .type = s.type,
-                             .flags = s.flags,
-                             .addr = s.addr,
-                             .link = s.link,
-                             .info = s.info,
-                             .addralign = s.addralign,
-                             .entsize = s.entsize,
-                             .data = s.data,
-                             .nobits_size = s.nobits_size});
+        sections_.push_back(s);
         return static_cast<uint32_t>(sections_.size());
     }
     void add_segment(const segment_spec &s)
