@@ -130,13 +130,52 @@ objcore_data data_record(const typename C::Shdr &shdr, ByteOrder order, uint64_t
 }
 
 // The section name string table's bytes, read at load because every
-// section's name is copied from it.
+// section's name is copied from it.  A file load reads only the part that
+// holds the names: objects often share one table between section and symbol
+// names, and that table can be many megabytes of symbol names.  `whole` says
+// whether all of the table was read, so that it can serve as the section's
+// data afterwards.
 struct NameTable {
     const unsigned char *bytes = nullptr;
     uint32_t size = 0;
     uint32_t strings_end = 0;
-    OwnedBytes owned;  // a file image's copy, handed to the section's record
+    bool whole = false;
+    OwnedBytes owned;  // a file image's copy
 };
+
+// How far past the start of the last section name a file load reads at
+// first: far enough to end any real section name.
+constexpr uint32_t name_reach = 512;
+
+// One past the largest sh_name that lies inside a table of `size` bytes;
+// 0 when none does.
+template <class C>
+uint32_t names_extent(const unsigned char *shdrs, uint32_t shnum, ByteOrder order, uint32_t size)
+{
+    using Shdr = typename C::Shdr;
+    uint32_t extent = 0;
+    for (uint32_t i = 0; i < shnum; ++i) {
+        const uint32_t name =
+            order(read_struct<Shdr>(shdrs + size_t{i} * sizeof(Shdr)).sh_name);
+        if (name < size && name >= extent)
+            extent = name + 1;
+    }
+    return extent;
+}
+
+// Reads the first `count` bytes of the table into its own copy.
+inline bool read_table_prefix(LoadSource &source, const objcore_data &data, uint32_t count,
+                              NameTable *table)
+{
+    table->owned.reset(static_cast<unsigned char *>(std::malloc(count == 0 ? 1 : count)));
+    if (!table->owned || !source.read(data.file_offset, table->owned.get(), count))
+        return false;
+    table->bytes = table->owned.get();
+    table->size = count;
+    table->strings_end = terminated_prefix(table->bytes, count);
+    table->whole = count == data.size;
+    return true;
+}
 
 template <class C>
 bool read_name_table(LoadSource &source, const unsigned char *shdrs, const TableGeometry &geometry,
@@ -149,17 +188,25 @@ bool read_name_table(LoadSource &source, const unsigned char *shdrs, const Table
     const objcore_data data = data_record<C>(shdr, order, source.size(), nullptr);
     if (data.size == 0)
         return true;
-    if (source.is_file()) {
-        table->owned.reset(static_cast<unsigned char *>(std::malloc(data.size)));
-        if (!table->owned || !source.read(data.file_offset, table->owned.get(), data.size))
-            return false;
-        table->bytes = table->owned.get();
-    } else {
+    if (!source.is_file()) {
         table->bytes = source.view(data.file_offset, data.size);
+        table->size = data.size;
+        table->strings_end = terminated_prefix(table->bytes, table->size);
+        table->whole = true;
+        return true;
     }
-    table->size = data.size;
-    table->strings_end = terminated_prefix(table->bytes, table->size);
-    return true;
+    // A NUL at or past the last name's start ends every name, since each
+    // one starts at or before it; the names are then the same as the whole
+    // table would give.  Otherwise the whole table is read after all.
+    const uint32_t extent = names_extent<C>(shdrs, geometry.shnum, order, data.size);
+    if (extent == 0)
+        return true;  // every name is empty
+    const uint32_t first = data.size - extent > name_reach ? extent + name_reach : data.size;
+    if (!read_table_prefix(source, data, first, table))
+        return false;
+    if (table->whole || table->strings_end >= extent)
+        return true;
+    return read_table_prefix(source, data, data.size, table);
 }
 
 // The name a section header's sh_name selects: empty when it lies outside
@@ -340,7 +387,7 @@ typename C::Image *load_image(const objkit_source *from) noexcept
         state.sections[i] = section;
         at += section_record_size<C>(length);
     }
-    if (names.bytes != nullptr) {
+    if (names.whole) {
         objcore_data &data = state.data[geometry.shstrndx];
         data.bytes = names.bytes;
         data.strings_end = names.strings_end;
