@@ -155,8 +155,7 @@ uint32_t names_extent(const unsigned char *shdrs, uint32_t shnum, ByteOrder orde
     using Shdr = typename C::Shdr;
     uint32_t extent = 0;
     for (uint32_t i = 0; i < shnum; ++i) {
-        const uint32_t name =
-            order(read_struct<Shdr>(shdrs + size_t{i} * sizeof(Shdr)).sh_name);
+        const uint32_t name = order(read_struct<Shdr>(shdrs + size_t{i} * sizeof(Shdr)).sh_name);
         if (name < size && name >= extent)
             extent = name + 1;
     }

@@ -18,18 +18,17 @@
 
 namespace {
 
-using objkit_test::AnyImage;
-using objkit_test::TempDir;
 using elftest::Eh;
 using elftest::Sh;
+using objkit_test::AnyImage;
+using objkit_test::TempDir;
 
 struct Kind {
     int bits;
     int data;
 };
 
-const Kind kinds[] = {
-    {32, ELFDATA2LSB}, {32, ELFDATA2MSB}, {64, ELFDATA2LSB}, {64, ELFDATA2MSB}};
+const Kind kinds[] = {{32, ELFDATA2LSB}, {32, ELFDATA2MSB}, {64, ELFDATA2LSB}, {64, ELFDATA2MSB}};
 
 // A table of `filler` bytes of other strings after the section names, with
 // one more name after the filler when `late_name` is not empty.
@@ -74,8 +73,8 @@ elftest::Image image_with(const Kind &kind, const SharedTable &table, uint32_t *
     w.options().shstrtab = false;
     for (size_t i = 1; i + 1 < table.names.size(); ++i)
         w.add_section({.name = table.names[i], .data = {1, 2, 3, static_cast<unsigned char>(i)}});
-    *table_index = w.add_section({.name = table.names.back(), .type = SHT_STRTAB,
-                                  .data = table.bytes});
+    *table_index =
+        w.add_section({.name = table.names.back(), .type = SHT_STRTAB, .data = table.bytes});
     elftest::Image image = w.build();
     image.set(Eh::shstrndx, *table_index);
     for (uint32_t i = 1; i < table.offsets.size(); ++i)
