@@ -69,6 +69,16 @@
  * seen is a rewrite that keeps both size and modification time (a writer
  * that puts the old time back).
  *
+ * can_load of a file keeps the file it opened, with the bytes it read, for
+ * the calls right after it on the same thread: the other class's can_load
+ * and the load of the same path take them over instead of opening the file
+ * again (a load by class makes up to three calls on one source).  What is
+ * kept answers each class's can_load once and one load, and only for a few
+ * milliseconds; a later or repeated call opens the file anew, so it sees the
+ * file as it is then.  At most one file per thread is kept this way; it is
+ * closed by the next can_load or load of another file, or when the thread
+ * ends.
+ *
  * An image and its records may be used by one thread at a time: a first
  * read of a section fills in its data record.
  *

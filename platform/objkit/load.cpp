@@ -8,6 +8,7 @@
 #include "file_io.hpp"
 #include "image_state.hpp"
 #include "load_source.hpp"
+#include "probe.hpp"
 
 #include <cstdlib>
 #include <cstring>
@@ -407,14 +408,7 @@ int can_load_source(const objkit_source *source) noexcept
             return 0;
         std::memcpy(ident, source->bytes, EI_NIDENT);
     } else if (source->kind == OBJKIT_SOURCE_FILE) {
-        objkit_file_stamp stamp;
-        unsigned mode;
-        const int fd = open_regular_file(source->path, &stamp, &mode);
-        if (fd < 0)
-            return 0;
-        const bool read = read_exactly(fd, ident, EI_NIDENT, 0);
-        ::close(fd);
-        if (!read)
+        if (!probe_ident(source->path, C::elf_class, ident))
             return 0;
     } else {
         return 0;

@@ -2,12 +2,14 @@
 //
 // A buffer source is copied once and read in place.  A file source is read
 // with pread, in as few calls as the usual layouts allow: the first KiB
-// (ELF header and, usually, the program header table) and one window over
+// (ELF header and, usually, the program header table; the probe of a
+// can_load just before has read it already) and one window over
 // the section header table together with the bytes just before it, where
 // linkers put the section name string table.
 #pragma once
 
 #include "image_state.hpp"
+#include "probe.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -51,7 +53,7 @@ public:
 private:
     const unsigned char *cached(uint64_t offset, size_t count) const;
 
-    static constexpr size_t head_capacity = 1024;
+    static constexpr size_t head_capacity = file_head_capacity;
 
     int fd_ = -1;
     unsigned mode_ = 0;
