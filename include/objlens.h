@@ -447,6 +447,224 @@ OBJLENS_API uint8_t objlens_sym_get_other(const objlens_sym *sym);
 OBJLENS_API uint64_t objlens_sym_get_value(const objlens_sym *sym);
 OBJLENS_API uint64_t objlens_sym_get_size(const objlens_sym *sym);
 
+/* ------------------------------------------------------------------------ */
+/* Inline forms                                                             */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * Each function of a view or an entry record above does one thing: it
+ * continues in its record's table.  A walk calls them once per field of
+ * every entry, so callers get them expanded in place, as the same table
+ * call: the results are the same, one call fewer.  The exported functions
+ * stay; their address, or a call written as (objlens_sym_get_value)(sym),
+ * still reaches them.  Define OBJLENS_NO_INLINE before including this
+ * header to call them always.
+ */
+#if !defined(OBJLENS_BUILDING) && !defined(OBJLENS_NO_INLINE)
+
+static inline uint32_t objlens_inline_section_get_index(const objlens_section *section)
+{
+    return section->ops->get_index(section);
+}
+static inline uint32_t objlens_inline_section_get_orig_index(const objlens_section *section)
+{
+    return section->ops->get_orig_index(section);
+}
+static inline const char *objlens_inline_section_get_name_str(const objlens_section *section)
+{
+    return section->ops->get_name_str(section);
+}
+static inline uint32_t objlens_inline_section_get_name_offs(const objlens_section *section)
+{
+    return section->ops->get_name_offs(section);
+}
+static inline uint32_t objlens_inline_section_get_type(const objlens_section *section)
+{
+    return section->ops->get_type(section);
+}
+static inline uint64_t objlens_inline_section_get_flags(const objlens_section *section)
+{
+    return section->ops->get_flags(section);
+}
+static inline uint64_t objlens_inline_section_get_addr(const objlens_section *section)
+{
+    return section->ops->get_addr(section);
+}
+static inline uint64_t objlens_inline_section_get_offset(const objlens_section *section)
+{
+    return section->ops->get_offset(section);
+}
+static inline uint64_t objlens_inline_section_get_size(const objlens_section *section)
+{
+    return section->ops->get_size(section);
+}
+static inline uint32_t objlens_inline_section_get_link(const objlens_section *section)
+{
+    return section->ops->get_link(section);
+}
+static inline uint32_t objlens_inline_section_get_info(const objlens_section *section)
+{
+    return section->ops->get_info(section);
+}
+static inline uint64_t objlens_inline_section_get_addralign(const objlens_section *section)
+{
+    return section->ops->get_addralign(section);
+}
+static inline uint64_t objlens_inline_section_get_entsize(const objlens_section *section)
+{
+    return section->ops->get_entsize(section);
+}
+static inline uint32_t objlens_inline_section_data_size(const objlens_section *section)
+{
+    return section->ops->data_size(section);
+}
+static inline uint32_t objlens_inline_section_data_read(const objlens_section *section, void *dest,
+                                                        uint32_t offset, uint32_t count, int clamp)
+{
+    return section->ops->data_read(section, dest, offset, count, clamp);
+}
+static inline int objlens_inline_section_data_readname(const objlens_section *section,
+                                                       size_t offset, const char **name)
+{
+    return section->ops->data_readname(section, offset, name);
+}
+static inline uint32_t objlens_inline_program_get_type(const objlens_program *program)
+{
+    return program->ops->get_type(program);
+}
+static inline uint32_t objlens_inline_program_get_flags(const objlens_program *program)
+{
+    return program->ops->get_flags(program);
+}
+static inline uint64_t objlens_inline_program_get_offset(const objlens_program *program)
+{
+    return program->ops->get_offset(program);
+}
+static inline uint64_t objlens_inline_program_get_vaddr(const objlens_program *program)
+{
+    return program->ops->get_vaddr(program);
+}
+static inline uint64_t objlens_inline_program_get_paddr(const objlens_program *program)
+{
+    return program->ops->get_paddr(program);
+}
+static inline uint64_t objlens_inline_program_get_filesz(const objlens_program *program)
+{
+    return program->ops->get_filesz(program);
+}
+static inline uint64_t objlens_inline_program_get_memsz(const objlens_program *program)
+{
+    return program->ops->get_memsz(program);
+}
+static inline uint64_t objlens_inline_program_get_align(const objlens_program *program)
+{
+    return program->ops->get_align(program);
+}
+static inline int64_t objlens_inline_dyn_get_tag(const objlens_dyn *dyn)
+{
+    return dyn->ops->get_tag(dyn);
+}
+static inline uint64_t objlens_inline_dyn_get_val(const objlens_dyn *dyn)
+{
+    return dyn->ops->get_val(dyn);
+}
+static inline uint64_t objlens_inline_dyn_get_ptr(const objlens_dyn *dyn)
+{
+    return dyn->ops->get_ptr(dyn);
+}
+static inline uint64_t objlens_inline_rel_get_offset(const objlens_rel *rel)
+{
+    return rel->ops->get_offset(rel);
+}
+static inline uint64_t objlens_inline_rel_get_info(const objlens_rel *rel)
+{
+    return rel->ops->get_info(rel);
+}
+static inline uint64_t objlens_inline_rel_get_r_sym(const objlens_rel *rel)
+{
+    return rel->ops->get_r_sym(rel);
+}
+static inline uint64_t objlens_inline_rel_get_r_type(const objlens_rel *rel)
+{
+    return rel->ops->get_r_type(rel);
+}
+static inline int objlens_inline_rel_has_addend(const objlens_rel *rel)
+{
+    return rel->ops->has_addend(rel);
+}
+static inline int64_t objlens_inline_rel_get_addend(const objlens_rel *rel)
+{
+    return rel->ops->get_addend(rel);
+}
+static inline uint32_t objlens_inline_sym_get_name_offs(const objlens_sym *sym)
+{
+    return sym->ops->get_name_offs(sym);
+}
+static inline uint16_t objlens_inline_sym_get_shndx(const objlens_sym *sym)
+{
+    return sym->ops->get_shndx(sym);
+}
+static inline uint8_t objlens_inline_sym_get_info(const objlens_sym *sym)
+{
+    return sym->ops->get_info(sym);
+}
+static inline uint8_t objlens_inline_sym_get_other(const objlens_sym *sym)
+{
+    return sym->ops->get_other(sym);
+}
+static inline uint64_t objlens_inline_sym_get_value(const objlens_sym *sym)
+{
+    return sym->ops->get_value(sym);
+}
+static inline uint64_t objlens_inline_sym_get_size(const objlens_sym *sym)
+{
+    return sym->ops->get_size(sym);
+}
+
+#define objlens_section_get_index(section) objlens_inline_section_get_index(section)
+#define objlens_section_get_orig_index(section) objlens_inline_section_get_orig_index(section)
+#define objlens_section_get_name_str(section) objlens_inline_section_get_name_str(section)
+#define objlens_section_get_name_offs(section) objlens_inline_section_get_name_offs(section)
+#define objlens_section_get_type(section) objlens_inline_section_get_type(section)
+#define objlens_section_get_flags(section) objlens_inline_section_get_flags(section)
+#define objlens_section_get_addr(section) objlens_inline_section_get_addr(section)
+#define objlens_section_get_offset(section) objlens_inline_section_get_offset(section)
+#define objlens_section_get_size(section) objlens_inline_section_get_size(section)
+#define objlens_section_get_link(section) objlens_inline_section_get_link(section)
+#define objlens_section_get_info(section) objlens_inline_section_get_info(section)
+#define objlens_section_get_addralign(section) objlens_inline_section_get_addralign(section)
+#define objlens_section_get_entsize(section) objlens_inline_section_get_entsize(section)
+#define objlens_section_data_size(section) objlens_inline_section_data_size(section)
+#define objlens_section_data_read(section, dest, offset, count, clamp)                             \
+    objlens_inline_section_data_read(section, dest, offset, count, clamp)
+#define objlens_section_data_readname(section, offset, name)                                       \
+    objlens_inline_section_data_readname(section, offset, name)
+#define objlens_program_get_type(program) objlens_inline_program_get_type(program)
+#define objlens_program_get_flags(program) objlens_inline_program_get_flags(program)
+#define objlens_program_get_offset(program) objlens_inline_program_get_offset(program)
+#define objlens_program_get_vaddr(program) objlens_inline_program_get_vaddr(program)
+#define objlens_program_get_paddr(program) objlens_inline_program_get_paddr(program)
+#define objlens_program_get_filesz(program) objlens_inline_program_get_filesz(program)
+#define objlens_program_get_memsz(program) objlens_inline_program_get_memsz(program)
+#define objlens_program_get_align(program) objlens_inline_program_get_align(program)
+#define objlens_dyn_get_tag(dyn) objlens_inline_dyn_get_tag(dyn)
+#define objlens_dyn_get_val(dyn) objlens_inline_dyn_get_val(dyn)
+#define objlens_dyn_get_ptr(dyn) objlens_inline_dyn_get_ptr(dyn)
+#define objlens_rel_get_offset(rel) objlens_inline_rel_get_offset(rel)
+#define objlens_rel_get_info(rel) objlens_inline_rel_get_info(rel)
+#define objlens_rel_get_r_sym(rel) objlens_inline_rel_get_r_sym(rel)
+#define objlens_rel_get_r_type(rel) objlens_inline_rel_get_r_type(rel)
+#define objlens_rel_has_addend(rel) objlens_inline_rel_has_addend(rel)
+#define objlens_rel_get_addend(rel) objlens_inline_rel_get_addend(rel)
+#define objlens_sym_get_name_offs(sym) objlens_inline_sym_get_name_offs(sym)
+#define objlens_sym_get_shndx(sym) objlens_inline_sym_get_shndx(sym)
+#define objlens_sym_get_info(sym) objlens_inline_sym_get_info(sym)
+#define objlens_sym_get_other(sym) objlens_inline_sym_get_other(sym)
+#define objlens_sym_get_value(sym) objlens_inline_sym_get_value(sym)
+#define objlens_sym_get_size(sym) objlens_inline_sym_get_size(sym)
+
+#endif /* !OBJLENS_BUILDING && !OBJLENS_NO_INLINE */
+
 #ifdef __cplusplus
 }
 #endif
