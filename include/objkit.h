@@ -90,6 +90,7 @@
 #include <elf.h>
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -300,6 +301,78 @@ OBJKIT_API int objcore32_raw_read(objcore32_data *data, void *dest, uint32_t cou
                                   uint32_t offset) OBJKIT_NOEXCEPT;
 OBJKIT_API int objcore64_raw_read(objcore64_data *data, void *dest, uint64_t count,
                                   uint64_t offset) OBJKIT_NOEXCEPT;
+
+/*
+ * Inline forms of swap16/32/64 and of the common paths of raw_read and
+ * read_name, for callers that cross into this library once per field or
+ * entry.  They give the same results as the calls: the swaps need no image,
+ * and the reads serve a section whose bytes are already in memory in place,
+ * leaving its first read (and every refusal) to the exported function.
+ */
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define OBJKIT_HOST_DATA ELFDATA2LSB
+#else
+#define OBJKIT_HOST_DATA ELFDATA2MSB
+#endif
+
+static inline uint16_t objkit_swap16(uint16_t value, unsigned data) OBJKIT_NOEXCEPT
+{
+    return data == OBJKIT_HOST_DATA ? value : __builtin_bswap16(value);
+}
+
+static inline uint32_t objkit_swap32(uint32_t value, unsigned data) OBJKIT_NOEXCEPT
+{
+    return data == OBJKIT_HOST_DATA ? value : __builtin_bswap32(value);
+}
+
+static inline uint64_t objkit_swap64(uint64_t value, unsigned data) OBJKIT_NOEXCEPT
+{
+    return data == OBJKIT_HOST_DATA ? value : __builtin_bswap64(value);
+}
+
+static inline int objcore32_raw_read_inline(objcore32_data *data, void *dest, uint32_t count,
+                                            uint32_t offset) OBJKIT_NOEXCEPT
+{
+    if (data->bytes != NULL && offset <= data->size && count <= data->size - offset) {
+        memcpy(dest, data->bytes + offset, count);
+        return 1;
+    }
+    return objcore32_raw_read(data, dest, count, offset);
+}
+
+static inline int objcore64_raw_read_inline(objcore64_data *data, void *dest, uint64_t count,
+                                            uint64_t offset) OBJKIT_NOEXCEPT
+{
+    if (data->bytes != NULL && offset <= data->size && count <= data->size - offset) {
+        memcpy(dest, data->bytes + offset, (size_t)count);
+        return 1;
+    }
+    return objcore64_raw_read(data, dest, count, offset);
+}
+
+static inline int objcore32_read_name_inline(const objcore32_image *image, size_t offset,
+                                             const objcore32_section *section,
+                                             const char **name) OBJKIT_NOEXCEPT
+{
+    const objcore_data *data = section != NULL ? section->data : NULL;
+    if (data != NULL && data->bytes != NULL && name != NULL && offset < data->strings_end) {
+        *name = (const char *)data->bytes + offset;
+        return 1;
+    }
+    return objcore32_read_name(image, offset, section, name);
+}
+
+static inline int objcore64_read_name_inline(const objcore64_image *image, size_t offset,
+                                             const objcore64_section *section,
+                                             const char **name) OBJKIT_NOEXCEPT
+{
+    const objcore_data *data = section != NULL ? section->data : NULL;
+    if (data != NULL && data->bytes != NULL && name != NULL && offset < data->strings_end) {
+        *name = (const char *)data->bytes + offset;
+        return 1;
+    }
+    return objcore64_read_name(image, offset, section, name);
+}
 
 /*
  * The relocation form the machine's loader uses: SHT_REL for EM_386, EM_ARM
