@@ -5,6 +5,7 @@
 
 #include "elf_class.hpp"
 #include "entry_fill.hpp"
+#include "typed_field.hpp"
 
 namespace objlens {
 namespace {
@@ -12,23 +13,22 @@ namespace {
 template <class C>
 int64_t dyn_get_tag(const objlens_dyn *dyn) noexcept
 {
-    return load_field(dyn->image, &objlens_image_ops::load_Sxword, dyn->entry,
-                      offsetof(typename C::Dyn, d_tag));
+    return load_field<C, alias::Sxword>(dyn->image, dyn->entry, offsetof(typename C::Dyn, d_tag));
 }
 
 // d_val and d_ptr share their bytes; they differ only in the typed load.
 template <class C>
 uint64_t dyn_get_val(const objlens_dyn *dyn) noexcept
 {
-    return load_field(dyn->image, &objlens_image_ops::load_Xword, dyn->entry,
-                      offsetof(typename C::Dyn, d_un.d_val));
+    return load_field<C, alias::Xword>(dyn->image, dyn->entry,
+                                       offsetof(typename C::Dyn, d_un.d_val));
 }
 
 template <class C>
 uint64_t dyn_get_ptr(const objlens_dyn *dyn) noexcept
 {
-    return load_field(dyn->image, &objlens_image_ops::load_Addr, dyn->entry,
-                      offsetof(typename C::Dyn, d_un.d_ptr));
+    return load_field<C, alias::Addr>(dyn->image, dyn->entry,
+                                      offsetof(typename C::Dyn, d_un.d_ptr));
 }
 
 template <class C>

@@ -4,37 +4,38 @@
 #include <cstdint>
 
 #include "elf_class.hpp"
+#include "typed_field.hpp"
 
 namespace objlens {
 namespace {
 
-template <class Result>
-Result ehdr_field(const objlens_ehdr *ehdr, load_slot<uint64_t> slot, std::size_t offset)
+template <class C, class Alias, class Result>
+Result ehdr_field(const objlens_ehdr *ehdr, std::size_t offset)
 {
-    return static_cast<Result>(load_field(ehdr->image, slot, ehdr->item, offset));
+    return static_cast<Result>(load_field<C, Alias>(ehdr->image, ehdr->item, offset));
 }
 
-#define OBJLENS_EHDR_WORKER(field, result, slot)                                                   \
+#define OBJLENS_EHDR_WORKER(field, result, type_alias)                                             \
     template <class C>                                                                             \
     result ehdr_get_##field(const objlens_ehdr *ehdr) noexcept                                     \
     {                                                                                              \
-        return ehdr_field<result>(ehdr, &objlens_image_ops::slot,                                  \
-                                  offsetof(typename C::Ehdr, e_##field));                          \
+        return ehdr_field<C, alias::type_alias, result>(ehdr,                                      \
+                                                        offsetof(typename C::Ehdr, e_##field));    \
     }
 
-OBJLENS_EHDR_WORKER(type, uint16_t, load_Half)
-OBJLENS_EHDR_WORKER(machine, uint16_t, load_Half)
-OBJLENS_EHDR_WORKER(version, uint32_t, load_Word)
-OBJLENS_EHDR_WORKER(entry, uint64_t, load_Addr)
-OBJLENS_EHDR_WORKER(phoff, uint64_t, load_Off)
-OBJLENS_EHDR_WORKER(shoff, uint64_t, load_Off)
-OBJLENS_EHDR_WORKER(flags, uint32_t, load_Word)
-OBJLENS_EHDR_WORKER(ehsize, uint16_t, load_Half)
-OBJLENS_EHDR_WORKER(phentsize, uint16_t, load_Half)
-OBJLENS_EHDR_WORKER(phnum, uint16_t, load_Half)
-OBJLENS_EHDR_WORKER(shentsize, uint16_t, load_Half)
-OBJLENS_EHDR_WORKER(shnum, uint16_t, load_Half)
-OBJLENS_EHDR_WORKER(shstrndx, uint16_t, load_Half)
+OBJLENS_EHDR_WORKER(type, uint16_t, Half)
+OBJLENS_EHDR_WORKER(machine, uint16_t, Half)
+OBJLENS_EHDR_WORKER(version, uint32_t, Word)
+OBJLENS_EHDR_WORKER(entry, uint64_t, Addr)
+OBJLENS_EHDR_WORKER(phoff, uint64_t, Off)
+OBJLENS_EHDR_WORKER(shoff, uint64_t, Off)
+OBJLENS_EHDR_WORKER(flags, uint32_t, Word)
+OBJLENS_EHDR_WORKER(ehsize, uint16_t, Half)
+OBJLENS_EHDR_WORKER(phentsize, uint16_t, Half)
+OBJLENS_EHDR_WORKER(phnum, uint16_t, Half)
+OBJLENS_EHDR_WORKER(shentsize, uint16_t, Half)
+OBJLENS_EHDR_WORKER(shnum, uint16_t, Half)
+OBJLENS_EHDR_WORKER(shstrndx, uint16_t, Half)
 
 // The identification bytes are single bytes: handed out raw, in place.
 template <class C>

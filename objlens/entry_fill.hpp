@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "objlens.h"
+#include "section_data.hpp"
 
 namespace objlens {
 
@@ -22,7 +23,7 @@ int entry_fill_at(const objlens_section *section, Record *record, uint32_t offse
     static_assert(sizeof record->entry >= 16);
     if (size > sizeof record->entry)
         return -1;
-    if (section->ops->data_read(section, record->entry, offset, size, 0) == 0)
+    if (data_read_through(section, record->entry, offset, size, 0) == 0)
         return -1;
     record->ops = ops;
     record->section = section;

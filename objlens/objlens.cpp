@@ -106,32 +106,6 @@ int image_find_section(const objlens_image *image, objlens_section *section,
     return section->item ? 0 : -1;
 }
 
-// ---- explicit-width workers ----------------------------------------------
-
-template <class C, class Field>
-uint64_t load_unsigned(const objlens_image *image, const void *field) noexcept
-{
-    return field_load<C, Field, uint64_t>(image, field);
-}
-
-template <class C, class Field>
-int64_t load_signed(const objlens_image *image, const void *field) noexcept
-{
-    return field_load<C, Field, int64_t>(image, field);
-}
-
-template <class C, class Field>
-int store_unsigned(const objlens_image *image, void *field, uint64_t value) noexcept
-{
-    return field_store<C, Field>(image, field, value);
-}
-
-template <class C, class Field>
-int store_signed(const objlens_image *image, void *field, int64_t value) noexcept
-{
-    return field_store<C, Field>(image, field, value);
-}
-
 template <class C>
 constexpr objlens_image_ops make_image_ops()
 {
@@ -182,19 +156,19 @@ constexpr objlens_image_ops make_image_ops()
         .load_int64 = &load_signed<C, int64_t>,
         .store_int64 = &store_signed<C, int64_t>,
 
-        .load_Addr = &load_unsigned<C, Addr>,
+        .load_Addr = standard_load<C, alias::Addr>(),
         .store_Addr = &store_unsigned<C, Addr>,
-        .load_Half = &load_unsigned<C, Elf32_Half>,
+        .load_Half = standard_load<C, alias::Half>(),
         .store_Half = &store_unsigned<C, Elf32_Half>,
-        .load_Word = &load_unsigned<C, Elf32_Word>,
+        .load_Word = standard_load<C, alias::Word>(),
         .store_Word = &store_unsigned<C, Elf32_Word>,
-        .load_Xword = &load_unsigned<C, Xword>,
+        .load_Xword = standard_load<C, alias::Xword>(),
         .store_Xword = &store_unsigned<C, Xword>,
-        .load_Off = &load_unsigned<C, Off>,
+        .load_Off = standard_load<C, alias::Off>(),
         .store_Off = &store_unsigned<C, Off>,
-        .load_Sword = &load_signed<C, Elf32_Sword>,
+        .load_Sword = standard_load<C, alias::Sword>(),
         .store_Sword = &store_signed<C, Elf32_Sword>,
-        .load_Sxword = &load_signed<C, Sxword>,
+        .load_Sxword = standard_load<C, alias::Sxword>(),
         .store_Sxword = &store_signed<C, Sxword>,
     };
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "elf_class.hpp"
+#include "typed_field.hpp"
 
 namespace objlens {
 namespace {
@@ -14,23 +15,22 @@ const typename C::Phdr *phdr_of(const objlens_program *program) noexcept
     return &static_cast<const typename C::core_program *>(program->item)->phdr;
 }
 
-#define OBJLENS_PHDR_WORKER(field, result, slot)                                                   \
+#define OBJLENS_PHDR_WORKER(field, result, type_alias)                                             \
     template <class C>                                                                             \
     result program_get_##field(const objlens_program *program) noexcept                            \
     {                                                                                              \
-        return static_cast<result>(load_field(program->image, &objlens_image_ops::slot,            \
-                                              phdr_of<C>(program),                                 \
-                                              offsetof(typename C::Phdr, p_##field)));             \
+        return static_cast<result>(load_field<C, alias::type_alias>(                               \
+            program->image, phdr_of<C>(program), offsetof(typename C::Phdr, p_##field)));          \
     }
 
-OBJLENS_PHDR_WORKER(type, uint32_t, load_Word)
-OBJLENS_PHDR_WORKER(flags, uint32_t, load_Word)
-OBJLENS_PHDR_WORKER(offset, uint64_t, load_Off)
-OBJLENS_PHDR_WORKER(vaddr, uint64_t, load_Addr)
-OBJLENS_PHDR_WORKER(paddr, uint64_t, load_Addr)
-OBJLENS_PHDR_WORKER(filesz, uint64_t, load_Xword)
-OBJLENS_PHDR_WORKER(memsz, uint64_t, load_Xword)
-OBJLENS_PHDR_WORKER(align, uint64_t, load_Xword)
+OBJLENS_PHDR_WORKER(type, uint32_t, Word)
+OBJLENS_PHDR_WORKER(flags, uint32_t, Word)
+OBJLENS_PHDR_WORKER(offset, uint64_t, Off)
+OBJLENS_PHDR_WORKER(vaddr, uint64_t, Addr)
+OBJLENS_PHDR_WORKER(paddr, uint64_t, Addr)
+OBJLENS_PHDR_WORKER(filesz, uint64_t, Xword)
+OBJLENS_PHDR_WORKER(memsz, uint64_t, Xword)
+OBJLENS_PHDR_WORKER(align, uint64_t, Xword)
 
 // The table follows Elf64_Phdr's field order in both classes, so p_flags is
 // the second slot although it is the seventh field of Elf32_Phdr.

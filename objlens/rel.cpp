@@ -7,6 +7,7 @@
 
 #include "elf_class.hpp"
 #include "entry_fill.hpp"
+#include "typed_field.hpp"
 
 namespace objlens {
 namespace {
@@ -16,15 +17,13 @@ namespace {
 template <class C, class Entry>
 uint64_t rel_get_offset(const objlens_rel *rel) noexcept
 {
-    return load_field(rel->image, &objlens_image_ops::load_Addr, rel->entry,
-                      offsetof(Entry, r_offset));
+    return load_field<C, alias::Addr>(rel->image, rel->entry, offsetof(Entry, r_offset));
 }
 
 template <class C, class Entry>
 uint64_t rel_get_info(const objlens_rel *rel) noexcept
 {
-    return load_field(rel->image, &objlens_image_ops::load_Xword, rel->entry,
-                      offsetof(Entry, r_info));
+    return load_field<C, alias::Xword>(rel->image, rel->entry, offsetof(Entry, r_info));
 }
 
 template <class C, class Entry>
@@ -52,8 +51,7 @@ template <class C, class Entry>
 int64_t rel_get_addend(const objlens_rel *rel) noexcept
 {
     if constexpr (entry_has_addend<C, Entry>)
-        return load_field(rel->image, &objlens_image_ops::load_Sxword, rel->entry,
-                          offsetof(Entry, r_addend));
+        return load_field<C, alias::Sxword>(rel->image, rel->entry, offsetof(Entry, r_addend));
     else
         return 0;
 }

@@ -8,15 +8,11 @@
 #include <cstdint>
 
 #include "elf_class.hpp"
+#include "section_data.hpp"
+#include "typed_field.hpp"
 
 namespace objlens {
 namespace {
-
-template <class C>
-typename C::core_section *record_of(const objlens_section *section) noexcept
-{
-    return static_cast<typename C::core_section *>(section->item);
-}
 
 template <class C>
 uint32_t section_get_index(const objlens_section *section) noexcept
@@ -36,47 +32,29 @@ const char *section_get_name_str(const objlens_section *section) noexcept
     return record_of<C>(section)->name;
 }
 
-#define OBJLENS_SHDR_WORKER(worker, result, slot, member)                                          \
+#define OBJLENS_SHDR_WORKER(worker, result, type_alias, member)                                    \
     template <class C>                                                                             \
     result section_get_##worker(const objlens_section *section) noexcept                           \
     {                                                                                              \
-        return static_cast<result>(load_field(section->image, &objlens_image_ops::slot,            \
-                                              &record_of<C>(section)->shdr,                        \
-                                              offsetof(typename C::Shdr, member)));                \
+        return static_cast<result>(load_field<C, alias::type_alias>(                               \
+            section->image, &record_of<C>(section)->shdr, offsetof(typename C::Shdr, member)));    \
     }
 
-OBJLENS_SHDR_WORKER(name_offs, uint32_t, load_Word, sh_name)
-OBJLENS_SHDR_WORKER(type, uint32_t, load_Word, sh_type)
-OBJLENS_SHDR_WORKER(flags, uint64_t, load_Xword, sh_flags)
-OBJLENS_SHDR_WORKER(addr, uint64_t, load_Addr, sh_addr)
-OBJLENS_SHDR_WORKER(offset, uint64_t, load_Off, sh_offset)
-OBJLENS_SHDR_WORKER(size, uint64_t, load_Xword, sh_size)
-OBJLENS_SHDR_WORKER(link, uint32_t, load_Word, sh_link)
-OBJLENS_SHDR_WORKER(info, uint32_t, load_Word, sh_info)
-OBJLENS_SHDR_WORKER(addralign, uint64_t, load_Xword, sh_addralign)
-OBJLENS_SHDR_WORKER(entsize, uint64_t, load_Xword, sh_entsize)
+OBJLENS_SHDR_WORKER(name_offs, uint32_t, Word, sh_name)
+OBJLENS_SHDR_WORKER(type, uint32_t, Word, sh_type)
+OBJLENS_SHDR_WORKER(flags, uint64_t, Xword, sh_flags)
+OBJLENS_SHDR_WORKER(addr, uint64_t, Addr, sh_addr)
+OBJLENS_SHDR_WORKER(offset, uint64_t, Off, sh_offset)
+OBJLENS_SHDR_WORKER(size, uint64_t, Xword, sh_size)
+OBJLENS_SHDR_WORKER(link, uint32_t, Word, sh_link)
+OBJLENS_SHDR_WORKER(info, uint32_t, Word, sh_info)
+OBJLENS_SHDR_WORKER(addralign, uint64_t, Xword, sh_addralign)
+OBJLENS_SHDR_WORKER(entsize, uint64_t, Xword, sh_entsize)
 
 template <class C>
 uint32_t section_data_size(const objlens_section *section) noexcept
 {
     return record_of<C>(section)->data->size;
-}
-
-// Without clamp the count goes to the backend as asked, and the backend
-// copies only a range that lies wholly inside the data: a read running past
-// the end delivers nothing rather than a short, silently cut entry.
-template <class C>
-uint32_t section_data_read(const objlens_section *section, void *dest, uint32_t offset,
-                           uint32_t count, int clamp) noexcept
-{
-    auto *data = record_of<C>(section)->data;
-    const uint32_t size = data->size;
-    if (size <= offset)
-        return 0;
-    if (clamp && count > size - offset)
-        count = size - offset;
-    using data_offset = typename C::data_offset;
-    return C::core_raw_read(data, dest, data_offset{count}, data_offset{offset}) ? count : 0;
 }
 
 template <class C>

@@ -6,6 +6,7 @@
 
 #include "elf_class.hpp"
 #include "entry_fill.hpp"
+#include "typed_field.hpp"
 
 namespace objlens {
 namespace {
@@ -13,15 +14,15 @@ namespace {
 template <class C>
 uint32_t sym_get_name_offs(const objlens_sym *sym) noexcept
 {
-    return static_cast<uint32_t>(load_field(sym->image, &objlens_image_ops::load_Word, sym->entry,
-                                            offsetof(typename C::Sym, st_name)));
+    return static_cast<uint32_t>(
+        load_field<C, alias::Word>(sym->image, sym->entry, offsetof(typename C::Sym, st_name)));
 }
 
 template <class C>
 uint16_t sym_get_shndx(const objlens_sym *sym) noexcept
 {
-    return static_cast<uint16_t>(load_field(sym->image, &objlens_image_ops::load_Half, sym->entry,
-                                            offsetof(typename C::Sym, st_shndx)));
+    return static_cast<uint16_t>(
+        load_field<C, alias::Half>(sym->image, sym->entry, offsetof(typename C::Sym, st_shndx)));
 }
 
 template <class C>
@@ -39,15 +40,13 @@ uint8_t sym_get_other(const objlens_sym *sym) noexcept
 template <class C>
 uint64_t sym_get_value(const objlens_sym *sym) noexcept
 {
-    return load_field(sym->image, &objlens_image_ops::load_Addr, sym->entry,
-                      offsetof(typename C::Sym, st_value));
+    return load_field<C, alias::Addr>(sym->image, sym->entry, offsetof(typename C::Sym, st_value));
 }
 
 template <class C>
 uint64_t sym_get_size(const objlens_sym *sym) noexcept
 {
-    return load_field(sym->image, &objlens_image_ops::load_Xword, sym->entry,
-                      offsetof(typename C::Sym, st_size));
+    return load_field<C, alias::Xword>(sym->image, sym->entry, offsetof(typename C::Sym, st_size));
 }
 
 template <class C>

@@ -8,6 +8,7 @@
 #ifndef OBJLENS_TYPED_FIELD_HPP
 #define OBJLENS_TYPED_FIELD_HPP
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -18,16 +19,17 @@
 
 namespace objlens {
 
+// The backend's swaps, in their inline form: one per field loaded or stored.
 template <class C, class U>
 U swap_raw(const typename C::core_image *core, U raw) noexcept
 {
     const unsigned data = core->ehdr.e_ident[EI_DATA];
     if constexpr (sizeof(U) == 2)
-        return C::core_swap16(core, raw, data);
+        return objkit_swap16(raw, data);
     else if constexpr (sizeof(U) == 4)
-        return C::core_swap32(core, raw, data);
+        return objkit_swap32(raw, data);
     else
-        return C::core_swap64(core, raw, data);
+        return objkit_swap64(raw, data);
 }
 
 // Field is the field's own integer type (uint16_t ... int64_t); Result is
@@ -58,6 +60,96 @@ int field_store(const objlens_image *image, void *field, Value value) noexcept
     const U raw = swap_raw<C, U>(core_of<C>(image), host);
     std::memcpy(field, &raw, sizeof raw);
     return 0;
+}
+
+// The explicit-width workers of the image table's typed slots.
+template <class C, class Field>
+uint64_t load_unsigned(const objlens_image *image, const void *field) noexcept
+{
+    return field_load<C, Field, uint64_t>(image, field);
+}
+
+template <class C, class Field>
+int64_t load_signed(const objlens_image *image, const void *field) noexcept
+{
+    return field_load<C, Field, int64_t>(image, field);
+}
+
+template <class C, class Field>
+int store_unsigned(const objlens_image *image, void *field, uint64_t value) noexcept
+{
+    return field_store<C, Field>(image, field, value);
+}
+
+template <class C, class Field>
+int store_signed(const objlens_image *image, void *field, int64_t value) noexcept
+{
+    return field_store<C, Field>(image, field, value);
+}
+
+// The ELF type aliases that views read their fields with: the image table's
+// load slot of each, and the field type behind it in class C.
+namespace alias {
+struct Addr {
+    static constexpr auto slot = &objlens_image_ops::load_Addr;
+    template <class C>
+    using type = typename C::Addr;
+};
+struct Half {
+    static constexpr auto slot = &objlens_image_ops::load_Half;
+    template <class C>
+    using type = Elf32_Half;
+};
+struct Word {
+    static constexpr auto slot = &objlens_image_ops::load_Word;
+    template <class C>
+    using type = Elf32_Word;
+};
+struct Xword {
+    static constexpr auto slot = &objlens_image_ops::load_Xword;
+    template <class C>
+    using type = typename C::Xword;
+};
+struct Off {
+    static constexpr auto slot = &objlens_image_ops::load_Off;
+    template <class C>
+    using type = typename C::Off;
+};
+struct Sword {
+    static constexpr auto slot = &objlens_image_ops::load_Sword;
+    template <class C>
+    using type = Elf32_Sword;
+};
+struct Sxword {
+    static constexpr auto slot = &objlens_image_ops::load_Sxword;
+    template <class C>
+    using type = typename C::Sxword;
+};
+}  // namespace alias
+
+// The worker that class C's own table holds in an alias's load slot.
+template <class C, class Alias>
+consteval auto standard_load()
+{
+    using Field = typename Alias::template type<C>;
+    if constexpr (std::is_signed_v<Field>)
+        return &load_signed<C, Field>;
+    else
+        return &load_unsigned<C, Field>;
+}
+
+// A load through one of the image table's typed slots: the only way a view
+// reads a multi-byte field, so byte order and width are settled in one place.
+// A slot that holds the worker the class's own table puts there runs that
+// worker expanded here rather than through the pointer; either way the
+// function that runs is the one in the image's slot.
+template <class C, class Alias>
+auto load_field(const objlens_image *image, const void *base, std::size_t offset) noexcept
+{
+    constexpr auto standard = standard_load<C, Alias>();
+    const auto slot = image->ops->*Alias::slot;
+    const void *field = static_cast<const unsigned char *>(base) + offset;
+    return slot == standard ? standard(image, field) : slot(image, field);
 }
 
 }  // namespace objlens
