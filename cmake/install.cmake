@@ -22,11 +22,8 @@ mark_as_advanced(OBJLENS_INSTALL_CMAKEDIR OBJLENS_INSTALL_PKGCONFIGDIR)
 add_library(objlens::objlens ALIAS objlens)
 add_library(objlens::objkit ALIAS objkit)
 
-# The programs of the toolkit; objlens-dump joins once it is part of the build.
-set(objlens_programs runcard)
-if(TARGET objlens-dump)
-  list(APPEND objlens_programs objlens-dump)
-endif()
+# The programs of the toolkit.
+set(objlens_programs runcard objlens-dump)
 
 # ---- run paths ------------------------------------------------------------
 
@@ -62,12 +59,8 @@ install(TARGETS ${objlens_programs}
 install(FILES ${OBJLENS_INCLUDE_DIR}/objlens.h ${OBJLENS_INCLUDE_DIR}/objkit.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 
-# The manual pages that are written; a page that is not there yet is skipped
-# at install time rather than failing the install.
-foreach(page IN ITEMS runcard.1 objlens-dump.1)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/${page} OPTIONAL
-    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
-endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/docs/runcard.1 ${PROJECT_SOURCE_DIR}/docs/objlens-dump.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
 
 # ---- CMake package --------------------------------------------------------
 
