@@ -42,7 +42,7 @@ template <class C, class Entry>
 constexpr bool entry_has_addend = std::is_same_v<Entry, typename C::Rela>;
 
 template <class C, class Entry>
-int rel_has_addend(const objlens_rel *) noexcept
+int rel_has_addend(const objlens_rel * /*rel*/) noexcept
 {
     return entry_has_addend<C, Entry> ? 1 : 0;
 }

@@ -19,32 +19,32 @@ inline U swap_for(U value, unsigned data) noexcept
 
 extern "C" {
 
-uint16_t objcore32_swap16(const objcore32_image *, uint16_t value, unsigned data) noexcept
+uint16_t objcore32_swap16(const objcore32_image * /*image*/, uint16_t value, unsigned data) noexcept
 {
     return objkit::swap_for(value, data);
 }
 
-uint32_t objcore32_swap32(const objcore32_image *, uint32_t value, unsigned data) noexcept
+uint32_t objcore32_swap32(const objcore32_image * /*image*/, uint32_t value, unsigned data) noexcept
 {
     return objkit::swap_for(value, data);
 }
 
-uint64_t objcore32_swap64(const objcore32_image *, uint64_t value, unsigned data) noexcept
+uint64_t objcore32_swap64(const objcore32_image * /*image*/, uint64_t value, unsigned data) noexcept
 {
     return objkit::swap_for(value, data);
 }
 
-uint16_t objcore64_swap16(const objcore64_image *, uint16_t value, unsigned data) noexcept
+uint16_t objcore64_swap16(const objcore64_image * /*image*/, uint16_t value, unsigned data) noexcept
 {
     return objkit::swap_for(value, data);
 }
 
-uint32_t objcore64_swap32(const objcore64_image *, uint32_t value, unsigned data) noexcept
+uint32_t objcore64_swap32(const objcore64_image * /*image*/, uint32_t value, unsigned data) noexcept
 {
     return objkit::swap_for(value, data);
 }
 
-uint64_t objcore64_swap64(const objcore64_image *, uint64_t value, unsigned data) noexcept
+uint64_t objcore64_swap64(const objcore64_image * /*image*/, uint64_t value, unsigned data) noexcept
 {
     return objkit::swap_for(value, data);
 }

@@ -51,60 +51,85 @@ struct TableGeometry {
     uint32_t phnum = 0;
 };
 
+// The raw counts and offsets of the ELF header, in host order.
+struct HeaderCounts {
+    uint64_t shoff;
+    uint16_t shnum;
+    uint16_t shentsize;
+    uint16_t shstrndx;
+    uint64_t phoff;
+    uint16_t phnum;
+    uint16_t phentsize;
+};
+
+template <class C>
+HeaderCounts header_counts(const typename C::Ehdr &ehdr, ByteOrder order)
+{
+    return {order(ehdr.e_shoff),    order(ehdr.e_shnum), order(ehdr.e_shentsize),
+            order(ehdr.e_shstrndx), order(ehdr.e_phoff), order(ehdr.e_phnum),
+            order(ehdr.e_phentsize)};
+}
+
+// The section header table's place and count; `first` gets section 0 when
+// extended numbering needs it (`has_first`).  e_shoff 0 means there is no
+// table, whatever e_shnum says.
+template <class C>
+bool locate_section_table(LoadSource &source, const HeaderCounts &counts, ByteOrder order,
+                          TableGeometry *geometry, typename C::Shdr *first, bool *has_first)
+{
+    using Shdr = typename C::Shdr;
+    *has_first = false;
+    if (counts.shoff == 0)
+        return true;
+    const bool extended = counts.shnum == 0;
+    const bool first_needed = extended || counts.shstrndx == SHN_XINDEX || counts.phnum == PN_XNUM;
+    if (first_needed &&
+        (counts.shentsize != sizeof(Shdr) || !source.read(counts.shoff, first, sizeof *first)))
+        return false;
+    uint64_t count = counts.shnum;
+    if (extended) {
+        count = order(first->sh_size);
+        if (count > UINT32_MAX)
+            return false;
+    }
+    if (count > 0) {
+        if (counts.shentsize != sizeof(Shdr) ||
+            !source.contains(counts.shoff, count * sizeof(Shdr)))
+            return false;
+        *has_first = first_needed;
+    }
+    geometry->shoff = counts.shoff;
+    geometry->shnum = static_cast<uint32_t>(count);
+    return true;
+}
+
 template <class C>
 bool locate_tables(LoadSource &source, const typename C::Ehdr &ehdr, ByteOrder order,
                    TableGeometry *out)
 {
-    using Shdr = typename C::Shdr;
     using Phdr = typename C::Phdr;
-    const uint64_t shoff = order(ehdr.e_shoff);
-    const uint16_t shnum = order(ehdr.e_shnum);
-    const uint16_t shentsize = order(ehdr.e_shentsize);
-    const uint16_t shstrndx = order(ehdr.e_shstrndx);
-    const uint64_t phoff = order(ehdr.e_phoff);
-    const uint16_t phnum = order(ehdr.e_phnum);
-    const uint16_t phentsize = order(ehdr.e_phentsize);
-
+    const HeaderCounts counts = header_counts<C>(ehdr, order);
     TableGeometry geometry;
-    Shdr first{};
+    typename C::Shdr first{};
     bool has_first = false;
-    // e_shoff 0 means there is no section header table, whatever e_shnum says.
-    if (shoff != 0) {
-        const bool extended = shnum == 0;
-        const bool first_needed = extended || shstrndx == SHN_XINDEX || phnum == PN_XNUM;
-        if (first_needed &&
-            (shentsize != sizeof(Shdr) || !source.read(shoff, &first, sizeof first)))
-            return false;
-        uint64_t count = shnum;
-        if (extended) {
-            count = order(first.sh_size);
-            if (count > UINT32_MAX)
-                return false;
-        }
-        if (count > 0) {
-            if (shentsize != sizeof(Shdr) || !source.contains(shoff, count * sizeof(Shdr)))
-                return false;
-            has_first = first_needed;
-        }
-        geometry.shoff = shoff;
-        geometry.shnum = static_cast<uint32_t>(count);
-    }
-    if (shstrndx != SHN_XINDEX)
-        geometry.shstrndx = shstrndx;
+    if (!locate_section_table<C>(source, counts, order, &geometry, &first, &has_first))
+        return false;
+    if (counts.shstrndx != SHN_XINDEX)
+        geometry.shstrndx = counts.shstrndx;
     else if (has_first)
         geometry.shstrndx = order(first.sh_link);
 
-    if (phoff != 0 && phnum != 0) {
-        uint64_t count = phnum;
-        if (phnum == PN_XNUM) {
+    if (counts.phoff != 0 && counts.phnum != 0) {
+        uint64_t count = counts.phnum;
+        if (counts.phnum == PN_XNUM) {
             if (!has_first)
                 return false;
             count = order(first.sh_info);
         }
-        if (count > 0 &&
-            (phentsize != sizeof(Phdr) || !source.contains(phoff, count * sizeof(Phdr))))
+        if (count > 0 && (counts.phentsize != sizeof(Phdr) ||
+                          !source.contains(counts.phoff, count * sizeof(Phdr))))
             return false;
-        geometry.phoff = phoff;
+        geometry.phoff = counts.phoff;
         geometry.phnum = static_cast<uint32_t>(count);
     }
     *out = geometry;

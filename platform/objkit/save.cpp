@@ -77,7 +77,8 @@ public:
         if (exists && !S_ISREG(existing.st_mode))
             return false;
         for (int attempt = 0; attempt < 64; ++attempt) {
-            std::string candidate = folder + "." + base + "." + unique_suffix();
+            std::string candidate = folder;
+            candidate.append(".").append(base).append(".").append(unique_suffix());
             int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                             exists ? 0600 : static_cast<mode_t>(mode_for_new));
             if (fd < 0) {
@@ -118,8 +119,12 @@ private:
             bits = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 30) ^
                    (static_cast<uint64_t>(::getpid()) << 48);
         }
-        char text[17];
-        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(bits));
+        static constexpr char digits[] = "0123456789abcdef";
+        std::string text(16, '0');
+        for (char &digit : text) {
+            digit = digits[bits >> 60];
+            bits <<= 4;
+        }
         return text;
     }
 

@@ -129,14 +129,14 @@ int objcore64_raw_read(objcore64_data *data, void *dest, uint64_t count, uint64_
     return objkit::read_raw<uint64_t>(data, dest, count, offset);
 }
 
-int objcore32_read_name(const objcore32_image *, size_t offset, const objcore32_section *section,
-                        const char **name) noexcept
+int objcore32_read_name(const objcore32_image * /*image*/, size_t offset,
+                        const objcore32_section *section, const char **name) noexcept
 {
     return objkit::read_string(section, offset, name);
 }
 
-int objcore64_read_name(const objcore64_image *, size_t offset, const objcore64_section *section,
-                        const char **name) noexcept
+int objcore64_read_name(const objcore64_image * /*image*/, size_t offset,
+                        const objcore64_section *section, const char **name) noexcept
 {
     return objkit::read_string(section, offset, name);
 }
