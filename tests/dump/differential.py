@@ -27,6 +27,7 @@ import readelf_text  # noqa: E402
 SKIP = 77
 SHT_SYMTAB, SHT_DYNSYM, SHT_REL, SHT_RELA, SHT_DYNAMIC = 2, 11, 9, 4, 6
 STT_SECTION = 3
+STT_GNU_IFUNC = 10
 
 
 def is_elf(path):
@@ -248,7 +249,10 @@ def compare_relocations(path, ours, theirs, bits, cmp):
                     cmp.mismatch(path, where, "symbol", rel["sym"], record["name"])
                     continue
                 symbol = linked[rel["sym"]]
-                cmp.field(path, where, "symbol value", symbol["st_value"], record["sym_value"])
+                if "sym_value" in record:
+                    cmp.field(path, where, "symbol value", symbol["st_value"], record["sym_value"])
+                elif symbol["st_info"] & 0xF != STT_GNU_IFUNC:
+                    cmp.mismatch(path, where, "symbol value", symbol["st_value"], "()")
                 cmp.fields += 1
                 shown = symbol_name_shown(ours, symbol)
                 if rel.get("name") != symbol["name"]:

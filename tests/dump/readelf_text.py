@@ -424,7 +424,10 @@ def parse_relocation_line(line, bits, with_addend):
             record["r_addend"] = -int(rest[1:], 16) if rest.startswith("-") else int(rest, 16)
         return record
     value, _, rest = rest.partition(" ")
-    record["sym_value"] = int(value, 16)
+    # For a relocation against an STT_GNU_IFUNC symbol readelf prints the
+    # symbol's name and "()" where the value would be: no value to compare.
+    if not value.endswith("()"):
+        record["sym_value"] = int(value, 16)
     rest = rest.lstrip(" ")
     if with_addend:
         m2 = re.match(r"^(.*) ([+-]) ([0-9a-f]+)$", rest)
