@@ -133,12 +133,15 @@ struct FieldPlace {
     size_t width;
 };
 
+// The offset and width of `member` in the structure `type`.
 #define ELFTEST_PLACE(type, member)                                                                \
-    FieldPlace { offsetof(type, member), sizeof(type{}.member) }
+    FieldPlace { offsetof(type, member), sizeof(type::member) }
 
-inline FieldPlace place_of(Eh field, int bits)
+// The fields sit alike in both classes' structures, at different offsets and
+// widths: one switch per structure, instantiated for each class.
+template <class Ehdr>
+FieldPlace ehdr_place(Eh field)
 {
-    const bool b64 = bits == 64;
     switch (field) {
     case Eh::magic0: return {EI_MAG0, 1};
     case Eh::magic1: return {EI_MAG1, 1};
@@ -148,92 +151,73 @@ inline FieldPlace place_of(Eh field, int bits)
     case Eh::ident_data: return {EI_DATA, 1};
     case Eh::ident_version: return {EI_VERSION, 1};
     case Eh::ident_osabi: return {EI_OSABI, 1};
-    case Eh::type:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_type) : ELFTEST_PLACE(Elf32_Ehdr, e_type);
-    case Eh::machine:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_machine) : ELFTEST_PLACE(Elf32_Ehdr, e_machine);
-    case Eh::version:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_version) : ELFTEST_PLACE(Elf32_Ehdr, e_version);
-    case Eh::entry:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_entry) : ELFTEST_PLACE(Elf32_Ehdr, e_entry);
-    case Eh::phoff:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_phoff) : ELFTEST_PLACE(Elf32_Ehdr, e_phoff);
-    case Eh::shoff:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shoff) : ELFTEST_PLACE(Elf32_Ehdr, e_shoff);
-    case Eh::flags:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_flags) : ELFTEST_PLACE(Elf32_Ehdr, e_flags);
-    case Eh::ehsize:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_ehsize) : ELFTEST_PLACE(Elf32_Ehdr, e_ehsize);
-    case Eh::phentsize:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_phentsize)
-                   : ELFTEST_PLACE(Elf32_Ehdr, e_phentsize);
-    case Eh::phnum:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_phnum) : ELFTEST_PLACE(Elf32_Ehdr, e_phnum);
-    case Eh::shentsize:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shentsize)
-                   : ELFTEST_PLACE(Elf32_Ehdr, e_shentsize);
-    case Eh::shnum:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shnum) : ELFTEST_PLACE(Elf32_Ehdr, e_shnum);
-    case Eh::shstrndx:
-        return b64 ? ELFTEST_PLACE(Elf64_Ehdr, e_shstrndx) : ELFTEST_PLACE(Elf32_Ehdr, e_shstrndx);
+    case Eh::type: return ELFTEST_PLACE(Ehdr, e_type);
+    case Eh::machine: return ELFTEST_PLACE(Ehdr, e_machine);
+    case Eh::version: return ELFTEST_PLACE(Ehdr, e_version);
+    case Eh::entry: return ELFTEST_PLACE(Ehdr, e_entry);
+    case Eh::phoff: return ELFTEST_PLACE(Ehdr, e_phoff);
+    case Eh::shoff: return ELFTEST_PLACE(Ehdr, e_shoff);
+    case Eh::flags: return ELFTEST_PLACE(Ehdr, e_flags);
+    case Eh::ehsize: return ELFTEST_PLACE(Ehdr, e_ehsize);
+    case Eh::phentsize: return ELFTEST_PLACE(Ehdr, e_phentsize);
+    case Eh::phnum: return ELFTEST_PLACE(Ehdr, e_phnum);
+    case Eh::shentsize: return ELFTEST_PLACE(Ehdr, e_shentsize);
+    case Eh::shnum: return ELFTEST_PLACE(Ehdr, e_shnum);
+    case Eh::shstrndx: return ELFTEST_PLACE(Ehdr, e_shstrndx);
     }
     throw std::logic_error("elftest: unknown ELF header field");
 }
 
-inline FieldPlace place_of(Sh field, int bits)
+template <class Shdr>
+FieldPlace shdr_place(Sh field)
 {
-    const bool b64 = bits == 64;
     switch (field) {
-    case Sh::name:
-        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_name) : ELFTEST_PLACE(Elf32_Shdr, sh_name);
-    case Sh::type:
-        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_type) : ELFTEST_PLACE(Elf32_Shdr, sh_type);
-    case Sh::flags:
-        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_flags) : ELFTEST_PLACE(Elf32_Shdr, sh_flags);
-    case Sh::addr:
-        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_addr) : ELFTEST_PLACE(Elf32_Shdr, sh_addr);
-    case Sh::offset:
-        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_offset) : ELFTEST_PLACE(Elf32_Shdr, sh_offset);
-    case Sh::size:
-        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_size) : ELFTEST_PLACE(Elf32_Shdr, sh_size);
-    case Sh::link:
-        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_link) : ELFTEST_PLACE(Elf32_Shdr, sh_link);
-    case Sh::info:
-        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_info) : ELFTEST_PLACE(Elf32_Shdr, sh_info);
-    case Sh::addralign:
-        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_addralign)
-                   : ELFTEST_PLACE(Elf32_Shdr, sh_addralign);
-    case Sh::entsize:
-        return b64 ? ELFTEST_PLACE(Elf64_Shdr, sh_entsize) : ELFTEST_PLACE(Elf32_Shdr, sh_entsize);
+    case Sh::name: return ELFTEST_PLACE(Shdr, sh_name);
+    case Sh::type: return ELFTEST_PLACE(Shdr, sh_type);
+    case Sh::flags: return ELFTEST_PLACE(Shdr, sh_flags);
+    case Sh::addr: return ELFTEST_PLACE(Shdr, sh_addr);
+    case Sh::offset: return ELFTEST_PLACE(Shdr, sh_offset);
+    case Sh::size: return ELFTEST_PLACE(Shdr, sh_size);
+    case Sh::link: return ELFTEST_PLACE(Shdr, sh_link);
+    case Sh::info: return ELFTEST_PLACE(Shdr, sh_info);
+    case Sh::addralign: return ELFTEST_PLACE(Shdr, sh_addralign);
+    case Sh::entsize: return ELFTEST_PLACE(Shdr, sh_entsize);
     }
     throw std::logic_error("elftest: unknown section header field");
 }
 
-inline FieldPlace place_of(Ph field, int bits)
+template <class Phdr>
+FieldPlace phdr_place(Ph field)
 {
-    const bool b64 = bits == 64;
     switch (field) {
-    case Ph::type:
-        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_type) : ELFTEST_PLACE(Elf32_Phdr, p_type);
-    case Ph::flags:
-        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_flags) : ELFTEST_PLACE(Elf32_Phdr, p_flags);
-    case Ph::offset:
-        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_offset) : ELFTEST_PLACE(Elf32_Phdr, p_offset);
-    case Ph::vaddr:
-        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_vaddr) : ELFTEST_PLACE(Elf32_Phdr, p_vaddr);
-    case Ph::paddr:
-        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_paddr) : ELFTEST_PLACE(Elf32_Phdr, p_paddr);
-    case Ph::filesz:
-        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_filesz) : ELFTEST_PLACE(Elf32_Phdr, p_filesz);
-    case Ph::memsz:
-        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_memsz) : ELFTEST_PLACE(Elf32_Phdr, p_memsz);
-    case Ph::align:
-        return b64 ? ELFTEST_PLACE(Elf64_Phdr, p_align) : ELFTEST_PLACE(Elf32_Phdr, p_align);
+    case Ph::type: return ELFTEST_PLACE(Phdr, p_type);
+    case Ph::flags: return ELFTEST_PLACE(Phdr, p_flags);
+    case Ph::offset: return ELFTEST_PLACE(Phdr, p_offset);
+    case Ph::vaddr: return ELFTEST_PLACE(Phdr, p_vaddr);
+    case Ph::paddr: return ELFTEST_PLACE(Phdr, p_paddr);
+    case Ph::filesz: return ELFTEST_PLACE(Phdr, p_filesz);
+    case Ph::memsz: return ELFTEST_PLACE(Phdr, p_memsz);
+    case Ph::align: return ELFTEST_PLACE(Phdr, p_align);
     }
     throw std::logic_error("elftest: unknown program header field");
 }
 
 #undef ELFTEST_PLACE
+
+inline FieldPlace place_of(Eh field, int bits)
+{
+    return bits == 64 ? ehdr_place<Elf64_Ehdr>(field) : ehdr_place<Elf32_Ehdr>(field);
+}
+
+inline FieldPlace place_of(Sh field, int bits)
+{
+    return bits == 64 ? shdr_place<Elf64_Shdr>(field) : shdr_place<Elf32_Shdr>(field);
+}
+
+inline FieldPlace place_of(Ph field, int bits)
+{
+    return bits == 64 ? phdr_place<Elf64_Phdr>(field) : phdr_place<Elf32_Phdr>(field);
+}
 
 inline size_t ehdr_size(int bits) { return bits == 64 ? sizeof(Elf64_Ehdr) : sizeof(Elf32_Ehdr); }
 inline size_t shdr_size(int bits) { return bits == 64 ? sizeof(Elf64_Shdr) : sizeof(Elf32_Shdr); }
@@ -274,7 +258,7 @@ inline Bytes encode_sym(int bits, int data, const Symbol &sym, uint32_t name_off
     Bytes out(sym_size(bits));
     const unsigned char info = static_cast<unsigned char>((sym.bind << 4) | (sym.type & 0xf));
 #define ELFTEST_PUT(type, member, value)                                                           \
-    put_uint(out.data() + offsetof(type, member), sizeof(type{}.member), value, data)
+    put_uint(out.data() + offsetof(type, member), sizeof(type::member), value, data)
     if (bits == 64) {
         ELFTEST_PUT(Elf64_Sym, st_name, name_offset);
         ELFTEST_PUT(Elf64_Sym, st_info, info);
@@ -591,67 +575,133 @@ public:
 
     Image build() const
     {
-        std::vector<Section> sections = sections_;
+        const NamedSections named = named_sections();
+        const std::vector<Section> &sections = named.sections;
+        Image image = laid_out(sections);
+        image.shstrndx = named.shstrndx;
+        copy_section_bytes(image, sections);
+        const auto shnum = static_cast<uint32_t>(sections.size());
+        const Extended extended{
+            .shnum = options_.extended_shnum || shnum >= SHN_LORESERVE,
+            .shstrndx = options_.extended_shstrndx || named.shstrndx >= SHN_LORESERVE,
+            .phnum = options_.extended_phnum || image.phnum >= PN_XNUM,
+        };
+        write_ehdr(image, shnum, extended);
+        if (options_.section_headers)
+            write_section_headers(image, named, extended);
+        for (uint32_t i = 0; i < image.phnum; ++i)
+            write_program_header(image, i, sections);
+        return image;
+    }
+
+private:
+    // The sections as build() writes them: the description's, then
+    // ".shstrtab" unless Options::shstrtab is false, with every name's
+    // offset in it.
+    struct NamedSections {
+        std::vector<Section> sections;
+        std::vector<uint32_t> name_offsets;  // by section index
         uint32_t shstrndx = 0;
+    };
+
+    // Which counts go to section 0 instead of the ELF header.
+    struct Extended {
+        bool shnum;
+        bool shstrndx;
+        bool phnum;
+    };
+
+    // p_offset, p_filesz and p_memsz of one segment.
+    struct Extent {
+        uint64_t offset;
+        uint64_t filesz;
+        uint64_t memsz;
+    };
+
+    static uint64_t align_up(uint64_t at, uint64_t align)
+    {
+        return (at + align - 1) / align * align;
+    }
+
+    NamedSections named_sections() const
+    {
+        NamedSections named{.sections = sections_};
+        std::vector<Section> &sections = named.sections;
         if (options_.shstrtab) {
-            shstrndx = static_cast<uint32_t>(sections.size());
+            named.shstrndx = static_cast<uint32_t>(sections.size());
             sections.push_back(Section{.name = ".shstrtab", .type = SHT_STRTAB});
         }
         StringTable names;
-        std::vector<uint32_t> name_offsets;
+        named.name_offsets.reserve(sections.size());
         for (const Section &section : sections)
-            name_offsets.push_back(names.add(section.name));
+            named.name_offsets.push_back(names.add(section.name));
         if (options_.shstrtab)
-            sections[shstrndx].data = names.bytes();
+            sections[named.shstrndx].data = names.bytes();
+        return named;
+    }
 
+    // Where every table and each section's bytes go, in zeroed bytes of
+    // the image's full size.
+    Image laid_out(const std::vector<Section> &sections) const
+    {
         Image image;
         image.bits = bits_;
         image.data = data_;
-        const size_t word = static_cast<size_t>(bits_ / 8);
         uint64_t at = ehdr_size(bits_);
-        const auto phnum = static_cast<uint32_t>(segments_.size());
-        image.phoff = phnum > 0 ? at : 0;
-        image.phnum = phnum;
-        at += uint64_t{phnum} * phdr_size(bits_);
+        image.phnum = static_cast<uint32_t>(segments_.size());
+        image.phoff = image.phnum > 0 ? at : 0;
+        at += uint64_t{image.phnum} * phdr_size(bits_);
         const auto shnum = static_cast<uint32_t>(sections.size());
-        const auto place_section_headers = [&] {
-            at = (at + word - 1) / word * word;
-            image.shoff = options_.section_headers ? at : 0;
-            image.shnum = options_.section_headers ? shnum : 0;
-            if (options_.section_headers)
-                at += uint64_t{shnum} * shdr_size(bits_);
-        };
         if (options_.section_headers_first)
-            place_section_headers();
+            at = place_section_headers(image, at, shnum);
         for (const Section &section : sections) {
             const uint64_t align = section.addralign;
             if (align > 1 && (align & (align - 1)) == 0)
-                at = (at + align - 1) / align * align;
+                at = align_up(at, align);
             image.section_offset.push_back(section.type == SHT_NULL ? 0 : at);
             image.section_name.push_back(section.name);
             if (section.type != SHT_NOBITS)
                 at += section.data.size();
         }
         if (!options_.section_headers_first)
-            place_section_headers();
-        image.shstrndx = shstrndx;
+            at = place_section_headers(image, at, shnum);
         image.bytes.assign(static_cast<size_t>(at), 0);
+        return image;
+    }
 
-        // Section bytes.
-        for (uint32_t i = 0; i < shnum; ++i) {
+    // Puts the section header table at the next word boundary from `at`
+    // (unless there is none); returns where the bytes after it go.
+    uint64_t place_section_headers(Image &image, uint64_t at, uint32_t shnum) const
+    {
+        at = align_up(at, static_cast<uint64_t>(bits_ / 8));
+        if (!options_.section_headers) {
+            image.shoff = 0;
+            image.shnum = 0;
+            return at;
+        }
+        image.shoff = at;
+        image.shnum = shnum;
+        return at + uint64_t{shnum} * shdr_size(bits_);
+    }
+
+    static void copy_section_bytes(Image &image, const std::vector<Section> &sections)
+    {
+        for (size_t i = 0; i < sections.size(); ++i) {
             const Section &section = sections[i];
             if (section.type == SHT_NOBITS || section.data.empty())
                 continue;
             std::memcpy(image.bytes.data() + image.section_offset[i], section.data.data(),
                         section.data.size());
         }
+    }
 
-        // ELF header.
-        const bool ext_shnum = options_.extended_shnum || shnum >= SHN_LORESERVE;
-        const bool ext_shstrndx = options_.extended_shstrndx || shstrndx >= SHN_LORESERVE;
-        const bool ext_phnum = options_.extended_phnum || phnum >= PN_XNUM;
+    void write_ehdr(Image &image, uint32_t shnum, const Extended &extended) const
+    {
         unsigned char *ident = image.bytes.data();
-        std::memcpy(ident, ELFMAG, SELFMAG);
+        ident[EI_MAG0] = ELFMAG0;
+        ident[EI_MAG1] = ELFMAG1;
+        ident[EI_MAG2] = ELFMAG2;
+        ident[EI_MAG3] = ELFMAG3;
         ident[EI_CLASS] = bits_ == 64 ? ELFCLASS64 : ELFCLASS32;
         ident[EI_DATA] = static_cast<unsigned char>(data_);
         ident[EI_VERSION] = EV_CURRENT;
@@ -664,77 +714,88 @@ public:
         image.set(Eh::flags, flags_);
         image.set(Eh::ehsize, ehdr_size(bits_));
         image.set(Eh::phentsize, phdr_size(bits_));
-        image.set(Eh::phnum, ext_phnum ? PN_XNUM : phnum);
+        image.set(Eh::phnum, extended.phnum ? PN_XNUM : image.phnum);
         image.set(Eh::shentsize, shdr_size(bits_));
-        image.set(Eh::shnum, options_.section_headers ? (ext_shnum ? 0 : shnum) : 0);
-        image.set(Eh::shstrndx, ext_shstrndx ? SHN_XINDEX : shstrndx);
-
-        // Section headers.
-        if (options_.section_headers) {
-            for (uint32_t i = 0; i < shnum; ++i) {
-                const Section &section = sections[i];
-                image.set(i, Sh::name, name_offsets[i]);
-                image.set(i, Sh::type, section.type);
-                image.set(i, Sh::flags, section.flags);
-                image.set(i, Sh::addr, section.addr);
-                image.set(i, Sh::offset, image.section_offset[i]);
-                image.set(i, Sh::size,
-                          section.type == SHT_NOBITS ? section.nobits_size : section.data.size());
-                image.set(i, Sh::link, section.link);
-                image.set(i, Sh::info, section.info);
-                image.set(i, Sh::addralign, section.addralign);
-                image.set(i, Sh::entsize, section.entsize);
-            }
-            if (ext_shnum)
-                image.set(0, Sh::size, shnum);
-            if (ext_shstrndx)
-                image.set(0, Sh::link, shstrndx);
-            if (ext_phnum)
-                image.set(0, Sh::info, phnum);
-        }
-
-        // Program headers.
-        for (uint32_t i = 0; i < phnum; ++i) {
-            const Segment &segment = segments_[i];
-            uint64_t offset = segment.offset;
-            uint64_t filesz = segment.filesz;
-            uint64_t memsz = segment.memsz;
-            if (segment.covers_program_headers) {
-                offset = image.phoff;
-                filesz = uint64_t{phnum} * phdr_size(bits_);
-            } else if (segment.first_section != 0) {
-                offset = image.section_offset.at(segment.first_section);
-                uint64_t file_end = offset;
-                uint64_t mem_end = offset;
-                for (uint32_t s = segment.first_section; s <= segment.last_section; ++s) {
-                    const Section &section = sections.at(s);
-                    const uint64_t start = image.section_offset[s];
-                    if (section.type == SHT_NOBITS) {
-                        mem_end = std::max(mem_end, start + section.nobits_size);
-                    } else {
-                        file_end = std::max(file_end, start + section.data.size());
-                        mem_end = std::max(mem_end, file_end);
-                    }
-                }
-                filesz = file_end - offset;
-                if (memsz == 0)
-                    memsz = mem_end - offset;
-            }
-            if (memsz == 0)
-                memsz = filesz;
-            image.set(i, Ph::type, segment.type);
-            image.set(i, Ph::flags, segment.flags);
-            image.set(i, Ph::offset, offset);
-            image.set(i, Ph::vaddr, segment.vaddr);
-            image.set(i, Ph::paddr, segment.paddr != 0 ? segment.paddr : segment.vaddr);
-            image.set(i, Ph::filesz, filesz);
-            image.set(i, Ph::memsz, memsz);
-            image.set(i, Ph::align, segment.align);
-        }
-        return image;
+        image.set(Eh::shnum, options_.section_headers && !extended.shnum ? shnum : 0);
+        image.set(Eh::shstrndx, extended.shstrndx ? SHN_XINDEX : image.shstrndx);
     }
 
-private:
+    static void write_section_headers(Image &image, const NamedSections &named,
+                                      const Extended &extended)
+    {
+        const auto shnum = static_cast<uint32_t>(named.sections.size());
+        for (uint32_t i = 0; i < shnum; ++i) {
+            const Section &section = named.sections[i];
+            image.set(i, Sh::name, named.name_offsets[i]);
+            image.set(i, Sh::type, section.type);
+            image.set(i, Sh::flags, section.flags);
+            image.set(i, Sh::addr, section.addr);
+            image.set(i, Sh::offset, image.section_offset[i]);
+            image.set(i, Sh::size,
+                      section.type == SHT_NOBITS ? section.nobits_size : section.data.size());
+            image.set(i, Sh::link, section.link);
+            image.set(i, Sh::info, section.info);
+            image.set(i, Sh::addralign, section.addralign);
+            image.set(i, Sh::entsize, section.entsize);
+        }
+        if (extended.shnum)
+            image.set(0, Sh::size, shnum);
+        if (extended.shstrndx)
+            image.set(0, Sh::link, image.shstrndx);
+        if (extended.phnum)
+            image.set(0, Sh::info, image.phnum);
+    }
+
+    void write_program_header(Image &image, uint32_t i, const std::vector<Section> &sections) const
+    {
+        const Segment &segment = segments_[i];
+        const Extent extent = extent_of(segment, image, sections);
+        image.set(i, Ph::type, segment.type);
+        image.set(i, Ph::flags, segment.flags);
+        image.set(i, Ph::offset, extent.offset);
+        image.set(i, Ph::vaddr, segment.vaddr);
+        image.set(i, Ph::paddr, segment.paddr != 0 ? segment.paddr : segment.vaddr);
+        image.set(i, Ph::filesz, extent.filesz);
+        image.set(i, Ph::memsz, extent.memsz);
+        image.set(i, Ph::align, segment.align);
+    }
+
+    Extent extent_of(const Segment &segment, const Image &image,
+                     const std::vector<Section> &sections) const
+    {
+        Extent extent{segment.offset, segment.filesz, segment.memsz};
+        if (segment.covers_program_headers) {
+            extent.offset = image.phoff;
+            extent.filesz = uint64_t{image.phnum} * phdr_size(bits_);
+        } else if (segment.first_section != 0) {
+            extent = sections_extent(segment, image, sections);
+        }
+        if (extent.memsz == 0)
+            extent.memsz = extent.filesz;
+        return extent;
+    }
+
+    // From the first section's bytes to the end of the last one's in the
+    // file, and, in memory, on past trailing SHT_NOBITS sections.
+    static Extent sections_extent(const Segment &segment, const Image &image,
+                                  const std::vector<Section> &sections)
+    {
+        const uint64_t offset = image.section_offset.at(segment.first_section);
+        uint64_t file_end = offset;
+        uint64_t mem_end = offset;
+        for (uint32_t s = segment.first_section; s <= segment.last_section; ++s) {
+            const Section &section = sections.at(s);
+            const uint64_t start = image.section_offset[s];
+            if (section.type == SHT_NOBITS) {
+                mem_end = std::max(mem_end, start + section.nobits_size);
+            } else {
+                file_end = std::max(file_end, start + section.data.size());
+                mem_end = std::max(mem_end, file_end);
+            }
+        }
+        return {offset, file_end - offset, segment.memsz != 0 ? segment.memsz : mem_end - offset};
+    }
+
     int bits_;
     int data_;
     uint16_t machine_;
