@@ -6,16 +6,44 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
-elftest::Image seed(int bits, int data, bool extended, bool headers_first)
+// One seed's class, byte order, numbering and table order.
+struct SeedKind {
+    int bits;
+    int data;
+    bool extended;
+    bool headers_first;
+};
+
+std::vector<SeedKind> all_kinds()
 {
-    elftest::ElfWriter w(bits, data, bits == 64 ? EM_X86_64 : EM_386, ET_DYN);
-    w.options().extended_shnum = extended;
-    w.options().extended_shstrndx = extended;
-    w.options().extended_phnum = extended;
-    w.options().section_headers_first = headers_first;
+    std::vector<SeedKind> kinds;
+    for (int bits : {32, 64})
+        for (int data : {ELFDATA2LSB, ELFDATA2MSB})
+            for (bool extended : {false, true})
+                for (bool first : {false, true})
+                    kinds.push_back({bits, data, extended, first});
+    return kinds;
+}
+
+// "writer-64-msb-ext-first" and the like.
+std::string file_name(const SeedKind &kind)
+{
+    return "writer-" + std::to_string(kind.bits) + (kind.data == ELFDATA2MSB ? "-msb" : "-lsb") +
+           (kind.extended ? "-ext" : "") + (kind.headers_first ? "-first" : "");
+}
+
+elftest::Image seed(const SeedKind &kind)
+{
+    const int bits = kind.bits;
+    elftest::ElfWriter w(bits, kind.data, bits == 64 ? EM_X86_64 : EM_386, ET_DYN);
+    w.options().extended_shnum = kind.extended;
+    w.options().extended_shstrndx = kind.extended;
+    w.options().extended_phnum = kind.extended;
+    w.options().section_headers_first = kind.headers_first;
     const uint32_t text = w.add_section({.name = ".text",
                                          .flags = SHF_ALLOC | SHF_EXECINSTR,
                                          .addr = 0x1000,
@@ -52,19 +80,13 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s CORPUS_FOLDER\n", argv[0]);
         return 2;
     }
+    const std::string folder = argv[1];
     int written = 0;
-    for (int bits : {32, 64})
-        for (int data : {ELFDATA2LSB, ELFDATA2MSB})
-            for (bool extended : {false, true})
-                for (bool first : {false, true}) {
-                    const std::string name = std::string(argv[1]) + "/writer-" +
-                                             std::to_string(bits) +
-                                             (data == ELFDATA2MSB ? "-msb" : "-lsb") +
-                                             (extended ? "-ext" : "") + (first ? "-first" : "");
-                    if (!seed(bits, data, extended, first).write_to(name))
-                        return 1;
-                    ++written;
-                }
+    for (const SeedKind &kind : all_kinds()) {
+        if (!seed(kind).write_to(folder + "/" + file_name(kind)))
+            return 1;
+        ++written;
+    }
     std::printf("%d seeds written\n", written);
     return 0;
 }
