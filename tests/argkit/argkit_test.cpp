@@ -238,10 +238,12 @@ TEST(State, TwoContextsParseIndependently)
 {
     word_list first({"-Dp", "1"});
     word_list second({"--stack", "2"});
-    int argc1 = 2, argc2 = 2;
+    int argc1 = 2;
+    int argc2 = 2;
     char **argv1 = first.pointers.data();
     char **argv2 = second.pointers.data();
-    e_option_context a, b;
+    e_option_context a;
+    e_option_context b;
     e_initoption(&a, &argc1, &argv1, E_OPT_PERMUTE);
     e_initoption(&b, &argc2, &argv2, E_OPT_PERMUTE);
     e_setlongoption(&a, kTable);
@@ -273,6 +275,7 @@ TEST(Setup, RefusedArgumentsAndTables)
     for (int i = 0; i <= E_OPT_MAX_LONG; ++i)
         names.push_back("--o" + std::to_string(i));
     std::vector<e_longoption> big;
+    big.reserve(names.size() + 1);
     for (const std::string &name : names)
         big.push_back({name.c_str(), 'a'});
     big.push_back({nullptr, 0});

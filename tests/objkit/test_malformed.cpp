@@ -104,9 +104,9 @@ bool data_inside(const elftest::Image &built, uint32_t i, uint64_t size)
 
 class Malformed : public testing::TestWithParam<Combo> {
 protected:
-    Combo c() const { return GetParam(); }
+    static Combo c() { return GetParam(); }
 
-    elftest::Image base(bool headers_first = false) const
+    static elftest::Image base(bool headers_first = false)
     {
         return base_writer(c(), headers_first).build();
     }
@@ -121,7 +121,7 @@ protected:
     // A loaded image must agree with the built one wherever the source
     // (the first `kept` bytes of `built`) holds the data, and serve data
     // size 0 elsewhere.
-    void expect_sound(const AnyImage &image, const elftest::Image &built, uint64_t kept)
+    static void expect_sound(const AnyImage &image, const elftest::Image &built, uint64_t kept)
     {
         ASSERT_TRUE(image.loaded());
         EXPECT_EQ(image.bits(), c().bits);
@@ -153,7 +153,7 @@ protected:
         }
     }
 
-    uint64_t max_addr() const { return c().bits == 64 ? UINT64_MAX : UINT32_MAX; }
+    static uint64_t max_addr() { return c().bits == 64 ? UINT64_MAX : UINT32_MAX; }
 };
 
 TEST_P(Malformed, BaseImageLoadsWhole)

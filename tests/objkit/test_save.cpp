@@ -48,7 +48,7 @@ struct Combo {
 
 class SaveCombo : public testing::TestWithParam<Combo> {
 protected:
-    elftest::Image sample(bool extended = false) const
+    static elftest::Image sample(bool extended = false)
     {
         elftest::ElfWriter w(GetParam().bits, GetParam().data, EM_NONE, ET_EXEC);
         w.options().extended_shnum = extended;

@@ -13,7 +13,8 @@
 
 static int find_dynsym(const objlens_image *image, const char *wanted)
 {
-    objlens_section dynsym, strtab;
+    objlens_section dynsym;
+    objlens_section strtab;
     objlens_sym sym;
     uint32_t index;
     if (objlens_find_section(image, &dynsym, ".dynsym") != 0)
@@ -37,7 +38,8 @@ int main(int argc, char **argv)
     objlens_ehdr ehdr;
     objlens_section section;
     objkit_source source;
-    uint32_t index, named = 0;
+    uint32_t index;
+    uint32_t named = 0;
     int found;
 
     if (argc != 3) {

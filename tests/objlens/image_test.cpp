@@ -19,7 +19,7 @@ TEST(Version, NeedsNoImage) { EXPECT_STREQ(objlens_get_version(), "0.4.5"); }
 
 class Image : public testing::TestWithParam<image_kind> {
 protected:
-    const objlens_image_ops *expected_ops() const
+    static const objlens_image_ops *expected_ops()
     {
         return GetParam().bits == 32 ? &objlens_ops_32 : &objlens_ops_64;
     }
@@ -208,7 +208,7 @@ TEST_P(Image, SaveWritesStoresAndKeepsEverythingElse)
     EXPECT_EQ(read_back().size(), bytes.size());
 
     EXPECT_EQ(objlens_save(image.get(), "/nonexistent-dir/out"), -1);
-    std::remove(path);
+    EXPECT_EQ(std::remove(path), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, Image, testing::ValuesIn(all_kinds), kind_name);

@@ -83,11 +83,11 @@ protected:
         ASSERT_EQ(image_->status(), 0);
     }
     const objlens_image *image() { return image_->get(); }
-    std::size_t width(std::size_t w32, std::size_t w64) const
+    static std::size_t width(std::size_t w32, std::size_t w64)
     {
         return GetParam().bits == 32 ? w32 : w64;
     }
-    std::vector<unsigned char> expected_bytes(u64 value, std::size_t width) const
+    static std::vector<unsigned char> expected_bytes(u64 value, std::size_t width)
     {
         auto all = bytes_in(GetParam().data, value);
         if (GetParam().data == ELFDATA2LSB)
@@ -127,7 +127,8 @@ TEST_P(TypedFields, SignedStoresCheckBothBoundsAndLoadsSignExtend)
     for (const auto &kind : signed_kinds) {
         SCOPED_TRACE(kind.name);
         const std::size_t w = width(kind.width32, kind.width64);
-        const i64 min = signed_min(w), max = signed_max(w);
+        const i64 min = signed_min(w);
+        const i64 max = signed_max(w);
         for (i64 value : {min, min + 1, i64{-4}, i64{-1}, i64{0}, i64{1}, max - 1, max}) {
             guarded_field f;
             ASSERT_EQ(kind.store(image(), f.field(), value), 0) << value;

@@ -1,5 +1,6 @@
 // views_test.cpp - section, program header, dynamic, relocation and symbol
 // views on images built in memory, in all four kinds of image.
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -13,8 +14,8 @@ namespace {
 
 class Views : public testing::TestWithParam<image_kind> {
 protected:
-    bool is32() const { return GetParam().bits == 32; }
-    image_builder builder() const { return image_builder(GetParam()); }
+    static bool is32() { return GetParam().bits == 32; }
+    static image_builder builder() { return image_builder(GetParam()); }
 
     // Loads the image and opens a view of section `index`.
     objlens_section open(const image_builder &b, uint32_t index)
@@ -176,11 +177,11 @@ TEST_P(Views, DynamicEntries)
                                                   .type = SHT_DYNAMIC,
                                                   .entsize = static_cast<uint64_t>(is32() ? 16 : 8),
                                                   .data = entries});
-    const uint32_t cut =
-        b.add_section({.name = ".dynamic3",
-                       .type = SHT_DYNAMIC,
-                       .entsize = static_cast<uint64_t>(dyn_size),
-                       .data = byte_vector(entries.begin(), entries.begin() + 2 * dyn_size + 4)});
+    const uint32_t cut = b.add_section(
+        {.name = ".dynamic3",
+         .type = SHT_DYNAMIC,
+         .entsize = static_cast<uint64_t>(dyn_size),
+         .data = byte_vector(entries.begin(), entries.begin() + 2 * std::ptrdiff_t{dyn_size} + 4)});
     const uint32_t empty = b.add_section(
         {.name = ".dynamic4", .type = SHT_DYNAMIC, .entsize = static_cast<uint64_t>(dyn_size)});
     const uint32_t progbits = b.add_section(
@@ -234,7 +235,8 @@ TEST_P(Views, DynamicEntries)
 TEST_P(Views, RelocationsSplitInfoByTheClassRule)
 {
     auto b = builder();
-    byte_vector rels, relas;
+    byte_vector rels;
+    byte_vector relas;
     if (is32()) {
         rels = concat({b.rel(0x1000, 0xa07), b.rel(0x80000004, (300u << 8) | 255u)});
         relas = concat({b.rela(0x2000, 0xa07, -4), b.rela(0x2004, (300u << 8) | 255u, 0x7fffffff)});

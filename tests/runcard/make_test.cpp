@@ -130,7 +130,11 @@ protected:
         old_pipe_handler_ = signal(SIGPIPE, SIG_IGN);
         ASSERT_EQ(mkfifo(dir_.path("fifo").c_str(), 0600), 0);
     }
-    void TearDown() override { signal(SIGPIPE, old_pipe_handler_); }
+    void TearDown() override
+    {
+        // What this replaces is the SIG_IGN that SetUp put in place.
+        (void)signal(SIGPIPE, old_pipe_handler_);
+    }
 
     scratch_dir dir_;
     void (*old_pipe_handler_)(int) = SIG_DFL;

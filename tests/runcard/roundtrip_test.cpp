@@ -40,7 +40,9 @@ std::string expected_block(const template_case &c)
 std::string dump_line(const char *label, uint64_t value)
 {
     char line[96];
-    std::snprintf(line, sizeof line, "%-11s %" PRIu64 " (0x%" PRIx64 ")\n", label, value, value);
+    const int length = std::snprintf(line, sizeof line, "%-11s %" PRIu64 " (0x%" PRIx64 ")\n",
+                                     label, value, value);
+    EXPECT_TRUE(length > 0 && static_cast<std::size_t>(length) < sizeof line) << label;
     return line;
 }
 
