@@ -1,5 +1,6 @@
-// harness.cpp - process start, scratch folders, block bytes, and the one
-// golden-row test that every concern's table instantiates.
+// harness.cpp - process start (directly or under RUNCARD_WRAPPER), scratch
+// folders, block bytes, and the one golden-row test that every concern's
+// table instantiates.
 #include "harness.h"
 
 #include <fcntl.h>
@@ -10,11 +11,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
+#include <stdexcept>
 
 #ifndef RUNCARD_PATH
 #error "RUNCARD_PATH must name the runcard executable under test"
@@ -40,7 +44,127 @@ void put_le(std::string &out, uint64_t value, int bytes)
         out.push_back(static_cast<char>(value & 0xff));
 }
 
+// RUNCARD_WRAPPER, when set and not empty, is a command line (words
+// separated by blanks) that every run of runcard goes through, such as
+// "valgrind --error-exitcode=1 --tool=memcheck -q": runcard's own command
+// line is appended to it.  What the wrapper reports goes to standard error,
+// where the goldens see it.
+//
+// runcard names itself by its argv[0] as given, and a wrapper like valgrind
+// starts the program by the name it is handed and passes that name on as
+// argv[0].  So the name goes through unchanged: a link of that name to
+// RUNCARD_PATH sits in a folder of the run's own (not the work folder the
+// tests look at), and that folder comes first in the wrapper's PATH.  A
+// name that no link can carry (empty, with a slash, "." or "..") runs
+// runcard directly, with a note on the tests' standard error.
+struct wrapper {
+    std::string program;  // the first word, found in PATH
+    std::vector<std::string> words;
+};
+
+// `name` as execvp would find it in the tests' PATH, and a relative path
+// made absolute: runcard's child changes folder before exec.
+std::string find_program(const std::string &name)
+{
+    if (name.find('/') != std::string::npos)
+        return std::filesystem::absolute(name).string();
+    const char *path = std::getenv("PATH");
+    std::istringstream folders(path != nullptr ? path : "/bin:/usr/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
+        struct stat st;
+        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    throw std::runtime_error("RUNCARD_WRAPPER: no program '" + name + "' in PATH");
+}
+
+// The wrapper, read once; no words when there is none.
+const wrapper &run_wrapper()
+{
+    static const wrapper parsed = [] {
+        wrapper w;
+        const char *text = std::getenv("RUNCARD_WRAPPER");
+        std::istringstream in(text != nullptr ? text : "");
+        for (std::string word; in >> word;)
+            w.words.push_back(word);
+        if (!w.words.empty())
+            w.program = find_program(w.words[0]);
+        return w;
+    }();
+    return parsed;
+}
+
+bool fits_a_link(const std::string &argv0)
+{
+    return !argv0.empty() && argv0.find('/') == std::string::npos && argv0 != "." && argv0 != "..";
+}
+
+// The tests' environment with `folder` first in PATH.
+std::vector<std::string> environment_with_path_first(const std::string &folder)
+{
+    std::vector<std::string> env;
+    bool had_path = false;
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        std::string text = *entry;
+        if (text.rfind("PATH=", 0) == 0) {
+            text.insert(5, folder + ":");
+            had_path = true;
+        }
+        env.push_back(std::move(text));
+    }
+    if (!had_path)
+        env.push_back("PATH=" + folder);
+    return env;
+}
+
+// Pointers into `words` and a null pointer after them, as exec takes them.
+std::vector<char *> exec_list(std::vector<std::string> &words)
+{
+    std::vector<char *> list;
+    list.reserve(words.size() + 1);
+    for (std::string &word : words)
+        list.push_back(word.data());
+    list.push_back(nullptr);
+    return list;
+}
+
 }  // namespace
+
+// What the child hands to exec, all made before fork so that the child
+// allocates nothing.
+struct runcard_process::launch {
+    std::string program = RUNCARD_PATH;
+    std::vector<std::string> args;
+    std::vector<std::string> env;  // empty: the tests' own
+};
+
+runcard_process::launch runcard_process::plan(const std::vector<std::string> &args,
+                                              const std::string &argv0)
+{
+    launch plan;
+    plan.args.push_back(argv0);
+    plan.args.insert(plan.args.end(), args.begin(), args.end());
+    const wrapper &wrap = run_wrapper();
+    if (wrap.words.empty())
+        return plan;
+    if (!fits_a_link(argv0)) {
+        static std::set<std::string> noted;
+        if (noted.insert(argv0).second)
+            std::fprintf(stderr, "harness: runs with argv[0] '%s' go without RUNCARD_WRAPPER\n",
+                         argv0.c_str());
+        return plan;
+    }
+    link_dir_.emplace();
+    const std::string target = std::filesystem::absolute(RUNCARD_PATH).string();
+    if (symlink(target.c_str(), link_dir_->path(argv0).c_str()) != 0)
+        throw std::runtime_error("symlink failed");
+    plan.program = wrap.program;
+    plan.args.insert(plan.args.begin(), wrap.words.begin(), wrap.words.end());
+    plan.env = environment_with_path_first(link_dir_->work());
+    return plan;
+}
 
 scratch_dir::scratch_dir()
 {
@@ -83,16 +207,15 @@ mode_t scratch_dir::mode(const std::string &name) const
 runcard_process::runcard_process(const scratch_dir &dir, const std::vector<std::string> &args,
                                  const run_setup &setup)
 {
-    std::vector<std::string> words{setup.argv0};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char *> argv;
-    for (std::string &word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
+    launch how = plan(args, setup.argv0);
+    const std::vector<char *> argv = exec_list(how.args);
+    const std::vector<char *> env = how.env.empty() ? std::vector<char *>{} : exec_list(how.env);
+    char *const *envp = how.env.empty() ? environ : env.data();
 
     // Pipes rather than files, so that a file-size limit set for the run
     // reaches only the files runcard itself writes.
-    int out_pipe[2], err_pipe[2];
+    int out_pipe[2];
+    int err_pipe[2];
     if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
 
@@ -109,11 +232,13 @@ runcard_process::runcard_process(const scratch_dir &dir, const std::vector<std::
             _exit(126);
         umask(setup.umask);
         if (setup.file_size_limit != RLIM_INFINITY) {
-            signal(SIGXFSZ, SIG_IGN);  // so that the write fails instead of killing
+            // So that the write fails instead of killing; the handler it
+            // replaces is of no use in a child that execs next.
+            (void)signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{setup.file_size_limit, setup.file_size_limit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        execv(RUNCARD_PATH, argv.data());
+        execve(how.program.c_str(), argv.data(), envp);
         _exit(127);
     }
     close(out_pipe[1]);

@@ -48,7 +48,8 @@ private:
 };
 
 // runcard started in `dir`'s work folder, with standard input /dev/null;
-// wait() collects its output and status.
+// wait() collects its output and status.  With RUNCARD_WRAPPER set, runcard
+// runs under that command (see harness.cpp).
 class runcard_process {
 public:
     runcard_process(const scratch_dir &dir, const std::vector<std::string> &args,
@@ -58,6 +59,10 @@ public:
     run_result wait();
 
 private:
+    struct launch;
+    launch plan(const std::vector<std::string> &args, const std::string &argv0);
+
+    std::optional<scratch_dir> link_dir_;  // the wrapper's link to runcard
     pid_t pid_;
     int out_fd_;
     int err_fd_;
