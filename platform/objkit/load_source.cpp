@@ -35,13 +35,12 @@ bool LoadSource::open(const objkit_source *source) noexcept
     if (source->kind != OBJKIT_SOURCE_FILE)
         return false;
     ProbedFile probed;
-    if (take_probe(source->path, &probed)) {
+    if (take_probe(source->path, &probed, head_)) {
         fd_ = probed.fd;
         mode_ = probed.mode;
         stamp_ = probed.stamp;
         size_ = stamp_.size;
         head_size_ = probed.head_size;
-        std::memcpy(head_, probed.head, head_size_);
         return true;
     }
     fd_ = open_regular_file(source->path, &stamp_, &mode_);

@@ -32,6 +32,7 @@ struct Probe {
     }
 
     ProbedFile file;
+    unsigned char head[file_head_capacity];
     unsigned classes_served = 0;  // one bit per ELF class
     timespec taken{};
     char path[PATH_MAX] = {};
@@ -54,35 +55,35 @@ bool fresh(const timespec &taken, const timespec &now) noexcept
     return elapsed >= 0 && elapsed < probe_lifetime_ns;
 }
 
-bool holds(const char *path) noexcept
+bool holds(const Probe &kept, const char *path) noexcept
 {
-    return probe.file.fd >= 0 && fresh(probe.taken, coarse_now()) &&
-           std::strcmp(probe.path, path) == 0;
+    return kept.file.fd >= 0 && fresh(kept.taken, coarse_now()) &&
+           std::strcmp(kept.path, path) == 0;
 }
 
 // Opens the file and reads its first bytes into the probe, which keeps
 // them when the path fits.
-bool probe_anew(const char *path) noexcept
+bool probe_anew(Probe &kept, const char *path) noexcept
 {
-    probe.drop();
-    ProbedFile &file = probe.file;
+    kept.drop();
+    ProbedFile &file = kept.file;
     const int fd = open_regular_file(path, &file.stamp, &file.mode);
     if (fd < 0)
         return false;
     file.head_size = file.stamp.size < file_head_capacity ? static_cast<size_t>(file.stamp.size)
                                                           : file_head_capacity;
-    if (!read_exactly(fd, file.head, file.head_size, 0)) {
+    if (!read_exactly(fd, kept.head, file.head_size, 0)) {
         ::close(fd);
         return false;
     }
     const size_t length = std::strlen(path);
     file.fd = fd;
-    probe.taken = coarse_now();
-    if (length < sizeof probe.path) {
-        std::memcpy(probe.path, path, length + 1);
+    kept.taken = coarse_now();
+    if (length < sizeof kept.path) {
+        std::memcpy(kept.path, path, length + 1);
     } else {
-        probe.path[0] = '\0';
-        probe.drop();  // the head was read; nothing is kept for a later call
+        kept.path[0] = '\0';
+        kept.drop();  // the head was read; nothing is kept for a later call
     }
     return true;
 }
@@ -93,27 +94,30 @@ bool probe_ident(const char *path, unsigned elf_class, unsigned char *ident) noe
 {
     if (path == nullptr)
         return false;
+    Probe &kept = probe;  // one lookup of the thread's probe
     const unsigned bit = 1u << (elf_class & 7);
-    if (!holds(path) || (probe.classes_served & bit) != 0) {
-        if (!probe_anew(path))
+    if (!holds(kept, path) || (kept.classes_served & bit) != 0) {
+        if (!probe_anew(kept, path))
             return false;
     }
-    probe.classes_served |= bit;
-    if (probe.file.head_size < EI_NIDENT)
+    kept.classes_served |= bit;
+    if (kept.file.head_size < EI_NIDENT)
         return false;
-    std::memcpy(ident, probe.file.head, EI_NIDENT);
+    std::memcpy(ident, kept.head, EI_NIDENT);
     return true;
 }
 
-bool take_probe(const char *path, ProbedFile *file) noexcept
+bool take_probe(const char *path, ProbedFile *file, unsigned char *head) noexcept
 {
-    if (path == nullptr || !holds(path)) {
-        probe.drop();
+    Probe &kept = probe;
+    if (path == nullptr || !holds(kept, path)) {
+        kept.drop();
         return false;
     }
-    *file = probe.file;
-    probe.file.fd = -1;
-    probe.drop();
+    *file = kept.file;
+    std::memcpy(head, kept.head, kept.file.head_size);
+    kept.file.fd = -1;
+    kept.drop();
     return true;
 }
 

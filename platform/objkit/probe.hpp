@@ -21,13 +21,13 @@ namespace objkit {
 // the usual layouts, the program header table.
 constexpr size_t file_head_capacity = 1024;
 
-// What a load takes over from a probe.
+// What a load takes over from a probe: the descriptor and what the probe
+// learnt of the file; its first bytes are copied out separately.
 struct ProbedFile {
     int fd = -1;
     unsigned mode = 0;
     objkit_file_stamp stamp{};
-    size_t head_size = 0;  // bytes of `head`: the file's size when smaller
-    unsigned char head[file_head_capacity];
+    size_t head_size = 0;  // bytes of the head: the file's size when smaller
 };
 
 // For class `elf_class`'s can_load: copies the file's first EI_NIDENT bytes
@@ -36,7 +36,8 @@ struct ProbedFile {
 bool probe_ident(const char *path, unsigned elf_class, unsigned char *ident) noexcept;
 
 // For a load: hands over a fresh probe of `path` (the probe is no longer
-// kept).  False when there is none; the caller opens the file itself.
-bool take_probe(const char *path, ProbedFile *file) noexcept;
+// kept), its first bytes copied into `head` (file_head_capacity bytes).
+// False when there is none; the caller opens the file itself.
+bool take_probe(const char *path, ProbedFile *file, unsigned char *head) noexcept;
 
 }  // namespace objkit
