@@ -330,48 +330,54 @@ static inline uint64_t objkit_swap64(uint64_t value, unsigned data) OBJKIT_NOEXC
     return data == OBJKIT_HOST_DATA ? value : __builtin_bswap64(value);
 }
 
+/* The in-memory paths both classes share: 1 when served from bytes already
+ * read, 0 when the exported call has to answer. */
+static inline int objkit_raw_read_in_memory(const objcore_data *data, void *dest, uint64_t count,
+                                            uint64_t offset) OBJKIT_NOEXCEPT
+{
+    if (data->bytes == NULL || offset > data->size || count > data->size - offset)
+        return 0;
+    memcpy(dest, data->bytes + offset, (size_t)count);
+    return 1;
+}
+
+static inline int objkit_read_name_in_memory(const objcore_data *data, size_t offset,
+                                             const char **name) OBJKIT_NOEXCEPT
+{
+    if (data == NULL || data->bytes == NULL || name == NULL || offset >= data->strings_end)
+        return 0;
+    *name = (const char *)data->bytes + offset;
+    return 1;
+}
+
 static inline int objcore32_raw_read_inline(objcore32_data *data, void *dest, uint32_t count,
                                             uint32_t offset) OBJKIT_NOEXCEPT
 {
-    if (data->bytes != NULL && offset <= data->size && count <= data->size - offset) {
-        memcpy(dest, data->bytes + offset, count);
-        return 1;
-    }
-    return objcore32_raw_read(data, dest, count, offset);
+    return objkit_raw_read_in_memory(data, dest, count, offset) ||
+           objcore32_raw_read(data, dest, count, offset);
 }
 
 static inline int objcore64_raw_read_inline(objcore64_data *data, void *dest, uint64_t count,
                                             uint64_t offset) OBJKIT_NOEXCEPT
 {
-    if (data->bytes != NULL && offset <= data->size && count <= data->size - offset) {
-        memcpy(dest, data->bytes + offset, (size_t)count);
-        return 1;
-    }
-    return objcore64_raw_read(data, dest, count, offset);
+    return objkit_raw_read_in_memory(data, dest, count, offset) ||
+           objcore64_raw_read(data, dest, count, offset);
 }
 
 static inline int objcore32_read_name_inline(const objcore32_image *image, size_t offset,
                                              const objcore32_section *section,
                                              const char **name) OBJKIT_NOEXCEPT
 {
-    const objcore_data *data = section != NULL ? section->data : NULL;
-    if (data != NULL && data->bytes != NULL && name != NULL && offset < data->strings_end) {
-        *name = (const char *)data->bytes + offset;
-        return 1;
-    }
-    return objcore32_read_name(image, offset, section, name);
+    return objkit_read_name_in_memory(section != NULL ? section->data : NULL, offset, name) ||
+           objcore32_read_name(image, offset, section, name);
 }
 
 static inline int objcore64_read_name_inline(const objcore64_image *image, size_t offset,
                                              const objcore64_section *section,
                                              const char **name) OBJKIT_NOEXCEPT
 {
-    const objcore_data *data = section != NULL ? section->data : NULL;
-    if (data != NULL && data->bytes != NULL && name != NULL && offset < data->strings_end) {
-        *name = (const char *)data->bytes + offset;
-        return 1;
-    }
-    return objcore64_read_name(image, offset, section, name);
+    return objkit_read_name_in_memory(section != NULL ? section->data : NULL, offset, name) ||
+           objcore64_read_name(image, offset, section, name);
 }
 
 /*
