@@ -50,8 +50,11 @@ struct elf32 {
     static constexpr auto core_get_program = &objcore32_get_program;
     static constexpr auto core_find_section = &objcore32_find_section;
     static constexpr auto core_load_Half = &objcore32_load_Half;
-    static constexpr auto core_raw_read = &objcore32_raw_read_inline;
-    static constexpr auto core_read_name = &objcore32_read_name_inline;
+    static constexpr auto core_raw_read = &objcore32_raw_read;
+    static constexpr auto core_read_name = &objcore32_read_name;
+    static constexpr auto core_swap16 = &objcore32_swap16;
+    static constexpr auto core_swap32 = &objcore32_swap32;
+    static constexpr auto core_swap64 = &objcore32_swap64;
 
     static constexpr uint64_t r_sym(uint64_t info) { return ELF32_R_SYM(info); }
     static constexpr uint64_t r_type(uint64_t info) { return ELF32_R_TYPE(info); }
@@ -94,8 +97,11 @@ struct elf64 {
     static constexpr auto core_get_program = &objcore64_get_program;
     static constexpr auto core_find_section = &objcore64_find_section;
     static constexpr auto core_load_Half = &objcore64_load_Half;
-    static constexpr auto core_raw_read = &objcore64_raw_read_inline;
-    static constexpr auto core_read_name = &objcore64_read_name_inline;
+    static constexpr auto core_raw_read = &objcore64_raw_read;
+    static constexpr auto core_read_name = &objcore64_read_name;
+    static constexpr auto core_swap16 = &objcore64_swap16;
+    static constexpr auto core_swap32 = &objcore64_swap32;
+    static constexpr auto core_swap64 = &objcore64_swap64;
 
     static constexpr uint64_t r_sym(uint64_t info) { return ELF64_R_SYM(info); }
     static constexpr uint64_t r_type(uint64_t info) { return ELF64_R_TYPE(info); }

@@ -19,17 +19,19 @@
 
 namespace objlens {
 
-// The backend's swaps, in their inline form: one per field loaded or stored.
+// Every field loaded or stored crosses the backend's swap of its width, with
+// the image's EI_DATA byte as it stands in the header; what the swap makes
+// of a byte other than ELFDATA2LSB or ELFDATA2MSB is the backend's affair.
 template <class C, class U>
 U swap_raw(const typename C::core_image *core, U raw) noexcept
 {
     const unsigned data = core->ehdr.e_ident[EI_DATA];
     if constexpr (sizeof(U) == 2)
-        return objkit_swap16(raw, data);
+        return C::core_swap16(core, raw, data);
     else if constexpr (sizeof(U) == 4)
-        return objkit_swap32(raw, data);
+        return C::core_swap32(core, raw, data);
     else
-        return objkit_swap64(raw, data);
+        return C::core_swap64(core, raw, data);
 }
 
 // Field is the field's own integer type (uint16_t ... int64_t); Result is
