@@ -55,8 +55,10 @@ install(TARGETS objlens objkit
 install(TARGETS ${objlens_programs}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 
-# objlens.h names the load source of objkit.h, so both are the interface.
+# objlens.h names the load source of objkit.h, so both are the interface;
+# prginfo.h is the program-info block of libobjkit.
 install(FILES ${OBJLENS_INCLUDE_DIR}/objlens.h ${OBJLENS_INCLUDE_DIR}/objkit.h
+              ${OBJLENS_INCLUDE_DIR}/prginfo.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/runcard.1 ${PROJECT_SOURCE_DIR}/docs/objlens-dump.1

@@ -3,7 +3,7 @@
 #ifndef RUNCARD_BLOCKFILE_H
 #define RUNCARD_BLOCKFILE_H
 
-#include "objkit.h"
+#include "prginfo.h"
 
 // Reads the first elf_prginfo_sizeof(info) bytes of `path` into the block.
 // 0 when they all came; 1 after printing why not.

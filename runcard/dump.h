@@ -2,7 +2,7 @@
 #ifndef RUNCARD_DUMP_H
 #define RUNCARD_DUMP_H
 
-#include "objkit.h"
+#include "prginfo.h"
 
 // Reads `path` into the prepared object and prints the block on standard
 // output.  Returns the run's exit status: 0, or 1 after a read failure.

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "blockfile.h"
-#include "objkit.h"
+#include "prginfo.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "argkit.h"
 #include "blockfile.h"
 #include "dump.h"
-#include "objkit.h"
+#include "prginfo.h"
 #include "reference.h"
 #include "templates.h"
 #include "values.h"

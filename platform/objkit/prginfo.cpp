@@ -5,7 +5,7 @@
 // machine reads the same on any other; every word is built byte by byte.
 // Version and priority are 32-bit words in both widths; the four sizes are
 // 32-bit words in a 32-bit block and 64-bit words in a 64-bit one.
-#include "objkit.h"
+#include "prginfo.h"
 
 #include <cstdint>
 #include <cstring>

@@ -63,7 +63,7 @@ for lib in objlens objkit; do
     readelf -d "$real" | grep -q "Library soname: \[lib$lib.so.0\]" ||
         fail "lib$lib.so.0.4.5 has not the soname lib$lib.so.0"
 done
-for header in objlens.h objkit.h; do
+for header in objlens.h objkit.h prginfo.h; do
     [ -f "$prefix/$INCLUDEDIR/$header" ] || fail "$header not installed in $INCLUDEDIR"
 done
 

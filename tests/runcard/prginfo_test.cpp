@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "objkit.h"
+#include "prginfo.h"
 
 #include <gtest/gtest.h>
 
