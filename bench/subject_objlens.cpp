@@ -38,7 +38,7 @@ const Loaded &loaded(const Input &input)
         return *slot;
     slot = std::make_unique<Loaded>();
     Loaded &l = *slot;
-    const objkit_source source = objkit_source_file(input.path.c_str());
+    objkit_source source = objkit_source_file(input.path.c_str());
     l.ok = objlens_load(&l.image, &source) == 0;
     if (!l.ok)
         return l;
@@ -226,7 +226,7 @@ void add_typed(const std::string &name, const Input &input, LoadOp load, StoreOp
 
 void load_case(benchmark::State &state, const Input &input)
 {
-    const objkit_source source = objkit_source_file(input.path.c_str());
+    objkit_source source = objkit_source_file(input.path.c_str());
     const CountedLoop counted;
     for (auto _ : state) {
         objlens_image image;
@@ -328,7 +328,7 @@ void add_typed_cases(const Input &input, bool is64)
 void *objlens_hold(const std::string &path)
 {
     auto *image = new objlens_image;
-    const objkit_source source = objkit_source_file(path.c_str());
+    objkit_source source = objkit_source_file(path.c_str());
     if (objlens_load(image, &source) != 0) {
         delete image;
         return nullptr;

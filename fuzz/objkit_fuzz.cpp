@@ -241,7 +241,7 @@ void save_and_reload(typename Ops<Bits>::Image *image, const uint8_t *input, siz
     const std::vector<unsigned char> saved = file_bytes(path);
     CHECK(saved.size() == size && std::memcmp(saved.data(), input, size) == 0);
 
-    const objkit_source source = objkit_source_file(path.c_str());
+    objkit_source source = objkit_source_file(path.c_str());
     CHECK(O::can_load(&source));
     typename O::Image *reloaded = O::load(&source);
     CHECK(reloaded != nullptr);
@@ -264,7 +264,7 @@ template <int Bits>
 void fuzz_class(const uint8_t *input, size_t size)
 {
     using O = Ops<Bits>;
-    const objkit_source source = objkit_source_buffer(input, size);
+    objkit_source source = objkit_source_buffer(input, size);
     const bool accepted = O::can_load(&source) != 0;
     typename O::Image *image = O::load(&source);
     if (!accepted)

@@ -1,16 +1,16 @@
 /*
- * objkit.h - the ELF image backend and the program-info block.
+ * objkit.h - the ELF image backend.
  *
  * libobjkit owns ELF images in memory: it loads them from a file or a
  * buffer, validates their header tables, hands out records for sections and
  * program headers, converts between the file's byte order and the host's,
- * reads section data and saves images back to disk.  It also owns the byte
- * layout of the program-info block that runcard makes and dumps.
+ * reads section data and saves images back to disk.  (The program-info
+ * block that libobjkit also lays out has a header of its own, prginfo.h.)
  *
  * There is one set of image operations per ELF class (objcore32_*,
  * objcore64_*), each over records laid out with that class's <elf.h> types.
  *
- * What a load refuses (returns null):
+ * What a load refuses (returns null, and says why in the source record):
  *   - a source that cannot be read (a path that does not name a readable
  *     regular file, a null or empty buffer), or whose identification bytes
  *     are not ELF magic, this class, EI_DATA 1 or 2 and EI_VERSION 1;
@@ -23,11 +23,9 @@
  *     is read from section 0, so the entry size must be right then too;
  *   - an extended section count (section 0's sh_size) above 0xffffffff;
  *   - e_phnum PN_XNUM while there is no section 0 to hold the count;
- *   - records that would need more than 1 GiB of memory (each section's
- *     name is copied into its record, so a crafted name table could ask for
- *     unbounded memory);
+ *   - records beyond the memory budget below;
  *   - a file that changes while the load reads its headers;
- *   - a failed allocation.
+ *   - a failed read or allocation.
  *
  * What a load tolerates:
  *   - e_shoff 0 or e_phoff 0: that table is absent (count 0), whatever the
@@ -44,43 +42,46 @@
  *     the rest of the image stays usable;  SHT_NOBITS and SHT_NULL sections
  *     (section 0 among them, whose sh_size may hold the section count) have
  *     data size 0 as well;
- *   - program headers whose segments lie outside the source, and header
- *     tables that overlap each other or the ELF header.
+ *   - sections that overlap or repeat each other, program headers whose
+ *     segments lie outside the source, and header tables that overlap each
+ *     other or the ELF header.
  *
  * Extended numbering is read as the ELF standard gives it: e_shnum 0 with
  * the count in section 0's sh_size, e_shstrndx SHN_XINDEX with the index in
  * section 0's sh_link, e_phnum PN_XNUM with the count in section 0's sh_info.
  *
- * Loading reads the identification, the ELF header, the two header tables
- * and the section name string table; no other section's bytes are read
- * before they are first asked for (raw_read or read_name), and after that
- * they are kept, so later reads copy from memory.  A buffer source is
- * copied at load; the image never refers to the caller's buffer again.
+ * Memory.  An image holds each byte of its source at most once: a buffer
+ * source is copied at load; a file image reads its file's bytes into one
+ * image-wide cache as they are first asked for, in chunks of
+ * OBJKIT_CACHE_CHUNK bytes (a section of at most OBJKIT_WHOLE_SECTION bytes
+ * is read whole on its first use), so sections that overlap share bytes and
+ * one entry of a large section costs one chunk.  Besides those bytes, the
+ * records of an image (section records with their names, program headers,
+ * the image record) may take at most
+ *     min(OBJKIT_RECORD_FACTOR * source size + OBJKIT_RECORD_BASE,
+ *         OBJKIT_RECORD_CAP)
+ * bytes.  A load checks that budget from the header's counts before it
+ * reads a table, and again with the names before it allocates; a source
+ * that needs more is refused at once (OBJKIT_REASON_BUDGET).  The header
+ * tables a load reads are held only while it runs.  No real file comes near
+ * the budget: section records are a small multiple of the section header
+ * table they describe.
  *
- * A file image keeps its file open (one descriptor per loaded image) and
- * the file's device, inode, size and modification time as they were at
- * load.  A first read of a section's bytes checks them before and after
+ * Files.  A file image keeps its file open (one descriptor per loaded
+ * image) and the file's device, inode, size and modification time as they
+ * were at load.  Every read of bytes not yet in the cache checks them after
  * reading: if the file was truncated, extended or rewritten since, the read
  * fails cleanly instead of presenting other bytes as this image's, and so
- * does every later first read; bytes already read stay as they were read.
- * Files are never mapped, so a file shrinking under the image cannot raise
- * a signal.  A file renamed over or removed after load is no change: the
- * open descriptor still reads the file that was loaded.  What cannot be
+ * does every later read of new bytes; bytes already read stay as they were
+ * read.  Files are never mapped, so a file shrinking under the image cannot
+ * raise a signal.  A file renamed over or removed after load is no change:
+ * the open descriptor still reads the file that was loaded.  What cannot be
  * seen is a rewrite that keeps both size and modification time (a writer
  * that puts the old time back).
  *
- * can_load of a file keeps the file it opened, with the bytes it read, for
- * the calls right after it on the same thread: the other class's can_load
- * and the load of the same path take them over instead of opening the file
- * again (a load by class makes up to three calls on one source).  What is
- * kept answers each class's can_load once and one load, and only for a few
- * milliseconds; a later or repeated call opens the file anew, so it sees the
- * file as it is then.  At most one file per thread is kept this way; it is
- * closed by the next can_load or load of another file, or when the thread
- * ends.
- *
  * An image and its records may be used by one thread at a time: a first
- * read of a section fills in its data record.
+ * read of bytes fills the image's cache.  The library keeps no state of its
+ * own: what a sequence of calls shares travels in the caller's records.
  *
  * Nothing here throws; every call is safe to make from C.
  */
@@ -110,6 +111,16 @@ extern "C" {
 #endif
 
 /* ------------------------------------------------------------------------ */
+/* Memory budget of a load                                                  */
+/* ------------------------------------------------------------------------ */
+
+#define OBJKIT_RECORD_FACTOR 4u
+#define OBJKIT_RECORD_BASE ((uint64_t)64 * 1024)
+#define OBJKIT_RECORD_CAP ((uint64_t)1 << 30)
+#define OBJKIT_CACHE_CHUNK ((uint64_t)64 * 1024)
+#define OBJKIT_WHOLE_SECTION ((uint64_t)1 << 20)
+
+/* ------------------------------------------------------------------------ */
 /* Load source                                                              */
 /* ------------------------------------------------------------------------ */
 
@@ -118,24 +129,113 @@ enum objkit_source_kind {
     OBJKIT_SOURCE_BUFFER = 2 /* `bytes`/`size` hold the image; copied at load */
 };
 
+/*
+ * Why the last can_load or load refused a source.  The codes are stable;
+ * the texts that go with them may be worded anew.
+ */
+enum objkit_reason {
+    OBJKIT_REASON_NONE = 0,       /* accepted, or not asked yet */
+    OBJKIT_REASON_OPEN = 1,       /* the path cannot be opened or examined (`error`) */
+    OBJKIT_REASON_NOT_REGULAR = 2,/* a folder, FIFO, device... (`error` EISDIR for a folder) */
+    OBJKIT_REASON_EMPTY = 3,      /* a null or empty buffer, an empty file */
+    OBJKIT_REASON_NOT_ELF = 4,    /* no ELF magic */
+    OBJKIT_REASON_CLASS = 5,      /* EI_CLASS is not the class asked for */
+    OBJKIT_REASON_DATA = 6,       /* EI_DATA is neither ELFDATA2LSB nor ELFDATA2MSB */
+    OBJKIT_REASON_VERSION = 7,    /* EI_VERSION is not EV_CURRENT */
+    OBJKIT_REASON_TRUNCATED = 8,  /* the source ends inside the identification or ELF header */
+    OBJKIT_REASON_SECTION_TABLE = 9,  /* the section header table cannot be read as given */
+    OBJKIT_REASON_PROGRAM_TABLE = 10, /* the program header table cannot be read as given */
+    OBJKIT_REASON_BUDGET = 11,    /* the records would need more than the budget above */
+    OBJKIT_REASON_CHANGED = 12,   /* the file changed while it was being loaded */
+    OBJKIT_REASON_READ = 13,      /* a read failed (`error`) */
+    OBJKIT_REASON_MEMORY = 14     /* an allocation failed */
+};
+
+#define OBJKIT_REASON_TEXT_SIZE 160
+#define OBJKIT_PROBE_HEAD 1024
+
+/*
+ * What a can_load of a file learnt, kept in the caller's record for the
+ * calls that follow on the same record: a load by class makes up to three
+ * of them (class 32's can_load, class 64's can_load, one load), and opening
+ * the file in each would cost more than the rest of the load.  Private.
+ */
+struct objkit_probe {
+    const char *path;   /* the path it was taken for; null when empty */
+    unsigned served;    /* classes that answered from it: 1 for 32, 2 for 64 */
+    int held;           /* 1 while `fd` is open and owned by the record */
+    int fd;
+    unsigned mode;
+    uint64_t device;
+    uint64_t inode;
+    uint64_t size;
+    int64_t modified_sec;
+    int64_t modified_nsec;
+    uint32_t head_size; /* bytes of `head`: the file's first bytes */
+    unsigned char head[OBJKIT_PROBE_HEAD];
+};
+
+/*
+ * A load source: what to load, and what the backend says back.  Set one up
+ * with objkit_source_file() or objkit_source_buffer() (or zero it and fill
+ * the first four members).  One record serves one source.
+ *
+ * After every can_load and load, `reason` is OBJKIT_REASON_NONE when the
+ * source was accepted, or why it was refused; `error` is the errno behind
+ * OPEN, NOT_REGULAR and READ (0 otherwise); `reason_text` is a short line
+ * of English without a newline that names the part and its numbers, for
+ * example "section header table at 0x1198 (40 entries of 40 bytes) ends
+ * past the end of the file (4504 bytes)", and empty after an acceptance.
+ *
+ * Descriptors.  A can_load of a file that finds an ELF identification of
+ * either class leaves the file open in the record, so that the other
+ * class's can_load and the load do not open it again; every other can_load
+ * closes what it opened.  A load takes over the descriptor it finds (its
+ * image owns it from then on, or it is closed when the load fails), and
+ * leaves none behind.  A caller of can_load that does not go on to load
+ * calls objkit_source_release().  A record that holds a descriptor must not
+ * be copied.  A load by class (objlens_load) leaves no descriptor open but
+ * the one its image holds.
+ *
+ * A repeated can_load of the same class on one record, or a load after a
+ * load, opens the file anew, so a caller who asks again sees the file as it
+ * is then.
+ */
 typedef struct objkit_source {
     int kind;          /* enum objkit_source_kind */
     const char *path;  /* OBJKIT_SOURCE_FILE */
     const void *bytes; /* OBJKIT_SOURCE_BUFFER */
     size_t size;       /* OBJKIT_SOURCE_BUFFER */
+
+    int reason;                               /* enum objkit_reason */
+    int error;                                /* errno, or 0 */
+    char reason_text[OBJKIT_REASON_TEXT_SIZE]; /* "" after an acceptance */
+
+    struct objkit_probe probe; /* private */
 } objkit_source;
 
 static inline objkit_source objkit_source_file(const char *path)
 {
-    objkit_source source = {OBJKIT_SOURCE_FILE, path, NULL, 0};
+    objkit_source source;
+    memset(&source, 0, sizeof source);
+    source.kind = OBJKIT_SOURCE_FILE;
+    source.path = path;
     return source;
 }
 
 static inline objkit_source objkit_source_buffer(const void *bytes, size_t size)
 {
-    objkit_source source = {OBJKIT_SOURCE_BUFFER, NULL, bytes, size};
+    objkit_source source;
+    memset(&source, 0, sizeof source);
+    source.kind = OBJKIT_SOURCE_BUFFER;
+    source.bytes = bytes;
+    source.size = size;
     return source;
 }
+
+/* Closes a descriptor that a can_load left in the record; the record can
+ * be used again.  Safe on any record. */
+OBJKIT_API void objkit_source_release(objkit_source *source) OBJKIT_NOEXCEPT;
 
 /* ------------------------------------------------------------------------ */
 /* Records                                                                  */
@@ -151,10 +251,10 @@ struct objkit_file; /* private: where a section's bytes come from */
  */
 typedef struct objcore_data {
     uint32_t size;
-    uint32_t strings_end;       /* private: bytes before it end in a NUL */
-    const unsigned char *bytes; /* private: null until first read */
-    struct objkit_file *file;   /* private: the file or the buffer copy */
-    uint64_t file_offset;       /* private: where the bytes are in the source */
+    uint32_t strings_end;       /* private */
+    const unsigned char *bytes; /* private */
+    struct objkit_file *file;   /* private */
+    uint64_t file_offset;       /* private */
 } objcore_data;
 
 typedef objcore_data objcore32_data;
@@ -230,8 +330,10 @@ typedef struct objcore64_image {
 
 /*
  * can_load: 1 when the source's identification bytes carry the ELF magic,
- *           this class, EI_DATA 1 or 2 and EI_VERSION 1; reads only those.
- * load:     the image, or null when the source is refused (see above).
+ *           this class, EI_DATA 1 or 2 and EI_VERSION 1; reads only the
+ *           file's first bytes.  Sets the record's reason either way.
+ * load:     the image, or null when the source is refused (see above); sets
+ *           the record's reason either way.
  * free:     releases the image, its records and its file; null is ignored.
  * save:     writes the bytes as loaded, with the current ELF header, program
  *           header table and section header table over them at the offsets
@@ -267,8 +369,8 @@ typedef struct objcore64_image {
  *           image's own EI_DATA.
  */
 #define OBJKIT_DECLARE_CLASS(N)                                                                    \
-    OBJKIT_API int objcore##N##_can_load(const objkit_source *source) OBJKIT_NOEXCEPT;             \
-    OBJKIT_API objcore##N##_image *objcore##N##_load(const objkit_source *source) OBJKIT_NOEXCEPT; \
+    OBJKIT_API int objcore##N##_can_load(objkit_source *source) OBJKIT_NOEXCEPT;                   \
+    OBJKIT_API objcore##N##_image *objcore##N##_load(objkit_source *source) OBJKIT_NOEXCEPT;       \
     OBJKIT_API void objcore##N##_free(objcore##N##_image *image) OBJKIT_NOEXCEPT;                  \
     OBJKIT_API int objcore##N##_save(objcore##N##_image *image, const char *target)                \
         OBJKIT_NOEXCEPT;                                                                           \
@@ -303,129 +405,11 @@ OBJKIT_API int objcore64_raw_read(objcore64_data *data, void *dest, uint64_t cou
                                   uint64_t offset) OBJKIT_NOEXCEPT;
 
 /*
- * Inline forms of swap16/32/64 and of the common paths of raw_read and
- * read_name, for callers that cross into this library once per field or
- * entry.  They give the same results as the calls: the swaps need no image,
- * and the reads serve a section whose bytes are already in memory in place,
- * leaving its first read (and every refusal) to the exported function.
- */
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-#define OBJKIT_HOST_DATA ELFDATA2LSB
-#else
-#define OBJKIT_HOST_DATA ELFDATA2MSB
-#endif
-
-static inline uint16_t objkit_swap16(uint16_t value, unsigned data) OBJKIT_NOEXCEPT
-{
-    return data == OBJKIT_HOST_DATA ? value : __builtin_bswap16(value);
-}
-
-static inline uint32_t objkit_swap32(uint32_t value, unsigned data) OBJKIT_NOEXCEPT
-{
-    return data == OBJKIT_HOST_DATA ? value : __builtin_bswap32(value);
-}
-
-static inline uint64_t objkit_swap64(uint64_t value, unsigned data) OBJKIT_NOEXCEPT
-{
-    return data == OBJKIT_HOST_DATA ? value : __builtin_bswap64(value);
-}
-
-/* The in-memory paths both classes share: 1 when served from bytes already
- * read, 0 when the exported call has to answer. */
-static inline int objkit_raw_read_in_memory(const objcore_data *data, void *dest, uint64_t count,
-                                            uint64_t offset) OBJKIT_NOEXCEPT
-{
-    if (data->bytes == NULL || offset > data->size || count > data->size - offset)
-        return 0;
-    memcpy(dest, data->bytes + offset, (size_t)count);
-    return 1;
-}
-
-static inline int objkit_read_name_in_memory(const objcore_data *data, size_t offset,
-                                             const char **name) OBJKIT_NOEXCEPT
-{
-    if (data == NULL || data->bytes == NULL || name == NULL || offset >= data->strings_end)
-        return 0;
-    *name = (const char *)data->bytes + offset;
-    return 1;
-}
-
-static inline int objcore32_raw_read_inline(objcore32_data *data, void *dest, uint32_t count,
-                                            uint32_t offset) OBJKIT_NOEXCEPT
-{
-    return objkit_raw_read_in_memory(data, dest, count, offset) ||
-           objcore32_raw_read(data, dest, count, offset);
-}
-
-static inline int objcore64_raw_read_inline(objcore64_data *data, void *dest, uint64_t count,
-                                            uint64_t offset) OBJKIT_NOEXCEPT
-{
-    return objkit_raw_read_in_memory(data, dest, count, offset) ||
-           objcore64_raw_read(data, dest, count, offset);
-}
-
-static inline int objcore32_read_name_inline(const objcore32_image *image, size_t offset,
-                                             const objcore32_section *section,
-                                             const char **name) OBJKIT_NOEXCEPT
-{
-    return objkit_read_name_in_memory(section != NULL ? section->data : NULL, offset, name) ||
-           objcore32_read_name(image, offset, section, name);
-}
-
-static inline int objcore64_read_name_inline(const objcore64_image *image, size_t offset,
-                                             const objcore64_section *section,
-                                             const char **name) OBJKIT_NOEXCEPT
-{
-    return objkit_read_name_in_memory(section != NULL ? section->data : NULL, offset, name) ||
-           objcore64_read_name(image, offset, section, name);
-}
-
-/*
  * The relocation form the machine's loader uses: SHT_REL for EM_386, EM_ARM
  * and EM_MIPS; SHT_RELA for EM_X86_64, EM_AARCH64, EM_RISCV, EM_PPC,
  * EM_PPC64, EM_S390, EM_SPARCV9 and EM_LOONGARCH; 0 for any other machine.
  */
 OBJKIT_API uint32_t elf_get_relevant_rels(uint32_t machine) OBJKIT_NOEXCEPT;
-
-/* ------------------------------------------------------------------------ */
-/* Program-info block                                                       */
-/* ------------------------------------------------------------------------ */
-
-/*
- * The block is little-endian.  A 32-bit block is six 32-bit words: version,
- * priority, stack size, heap size, heap growth, heap max (24 bytes).  A
- * 64-bit block is two 32-bit words (version, priority) followed by four
- * 64-bit words (40 bytes).  A setter refuses (non-zero) a value that does
- * not fit its word.
- */
-#define ELF_PRGINFO_MAX_SIZE 40
-
-typedef struct elf_prginfo {
-    int bits;                                  /* 32 or 64; 0 when not prepared */
-    uint32_t size;                             /* bytes of the block in `bytes` */
-    unsigned char bytes[ELF_PRGINFO_MAX_SIZE]; /* the block itself */
-} elf_prginfo;
-
-/* 0 when the object is ready for `bits` (32 or 64); non-zero otherwise. */
-OBJKIT_API int elf_prginfo_init(elf_prginfo *info, int bits);
-OBJKIT_API void elf_prginfo_destroy(elf_prginfo *info);
-OBJKIT_API void *elf_prginfo_data(elf_prginfo *info);
-OBJKIT_API uint32_t elf_prginfo_sizeof(const elf_prginfo *info);
-
-OBJKIT_API uint64_t elf_prginfo_get_version(const elf_prginfo *info);
-OBJKIT_API uint64_t elf_prginfo_get_threadprior(const elf_prginfo *info);
-OBJKIT_API uint64_t elf_prginfo_get_threadstack(const elf_prginfo *info);
-OBJKIT_API uint64_t elf_prginfo_get_heapsize(const elf_prginfo *info);
-OBJKIT_API uint64_t elf_prginfo_get_heapgrowth(const elf_prginfo *info);
-OBJKIT_API uint64_t elf_prginfo_get_heapmaxsize(const elf_prginfo *info);
-
-/* 0 when stored; non-zero when the value does not fit its word. */
-OBJKIT_API int elf_prginfo_set_version(elf_prginfo *info, uint64_t value);
-OBJKIT_API int elf_prginfo_set_threadprior(elf_prginfo *info, uint64_t value);
-OBJKIT_API int elf_prginfo_set_threadstack(elf_prginfo *info, uint64_t value);
-OBJKIT_API int elf_prginfo_set_heapsize(elf_prginfo *info, uint64_t value);
-OBJKIT_API int elf_prginfo_set_heapgrowth(elf_prginfo *info, uint64_t value);
-OBJKIT_API int elf_prginfo_set_heapmaxsize(elf_prginfo *info, uint64_t value);
 
 #ifdef __cplusplus
 }

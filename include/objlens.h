@@ -17,6 +17,8 @@
  * reads a byte count, 0 on failure.
  *
  * The load source is an objkit_source (objkit.h): a file path or a buffer.
+ * The backend writes back into it: after a failed objlens_load its reason
+ * and reason_text say why the source was refused.
  */
 #ifndef OBJLENS_H
 #define OBJLENS_H
@@ -260,8 +262,10 @@ OBJLENS_API extern const objlens_sym_ops objlens_ops_sym_64;
 /* "0.4.5"; needs no image. */
 OBJLENS_API const char *objlens_get_version(void);
 
-/* 0 loaded (class 32 is asked first), -1 not; on -1 both fields are null. */
-OBJLENS_API int objlens_load(objlens_image *image, const struct objkit_source *source);
+/* 0 loaded (class 32 is asked first), -1 not; on -1 both fields are null and
+ * the source record says why.  No descriptor is left open but the one the
+ * loaded image holds. */
+OBJLENS_API int objlens_load(objlens_image *image, struct objkit_source *source);
 /* Releases the backend image; the record's fields are left as they were. */
 OBJLENS_API void objlens_unload(objlens_image *image);
 /* Writes the image, with stores made through this library, to `target`. */

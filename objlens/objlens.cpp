@@ -206,7 +206,7 @@ constinit const objlens_image_ops objlens_ops_64 = objlens::make_image_ops<elf64
 // Class 32 is asked first; once it has accepted the source, class 64 is not
 // tried even when the load then fails.  `ops` is written only after the
 // backend has returned an image.
-int objlens_load(objlens_image *image, const objkit_source *source)
+int objlens_load(objlens_image *image, objkit_source *source)
 {
     image->ops = nullptr;
     image->backend = nullptr;

@@ -3,7 +3,7 @@
 // The same conversion serves both directions: reversing the bytes of a
 // value twice gives it back.  Any EI_DATA value that does not name the host's
 // own order reverses, so a caller never gets an unconverted value silently.
-#include "elf_class.hpp"
+#include "core_class.hpp"
 
 namespace objkit {
 namespace {

@@ -1,4 +1,4 @@
-// elf_class.hpp - what differs between ELFCLASS32 and ELFCLASS64 images.
+// core_class.hpp - what differs between ELFCLASS32 and ELFCLASS64 images.
 //
 // Every image operation is written once as a template over one of the two
 // traits below; the extern "C" entry points instantiate it for each class.

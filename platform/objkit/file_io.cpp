@@ -1,7 +1,10 @@
 // file_io.cpp - descriptor reads and file stamps for file images.
 #include "file_io.hpp"
 
+#include "refusal.hpp"
+
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,44 +33,74 @@ bool same_stamp(const objkit_file_stamp &a, const objkit_file_stamp &b)
            same_time(a.modified, b.modified);
 }
 
+const char *kind_of(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
 }  // namespace
 
-int open_regular_file(const char *path, objkit_file_stamp *stamp, unsigned *mode) noexcept
+bool open_regular_file(const char *path, OpenedFile *file, objkit_source *record) noexcept
 {
-    if (path == nullptr)
-        return -1;
+    if (path == nullptr || *path == '\0')
+        return refuse(record, OBJKIT_REASON_OPEN, ENOENT, "no file named");
     // O_NONBLOCK so that opening a FIFO does not wait for a writer; it
     // changes nothing for the regular files that are kept.
     int fd;
     do {
         fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-        ::close(fd);
-        return -1;
+    if (fd < 0) {
+        const int error = errno;
+        return refuse(record, OBJKIT_REASON_OPEN, error, "cannot be opened: %s",
+                      std::strerror(error));
     }
-    *stamp = stamp_of(st);
-    *mode = static_cast<unsigned>(st.st_mode & 07777);
-    return fd;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return refuse(record, OBJKIT_REASON_OPEN, error, "cannot be examined: %s",
+                      std::strerror(error));
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size < 0) {
+        ::close(fd);
+        return refuse(record, OBJKIT_REASON_NOT_REGULAR, S_ISDIR(st.st_mode) ? EISDIR : 0,
+                      "is %s, not a regular file", kind_of(st.st_mode));
+    }
+    file->fd = fd;
+    file->stamp = stamp_of(st);
+    file->mode = static_cast<unsigned>(st.st_mode & 07777);
+    return true;
 }
 
 bool read_exactly(int fd, void *dest, size_t count, uint64_t offset) noexcept
 {
     auto *out = static_cast<unsigned char *>(dest);
     while (count > 0) {
-        if (offset > static_cast<uint64_t>(INT64_MAX))
+        if (offset > static_cast<uint64_t>(INT64_MAX)) {
+            errno = EOVERFLOW;
             return false;
+        }
         ssize_t got = ::pread(fd, out, count, static_cast<off_t>(offset));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             return false;
         }
-        if (got == 0)
+        if (got == 0) {
+            errno = 0;
             return false;
+        }
         out += got;
         count -= static_cast<size_t>(got);
         offset += static_cast<uint64_t>(got);
@@ -87,10 +120,24 @@ bool file_unchanged(objkit_file *file) noexcept
     return true;
 }
 
-bool read_as_loaded(objkit_file *file, void *dest, size_t count, uint64_t offset) noexcept
+void stamp_to_probe(const objkit_file_stamp &stamp, objkit_probe *probe) noexcept
 {
-    return file_unchanged(file) && read_exactly(file->fd, dest, count, offset) &&
-           file_unchanged(file);
+    probe->device = stamp.device;
+    probe->inode = stamp.inode;
+    probe->size = stamp.size;
+    probe->modified_sec = static_cast<int64_t>(stamp.modified.tv_sec);
+    probe->modified_nsec = static_cast<int64_t>(stamp.modified.tv_nsec);
+}
+
+objkit_file_stamp stamp_from_probe(const objkit_probe &probe) noexcept
+{
+    objkit_file_stamp stamp{};
+    stamp.device = probe.device;
+    stamp.inode = probe.inode;
+    stamp.size = probe.size;
+    stamp.modified.tv_sec = static_cast<time_t>(probe.modified_sec);
+    stamp.modified.tv_nsec = static_cast<long>(probe.modified_nsec);
+    return stamp;
 }
 
 }  // namespace objkit

@@ -1,9 +1,9 @@
 // file_io.hpp - reading a kept-open file without trusting it to stay put.
 //
 // A file image keeps its descriptor and the stamp (device, inode, size and
-// modification time) the file had at load.  Every later read
-// checks the stamp before and after, so bytes read from a file that was
-// truncated or rewritten since are never handed out as the image's own.
+// modification time) the file had at load.  Reads of new bytes check the
+// stamp afterwards, so bytes read from a file that was truncated or
+// rewritten since are never handed out as the image's own.
 #pragma once
 
 #include "image_state.hpp"
@@ -13,19 +13,29 @@
 
 namespace objkit {
 
-// Opens `path` for reading; -1 on failure.  Only regular files are kept:
-// anything else (a FIFO, a device) has no stable size to check against.
-int open_regular_file(const char *path, objkit_file_stamp *stamp, unsigned *mode) noexcept;
+// A file opened for a load: its descriptor and what it looked like then.
+struct OpenedFile {
+    int fd = -1;
+    unsigned mode = 0;
+    objkit_file_stamp stamp{};
+};
 
-// Reads exactly `count` bytes at `offset`; false on error or end of file.
+// Opens `path` for reading.  Only regular files are kept: anything else (a
+// folder, a FIFO, a device) has no stable size to check against.  False,
+// with the record's reason set, when the path names no readable regular
+// file.
+bool open_regular_file(const char *path, OpenedFile *file, objkit_source *record) noexcept;
+
+// Reads exactly `count` bytes at `offset`; false with errno set on error,
+// false with errno 0 at the end of the file.
 bool read_exactly(int fd, void *dest, size_t count, uint64_t offset) noexcept;
 
 // True while the file still has the stamp it had at load.  A mismatch is
 // remembered: the file is treated as changed from then on.
 bool file_unchanged(objkit_file *file) noexcept;
 
-// Reads bytes of the file as loaded: false when the file changed before or
-// during the read.
-bool read_as_loaded(objkit_file *file, void *dest, size_t count, uint64_t offset) noexcept;
+// The stamp as a probe keeps it in the caller's record, and back.
+void stamp_to_probe(const objkit_file_stamp &stamp, objkit_probe *probe) noexcept;
+objkit_file_stamp stamp_from_probe(const objkit_probe &probe) noexcept;
 
 }  // namespace objkit

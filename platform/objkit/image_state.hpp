@@ -2,8 +2,9 @@
 //
 // The public records (objcoreNN_image, objcoreNN_section, objcore_data) are
 // what libobjlens reads; everything they point to privately lives here: the
-// open file and the identity it had at load, the bytes of a buffer source,
-// where the header tables were loaded from, and the tables of records.
+// open file and the identity it had at load, the image's cache of its
+// source's bytes, where the header tables were loaded from, and the tables
+// of records.
 #pragma once
 
 #include "objkit.h"
@@ -22,19 +23,24 @@ struct objkit_file_stamp {
     timespec modified;
 };
 
-// Where an image's section bytes come from: the file, kept open so that a
-// section is read on its first use, or the copy of a buffer source.
+// Where an image's section bytes come from, and the one copy of them it
+// holds.  A buffer image's cache is the copy made at load, all of it
+// present.  A file image's cache is reserved on the first read of section
+// bytes, as large as the file, and filled chunk by chunk as reads ask for
+// them; `present` has one bit per OBJKIT_CACHE_CHUNK bytes.  Memory is
+// used only for the chunks that were read.
 struct objkit_file {
-    int fd;               // -1 for a buffer image
-    unsigned char *copy;  // buffer image: the bytes as loaded
-    unsigned mode;        // permission bits, for a save to a new file
+    int fd;                  // -1 for a buffer image
+    unsigned mode;           // permission bits, for a save to a new file
     objkit_file_stamp stamp;
-    bool diverged;  // seen to differ from `stamp`; stays set
+    bool diverged;           // seen to differ from `stamp`; stays set
+    uint64_t size;           // bytes of the source
+    unsigned char *cache;    // null until reserved (file) / the copy (buffer)
+    uint64_t *present;       // file: chunk bits; null for a buffer
 };
 
 struct objkit_image_state {
     objkit_file file;
-    uint64_t source_size;
     uint64_t shoff;  // where the tables were loaded from,
     uint64_t phoff;  // and where a save puts them back
     uint32_t num_sections;
@@ -57,11 +63,6 @@ inline typename C::Program *programs_of(const objkit_image_state *state)
 {
     return static_cast<typename C::Program *>(state->programs);
 }
-
-// Makes a section's bytes available on its first read: points into a buffer
-// image's copy, or reads a file image's section and keeps it.  Null when the
-// file changed since load, cannot be read, or memory runs out.
-const unsigned char *fetch_section_bytes(objcore_data *data) noexcept;
 
 // The length of the prefix of `bytes` that ends in a NUL (0 when none does):
 // a string starting inside it is terminated inside the data.

@@ -1,9 +1,10 @@
 // load_source.cpp - opening, copying and windowed reading of load sources.
 #include "load_source.hpp"
 
-#include "file_io.hpp"
 #include "probe.hpp"
+#include "refusal.hpp"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -18,37 +19,41 @@ LoadSource::~LoadSource()
         ::close(fd_);
 }
 
-bool LoadSource::open(const objkit_source *source) noexcept
+bool LoadSource::open() noexcept
 {
-    if (source == nullptr)
-        return false;
-    if (source->kind == OBJKIT_SOURCE_BUFFER) {
-        if (source->bytes == nullptr || source->size == 0)
-            return false;
-        copy_ = static_cast<unsigned char *>(std::malloc(source->size));
+    if (record_->kind == OBJKIT_SOURCE_BUFFER) {
+        if (record_->bytes == nullptr || record_->size == 0)
+            return refuse(record_, OBJKIT_REASON_EMPTY, 0, "the buffer is empty");
+        copy_ = static_cast<unsigned char *>(std::malloc(record_->size));
         if (copy_ == nullptr)
-            return false;
-        std::memcpy(copy_, source->bytes, source->size);
-        size_ = source->size;
+            return refuse(record_, OBJKIT_REASON_MEMORY, ENOMEM,
+                          "no memory for a copy of the %zu-byte buffer", record_->size);
+        std::memcpy(copy_, record_->bytes, record_->size);
+        size_ = record_->size;
         return true;
     }
-    if (source->kind != OBJKIT_SOURCE_FILE)
-        return false;
-    ProbedFile probed;
-    if (take_probe(source->path, &probed, head_)) {
-        fd_ = probed.fd;
-        mode_ = probed.mode;
-        stamp_ = probed.stamp;
-        size_ = stamp_.size;
-        head_size_ = probed.head_size;
+    if (record_->kind != OBJKIT_SOURCE_FILE)
+        return refuse(record_, OBJKIT_REASON_OPEN, EINVAL, "unknown kind of source %d",
+                      record_->kind);
+    if (take_probe(record_, &file_, head_, &head_size_)) {
+        fd_ = file_.fd;
+        size_ = file_.stamp.size;
         return true;
     }
-    fd_ = open_regular_file(source->path, &stamp_, &mode_);
-    if (fd_ < 0)
+    if (!open_regular_file(record_->path, &file_, record_))
         return false;
-    size_ = stamp_.size;
+    fd_ = file_.fd;
+    size_ = file_.stamp.size;
     head_size_ = size_ < head_capacity ? static_cast<size_t>(size_) : head_capacity;
-    return read_exactly(fd_, head_, head_size_, 0);
+    return read_exactly(fd_, head_, head_size_, 0) || read_failed(0, head_size_);
+}
+
+bool LoadSource::read_failed(uint64_t offset, size_t count) noexcept
+{
+    const int error = errno;
+    return refuse(record_, OBJKIT_REASON_READ, error, "%zu bytes at 0x%llx cannot be read: %s",
+                  count, static_cast<unsigned long long>(offset),
+                  error != 0 ? std::strerror(error) : "the file ended early");
 }
 
 const unsigned char *LoadSource::cached(uint64_t offset, size_t count) const
@@ -73,7 +78,7 @@ bool LoadSource::read(uint64_t offset, void *dest, size_t count) noexcept
         std::memcpy(dest, bytes, count);
         return true;
     }
-    return read_exactly(fd_, dest, count, offset);
+    return read_exactly(fd_, dest, count, offset) || read_failed(offset, count);
 }
 
 const unsigned char *LoadSource::view(uint64_t offset, size_t count, size_t lead) noexcept
@@ -89,9 +94,12 @@ const unsigned char *LoadSource::view(uint64_t offset, size_t count, size_t lead
         before = 0;
     size_t total = before + count;
     auto *window = static_cast<unsigned char *>(std::malloc(total == 0 ? 1 : total));
-    if (window == nullptr)
+    if (window == nullptr) {
+        refuse(record_, OBJKIT_REASON_MEMORY, ENOMEM, "no memory for %zu bytes of headers", total);
         return nullptr;
+    }
     if (!read_exactly(fd_, window, total, offset - before)) {
+        read_failed(offset - before, total);
         std::free(window);
         return nullptr;
     }
@@ -106,14 +114,22 @@ bool LoadSource::unchanged() noexcept
 {
     if (fd_ < 0)
         return true;
-    objkit_file file{fd_, nullptr, mode_, stamp_, false};
-    return file_unchanged(&file);
+    objkit_file file{};
+    file.fd = fd_;
+    file.stamp = file_.stamp;
+    return file_unchanged(&file) ||
+           refuse(record_, OBJKIT_REASON_CHANGED, 0, "the file changed while it was loaded");
 }
 
 void LoadSource::release_into(objkit_image_state *state) noexcept
 {
-    state->file = objkit_file{fd_, copy_, mode_, stamp_, false};
-    state->source_size = size_;
+    objkit_file &file = state->file;
+    file = objkit_file{};
+    file.fd = fd_;
+    file.mode = file_.mode;
+    file.stamp = file_.stamp;
+    file.size = size_;
+    file.cache = copy_;  // a buffer's copy is its image's cache; a file's comes later
     fd_ = -1;
     copy_ = nullptr;
 }

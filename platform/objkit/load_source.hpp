@@ -1,15 +1,15 @@
 // load_source.hpp - the bytes a load reads its headers from.
 //
-// A buffer source is copied once and read in place.  A file source is read
-// with pread, in as few calls as the usual layouts allow: the first KiB
-// (ELF header and, usually, the program header table; the probe of a
-// can_load just before has read it already) and one window over
-// the section header table together with the bytes just before it, where
-// linkers put the section name string table.
+// A buffer source is copied once and read in place; the copy becomes the
+// image's cache.  A file source is read with pread, in as few calls as the
+// usual layouts allow: the first KiB (ELF header and, usually, the program
+// header table; a can_load just before has read it already, and the record
+// hands it over) and one window over the section header table together
+// with the bytes just before it, where linkers put the section name string
+// table.  Every failure says why in the caller's record.
 #pragma once
 
-#include "image_state.hpp"
-#include "probe.hpp"
+#include "file_io.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,14 +18,15 @@ namespace objkit {
 
 class LoadSource {
 public:
-    LoadSource() = default;
+    explicit LoadSource(objkit_source *record) : record_(record) {}
     LoadSource(const LoadSource &) = delete;
     LoadSource &operator=(const LoadSource &) = delete;
     ~LoadSource();
 
     // False when the source cannot be opened or copied.
-    bool open(const objkit_source *source) noexcept;
+    bool open() noexcept;
 
+    objkit_source *record() const { return record_; }
     uint64_t size() const { return size_; }
     bool is_file() const { return fd_ >= 0; }
 
@@ -52,12 +53,13 @@ public:
 
 private:
     const unsigned char *cached(uint64_t offset, size_t count) const;
+    bool read_failed(uint64_t offset, size_t count) noexcept;
 
-    static constexpr size_t head_capacity = file_head_capacity;
+    static constexpr size_t head_capacity = OBJKIT_PROBE_HEAD;
 
+    objkit_source *record_;
+    OpenedFile file_;
     int fd_ = -1;
-    unsigned mode_ = 0;
-    objkit_file_stamp stamp_{};
     unsigned char *copy_ = nullptr;
     uint64_t size_ = 0;
     unsigned char head_[head_capacity];

@@ -7,7 +7,7 @@
 // the target's folder, which is renamed over the target only once every
 // write, the flush and the close have succeeded, so a failed save leaves
 // the target as it was.
-#include "elf_class.hpp"
+#include "core_class.hpp"
 #include "file_io.hpp"
 #include "image_state.hpp"
 
@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <string>
 #include <sys/random.h>
@@ -78,7 +77,7 @@ public:
             return false;
         for (int attempt = 0; attempt < 64; ++attempt) {
             std::string candidate = folder;
-            candidate.append(".").append(base).append(".").append(unique_suffix());
+            candidate.append(".").append(base).append(".").append(unique_suffix(attempt));
             int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                             exists ? 0600 : static_cast<mode_t>(mode_for_new));
             if (fd < 0) {
@@ -110,15 +109,16 @@ public:
     }
 
 private:
-    static std::string unique_suffix()
+    // A name no other save picks at the same moment: random bits, or where
+    // the kernel has none to give yet, the process and the attempt (the
+    // file is created with O_EXCL, so a clash only costs another attempt).
+    std::string unique_suffix(int attempt) const
     {
         uint64_t bits = 0;
-        if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
-            timespec now{};
-            ::clock_gettime(CLOCK_MONOTONIC, &now);
-            bits = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 30) ^
-                   (static_cast<uint64_t>(::getpid()) << 48);
-        }
+        if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits))
+            bits = (static_cast<uint64_t>(::getpid()) << 32) ^
+                   static_cast<uint64_t>(reinterpret_cast<uintptr_t>(this)) ^
+                   static_cast<uint64_t>(attempt);
         static constexpr char digits[] = "0123456789abcdef";
         std::string text(16, '0');
         for (char &digit : text) {
@@ -136,18 +136,18 @@ private:
 bool copy_source(objkit_image_state *state, int out)
 {
     objkit_file *file = &state->file;
-    if (file->copy != nullptr)
-        return write_exactly(out, file->copy, static_cast<size_t>(state->source_size), 0);
+    if (file->fd < 0)  // a buffer image: its cache is the copy made at load
+        return write_exactly(out, file->cache, static_cast<size_t>(file->size), 0);
     if (!file_unchanged(file))
         return false;
     const size_t chunk =
-        state->source_size < copy_chunk ? static_cast<size_t>(state->source_size) : copy_chunk;
+        file->size < copy_chunk ? static_cast<size_t>(file->size) : copy_chunk;
     auto *buffer = static_cast<unsigned char *>(std::malloc(chunk == 0 ? 1 : chunk));
     if (buffer == nullptr)
         return false;
     bool ok = true;
-    for (uint64_t at = 0; ok && at < state->source_size; at += chunk) {
-        const uint64_t left = state->source_size - at;
+    for (uint64_t at = 0; ok && at < file->size; at += chunk) {
+        const uint64_t left = file->size - at;
         const size_t count = left < chunk ? static_cast<size_t>(left) : chunk;
         ok = read_exactly(file->fd, buffer, count, at) && write_exactly(out, buffer, count, at);
     }

@@ -1,14 +1,15 @@
-// section_data.cpp - raw reads and string reads of section data.
+// section_bytes.cpp - raw reads and string reads of section data.
 //
 // raw_read runs once per symbol, relocation or dynamic entry, so its common
-// path is a bounds check and a memcpy from bytes already in memory; the
-// first read of a section takes the slow path that makes its bytes
-// available.  read_name relies on `strings_end`, found once when the bytes
-// arrive, instead of scanning the table on every call.
-#include "file_io.hpp"
+// path is a bounds check and a copy from bytes already in memory.  A read
+// of bytes not yet in the image's cache takes the slow path: a section of
+// at most OBJKIT_WHOLE_SECTION bytes is fetched whole, a larger one chunk
+// by chunk as reads reach it.  Once every byte of a section is present its
+// data record points at them, and read_name relies on `strings_end`, found
+// once then, instead of scanning the table on every call.
+#include "file_cache.hpp"
 #include "image_state.hpp"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace objkit {
@@ -25,32 +26,26 @@ uint32_t terminated_prefix(const unsigned char *bytes, uint32_t size) noexcept
                : static_cast<uint32_t>(static_cast<const unsigned char *>(last) - bytes) + 1;
 }
 
-const unsigned char *fetch_section_bytes(objcore_data *data) noexcept
+namespace {
+
+// The section's bytes [offset, offset + count), already checked against its
+// size, made present in the cache; null when they cannot be read.
+[[gnu::noinline, gnu::cold]] const unsigned char *fetch(objcore_data *data, uint64_t offset,
+                                                        uint64_t count) noexcept
 {
     objkit_file *file = data->file;
-    if (data->size == 0 || file == nullptr)
+    if (file == nullptr)
         return nullptr;
-    const unsigned char *bytes;
-    if (file->copy != nullptr) {
-        bytes = file->copy + data->file_offset;
-    } else {
-        if (file->diverged)
-            return nullptr;
-        auto *read = static_cast<unsigned char *>(std::malloc(data->size));
-        if (read == nullptr)
-            return nullptr;
-        if (!read_as_loaded(file, read, data->size, data->file_offset)) {
-            std::free(read);
-            return nullptr;
-        }
-        bytes = read;
+    const bool whole = data->size <= OBJKIT_WHOLE_SECTION;
+    const uint64_t from = whole ? 0 : offset;
+    if (cache_range(file, data->file_offset + from, whole ? data->size : count) == nullptr)
+        return nullptr;
+    if (whole || cache_holds(file, data->file_offset, data->size)) {
+        data->bytes = file->cache + data->file_offset;
+        data->strings_end = terminated_prefix(data->bytes, data->size);
     }
-    data->strings_end = terminated_prefix(bytes, data->size);
-    data->bytes = bytes;
-    return bytes;
+    return file->cache + data->file_offset + offset;
 }
-
-namespace {
 
 // Entries (symbols, relocations, dynamic entries) are 8 to 24 bytes: copy
 // those with two overlapping fixed-size moves instead of a memcpy call.
@@ -68,19 +63,6 @@ inline void copy_bytes(void *dest, const unsigned char *from, size_t count)
     }
 }
 
-// The first read of a section, its range already checked.
-[[gnu::noinline, gnu::cold]] int read_raw_first(objcore_data *data, void *dest, size_t count,
-                                                size_t offset) noexcept
-{
-    if (count == 0)
-        return 1;
-    const unsigned char *bytes = fetch_section_bytes(data);
-    if (bytes == nullptr)
-        return 0;
-    std::memcpy(dest, bytes + offset, count);
-    return 1;
-}
-
 template <class U>
 inline int read_raw(objcore_data *data, void *dest, U count, U offset) noexcept
 {
@@ -88,10 +70,38 @@ inline int read_raw(objcore_data *data, void *dest, U count, U offset) noexcept
     if (offset > size || count > size - offset)
         return 0;
     const unsigned char *bytes = data->bytes;
-    if (__builtin_expect(bytes == nullptr, 0))
-        return read_raw_first(data, dest, static_cast<size_t>(count), static_cast<size_t>(offset));
-    copy_bytes(dest, bytes + offset, static_cast<size_t>(count));
+    if (__builtin_expect(bytes != nullptr, 1)) {
+        copy_bytes(dest, bytes + offset, static_cast<size_t>(count));
+        return 1;
+    }
+    if (count == 0)
+        return 1;
+    const unsigned char *from = fetch(data, offset, count);
+    if (from == nullptr)
+        return 0;
+    std::memcpy(dest, from, static_cast<size_t>(count));
     return 1;
+}
+
+// A string of a section whose bytes are not all present: the chunks from
+// its start are fetched until a NUL ends it or the data does.
+const char *scan_string(objcore_data *data, uint64_t offset) noexcept
+{
+    for (uint64_t at = offset; at < data->size;) {
+        const uint64_t to_chunk_end = OBJKIT_CACHE_CHUNK - (data->file_offset + at) % OBJKIT_CACHE_CHUNK;
+        const uint64_t step = to_chunk_end < data->size - at ? to_chunk_end : data->size - at;
+        const unsigned char *bytes = fetch(data, at, step);
+        if (bytes == nullptr)
+            return nullptr;
+        if (data->bytes != nullptr)  // the fetch completed the section
+            return offset < data->strings_end
+                       ? reinterpret_cast<const char *>(data->bytes) + offset
+                       : nullptr;
+        if (std::memchr(bytes, 0, static_cast<size_t>(step)) != nullptr)
+            return reinterpret_cast<const char *>(bytes - (at - offset));
+        at += step;
+    }
+    return nullptr;
 }
 
 template <class Section>
@@ -100,17 +110,18 @@ inline int read_string(const Section *section, size_t offset, const char **name)
     if (section == nullptr || name == nullptr)
         return 0;
     objcore_data *data = section->data;
-    const unsigned char *bytes = data->bytes;
-    if (bytes == nullptr) {
+    if (data->bytes == nullptr) {
         if (offset >= data->size)
             return 0;
-        bytes = fetch_section_bytes(data);
-        if (bytes == nullptr)
+        const char *found = scan_string(data, offset);
+        if (found == nullptr)
             return 0;
+        *name = found;
+        return 1;
     }
     if (offset >= data->strings_end)
         return 0;
-    *name = reinterpret_cast<const char *>(bytes) + offset;
+    *name = reinterpret_cast<const char *>(data->bytes) + offset;
     return 1;
 }
 

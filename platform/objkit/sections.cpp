@@ -1,5 +1,5 @@
 // sections.cpp - looking up the records of a loaded image.
-#include "elf_class.hpp"
+#include "core_class.hpp"
 #include "image_state.hpp"
 
 #include <cstring>

@@ -53,15 +53,20 @@ public:
     ~AnyImage() { release(); }
 
     // Loads as objlens does: class 32 when it accepts the source, else 64.
+    // The image keeps its own copy of the record, for what the backend says.
     bool load(const objkit_source &source)
     {
         release();
-        if (objcore32_can_load(&source))
-            i32_ = objcore32_load(&source);
-        else if (objcore64_can_load(&source))
-            i64_ = objcore64_load(&source);
+        source_ = source;
+        if (objcore32_can_load(&source_))
+            i32_ = objcore32_load(&source_);
+        else if (objcore64_can_load(&source_))
+            i64_ = objcore64_load(&source_);
         return loaded();
     }
+
+    // The record after the load: its reason says why a load was refused.
+    const objkit_source &source() const { return source_; }
 
     bool loaded() const { return i32_ != nullptr || i64_ != nullptr; }
     int bits() const { return i32_ ? 32 : 64; }
@@ -237,6 +242,7 @@ private:
         i64_ = nullptr;
     }
 
+    objkit_source source_{};
     objcore32_image *i32_ = nullptr;
     objcore64_image *i64_ = nullptr;
 };

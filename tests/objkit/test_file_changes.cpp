@@ -1,11 +1,11 @@
 // test_file_changes.cpp - file images whose file changes after load.
 //
-// A file image reads a section's bytes on first use.  If the file was
-// truncated, extended or rewritten in between, that read must fail cleanly
-// (no signal, no bytes of the new file handed out as the image's), while
-// bytes read before the change stay as they were.  Also checks that a load
-// reads only the headers, and that a second read of a section reads nothing
-// from the file.
+// A file image reads its file's bytes on first use, chunk by chunk.  If the
+// file was truncated, extended or rewritten in between, a read of bytes not
+// read before must fail cleanly (no signal, no bytes of the new file handed
+// out as the image's), while bytes read before the change stay as they were.
+// Also checks that a load reads only the headers, that one entry of a large
+// section costs one chunk, and that nothing is read from the file twice.
 #include "any_image.hpp"
 #include "support/elf_writer.hpp"
 #include "test_util.hpp"
@@ -28,13 +28,16 @@ Bytes filled(size_t size, unsigned char seed)
     return bytes;
 }
 
-// Sections 1 to 3 hold data, section 4 is a string table.
+// Sections 1 to 3 hold data, section 4 is a string table.  Each data
+// section starts two cache chunks after the one before, so that reading one
+// brings no byte of the next into the cache.
 elftest::Image sample(int bits, int data, size_t big = 4096)
 {
     elftest::ElfWriter w(bits, data);
-    w.add_section({.name = ".first", .data = filled(big, 1)});
-    w.add_section({.name = ".second", .data = filled(big, 2)});
-    w.add_section({.name = ".third", .data = filled(big, 3)});
+    const uint64_t apart = 2 * OBJKIT_CACHE_CHUNK;
+    w.add_section({.name = ".first", .addralign = apart, .data = filled(big, 1)});
+    w.add_section({.name = ".second", .addralign = apart, .data = filled(big, 2)});
+    w.add_section({.name = ".third", .addralign = apart, .data = filled(big, 3)});
     elftest::StringTable strings;
     strings.add("alpha");
     strings.add("beta");
@@ -200,18 +203,33 @@ TEST(FileLoad, ReadsOnlyTheHeadersAndEachSectionOnce)
     EXPECT_LT(after_load - before_load, uint64_t{64} << 10) << "a load reads headers, not data";
     EXPECT_EQ(image.section(2).name, ".second");
 
+    // One entry of a section far larger than the whole-section limit costs
+    // one chunk of the file, not the section.
     Bytes bytes(64);
     ASSERT_TRUE(image.raw_read(2, bytes.data(), bytes.size(), 1000));
     const uint64_t after_first = *bytes_read_so_far();
-    EXPECT_GE(after_first - after_load, big);
-    EXPECT_LT(after_first - after_load, 2 * big);
+    EXPECT_GE(after_first - after_load, OBJKIT_CACHE_CHUNK);
+    EXPECT_LT(after_first - after_load, 2 * OBJKIT_CACHE_CHUNK);
     for (uint64_t at = 0; at + 64 <= big; at += big / 64)
         ASSERT_TRUE(image.raw_read(2, bytes.data(), 64, at));
+    const uint64_t after_spread = *bytes_read_so_far();
+    EXPECT_LE(after_spread - after_first, 65 * OBJKIT_CACHE_CHUNK);
     const char *name = nullptr;
     ASSERT_TRUE(image.read_name(4, 1, &name));
     EXPECT_STREQ(name, "alpha");
-    const uint64_t after_more = *bytes_read_so_far();
-    EXPECT_LT(after_more - after_first, uint64_t{4096}) << "cached bytes are not read again";
+
+    // The same reads again, and a whole read of a section already read in
+    // part, read nothing they had read before.
+    const uint64_t before_again = *bytes_read_so_far();
+    for (uint64_t at = 0; at + 64 <= big; at += big / 64)
+        ASSERT_TRUE(image.raw_read(2, bytes.data(), 64, at));
+    ASSERT_TRUE(image.read_name(4, 7, &name));
+    EXPECT_STREQ(name, "beta");
+    EXPECT_LT(*bytes_read_so_far() - before_again, uint64_t{4096}) << "cached bytes are read again";
+    Bytes whole;
+    ASSERT_TRUE(image.read_all(2, &whole));
+    EXPECT_EQ(whole, built.section_bytes(2));
+    EXPECT_LT(*bytes_read_so_far() - before_again, big) << "chunks already held are read again";
 }
 
 }  // namespace

@@ -83,12 +83,12 @@ class loaded_image {
 public:
     explicit loaded_image(const std::vector<unsigned char> &bytes)
     {
-        const objkit_source source = objkit_source_buffer(bytes.data(), bytes.size());
+        objkit_source source = objkit_source_buffer(bytes.data(), bytes.size());
         status_ = objlens_load(&image_, &source);
     }
     explicit loaded_image(const std::string &path)
     {
-        const objkit_source source = objkit_source_file(path.c_str());
+        objkit_source source = objkit_source_file(path.c_str());
         status_ = objlens_load(&image_, &source);
     }
     loaded_image(const loaded_image &) = delete;

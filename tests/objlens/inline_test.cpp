@@ -96,7 +96,7 @@ class InlineForms : public testing::TestWithParam<const char *> {};
 TEST_P(InlineForms, AgreeWithTheExportedFunctions)
 {
     const std::string path = std::string(OBJLENS_FIXTURES) + "/" + GetParam();
-    const objkit_source source = objkit_source_file(path.c_str());
+    objkit_source source = objkit_source_file(path.c_str());
     objlens_image image{};
     ASSERT_EQ(objlens_load(&image, &source), 0) << path;
     uint32_t entry_sections = 0;

@@ -1,0 +1,136 @@
+// file_cache.cpp - reserving a file image's cache and filling it chunk by
+// chunk.
+//
+// The cache of a file image is one anonymous mapping as large as the file,
+// reserved without backing (MAP_NORESERVE): pages cost memory only once a
+// read fills them, and a string that runs across a chunk boundary is still
+// one run of bytes.  A chunk is marked present only after the read that
+// filled it was found to come from the file as loaded, so a reader never
+// sees bytes of a file that changed.
+#include "file_cache.hpp"
+
+#include "file_io.hpp"
+
+#include <cstdlib>
+#include <sys/mman.h>
+
+namespace objkit {
+namespace {
+
+constexpr uint64_t chunk_size = OBJKIT_CACHE_CHUNK;
+constexpr uint64_t bits_per_word = 64;
+
+uint64_t chunk_count(uint64_t size) { return size / chunk_size + (size % chunk_size != 0); }
+
+bool chunk_present(const uint64_t *present, uint64_t chunk)
+{
+    return (present[chunk / bits_per_word] >> (chunk % bits_per_word) & 1) != 0;
+}
+
+void mark_present(uint64_t *present, uint64_t chunk)
+{
+    present[chunk / bits_per_word] |= uint64_t{1} << (chunk % bits_per_word);
+}
+
+bool reserve(objkit_file *file) noexcept
+{
+    const uint64_t words = (chunk_count(file->size) + bits_per_word - 1) / bits_per_word;
+    if (file->size > SIZE_MAX || words > SIZE_MAX / sizeof(uint64_t))
+        return false;
+    auto *present = static_cast<uint64_t *>(std::calloc(words == 0 ? 1 : words, sizeof(uint64_t)));
+    if (present == nullptr)
+        return false;
+    void *cache = ::mmap(nullptr, static_cast<size_t>(file->size), PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (cache == MAP_FAILED) {
+        std::free(present);
+        return false;
+    }
+    file->cache = static_cast<unsigned char *>(cache);
+    file->present = present;
+    return true;
+}
+
+// Reads the chunks [first, last] that are not present yet, one pread per
+// run of absent chunks, then checks the file once: unchanged after the
+// reads means the bytes are the file's as loaded.
+bool fill(objkit_file *file, uint64_t first, uint64_t last) noexcept
+{
+    bool read_any = false;
+    for (uint64_t chunk = first; chunk <= last;) {
+        if (chunk_present(file->present, chunk)) {
+            ++chunk;
+            continue;
+        }
+        uint64_t end = chunk + 1;
+        while (end <= last && !chunk_present(file->present, end))
+            ++end;
+        const uint64_t from = chunk * chunk_size;
+        const uint64_t to = end * chunk_size < file->size ? end * chunk_size : file->size;
+        if (!read_exactly(file->fd, file->cache + from, static_cast<size_t>(to - from), from))
+            return false;
+        read_any = true;
+        chunk = end;
+    }
+    if (read_any && !file_unchanged(file))
+        return false;
+    for (uint64_t chunk = first; chunk <= last; ++chunk)
+        mark_present(file->present, chunk);
+    return true;
+}
+
+}  // namespace
+
+bool cache_holds(const objkit_file *file, uint64_t offset, uint64_t count) noexcept
+{
+    if (file->present == nullptr)
+        return file->cache != nullptr;
+    if (count == 0)
+        return true;
+    // Word by word: a section of hundreds of megabytes spans thousands of
+    // chunks, and this runs after each read that filled some.
+    const uint64_t first = offset / chunk_size;
+    const uint64_t last = (offset + count - 1) / chunk_size;
+    for (uint64_t chunk = first; chunk <= last;) {
+        const uint64_t word = chunk / bits_per_word;
+        const uint64_t low = chunk % bits_per_word;
+        const uint64_t high = last / bits_per_word == word ? last % bits_per_word : bits_per_word - 1;
+        const uint64_t span = high - low + 1;
+        const uint64_t mask = (span == bits_per_word ? ~uint64_t{0} : (uint64_t{1} << span) - 1)
+                              << low;
+        if ((file->present[word] & mask) != mask)
+            return false;
+        chunk += span;
+    }
+    return true;
+}
+
+const unsigned char *cache_range(objkit_file *file, uint64_t offset, uint64_t count) noexcept
+{
+    if (offset > file->size || count > file->size - offset)
+        return nullptr;
+    if (file->present == nullptr && file->cache != nullptr)
+        return file->cache + offset;  // a buffer image's copy
+    if (file->fd < 0 || file->diverged)
+        return nullptr;
+    if (file->cache == nullptr && !reserve(file))
+        return nullptr;
+    if (count > 0 && !fill(file, offset / chunk_size, (offset + count - 1) / chunk_size))
+        return nullptr;
+    return file->cache + offset;
+}
+
+void cache_release(objkit_file *file) noexcept
+{
+    if (file->present != nullptr) {
+        if (file->cache != nullptr)
+            ::munmap(file->cache, static_cast<size_t>(file->size));
+        std::free(file->present);
+    } else {
+        std::free(file->cache);
+    }
+    file->cache = nullptr;
+    file->present = nullptr;
+}
+
+}  // namespace objkit

@@ -1,0 +1,103 @@
+// probe.cpp - the probe in the source record: kept, answered from, taken
+// over, released.
+#include "probe.hpp"
+
+#include "refusal.hpp"
+#include "identity.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace objkit {
+namespace {
+
+unsigned class_bit(unsigned elf_class) { return elf_class == ELFCLASS32 ? 1u : 2u; }
+
+void clear(objkit_probe *probe) noexcept
+{
+    if (probe->held != 0)
+        ::close(probe->fd);
+    probe->path = nullptr;
+    probe->served = 0;
+    probe->held = 0;
+    probe->fd = -1;
+    probe->head_size = 0;
+}
+
+bool probe_anew(objkit_source *record) noexcept
+{
+    objkit_probe *probe = &record->probe;
+    clear(probe);
+    OpenedFile file;
+    if (!open_regular_file(record->path, &file, record))
+        return false;
+    const uint64_t size = file.stamp.size;
+    const size_t want = size < sizeof probe->head ? static_cast<size_t>(size) : sizeof probe->head;
+    if (!read_exactly(file.fd, probe->head, want, 0)) {
+        const int error = errno;
+        ::close(file.fd);
+        return refuse(record, OBJKIT_REASON_READ, error, "the first %zu bytes cannot be read: %s",
+                      want, error != 0 ? std::strerror(error) : "the file ended early");
+    }
+    probe->path = record->path;
+    probe->held = 1;
+    probe->fd = file.fd;
+    probe->mode = file.mode;
+    stamp_to_probe(file.stamp, probe);
+    probe->head_size = static_cast<uint32_t>(want);
+    return true;
+}
+
+}  // namespace
+
+bool probe_head(objkit_source *record, unsigned elf_class, const unsigned char **head,
+                size_t *have) noexcept
+{
+    objkit_probe *probe = &record->probe;
+    const unsigned bit = class_bit(elf_class);
+    const bool usable = probe->served != 0 && probe->path == record->path &&
+                        record->path != nullptr && (probe->served & bit) == 0;
+    if (!usable && !probe_anew(record))
+        return false;
+    probe->served |= bit;
+    *head = probe->head;
+    *have = probe->head_size;
+    return true;
+}
+
+void settle_probe(objkit_source *record) noexcept
+{
+    objkit_probe *probe = &record->probe;
+    if (probe->held != 0 && identified_class(probe->head, probe->head_size) == 0) {
+        ::close(probe->fd);
+        probe->held = 0;
+        probe->fd = -1;
+    }
+}
+
+bool take_probe(objkit_source *record, OpenedFile *file, unsigned char *head,
+                size_t *head_size) noexcept
+{
+    objkit_probe *probe = &record->probe;
+    if (probe->held == 0 || probe->path != record->path) {
+        clear(probe);
+        return false;
+    }
+    file->fd = probe->fd;
+    file->mode = probe->mode;
+    file->stamp = stamp_from_probe(*probe);
+    std::memcpy(head, probe->head, probe->head_size);
+    *head_size = probe->head_size;
+    probe->held = 0;  // the load owns the descriptor now
+    clear(probe);
+    return true;
+}
+
+}  // namespace objkit
+
+extern "C" void objkit_source_release(objkit_source *source) noexcept
+{
+    if (source != nullptr)
+        objkit::clear(&source->probe);
+}
