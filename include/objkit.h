@@ -197,9 +197,12 @@ struct objkit_probe {
  * be copied.  A load by class (objlens_load) leaves no descriptor open but
  * the one its image holds.
  *
- * A repeated can_load of the same class on one record, or a load after a
- * load, opens the file anew, so a caller who asks again sees the file as it
- * is then.
+ * What the calls on one record see.  The other class's can_load answers
+ * from what the first one read, and a load loads the file its can_load
+ * opened, even when the path was replaced in between: the three calls of a
+ * load by class look at one file.  A repeated can_load of the same class, a
+ * load after a load, or any call after objkit_source_release() opens the
+ * file anew, so a caller who asks again sees the file as it is then.
  */
 typedef struct objkit_source {
     int kind;          /* enum objkit_source_kind */

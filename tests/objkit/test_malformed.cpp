@@ -6,6 +6,7 @@
 // usable: every record reads, and every data read stays inside the source.
 #include "any_image.hpp"
 #include "support/elf_writer.hpp"
+#include "support/image_kinds.hpp"
 #include "test_util.hpp"
 
 #include <gtest/gtest.h>
@@ -22,16 +23,7 @@ using elftest::Eh;
 using elftest::Ph;
 using elftest::Sh;
 
-struct Combo {
-    int bits;
-    int data;
-};
-
-std::string combo_name(const testing::TestParamInfo<Combo> &info)
-{
-    return std::string(info.param.bits == 32 ? "Elf32" : "Elf64") +
-           (info.param.data == ELFDATA2MSB ? "Msb" : "Lsb");
-}
+using Combo = elftest::ImageKind;
 
 Bytes pattern(size_t size, unsigned char seed)
 {
@@ -113,11 +105,27 @@ protected:
         return base_writer(c(), headers_first).build();
     }
 
-    // Loads with this combination's class only, as objlens would for an
-    // image of this class.
+    // Loads as objlens would.  Every refusal must say why.
     static bool loads(const Bytes &bytes, AnyImage *image)
     {
-        return image->load(buffer_source(bytes));
+        const bool loaded = image->load(buffer_source(bytes));
+        const objkit_source &said = image->source();
+        if (loaded) {
+            EXPECT_EQ(said.reason, OBJKIT_REASON_NONE);
+            EXPECT_STREQ(said.reason_text, "");
+        } else {
+            EXPECT_NE(said.reason, OBJKIT_REASON_NONE);
+            EXPECT_STRNE(said.reason_text, "");
+        }
+        return loaded;
+    }
+
+    // The reason a load refused `bytes` with; NONE when it loaded them.
+    static int refusal(const Bytes &bytes)
+    {
+        AnyImage image;
+        loads(bytes, &image);
+        return image.source().reason;
     }
 
     // A loaded image must agree with the built one wherever the source
@@ -203,6 +211,19 @@ TEST_P(Malformed, TruncationAtEveryStructureBoundary)
             EXPECT_EQ(loads(bytes, &image), tables_inside);
             if (tables_inside)
                 expect_sound(image, built, cut);
+            const int reason = image.source().reason;
+            int expected = OBJKIT_REASON_NONE;
+            if (cut == 0)
+                expected = OBJKIT_REASON_EMPTY;
+            else if (cut < SELFMAG)
+                expected = OBJKIT_REASON_NOT_ELF;
+            else if (cut < ehdr)
+                expected = OBJKIT_REASON_TRUNCATED;
+            else if (!tables_inside && reason == OBJKIT_REASON_PROGRAM_TABLE)
+                expected = OBJKIT_REASON_PROGRAM_TABLE;
+            else if (!tables_inside)
+                expected = OBJKIT_REASON_SECTION_TABLE;
+            EXPECT_EQ(reason, expected) << image.source().reason_text;
         }
     }
 }
@@ -214,15 +235,13 @@ TEST_P(Malformed, OverflowingTableOffsetsAreRefused)
     for (uint64_t shoff : {max_addr(), max_addr() - 8, size, size - 1, built.shoff + 1}) {
         elftest::Image image = built;
         image.set(Eh::shoff, shoff);
-        AnyImage loaded;
-        EXPECT_FALSE(loads(image.bytes, &loaded)) << "e_shoff " << shoff;
+        EXPECT_EQ(refusal(image.bytes), OBJKIT_REASON_SECTION_TABLE) << "e_shoff " << shoff;
     }
     for (uint64_t phoff : {max_addr(), max_addr() - 8, size, size - 1,
                            size - 2 * elftest::phdr_size(c().bits) + 1}) {
         elftest::Image image = built;
         image.set(Eh::phoff, phoff);
-        AnyImage loaded;
-        EXPECT_FALSE(loads(image.bytes, &loaded)) << "e_phoff " << phoff;
+        EXPECT_EQ(refusal(image.bytes), OBJKIT_REASON_PROGRAM_TABLE) << "e_phoff " << phoff;
     }
 }
 
@@ -232,14 +251,12 @@ TEST_P(Malformed, OverflowingCountsAreRefused)
     for (uint64_t shnum : {built.shnum + 1ull, 0xfeffull, 0xffffull}) {
         elftest::Image image = built;
         image.set(Eh::shnum, shnum);
-        AnyImage loaded;
-        EXPECT_FALSE(loads(image.bytes, &loaded)) << "e_shnum " << shnum;
+        EXPECT_EQ(refusal(image.bytes), OBJKIT_REASON_SECTION_TABLE) << "e_shnum " << shnum;
     }
     for (uint64_t phnum : {0x1000ull, 0xfffeull}) {
         elftest::Image image = built;
         image.set(Eh::phnum, phnum);
-        AnyImage loaded;
-        EXPECT_FALSE(loads(image.bytes, &loaded)) << "e_phnum " << phnum;
+        EXPECT_EQ(refusal(image.bytes), OBJKIT_REASON_PROGRAM_TABLE) << "e_phnum " << phnum;
     }
     // Extended counts that the table cannot hold, including ones that
     // overflow 32 bits or a count times the entry size.
@@ -253,15 +270,15 @@ TEST_P(Malformed, OverflowingCountsAreRefused)
         elftest::Image image = built;
         image.set(Eh::shnum, 0);
         image.set(0, Sh::size, count);
-        AnyImage loaded;
-        EXPECT_FALSE(loads(image.bytes, &loaded)) << "extended section count " << count;
+        EXPECT_EQ(refusal(image.bytes), OBJKIT_REASON_SECTION_TABLE)
+            << "extended section count " << count;
     }
     for (uint64_t count : {uint64_t{0x10000000}, uint64_t{UINT32_MAX}}) {
         elftest::Image image = built;
         image.set(Eh::phnum, PN_XNUM);
         image.set(0, Sh::info, count);
-        AnyImage loaded;
-        EXPECT_FALSE(loads(image.bytes, &loaded)) << "extended program count " << count;
+        EXPECT_EQ(refusal(image.bytes), OBJKIT_REASON_PROGRAM_TABLE)
+            << "extended program count " << count;
     }
 }
 
@@ -273,14 +290,12 @@ TEST_P(Malformed, WrongEntrySizesAreRefusedWhileThereAreEntries)
     for (uint64_t size : {uint64_t{0}, shdr - 1, shdr + 1, phdr}) {
         elftest::Image image = built;
         image.set(Eh::shentsize, size);
-        AnyImage loaded;
-        EXPECT_FALSE(loads(image.bytes, &loaded)) << "e_shentsize " << size;
+        EXPECT_EQ(refusal(image.bytes), OBJKIT_REASON_SECTION_TABLE) << "e_shentsize " << size;
     }
     for (uint64_t size : {uint64_t{0}, phdr - 1, phdr + 1, shdr}) {
         elftest::Image image = built;
         image.set(Eh::phentsize, size);
-        AnyImage loaded;
-        EXPECT_FALSE(loads(image.bytes, &loaded)) << "e_phentsize " << size;
+        EXPECT_EQ(refusal(image.bytes), OBJKIT_REASON_PROGRAM_TABLE) << "e_phentsize " << size;
     }
     {
         // No program headers: their entry size is not looked at.
@@ -733,9 +748,7 @@ TEST_P(Malformed, HugeNameCopiesAreRefused)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllCombinations, Malformed,
-                         testing::Values(Combo{32, ELFDATA2LSB}, Combo{32, ELFDATA2MSB},
-                                         Combo{64, ELFDATA2LSB}, Combo{64, ELFDATA2MSB}),
-                         combo_name);
+                         testing::ValuesIn(elftest::all_kinds), elftest::kind_name);
 
 // --- Sources ---------------------------------------------------------------
 

@@ -1,0 +1,221 @@
+// test_memory.cpp - what a load and the reads after it may cost, whatever
+// the headers claim.
+//
+// Sections that overlap share the image's one copy of the file's bytes;
+// records are budgeted against the source before a table is read or a
+// record allocated.  The images are the crafted ones that used to take
+// gigabytes, made small here; the tests assert bounds that do not depend on
+// the machine: a refusal and its reason, the bytes read from the file, the
+// resident memory an image adds.
+#include "any_image.hpp"
+#include "support/elf_writer.hpp"
+#include "support/image_kinds.hpp"
+#include "test_util.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace objkit_test {
+namespace {
+
+using elftest::Eh;
+using elftest::Sh;
+
+// Bytes this process has read through read-like system calls so far.
+std::optional<uint64_t> bytes_read_so_far()
+{
+    std::ifstream io("/proc/self/io");
+    for (std::string key; io >> key;) {
+        uint64_t value;
+        if (!(io >> value))
+            break;
+        if (key == "rchar:")
+            return value;
+    }
+    return std::nullopt;
+}
+
+uint64_t resident_bytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    uint64_t size = 0;
+    uint64_t resident = 0;
+    statm >> size >> resident;
+    return resident * static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+class Memory : public testing::TestWithParam<elftest::ImageKind> {
+protected:
+    static elftest::ImageKind kind() { return GetParam(); }
+};
+
+// `count` SHT_DYNAMIC sections that each cover the whole file of `size`
+// bytes, headers included.
+elftest::Image overlapping_sections(elftest::ImageKind kind, uint32_t count, size_t size)
+{
+    elftest::ElfWriter w(kind.bits, kind.data);
+    w.options().shstrtab = false;
+    Bytes filler(size, 0);
+    for (size_t i = 0; i < size; i += 4096)
+        filler[i] = static_cast<unsigned char>(i >> 12);
+    w.add_section({.name = "", .data = filler});
+    for (uint32_t i = 2; i < count; ++i)  // after the null section and the filler
+        w.add_section({.name = "", .type = SHT_DYNAMIC});
+    elftest::Image image = w.build();
+    for (uint32_t i = 1; i < image.shnum; ++i) {
+        image.set(i, Sh::type, SHT_DYNAMIC);
+        image.set(i, Sh::offset, 0);
+        image.set(i, Sh::size, image.bytes.size());
+    }
+    return image;
+}
+
+TEST_P(Memory, OverlappingSectionsShareOneCopyOfTheFile)
+{
+    TempDir dir;
+    const elftest::Image built = overlapping_sections(kind(), 256, size_t{1} << 20);
+    const std::string path = dir.file("overlap.elf");
+    ASSERT_TRUE(write_bytes(path, built.bytes));
+    const uint64_t file_size = built.bytes.size();
+
+    for (const bool from_file : {true, false}) {
+        SCOPED_TRACE(from_file ? "file" : "buffer");
+        const std::optional<uint64_t> read_before = bytes_read_so_far();
+        const uint64_t resident_before = resident_bytes();
+        AnyImage image(from_file ? objkit_source_file(path.c_str()) : buffer_source(built.bytes));
+        ASSERT_TRUE(image.loaded());
+        ASSERT_EQ(image.num_sections(), 256u);
+        Bytes whole;
+        for (uint32_t i = 1; i < image.num_sections(); ++i) {
+            unsigned char first[8];
+            ASSERT_TRUE(image.raw_read(i, first, sizeof first, 0)) << i;
+            ASSERT_TRUE(image.read_all(i, &whole)) << i;
+            ASSERT_EQ(whole, built.bytes) << i;
+        }
+        // 255 sections of the whole file: one copy, not 255.
+        EXPECT_LT(resident_bytes() - resident_before, 3 * file_size + (uint64_t{4} << 20));
+        if (from_file && read_before) {
+            EXPECT_LE(*bytes_read_so_far() - *read_before, file_size + 2 * OBJKIT_CACHE_CHUNK)
+                << "every byte of the file is read once";
+        }
+    }
+}
+
+TEST_P(Memory, NamesSharedByManySectionsAreRefusedByTheBudget)
+{
+    // 4096 sections that all name one 256 KiB string, in a 512 KiB source:
+    // copying the name into every record would take a gigabyte.
+    elftest::ElfWriter w(kind().bits, kind().data);
+    w.options().shstrtab = false;
+    Bytes long_name(256 << 10, 'n');
+    long_name.back() = 0;
+    const uint32_t names = w.add_section({.name = "", .type = SHT_STRTAB, .data = long_name});
+    for (int i = 0; i < 4094; ++i)
+        w.add_section({.name = ""});
+    elftest::Image built = w.build();
+    built.set(Eh::shstrndx, names);
+    AnyImage image(buffer_source(built.bytes));
+    EXPECT_FALSE(image.loaded());
+    EXPECT_EQ(image.source().reason, OBJKIT_REASON_BUDGET) << image.source().reason_text;
+}
+
+TEST_P(Memory, AHugeSectionCountIsRefusedBeforeTheTableIsRead)
+{
+    // A sparse file far larger than what is on disk, whose extended section
+    // count asks for 2^26 section headers inside it: refused from the count
+    // alone, without reading the table.
+    if (kind().bits == 32 && kind().data == ELFDATA2MSB)
+        GTEST_SKIP() << "one byte order per class is enough for a 5 GiB sparse file";
+    TempDir dir;
+    elftest::ElfWriter w(kind().bits, kind().data);
+    w.options().section_headers_first = true;
+    w.add_section({.name = ".a", .data = {1, 2, 3}});
+    elftest::Image built = w.build();
+    built.set(Eh::shnum, 0);
+    built.set(0, Sh::size, uint64_t{1} << 26);
+    const std::string path = dir.file("sparse.elf");
+    ASSERT_TRUE(write_bytes(path, built.bytes));
+    if (::truncate(path.c_str(), static_cast<off_t>(5) << 30) != 0)
+        GTEST_SKIP() << "no room for a 5 GiB sparse file here";
+
+    const std::optional<uint64_t> read_before = bytes_read_so_far();
+    AnyImage image(objkit_source_file(path.c_str()));
+    EXPECT_FALSE(image.loaded());
+    EXPECT_EQ(image.source().reason, OBJKIT_REASON_BUDGET) << image.source().reason_text;
+    if (read_before) {
+        EXPECT_LT(*bytes_read_so_far() - *read_before, uint64_t{64} << 10);
+    }
+}
+
+TEST_P(Memory, OneEntryOfALargeSectionCostsOneChunk)
+{
+    TempDir dir;
+    elftest::ElfWriter w(kind().bits, kind().data);
+    const size_t big = size_t{8} << 20;
+    Bytes data(big);
+    for (size_t i = 0; i < big; ++i)
+        data[i] = static_cast<unsigned char>(i * 31 + (i >> 16));
+    w.add_section({.name = ".big", .addralign = 8, .data = data});
+    const elftest::Image built = w.build();
+    const std::string path = dir.file("big.elf");
+    ASSERT_TRUE(write_bytes(path, built.bytes));
+    AnyImage image(objkit_source_file(path.c_str()));
+    ASSERT_TRUE(image.loaded());
+
+    const uint64_t resident_before = resident_bytes();
+    const std::optional<uint64_t> read_before = bytes_read_so_far();
+    // An entry that straddles two chunks, and the last bytes of the data.
+    const uint64_t at = 3 * OBJKIT_CACHE_CHUNK - 5;
+    unsigned char entry[24];
+    ASSERT_TRUE(image.raw_read(1, entry, sizeof entry, at));
+    EXPECT_TRUE(std::equal(entry, entry + sizeof entry, data.begin() + static_cast<ptrdiff_t>(at)));
+    ASSERT_TRUE(image.raw_read(1, entry, 8, big - 8));
+    EXPECT_TRUE(std::equal(entry, entry + 8, data.end() - 8));
+    if (read_before) {
+        EXPECT_LE(*bytes_read_so_far() - *read_before, 4 * OBJKIT_CACHE_CHUNK);
+    }
+    EXPECT_LT(resident_bytes() - resident_before, uint64_t{2} << 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKinds, Memory, testing::ValuesIn(elftest::all_kinds),
+                         elftest::kind_name);
+
+TEST(Memory, StringsRunAcrossChunksOfALargeTable)
+{
+    // A string table larger than what is read whole, with strings that
+    // cross chunk boundaries and one that is never ended.
+    TempDir dir;
+    elftest::ElfWriter w(64, ELFDATA2LSB);
+    const size_t size = size_t{3} << 20;
+    Bytes table(size, 'a');
+    const size_t across = 2 * OBJKIT_CACHE_CHUNK - 3;  // "aaa" + the next chunk's bytes
+    table[0] = 0;
+    table[across + 10] = 0;
+    w.add_section({.name = ".strtab", .type = SHT_STRTAB, .data = table});
+    const elftest::Image built = w.build();
+    const std::string path = dir.file("strings.elf");
+    ASSERT_TRUE(write_bytes(path, built.bytes));
+    AnyImage image(objkit_source_file(path.c_str()));
+    ASSERT_TRUE(image.loaded());
+    const char *name = nullptr;
+    ASSERT_TRUE(image.read_name(1, across, &name));
+    EXPECT_EQ(std::string(name), std::string(10, 'a'));
+    ASSERT_TRUE(image.read_name(1, 0, &name));
+    EXPECT_STREQ(name, "");
+    EXPECT_FALSE(image.read_name(1, across + 11, &name)) << "no NUL before the end of the data";
+    EXPECT_FALSE(image.read_name(1, size, &name));
+    Bytes whole;
+    ASSERT_TRUE(image.read_all(1, &whole));
+    EXPECT_EQ(whole, table);
+    // With every byte present, the same answers.
+    ASSERT_TRUE(image.read_name(1, across, &name));
+    EXPECT_EQ(std::string(name), std::string(10, 'a'));
+    EXPECT_FALSE(image.read_name(1, across + 11, &name));
+}
+
+}  // namespace
+}  // namespace objkit_test
