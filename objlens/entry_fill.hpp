@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "objlens.h"
-#include "section_data.hpp"
+#include "data_read.hpp"
 
 namespace objlens {
 

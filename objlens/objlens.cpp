@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "elf_class.hpp"
+#include "class_traits.hpp"
 #include "typed_field.hpp"
 
 namespace objlens {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "elf_class.hpp"
+#include "class_traits.hpp"
 #include "typed_field.hpp"
 
 namespace objlens {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "elf_class.hpp"
+#include "class_traits.hpp"
 #include "entry_fill.hpp"
 #include "typed_field.hpp"
 

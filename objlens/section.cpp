@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "elf_class.hpp"
-#include "section_data.hpp"
+#include "class_traits.hpp"
+#include "data_read.hpp"
 #include "typed_field.hpp"
 
 namespace objlens {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "elf_class.hpp"
+#include "class_traits.hpp"
 #include "entry_fill.hpp"
 #include "typed_field.hpp"
 

@@ -4,7 +4,11 @@
 // aligned: bytes are copied, never dereferenced through a cast.  Loads swap
 // through the backend and then widen (zero-extend an unsigned field,
 // sign-extend a signed one); stores check that the value fits before any
-// byte is touched, then swap and copy exactly the field's width.
+// byte is touched, then swap and copy exactly the field's width.  Every
+// field loaded or stored crosses the backend's swap of its width, with the
+// image's EI_DATA byte as it stands in the header; what the swap makes of a
+// byte other than ELFDATA2LSB or ELFDATA2MSB is the backend's affair (the
+// same operation serves both directions).
 #ifndef OBJLENS_TYPED_FIELD_HPP
 #define OBJLENS_TYPED_FIELD_HPP
 
@@ -15,24 +19,9 @@
 #include <type_traits>
 #include <utility>
 
-#include "elf_class.hpp"
+#include "class_traits.hpp"
 
 namespace objlens {
-
-// Every field loaded or stored crosses the backend's swap of its width, with
-// the image's EI_DATA byte as it stands in the header; what the swap makes
-// of a byte other than ELFDATA2LSB or ELFDATA2MSB is the backend's affair.
-template <class C, class U>
-U swap_raw(const typename C::core_image *core, U raw) noexcept
-{
-    const unsigned data = core->ehdr.e_ident[EI_DATA];
-    if constexpr (sizeof(U) == 2)
-        return C::core_swap16(core, raw, data);
-    else if constexpr (sizeof(U) == 4)
-        return C::core_swap32(core, raw, data);
-    else
-        return C::core_swap64(core, raw, data);
-}
 
 // Field is the field's own integer type (uint16_t ... int64_t); Result is
 // what crosses the interface (uint64_t or int64_t).
@@ -42,7 +31,7 @@ Result field_load(const objlens_image *image, const void *field) noexcept
     using U = std::make_unsigned_t<Field>;
     U raw;
     std::memcpy(&raw, field, sizeof raw);
-    const U host = swap_raw<C, U>(core_of<C>(image), raw);
+    const U host = C::swap(core_of<C>(image), raw);
     return static_cast<Result>(static_cast<Field>(host));
 }
 
@@ -59,7 +48,7 @@ int field_store(const objlens_image *image, void *field, Value value) noexcept
         return -1;
     using U = std::make_unsigned_t<Field>;
     const U host = static_cast<U>(value);
-    const U raw = swap_raw<C, U>(core_of<C>(image), host);
+    const U raw = C::swap(core_of<C>(image), host);
     std::memcpy(field, &raw, sizeof raw);
     return 0;
 }

@@ -17,46 +17,29 @@ inline U swap_for(U value, unsigned data) noexcept
 }  // namespace
 }  // namespace objkit
 
+// The entry points of class N; both classes share the one conversion.
+#define OBJKIT_BYTE_ORDER_ENTRIES(N)                                                               \
+    uint16_t objcore##N##_swap16(const objcore##N##_image * /*image*/, uint16_t value,             \
+                                 unsigned data) noexcept                                           \
+    {                                                                                              \
+        return objkit::swap_for(value, data);                                                      \
+    }                                                                                              \
+    uint32_t objcore##N##_swap32(const objcore##N##_image * /*image*/, uint32_t value,             \
+                                 unsigned data) noexcept                                           \
+    {                                                                                              \
+        return objkit::swap_for(value, data);                                                      \
+    }                                                                                              \
+    uint64_t objcore##N##_swap64(const objcore##N##_image * /*image*/, uint64_t value,             \
+                                 unsigned data) noexcept                                           \
+    {                                                                                              \
+        return objkit::swap_for(value, data);                                                      \
+    }                                                                                              \
+    uint16_t objcore##N##_load_Half(const objcore##N##_image *image, uint16_t raw) noexcept        \
+    {                                                                                              \
+        return objkit::swap_for(raw, image->ehdr.e_ident[EI_DATA]);                                \
+    }
+
 extern "C" {
-
-uint16_t objcore32_swap16(const objcore32_image * /*image*/, uint16_t value, unsigned data) noexcept
-{
-    return objkit::swap_for(value, data);
-}
-
-uint32_t objcore32_swap32(const objcore32_image * /*image*/, uint32_t value, unsigned data) noexcept
-{
-    return objkit::swap_for(value, data);
-}
-
-uint64_t objcore32_swap64(const objcore32_image * /*image*/, uint64_t value, unsigned data) noexcept
-{
-    return objkit::swap_for(value, data);
-}
-
-uint16_t objcore64_swap16(const objcore64_image * /*image*/, uint16_t value, unsigned data) noexcept
-{
-    return objkit::swap_for(value, data);
-}
-
-uint32_t objcore64_swap32(const objcore64_image * /*image*/, uint32_t value, unsigned data) noexcept
-{
-    return objkit::swap_for(value, data);
-}
-
-uint64_t objcore64_swap64(const objcore64_image * /*image*/, uint64_t value, unsigned data) noexcept
-{
-    return objkit::swap_for(value, data);
-}
-
-uint16_t objcore32_load_Half(const objcore32_image *image, uint16_t raw) noexcept
-{
-    return objkit::swap_for(raw, image->ehdr.e_ident[EI_DATA]);
-}
-
-uint16_t objcore64_load_Half(const objcore64_image *image, uint16_t raw) noexcept
-{
-    return objkit::swap_for(raw, image->ehdr.e_ident[EI_DATA]);
-}
-
+OBJKIT_BYTE_ORDER_ENTRIES(32)
+OBJKIT_BYTE_ORDER_ENTRIES(64)
 }  // extern "C"

@@ -11,28 +11,30 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace objkit {
 
-struct Class32 {
-    static constexpr unsigned char elf_class = ELFCLASS32;
-    using Ehdr = Elf32_Ehdr;
-    using Shdr = Elf32_Shdr;
-    using Phdr = Elf32_Phdr;
-    using Image = objcore32_image;
-    using Section = objcore32_section;
-    using Program = objcore32_program;
+// The backend's own view of a class: it stands apart from the headers its
+// users keep, so it names the class's structures and records itself, each
+// difference once, as a choice between the two classes' names.
+template <int Bits>
+struct core_class {
+    static_assert(Bits == 32 || Bits == 64);
+    template <class Name32, class Name64>
+    using pick = std::conditional_t<Bits == 32, Name32, Name64>;
+
+    static constexpr unsigned char elf_class = Bits == 32 ? ELFCLASS32 : ELFCLASS64;
+    using Ehdr = pick<Elf32_Ehdr, Elf64_Ehdr>;
+    using Shdr = pick<Elf32_Shdr, Elf64_Shdr>;
+    using Phdr = pick<Elf32_Phdr, Elf64_Phdr>;
+    using Image = pick<objcore32_image, objcore64_image>;
+    using Section = pick<objcore32_section, objcore64_section>;
+    using Program = pick<objcore32_program, objcore64_program>;
 };
 
-struct Class64 {
-    static constexpr unsigned char elf_class = ELFCLASS64;
-    using Ehdr = Elf64_Ehdr;
-    using Shdr = Elf64_Shdr;
-    using Phdr = Elf64_Phdr;
-    using Image = objcore64_image;
-    using Section = objcore64_section;
-    using Program = objcore64_program;
-};
+using Class32 = core_class<32>;
+using Class64 = core_class<64>;
 
 static_assert(sizeof(Elf32_Ehdr) == 52 && sizeof(Elf64_Ehdr) == 64);
 static_assert(sizeof(Elf32_Shdr) == 40 && sizeof(Elf64_Shdr) == 64);

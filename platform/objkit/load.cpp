@@ -154,30 +154,22 @@ void free_image(typename C::Image *image) noexcept
 }  // namespace
 }  // namespace objkit
 
+// The entry points of class N.
+#define OBJKIT_LOAD_ENTRIES(N)                                                                     \
+    int objcore##N##_can_load(objkit_source *source) noexcept                                      \
+    {                                                                                              \
+        return objkit::can_load_source<objkit::core_class<N>>(source);                             \
+    }                                                                                              \
+    objcore##N##_image *objcore##N##_load(objkit_source *source) noexcept                          \
+    {                                                                                              \
+        return source != nullptr ? objkit::load_image<objkit::core_class<N>>(source) : nullptr;    \
+    }                                                                                              \
+    void objcore##N##_free(objcore##N##_image *image) noexcept                                     \
+    {                                                                                              \
+        objkit::free_image<objkit::core_class<N>>(image);                                          \
+    }
+
 extern "C" {
-
-int objcore32_can_load(objkit_source *source) noexcept
-{
-    return objkit::can_load_source<objkit::Class32>(source);
-}
-
-int objcore64_can_load(objkit_source *source) noexcept
-{
-    return objkit::can_load_source<objkit::Class64>(source);
-}
-
-objcore32_image *objcore32_load(objkit_source *source) noexcept
-{
-    return source != nullptr ? objkit::load_image<objkit::Class32>(source) : nullptr;
-}
-
-objcore64_image *objcore64_load(objkit_source *source) noexcept
-{
-    return source != nullptr ? objkit::load_image<objkit::Class64>(source) : nullptr;
-}
-
-void objcore32_free(objcore32_image *image) noexcept { objkit::free_image<objkit::Class32>(image); }
-
-void objcore64_free(objcore64_image *image) noexcept { objkit::free_image<objkit::Class64>(image); }
-
+OBJKIT_LOAD_ENTRIES(32)
+OBJKIT_LOAD_ENTRIES(64)
 }  // extern "C"

@@ -204,16 +204,14 @@ int save_image(typename C::Image *image, const char *target) noexcept
 }  // namespace
 }  // namespace objkit
 
+// The entry points of class N.
+#define OBJKIT_SAVE_ENTRIES(N)                                                                     \
+    int objcore##N##_save(objcore##N##_image *image, const char *target) noexcept                  \
+    {                                                                                              \
+        return objkit::save_image<objkit::core_class<N>>(image, target);                           \
+    }
+
 extern "C" {
-
-int objcore32_save(objcore32_image *image, const char *target) noexcept
-{
-    return objkit::save_image<objkit::Class32>(image, target);
-}
-
-int objcore64_save(objcore64_image *image, const char *target) noexcept
-{
-    return objkit::save_image<objkit::Class64>(image, target);
-}
-
+OBJKIT_SAVE_ENTRIES(32)
+OBJKIT_SAVE_ENTRIES(64)
 }  // extern "C"

@@ -128,28 +128,21 @@ inline int read_string(const Section *section, size_t offset, const char **name)
 }  // namespace
 }  // namespace objkit
 
+// The entry points of class N.  The two classes differ only in the width
+// of raw_read's count and offset.
+#define OBJKIT_SECTION_BYTES_ENTRIES(N, Width)                                                     \
+    int objcore##N##_raw_read(objcore##N##_data *data, void *dest, Width count,                    \
+                              Width offset) noexcept                                               \
+    {                                                                                              \
+        return objkit::read_raw<Width>(data, dest, count, offset);                                 \
+    }                                                                                              \
+    int objcore##N##_read_name(const objcore##N##_image * /*image*/, size_t offset,                \
+                               const objcore##N##_section *section, const char **name) noexcept    \
+    {                                                                                              \
+        return objkit::read_string(section, offset, name);                                         \
+    }
+
 extern "C" {
-
-int objcore32_raw_read(objcore32_data *data, void *dest, uint32_t count, uint32_t offset) noexcept
-{
-    return objkit::read_raw<uint32_t>(data, dest, count, offset);
-}
-
-int objcore64_raw_read(objcore64_data *data, void *dest, uint64_t count, uint64_t offset) noexcept
-{
-    return objkit::read_raw<uint64_t>(data, dest, count, offset);
-}
-
-int objcore32_read_name(const objcore32_image * /*image*/, size_t offset,
-                        const objcore32_section *section, const char **name) noexcept
-{
-    return objkit::read_string(section, offset, name);
-}
-
-int objcore64_read_name(const objcore64_image * /*image*/, size_t offset,
-                        const objcore64_section *section, const char **name) noexcept
-{
-    return objkit::read_string(section, offset, name);
-}
-
+OBJKIT_SECTION_BYTES_ENTRIES(32, uint32_t)
+OBJKIT_SECTION_BYTES_ENTRIES(64, uint64_t)
 }  // extern "C"

@@ -38,56 +38,33 @@ typename C::Section *section_by_name(const typename C::Image *image, const char 
 }  // namespace
 }  // namespace objkit
 
+// The entry points of class N.
+#define OBJKIT_SECTIONS_ENTRIES(N)                                                                 \
+    uint32_t objcore##N##_get_num_sections(const objcore##N##_image *image) noexcept               \
+    {                                                                                              \
+        return image->state->num_sections;                                                         \
+    }                                                                                              \
+    uint32_t objcore##N##_get_num_programs(const objcore##N##_image *image) noexcept               \
+    {                                                                                              \
+        return image->state->num_programs;                                                         \
+    }                                                                                              \
+    objcore##N##_section *objcore##N##_get_section(const objcore##N##_image *image,                \
+                                                   uint32_t index) noexcept                        \
+    {                                                                                              \
+        return objkit::section_by_index<objkit::core_class<N>>(image, index);                      \
+    }                                                                                              \
+    objcore##N##_program *objcore##N##_get_program(const objcore##N##_image *image,                \
+                                                   uint32_t index) noexcept                        \
+    {                                                                                              \
+        return objkit::program_by_index<objkit::core_class<N>>(image, index);                      \
+    }                                                                                              \
+    objcore##N##_section *objcore##N##_find_section(const objcore##N##_image *image,               \
+                                                    const char *name) noexcept                     \
+    {                                                                                              \
+        return objkit::section_by_name<objkit::core_class<N>>(image, name);                        \
+    }
+
 extern "C" {
-
-uint32_t objcore32_get_num_sections(const objcore32_image *image) noexcept
-{
-    return image->state->num_sections;
-}
-
-uint32_t objcore64_get_num_sections(const objcore64_image *image) noexcept
-{
-    return image->state->num_sections;
-}
-
-uint32_t objcore32_get_num_programs(const objcore32_image *image) noexcept
-{
-    return image->state->num_programs;
-}
-
-uint32_t objcore64_get_num_programs(const objcore64_image *image) noexcept
-{
-    return image->state->num_programs;
-}
-
-objcore32_section *objcore32_get_section(const objcore32_image *image, uint32_t index) noexcept
-{
-    return objkit::section_by_index<objkit::Class32>(image, index);
-}
-
-objcore64_section *objcore64_get_section(const objcore64_image *image, uint32_t index) noexcept
-{
-    return objkit::section_by_index<objkit::Class64>(image, index);
-}
-
-objcore32_program *objcore32_get_program(const objcore32_image *image, uint32_t index) noexcept
-{
-    return objkit::program_by_index<objkit::Class32>(image, index);
-}
-
-objcore64_program *objcore64_get_program(const objcore64_image *image, uint32_t index) noexcept
-{
-    return objkit::program_by_index<objkit::Class64>(image, index);
-}
-
-objcore32_section *objcore32_find_section(const objcore32_image *image, const char *name) noexcept
-{
-    return objkit::section_by_name<objkit::Class32>(image, name);
-}
-
-objcore64_section *objcore64_find_section(const objcore64_image *image, const char *name) noexcept
-{
-    return objkit::section_by_name<objkit::Class64>(image, name);
-}
-
+OBJKIT_SECTIONS_ENTRIES(32)
+OBJKIT_SECTIONS_ENTRIES(64)
 }  // extern "C"

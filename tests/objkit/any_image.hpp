@@ -3,9 +3,11 @@
 // The backend has one set of operations per class; tests that walk real
 // files do not know the class in advance.  AnyImage loads a source with
 // whichever class accepts it and answers in host-order values, so a test
-// reads the same way for all four class and byte-order combinations.
+// reads the same way for all four class and byte-order combinations.  Each
+// answer is written once, over the class traits the library uses.
 #pragma once
 
+#include "backend_class.hpp"
 #include "objkit.h"
 
 #include <cstdint>
@@ -45,6 +47,16 @@ struct ProgramFacts {
 };
 
 class AnyImage {
+    // Calls f(traits, image) with the loaded image and its class's traits.
+    // (Defined first: its result type is deduced where it is used.)
+    template <class F>
+    decltype(auto) with(F &&f) const
+    {
+        if (i32_ != nullptr)
+            return f(objlens::backend_class<32>{}, i32_);
+        return f(objlens::backend_class<64>{}, i64_);
+    }
+
 public:
     AnyImage() = default;
     explicit AnyImage(const objkit_source &source) { load(source); }
@@ -75,78 +87,116 @@ public:
 
     unsigned char ident(int at) const
     {
-        return i32_ ? i32_->ehdr.e_ident[at] : i64_->ehdr.e_ident[at];
+        return with([&](auto, const auto *image) { return image->ehdr.e_ident[at]; });
     }
     uint16_t machine() const
     {
-        return i32_ ? objcore32_load_Half(i32_, i32_->ehdr.e_machine)
-                    : objcore64_load_Half(i64_, i64_->ehdr.e_machine);
+        return with([](auto c, const auto *image) {
+            return decltype(c)::core_load_Half(image, image->ehdr.e_machine);
+        });
     }
     uint16_t type() const
     {
-        return i32_ ? objcore32_load_Half(i32_, i32_->ehdr.e_type)
-                    : objcore64_load_Half(i64_, i64_->ehdr.e_type);
+        return with([](auto c, const auto *image) {
+            return decltype(c)::core_load_Half(image, image->ehdr.e_type);
+        });
     }
-    uint64_t image_base() const { return i32_ ? i32_->image_base : i64_->image_base; }
+    uint64_t image_base() const
+    {
+        return with([](auto, const auto *image) { return uint64_t{image->image_base}; });
+    }
     uint32_t num_sections() const
     {
-        return i32_ ? objcore32_get_num_sections(i32_) : objcore64_get_num_sections(i64_);
+        return with([](auto c, const auto *image) { return decltype(c)::core_num_sections(image); });
     }
     uint32_t num_programs() const
     {
-        return i32_ ? objcore32_get_num_programs(i32_) : objcore64_get_num_programs(i64_);
+        return with([](auto c, const auto *image) { return decltype(c)::core_num_programs(image); });
     }
     bool has_section(uint32_t index) const
     {
-        return i32_ ? objcore32_get_section(i32_, index) != nullptr
-                    : objcore64_get_section(i64_, index) != nullptr;
+        return with([&](auto c, const auto *image) {
+            return decltype(c)::core_get_section(image, index) != nullptr;
+        });
     }
     bool has_program(uint32_t index) const
     {
-        return i32_ ? objcore32_get_program(i32_, index) != nullptr
-                    : objcore64_get_program(i64_, index) != nullptr;
+        return with([&](auto c, const auto *image) {
+            return decltype(c)::core_get_program(image, index) != nullptr;
+        });
     }
 
     SectionFacts section(uint32_t index) const
     {
-        return i32_ ? section_facts(objcore32_get_section(i32_, index), i32_)
-                    : section_facts(objcore64_get_section(i64_, index), i64_);
+        return with([&](auto c, const auto *image) {
+            using C = decltype(c);
+            const auto *s = C::core_get_section(image, index);
+            const auto &h = s->shdr;
+            SectionFacts f;
+            f.index = s->index;
+            f.orig_index = s->orig_index;
+            f.name = s->name;
+            f.name_address = s->name;
+            f.name_offset = C::swap(image, h.sh_name);
+            f.type = C::swap(image, h.sh_type);
+            f.flags = C::swap(image, h.sh_flags);
+            f.addr = C::swap(image, h.sh_addr);
+            f.offset = C::swap(image, h.sh_offset);
+            f.size = C::swap(image, h.sh_size);
+            f.link = C::swap(image, h.sh_link);
+            f.info = C::swap(image, h.sh_info);
+            f.addralign = C::swap(image, h.sh_addralign);
+            f.entsize = C::swap(image, h.sh_entsize);
+            f.data_size = s->data->size;
+            return f;
+        });
     }
 
     // The index of the first section named `name`, or -1.
     int64_t find(const char *name) const
     {
-        if (i32_) {
-            const objcore32_section *s = objcore32_find_section(i32_, name);
-            return s ? int64_t{s->index} : -1;
-        }
-        const objcore64_section *s = objcore64_find_section(i64_, name);
-        return s ? int64_t{s->index} : -1;
+        return with([&](auto c, const auto *image) {
+            const auto *s = decltype(c)::core_find_section(image, name);
+            return s ? int64_t{s->index} : int64_t{-1};
+        });
     }
 
     ProgramFacts program(uint32_t index) const
     {
-        return i32_ ? program_facts(objcore32_get_program(i32_, index), i32_)
-                    : program_facts(objcore64_get_program(i64_, index), i64_);
+        return with([&](auto c, const auto *image) {
+            using C = decltype(c);
+            const auto &h = C::core_get_program(image, index)->phdr;
+            ProgramFacts f;
+            f.type = C::swap(image, h.p_type);
+            f.flags = C::swap(image, h.p_flags);
+            f.offset = C::swap(image, h.p_offset);
+            f.vaddr = C::swap(image, h.p_vaddr);
+            f.paddr = C::swap(image, h.p_paddr);
+            f.filesz = C::swap(image, h.p_filesz);
+            f.memsz = C::swap(image, h.p_memsz);
+            f.align = C::swap(image, h.p_align);
+            return f;
+        });
     }
 
     objcore_data *data(uint32_t index) const
     {
-        return i32_ ? objcore32_get_section(i32_, index)->data
-                    : objcore64_get_section(i64_, index)->data;
+        return with([&](auto c, const auto *image) {
+            return decltype(c)::core_get_section(image, index)->data;
+        });
     }
 
     // raw_read of the class, with 64-bit arguments narrowed for class 32
     // only when they fit (a class-32 caller cannot pass more).
     bool raw_read(uint32_t index, void *dest, uint64_t count, uint64_t offset) const
     {
-        if (i32_) {
-            if (count > UINT32_MAX || offset > UINT32_MAX)
+        return with([&](auto c, const auto *) {
+            using Width = typename decltype(c)::data_offset;
+            if (count > Width(~Width{0}) || offset > Width(~Width{0}))
                 return false;
-            return objcore32_raw_read(data(index), dest, static_cast<uint32_t>(count),
-                                      static_cast<uint32_t>(offset)) != 0;
-        }
-        return objcore64_raw_read(data(index), dest, count, offset) != 0;
+            return decltype(c)::core_raw_read(data(index), dest, static_cast<Width>(count),
+                                              static_cast<Width>(offset)) != 0;
+        });
     }
 
     // The whole data of a section, or false when it cannot be read.
@@ -158,16 +208,17 @@ public:
 
     bool read_name(uint32_t index, size_t offset, const char **name) const
     {
-        return i32_ ? objcore32_read_name(i32_, offset, objcore32_get_section(i32_, index), name) !=
-                          0
-                    : objcore64_read_name(i64_, offset, objcore64_get_section(i64_, index), name) !=
-                          0;
+        return with([&](auto c, const auto *image) {
+            using C = decltype(c);
+            return C::core_read_name(image, offset, C::core_get_section(image, index), name) != 0;
+        });
     }
 
     bool save(const std::string &path) const
     {
-        return i32_ ? objcore32_save(i32_, path.c_str()) != 0
-                    : objcore64_save(i64_, path.c_str()) != 0;
+        return with([&](auto c, auto *image) {
+            return decltype(c)::core_save(image, path.c_str()) != 0;
+        });
     }
 
     unsigned data_order() const { return ident(EI_DATA); }
@@ -175,65 +226,13 @@ public:
     // e_shstrndx, with SHN_XINDEX resolved through section 0.
     uint32_t name_table_index() const
     {
-        const uint16_t raw = i32_ ? i32_->ehdr.e_shstrndx : i64_->ehdr.e_shstrndx;
-        const uint16_t index =
-            i32_ ? objcore32_load_Half(i32_, raw) : objcore64_load_Half(i64_, raw);
+        const uint16_t index = with([](auto c, const auto *image) {
+            return decltype(c)::core_load_Half(image, image->ehdr.e_shstrndx);
+        });
         return index == SHN_XINDEX ? section(0).link : index;
     }
 
 private:
-    template <class Section, class Image>
-    static SectionFacts section_facts(const Section *s, const Image *image)
-    {
-        SectionFacts f;
-        const unsigned d = image->ehdr.e_ident[EI_DATA];
-        f.index = s->index;
-        f.orig_index = s->orig_index;
-        f.name = s->name;
-        f.name_address = s->name;
-        f.name_offset = swap(image, s->shdr.sh_name, d);
-        f.type = swap(image, s->shdr.sh_type, d);
-        f.flags = swap(image, s->shdr.sh_flags, d);
-        f.addr = swap(image, s->shdr.sh_addr, d);
-        f.offset = swap(image, s->shdr.sh_offset, d);
-        f.size = swap(image, s->shdr.sh_size, d);
-        f.link = swap(image, s->shdr.sh_link, d);
-        f.info = swap(image, s->shdr.sh_info, d);
-        f.addralign = swap(image, s->shdr.sh_addralign, d);
-        f.entsize = swap(image, s->shdr.sh_entsize, d);
-        f.data_size = s->data->size;
-        return f;
-    }
-
-    template <class Program, class Image>
-    static ProgramFacts program_facts(const Program *p, const Image *image)
-    {
-        ProgramFacts f;
-        const unsigned d = image->ehdr.e_ident[EI_DATA];
-        f.type = swap(image, p->phdr.p_type, d);
-        f.flags = swap(image, p->phdr.p_flags, d);
-        f.offset = swap(image, p->phdr.p_offset, d);
-        f.vaddr = swap(image, p->phdr.p_vaddr, d);
-        f.paddr = swap(image, p->phdr.p_paddr, d);
-        f.filesz = swap(image, p->phdr.p_filesz, d);
-        f.memsz = swap(image, p->phdr.p_memsz, d);
-        f.align = swap(image, p->phdr.p_align, d);
-        return f;
-    }
-
-    static uint32_t swap(const objcore32_image *i, uint32_t v, unsigned d)
-    {
-        return objcore32_swap32(i, v, d);
-    }
-    static uint32_t swap(const objcore64_image *i, uint32_t v, unsigned d)
-    {
-        return objcore64_swap32(i, v, d);
-    }
-    static uint64_t swap(const objcore64_image *i, uint64_t v, unsigned d)
-    {
-        return objcore64_swap64(i, v, d);
-    }
-
     void release()
     {
         objcore32_free(i32_);

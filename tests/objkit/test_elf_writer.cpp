@@ -6,6 +6,7 @@
 // where the writer says it put them.
 #include "readelf.hpp"
 #include "support/elf_writer.hpp"
+#include "support/image_kinds.hpp"
 #include "test_util.hpp"
 
 #include <gtest/gtest.h>
@@ -16,10 +17,7 @@ namespace {
 using elftest::Eh;
 using elftest::Sh;
 
-struct Combo {
-    int bits;
-    int data;
-};
+using Combo = elftest::ImageKind;
 
 class ElfWriterOutput : public testing::TestWithParam<Combo> {};
 
@@ -148,12 +146,7 @@ TEST_P(ElfWriterOutput, FieldsReadBackAsSet)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllCombinations, ElfWriterOutput,
-                         testing::Values(Combo{32, ELFDATA2LSB}, Combo{32, ELFDATA2MSB},
-                                         Combo{64, ELFDATA2LSB}, Combo{64, ELFDATA2MSB}),
-                         [](const testing::TestParamInfo<Combo> &info) {
-                             return std::string(info.param.bits == 32 ? "Elf32" : "Elf64") +
-                                    (info.param.data == ELFDATA2MSB ? "Msb" : "Lsb");
-                         });
+                         testing::ValuesIn(elftest::all_kinds), elftest::kind_name);
 
 }  // namespace
 }  // namespace objkit_test

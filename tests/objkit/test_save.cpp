@@ -2,6 +2,7 @@
 // fields, kept permissions, and failed saves that leave the target alone.
 #include "any_image.hpp"
 #include "support/elf_writer.hpp"
+#include "support/image_kinds.hpp"
 #include "test_util.hpp"
 
 #include <gtest/gtest.h>
@@ -41,10 +42,7 @@ TEST(Save, UnchangedFixturesSaveToIdenticalBytes)
     EXPECT_EQ(dir.entry_count(), 2u) << "no temporary files are left behind";
 }
 
-struct Combo {
-    int bits;
-    int data;
-};
+using Combo = elftest::ImageKind;
 
 class SaveCombo : public testing::TestWithParam<Combo> {
 protected:
@@ -115,12 +113,7 @@ TEST_P(SaveCombo, ChangedHeaderFieldsAreSaved)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllCombinations, SaveCombo,
-                         testing::Values(Combo{32, ELFDATA2LSB}, Combo{32, ELFDATA2MSB},
-                                         Combo{64, ELFDATA2LSB}, Combo{64, ELFDATA2MSB}),
-                         [](const testing::TestParamInfo<Combo> &info) {
-                             return std::string(info.param.bits == 32 ? "Elf32" : "Elf64") +
-                                    (info.param.data == ELFDATA2MSB ? "Msb" : "Lsb");
-                         });
+                         testing::ValuesIn(elftest::all_kinds), elftest::kind_name);
 
 TEST(Save, FailedSaveLeavesTheTargetAsItWas)
 {

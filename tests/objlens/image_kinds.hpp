@@ -1,6 +1,6 @@
-// image_kinds.hpp - the four class x byte-order combinations, and a loaded
-// image of each made from nothing but an ELF header, for tests of the
-// image-level and typed-field calls.
+// image_kinds.hpp - a loaded image of each of the four class x byte-order
+// kinds made from nothing but an ELF header, for tests of the image-level
+// and typed-field calls.
 #ifndef OBJLENS_TEST_IMAGE_KINDS_HPP
 #define OBJLENS_TEST_IMAGE_KINDS_HPP
 
@@ -16,27 +16,11 @@
 
 #include "objkit.h"
 #include "objlens.h"
+#include "support/image_kinds.hpp"
 
-struct image_kind {
-    int bits;            // 32 or 64
-    unsigned char data;  // ELFDATA2LSB or ELFDATA2MSB
-    std::string name() const
-    {
-        return std::to_string(bits) + (data == ELFDATA2LSB ? "_lsb" : "_msb");
-    }
-    bool host_order() const
-    {
-        return (data == ELFDATA2LSB) == (std::endian::native == std::endian::little);
-    }
-};
-
-inline const image_kind all_kinds[] = {
-    {32, ELFDATA2LSB}, {32, ELFDATA2MSB}, {64, ELFDATA2LSB}, {64, ELFDATA2MSB}};
-
-inline std::string kind_name(const testing::TestParamInfo<image_kind> &info)
-{
-    return info.param.name();
-}
+using elftest::all_kinds;
+using elftest::kind_name;
+using image_kind = elftest::ImageKind;
 
 // Bytes of an integer in the given byte order.
 template <class T>

@@ -1,4 +1,4 @@
-// section_data.hpp - a section view's backend record and its data reads.
+// data_read.hpp - a section view's backend record and its data reads.
 //
 // The data read worker lives here rather than with the other section
 // workers because entry fills (symbols, relocations, dynamic entries) read
@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "elf_class.hpp"
+#include "class_traits.hpp"
 
 namespace objlens {
 
