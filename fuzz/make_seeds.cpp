@@ -3,6 +3,7 @@
 // header table before the section bytes, and with symbol, relocation and
 // dynamic sections.  Usage: objkit_fuzz_seeds CORPUS_FOLDER
 #include "support/elf_writer.hpp"
+#include "support/image_kinds.hpp"
 
 #include <cstdio>
 #include <string>
@@ -21,11 +22,10 @@ struct SeedKind {
 std::vector<SeedKind> all_kinds()
 {
     std::vector<SeedKind> kinds;
-    for (int bits : {32, 64})
-        for (int data : {ELFDATA2LSB, ELFDATA2MSB})
-            for (bool extended : {false, true})
-                for (bool first : {false, true})
-                    kinds.push_back({bits, data, extended, first});
+    for (const elftest::ImageKind &image : elftest::all_kinds)
+        for (bool extended : {false, true})
+            for (bool first : {false, true})
+                kinds.push_back({image.bits, image.data, extended, first});
     return kinds;
 }
 
@@ -72,6 +72,27 @@ elftest::Image seed(const SeedKind &kind)
     return w.build();
 }
 
+// Sections that all cover the whole file, headers included, as in images
+// crafted to make a reader copy the file once per section.
+elftest::Image overlap_seed(const elftest::ImageKind &kind)
+{
+    elftest::ElfWriter w(kind.bits, kind.data, kind.bits == 64 ? EM_X86_64 : EM_386, ET_DYN);
+    w.options().shstrtab = false;
+    elftest::Bytes filler(8192);
+    for (size_t i = 0; i < filler.size(); ++i)
+        filler[i] = static_cast<unsigned char>(i % 7 == 0 ? 0 : 'a' + i % 26);
+    w.add_section({.name = "", .type = SHT_STRTAB, .data = filler});
+    for (int i = 0; i < 30; ++i)
+        w.add_section({.name = "", .type = SHT_DYNAMIC});
+    elftest::Image image = w.build();
+    for (uint32_t i = 2; i < image.shnum; ++i) {
+        image.set(i, elftest::Sh::type, i % 2 == 0 ? SHT_DYNAMIC : SHT_SYMTAB);
+        image.set(i, elftest::Sh::offset, i % 3 == 0 ? 0 : i * 16);
+        image.set(i, elftest::Sh::size, image.bytes.size() - (i % 3 == 0 ? 0 : i * 16));
+    }
+    return image;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -84,6 +105,11 @@ int main(int argc, char **argv)
     int written = 0;
     for (const SeedKind &kind : all_kinds()) {
         if (!seed(kind).write_to(folder + "/" + file_name(kind)))
+            return 1;
+        ++written;
+    }
+    for (const elftest::ImageKind &kind : elftest::all_kinds) {
+        if (!overlap_seed(kind).write_to(folder + "/overlap-" + kind.name()))
             return 1;
         ++written;
     }

@@ -1,14 +1,20 @@
 // objkit_fuzz.cpp - libFuzzer target over the ELF image backend.
 //
-// Each input is loaded as a buffer by both classes; a loaded image is then
-// walked through every operation: every section record, name and data byte,
-// raw reads at the edges of each section's data, read_name at the start of
-// every string a name table can hold, every program header, the lookups,
-// the byte-order calls and the machine table.  What the backend returns is
-// checked against the input itself (section bytes, names, the image base),
-// and an image that loads is saved, must save to exactly the input, and
-// must load from that file with the same records.  Crashes, sanitizer
-// reports and failed checks are all findings.
+// Each input is loaded by both classes, as a buffer and as a file; a loaded
+// image is then walked through every operation: every section record, name
+// and data byte, raw reads at the edges of each section's data, read_name
+// at the start of every string a name table can hold, every program header,
+// the lookups, the byte-order calls and the machine table.  What the
+// backend returns is checked against the input itself (section bytes,
+// names, the image base); every refusal must give a reason.  A buffer image
+// is saved, must save to exactly the input, and must load from that file
+// with the same records.  A file image is walked again after its file was
+// cut in half: every read then gives the input's bytes or fails.  Crashes,
+// sanitizer reports and failed checks are all findings.
+//
+// The fuzzing build makes the backend's cache chunks small (see
+// CMakeLists.txt), so that inputs of a few KiB span many of them.
+#include "backend_class.hpp"
 #include "objkit.h"
 
 #include <cstdio>
@@ -33,76 +39,55 @@ namespace {
     } while (0)
 
 template <int Bits>
-struct Ops;
-
-template <>
-struct Ops<32> {
-    using Image = objcore32_image;
-    using Section = objcore32_section;
-    using Program = objcore32_program;
-    using Word = uint32_t;  // raw_read's count and offset
-    static constexpr auto can_load = objcore32_can_load;
-    static constexpr auto load = objcore32_load;
-    static constexpr auto free = objcore32_free;
-    static constexpr auto save = objcore32_save;
-    static constexpr auto num_sections = objcore32_get_num_sections;
-    static constexpr auto num_programs = objcore32_get_num_programs;
-    static constexpr auto section = objcore32_get_section;
-    static constexpr auto program = objcore32_get_program;
-    static constexpr auto find = objcore32_find_section;
-    static constexpr auto load_half = objcore32_load_Half;
-    static constexpr auto swap16 = objcore32_swap16;
-    static constexpr auto swap32 = objcore32_swap32;
-    static constexpr auto swap64 = objcore32_swap64;
-    static constexpr auto raw_read = objcore32_raw_read;
-    static constexpr auto read_name = objcore32_read_name;
-};
-
-template <>
-struct Ops<64> {
-    using Image = objcore64_image;
-    using Section = objcore64_section;
-    using Program = objcore64_program;
-    using Word = uint64_t;
-    static constexpr auto can_load = objcore64_can_load;
-    static constexpr auto load = objcore64_load;
-    static constexpr auto free = objcore64_free;
-    static constexpr auto save = objcore64_save;
-    static constexpr auto num_sections = objcore64_get_num_sections;
-    static constexpr auto num_programs = objcore64_get_num_programs;
-    static constexpr auto section = objcore64_get_section;
-    static constexpr auto program = objcore64_get_program;
-    static constexpr auto find = objcore64_find_section;
-    static constexpr auto load_half = objcore64_load_Half;
-    static constexpr auto swap16 = objcore64_swap16;
-    static constexpr auto swap32 = objcore64_swap32;
-    static constexpr auto swap64 = objcore64_swap64;
-    static constexpr auto raw_read = objcore64_raw_read;
-    static constexpr auto read_name = objcore64_read_name;
+struct Ops : objlens::backend_class<Bits> {
+    using C = objlens::backend_class<Bits>;
+    using Image = typename C::core_image;
+    using Section = typename C::core_section;
+    using Program = typename C::core_program;
+    using Word = typename C::data_offset;
+    static constexpr auto can_load = C::core_can_load;
+    static constexpr auto load = C::core_load;
+    static constexpr auto free = C::core_free;
+    static constexpr auto save = C::core_save;
+    static constexpr auto num_sections = C::core_num_sections;
+    static constexpr auto num_programs = C::core_num_programs;
+    static constexpr auto section = C::core_get_section;
+    static constexpr auto program = C::core_get_program;
+    static constexpr auto find = C::core_find_section;
+    static constexpr auto load_half = C::core_load_Half;
+    static constexpr auto swap16 = C::core_swap16;
+    static constexpr auto swap32 = C::core_swap32;
+    static constexpr auto swap64 = C::core_swap64;
+    static constexpr auto raw_read = C::core_raw_read;
+    static constexpr auto read_name = C::core_read_name;
 };
 
 template <int Bits, class U>
 U host(const typename Ops<Bits>::Image *image, U raw)
 {
-    const unsigned data = image->ehdr.e_ident[EI_DATA];
-    if constexpr (sizeof(U) == 2)
-        return Ops<Bits>::swap16(image, raw, data);
-    else if constexpr (sizeof(U) == 4)
-        return Ops<Bits>::swap32(image, raw, data);
-    else
-        return Ops<Bits>::swap64(image, raw, data);
+    return Ops<Bits>::swap(image, raw);
 }
 
-// Where the save round trip writes: a memory file system when there is
-// one, so that it costs no disk flushes.  The file is removed after each
-// input, so nothing stays behind however the run ends.
-const std::string &scratch_file()
+// Where the save round trip and the file loads write: a memory file
+// system when there is one, so that it costs no disk flushes.  The files
+// are removed after each input, so nothing stays behind however the run
+// ends.
+std::string scratch_file(const char *what)
 {
-    static const std::string path = [] {
-        const char *base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        return std::string(base) + "/objkit-fuzz-" + std::to_string(::getpid()) + ".elf";
+    static const std::string base = [] {
+        const char *folder = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        return std::string(folder) + "/objkit-fuzz-" + std::to_string(::getpid());
     }();
-    return path;
+    return base + "-" + what + ".elf";
+}
+
+bool write_file(const std::string &path, const uint8_t *bytes, size_t size)
+{
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    const bool written = std::fwrite(bytes, 1, size, file) == size;
+    return std::fclose(file) == 0 && written;
 }
 
 std::vector<unsigned char> file_bytes(const std::string &path)
@@ -236,7 +221,7 @@ template <int Bits>
 void save_and_reload(typename Ops<Bits>::Image *image, const uint8_t *input, size_t size)
 {
     using O = Ops<Bits>;
-    const std::string &path = scratch_file();
+    const std::string path = scratch_file("saved");
     CHECK(O::save(image, path.c_str()));
     const std::vector<unsigned char> saved = file_bytes(path);
     CHECK(saved.size() == size && std::memcmp(saved.data(), input, size) == 0);
@@ -260,15 +245,46 @@ void save_and_reload(typename Ops<Bits>::Image *image, const uint8_t *input, siz
     ::unlink(path.c_str());
 }
 
+// After the file was cut: reads give the bytes as loaded, or fail.
 template <int Bits>
-void fuzz_class(const uint8_t *input, size_t size)
+void walk_changed(const typename Ops<Bits>::Image *image, const uint8_t *input)
+{
+    using O = Ops<Bits>;
+    for (uint32_t i = 0; i < O::num_sections(image); ++i) {
+        const typename O::Section *s = O::section(image, i);
+        const uint32_t data_size = s->data->size;
+        std::vector<unsigned char> bytes(size_t{data_size} + 1);
+        const uint64_t offset = host<Bits>(image, s->shdr.sh_offset);
+        if (O::raw_read(s->data, bytes.data(), data_size, 0) && data_size > 0)
+            CHECK(std::memcmp(bytes.data(), input + offset, data_size) == 0);
+        const char *name = nullptr;
+        if (data_size > 0 && O::read_name(image, data_size / 2, s, &name))
+            CHECK(std::memcmp(name, input + offset + data_size / 2, std::strlen(name)) == 0);
+    }
+}
+
+template <int Bits>
+typename Ops<Bits>::Image *load_checked(objkit_source *source)
+{
+    using O = Ops<Bits>;
+    const bool accepted = O::can_load(source) != 0;
+    CHECK(accepted == (source->reason == OBJKIT_REASON_NONE));
+    typename O::Image *image = O::load(source);
+    if (!accepted)
+        CHECK(image == nullptr);
+    if (image == nullptr)
+        CHECK(source->reason != OBJKIT_REASON_NONE && source->reason_text[0] != '\0');
+    else
+        CHECK(source->reason == OBJKIT_REASON_NONE && source->reason_text[0] == '\0');
+    return image;
+}
+
+template <int Bits>
+void fuzz_buffer(const uint8_t *input, size_t size)
 {
     using O = Ops<Bits>;
     objkit_source source = objkit_source_buffer(input, size);
-    const bool accepted = O::can_load(&source) != 0;
-    typename O::Image *image = O::load(&source);
-    if (!accepted)
-        CHECK(image == nullptr);
+    typename O::Image *image = load_checked<Bits>(&source);
     if (image == nullptr)
         return;
     walk_image<Bits>(image, input, size);
@@ -276,11 +292,42 @@ void fuzz_class(const uint8_t *input, size_t size)
     O::free(image);
 }
 
+template <int Bits>
+void fuzz_file(const std::string &path, const uint8_t *input, size_t size)
+{
+    using O = Ops<Bits>;
+    objkit_source source = objkit_source_file(path.c_str());
+    typename O::Image *image = load_checked<Bits>(&source);
+    objkit_source_release(&source);
+    if (image == nullptr)
+        return;
+    walk_image<Bits>(image, input, size);
+    O::free(image);
+
+    // Loaded again, read in part, then the file is cut: what was read stays,
+    // what was not fails or gives the bytes as loaded.
+    image = load_checked<Bits>(&source);
+    CHECK(image != nullptr);
+    if (O::num_sections(image) > 1) {
+        unsigned char byte;
+        (void)O::raw_read(O::section(image, 1)->data, &byte, 1, 0);
+    }
+    CHECK(::truncate(path.c_str(), static_cast<off_t>(size / 2)) == 0);
+    walk_changed<Bits>(image, input);
+    O::free(image);
+    CHECK(write_file(path, input, size));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    fuzz_class<32>(data, size);
-    fuzz_class<64>(data, size);
+    fuzz_buffer<32>(data, size);
+    fuzz_buffer<64>(data, size);
+    const std::string path = scratch_file("input");
+    CHECK(write_file(path, data, size));
+    fuzz_file<32>(path, data, size);
+    fuzz_file<64>(path, data, size);
+    ::unlink(path.c_str());
     return 0;
 }

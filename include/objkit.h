@@ -117,8 +117,14 @@ extern "C" {
 #define OBJKIT_RECORD_FACTOR 4u
 #define OBJKIT_RECORD_BASE ((uint64_t)64 * 1024)
 #define OBJKIT_RECORD_CAP ((uint64_t)1 << 30)
+/* A build of the library may set the two below smaller, for tests that
+ * need many chunks from small inputs. */
+#ifndef OBJKIT_CACHE_CHUNK
 #define OBJKIT_CACHE_CHUNK ((uint64_t)64 * 1024)
+#endif
+#ifndef OBJKIT_WHOLE_SECTION
 #define OBJKIT_WHOLE_SECTION ((uint64_t)1 << 20)
+#endif
 
 /* ------------------------------------------------------------------------ */
 /* Load source                                                              */
