@@ -53,10 +53,11 @@ bool reserve(objkit_file *file) noexcept
 
 // Reads the chunks [first, last] that are not present yet, one pread per
 // run of absent chunks, then checks the file once: unchanged after the
-// reads means the bytes are the file's as loaded.
-bool fill(objkit_file *file, uint64_t first, uint64_t last) noexcept
+// reads means the bytes are the file's as loaded.  `read_any` tells whether
+// anything was read.
+bool fill(objkit_file *file, uint64_t first, uint64_t last, bool *read_any) noexcept
 {
-    bool read_any = false;
+    *read_any = false;
     for (uint64_t chunk = first; chunk <= last;) {
         if (chunk_present(file->present, chunk)) {
             ++chunk;
@@ -69,10 +70,12 @@ bool fill(objkit_file *file, uint64_t first, uint64_t last) noexcept
         const uint64_t to = end * chunk_size < file->size ? end * chunk_size : file->size;
         if (!read_exactly(file->fd, file->cache + from, static_cast<size_t>(to - from), from))
             return false;
-        read_any = true;
+        *read_any = true;
         chunk = end;
     }
-    if (read_any && !file_unchanged(file))
+    if (!*read_any)
+        return true;
+    if (!file_unchanged(file))
         return false;
     for (uint64_t chunk = first; chunk <= last; ++chunk)
         mark_present(file->present, chunk);
@@ -105,8 +108,10 @@ bool cache_holds(const objkit_file *file, uint64_t offset, uint64_t count) noexc
     return true;
 }
 
-const unsigned char *cache_range(objkit_file *file, uint64_t offset, uint64_t count) noexcept
+const unsigned char *cache_range(objkit_file *file, uint64_t offset, uint64_t count,
+                                 bool *read_any) noexcept
 {
+    *read_any = false;
     if (offset > file->size || count > file->size - offset)
         return nullptr;
     if (file->present == nullptr && file->cache != nullptr)
@@ -115,7 +120,7 @@ const unsigned char *cache_range(objkit_file *file, uint64_t offset, uint64_t co
         return nullptr;
     if (file->cache == nullptr && !reserve(file))
         return nullptr;
-    if (count > 0 && !fill(file, offset / chunk_size, (offset + count - 1) / chunk_size))
+    if (count > 0 && !fill(file, offset / chunk_size, (offset + count - 1) / chunk_size, read_any))
         return nullptr;
     return file->cache + offset;
 }

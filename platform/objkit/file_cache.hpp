@@ -16,8 +16,9 @@ namespace objkit {
 // `count` bytes from there are present; null when they lie outside the
 // source, or when the file changed since load, cannot be read, or memory
 // for the cache cannot be had.  The bytes stay where they are until the
-// image is freed.
-const unsigned char *cache_range(objkit_file *file, uint64_t offset, uint64_t count) noexcept;
+// image is freed.  `read_any` tells whether the file was read for them.
+const unsigned char *cache_range(objkit_file *file, uint64_t offset, uint64_t count,
+                                 bool *read_any) noexcept;
 
 // Whether the `count` bytes at `offset` are present already.
 bool cache_holds(const objkit_file *file, uint64_t offset, uint64_t count) noexcept;

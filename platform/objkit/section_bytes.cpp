@@ -38,9 +38,14 @@ namespace {
         return nullptr;
     const bool whole = data->size <= OBJKIT_WHOLE_SECTION;
     const uint64_t from = whole ? 0 : offset;
-    if (cache_range(file, data->file_offset + from, whole ? data->size : count) == nullptr)
+    bool read_any;
+    if (cache_range(file, data->file_offset + from, whole ? data->size : count, &read_any) ==
+        nullptr)
         return nullptr;
-    if (whole || cache_holds(file, data->file_offset, data->size)) {
+    // The section may be complete once new bytes came in (a buffer image's
+    // are all there at once).
+    if (whole || ((read_any || file->present == nullptr) &&
+                  cache_holds(file, data->file_offset, data->size))) {
         data->bytes = file->cache + data->file_offset;
         data->strings_end = terminated_prefix(data->bytes, data->size);
     }
