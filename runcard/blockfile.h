@@ -9,9 +9,10 @@
 // 0 when they all came; 1 after printing why not.
 int read_reference(const char *progname, elf_prginfo *info, const char *path);
 
-// Creates or truncates `path` (mode 0644 before the umask) and writes the
-// block's bytes to it.  0 when every byte is written and the file closed;
-// 1 after printing why not.
+// Writes the block's bytes to `path`: a regular file, or a new one (mode
+// 0644 before the umask), is replaced as a whole by a new file renamed over
+// it; anything else is written in place.  0 when every byte is written and
+// the file closed; 1 after printing why not, with `path` as it was.
 int write_block(const char *progname, const char *path, const void *bytes, uint32_t size);
 
 #endif

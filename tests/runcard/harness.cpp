@@ -4,7 +4,9 @@
 #include "harness.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -101,21 +103,24 @@ bool fits_a_link(const std::string &argv0)
     return !argv0.empty() && argv0.find('/') == std::string::npos && argv0 != "." && argv0 != "..";
 }
 
-// The tests' environment with `folder` first in PATH.
-std::vector<std::string> environment_with_path_first(const std::string &folder)
+// The tests' environment with `changes` (NAME=value) put in, each in place
+// of an entry of the same name, and `folder`, unless empty, first in PATH.
+std::vector<std::string> environment_with(const std::vector<std::string> &changes,
+                                          const std::string &folder)
 {
     std::vector<std::string> env;
-    bool had_path = false;
-    for (char **entry = environ; *entry != nullptr; ++entry) {
-        std::string text = *entry;
-        if (text.rfind("PATH=", 0) == 0) {
-            text.insert(5, folder + ":");
-            had_path = true;
-        }
-        env.push_back(std::move(text));
+    for (char **entry = environ; *entry != nullptr; ++entry)
+        env.emplace_back(*entry);
+    std::vector<std::string> all = changes;
+    if (!folder.empty()) {
+        const char *path = std::getenv("PATH");
+        all.push_back("PATH=" + folder + (path != nullptr ? ":" + std::string(path) : ""));
     }
-    if (!had_path)
-        env.push_back("PATH=" + folder);
+    for (const std::string &change : all) {
+        const std::string name = change.substr(0, change.find('=') + 1);
+        std::erase_if(env, [&](const std::string &text) { return text.rfind(name, 0) == 0; });
+        env.push_back(change);
+    }
     return env;
 }
 
@@ -138,31 +143,41 @@ struct runcard_process::launch {
     std::string program = RUNCARD_PATH;
     std::vector<std::string> args;
     std::vector<std::string> env;  // empty: the tests' own
+    gid_t group = 0;               // of run_setup::user
 };
 
 runcard_process::launch runcard_process::plan(const std::vector<std::string> &args,
-                                              const std::string &argv0)
+                                              const run_setup &setup)
 {
     launch plan;
-    plan.args.push_back(argv0);
+    plan.args.push_back(setup.argv0);
     plan.args.insert(plan.args.end(), args.begin(), args.end());
-    const wrapper &wrap = run_wrapper();
-    if (wrap.words.empty())
-        return plan;
-    if (!fits_a_link(argv0)) {
-        static std::set<std::string> noted;
-        if (noted.insert(argv0).second)
-            std::fprintf(stderr, "harness: runs with argv[0] '%s' go without RUNCARD_WRAPPER\n",
-                         argv0.c_str());
-        return plan;
+    if (setup.user) {
+        const passwd *entry = getpwuid(*setup.user);
+        if (entry == nullptr)
+            throw std::runtime_error("no such user");
+        plan.group = entry->pw_gid;
     }
-    link_dir_.emplace();
-    const std::string target = std::filesystem::absolute(RUNCARD_PATH).string();
-    if (symlink(target.c_str(), link_dir_->path(argv0).c_str()) != 0)
-        throw std::runtime_error("symlink failed");
-    plan.program = wrap.program;
-    plan.args.insert(plan.args.begin(), wrap.words.begin(), wrap.words.end());
-    plan.env = environment_with_path_first(link_dir_->work());
+    std::string path_first;
+    const wrapper &wrap = run_wrapper();
+    if (!wrap.words.empty() && !fits_a_link(setup.argv0)) {
+        static std::set<std::string> noted;
+        if (noted.insert(setup.argv0).second)
+            std::fprintf(stderr, "harness: runs with argv[0] '%s' go without RUNCARD_WRAPPER\n",
+                         setup.argv0.c_str());
+    } else if (!wrap.words.empty()) {
+        link_dir_.emplace();
+        if (setup.user && chmod(link_dir_->work().c_str(), 0755) != 0)
+            throw std::runtime_error("chmod failed");
+        const std::string target = std::filesystem::absolute(RUNCARD_PATH).string();
+        if (symlink(target.c_str(), link_dir_->path(setup.argv0).c_str()) != 0)
+            throw std::runtime_error("symlink failed");
+        plan.program = wrap.program;
+        plan.args.insert(plan.args.begin(), wrap.words.begin(), wrap.words.end());
+        path_first = link_dir_->work();
+    }
+    if (!path_first.empty() || !setup.env.empty())
+        plan.env = environment_with(setup.env, path_first);
     return plan;
 }
 
@@ -196,6 +211,14 @@ std::optional<std::string> scratch_dir::read(const std::string &name) const
     return slurp(path(name));
 }
 
+std::set<std::string> scratch_dir::names(const std::string &folder) const
+{
+    std::set<std::string> found;
+    for (const auto &entry : std::filesystem::directory_iterator(path(folder)))
+        found.insert(entry.path().filename().string());
+    return found;
+}
+
 mode_t scratch_dir::mode(const std::string &name) const
 {
     struct stat st;
@@ -207,7 +230,7 @@ mode_t scratch_dir::mode(const std::string &name) const
 runcard_process::runcard_process(const scratch_dir &dir, const std::vector<std::string> &args,
                                  const run_setup &setup)
 {
-    launch how = plan(args, setup.argv0);
+    launch how = plan(args, setup);
     const std::vector<char *> argv = exec_list(how.args);
     const std::vector<char *> env = how.env.empty() ? std::vector<char *>{} : exec_list(how.env);
     char *const *envp = how.env.empty() ? environ : env.data();
@@ -231,13 +254,12 @@ runcard_process::runcard_process(const scratch_dir &dir, const std::vector<std::
             dup2(err_pipe[1], 2) < 0 || chdir(dir.work().c_str()) != 0)
             _exit(126);
         umask(setup.umask);
-        if (setup.file_size_limit != RLIM_INFINITY) {
-            // So that the write fails instead of killing; the handler it
-            // replaces is of no use in a child that execs next.
+        // The handler this replaces is of no use in a child that execs next.
+        if (setup.size_signal_ignored)
             (void)signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{setup.file_size_limit, setup.file_size_limit};
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
+        if (setup.user &&
+            (setgroups(0, nullptr) != 0 || setgid(how.group) != 0 || setuid(*setup.user) != 0))
+            _exit(126);
         execve(how.program.c_str(), argv.data(), envp);
         _exit(127);
     }
@@ -347,4 +369,12 @@ TEST_P(golden_run, Matches)
     EXPECT_EQ(result.err, row.err);
     EXPECT_EQ(result.status, row.status);
     EXPECT_EQ(dir.read(row.file.name), row.file.after) << "contents of " << row.file.name;
+
+    // Nothing else is left behind, such as a half-made file.
+    std::set<std::string> expected;
+    for (const auto &entry : row.files)
+        expected.insert(entry.first);
+    if (row.file.after)
+        expected.insert(row.file.name);
+    EXPECT_EQ(dir.names(), expected) << "what the folder holds";
 }

@@ -4,12 +4,12 @@
 #ifndef RUNCARD_TESTS_HARNESS_H
 #define RUNCARD_TESTS_HARNESS_H
 
-#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <cstdint>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,9 +24,11 @@ struct run_result {
 
 struct run_setup {
     mode_t umask = 022;
-    rlim_t file_size_limit = RLIM_INFINITY;  // with SIGXFSZ ignored when set
+    bool size_signal_ignored = false;  // SIGXFSZ ignored, as `trap '' XFSZ` leaves it
     std::string argv0 = "runcard";
     const char *stdout_path = nullptr;  // standard output to this file, not captured
+    std::vector<std::string> env;       // NAME=value, added to or replacing the tests' own
+    std::optional<uid_t> user;          // run as this user (and its own group), from root
 };
 
 // A folder of its own for one run, removed with everything in it.
@@ -42,6 +44,8 @@ public:
     void write(const std::string &name, const std::string &bytes, mode_t mode = 0644) const;
     std::optional<std::string> read(const std::string &name) const;
     mode_t mode(const std::string &name) const;  // permission bits
+    // What the work folder, or a folder in it, holds.
+    std::set<std::string> names(const std::string &folder = ".") const;
 
 private:
     std::string root_;
@@ -60,7 +64,7 @@ public:
 
 private:
     struct launch;
-    launch plan(const std::vector<std::string> &args, const std::string &argv0);
+    launch plan(const std::vector<std::string> &args, const run_setup &setup);
 
     std::optional<scratch_dir> link_dir_;  // the wrapper's link to runcard
     pid_t pid_;

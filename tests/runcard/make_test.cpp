@@ -1,7 +1,8 @@
 // make_test.cpp - the make path and what it does to FILE: created with mode
-// 0644 or truncated, the priority limit, setter failures counted, and every
-// failure before the write leaving FILE alone; output and input failures of
-// the file itself, and blocks that arrive through a pipe in pieces.
+// 0644 or replaced, the priority limit, setter failures counted, and every
+// failure before the write leaving FILE alone; FILE that cannot be opened or
+// written, and blocks that arrive through a pipe in pieces.  Failures during
+// the write itself are replace_test.cpp's.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -51,6 +52,12 @@ const golden kRows[] = {
     {"OpenFailsNoSuchFolder", {}, {"nodir/out"}, "",
      "runcard: failed to open for write 'nodir/out': No such file or directory\n", 1},
     {"OpenFailsOnAFolder", {}, {"."}, "", "runcard: failed to open for write '.': Is a directory\n", 1},
+    {"OpenFailsOnAFolderWithSlash", {}, {"./"}, "", "runcard: failed to open for write './': Is a directory\n", 1},
+    {"OpenFailsOnAMissingFolderWithSlash", {}, {"nodir/"}, "",
+     "runcard: failed to open for write 'nodir/': Is a directory\n", 1},
+    {"OpenFailsOnAFileWithSlash", {}, {"out/"}, "", "runcard: failed to open for write 'out/': Is a directory\n", 1,
+     untouched()},
+    {"OpenFailsOnAnEmptyName", {}, {""}, "", "runcard: failed to open for write '': No such file or directory\n", 1},
     {"WriteFailsOnAFullDevice", {}, {"/dev/full"}, "",
      "runcard: failed to write '/dev/full': No space left on device\n", 1},
     {"WriteFailsOnAFullDevice64", {}, {"-m", "64", "/dev/full"}, "",
@@ -87,19 +94,6 @@ TEST(FileMode, ExistingFileKeepsItsMode)
     ASSERT_EQ(run_runcard(dir, {"out"}, setup).status, 0);
     EXPECT_EQ(dir.read("out"), small32());
     EXPECT_EQ(dir.mode("out"), 0640u);
-}
-
-TEST(WriteFailure, ShortWriteIsReportedNotSuccess)
-{
-    // The file may grow by 10 bytes only: the first write stores part of the
-    // block, the next one is refused.
-    scratch_dir dir;
-    run_setup setup;
-    setup.file_size_limit = 10;
-    const run_result result = run_runcard(dir, {"out"}, setup);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "runcard: failed to write 'out': File too large\n");
-    EXPECT_EQ(result.status, 1);
 }
 
 // Feeds `block` into the FIFO `name` in two writes, the second only once the

@@ -1,5 +1,6 @@
 // roundtrip_test.cpp - every template at both widths made into a file and
-// dumped back, and a made file used as a reference for an identical copy.
+// dumped back, a made file used as a reference for an identical copy, and
+// the README's examples run as written.
 #include <cinttypes>
 #include <cstdio>
 
@@ -105,6 +106,27 @@ TEST(Acceptance, Large64WithStack64KiB)
               "Priority    64 (0x40)\n"
               "Stack size  65536 (0x10000)\n"
               "Heap size   2097152 (0x200000)\n"
+              "Heap growth 2097152 (0x200000)\n"
+              "Heap max    68719476736 (0x1000000000)\n");
+    EXPECT_EQ(dumped.status, 0);
+}
+
+// The README's second example, after its first: options after -r change the
+// values it loaded; before it, they would be overwritten.
+TEST(Acceptance, ReferenceThenOptionsChangeIt)
+{
+    scratch_dir dir;
+    ASSERT_EQ(run_runcard(dir, {"-m", "64", "-t", "large", "-s", "0x10000", "app.prginfo"}).status,
+              0);
+    const run_result made = run_runcard(
+        dir, {"-m", "64", "-r", "app.prginfo", "-p", "32", "-S", "0x8000,0x20000", "new.prginfo"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const run_result dumped = run_runcard(dir, {"-m", "64", "-D", "new.prginfo"});
+    EXPECT_EQ(dumped.out,
+              "Version     1 (current: 1)\n"
+              "Priority    32 (0x20)\n"
+              "Stack size  65536 (0x10000)\n"
+              "Heap size   131072 (0x20000)\n"
               "Heap growth 2097152 (0x200000)\n"
               "Heap max    68719476736 (0x1000000000)\n");
     EXPECT_EQ(dumped.status, 0);
