@@ -15,6 +15,7 @@
 // The fuzzing build makes the backend's cache chunks small (see
 // CMakeLists.txt), so that inputs of a few KiB span many of them.
 #include "backend_class.hpp"
+#include "check.hpp"
 #include "objkit.h"
 
 #include <cstdio>
@@ -26,17 +27,7 @@
 
 namespace {
 
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "objkit_fuzz: %s\n", what);
-    std::abort();
-}
-
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            fail(#condition);                                                                      \
-    } while (0)
+#define CHECK(condition) FUZZ_CHECK("objkit_fuzz", condition)
 
 template <int Bits>
 struct Ops : objlens::backend_class<Bits> {

@@ -10,6 +10,7 @@
 // interface promises something (field values, data bytes, entry bounds,
 // store ranges); crashes, sanitizer reports and failed checks are findings.
 // It shares the backend target's seeds.
+#include "check.hpp"
 #include "objkit.h"
 #include "objlens.h"
 
@@ -22,17 +23,7 @@
 
 namespace {
 
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "objlens_fuzz: %s\n", what);
-    std::abort();
-}
-
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            fail(#condition);                                                                      \
-    } while (0)
+#define CHECK(condition) FUZZ_CHECK("objlens_fuzz", condition)
 
 // Entries looked at in one section: the first and the last few, so that a
 // large table costs no more than a small one.

@@ -45,11 +45,6 @@ struct backend_class {
     using Dyn = pick<Elf32_Dyn, Elf64_Dyn>;
     using Addr = pick<Elf32_Addr, Elf64_Addr>;
     using Off = pick<Elf32_Off, Elf64_Off>;
-    // The widths of the fields read with the Xword and Sxword aliases: a
-    // Word-sized sh_flags and an Sword-sized d_tag in class 32 (whose
-    // <elf.h> Elf32_Xword is 8 bytes but never used).
-    using Xword = decltype(Shdr::sh_flags);
-    using Sxword = decltype(Dyn::d_tag);
 
     using core_image = pick<objcore32_image, objcore64_image>;
     using core_section = pick<objcore32_section, objcore64_section>;

@@ -109,20 +109,16 @@ int image_find_section(const objlens_image *image, objlens_section *section,
 template <class C>
 constexpr objlens_image_ops make_image_ops()
 {
-    constexpr int32_t address_size = sizeof(typename C::Addr);
-    using Addr = typename C::Addr;
-    using Off = typename C::Off;
-    using Xword = typename C::Xword;
-    using Sxword = typename C::Sxword;
+    constexpr int32_t address_size = sizeof(field_of<alias::Addr, C>);
     return {
         .bits = C::bits,
-        .sizeof_Addr = sizeof(Addr),
-        .sizeof_Half = sizeof(Elf32_Half),
-        .sizeof_Word = sizeof(Elf32_Word),
-        .sizeof_Off = sizeof(Off),
-        .sizeof_Xword = sizeof(Xword),
-        .sizeof_Sword = sizeof(Elf32_Sword),
-        .sizeof_Sxword = sizeof(Sxword),
+        .sizeof_Addr = sizeof(field_of<alias::Addr, C>),
+        .sizeof_Half = sizeof(field_of<alias::Half, C>),
+        .sizeof_Word = sizeof(field_of<alias::Word, C>),
+        .sizeof_Off = sizeof(field_of<alias::Off, C>),
+        .sizeof_Xword = sizeof(field_of<alias::Xword, C>),
+        .sizeof_Sword = sizeof(field_of<alias::Sword, C>),
+        .sizeof_Sxword = sizeof(field_of<alias::Sxword, C>),
         .sizeof_Dyn = sizeof(typename C::Dyn),
         .sizeof_Rel = sizeof(typename C::Rel),
         .sizeof_Rela = sizeof(typename C::Rela),
@@ -157,19 +153,19 @@ constexpr objlens_image_ops make_image_ops()
         .store_int64 = &store_signed<C, int64_t>,
 
         .load_Addr = standard_load<C, alias::Addr>(),
-        .store_Addr = &store_unsigned<C, Addr>,
+        .store_Addr = standard_store<C, alias::Addr>(),
         .load_Half = standard_load<C, alias::Half>(),
-        .store_Half = &store_unsigned<C, Elf32_Half>,
+        .store_Half = standard_store<C, alias::Half>(),
         .load_Word = standard_load<C, alias::Word>(),
-        .store_Word = &store_unsigned<C, Elf32_Word>,
+        .store_Word = standard_store<C, alias::Word>(),
         .load_Xword = standard_load<C, alias::Xword>(),
-        .store_Xword = &store_unsigned<C, Xword>,
+        .store_Xword = standard_store<C, alias::Xword>(),
         .load_Off = standard_load<C, alias::Off>(),
-        .store_Off = &store_unsigned<C, Off>,
+        .store_Off = standard_store<C, alias::Off>(),
         .load_Sword = standard_load<C, alias::Sword>(),
-        .store_Sword = &store_signed<C, Elf32_Sword>,
+        .store_Sword = standard_store<C, alias::Sword>(),
         .load_Sxword = standard_load<C, alias::Sxword>(),
-        .store_Sxword = &store_signed<C, Sxword>,
+        .store_Sxword = standard_store<C, alias::Sxword>(),
     };
 }
 

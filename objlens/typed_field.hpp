@@ -79,54 +79,49 @@ int store_signed(const objlens_image *image, void *field, int64_t value) noexcep
 }
 
 // The ELF type aliases that views read their fields with: the image table's
-// load slot of each, and the field type behind it in class C.
+// load slot of each, and the field type behind it in each class.  Class 32
+// has no 8-byte types: its Xword and Sxword are the Word and Sword that its
+// sh_flags and d_tag are.
 namespace alias {
-struct Addr {
-    static constexpr auto slot = &objlens_image_ops::load_Addr;
+template <auto Slot, class Field32, class Field64>
+struct alias_of {
+    static constexpr auto slot = Slot;
     template <class C>
-    using type = typename C::Addr;
+    using type = typename C::template pick<Field32, Field64>;
 };
-struct Half {
-    static constexpr auto slot = &objlens_image_ops::load_Half;
-    template <class C>
-    using type = Elf32_Half;
-};
-struct Word {
-    static constexpr auto slot = &objlens_image_ops::load_Word;
-    template <class C>
-    using type = Elf32_Word;
-};
-struct Xword {
-    static constexpr auto slot = &objlens_image_ops::load_Xword;
-    template <class C>
-    using type = typename C::Xword;
-};
-struct Off {
-    static constexpr auto slot = &objlens_image_ops::load_Off;
-    template <class C>
-    using type = typename C::Off;
-};
-struct Sword {
-    static constexpr auto slot = &objlens_image_ops::load_Sword;
-    template <class C>
-    using type = Elf32_Sword;
-};
-struct Sxword {
-    static constexpr auto slot = &objlens_image_ops::load_Sxword;
-    template <class C>
-    using type = typename C::Sxword;
-};
+using Addr = alias_of<&objlens_image_ops::load_Addr, Elf32_Addr, Elf64_Addr>;
+using Half = alias_of<&objlens_image_ops::load_Half, Elf32_Half, Elf64_Half>;
+using Word = alias_of<&objlens_image_ops::load_Word, Elf32_Word, Elf64_Word>;
+using Xword = alias_of<&objlens_image_ops::load_Xword, Elf32_Word, Elf64_Xword>;
+using Off = alias_of<&objlens_image_ops::load_Off, Elf32_Off, Elf64_Off>;
+using Sword = alias_of<&objlens_image_ops::load_Sword, Elf32_Sword, Elf64_Sword>;
+using Sxword = alias_of<&objlens_image_ops::load_Sxword, Elf32_Sword, Elf64_Sxword>;
 }  // namespace alias
 
-// The worker that class C's own table holds in an alias's load slot.
+// The field type behind an alias in class C.
+template <class Alias, class C>
+using field_of = typename Alias::template type<C>;
+
+// The workers that class C's own table holds in an alias's slots: the
+// explicit-width worker of the field's width and signedness.
 template <class C, class Alias>
 consteval auto standard_load()
 {
-    using Field = typename Alias::template type<C>;
+    using Field = field_of<Alias, C>;
     if constexpr (std::is_signed_v<Field>)
         return &load_signed<C, Field>;
     else
         return &load_unsigned<C, Field>;
+}
+
+template <class C, class Alias>
+consteval auto standard_store()
+{
+    using Field = field_of<Alias, C>;
+    if constexpr (std::is_signed_v<Field>)
+        return &store_signed<C, Field>;
+    else
+        return &store_unsigned<C, Field>;
 }
 
 // A load through one of the image table's typed slots: the only way a view
