@@ -29,6 +29,7 @@ typedef struct dump_image {
     objlens_image image;
     objlens_ehdr ehdr;
     int bits;
+    int big_endian; /* ELFDATA2MSB */
     uint16_t machine;
     uint32_t num_sections; /* with the null section */
     uint32_t num_programs;

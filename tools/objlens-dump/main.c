@@ -124,6 +124,7 @@ static void describe_image(dump_image *image)
 {
     objlens_get_ehdr(&image->image, &image->ehdr);
     image->bits = objlens_get_bits(&image->image);
+    image->big_endian = objlens_ehdr_get_ident(&image->ehdr)[EI_DATA] == ELFDATA2MSB;
     image->machine = objlens_get_machine(&image->image);
     image->num_sections = objlens_get_num_of_sections(&image->image);
     image->num_programs = objlens_get_num_of_programs(&image->image);
@@ -161,7 +162,7 @@ static int dump_path(const char *path, unsigned parts, int json, int name_it)
     } else {
         if (name_it) {
             out_str("\nFile: ");
-            out_str(path);
+            out_name(path);
             out_char('\n');
         }
         text_dump(&image, parts);

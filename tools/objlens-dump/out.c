@@ -63,6 +63,81 @@ void out_spaces(int count)
     }
 }
 
+static const char hex_digits[] = "0123456789abcdef";
+
+int utf8_sequence_length(const unsigned char *s)
+{
+    unsigned char lead = s[0];
+    unsigned char low = 0x80;
+    unsigned char high = 0xbf;
+    int length;
+    if (lead >= 0xc2 && lead <= 0xdf)
+        length = 2;
+    else if (lead >= 0xe0 && lead <= 0xef)
+        length = 3;
+    else if (lead >= 0xf0 && lead <= 0xf4)
+        length = 4;
+    else
+        return 0;
+    if (lead == 0xe0)
+        low = 0xa0;
+    else if (lead == 0xed)
+        high = 0x9f;
+    else if (lead == 0xf0)
+        low = 0x90;
+    else if (lead == 0xf4)
+        high = 0x8f;
+    if (s[1] < low || s[1] > high)
+        return 0;
+    for (int i = 2; i < length; i++)
+        if (s[i] < 0x80 || s[i] > 0xbf)
+            return 0;
+    return length;
+}
+
+int out_name(const char *name)
+{
+    const unsigned char *s = (const unsigned char *)name;
+    const unsigned char *run = s;
+    int columns = 0;
+    for (;;) {
+        unsigned char c = *s;
+        int length;
+        if (c >= 0x20 && c < 0x7f) {
+            s++;
+            columns++;
+            continue;
+        }
+        /* A sequence of U+00A0 and above; U+0080 to U+009F are C1 controls. */
+        if (c >= 0x80 && (length = utf8_sequence_length(s)) != 0 && !(c == 0xc2 && s[1] < 0xa0)) {
+            s += length;
+            columns++;
+            continue;
+        }
+        out_bytes((const char *)run, (size_t)(s - run));
+        if (c == '\0')
+            return columns;
+        if (c < 0x20 || c == 0x7f) {
+            char caret[2] = {'^', c == 0x7f ? '?' : (char)(c + 0x40)};
+            out_bytes(caret, 2);
+            columns += 2;
+        } else {
+            char escape[4] = {'\\', 'x', hex_digits[c >> 4], hex_digits[c & 0xf]};
+            out_bytes(escape, 4);
+            columns += 4;
+        }
+        s++;
+        run = s;
+    }
+}
+
+void out_name_left(const char *name, int width)
+{
+    int columns = out_name(name);
+    if (width > columns)
+        out_spaces(width - columns);
+}
+
 void out_str_left(const char *text, int width)
 {
     size_t length = strlen(text);
@@ -78,8 +153,6 @@ void out_str_right(const char *text, int width)
         out_spaces(width - (int)length);
     out_bytes(text, length);
 }
-
-static const char hex_digits[] = "0123456789abcdef";
 
 void out_hex(uint64_t value, int digits)
 {

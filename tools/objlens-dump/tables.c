@@ -176,3 +176,91 @@ int dynamic_table_get(const dynamic_table *table, dump_image *image, uint32_t en
                 (unsigned)entry);
     return -1;
 }
+
+void relocation_fields_of(const dump_image *image, const objlens_rel *rel,
+                          relocation_fields *fields)
+{
+    uint64_t info = objlens_rel_get_info(rel);
+    fields->has_types23 = 0;
+    fields->has_type_data = 0;
+    fields->type2 = fields->type3 = fields->ssym = 0;
+    fields->type_data = 0;
+    if (image->bits == 64 && image->machine == EM_MIPS) {
+        if (!image->big_endian)
+            info = (info & 0xffffffffu) << 32 | (info >> 56 & 0xffu) | (info >> 40 & 0xff00u) |
+                   (info >> 24 & 0xff0000u) | (info >> 8 & 0xff000000u);
+        fields->info = info;
+        fields->sym = info >> 32;
+        fields->ssym = (uint32_t)(info >> 24 & 0xffu);
+        fields->type3 = (uint32_t)(info >> 16 & 0xffu);
+        fields->type2 = (uint32_t)(info >> 8 & 0xffu);
+        fields->type = info & 0xffu;
+        fields->has_types23 = 1;
+        return;
+    }
+    fields->info = info;
+    fields->sym = objlens_rel_get_r_sym(rel);
+    fields->type = objlens_rel_get_r_type(rel);
+    if (image->bits == 64 && image->machine == EM_SPARCV9) {
+        /* The 24 bits above the type are a signed addend of their own. */
+        fields->type = info & 0xffu;
+        fields->type_data = (int64_t)((info & 0xffffffffu) >> 8 ^ 0x800000u) - 0x800000;
+        fields->has_type_data = 1;
+    }
+}
+
+int relr_table_open(relr_table *table, dump_image *image, uint32_t index)
+{
+    if (objlens_get_section(&image->image, &table->section, index) != 0 ||
+        objlens_section_get_type(&table->section) != SHT_RELR_TYPE)
+        return 0;
+    table->index = index;
+    table->count =
+        table_entry_count(image, &table->section, index, objlens_get_sizeof_Addr(&image->image));
+    return 1;
+}
+
+uint64_t relr_table_walk(const relr_table *table, dump_image *image, relr_address_fn each,
+                         void *context)
+{
+    uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
+    uint64_t next = 0;
+    uint64_t found = 0;
+    for (uint32_t i = 0; i < table->count; i++) {
+        unsigned char bytes[8];
+        uint64_t word;
+        if (objlens_section_data_read(&table->section, bytes, i * word_size, word_size, 0) !=
+            word_size) {
+            diag_damage(image, "section [%u]: RELR word %u cannot be read", (unsigned)table->index,
+                        (unsigned)i);
+            break;
+        }
+        word = objlens_load_Addr(&image->image, bytes);
+        if ((word & 1) == 0) {
+            if (each != NULL)
+                each(word, context);
+            found++;
+            next = word + word_size;
+            continue;
+        }
+        for (uint32_t bit = 1; bit < word_size * 8; bit++) {
+            if ((word >> bit & 1) == 0)
+                continue;
+            if (each != NULL)
+                each(next + (uint64_t)(bit - 1) * word_size, context);
+            found++;
+        }
+        next += (uint64_t)(word_size * 8 - 1) * word_size;
+    }
+    return found;
+}
+
+const char *android_packed_kind(uint32_t type)
+{
+    switch (type) {
+    case 0x60000001: return "SHT_ANDROID_REL";
+    case 0x60000002: return "SHT_ANDROID_RELA";
+    case 0x6fffff00: return "SHT_ANDROID_RELR";
+    default: return NULL;
+    }
+}

@@ -10,6 +10,9 @@
 
 #include "dump.h"
 
+/* SHT_RELR, spelled out for C libraries whose <elf.h> predates it. */
+#define SHT_RELR_TYPE 19u
+
 /*
  * Entries of `entry_size` bytes (the class's size, never sh_entsize) in
  * section `index`: sh_size / entry_size.  A section whose bytes cannot be
@@ -64,6 +67,46 @@ typedef struct relocation_table {
 int relocation_table_open(relocation_table *table, dump_image *image, uint32_t index);
 int relocation_table_get(const relocation_table *table, dump_image *image, uint32_t entry,
                          objlens_rel *rel);
+
+/*
+ * r_info taken apart as the machine's ABI lays it out.  The library splits
+ * r_info by the class's rule; 64-bit MIPS packs a 32-bit symbol index and
+ * four one-byte fields instead (r_ssym, r_type3, r_type2, r_type), stored
+ * in that order in the file's byte order, and SPARC V9 keeps a 24-bit
+ * addend above an 8-bit type.  `info` is r_info in the standard's field
+ * order, as readers show it: for little-endian 64-bit MIPS the bytes of
+ * the four fields are put back in big-endian order.
+ */
+typedef struct relocation_fields {
+    uint64_t info;
+    uint64_t sym;
+    uint64_t type;
+    uint32_t type2, type3, ssym; /* 64-bit MIPS only */
+    int64_t type_data;           /* SPARC V9 only */
+    int has_types23;
+    int has_type_data;
+} relocation_fields;
+
+void relocation_fields_of(const dump_image *image, const objlens_rel *rel,
+                          relocation_fields *fields);
+
+/* SHT_RELR: a section of address-sized words, each an address to relocate
+ * or a bitmap of the next words to relocate (the low bit set). */
+typedef struct relr_table {
+    objlens_section section;
+    uint32_t index;
+    uint32_t count; /* words */
+} relr_table;
+
+int relr_table_open(relr_table *table, dump_image *image, uint32_t index);
+/* Calls `each` with every address the table names, in order; returns how
+ * many there are, stopping at a word that cannot be read (reported). */
+typedef void (*relr_address_fn)(uint64_t address, void *context);
+uint64_t relr_table_walk(const relr_table *table, dump_image *image, relr_address_fn each,
+                         void *context);
+
+/* The name of an Android packed relocation section type, or null. */
+const char *android_packed_kind(uint32_t type);
 
 typedef struct dynamic_table {
     objlens_section section;

@@ -184,7 +184,7 @@ static void section_line(dump_image *image, uint32_t index, const objlens_sectio
     out_str("  [");
     out_udec_right(index, 2);
     out_str("] ");
-    out_str_left(section_name(image, section), 17);
+    out_name_left(section_name(image, section), 17);
     out_char(' ');
     out_str_left(sh_type_text(objlens_section_get_type(section), image->machine, buffer), 15);
     out_char(' ');
@@ -317,7 +317,7 @@ static void segment_mapping(const dump_image *image)
                 if (objlens_get_section(&image->image, &section, index) != 0 ||
                     !segment_holds_section(&segment, &section))
                     continue;
-                out_str(section_name(image, &section));
+                out_name(section_name(image, &section));
                 out_char(' ');
             }
         }
@@ -362,7 +362,7 @@ void text_segments(dump_image *image, int with_preamble)
             const char *path = interpreter_path(image, &segment);
             if (path != NULL) {
                 out_str("      [Requesting program interpreter: ");
-                out_str(path);
+                out_name(path);
                 out_str("]\n");
             }
         }
