@@ -5,8 +5,6 @@ few things objlens-dump shows differently on purpose are set aside:
 
 - symbol versions (name@VERSION), which readelf adds from the version
   sections and objlens-dump does not show;
-- readelf's decoding of e_flags after the number;
-- the last line of the flag key, which also names the R (retain) letter;
 - section types readelf has no name for and objlens-dump has
   (LLVM_ADDRSIG).
 
@@ -24,10 +22,8 @@ import sys
 SKIP = 77
 READELF_ONLY = [
     (re.compile(r"@@?[A-Za-z0-9_.]+( \(\d+\))?$"), ""),
-    (re.compile(r"^(  Flags: +0x[0-9a-f]+),.*$"), r"\1"),
     (re.compile(r"LOOS\+0xfff4c03 "), "LLVM_ADDRSIG   "),
 ]
-FLAG_KEY_LAST = re.compile(r"^  (R \(retain\), )?D \(mbind\), ")
 
 
 def normalise(text, readelf):
@@ -36,8 +32,6 @@ def normalise(text, readelf):
         if readelf:
             for pattern, replacement in READELF_ONLY:
                 line = pattern.sub(replacement, line)
-        if FLAG_KEY_LAST.match(line):
-            line = "  <flag key>"
         lines.append(line)
     return lines
 

@@ -7,6 +7,7 @@
 #include <stdio.h>
 
 #include "diag.h"
+#include "eflags.h"
 #include "names.h"
 #include "out.h"
 #include "segmap.h"
@@ -82,6 +83,7 @@ void text_header(dump_image *image)
     const objlens_ehdr *ehdr = &image->ehdr;
     const unsigned char *ident = objlens_ehdr_get_ident(ehdr);
     char buffer[32];
+    char flags_text[256];
     const char *name;
     uint16_t shnum = objlens_ehdr_get_shnum(ehdr);
     uint16_t phnum = objlens_ehdr_get_phnum(ehdr);
@@ -131,6 +133,9 @@ void text_header(dump_image *image)
     label_udec("Start of section headers:", objlens_ehdr_get_shoff(ehdr), " (bytes into file)");
     label("Flags:");
     out_hex0x(objlens_ehdr_get_flags(ehdr), 1);
+    e_flags_words(objlens_ehdr_get_machine(ehdr), objlens_ehdr_get_flags(ehdr), flags_text,
+                  sizeof flags_text);
+    out_str(flags_text);
     out_char('\n');
     label_udec("Size of this header:", objlens_ehdr_get_ehsize(ehdr), " (bytes)");
     label_udec("Size of program headers:", objlens_ehdr_get_phentsize(ehdr), " (bytes)");
@@ -158,14 +163,17 @@ static const char *sh_type_text(uint32_t type, uint16_t machine, char buffer[32]
     return buffer;
 }
 
-static void section_flags_key(uint16_t machine)
+static void section_flags_key(uint16_t machine, uint8_t osabi)
 {
     out_str(
         "Key to Flags:\n"
         "  W (write), A (alloc), X (execute), M (merge), S (strings), I (info),\n"
         "  L (link order), O (extra OS processing required), G (group), T (TLS),\n"
-        "  C (compressed), x (unknown), o (OS specific), E (exclude),\n"
-        "  R (retain), D (mbind), ");
+        "  C (compressed), x (unknown), o (OS specific), E (exclude),\n  ");
+    if (osabi_has_gnu_retain(osabi))
+        out_str("R (retain), ");
+    if (osabi_has_gnu_mbind(osabi))
+        out_str("D (mbind), ");
     if (machine == EM_X86_64)
         out_str("l (large), ");
     else if (machine == EM_ARM)
@@ -196,7 +204,8 @@ static void section_line(dump_image *image, uint32_t index, const objlens_sectio
     out_char(' ');
     out_hex(objlens_section_get_entsize(section), 2);
     out_char(' ');
-    sh_flags_letters(objlens_section_get_flags(section), image->machine, letters);
+    sh_flags_letters(objlens_section_get_flags(section), image->machine,
+                     objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI], letters);
     out_str_right(letters, 3);
     out_char(' ');
     out_udec_right(objlens_section_get_link(section), 2);
@@ -237,7 +246,7 @@ void text_sections(dump_image *image, int with_preamble)
         }
         section_line(image, index, &section);
     }
-    section_flags_key(image->machine);
+    section_flags_key(image->machine, objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI]);
 }
 
 static const char *p_type_text(uint32_t type, uint16_t machine, char buffer[32])
@@ -276,11 +285,14 @@ static const char *interpreter_path(const dump_image *image, const objlens_progr
 static void segment_line(const dump_image *image, const objlens_program *segment)
 {
     char buffer[32];
+    char name[32];
     uint32_t flags = objlens_program_get_flags(segment);
     int wide = image->bits == 64;
 
     out_str("  ");
-    out_str_left(p_type_text(objlens_program_get_type(segment), image->machine, buffer), 14);
+    /* Cut to 14 columns, as readelf cuts the longer names. */
+    out_str(format_into(buffer, sizeof buffer, "%-14.14s",
+                        p_type_text(objlens_program_get_type(segment), image->machine, name)));
     out_char(' ');
     out_hex0x(objlens_program_get_offset(segment), 6);
     out_char(' ');
