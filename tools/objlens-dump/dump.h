@@ -41,4 +41,9 @@ typedef struct dump_image {
 void text_dump(dump_image *image, unsigned parts);
 void json_dump(dump_image *image, unsigned parts);
 
+struct header_fields;
+/* The document of a FILE that cannot be dumped: {"file", "error"} and,
+ * when the file's ELF header could be read, "header". */
+void json_refusal(const char *path, const char *reason, const struct header_fields *header);
+
 #endif

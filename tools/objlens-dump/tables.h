@@ -50,11 +50,18 @@ typedef struct symbol_table {
     string_table names;
     uint32_t index;
     uint32_t count;
+    objlens_section shndx; /* the SHT_SYMTAB_SHNDX section linked to it */
+    int has_shndx;
 } symbol_table;
 
 int symbol_table_open(symbol_table *table, dump_image *image, uint32_t index);
 int symbol_table_get(const symbol_table *table, dump_image *image, uint32_t entry,
                      objlens_sym *symbol);
+/* The section index of a symbol whose st_shndx is SHN_XINDEX, from the
+ * SHT_SYMTAB_SHNDX section whose sh_link names the table; 0 with `real`
+ * filled, -1 when there is no such entry. */
+int symbol_table_xindex(const symbol_table *table, const dump_image *image, uint32_t entry,
+                        uint32_t *real);
 
 typedef struct relocation_table {
     objlens_section section;
@@ -122,8 +129,43 @@ int dynamic_table_get(const dynamic_table *table, dump_image *image, uint32_t en
 /* 1 for tags whose value is an offset in the dynamic string table. */
 int dynamic_tag_names_string(int64_t tag);
 
-/* 1 when a dynamic section's DT_FLAGS_1 marks a position-independent
- * executable. */
+/* 1 when DT_FLAGS_1 of the dynamic array the PT_DYNAMIC segment names
+ * marks a position-independent executable. */
 int image_is_pie(const dump_image *image);
+
+/*
+ * Bytes of the file itself, for what the library reads only through
+ * sections: the interpreter path and the dynamic array of a file without
+ * section headers.  Reads `size` bytes at `offset`, cut to the end of the
+ * file, into a buffer of the caller's to free; 0 with *bytes null when
+ * nothing can be read.
+ */
+size_t file_range_read(const dump_image *image, uint64_t offset, uint64_t size,
+                       unsigned char **bytes);
+
+/*
+ * The dynamic array a PT_DYNAMIC segment names, read from the file, with
+ * the string table DT_STRTAB names (found through the PT_LOAD segment
+ * that maps its address).  For files without section headers.
+ */
+typedef struct segment_dynamic {
+    uint64_t offset;
+    unsigned char *entries;
+    uint32_t count; /* entries in use */
+    unsigned char *strings;
+    size_t strings_size;
+} segment_dynamic;
+
+/* 1 with `dynamic` filled (free it with segment_dynamic_close), 0 when
+ * there is no PT_DYNAMIC segment; with `report`, reports what cannot be
+ * read as damage. */
+int segment_dynamic_open(segment_dynamic *dynamic, dump_image *image, int report);
+void segment_dynamic_close(segment_dynamic *dynamic);
+int64_t segment_dynamic_tag(const dump_image *image, const segment_dynamic *dynamic,
+                            uint32_t entry);
+uint64_t segment_dynamic_val(const dump_image *image, const segment_dynamic *dynamic,
+                             uint32_t entry);
+/* The string at `offset` of the DT_STRTAB table, or null. */
+const char *segment_dynamic_string(const segment_dynamic *dynamic, uint64_t offset);
 
 #endif

@@ -103,9 +103,12 @@ static void entries_heading(const char *what, const char *name, uint64_t offset,
     out_str(count == 1 ? " entry:\n" : " entries:\n");
 }
 
-static void symbol_line(const dump_image *image, const string_table *names, uint32_t index,
+static void symbol_line(const dump_image *image, const symbol_table *table, uint32_t index,
                         const objlens_sym *symbol)
 {
+    const string_table *names = &table->names;
+    uint16_t shndx = objlens_sym_get_shndx(symbol);
+    uint32_t real;
     char buffer[32];
     uint8_t info = objlens_sym_get_info(symbol);
     uint8_t other = objlens_sym_get_other(symbol);
@@ -131,7 +134,10 @@ static void symbol_line(const dump_image *image, const string_table *names, uint
         out_str("] ");
     }
     out_char(' ');
-    out_shndx(objlens_sym_get_shndx(symbol), image->machine);
+    if (shndx == SHN_XINDEX && symbol_table_xindex(table, image, index, &real) == 0)
+        out_udec_right(real, 4);
+    else
+        out_shndx(shndx, image->machine);
     out_char(' ');
     out_name(symbol_display_name(image, names, symbol));
     out_char('\n');
@@ -152,7 +158,7 @@ void text_symbols(dump_image *image)
             out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
         for (uint32_t i = 0; i < table.count && symbol_table_get(&table, image, i, &symbol) == 0;
              i++)
-            symbol_line(image, &table.names, i, &symbol);
+            symbol_line(image, &table, i, &symbol);
     }
 }
 
@@ -469,11 +475,10 @@ static void dynamic_value(const dump_image *image, const string_table *strings, 
     }
 }
 
-static void dynamic_line(const dump_image *image, const string_table *strings,
-                         const objlens_dyn *entry)
+static void dynamic_line(const dump_image *image, const string_table *strings, int64_t tag,
+                         uint64_t value)
 {
     char buffer[48];
-    int64_t tag = objlens_dyn_get_tag(entry);
     const char *name = d_tag_text(tag, image->machine, buffer);
     int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
     out_char(' ');
@@ -485,8 +490,53 @@ static void dynamic_line(const dump_image *image, const string_table *strings,
     out_str(name);
     out_char(')');
     out_spaces(pad > 1 ? pad : 1);
-    dynamic_value(image, strings, tag, objlens_dyn_get_val(entry));
+    dynamic_value(image, strings, tag, value);
     out_char('\n');
+}
+
+static void dynamic_heading(uint64_t offset, uint32_t count)
+{
+    out_str("\nDynamic section at offset ");
+    out_hex0x(offset, 1);
+    out_str(" contains ");
+    out_udec(count);
+    out_str(count == 1 ? " entry:\n" : " entries:\n");
+    out_str("  Tag        Type                         Name/Value\n");
+}
+
+/* A file without an SHT_DYNAMIC section: the array PT_DYNAMIC names. */
+static int text_segment_dynamic(dump_image *image)
+{
+    segment_dynamic dynamic;
+    string_table none = {0};
+    if (!segment_dynamic_open(&dynamic, image, 1))
+        return 0;
+    dynamic_heading(dynamic.offset, dynamic.count);
+    for (uint32_t i = 0; i < dynamic.count; i++) {
+        int64_t tag = segment_dynamic_tag(image, &dynamic, i);
+        uint64_t value = segment_dynamic_val(image, &dynamic, i);
+        const char *label = dynamic_string_label(tag);
+        if (label != NULL) {
+            const char *text = segment_dynamic_string(&dynamic, value);
+            char buffer[48];
+            const char *name = d_tag_text(tag, image->machine, buffer);
+            int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
+            out_char(' ');
+            out_hex0x(image->bits == 64 ? (uint64_t)tag : (uint64_t)tag & 0xffffffffu,
+                      image->bits == 64 ? 16 : 8);
+            out_str(" (");
+            out_str(name);
+            out_char(')');
+            out_spaces(pad > 1 ? pad : 1);
+            out_str(label);
+            out_name(text != NULL ? text : strtab_corrupt);
+            out_str("]\n");
+        } else {
+            dynamic_line(image, &none, tag, value);
+        }
+    }
+    segment_dynamic_close(&dynamic);
+    return 1;
 }
 
 void text_dynamic(dump_image *image)
@@ -498,16 +548,14 @@ void text_dynamic(dump_image *image)
         if (!dynamic_table_open(&table, image, index))
             continue;
         found = 1;
-        out_str("\nDynamic section at offset ");
-        out_hex0x(objlens_section_get_offset(&table.section), 1);
-        out_str(" contains ");
-        out_udec(table.count);
-        out_str(table.count == 1 ? " entry:\n" : " entries:\n");
-        out_str("  Tag        Type                         Name/Value\n");
+        dynamic_heading(objlens_section_get_offset(&table.section), table.count);
         for (uint32_t i = 0; i < table.count && dynamic_table_get(&table, image, i, &entry) == 0;
              i++)
-            dynamic_line(image, &table.strings, &entry);
+            dynamic_line(image, &table.strings, objlens_dyn_get_tag(&entry),
+                         objlens_dyn_get_val(&entry));
     }
+    if (!found && image->num_sections == 0)
+        found = text_segment_dynamic(image);
     if (!found)
         out_str("\nThere is no dynamic section in this file.\n");
 }

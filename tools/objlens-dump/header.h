@@ -1,0 +1,39 @@
+/*
+ * header.h - the ELF header's fields as both output forms show them, taken
+ * from a loaded image or, for a file the library refused, from the file's
+ * first bytes.
+ */
+#ifndef OBJLENS_DUMP_HEADER_H
+#define OBJLENS_DUMP_HEADER_H
+
+#include <stdint.h>
+
+struct dump_image;
+
+typedef struct header_fields {
+    unsigned char ident[16];
+    uint16_t type, machine;
+    uint32_t version;
+    uint64_t entry, phoff, shoff;
+    uint32_t flags;
+    uint16_t ehsize, phentsize, phnum, shentsize, shnum, shstrndx;
+    /* The counts after extended numbering; only known from a loaded image. */
+    int loaded;
+    uint32_t num_sections, num_programs, shstrndx_real;
+    int pie; /* DT_FLAGS_1 has DF_1_PIE in the dynamic array */
+} header_fields;
+
+void header_from_image(header_fields *fields, const struct dump_image *image);
+
+/*
+ * Opens `path` without blocking, checks that it is a regular file and
+ * reads its identification and ELF header.  Returns null with `fields`
+ * filled, or the reason the file is not an ELF file this tool can read
+ * (the system's text for a file that cannot be opened); `reason` holds a
+ * reason that needs numbers.  `header_read` is set when `fields` holds a
+ * whole header even though a reason is returned.
+ */
+const char *header_from_file(const char *path, header_fields *fields, char reason[96],
+                             int *header_read);
+
+#endif
