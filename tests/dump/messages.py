@@ -27,15 +27,8 @@ def run(*args):
 
 
 def json_documents(text):
-    decoder = json.JSONDecoder()
-    documents, position = [], 0
-    text = text.strip()
-    while position < len(text):
-        document, position = decoder.raw_decode(text, position)
-        documents.append(document)
-        while position < len(text) and text[position].isspace():
-            position += 1
-    return documents
+    """The documents of JSON Lines output: exactly one on each line."""
+    return [json.loads(line) for line in text.splitlines()]
 
 
 class Files(unittest.TestCase):
@@ -80,7 +73,11 @@ class LoadFailures(Files):
             with self.subTest(name):
                 data = bytearray(sound)
                 data[offset] = value
-                self.expect_refusal(self.write(name, bytes(data)), reason)
+                path = self.write(name, bytes(data))
+                status, out, err = run("-h", path)
+                self.assertEqual((status, err), (1, "objlens-dump: %s: %s\n" % (path, reason)))
+                # The header of a file of an unknown version is still read.
+                self.assertEqual(out.startswith("ELF Header:\n"), name == "version", out)
 
     def test_truncated_header(self):
         sound = elfwriter.build(64, False, 62)
@@ -90,12 +87,48 @@ class LoadFailures(Files):
                                     "truncated ELF header")
 
     def test_malformed_tables(self):
+        """A refused file still shows its ELF header, read by the tool itself,
+        in the text form with -h and in its JSON document; status 1."""
+        reason = "malformed ELF file, refused by the loader"
         for bits, big_endian, machine in KINDS:
             for damage in ("shoff-outside-file", "shentsize"):
                 with self.subTest(bits=bits, big_endian=big_endian, damage=damage):
                     path = self.write("malformed", elfwriter.build(bits, big_endian, machine,
-                                                                   damage=(damage,)))
-                    self.expect_refusal(path, "malformed ELF file, refused by the loader")
+                                                                   damage=(damage,), flags=0x10))
+                    status, out, err = run("-h", path)
+                    self.assertEqual((status, err), (1, "objlens-dump: %s: %s\n" % (path, reason)))
+                    self.assertTrue(out.startswith("ELF Header:\n  Magic:   7f 45 4c 46 "), out)
+                    self.assertRegex(out, r"\n  Machine: +\S")
+                    self.assertIn("\n  Flags:                             0x10", out)
+                    status, out, err = run("-s", path)
+                    self.assertEqual((status, out), (1, ""))
+                    status, out, err = run("--json", path)
+                    self.assertEqual(status, 1)
+                    (document,) = json_documents(out)
+                    self.assertEqual((document["file"], document["error"]), (path, reason))
+                    self.assertEqual(document["header"]["e_machine"], machine)
+                    self.assertEqual(document["header"]["e_flags"], 0x10)
+
+    def test_fifo_refused_at_once(self):
+        """A FIFO nobody writes to is refused, not waited on."""
+        path = os.path.join(self.folder.name, "fifo")
+        os.mkfifo(path)
+        result = subprocess.run([DUMP, "-h", path], capture_output=True, timeout=20)
+        self.assertEqual((result.returncode, result.stdout.decode(), result.stderr.decode()),
+                         (1, "", "objlens-dump: %s: not a regular file\n" % path))
+
+    def test_json_lines_and_error_documents(self):
+        """Several FILEs give one document per line, a failed one included."""
+        missing = os.path.join(self.folder.name, "absent")
+        good = self.write("good", elfwriter.build(64, False, 62))
+        text = self.write("text", b"hello\n")
+        status, out, err = run("--json", good, missing, text, good)
+        self.assertEqual(status, 1)
+        documents = json_documents(out)
+        self.assertEqual([d["file"] for d in documents], [good, missing, text, good])
+        self.assertEqual(documents[1], {"file": missing, "error": "No such file or directory"})
+        self.assertEqual(documents[2], {"file": text, "error": "not an ELF file"})
+        self.assertEqual(len(documents[0]["symbols"]), 4)
 
     def test_next_file_still_dumped(self):
         missing = os.path.join(self.folder.name, "absent")
@@ -107,7 +140,8 @@ class LoadFailures(Files):
         status, out, err = run("--json", missing, good, missing)
         self.assertEqual(status, 1)
         self.assertEqual(err.count("No such file or directory"), 2)
-        self.assertEqual([d["file"] for d in json_documents(out)], [good])
+        self.assertEqual([("error" in d, d["file"]) for d in json_documents(out)],
+                         [(True, missing), (False, good), (True, missing)])
 
     def test_write_error(self):
         good = self.write("good", elfwriter.build(64, False, 62))
@@ -136,7 +170,9 @@ class DamagedParts(Files):
             with self.subTest(kind=kind):
                 document, text = self.dump(kind, ("strtab-unterminated",))
                 names = [s["name"] for s in document["symbols"]]
-                self.assertEqual(names, ["", "alpha", "beta", "<corrupt>"])
+                self.assertEqual(names, ["", "alpha", "beta", None])
+                self.assertEqual(document["symbols"][3]["name_error"],
+                                 "no NUL ends the name inside the string table")
                 self.assertIn(" GLOBAL DEFAULT    1 <corrupt>\n", text)
                 self.assertIn(" GLOBAL DEFAULT    1 beta\n", text)
 
@@ -144,7 +180,9 @@ class DamagedParts(Files):
         for kind in KINDS:
             with self.subTest(kind=kind):
                 document, text = self.dump(kind, ("symbol-name-outside",))
-                self.assertEqual(document["symbols"][3]["name"], "<corrupt>")
+                self.assertEqual(document["symbols"][3]["name"], None)
+                self.assertEqual(document["symbols"][3]["name_error"],
+                                 "the offset lies outside the string table")
                 self.assertEqual(document["symbols"][3]["st_name"], 0x10000)
                 self.assertEqual(document["symbols"][2]["name"], "beta")
                 self.assertIn(" 1 <corrupt>\n", text)
@@ -154,7 +192,8 @@ class DamagedParts(Files):
             with self.subTest(kind=kind):
                 document, text = self.dump(kind, ("section-name-outside",))
                 names = [s["name"] for s in document["sections"]]
-                self.assertEqual(names[:4], ["", ".text", "<corrupt>", ".symtab"])
+                self.assertEqual(names[:4], ["", ".text", None, ".symtab"])
+                self.assertIn("name_error", document["sections"][2])
                 self.assertIn("  [ 2] <corrupt>         PROGBITS", text)
 
     def test_relocation_symbol_outside_table(self):
@@ -162,7 +201,9 @@ class DamagedParts(Files):
             with self.subTest(kind=kind):
                 document, text = self.dump(kind, ("reloc-symbol-outside",))
                 names = [r.get("name") for r in document["relocations"]]
-                self.assertEqual(names, ["alpha", "<corrupt>"])
+                self.assertEqual(names, ["alpha", None])
+                self.assertEqual(document["relocations"][1]["name_error"],
+                                 "the symbol table has no such symbol")
                 self.assertRegex(text, r"\n[0-9a-f]+  [0-9a-f]+ R_\S+ +<corrupt>( - 3)?\n")
 
     def test_needed_outside_dynamic_string_table(self):
@@ -170,7 +211,8 @@ class DamagedParts(Files):
             with self.subTest(kind=kind):
                 document, text = self.dump(kind, ("needed-outside",))
                 names = [d.get("name") for d in document["dynamic"]]
-                self.assertEqual(names, ["<corrupt>", "libwritten.so.2", None])
+                self.assertEqual(names, [None, "libwritten.so.2", None])
+                self.assertIn("name_error", document["dynamic"][0])
                 self.assertIn("Shared library: [<corrupt>]\n", text)
                 self.assertIn("Library soname: [libwritten.so.2]\n", text)
 
@@ -200,7 +242,22 @@ class DamagedParts(Files):
                 (document,) = json_documents(out)
                 got = [s["name"] for s in document["symbols"]][1:]
                 self.assertEqual(got, ['quote"d', "back\\slash", "new\nline", "ctl\x01",
-                                       "caf\u00e9", "\u20ac", "bad\u00ff", "\u00c0\u00af"])
+                                       "caf\u00e9", "\u20ac", "bad\ufffd", "\ufffd\ufffd"])
+                hexes = [s.get("name_hex") for s in document["symbols"]][1:]
+                self.assertEqual(hexes, [None] * 6 + ["626164ff", "c0af"])
+
+    def test_names_escaped_in_text(self):
+        """Control bytes cannot forge lines or reach the terminal: readelf's
+        ^X forms; valid UTF-8 stays; other bytes and C1 controls as \\xNN."""
+        names = ("esc\x1b[31mred", "new\nline", "del\x7f", "caf\u00e9", b"bad\xff", "c1\u009b")
+        path = self.write("names", elfwriter.build(64, False, 62, symbol_names=names))
+        result = subprocess.run([DUMP, "-s", path], capture_output=True)
+        out = result.stdout.decode("utf-8", "surrogateescape")
+        self.assertEqual(result.returncode, 0)
+        shown = [line.split(" 1 ", 1)[1] for line in out.splitlines() if "GLOBAL DEFAULT" in line]
+        self.assertEqual(shown, ["esc^[[31mred", "new^Jline", "del^?", "caf\u00e9", "bad\\xff",
+                                 "c1\\xc2\\x9b"])
+        self.assertNotIn("\x1b", out)
 
 
 if __name__ == "__main__":

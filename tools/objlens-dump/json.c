@@ -160,9 +160,10 @@ static void json_sections(dump_image *image)
             diag_damage(image, "section header %u cannot be read", (unsigned)index);
             continue;
         }
+        const char *name = section_name_find(image, &section, &problem);
         record_start(&records);
         field("\"index\":", index);
-        json_name("name", section_name_find(image, &section, &problem), problem);
+        json_name("name", name, problem);
         field(",\"sh_name\":", objlens_section_get_name_offs(&section));
         field(",\"sh_type\":", objlens_section_get_type(&section));
         field(",\"sh_flags\":", objlens_section_get_flags(&section));
@@ -207,11 +208,12 @@ static void symbol_record(const dump_image *image, const symbol_table *table, ui
                           const objlens_sym *symbol)
 {
     const char *problem = NULL;
+    const char *name =
+        string_table_find(&table->names, objlens_sym_get_name_offs(symbol), &problem);
     uint16_t shndx = objlens_sym_get_shndx(symbol);
     field("\"section\":", table->index);
     field(",\"index\":", entry);
-    json_name("name", string_table_find(&table->names, objlens_sym_get_name_offs(symbol), &problem),
-              problem);
+    json_name("name", name, problem);
     field(",\"st_name\":", objlens_sym_get_name_offs(symbol));
     field(",\"st_value\":", objlens_sym_get_value(symbol));
     field(",\"st_size\":", objlens_sym_get_size(symbol));
