@@ -36,7 +36,7 @@ LLVM_NAMES = {"0": "LLVM_ODRTAB", "1": "LLVM_LINKER_OPTIONS", "3": "LLVM_ADDRSIG
 
 def llvm_name(match):
     name = LLVM_NAMES.get(match.group(1))
-    return "%-15s " % name if name else match.group(0)
+    return "%-15s" % name if name else match.group(0)
 
 
 def is_elf(path):
