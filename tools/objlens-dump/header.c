@@ -46,10 +46,10 @@ void header_from_image(header_fields *fields, const dump_image *image)
 }
 
 /* `size` bytes at `bytes` as an unsigned number in the header's byte order. */
-static uint64_t field(const unsigned char *bytes, int size, int big_endian)
+static uint64_t field(const unsigned char *bytes, size_t size, int big_endian)
 {
     uint64_t value = 0;
-    for (int i = 0; i < size; i++)
+    for (size_t i = 0; i < size; i++)
         value = value << 8 | bytes[big_endian ? i : size - 1 - i];
     return value;
 }
@@ -57,7 +57,7 @@ static uint64_t field(const unsigned char *bytes, int size, int big_endian)
 static void decode(header_fields *fields, const unsigned char *bytes)
 {
     int big = bytes[EI_DATA] == ELFDATA2MSB;
-    int word = bytes[EI_CLASS] == ELFCLASS64 ? 8 : 4; /* Addr and Off */
+    size_t word = bytes[EI_CLASS] == ELFCLASS64 ? 8 : 4; /* Addr and Off */
     const unsigned char *p = bytes + EI_NIDENT;
     memcpy(fields->ident, bytes, EI_NIDENT);
     fields->type = (uint16_t)field(p, 2, big);

@@ -118,8 +118,10 @@ int out_name(const char *name)
         if (c == '\0')
             return columns;
         if (c < 0x20 || c == 0x7f) {
-            char caret[2] = {'^', c == 0x7f ? '?' : (char)(c + 0x40)};
-            out_bytes(caret, 2);
+            /* ^@ to ^_ for 0x00 to 0x1f: the letters '@' (0x40) onwards. */
+            static const char letters[] = "@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_";
+            out_char('^');
+            out_char(c == 0x7f ? '?' : letters[c]);
             columns += 2;
         } else {
             char escape[4] = {'\\', 'x', hex_digits[c >> 4], hex_digits[c & 0xf]};

@@ -178,7 +178,9 @@ int segment_dynamic_open(segment_dynamic *dynamic, dump_image *image, int report
 {
     objlens_program segment;
     uint32_t entry_size = (uint32_t)objlens_get_sizeof_Dyn(&image->image);
-    uint64_t strtab = 0, strsz = 0, strtab_offset = 0;
+    uint64_t strtab = 0;
+    uint64_t strsz = 0;
+    uint64_t strtab_offset = 0;
     int have_strtab = 0;
     size_t size;
     uint32_t count;
