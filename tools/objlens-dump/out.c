@@ -120,8 +120,12 @@ int out_name(const char *name)
         if (c < 0x20 || c == 0x7f) {
             /* ^@ to ^_ for 0x00 to 0x1f: the letters '@' (0x40) onwards. */
             static const char letters[] = "@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_";
-            out_char('^');
-            out_char(c == 0x7f ? '?' : letters[c]);
+            if (c == 0x7f) {
+                out_bytes("^?", 2);
+            } else {
+                out_char('^');
+                out_char(letters[c]);
+            }
             columns += 2;
         } else {
             char escape[4] = {'\\', 'x', hex_digits[c >> 4], hex_digits[c & 0xf]};
