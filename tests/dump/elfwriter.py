@@ -39,6 +39,8 @@ def build(bits=64, big_endian=False, machine=62, symbol_names=("alpha", "beta", 
     symbol-name-outside  the last symbol's st_name points past .strtab
     section-name-outside .data's sh_name points past .shstrtab
     symtab-outside-file  .symtab's sh_offset points past the end of the file
+    dynamic-outside-file .dynamic's sh_offset points past the end of the file
+    dynamic-short        .dynamic's sh_size is less than one entry
     reloc-symbol-outside a relocation names a symbol past the table's end
     needed-outside       DT_NEEDED's offset points past .dynstr
     shoff-outside-file   the section header table lies past the end of the file
@@ -143,6 +145,10 @@ def build(bits=64, big_endian=False, machine=62, symbol_names=("alpha", "beta", 
     file_size = shoff + shentsize * len(sections)
     if "symtab-outside-file" in damage:
         placed[3] = (file_size + 0x1000, placed[3][1])
+    if "dynamic-outside-file" in damage:
+        placed[6] = (file_size + 0x1000, placed[6][1])
+    if "dynamic-short" in damage:
+        placed[6] = (placed[6][0], 7 if is64 else 3)
 
     table = []
     count, names_index = len(sections), 8

@@ -229,6 +229,23 @@ class DamagedParts(Files):
                 self.assertIn("Symbol table '.symtab' contains 0 entries:\n", out)
                 self.assertIn("  [ 8] .shstrtab ", out)
 
+    def test_dynamic_section_that_cannot_be_read(self):
+        """Never "contains 0 entries" and status 0 for a table that is there."""
+        cases = (("dynamic-short", "its size %d is not a multiple of %d"),
+                 ("dynamic-outside-file", "its data lies outside the file"))
+        for kind in KINDS:
+            for damage, message in cases:
+                with self.subTest(kind=kind, damage=damage):
+                    bits, big_endian, machine = kind
+                    path = self.write("dyn", elfwriter.build(bits, big_endian, machine,
+                                                             damage=(damage,)))
+                    if "%" in message:
+                        message = message % (7 if bits == 64 else 3, 16 if bits == 64 else 8)
+                    for args in (["-d"], ["--json", "-d"]):
+                        status, out, err = run(*(args + [path]))
+                        self.assertEqual((status, err), (1, "objlens-dump: %s: section [6] "
+                                                            "'.dynamic': %s\n" % (path, message)))
+
     def test_names_escaped_in_json(self):
         names = ('quote"d', "back\\slash", "new\nline", "ctl\x01", "caf\u00e9", "\u20ac",
                  b"bad\xff", b"\xc0\xaf")

@@ -26,6 +26,11 @@ uint32_t table_entry_count(dump_image *image, const objlens_section *section, ui
         diag_damage(image, "section [%u] '%s': its data lies outside the file", (unsigned)index,
                     section_name(image, section));
         count = readable / (uint32_t)entry_size;
+    } else if (size % (uint64_t)entry_size != 0) {
+        /* A part entry at the end cannot be read: say so, never an empty
+         * or short table in silence. */
+        diag_damage(image, "section [%u] '%s': its size %" PRIu64 " is not a multiple of %d",
+                    (unsigned)index, section_name(image, section), size, entry_size);
     }
     return (uint32_t)count;
 }

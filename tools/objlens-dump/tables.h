@@ -16,7 +16,8 @@
 /*
  * Entries of `entry_size` bytes (the class's size, never sh_entsize) in
  * section `index`: sh_size / entry_size.  A section whose bytes cannot be
- * read is reported as damage and counts only what can be read.
+ * read is reported as damage and counts only what can be read; so is a
+ * part entry at its end.
  */
 uint32_t table_entry_count(dump_image *image, const objlens_section *section, uint32_t index,
                            int entry_size);
