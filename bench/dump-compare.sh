@@ -9,8 +9,18 @@ old=$1 new=$2 runs=${3:-3}
 shift 2; [ $# -gt 0 ] && shift
 folders=("$@"); [ ${#folders[@]} -gt 0 ] || folders=(/usr/bin /usr/lib/x86_64-linux-gnu)
 list=$(mktemp); trap 'rm -f "$list"' EXIT
-find "${folders[@]}" -type f -size +0 -print0 2>/dev/null |
-  xargs -0 -n 256 sh -c 'for f; do [ "$(head -c 4 "$f" 2>/dev/null | od -An -tx1 | tr -d " ")" = 7f454c46 ] && printf "%s\0" "$f"; done' _ >"$list"
+python3 - "${folders[@]}" >"$list" <<'PY'
+import os, sys
+for folder in sys.argv[1:]:
+    for root, _, names in os.walk(folder):
+        for name in sorted(names):
+            path = os.path.join(root, name)
+            try:
+                if not os.path.islink(path) and open(path, "rb").read(4) == b"\x7fELF":
+                    sys.stdout.write(path + "\0")
+            except OSError:
+                pass
+PY
 echo "files: $(tr -cd '\0' <"$list" | wc -c)"
 time_one() { # binary -> seconds
   local start end

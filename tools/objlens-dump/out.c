@@ -95,11 +95,40 @@ int utf8_sequence_length(const unsigned char *s)
     return length;
 }
 
+/* 1 when all `length` bytes at `s` are printable ASCII (0x20 to 0x7e):
+ * eight at a time.  A borrow or carry between bytes arises only from a
+ * byte outside the range, so it can only add a false alarm, which the
+ * careful loop of out_name then clears. */
+static int printable_ascii(const unsigned char *s, size_t length)
+{
+    const uint64_t ones = 0x0101010101010101u;
+    const uint64_t high = 0x8080808080808080u;
+    uint64_t bad = 0;
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        memcpy(&word, s + i, 8);
+        bad |= ((word - 0x20 * ones) | (word + ones)) & high;
+    }
+    if (i < length) {
+        /* The last bytes, padded with spaces to a word. */
+        uint64_t word = 0x20 * ones;
+        memcpy(&word, s + i, length - i);
+        bad |= ((word - 0x20 * ones) | (word + ones)) & high;
+    }
+    return bad == 0;
+}
+
 int out_name(const char *name)
 {
     const unsigned char *s = (const unsigned char *)name;
     const unsigned char *run = s;
+    size_t length = strlen(name);
     int columns = 0;
+    if (printable_ascii(s, length)) {
+        out_bytes(name, length);
+        return (int)length;
+    }
     for (;;) {
         unsigned char c = *s;
         int length;
@@ -152,6 +181,15 @@ void out_str_left(const char *text, int width)
         out_spaces(width - (int)length);
 }
 
+void out_str_cut(const char *text, int width)
+{
+    size_t length = strlen(text);
+    if (length > (size_t)width)
+        length = (size_t)width;
+    out_bytes(text, length);
+    out_spaces(width - (int)length);
+}
+
 void out_str_right(const char *text, int width)
 {
     size_t length = strlen(text);
@@ -160,22 +198,50 @@ void out_str_right(const char *text, int width)
     out_bytes(text, length);
 }
 
+/* "00" to "ff": two digits a step. */
+static const char hex_pairs[] =
+    "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"
+    "202122232425262728292a2b2c2d2e2f303132333435363738393a3b3c3d3e3f"
+    "404142434445464748494a4b4c4d4e4f505152535455565758595a5b5c5d5e5f"
+    "606162636465666768696a6b6c6d6e6f707172737475767778797a7b7c7d7e7f"
+    "808182838485868788898a8b8c8d8e8f909192939495969798999a9b9c9d9e9f"
+    "a0a1a2a3a4a5a6a7a8a9aaabacadaeafb0b1b2b3b4b5b6b7b8b9babbbcbdbebf"
+    "c0c1c2c3c4c5c6c7c8c9cacbcccdcecfd0d1d2d3d4d5d6d7d8d9dadbdcdddedf"
+    "e0e1e2e3e4e5e6e7e8e9eaebecedeeeff0f1f2f3f4f5f6f7f8f9fafbfcfdfeff";
+
+/* Hex digits `value` needs: 1 to 16. */
+static int hex_length(uint64_t value)
+{
+    int count = 1;
+    while (value > 0xff) {
+        value >>= 8;
+        count += 2;
+    }
+    return value > 0xf ? count + 1 : count;
+}
+
 void out_hex(uint64_t value, int digits)
 {
-    char text[16];
-    int count = 0;
-    do {
-        text[15 - count] = hex_digits[value & 0xf];
-        value >>= 4;
-        count++;
-    } while (value != 0);
+    int count = hex_length(value);
+    char *start;
+    char *end;
     if (digits > 16)
         digits = 16;
-    while (count < digits) {
-        text[15 - count] = '0';
-        count++;
+    if (count < digits)
+        count = digits;
+    /* Straight into the buffer, from the last digit back. */
+    start = out_room((size_t)count);
+    end = start + count;
+    while (value > 0xf) {
+        end -= 2;
+        memcpy(end, hex_pairs + 2 * (value & 0xff), 2);
+        value >>= 8;
     }
-    out_bytes(text + 16 - count, (size_t)count);
+    if (value != 0)
+        *--end = hex_digits[value];
+    if (end > start)
+        memset(start, '0', (size_t)(end - start));
+    out_used += (size_t)count;
 }
 
 void out_hex0x(uint64_t value, int digits)

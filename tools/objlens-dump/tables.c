@@ -363,38 +363,6 @@ int dynamic_table_get(const dynamic_table *table, dump_image *image, uint32_t en
     return -1;
 }
 
-void relocation_fields_of(const dump_image *image, const objlens_rel *rel,
-                          relocation_fields *fields)
-{
-    uint64_t info = objlens_rel_get_info(rel);
-    fields->has_types23 = 0;
-    fields->has_type_data = 0;
-    fields->type2 = fields->type3 = fields->ssym = 0;
-    fields->type_data = 0;
-    if (image->bits == 64 && image->machine == EM_MIPS) {
-        if (!image->big_endian)
-            info = (info & 0xffffffffu) << 32 | (info >> 56 & 0xffu) | (info >> 40 & 0xff00u) |
-                   (info >> 24 & 0xff0000u) | (info >> 8 & 0xff000000u);
-        fields->info = info;
-        fields->sym = info >> 32;
-        fields->ssym = (uint32_t)(info >> 24 & 0xffu);
-        fields->type3 = (uint32_t)(info >> 16 & 0xffu);
-        fields->type2 = (uint32_t)(info >> 8 & 0xffu);
-        fields->type = info & 0xffu;
-        fields->has_types23 = 1;
-        return;
-    }
-    fields->info = info;
-    fields->sym = objlens_rel_get_r_sym(rel);
-    fields->type = objlens_rel_get_r_type(rel);
-    if (image->bits == 64 && image->machine == EM_SPARCV9) {
-        /* The 24 bits above the type are a signed addend of their own. */
-        fields->type = info & 0xffu;
-        fields->type_data = (int64_t)((info & 0xffffffffu) >> 8 ^ 0x800000u) - 0x800000;
-        fields->has_type_data = 1;
-    }
-}
-
 int relr_table_open(relr_table *table, dump_image *image, uint32_t index)
 {
     if (objlens_get_section(&image->image, &table->section, index) != 0 ||

@@ -89,14 +89,41 @@ typedef struct relocation_fields {
     uint64_t info;
     uint64_t sym;
     uint64_t type;
-    uint32_t type2, type3, ssym; /* 64-bit MIPS only */
-    int64_t type_data;           /* SPARC V9 only */
+    uint32_t type2, type3, ssym; /* 64-bit MIPS only: set when has_types23 */
+    int64_t type_data;           /* SPARC V9 only: set when has_type_data */
     int has_types23;
     int has_type_data;
 } relocation_fields;
 
-void relocation_fields_of(const dump_image *image, const objlens_rel *rel,
-                          relocation_fields *fields);
+static inline void relocation_fields_of(const dump_image *image, const objlens_rel *rel,
+                                        relocation_fields *fields)
+{
+    uint64_t info = objlens_rel_get_info(rel);
+    fields->has_types23 = 0;
+    fields->has_type_data = 0;
+    if (image->bits == 64 && image->machine == 8 /* EM_MIPS */) {
+        if (!image->big_endian)
+            info = (info & 0xffffffffu) << 32 | (info >> 56 & 0xffu) | (info >> 40 & 0xff00u) |
+                   (info >> 24 & 0xff0000u) | (info >> 8 & 0xff000000u);
+        fields->info = info;
+        fields->sym = info >> 32;
+        fields->ssym = (uint32_t)(info >> 24 & 0xffu);
+        fields->type3 = (uint32_t)(info >> 16 & 0xffu);
+        fields->type2 = (uint32_t)(info >> 8 & 0xffu);
+        fields->type = info & 0xffu;
+        fields->has_types23 = 1;
+        return;
+    }
+    fields->info = info;
+    fields->sym = objlens_rel_get_r_sym(rel);
+    fields->type = objlens_rel_get_r_type(rel);
+    if (image->bits == 64 && image->machine == 43 /* EM_SPARCV9 */) {
+        /* The 24 bits above the type are a signed addend of their own. */
+        fields->type = info & 0xffu;
+        fields->type_data = (int64_t)((info & 0xffffffffu) >> 8 ^ 0x800000u) - 0x800000;
+        fields->has_type_data = 1;
+    }
+}
 
 /* SHT_RELR: a section of address-sized words, each an address to relocate
  * or a bitmap of the next words to relocate (the low bit set). */

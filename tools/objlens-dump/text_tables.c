@@ -292,14 +292,12 @@ static const char *interpreter_path(const dump_image *image, const objlens_progr
 static void segment_line(const dump_image *image, const objlens_program *segment)
 {
     char buffer[32];
-    char name[32];
     uint32_t flags = objlens_program_get_flags(segment);
     int wide = image->bits == 64;
 
     out_str("  ");
     /* Cut to 14 columns, as readelf cuts the longer names. */
-    out_str(format_into(buffer, sizeof buffer, "%-14.14s",
-                        p_type_text(objlens_program_get_type(segment), image->machine, name)));
+    out_str_cut(p_type_text(objlens_program_get_type(segment), image->machine, buffer), 14);
     out_char(' ');
     out_hex0x(objlens_program_get_offset(segment), 6);
     out_char(' ');
