@@ -17,11 +17,11 @@ import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import elfwriter  # noqa: E402
+from messages import Files  # noqa: E402
 
 DUMP = READELF = FIXTURES = None
 VERSION = re.compile(r"@@?[A-Za-z0-9_.]+( \(\d+\))?( |$)", re.M)
@@ -53,19 +53,7 @@ def relocation_scan(bits, big_endian, machine, entries, mips64_layout=False):
     return elfwriter.raw_object(bits, big_endian, machine, b"".join(rels))
 
 
-class Cases(unittest.TestCase):
-    def setUp(self):
-        self.folder = tempfile.TemporaryDirectory()
-
-    def tearDown(self):
-        self.folder.cleanup()
-
-    def write(self, name, data):
-        path = os.path.join(self.folder.name, name)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
-
+class Cases(Files):
     def agree(self, args, path, pick=lambda line: True):
         ours, theirs = both(args, path)
         a = [line for line in theirs.splitlines() if pick(line)]

@@ -25,6 +25,8 @@ import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from differential import fixture_files as elf_files, is_elf  # noqa: E402,F401
 VERSION = re.compile(r"@@?[A-Za-z0-9_.]+( \(\d+\))?( |$)", re.M)
 OPTIONS = ["-h", "-S", "-l", "-d", "-r", "-s"]
 LLVM_TYPES = re.compile(r"LOOS\+0xfff4c0([0-9a-b]) ")
@@ -37,24 +39,6 @@ LLVM_NAMES = {"0": "LLVM_ODRTAB", "1": "LLVM_LINKER_OPTIONS", "3": "LLVM_ADDRSIG
 def llvm_name(match):
     name = LLVM_NAMES.get(match.group(1))
     return "%-15s" % name if name else match.group(0)
-
-
-def is_elf(path):
-    try:
-        with open(path, "rb") as f:
-            return f.read(4) == b"\x7fELF"
-    except OSError:
-        return False
-
-
-def elf_files(root):
-    found = []
-    for folder, _, names in os.walk(root):
-        for name in sorted(names):
-            path = os.path.join(folder, name)
-            if os.path.isfile(path) and not os.path.islink(path) and is_elf(path):
-                found.append(path)
-    return sorted(found)
 
 
 def pick(files, count):
