@@ -26,14 +26,12 @@ typedef struct header_fields {
 void header_from_image(header_fields *fields, const struct dump_image *image);
 
 /*
- * Opens `path` without blocking, checks that it is a regular file and
- * reads its identification and ELF header.  Returns null with `fields`
- * filled, or the reason the file is not an ELF file this tool can read
- * (the system's text for a file that cannot be opened); `reason` holds a
- * reason that needs numbers.  `header_read` is set when `fields` holds a
- * whole header even though a reason is returned.
+ * Reads the ELF header of `path` from the file itself, for a file the
+ * library refused (its tables, not its header, are at fault).  Opens it
+ * without blocking and only when it is a regular file.  0 with `fields`
+ * filled; -1 when the file has no whole header of a known class and byte
+ * order.
  */
-const char *header_from_file(const char *path, header_fields *fields, char reason[96],
-                             int *header_read);
+int header_from_file(const char *path, header_fields *fields);
 
 #endif

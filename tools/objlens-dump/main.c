@@ -1,10 +1,9 @@
 /*
  * main.c - objlens-dump's command line and the loop over its FILEs.
  *
- * Each FILE is examined and its identification and ELF header read here
- * before the library loads it, so that a missing file, a file that is not
- * regular, a file that is not ELF and an ELF file the loader refuses each
- * get their own message, and a refused file still shows its header.
+ * Each FILE is loaded through the library; a refused one is reported with
+ * the backend's reason, and when its ELF header is whole the tool reads
+ * and shows that header itself.
  */
 #define _POSIX_C_SOURCE 200809L
 
@@ -81,15 +80,27 @@ static void describe_image(dump_image *image)
     image->damaged = 0;
 }
 
-/*
- * Why the library refused a file whose identification and header looked
- * sound.  The load source will carry the backend's own reason; until then
- * the tool can only say that the loader refused the header tables.
- */
-static const char *load_refusal(const objkit_source *source)
+/* The backend's reason for refusing `source`: the system's text for a file
+ * that cannot be opened (as other tools say it), else the backend's line. */
+static const char *refusal_text(const objkit_source *source)
 {
-    (void)source;
-    return "malformed ELF file, refused by the loader";
+    if ((source->reason == OBJKIT_REASON_OPEN || source->reason == OBJKIT_REASON_NOT_REGULAR) &&
+        source->error != 0)
+        return strerror(source->error);
+    return source->reason_text[0] != '\0' ? source->reason_text : "refused by the loader";
+}
+
+/* 1 when the backend refused a file whose ELF header is whole and of a
+ * known class and byte order, so that the tool can still show it. */
+static int header_still_readable(int reason)
+{
+    switch (reason) {
+    case OBJKIT_REASON_VERSION:
+    case OBJKIT_REASON_SECTION_TABLE:
+    case OBJKIT_REASON_PROGRAM_TABLE:
+    case OBJKIT_REASON_BUDGET: return 1;
+    default: return 0;
+    }
 }
 
 /* A FILE that cannot be dumped: the reason on standard error, and what can
@@ -118,19 +129,12 @@ static int dump_path(const char *path, unsigned parts, int json, int name_it)
 {
     dump_image image;
     header_fields header;
-    objkit_source source;
-    char reason[96];
-    int header_read;
-    const char *problem = header_from_file(path, &header, reason, &header_read);
+    objkit_source source = objkit_source_file(path);
 
-    if (problem != NULL) {
-        refuse(path, problem, header_read ? &header : NULL, parts, json, name_it);
-        return 1;
-    }
-    source = objkit_source_file(path);
     image.path = path;
     if (objlens_load(&image.image, &source) != 0) {
-        refuse(path, load_refusal(&source), &header, parts, json, name_it);
+        int shown = header_still_readable(source.reason) && header_from_file(path, &header) == 0;
+        refuse(path, refusal_text(&source), shown ? &header : NULL, parts, json, name_it);
         return 1;
     }
     describe_image(&image);
