@@ -29,7 +29,7 @@ class Strings:
 
 def build(bits=64, big_endian=False, machine=62, symbol_names=("alpha", "beta", "gamma"),
           damage=(), extended_numbering=False, flags=0, e_type=1, flags_1=None, relr=None,
-          filler_sections=0):
+          filler_sections=0, android_packed=False):
     """The image's bytes.  With `extended_numbering` the section count and
     the section name table's index are kept in section 0 (e_shnum 0,
     e_shstrndx SHN_XINDEX), as images with very many sections do.
@@ -48,6 +48,7 @@ def build(bits=64, big_endian=False, machine=62, symbol_names=("alpha", "beta", 
 
     `flags` is e_flags and `e_type` the file type; `flags_1` adds a
     DT_FLAGS_1 entry; `relr` (a list of words) adds a .relr.dyn section;
+    `android_packed` adds an SHT_ANDROID_RELA section (packed relocations);
     `filler_sections` adds that many empty sections after the others, and
     with them an SHT_SYMTAB_SHNDX section that gives the last symbol the
     last filler's index through SHN_XINDEX (extended numbering follows when
@@ -117,6 +118,8 @@ def build(bits=64, big_endian=False, machine=62, symbol_names=("alpha", "beta", 
     if relr is not None:
         sections.append((".relr.dyn", 19, 2, b"".join(struct.pack(e + addr, w) for w in relr),
                          0, 0, 8 if is64 else 4, 8 if is64 else 4))
+    if android_packed:
+        sections.append((".rela.android", 0x60000002, 2, b"APS2\x01\x00", 0, 0, 1, 1))
     if filler_sections:
         last = len(sections) + 1 + filler_sections - 1
         shndx_words = [0] * len(symbols)

@@ -258,6 +258,18 @@ class DamagedParts(Files):
                         self.assertEqual((status, err), (1, "objlens-dump: %s: section [6] "
                                                             "'.dynamic': %s\n" % (path, message)))
 
+    def test_android_packed_relocations_named(self):
+        """A packed relocation section is named as not decoded, never left out
+        in silence."""
+        path = self.write("packed", elfwriter.build(64, False, 183, android_packed=True))
+        status, out, err = run("-r", path)
+        self.assertEqual((status, err), (0, ""))
+        self.assertRegex(out, r"\nRelocation section '\.rela\.android' at offset 0x[0-9a-f]+ holds "
+                              r"Android packed relocations \(SHT_ANDROID_RELA\): not decoded\.\n")
+        status, out, err = run("--json", "-r", path)
+        (document,) = json_documents(out)
+        self.assertIn({"section": 9, "not_decoded": "SHT_ANDROID_RELA"}, document["relocations"])
+
     def test_names_escaped_in_json(self):
         names = ('quote"d', "back\\slash", "new\nline", "ctl\x01", "caf\u00e9", "\u20ac",
                  b"bad\xff", b"\xc0\xaf")
