@@ -418,11 +418,10 @@ int osabi_has_gnu_mbind(uint8_t osabi)
 void sh_flags_letters(uint64_t flags, uint16_t machine, uint8_t osabi, char letters[65])
 {
     int count = 0;
-    for (int bit = 0; bit < 64; bit++) {
-        uint64_t mask = (uint64_t)1 << bit;
+    /* The set bits only, lowest first. */
+    for (; flags != 0; flags &= flags - 1) {
+        uint64_t mask = flags & (0 - flags);
         char letter;
-        if ((flags & mask) == 0)
-            continue;
         switch (mask) {
         case SHF_WRITE: letter = 'W'; break;
         case SHF_ALLOC: letter = 'A'; break;
