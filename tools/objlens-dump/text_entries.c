@@ -440,13 +440,13 @@ static int dynamic_value_is_count(int64_t tag, uint16_t machine)
     return tag == DT_VERDEFNUM || tag == DT_VERNEEDNUM || tag == DT_RELACOUNT || tag == DT_RELCOUNT;
 }
 
-static void dynamic_value(const dump_image *image, const string_table *strings, int64_t tag,
-                          uint64_t value)
+/* `string`: the string a tag names, looked up by the caller. */
+static void dynamic_value(const dump_image *image, const char *string, int64_t tag, uint64_t value)
 {
     const char *label = dynamic_string_label(tag);
     if (label != NULL) {
         out_str(label);
-        out_name(string_table_get(strings, value));
+        out_name(string);
         out_char(']');
     } else if (tag == DT_FLAGS) {
         out_flag_word(value, 0, name_dt_flags);
@@ -475,8 +475,7 @@ static void dynamic_value(const dump_image *image, const string_table *strings, 
     }
 }
 
-static void dynamic_line(const dump_image *image, const string_table *strings, int64_t tag,
-                         uint64_t value)
+static void dynamic_line(const dump_image *image, const char *string, int64_t tag, uint64_t value)
 {
     char buffer[48];
     const char *name = d_tag_text(tag, image->machine, buffer);
@@ -490,7 +489,7 @@ static void dynamic_line(const dump_image *image, const string_table *strings, i
     out_str(name);
     out_char(')');
     out_spaces(pad > 1 ? pad : 1);
-    dynamic_value(image, strings, tag, value);
+    dynamic_value(image, string, tag, value);
     out_char('\n');
 }
 
@@ -508,32 +507,15 @@ static void dynamic_heading(uint64_t offset, uint32_t count)
 static int text_segment_dynamic(dump_image *image)
 {
     segment_dynamic dynamic;
-    string_table none = {0};
     if (!segment_dynamic_open(&dynamic, image, 1))
         return 0;
     dynamic_heading(dynamic.offset, dynamic.count);
     for (uint32_t i = 0; i < dynamic.count; i++) {
         int64_t tag = segment_dynamic_tag(image, &dynamic, i);
         uint64_t value = segment_dynamic_val(image, &dynamic, i);
-        const char *label = dynamic_string_label(tag);
-        if (label != NULL) {
-            const char *text = segment_dynamic_string(&dynamic, value);
-            char buffer[48];
-            const char *name = d_tag_text(tag, image->machine, buffer);
-            int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
-            out_char(' ');
-            out_hex0x(image->bits == 64 ? (uint64_t)tag : (uint64_t)tag & 0xffffffffu,
-                      image->bits == 64 ? 16 : 8);
-            out_str(" (");
-            out_str(name);
-            out_char(')');
-            out_spaces(pad > 1 ? pad : 1);
-            out_str(label);
-            out_name(text != NULL ? text : strtab_corrupt);
-            out_str("]\n");
-        } else {
-            dynamic_line(image, &none, tag, value);
-        }
+        const char *string =
+            dynamic_tag_names_string(tag) ? segment_dynamic_string(&dynamic, value) : NULL;
+        dynamic_line(image, string != NULL ? string : strtab_corrupt, tag, value);
     }
     segment_dynamic_close(&dynamic);
     return 1;
@@ -550,9 +532,14 @@ void text_dynamic(dump_image *image)
         found = 1;
         dynamic_heading(objlens_section_get_offset(&table.section), table.count);
         for (uint32_t i = 0; i < table.count && dynamic_table_get(&table, image, i, &entry) == 0;
-             i++)
-            dynamic_line(image, &table.strings, objlens_dyn_get_tag(&entry),
-                         objlens_dyn_get_val(&entry));
+             i++) {
+            int64_t tag = objlens_dyn_get_tag(&entry);
+            uint64_t value = objlens_dyn_get_val(&entry);
+            dynamic_line(image,
+                         dynamic_tag_names_string(tag) ? string_table_get(&table.strings, value)
+                                                       : NULL,
+                         tag, value);
+        }
     }
     if (!found && image->num_sections == 0)
         found = text_segment_dynamic(image);
