@@ -29,6 +29,7 @@ typedef struct dump_image {
     objlens_image image;
     objlens_ehdr ehdr;
     int bits;
+    int big_endian; /* ELFDATA2MSB */
     uint16_t machine;
     uint32_t num_sections; /* with the null section */
     uint32_t num_programs;
@@ -39,5 +40,10 @@ typedef struct dump_image {
 
 void text_dump(dump_image *image, unsigned parts);
 void json_dump(dump_image *image, unsigned parts);
+
+struct header_fields;
+/* The document of a FILE that cannot be dumped: {"file", "error"} and,
+ * when the file's ELF header could be read, "header". */
+void json_refusal(const char *path, const char *reason, const struct header_fields *header);
 
 #endif

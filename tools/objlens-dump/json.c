@@ -1,54 +1,34 @@
 /*
- * json.c - the JSON form of a dump: one document per file, one record per
- * line, every field under its ELF name with its integer value.
+ * json.c - the JSON form of a dump: JSON Lines, one document per FILE on a
+ * line of its own, every field under its ELF name with its integer value.
  *
- * Names are bytes from the file.  They are written as JSON strings:
- * quote, backslash and control bytes escaped, valid UTF-8 passed through,
- * and any other byte written as \u00XX so the document stays valid.
+ * Names are bytes from the file.  A name that is valid UTF-8 is written as
+ * a JSON string with quote, backslash and control bytes escaped.  A name
+ * that is not is written with U+FFFD in place of each byte that is not part
+ * of valid UTF-8, and its exact bytes follow in hexadecimal under the
+ * name's key with "_hex" added.  A name that cannot be read at all is null,
+ * with the reason under the name's key with "_error" added.
  */
 #include <elf.h>
 #include <stdint.h>
+#include <stdlib.h>
 
 #include "diag.h"
+#include "dump.h"
+#include "header.h"
+#include "names.h"
 #include "out.h"
 #include "tables.h"
 
-/* Length of the valid UTF-8 sequence at `s`, 0 when there is none. */
-static int utf8_sequence(const unsigned char *s)
-{
-    unsigned char lead = s[0];
-    unsigned char low = 0x80;
-    unsigned char high = 0xbf;
-    int length;
-    if (lead >= 0xc2 && lead <= 0xdf)
-        length = 2;
-    else if (lead >= 0xe0 && lead <= 0xef)
-        length = 3;
-    else if (lead >= 0xf0 && lead <= 0xf4)
-        length = 4;
-    else
-        return 0;
-    if (lead == 0xe0)
-        low = 0xa0;
-    else if (lead == 0xed)
-        high = 0x9f;
-    else if (lead == 0xf0)
-        low = 0x90;
-    else if (lead == 0xf4)
-        high = 0x8f;
-    if (s[1] < low || s[1] > high)
-        return 0;
-    for (int i = 2; i < length; i++)
-        if (s[i] < 0x80 || s[i] > 0xbf)
-            return 0;
-    return length;
-}
+static const char hex_digits[] = "0123456789abcdef";
 
-static void json_string(const char *text)
+/* A JSON string; a byte that is not part of valid UTF-8 becomes U+FFFD.
+ * Returns 1 when every byte was kept. */
+static int json_text(const char *text)
 {
-    static const char hex[] = "0123456789abcdef";
     const unsigned char *s = (const unsigned char *)text;
     const unsigned char *run = s;
+    int exact = 1;
     out_char('"');
     for (;;) {
         unsigned char c = *s;
@@ -57,7 +37,7 @@ static void json_string(const char *text)
             s++;
             continue;
         }
-        if (c >= 0x80 && (length = utf8_sequence(s)) != 0) {
+        if (c >= 0x80 && (length = utf8_sequence_length(s)) != 0) {
             s += length;
             continue;
         }
@@ -71,14 +51,49 @@ static void json_string(const char *text)
             out_str("\\n");
         } else if (c == '\t') {
             out_str("\\t");
-        } else {
-            char escape[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xf]};
+        } else if (c < 0x80) {
+            char escape[6] = {'\\', 'u', '0', '0', hex_digits[c >> 4], hex_digits[c & 0xf]};
             out_bytes(escape, sizeof escape);
+        } else {
+            out_str("\\ufffd");
+            exact = 0;
         }
         s++;
         run = s;
     }
     out_char('"');
+    return exact;
+}
+
+/* ,"key_hex":"..." - the bytes of `text` in hexadecimal. */
+static void json_hex(const char *key, const char *text)
+{
+    out_str(",\"");
+    out_str(key);
+    out_str("_hex\":\"");
+    for (const unsigned char *s = (const unsigned char *)text; *s != '\0'; s++) {
+        char pair[2] = {hex_digits[*s >> 4], hex_digits[*s & 0xf]};
+        out_bytes(pair, 2);
+    }
+    out_char('"');
+}
+
+/* ,"key":"name" - and "key_hex" for a name that is not valid UTF-8, or
+ * null and "key_error" when there is no name. */
+static void json_name(const char *key, const char *name, const char *problem)
+{
+    out_str(",\"");
+    out_str(key);
+    out_str("\":");
+    if (name == NULL) {
+        out_str("null,\"");
+        out_str(key);
+        out_str("_error\":");
+        json_text(problem);
+        return;
+    }
+    if (!json_text(name))
+        json_hex(key, name);
 }
 
 /* ,"key":value - every field after the first of a record. */
@@ -94,54 +109,61 @@ static void field_signed(const char *key_with_comma, int64_t value)
     out_sdec(value);
 }
 
-static void json_header(const dump_image *image)
+/* The FILE operand, the first member of a document; "file_hex" follows
+ * for a path that is not valid UTF-8. */
+static void json_file(const char *path)
 {
-    const objlens_ehdr *ehdr = &image->ehdr;
-    const unsigned char *ident = objlens_ehdr_get_ident(ehdr);
-    out_str(",\n\"header\":{\"e_ident\":[");
+    if (!json_text(path))
+        json_hex("file", path);
+}
+
+static void json_header(const header_fields *header)
+{
+    out_str(",\"header\":{\"e_ident\":[");
     for (int i = 0; i < EI_NIDENT; i++) {
         if (i != 0)
             out_char(',');
-        out_udec(ident[i]);
+        out_udec(header->ident[i]);
     }
     out_char(']');
-    field(",\"e_type\":", objlens_ehdr_get_type(ehdr));
-    field(",\"e_machine\":", objlens_ehdr_get_machine(ehdr));
-    field(",\"e_version\":", objlens_ehdr_get_version(ehdr));
-    field(",\"e_entry\":", objlens_ehdr_get_entry(ehdr));
-    field(",\"e_phoff\":", objlens_ehdr_get_phoff(ehdr));
-    field(",\"e_shoff\":", objlens_ehdr_get_shoff(ehdr));
-    field(",\"e_flags\":", objlens_ehdr_get_flags(ehdr));
-    field(",\"e_ehsize\":", objlens_ehdr_get_ehsize(ehdr));
-    field(",\"e_phentsize\":", objlens_ehdr_get_phentsize(ehdr));
-    field(",\"e_phnum\":", objlens_ehdr_get_phnum(ehdr));
-    field(",\"e_shentsize\":", objlens_ehdr_get_shentsize(ehdr));
-    field(",\"e_shnum\":", objlens_ehdr_get_shnum(ehdr));
-    field(",\"e_shstrndx\":", objlens_ehdr_get_shstrndx(ehdr));
+    field(",\"e_type\":", header->type);
+    field(",\"e_machine\":", header->machine);
+    field(",\"e_version\":", header->version);
+    field(",\"e_entry\":", header->entry);
+    field(",\"e_phoff\":", header->phoff);
+    field(",\"e_shoff\":", header->shoff);
+    field(",\"e_flags\":", header->flags);
+    field(",\"e_ehsize\":", header->ehsize);
+    field(",\"e_phentsize\":", header->phentsize);
+    field(",\"e_phnum\":", header->phnum);
+    field(",\"e_shentsize\":", header->shentsize);
+    field(",\"e_shnum\":", header->shnum);
+    field(",\"e_shstrndx\":", header->shstrndx);
     out_char('}');
 }
 
-/* Separates the records of an array: the first opens its own line. */
+/* Separates the records of an array. */
 static void record_start(int *count)
 {
-    out_str(*count == 0 ? "\n{" : ",\n{");
+    out_str(*count == 0 ? "{" : ",{");
     (*count)++;
 }
 
 static void json_sections(dump_image *image)
 {
     int records = 0;
-    out_str(",\n\"sections\":[");
+    out_str(",\"sections\":[");
     for (uint32_t index = 0; index < image->num_sections; index++) {
         objlens_section section;
+        const char *problem = NULL;
         if (objlens_get_section(&image->image, &section, index) != 0) {
             diag_damage(image, "section header %u cannot be read", (unsigned)index);
             continue;
         }
+        const char *name = section_name_find(image, &section, &problem);
         record_start(&records);
         field("\"index\":", index);
-        out_str(",\"name\":");
-        json_string(section_name(image, &section));
+        json_name("name", name, problem);
         field(",\"sh_name\":", objlens_section_get_name_offs(&section));
         field(",\"sh_type\":", objlens_section_get_type(&section));
         field(",\"sh_flags\":", objlens_section_get_flags(&section));
@@ -154,13 +176,13 @@ static void json_sections(dump_image *image)
         field(",\"sh_entsize\":", objlens_section_get_entsize(&section));
         out_char('}');
     }
-    out_str(records ? "\n]" : "]");
+    out_char(']');
 }
 
 static void json_segments(dump_image *image)
 {
     int records = 0;
-    out_str(",\n\"segments\":[");
+    out_str(",\"segments\":[");
     for (uint32_t index = 0; index < image->num_programs; index++) {
         objlens_program segment;
         if (objlens_get_program(&image->image, &segment, index) != 0) {
@@ -179,27 +201,39 @@ static void json_segments(dump_image *image)
         field(",\"p_align\":", objlens_program_get_align(&segment));
         out_char('}');
     }
-    out_str(records ? "\n]" : "]");
+    out_char(']');
 }
 
-static void symbol_record(const symbol_table *table, uint32_t entry, const objlens_sym *symbol)
+static void symbol_record(const dump_image *image, const symbol_table *table, uint32_t entry,
+                          const objlens_sym *symbol)
 {
+    const char *problem = NULL;
+    const char *name =
+        string_table_find(&table->names, objlens_sym_get_name_offs(symbol), &problem);
+    uint16_t shndx = objlens_sym_get_shndx(symbol);
     field("\"section\":", table->index);
     field(",\"index\":", entry);
-    out_str(",\"name\":");
-    json_string(string_table_get(&table->names, objlens_sym_get_name_offs(symbol)));
+    json_name("name", name, problem);
     field(",\"st_name\":", objlens_sym_get_name_offs(symbol));
     field(",\"st_value\":", objlens_sym_get_value(symbol));
     field(",\"st_size\":", objlens_sym_get_size(symbol));
     field(",\"st_info\":", objlens_sym_get_info(symbol));
     field(",\"st_other\":", objlens_sym_get_other(symbol));
-    field(",\"st_shndx\":", objlens_sym_get_shndx(symbol));
+    field(",\"st_shndx\":", shndx);
+    if (shndx == SHN_XINDEX) {
+        uint32_t real;
+        out_str(",\"shndx\":");
+        if (symbol_table_xindex(table, image, entry, &real) == 0)
+            out_udec(real);
+        else
+            out_str("null");
+    }
 }
 
 static void json_symbols(dump_image *image)
 {
     int records = 0;
-    out_str(",\n\"symbols\":[");
+    out_str(",\"symbols\":[");
     for (uint32_t index = 1; index < image->num_sections; index++) {
         symbol_table table;
         objlens_sym symbol;
@@ -208,91 +242,168 @@ static void json_symbols(dump_image *image)
         for (uint32_t i = 0; i < table.count && symbol_table_get(&table, image, i, &symbol) == 0;
              i++) {
             record_start(&records);
-            symbol_record(&table, i, &symbol);
+            symbol_record(image, &table, i, &symbol);
             out_char('}');
         }
     }
-    out_str(records ? "\n]" : "]");
+    out_char(']');
 }
 
-static void relocation_record(const relocation_table *table, uint32_t entry, const objlens_rel *rel)
+static void relocation_record(const dump_image *image, const relocation_table *table,
+                              uint32_t entry, const objlens_rel *rel)
 {
-    uint64_t sym = objlens_rel_get_r_sym(rel);
+    relocation_fields fields;
+    const char *type_name;
     objlens_sym symbol;
+    relocation_fields_of(image, rel, &fields);
+    type_name = name_reloc_type(image->machine, fields.type);
     field("\"section\":", table->index);
     field(",\"index\":", entry);
     field(",\"r_offset\":", objlens_rel_get_offset(rel));
     field(",\"r_info\":", objlens_rel_get_info(rel));
-    field(",\"sym\":", sym);
-    field(",\"type\":", objlens_rel_get_r_type(rel));
+    field(",\"sym\":", fields.sym);
+    field(",\"type\":", fields.type);
+    out_str(",\"type_name\":");
+    if (type_name != NULL)
+        json_text(type_name);
+    else
+        out_str("null");
+    if (fields.has_types23) {
+        field(",\"ssym\":", fields.ssym);
+        field(",\"type2\":", fields.type2);
+        field(",\"type3\":", fields.type3);
+    }
+    if (fields.has_type_data)
+        field_signed(",\"type_data\":", fields.type_data);
     if (objlens_rel_has_addend(rel))
         field_signed(",\"r_addend\":", objlens_rel_get_addend(rel));
-    if (sym == 0)
+    if (fields.sym == 0)
         return;
-    out_str(",\"name\":");
-    if (linked_symbols_get(&table->symbols, sym, &symbol) == 0)
-        json_string(string_table_get(&table->symbols.names, objlens_sym_get_name_offs(&symbol)));
-    else
-        json_string(strtab_corrupt);
+    if (linked_symbols_get(&table->symbols, fields.sym, &symbol) == 0) {
+        const char *problem = NULL;
+        json_name(
+            "name",
+            string_table_find(&table->symbols.names, objlens_sym_get_name_offs(&symbol), &problem),
+            problem);
+    } else {
+        json_name("name", NULL, "the symbol table has no such symbol");
+    }
+}
+
+typedef struct relr_records {
+    uint32_t section;
+    uint32_t index;
+    int *records;
+} relr_records;
+
+static void relr_record(uint64_t address, void *context)
+{
+    relr_records *records = context;
+    record_start(records->records);
+    field("\"section\":", records->section);
+    field(",\"index\":", records->index++);
+    field(",\"r_offset\":", address);
+    out_str(",\"relr\":true}");
 }
 
 static void json_relocations(dump_image *image)
 {
     int records = 0;
-    out_str(",\n\"relocations\":[");
+    out_str(",\"relocations\":[");
     for (uint32_t index = 1; index < image->num_sections; index++) {
         relocation_table table;
+        relr_table relr;
+        objlens_section section;
         objlens_rel rel;
-        if (!relocation_table_open(&table, image, index))
-            continue;
-        for (uint32_t i = 0; i < table.count && relocation_table_get(&table, image, i, &rel) == 0;
-             i++) {
+        const char *kind;
+        if (relocation_table_open(&table, image, index)) {
+            for (uint32_t i = 0;
+                 i < table.count && relocation_table_get(&table, image, i, &rel) == 0; i++) {
+                record_start(&records);
+                relocation_record(image, &table, i, &rel);
+                out_char('}');
+            }
+        } else if (relr_table_open(&relr, image, index)) {
+            relr_records context = {index, 0, &records};
+            relr_table_walk(&relr, image, relr_record, &context);
+        } else if (objlens_get_section(&image->image, &section, index) == 0 &&
+                   (kind = android_packed_kind(objlens_section_get_type(&section))) != NULL) {
             record_start(&records);
-            relocation_record(&table, i, &rel);
+            field("\"section\":", index);
+            out_str(",\"not_decoded\":");
+            json_text(kind);
             out_char('}');
         }
     }
-    out_str(records ? "\n]" : "]");
+    out_char(']');
 }
 
-static void dynamic_record(const dynamic_table *table, uint32_t entry, const objlens_dyn *dyn)
+/* One dynamic entry; `section` is null for the array of a PT_DYNAMIC
+ * segment read from the file. */
+static void dynamic_record(uint32_t section, uint32_t entry, int64_t tag, uint64_t value,
+                           const char *name, const char *problem)
 {
-    int64_t tag = objlens_dyn_get_tag(dyn);
-    field("\"section\":", table->index);
+    if (section != 0)
+        field("\"section\":", section);
+    else
+        out_str("\"section\":null");
     field(",\"index\":", entry);
     field_signed(",\"d_tag\":", tag);
-    field(",\"d_val\":", objlens_dyn_get_val(dyn));
-    if (dynamic_tag_names_string(tag)) {
-        out_str(",\"name\":");
-        json_string(string_table_get(&table->strings, objlens_dyn_get_val(dyn)));
-    }
+    field(",\"d_val\":", value);
+    if (dynamic_tag_names_string(tag))
+        json_name("name", name, problem);
 }
 
 static void json_dynamic(dump_image *image)
 {
     int records = 0;
-    out_str(",\n\"dynamic\":[");
+    int found = 0;
+    out_str(",\"dynamic\":[");
     for (uint32_t index = 1; index < image->num_sections; index++) {
         dynamic_table table;
         objlens_dyn dyn;
         if (!dynamic_table_open(&table, image, index))
             continue;
+        found = 1;
         for (uint32_t i = 0; i < table.count && dynamic_table_get(&table, image, i, &dyn) == 0;
              i++) {
+            int64_t tag = objlens_dyn_get_tag(&dyn);
+            const char *problem = NULL;
+            const char *name =
+                dynamic_tag_names_string(tag)
+                    ? string_table_find(&table.strings, objlens_dyn_get_val(&dyn), &problem)
+                    : NULL;
             record_start(&records);
-            dynamic_record(&table, i, &dyn);
+            dynamic_record(index, i, tag, objlens_dyn_get_val(&dyn), name, problem);
             out_char('}');
         }
     }
-    out_str(records ? "\n]" : "]");
+    if (!found && image->num_sections == 0) {
+        segment_dynamic dynamic;
+        if (segment_dynamic_open(&dynamic, image, 1)) {
+            for (uint32_t i = 0; i < dynamic.count; i++) {
+                int64_t tag = segment_dynamic_tag(image, &dynamic, i);
+                uint64_t value = segment_dynamic_val(image, &dynamic, i);
+                record_start(&records);
+                dynamic_record(0, i, tag, value, segment_dynamic_string(&dynamic, value),
+                               "the string lies outside the DT_STRTAB table");
+                out_char('}');
+            }
+            segment_dynamic_close(&dynamic);
+        }
+    }
+    out_char(']');
 }
 
 void json_dump(dump_image *image, unsigned parts)
 {
     out_str("{\"file\":");
-    json_string(image->path);
-    if (parts & DUMP_HEADER)
-        json_header(image);
+    json_file(image->path);
+    if (parts & DUMP_HEADER) {
+        header_fields header;
+        header_from_image(&header, image);
+        json_header(&header);
+    }
     if (parts & DUMP_SECTIONS)
         json_sections(image);
     if (parts & DUMP_SEGMENTS)
@@ -303,5 +414,15 @@ void json_dump(dump_image *image, unsigned parts)
         json_relocations(image);
     if (parts & DUMP_DYNAMIC)
         json_dynamic(image);
+    out_str("}\n");
+}
+
+void json_refusal(const char *path, const char *reason, const header_fields *header)
+{
+    out_str("{\"file\":");
+    json_file(path);
+    json_name("error", reason, NULL);
+    if (header != NULL)
+        json_header(header);
     out_str("}\n");
 }

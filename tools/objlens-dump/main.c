@@ -1,26 +1,25 @@
 /*
  * main.c - objlens-dump's command line and the loop over its FILEs.
  *
- * Each FILE is opened and its identification checked here before the
- * library loads it, so that a missing file, a file that is not ELF and an
- * ELF file the loader refuses as malformed each get their own message.
+ * Each FILE is loaded through the library; a refused one is reported with
+ * the backend's reason, and when its ELF header is whole the tool reads
+ * and shows that header itself.
  */
 #define _POSIX_C_SOURCE 200809L
 
 #include <elf.h>
 #include <errno.h>
-#include <fcntl.h>
 #include <getopt.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "diag.h"
 #include "dump.h"
+#include "header.h"
 #include "objkit.h"
 #include "objlens.h"
 #include "out.h"
+#include "text.h"
 
 enum { EXIT_DAMAGED = 1, EXIT_USAGE = 2 };
 enum { OPT_JSON = 256, OPT_HELP, OPT_VERSION };
@@ -39,8 +38,9 @@ static const char usage_text[] =
     "  -r, --relocs           the entries of every SHT_REL and SHT_RELA section\n"
     "  -d, --dynamic          the entries of every SHT_DYNAMIC section\n"
     "  -a, --all              all of the above\n"
-    "      --json             one JSON document per FILE instead of text; without\n"
-    "                         any of the options above, every part\n"
+    "      --json             JSON Lines instead of text: one JSON document per\n"
+    "                         FILE, each on one line; without any of the\n"
+    "                         options above, every part\n"
     "      --help             display this help and exit\n"
     "      --version          output version information and exit\n"
     "\n"
@@ -61,69 +61,11 @@ static const struct option long_options[] = {
     {NULL, 0, NULL, 0},
 };
 
-/* Why a file cannot be loaded, as far as its first bytes tell; null when
- * they look like an ELF image the loader should take. */
-static const char *identification_problem(const char *path, char reason[96])
-{
-    unsigned char ident[EI_NIDENT];
-    struct stat info;
-    size_t have = 0;
-    int fd = open(path, O_RDONLY);
-    if (fd < 0)
-        return strerror(errno);
-    if (fstat(fd, &info) != 0) {
-        int error = errno;
-        close(fd);
-        return strerror(error);
-    }
-    if (S_ISDIR(info.st_mode)) {
-        close(fd);
-        return strerror(EISDIR);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        close(fd);
-        return "not a regular file";
-    }
-    while (have < sizeof ident) {
-        ssize_t got = read(fd, ident + have, sizeof ident - have);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            int error = errno;
-            close(fd);
-            return strerror(error);
-        }
-        if (got == 0)
-            break;
-        have += (size_t)got;
-    }
-    close(fd);
-    if (have < SELFMAG || memcmp(ident, ELFMAG, SELFMAG) != 0)
-        return "not an ELF file";
-    if (have < sizeof ident)
-        return "truncated ELF header";
-    if (ident[EI_CLASS] != ELFCLASS32 && ident[EI_CLASS] != ELFCLASS64) {
-        format_into(reason, 96, "unsupported ELF class %u", (unsigned)ident[EI_CLASS]);
-        return reason;
-    }
-    if (ident[EI_DATA] != ELFDATA2LSB && ident[EI_DATA] != ELFDATA2MSB) {
-        format_into(reason, 96, "unsupported ELF byte order %u", (unsigned)ident[EI_DATA]);
-        return reason;
-    }
-    if (ident[EI_VERSION] != EV_CURRENT) {
-        format_into(reason, 96, "unsupported ELF version %u", (unsigned)ident[EI_VERSION]);
-        return reason;
-    }
-    if ((uint64_t)info.st_size <
-        (ident[EI_CLASS] == ELFCLASS32 ? sizeof(Elf32_Ehdr) : sizeof(Elf64_Ehdr)))
-        return "truncated ELF header";
-    return NULL;
-}
-
 static void describe_image(dump_image *image)
 {
     objlens_get_ehdr(&image->image, &image->ehdr);
     image->bits = objlens_get_bits(&image->image);
+    image->big_endian = objlens_ehdr_get_ident(&image->ehdr)[EI_DATA] == ELFDATA2MSB;
     image->machine = objlens_get_machine(&image->image);
     image->num_sections = objlens_get_num_of_sections(&image->image);
     image->num_programs = objlens_get_num_of_programs(&image->image);
@@ -138,21 +80,61 @@ static void describe_image(dump_image *image)
     image->damaged = 0;
 }
 
+/* The backend's reason for refusing `source`: the system's text for a file
+ * that cannot be opened (as other tools say it), else the backend's line. */
+static const char *refusal_text(const objkit_source *source)
+{
+    if ((source->reason == OBJKIT_REASON_OPEN || source->reason == OBJKIT_REASON_NOT_REGULAR) &&
+        source->error != 0)
+        return strerror(source->error);
+    return source->reason_text[0] != '\0' ? source->reason_text : "refused by the loader";
+}
+
+/* 1 when the backend refused a file whose ELF header is whole and of a
+ * known class and byte order, so that the tool can still show it. */
+static int header_still_readable(int reason)
+{
+    switch (reason) {
+    case OBJKIT_REASON_VERSION:
+    case OBJKIT_REASON_SECTION_TABLE:
+    case OBJKIT_REASON_PROGRAM_TABLE:
+    case OBJKIT_REASON_BUDGET: return 1;
+    default: return 0;
+    }
+}
+
+/* A FILE that cannot be dumped: the reason on standard error, and what can
+ * still be shown without the library (the ELF header, when -h asks for it
+ * or in the JSON document). */
+static void refuse(const char *path, const char *reason, const header_fields *header,
+                   unsigned parts, int json, int name_it)
+{
+    diag_file(path, "%s", reason);
+    if (json) {
+        json_refusal(path, reason, header);
+        return;
+    }
+    if (header == NULL || (parts & DUMP_HEADER) == 0)
+        return;
+    if (name_it) {
+        out_str("\nFile: ");
+        out_name(path);
+        out_char('\n');
+    }
+    text_header(header);
+}
+
 /* Dumps one FILE; 0 when it was dumped in full. */
 static int dump_path(const char *path, unsigned parts, int json, int name_it)
 {
     dump_image image;
+    header_fields header;
     objkit_source source = objkit_source_file(path);
-    char reason[96];
-    const char *problem = identification_problem(path, reason);
 
-    if (problem != NULL) {
-        diag_file(path, "%s", problem);
-        return 1;
-    }
     image.path = path;
     if (objlens_load(&image.image, &source) != 0) {
-        diag_file(path, "malformed ELF file, refused by the loader");
+        int shown = header_still_readable(source.reason) && header_from_file(path, &header) == 0;
+        refuse(path, refusal_text(&source), shown ? &header : NULL, parts, json, name_it);
         return 1;
     }
     describe_image(&image);
@@ -161,7 +143,7 @@ static int dump_path(const char *path, unsigned parts, int json, int name_it)
     } else {
         if (name_it) {
             out_str("\nFile: ");
-            out_str(path);
+            out_name(path);
             out_char('\n');
         }
         text_dump(&image, parts);

@@ -281,6 +281,7 @@ static const char *name_d_tag_processor(int64_t tag, uint16_t machine)
         default: return NULL;
         }
     case EM_RISCV: return tag == 0x70000001 ? "RISCV_VARIANT_CC" : NULL;
+    case EM_SPARCV9: return tag == 0x70000001 ? "SPARC_REGISTER" : NULL;
     case EM_PPC:
         switch (tag) {
         case DT_PPC_GOT: return "PPC_GOT";
@@ -404,14 +405,23 @@ const char *name_d_tag(int64_t tag, uint16_t machine)
     return NULL;
 }
 
-void sh_flags_letters(uint64_t flags, uint16_t machine, char letters[65])
+int osabi_has_gnu_retain(uint8_t osabi)
+{
+    return osabi == ELFOSABI_GNU || osabi == ELFOSABI_FREEBSD;
+}
+
+int osabi_has_gnu_mbind(uint8_t osabi)
+{
+    return osabi_has_gnu_retain(osabi) || osabi == ELFOSABI_NONE;
+}
+
+void sh_flags_letters(uint64_t flags, uint16_t machine, uint8_t osabi, char letters[65])
 {
     int count = 0;
-    for (int bit = 0; bit < 64; bit++) {
-        uint64_t mask = (uint64_t)1 << bit;
+    /* The set bits only, lowest first. */
+    for (; flags != 0; flags &= flags - 1) {
+        uint64_t mask = flags & (0 - flags);
         char letter;
-        if ((flags & mask) == 0)
-            continue;
         switch (mask) {
         case SHF_WRITE: letter = 'W'; break;
         case SHF_ALLOC: letter = 'A'; break;
@@ -425,10 +435,12 @@ void sh_flags_letters(uint64_t flags, uint16_t machine, char letters[65])
         case SHF_TLS: letter = 'T'; break;
         case SHF_COMPRESSED: letter = 'C'; break;
         case SHF_EXCLUDE: letter = 'E'; break;
-        case 0x200000: letter = 'R'; break;   /* SHF_GNU_RETAIN */
-        case 0x01000000: letter = 'D'; break; /* SHF_GNU_MBIND */
         default:
-            if (mask == 0x10000000 && machine == EM_X86_64)
+            if (mask == 0x200000 && osabi_has_gnu_retain(osabi))
+                letter = 'R'; /* SHF_GNU_RETAIN */
+            else if (mask == 0x01000000 && osabi_has_gnu_mbind(osabi))
+                letter = 'D'; /* SHF_GNU_MBIND */
+            else if (mask == 0x10000000 && machine == EM_X86_64)
                 letter = 'l'; /* SHF_X86_64_LARGE */
             else if (mask == 0x20000000 && machine == EM_ARM)
                 letter = 'y'; /* SHF_ARM_PURECODE */

@@ -26,8 +26,13 @@ const char *name_d_tag(int64_t tag, uint16_t machine);
 const char *name_reloc_type(uint16_t machine, uint64_t type);
 
 /* One letter per sh_flags bit, lowest bit first, as in the "Key to
- * Flags" legend; writes at most 64 letters and a NUL into `letters`. */
-void sh_flags_letters(uint64_t flags, uint16_t machine, char letters[65]);
+ * Flags" legend; writes at most 64 letters and a NUL into `letters`.
+ * SHF_GNU_RETAIN (R) is a GNU bit only under the GNU and FreeBSD OS ABIs,
+ * SHF_GNU_MBIND (D) under those and none; elsewhere both are 'o'. */
+void sh_flags_letters(uint64_t flags, uint16_t machine, uint8_t osabi, char letters[65]);
+/* 1 when `osabi` gives SHF_GNU_RETAIN, and SHF_GNU_MBIND, their GNU meaning. */
+int osabi_has_gnu_retain(uint8_t osabi);
+int osabi_has_gnu_mbind(uint8_t osabi);
 
 /* A flag word's named bits, one call per name; returns the bits that have
  * no name.  `each` gets the names in bit order. */

@@ -10,6 +10,10 @@
 #include <stdio.h>
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #define OUT_BUFFER_SIZE (1u << 20)
 
 static char out_buffer[OUT_BUFFER_SIZE];
@@ -63,12 +67,143 @@ void out_spaces(int count)
     }
 }
 
+static const char hex_digits[] = "0123456789abcdef";
+
+int utf8_sequence_length(const unsigned char *s)
+{
+    unsigned char lead = s[0];
+    unsigned char low = 0x80;
+    unsigned char high = 0xbf;
+    int length;
+    if (lead >= 0xc2 && lead <= 0xdf)
+        length = 2;
+    else if (lead >= 0xe0 && lead <= 0xef)
+        length = 3;
+    else if (lead >= 0xf0 && lead <= 0xf4)
+        length = 4;
+    else
+        return 0;
+    if (lead == 0xe0)
+        low = 0xa0;
+    else if (lead == 0xed)
+        high = 0x9f;
+    else if (lead == 0xf0)
+        low = 0x90;
+    else if (lead == 0xf4)
+        high = 0x8f;
+    if (s[1] < low || s[1] > high)
+        return 0;
+    for (int i = 2; i < length; i++)
+        if (s[i] < 0x80 || s[i] > 0xbf)
+            return 0;
+    return length;
+}
+
+/* 1 when all `length` bytes at `s` are printable ASCII (0x20 to 0x7e):
+ * eight at a time.  A borrow or carry between bytes arises only from a
+ * byte outside the range, so it can only add a false alarm, which the
+ * careful loop of out_name then clears. */
+static int printable_ascii(const unsigned char *s, size_t length)
+{
+    const uint64_t ones = 0x0101010101010101u;
+    const uint64_t high = 0x8080808080808080u;
+    uint64_t bad = 0;
+    size_t i = 0;
+#if defined(__SSE2__)
+    /* Sixteen at a time where the machine has it: as signed bytes, the
+     * printable ones are those above 0x1f that are not DEL. */
+    const __m128i below = _mm_set1_epi8(0x1f);
+    const __m128i del = _mm_set1_epi8(0x7f);
+    for (; i + 16 <= length; i += 16) {
+        __m128i bytes = _mm_loadu_si128((const __m128i *)(const void *)(s + i));
+        __m128i fine = _mm_andnot_si128(_mm_cmpeq_epi8(bytes, del), _mm_cmpgt_epi8(bytes, below));
+        if (_mm_movemask_epi8(fine) != 0xffff)
+            return 0;
+    }
+#endif
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        memcpy(&word, s + i, 8);
+        bad |= ((word - 0x20 * ones) | (word + ones)) & high;
+    }
+    if (i < length) {
+        /* The last bytes, padded with spaces to a word. */
+        uint64_t word = 0x20 * ones;
+        memcpy(&word, s + i, length - i);
+        bad |= ((word - 0x20 * ones) | (word + ones)) & high;
+    }
+    return bad == 0;
+}
+
+int out_name(const char *name)
+{
+    const unsigned char *s = (const unsigned char *)name;
+    const unsigned char *run = s;
+    size_t length = strlen(name);
+    int columns = 0;
+    if (printable_ascii(s, length)) {
+        out_bytes(name, length);
+        return (int)length;
+    }
+    for (;;) {
+        unsigned char c = *s;
+        int length;
+        if (c >= 0x20 && c < 0x7f) {
+            s++;
+            columns++;
+            continue;
+        }
+        /* A sequence of U+00A0 and above; U+0080 to U+009F are C1 controls. */
+        if (c >= 0x80 && (length = utf8_sequence_length(s)) != 0 && !(c == 0xc2 && s[1] < 0xa0)) {
+            s += length;
+            columns++;
+            continue;
+        }
+        out_bytes((const char *)run, (size_t)(s - run));
+        if (c == '\0')
+            return columns;
+        if (c < 0x20 || c == 0x7f) {
+            /* ^@ to ^_ for 0x00 to 0x1f: the letters '@' (0x40) onwards. */
+            static const char letters[] = "@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_";
+            if (c == 0x7f) {
+                out_bytes("^?", 2);
+            } else {
+                out_char('^');
+                out_char(letters[c]);
+            }
+            columns += 2;
+        } else {
+            char escape[4] = {'\\', 'x', hex_digits[c >> 4], hex_digits[c & 0xf]};
+            out_bytes(escape, 4);
+            columns += 4;
+        }
+        s++;
+        run = s;
+    }
+}
+
+void out_name_left(const char *name, int width)
+{
+    int columns = out_name(name);
+    if (width > columns)
+        out_spaces(width - columns);
+}
+
 void out_str_left(const char *text, int width)
 {
     size_t length = strlen(text);
     out_bytes(text, length);
     if ((size_t)width > length)
         out_spaces(width - (int)length);
+}
+
+void out_str_cut(const char *text, int width)
+{
+    size_t length = strlen(text);
+    if (length > (size_t)width)
+        length = (size_t)width;
+    out_bytes(text, length);
+    out_spaces(width - (int)length);
 }
 
 void out_str_right(const char *text, int width)
@@ -79,24 +214,50 @@ void out_str_right(const char *text, int width)
     out_bytes(text, length);
 }
 
-static const char hex_digits[] = "0123456789abcdef";
+/* "00" to "ff": two digits a step. */
+static const char hex_pairs[] =
+    "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"
+    "202122232425262728292a2b2c2d2e2f303132333435363738393a3b3c3d3e3f"
+    "404142434445464748494a4b4c4d4e4f505152535455565758595a5b5c5d5e5f"
+    "606162636465666768696a6b6c6d6e6f707172737475767778797a7b7c7d7e7f"
+    "808182838485868788898a8b8c8d8e8f909192939495969798999a9b9c9d9e9f"
+    "a0a1a2a3a4a5a6a7a8a9aaabacadaeafb0b1b2b3b4b5b6b7b8b9babbbcbdbebf"
+    "c0c1c2c3c4c5c6c7c8c9cacbcccdcecfd0d1d2d3d4d5d6d7d8d9dadbdcdddedf"
+    "e0e1e2e3e4e5e6e7e8e9eaebecedeeeff0f1f2f3f4f5f6f7f8f9fafbfcfdfeff";
+
+/* Hex digits `value` needs: 1 to 16. */
+static int hex_length(uint64_t value)
+{
+    int count = 1;
+    while (value > 0xff) {
+        value >>= 8;
+        count += 2;
+    }
+    return value > 0xf ? count + 1 : count;
+}
 
 void out_hex(uint64_t value, int digits)
 {
-    char text[16];
-    int count = 0;
-    do {
-        text[15 - count] = hex_digits[value & 0xf];
-        value >>= 4;
-        count++;
-    } while (value != 0);
+    int count = hex_length(value);
+    char *start;
+    char *end;
     if (digits > 16)
         digits = 16;
-    while (count < digits) {
-        text[15 - count] = '0';
-        count++;
+    if (count < digits)
+        count = digits;
+    /* Straight into the buffer, from the last digit back. */
+    start = out_room((size_t)count);
+    end = start + count;
+    while (value > 0xf) {
+        end -= 2;
+        memcpy(end, hex_pairs + 2 * (value & 0xff), 2);
+        value >>= 8;
     }
-    out_bytes(text + 16 - count, (size_t)count);
+    if (value != 0)
+        *--end = hex_digits[value];
+    if (end > start)
+        memset(start, '0', (size_t)(end - start));
+    out_used += (size_t)count;
 }
 
 void out_hex0x(uint64_t value, int digits)
@@ -134,11 +295,21 @@ void out_sdec(int64_t value)
 
 void out_udec_right(uint64_t value, int width)
 {
-    char text[20];
-    char *start = format_udec(text + sizeof text, value);
-    int length = (int)(text + sizeof text - start);
-    if (width > length)
-        out_spaces(width - length);
+    /* Padded in place: spaces, then the digits, in one piece. */
+    char text[64];
+    char *start;
+    int length;
+    if (width > 44) {
+        out_spaces(width - 44);
+        width = 44;
+    }
+    start = format_udec(text + sizeof text, value);
+    length = (int)(text + sizeof text - start);
+    if (width > length) {
+        start -= width - length;
+        memset(start, ' ', (size_t)(width - length));
+        length = width;
+    }
     out_bytes(start, (size_t)length);
 }
 

@@ -18,8 +18,26 @@ void out_spaces(int count);
 
 /* `text` left-aligned in `width` columns (never cut). */
 void out_str_left(const char *text, int width);
+/* `text` left-aligned in `width` columns, cut to `width`. */
+void out_str_cut(const char *text, int width);
 /* `text` right-aligned in `width` columns (never cut). */
 void out_str_right(const char *text, int width);
+
+/*
+ * A name read from a file, made safe for a terminal the way readelf shows
+ * such names: a control byte as ^ and a letter (^[ for ESC, ^J for a line
+ * feed, ^? for DEL).  Valid UTF-8 is written as it is, except the C1
+ * controls U+0080 to U+009F; those and any byte that is not part of valid
+ * UTF-8 are written as \xNN.  Returns the columns written, counting one
+ * per character.
+ */
+int out_name(const char *name);
+/* out_name, then spaces up to `width` columns. */
+void out_name_left(const char *name, int width);
+
+/* Length of the valid UTF-8 sequence of two or more bytes at `s`; 0 when
+ * `s` does not start one. */
+int utf8_sequence_length(const unsigned char *s);
 
 /* Lower-case hex, zero-padded to at least `digits` digits, no prefix. */
 void out_hex(uint64_t value, int digits);

@@ -27,9 +27,14 @@ void string_table_open(string_table *table, const objlens_image *image, uint32_t
 
 /* The string at `offset`; "" for offset 0 of an absent table. */
 const char *string_table_get(const string_table *table, uint64_t offset);
+/* The same, or null with `*problem` saying why there is no name. */
+const char *string_table_find(const string_table *table, uint64_t offset, const char **problem);
 
 /* The section's name from the section name string table. */
 const char *section_name(const struct dump_image *image, const objlens_section *section);
+/* The same, or null with `*problem` saying why there is no name. */
+const char *section_name_find(const struct dump_image *image, const objlens_section *section,
+                              const char **problem);
 
 /* The name of section `index`, or "<corrupt>" when there is none. */
 const char *section_name_at(const struct dump_image *image, uint32_t index);

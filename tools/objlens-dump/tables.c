@@ -1,10 +1,18 @@
 /*
  * tables.c - table walking for tables.h.
  */
+#define _POSIX_C_SOURCE 200809L
+
 #include "tables.h"
 
 #include <elf.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <inttypes.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "diag.h"
 
@@ -18,6 +26,11 @@ uint32_t table_entry_count(dump_image *image, const objlens_section *section, ui
         diag_damage(image, "section [%u] '%s': its data lies outside the file", (unsigned)index,
                     section_name(image, section));
         count = readable / (uint32_t)entry_size;
+    } else if (size % (uint64_t)entry_size != 0) {
+        /* A part entry at the end cannot be read: say so, never an empty
+         * or short table in silence. */
+        diag_damage(image, "section [%u] '%s': its size %" PRIu64 " is not a multiple of %d",
+                    (unsigned)index, section_name(image, section), size, entry_size);
     }
     return (uint32_t)count;
 }
@@ -74,14 +87,159 @@ int dynamic_tag_names_string(int64_t tag)
     }
 }
 
+size_t file_range_read(const dump_image *image, uint64_t offset, uint64_t size,
+                       unsigned char **bytes)
+{
+    struct stat info;
+    unsigned char *buffer;
+    size_t have = 0;
+    int fd;
+    *bytes = NULL;
+    fd = open(image->path, O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        return 0;
+    /* The file's size bounds the buffer, whatever the field claims. */
+    if (fstat(fd, &info) != 0 || (uint64_t)info.st_size <= offset || size == 0) {
+        close(fd);
+        return 0;
+    }
+    if (size > (uint64_t)info.st_size - offset)
+        size = (uint64_t)info.st_size - offset;
+    buffer = malloc((size_t)size + 1);
+    if (buffer == NULL || lseek(fd, (off_t)offset, SEEK_SET) < 0) {
+        free(buffer);
+        close(fd);
+        return 0;
+    }
+    while (have < size) {
+        ssize_t got = read(fd, buffer + have, (size_t)size - have);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        have += (size_t)got;
+    }
+    close(fd);
+    if (have == 0) {
+        free(buffer);
+        return 0;
+    }
+    buffer[have] = 0;
+    *bytes = buffer;
+    return have;
+}
+
+/* The PT_DYNAMIC segment; 0 when there is none. */
+static int dynamic_segment(const dump_image *image, objlens_program *segment)
+{
+    for (uint32_t p = 0; p < image->num_programs; p++)
+        if (objlens_get_program(&image->image, segment, p) == 0 &&
+            objlens_program_get_type(segment) == PT_DYNAMIC)
+            return 1;
+    return 0;
+}
+
+/* The file offset of address `address` through the PT_LOAD segments. */
+static int address_offset(const dump_image *image, uint64_t address, uint64_t *offset)
+{
+    for (uint32_t p = 0; p < image->num_programs; p++) {
+        objlens_program segment;
+        uint64_t vaddr;
+        if (objlens_get_program(&image->image, &segment, p) != 0 ||
+            objlens_program_get_type(&segment) != PT_LOAD)
+            continue;
+        vaddr = objlens_program_get_vaddr(&segment);
+        if (address >= vaddr && address - vaddr < objlens_program_get_filesz(&segment)) {
+            *offset = objlens_program_get_offset(&segment) + (address - vaddr);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int64_t segment_dynamic_tag(const dump_image *image, const segment_dynamic *dynamic, uint32_t entry)
+{
+    int size = objlens_get_sizeof_Dyn(&image->image);
+    return objlens_load_Sxword(&image->image, dynamic->entries + (size_t)entry * (size_t)size);
+}
+
+uint64_t segment_dynamic_val(const dump_image *image, const segment_dynamic *dynamic,
+                             uint32_t entry)
+{
+    int size = objlens_get_sizeof_Dyn(&image->image);
+    return objlens_load_Xword(&image->image,
+                              dynamic->entries + (size_t)entry * (size_t)size + (size_t)size / 2);
+}
+
+const char *segment_dynamic_string(const segment_dynamic *dynamic, uint64_t offset)
+{
+    if (dynamic->strings == NULL || offset >= dynamic->strings_size ||
+        memchr(dynamic->strings + offset, 0, dynamic->strings_size - (size_t)offset) == NULL)
+        return NULL;
+    return (const char *)dynamic->strings + offset;
+}
+
+int segment_dynamic_open(segment_dynamic *dynamic, dump_image *image, int report)
+{
+    objlens_program segment;
+    uint32_t entry_size = (uint32_t)objlens_get_sizeof_Dyn(&image->image);
+    uint64_t strtab = 0;
+    uint64_t strsz = 0;
+    uint64_t strtab_offset = 0;
+    int have_strtab = 0;
+    size_t size;
+    uint32_t count;
+    memset(dynamic, 0, sizeof *dynamic);
+    if (!dynamic_segment(image, &segment))
+        return 0;
+    dynamic->offset = objlens_program_get_offset(&segment);
+    size = file_range_read(image, dynamic->offset, objlens_program_get_filesz(&segment),
+                           &dynamic->entries);
+    if (size < objlens_program_get_filesz(&segment) && report)
+        diag_damage(image, "the PT_DYNAMIC segment at 0x%" PRIx64 " lies outside the file",
+                    dynamic->offset);
+    count = (uint32_t)(size / entry_size);
+    for (uint32_t i = 0; i < count; i++) {
+        int64_t tag = segment_dynamic_tag(image, dynamic, i);
+        dynamic->count = i + 1;
+        if (tag == DT_NULL)
+            break;
+        if (tag == DT_STRTAB) {
+            strtab = segment_dynamic_val(image, dynamic, i);
+            have_strtab = 1;
+        } else if (tag == DT_STRSZ) {
+            strsz = segment_dynamic_val(image, dynamic, i);
+        }
+    }
+    if (have_strtab && address_offset(image, strtab, &strtab_offset))
+        dynamic->strings_size = file_range_read(image, strtab_offset, strsz, &dynamic->strings);
+    else if (have_strtab && report)
+        diag_damage(image, "DT_STRTAB 0x%" PRIx64 " lies in no PT_LOAD segment", strtab);
+    return 1;
+}
+
+void segment_dynamic_close(segment_dynamic *dynamic)
+{
+    free(dynamic->entries);
+    free(dynamic->strings);
+    dynamic->entries = dynamic->strings = NULL;
+}
+
 int image_is_pie(const dump_image *image)
 {
+    objlens_program segment;
+    uint64_t offset;
+    if (!dynamic_segment(image, &segment))
+        return 0;
+    offset = objlens_program_get_offset(&segment);
+    /* Through the section that holds the array when there is one. */
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
         objlens_dyn entry;
         uint32_t count;
         if (objlens_get_section(&image->image, &section, index) != 0 ||
-            objlens_section_get_type(&section) != SHT_DYNAMIC)
+            objlens_section_get_type(&section) != SHT_DYNAMIC ||
+            objlens_section_get_offset(&section) != offset)
             continue;
         count =
             objlens_section_data_size(&section) / (uint32_t)objlens_get_sizeof_Dyn(&image->image);
@@ -89,11 +247,23 @@ int image_is_pie(const dump_image *image)
             int64_t tag = objlens_dyn_get_tag(&entry);
             if (tag == DT_NULL)
                 break;
-            if (tag == DT_FLAGS_1 && (objlens_dyn_get_val(&entry) & DF_1_PIE))
-                return 1;
+            if (tag == DT_FLAGS_1)
+                return (objlens_dyn_get_val(&entry) & DF_1_PIE) != 0;
         }
+        return 0;
     }
-    return 0;
+    {
+        /* No section holds it: read it from the file; -d reports damage. */
+        segment_dynamic dynamic;
+        int pie = 0;
+        if (segment_dynamic_open(&dynamic, (dump_image *)image, 0)) {
+            for (uint32_t i = 0; i < dynamic.count; i++)
+                if (segment_dynamic_tag(image, &dynamic, i) == DT_FLAGS_1)
+                    pie = (segment_dynamic_val(image, &dynamic, i) & DF_1_PIE) != 0;
+            segment_dynamic_close(&dynamic);
+        }
+        return pie;
+    }
 }
 
 int symbol_table_open(symbol_table *table, dump_image *image, uint32_t index)
@@ -108,7 +278,23 @@ int symbol_table_open(symbol_table *table, dump_image *image, uint32_t index)
     table->count =
         table_entry_count(image, &table->section, index, objlens_get_sizeof_Sym(&image->image));
     string_table_open(&table->names, &image->image, objlens_section_get_link(&table->section));
+    table->has_shndx = 0;
+    for (uint32_t other = 1; other < image->num_sections && !table->has_shndx; other++)
+        table->has_shndx = objlens_get_section(&image->image, &table->shndx, other) == 0 &&
+                           objlens_section_get_type(&table->shndx) == SHT_SYMTAB_SHNDX &&
+                           objlens_section_get_link(&table->shndx) == index;
     return 1;
+}
+
+int symbol_table_xindex(const symbol_table *table, const dump_image *image, uint32_t entry,
+                        uint32_t *real)
+{
+    unsigned char word[4];
+    if (!table->has_shndx || entry > UINT32_MAX / 4 ||
+        objlens_section_data_read(&table->shndx, word, entry * 4, 4, 0) != 4)
+        return -1;
+    *real = (uint32_t)objlens_load_Word(&image->image, word);
+    return 0;
 }
 
 int symbol_table_get(const symbol_table *table, dump_image *image, uint32_t entry,
@@ -175,4 +361,60 @@ int dynamic_table_get(const dynamic_table *table, dump_image *image, uint32_t en
     diag_damage(image, "section [%u]: dynamic entry %u cannot be read", (unsigned)table->index,
                 (unsigned)entry);
     return -1;
+}
+
+int relr_table_open(relr_table *table, dump_image *image, uint32_t index)
+{
+    if (objlens_get_section(&image->image, &table->section, index) != 0 ||
+        objlens_section_get_type(&table->section) != SHT_RELR_TYPE)
+        return 0;
+    table->index = index;
+    table->count =
+        table_entry_count(image, &table->section, index, objlens_get_sizeof_Addr(&image->image));
+    return 1;
+}
+
+uint64_t relr_table_walk(const relr_table *table, dump_image *image, relr_address_fn each,
+                         void *context)
+{
+    uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
+    uint64_t next = 0;
+    uint64_t found = 0;
+    for (uint32_t i = 0; i < table->count; i++) {
+        unsigned char bytes[8];
+        uint64_t word;
+        if (objlens_section_data_read(&table->section, bytes, i * word_size, word_size, 0) !=
+            word_size) {
+            diag_damage(image, "section [%u]: RELR word %u cannot be read", (unsigned)table->index,
+                        (unsigned)i);
+            break;
+        }
+        word = objlens_load_Addr(&image->image, bytes);
+        if ((word & 1) == 0) {
+            if (each != NULL)
+                each(word, context);
+            found++;
+            next = word + word_size;
+            continue;
+        }
+        for (uint32_t bit = 1; bit < word_size * 8; bit++) {
+            if ((word >> bit & 1) == 0)
+                continue;
+            if (each != NULL)
+                each(next + (uint64_t)(bit - 1) * word_size, context);
+            found++;
+        }
+        next += (uint64_t)(word_size * 8 - 1) * word_size;
+    }
+    return found;
+}
+
+const char *android_packed_kind(uint32_t type)
+{
+    switch (type) {
+    case 0x60000001: return "SHT_ANDROID_REL";
+    case 0x60000002: return "SHT_ANDROID_RELA";
+    case 0x6fffff00: return "SHT_ANDROID_RELR";
+    default: return NULL;
+    }
 }

@@ -10,10 +10,14 @@
 
 #include "dump.h"
 
+/* SHT_RELR, spelled out for C libraries whose <elf.h> predates it. */
+#define SHT_RELR_TYPE 19u
+
 /*
  * Entries of `entry_size` bytes (the class's size, never sh_entsize) in
  * section `index`: sh_size / entry_size.  A section whose bytes cannot be
- * read is reported as damage and counts only what can be read.
+ * read is reported as damage and counts only what can be read; so is a
+ * part entry at its end.
  */
 uint32_t table_entry_count(dump_image *image, const objlens_section *section, uint32_t index,
                            int entry_size);
@@ -47,11 +51,18 @@ typedef struct symbol_table {
     string_table names;
     uint32_t index;
     uint32_t count;
+    objlens_section shndx; /* the SHT_SYMTAB_SHNDX section linked to it */
+    int has_shndx;
 } symbol_table;
 
 int symbol_table_open(symbol_table *table, dump_image *image, uint32_t index);
 int symbol_table_get(const symbol_table *table, dump_image *image, uint32_t entry,
                      objlens_sym *symbol);
+/* The section index of a symbol whose st_shndx is SHN_XINDEX, from the
+ * SHT_SYMTAB_SHNDX section whose sh_link names the table; 0 with `real`
+ * filled, -1 when there is no such entry. */
+int symbol_table_xindex(const symbol_table *table, const dump_image *image, uint32_t entry,
+                        uint32_t *real);
 
 typedef struct relocation_table {
     objlens_section section;
@@ -64,6 +75,73 @@ typedef struct relocation_table {
 int relocation_table_open(relocation_table *table, dump_image *image, uint32_t index);
 int relocation_table_get(const relocation_table *table, dump_image *image, uint32_t entry,
                          objlens_rel *rel);
+
+/*
+ * r_info taken apart as the machine's ABI lays it out.  The library splits
+ * r_info by the class's rule; 64-bit MIPS packs a 32-bit symbol index and
+ * four one-byte fields instead (r_ssym, r_type3, r_type2, r_type), stored
+ * in that order in the file's byte order, and SPARC V9 keeps a 24-bit
+ * addend above an 8-bit type.  `info` is r_info in the standard's field
+ * order, as readers show it: for little-endian 64-bit MIPS the bytes of
+ * the four fields are put back in big-endian order.
+ */
+typedef struct relocation_fields {
+    uint64_t info;
+    uint64_t sym;
+    uint64_t type;
+    uint32_t type2, type3, ssym; /* 64-bit MIPS only: set when has_types23 */
+    int64_t type_data;           /* SPARC V9 only: set when has_type_data */
+    int has_types23;
+    int has_type_data;
+} relocation_fields;
+
+static inline void relocation_fields_of(const dump_image *image, const objlens_rel *rel,
+                                        relocation_fields *fields)
+{
+    uint64_t info = objlens_rel_get_info(rel);
+    fields->has_types23 = 0;
+    fields->has_type_data = 0;
+    if (image->bits == 64 && image->machine == 8 /* EM_MIPS */) {
+        if (!image->big_endian)
+            info = (info & 0xffffffffu) << 32 | (info >> 56 & 0xffu) | (info >> 40 & 0xff00u) |
+                   (info >> 24 & 0xff0000u) | (info >> 8 & 0xff000000u);
+        fields->info = info;
+        fields->sym = info >> 32;
+        fields->ssym = (uint32_t)(info >> 24 & 0xffu);
+        fields->type3 = (uint32_t)(info >> 16 & 0xffu);
+        fields->type2 = (uint32_t)(info >> 8 & 0xffu);
+        fields->type = info & 0xffu;
+        fields->has_types23 = 1;
+        return;
+    }
+    fields->info = info;
+    fields->sym = objlens_rel_get_r_sym(rel);
+    fields->type = objlens_rel_get_r_type(rel);
+    if (image->bits == 64 && image->machine == 43 /* EM_SPARCV9 */) {
+        /* The 24 bits above the type are a signed addend of their own. */
+        fields->type = info & 0xffu;
+        fields->type_data = (int64_t)((info & 0xffffffffu) >> 8 ^ 0x800000u) - 0x800000;
+        fields->has_type_data = 1;
+    }
+}
+
+/* SHT_RELR: a section of address-sized words, each an address to relocate
+ * or a bitmap of the next words to relocate (the low bit set). */
+typedef struct relr_table {
+    objlens_section section;
+    uint32_t index;
+    uint32_t count; /* words */
+} relr_table;
+
+int relr_table_open(relr_table *table, dump_image *image, uint32_t index);
+/* Calls `each` with every address the table names, in order; returns how
+ * many there are, stopping at a word that cannot be read (reported). */
+typedef void (*relr_address_fn)(uint64_t address, void *context);
+uint64_t relr_table_walk(const relr_table *table, dump_image *image, relr_address_fn each,
+                         void *context);
+
+/* The name of an Android packed relocation section type, or null. */
+const char *android_packed_kind(uint32_t type);
 
 typedef struct dynamic_table {
     objlens_section section;
@@ -79,8 +157,43 @@ int dynamic_table_get(const dynamic_table *table, dump_image *image, uint32_t en
 /* 1 for tags whose value is an offset in the dynamic string table. */
 int dynamic_tag_names_string(int64_t tag);
 
-/* 1 when a dynamic section's DT_FLAGS_1 marks a position-independent
- * executable. */
+/* 1 when DT_FLAGS_1 of the dynamic array the PT_DYNAMIC segment names
+ * marks a position-independent executable. */
 int image_is_pie(const dump_image *image);
+
+/*
+ * Bytes of the file itself, for what the library reads only through
+ * sections: the interpreter path and the dynamic array of a file without
+ * section headers.  Reads `size` bytes at `offset`, cut to the end of the
+ * file, into a buffer of the caller's to free; 0 with *bytes null when
+ * nothing can be read.
+ */
+size_t file_range_read(const dump_image *image, uint64_t offset, uint64_t size,
+                       unsigned char **bytes);
+
+/*
+ * The dynamic array a PT_DYNAMIC segment names, read from the file, with
+ * the string table DT_STRTAB names (found through the PT_LOAD segment
+ * that maps its address).  For files without section headers.
+ */
+typedef struct segment_dynamic {
+    uint64_t offset;
+    unsigned char *entries;
+    uint32_t count; /* entries in use */
+    unsigned char *strings;
+    size_t strings_size;
+} segment_dynamic;
+
+/* 1 with `dynamic` filled (free it with segment_dynamic_close), 0 when
+ * there is no PT_DYNAMIC segment; with `report`, reports what cannot be
+ * read as damage. */
+int segment_dynamic_open(segment_dynamic *dynamic, dump_image *image, int report);
+void segment_dynamic_close(segment_dynamic *dynamic);
+int64_t segment_dynamic_tag(const dump_image *image, const segment_dynamic *dynamic,
+                            uint32_t entry);
+uint64_t segment_dynamic_val(const dump_image *image, const segment_dynamic *dynamic,
+                             uint32_t entry);
+/* The string at `offset` of the DT_STRTAB table, or null. */
+const char *segment_dynamic_string(const segment_dynamic *dynamic, uint64_t offset);
 
 #endif

@@ -6,8 +6,11 @@
 void text_dump(dump_image *image, unsigned parts)
 {
     int preamble = (parts & DUMP_HEADER) == 0;
-    if (parts & DUMP_HEADER)
-        text_header(image);
+    if (parts & DUMP_HEADER) {
+        header_fields header;
+        header_from_image(&header, image);
+        text_header(&header);
+    }
     if (parts & DUMP_SECTIONS)
         text_sections(image, preamble);
     if (parts & DUMP_SEGMENTS)

@@ -92,7 +92,7 @@ static void entries_heading(const char *what, const char *name, uint64_t offset,
     out_char('\n');
     out_str(what);
     out_str(" '");
-    out_str(name);
+    out_name(name);
     out_char('\'');
     if (offset != UINT64_MAX) {
         out_str(" at offset ");
@@ -103,9 +103,12 @@ static void entries_heading(const char *what, const char *name, uint64_t offset,
     out_str(count == 1 ? " entry:\n" : " entries:\n");
 }
 
-static void symbol_line(const dump_image *image, const string_table *names, uint32_t index,
+static void symbol_line(const dump_image *image, const symbol_table *table, uint32_t index,
                         const objlens_sym *symbol)
 {
+    const string_table *names = &table->names;
+    uint16_t shndx = objlens_sym_get_shndx(symbol);
+    uint32_t real;
     char buffer[32];
     uint8_t info = objlens_sym_get_info(symbol);
     uint8_t other = objlens_sym_get_other(symbol);
@@ -131,9 +134,12 @@ static void symbol_line(const dump_image *image, const string_table *names, uint
         out_str("] ");
     }
     out_char(' ');
-    out_shndx(objlens_sym_get_shndx(symbol), image->machine);
+    if (shndx == SHN_XINDEX && symbol_table_xindex(table, image, index, &real) == 0)
+        out_udec_right(real, 4);
+    else
+        out_shndx(shndx, image->machine);
     out_char(' ');
-    out_str(symbol_display_name(image, names, symbol));
+    out_name(symbol_display_name(image, names, symbol));
     out_char('\n');
 }
 
@@ -152,7 +158,7 @@ void text_symbols(dump_image *image)
             out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
         for (uint32_t i = 0; i < table.count && symbol_table_get(&table, image, i, &symbol) == 0;
              i++)
-            symbol_line(image, &table.names, i, &symbol);
+            symbol_line(image, &table, i, &symbol);
     }
 }
 
@@ -166,50 +172,95 @@ static void out_addend(int64_t addend)
     }
 }
 
+/* The type column: the name padded to 22 columns, or readelf's form for a
+ * type it has no name for. */
+static void out_reloc_type(uint16_t machine, uint64_t type)
+{
+    const char *name = name_reloc_type(machine, type);
+    char buffer[48];
+    if (name != NULL) {
+        out_str_left(name, 22);
+        return;
+    }
+    out_str(format_into(buffer, sizeof buffer, "unrecognized: %-7" PRIx64, type & 0xffffffffu));
+}
+
+/* The Type2 and Type3 lines of 64-bit MIPS, names cut to 17 columns. */
+static void out_mips_type_line(const char *label, uint32_t type)
+{
+    const char *name = name_reloc_type(EM_MIPS, type);
+    char buffer[48];
+    out_str(label);
+    if (name == NULL)
+        out_str(format_into(buffer, sizeof buffer, "unrecognized: %-7x", (unsigned)type));
+    else
+        out_str(format_into(buffer, sizeof buffer, "%-17.17s", name));
+    out_char('\n');
+}
+
+/* The symbol's value column; an STT_GNU_IFUNC symbol shows its name and
+ * "()" instead, as the value is not the address relocated against. */
+static void out_reloc_symbol_value(const dump_image *image, const linked_symbols *symbols,
+                                   const objlens_sym *symbol)
+{
+    int width = image->bits == 64 ? 14 : 8;
+    int columns;
+    if (ELF32_ST_TYPE(objlens_sym_get_info(symbol)) != STT_GNU_IFUNC) {
+        out_hex(objlens_sym_get_value(symbol), image->bits == 64 ? 16 : 8);
+        out_str(image->bits == 64 ? " " : "   ");
+        return;
+    }
+    columns = objlens_sym_get_name_offs(symbol) == 0
+                  ? out_name("??")
+                  : out_name(string_table_get(&symbols->names, objlens_sym_get_name_offs(symbol)));
+    out_str("()");
+    out_spaces(columns <= width ? width + 1 - columns : 1);
+}
+
 static void relocation_line(const dump_image *image, const linked_symbols *symbols,
                             const objlens_rel *rel)
 {
-    char buffer[32];
     int digits = image->bits == 64 ? 16 : 8;
-    uint64_t sym = objlens_rel_get_r_sym(rel);
-    uint64_t type = objlens_rel_get_r_type(rel);
     int with_addend = objlens_rel_has_addend(rel);
-    const char *type_name = name_reloc_type(image->machine, type);
+    relocation_fields fields;
     objlens_sym symbol;
 
-    if (type_name == NULL) {
-        format_into(buffer, sizeof buffer, "<unknown>: %" PRIx64, type);
-        type_name = buffer;
-    }
+    relocation_fields_of(image, rel, &fields);
     out_hex(objlens_rel_get_offset(rel), digits);
     out_str("  ");
-    out_hex(objlens_rel_get_info(rel), digits);
+    out_hex(fields.info, digits);
     out_char(' ');
-    out_str_left(type_name, 22);
-    if (sym == 0) {
+    out_reloc_type(image->machine, fields.type);
+    if (fields.sym == 0) {
         if (with_addend) {
             out_spaces(image->bits == 64 ? 20 : 12);
             out_addend(objlens_rel_get_addend(rel));
         }
-        out_char('\n');
-        return;
-    }
-    out_char(' ');
-    if (linked_symbols_get(symbols, sym, &symbol) == 0) {
-        out_hex(objlens_sym_get_value(&symbol), digits);
-        out_str(image->bits == 64 ? " " : "   ");
-        out_str(symbol_display_name(image, &symbols->names, &symbol));
     } else {
-        out_spaces(digits);
-        out_str(image->bits == 64 ? " " : "   ");
-        out_str(strtab_corrupt);
+        out_char(' ');
+        if (linked_symbols_get(symbols, fields.sym, &symbol) == 0) {
+            out_reloc_symbol_value(image, symbols, &symbol);
+            out_name(symbol_display_name(image, &symbols->names, &symbol));
+        } else {
+            out_spaces(digits);
+            out_str(image->bits == 64 ? " " : "   ");
+            out_str(strtab_corrupt);
+        }
+        if (with_addend) {
+            int64_t addend = objlens_rel_get_addend(rel);
+            out_str(addend < 0 ? " - " : " + ");
+            out_hex(addend < 0 ? 0 - (uint64_t)addend : (uint64_t)addend, 1);
+        }
     }
-    if (with_addend) {
-        int64_t addend = objlens_rel_get_addend(rel);
-        out_str(addend < 0 ? " - " : " + ");
-        out_hex(addend < 0 ? 0 - (uint64_t)addend : (uint64_t)addend, 1);
+    if (fields.has_type_data && fields.type == R_SPARC_OLO10) {
+        out_str(" + ");
+        out_hex((uint64_t)fields.type_data, 1);
     }
     out_char('\n');
+    if (fields.has_types23) {
+        out_mips_type_line("                    Type2: ", fields.type2);
+        out_mips_type_line("                    Type3: ", fields.type3);
+    }
 }
 
 static void relocation_columns(const dump_image *image, int with_addend)
@@ -225,14 +276,63 @@ static void relocation_columns(const dump_image *image, int with_addend)
                     : " Offset     Info    Type                Sym. Value  Symbol's Name\n");
 }
 
+static void relr_address_line(uint64_t address, void *context)
+{
+    const dump_image *image = context;
+    out_hex(address, image->bits == 64 ? 16 : 8);
+    out_char('\n');
+}
+
+/* An SHT_RELR section: the count of addresses, then one address a line. */
+static void text_relr(dump_image *image, uint32_t index)
+{
+    relr_table table;
+    uint64_t addresses;
+    if (!relr_table_open(&table, image, index))
+        return;
+    entries_heading("Relocation section", section_name(image, &table.section),
+                    objlens_section_get_offset(&table.section), table.count);
+    addresses = relr_table_walk(&table, image, NULL, NULL);
+    out_str("  ");
+    out_udec(addresses);
+    out_str(addresses == 1 ? " offset\n" : " offsets\n");
+    relr_table_walk(&table, image, relr_address_line, image);
+}
+
+static int text_android_packed(dump_image *image, uint32_t index)
+{
+    objlens_section section;
+    const char *kind;
+    if (objlens_get_section(&image->image, &section, index) != 0 ||
+        (kind = android_packed_kind(objlens_section_get_type(&section))) == NULL)
+        return 0;
+    out_str("\nRelocation section '");
+    out_name(section_name(image, &section));
+    out_str("' at offset ");
+    out_hex0x(objlens_section_get_offset(&section), 1);
+    out_str(" holds Android packed relocations (");
+    out_str(kind);
+    out_str("): not decoded.\n");
+    return 1;
+}
+
 void text_relocations(dump_image *image)
 {
     int found = 0;
     for (uint32_t index = 1; index < image->num_sections; index++) {
         relocation_table table;
         objlens_rel rel;
-        if (!relocation_table_open(&table, image, index))
+        if (!relocation_table_open(&table, image, index)) {
+            objlens_section section;
+            if (objlens_get_section(&image->image, &section, index) == 0 &&
+                objlens_section_get_type(&section) == SHT_RELR_TYPE) {
+                text_relr(image, index);
+                found = 1;
+            } else if (text_android_packed(image, index)) {
+                found = 1;
+            }
             continue;
+        }
         found = 1;
         entries_heading("Relocation section", section_name(image, &table.section),
                         objlens_section_get_offset(&table.section), table.count);
@@ -340,13 +440,13 @@ static int dynamic_value_is_count(int64_t tag, uint16_t machine)
     return tag == DT_VERDEFNUM || tag == DT_VERNEEDNUM || tag == DT_RELACOUNT || tag == DT_RELCOUNT;
 }
 
-static void dynamic_value(const dump_image *image, const string_table *strings, int64_t tag,
-                          uint64_t value)
+/* `string`: the string a tag names, looked up by the caller. */
+static void dynamic_value(const dump_image *image, const char *string, int64_t tag, uint64_t value)
 {
     const char *label = dynamic_string_label(tag);
     if (label != NULL) {
         out_str(label);
-        out_str(string_table_get(strings, value));
+        out_name(string);
         out_char(']');
     } else if (tag == DT_FLAGS) {
         out_flag_word(value, 0, name_dt_flags);
@@ -375,11 +475,9 @@ static void dynamic_value(const dump_image *image, const string_table *strings, 
     }
 }
 
-static void dynamic_line(const dump_image *image, const string_table *strings,
-                         const objlens_dyn *entry)
+static void dynamic_line(const dump_image *image, const char *string, int64_t tag, uint64_t value)
 {
     char buffer[48];
-    int64_t tag = objlens_dyn_get_tag(entry);
     const char *name = d_tag_text(tag, image->machine, buffer);
     int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
     out_char(' ');
@@ -391,8 +489,36 @@ static void dynamic_line(const dump_image *image, const string_table *strings,
     out_str(name);
     out_char(')');
     out_spaces(pad > 1 ? pad : 1);
-    dynamic_value(image, strings, tag, objlens_dyn_get_val(entry));
+    dynamic_value(image, string, tag, value);
     out_char('\n');
+}
+
+static void dynamic_heading(uint64_t offset, uint32_t count)
+{
+    out_str("\nDynamic section at offset ");
+    out_hex0x(offset, 1);
+    out_str(" contains ");
+    out_udec(count);
+    out_str(count == 1 ? " entry:\n" : " entries:\n");
+    out_str("  Tag        Type                         Name/Value\n");
+}
+
+/* A file without an SHT_DYNAMIC section: the array PT_DYNAMIC names. */
+static int text_segment_dynamic(dump_image *image)
+{
+    segment_dynamic dynamic;
+    if (!segment_dynamic_open(&dynamic, image, 1))
+        return 0;
+    dynamic_heading(dynamic.offset, dynamic.count);
+    for (uint32_t i = 0; i < dynamic.count; i++) {
+        int64_t tag = segment_dynamic_tag(image, &dynamic, i);
+        uint64_t value = segment_dynamic_val(image, &dynamic, i);
+        const char *string =
+            dynamic_tag_names_string(tag) ? segment_dynamic_string(&dynamic, value) : NULL;
+        dynamic_line(image, string != NULL ? string : strtab_corrupt, tag, value);
+    }
+    segment_dynamic_close(&dynamic);
+    return 1;
 }
 
 void text_dynamic(dump_image *image)
@@ -404,16 +530,19 @@ void text_dynamic(dump_image *image)
         if (!dynamic_table_open(&table, image, index))
             continue;
         found = 1;
-        out_str("\nDynamic section at offset ");
-        out_hex0x(objlens_section_get_offset(&table.section), 1);
-        out_str(" contains ");
-        out_udec(table.count);
-        out_str(table.count == 1 ? " entry:\n" : " entries:\n");
-        out_str("  Tag        Type                         Name/Value\n");
+        dynamic_heading(objlens_section_get_offset(&table.section), table.count);
         for (uint32_t i = 0; i < table.count && dynamic_table_get(&table, image, i, &entry) == 0;
-             i++)
-            dynamic_line(image, &table.strings, &entry);
+             i++) {
+            int64_t tag = objlens_dyn_get_tag(&entry);
+            uint64_t value = objlens_dyn_get_val(&entry);
+            dynamic_line(image,
+                         dynamic_tag_names_string(tag) ? string_table_get(&table.strings, value)
+                                                       : NULL,
+                         tag, value);
+        }
     }
+    if (!found && image->num_sections == 0)
+        found = text_segment_dynamic(image);
     if (!found)
         out_str("\nThere is no dynamic section in this file.\n");
 }

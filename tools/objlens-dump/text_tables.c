@@ -5,8 +5,10 @@
 #include <elf.h>
 #include <inttypes.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "diag.h"
+#include "eflags.h"
 #include "names.h"
 #include "out.h"
 #include "segmap.h"
@@ -28,11 +30,10 @@ static void label_udec(const char *text, uint64_t value, const char *unit)
     out_char('\n');
 }
 
-const char *text_e_type(const dump_image *image, char buffer[32])
+const char *text_e_type(uint16_t type, int pie, char buffer[32])
 {
-    uint16_t type = objlens_ehdr_get_type(&image->ehdr);
     const char *name = name_e_type(type);
-    if (type == ET_DYN && image_is_pie(image))
+    if (type == ET_DYN && pie)
         return "DYN (Position-Independent Executable file)";
     if (name != NULL)
         return name;
@@ -77,15 +78,15 @@ static void label_count(const char *text, uint64_t field, uint64_t real, int ext
     out_char('\n');
 }
 
-void text_header(dump_image *image)
+void text_header(const header_fields *header)
 {
-    const objlens_ehdr *ehdr = &image->ehdr;
-    const unsigned char *ident = objlens_ehdr_get_ident(ehdr);
+    const unsigned char *ident = header->ident;
     char buffer[32];
+    char flags_text[256];
     const char *name;
-    uint16_t shnum = objlens_ehdr_get_shnum(ehdr);
-    uint16_t phnum = objlens_ehdr_get_phnum(ehdr);
-    uint16_t shstrndx = objlens_ehdr_get_shstrndx(ehdr);
+    uint16_t shnum = header->shnum;
+    uint16_t phnum = header->phnum;
+    uint16_t shstrndx = header->shstrndx;
 
     out_str("ELF Header:\n  Magic:   ");
     for (int i = 0; i < EI_NIDENT; i++) {
@@ -110,36 +111,38 @@ void text_header(dump_image *image)
     out_char('\n');
     label_udec("ABI Version:", ident[EI_ABIVERSION], "");
     label("Type:");
-    out_str(text_e_type(image, buffer));
+    out_str(text_e_type(header->type, header->pie, buffer));
     out_char('\n');
     label("Machine:");
-    name = name_machine(objlens_ehdr_get_machine(ehdr));
+    name = name_machine(header->machine);
     if (name == NULL) {
-        format_into(buffer, sizeof buffer, "<unknown>: 0x%x",
-                    (unsigned)objlens_ehdr_get_machine(ehdr));
+        format_into(buffer, sizeof buffer, "<unknown>: 0x%x", (unsigned)header->machine);
         name = buffer;
     }
     out_str(name);
     out_char('\n');
     label("Version:");
-    out_hex0x(objlens_ehdr_get_version(ehdr), 1);
+    out_hex0x(header->version, 1);
     out_char('\n');
     label("Entry point address:");
-    out_hex0x(objlens_ehdr_get_entry(ehdr), 1);
+    out_hex0x(header->entry, 1);
     out_char('\n');
-    label_udec("Start of program headers:", objlens_ehdr_get_phoff(ehdr), " (bytes into file)");
-    label_udec("Start of section headers:", objlens_ehdr_get_shoff(ehdr), " (bytes into file)");
+    label_udec("Start of program headers:", header->phoff, " (bytes into file)");
+    label_udec("Start of section headers:", header->shoff, " (bytes into file)");
     label("Flags:");
-    out_hex0x(objlens_ehdr_get_flags(ehdr), 1);
+    out_hex0x(header->flags, 1);
+    e_flags_words(header->machine, header->flags, flags_text, sizeof flags_text);
+    out_str(flags_text);
     out_char('\n');
-    label_udec("Size of this header:", objlens_ehdr_get_ehsize(ehdr), " (bytes)");
-    label_udec("Size of program headers:", objlens_ehdr_get_phentsize(ehdr), " (bytes)");
-    label_count("Number of program headers:", phnum, image->num_programs, phnum == PN_XNUM);
-    label_udec("Size of section headers:", objlens_ehdr_get_shentsize(ehdr), " (bytes)");
-    label_count("Number of section headers:", shnum, image->num_sections,
-                shnum == 0 && image->num_sections != 0);
-    label_count("Section header string table index:", shstrndx, image->shstrndx,
-                shstrndx == SHN_XINDEX);
+    label_udec("Size of this header:", header->ehsize, " (bytes)");
+    label_udec("Size of program headers:", header->phentsize, " (bytes)");
+    label_count("Number of program headers:", phnum, header->num_programs,
+                header->loaded && phnum == PN_XNUM);
+    label_udec("Size of section headers:", header->shentsize, " (bytes)");
+    label_count("Number of section headers:", shnum, header->num_sections,
+                header->loaded && shnum == 0 && header->num_sections != 0);
+    label_count("Section header string table index:", shstrndx, header->shstrndx_real,
+                header->loaded && shstrndx == SHN_XINDEX);
 }
 
 static const char *sh_type_text(uint32_t type, uint16_t machine, char buffer[32])
@@ -158,14 +161,17 @@ static const char *sh_type_text(uint32_t type, uint16_t machine, char buffer[32]
     return buffer;
 }
 
-static void section_flags_key(uint16_t machine)
+static void section_flags_key(uint16_t machine, uint8_t osabi)
 {
     out_str(
         "Key to Flags:\n"
         "  W (write), A (alloc), X (execute), M (merge), S (strings), I (info),\n"
         "  L (link order), O (extra OS processing required), G (group), T (TLS),\n"
-        "  C (compressed), x (unknown), o (OS specific), E (exclude),\n"
-        "  R (retain), D (mbind), ");
+        "  C (compressed), x (unknown), o (OS specific), E (exclude),\n  ");
+    if (osabi_has_gnu_retain(osabi))
+        out_str("R (retain), ");
+    if (osabi_has_gnu_mbind(osabi))
+        out_str("D (mbind), ");
     if (machine == EM_X86_64)
         out_str("l (large), ");
     else if (machine == EM_ARM)
@@ -184,7 +190,7 @@ static void section_line(dump_image *image, uint32_t index, const objlens_sectio
     out_str("  [");
     out_udec_right(index, 2);
     out_str("] ");
-    out_str_left(section_name(image, section), 17);
+    out_name_left(section_name(image, section), 17);
     out_char(' ');
     out_str_left(sh_type_text(objlens_section_get_type(section), image->machine, buffer), 15);
     out_char(' ');
@@ -196,7 +202,8 @@ static void section_line(dump_image *image, uint32_t index, const objlens_sectio
     out_char(' ');
     out_hex(objlens_section_get_entsize(section), 2);
     out_char(' ');
-    sh_flags_letters(objlens_section_get_flags(section), image->machine, letters);
+    sh_flags_letters(objlens_section_get_flags(section), image->machine,
+                     objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI], letters);
     out_str_right(letters, 3);
     out_char(' ');
     out_udec_right(objlens_section_get_link(section), 2);
@@ -237,7 +244,7 @@ void text_sections(dump_image *image, int with_preamble)
         }
         section_line(image, index, &section);
     }
-    section_flags_key(image->machine);
+    section_flags_key(image->machine, objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI]);
 }
 
 static const char *p_type_text(uint32_t type, uint16_t machine, char buffer[32])
@@ -254,11 +261,14 @@ static const char *p_type_text(uint32_t type, uint16_t machine, char buffer[32])
     return buffer;
 }
 
-/* The interpreter path, read from the section that holds the PT_INTERP
- * bytes, since the interface reads file bytes only through sections. */
-static const char *interpreter_path(const dump_image *image, const objlens_program *segment)
+/* The interpreter path: read through the section that holds the PT_INTERP
+ * bytes, or from the file itself when no section does; `held` keeps the
+ * bytes read from the file, for the caller to free. */
+static const char *interpreter_path(const dump_image *image, const objlens_program *segment,
+                                    unsigned char **held)
 {
     uint64_t offset = objlens_program_get_offset(segment);
+    *held = NULL;
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
         const char *path;
@@ -270,7 +280,13 @@ static const char *interpreter_path(const dump_image *image, const objlens_progr
         if (objlens_section_data_readname(&section, 0, &path) == 0)
             return path;
     }
-    return NULL;
+    /* A path longer than a page is no path a loader would take. */
+    if (file_range_read(
+            image, offset,
+            objlens_program_get_filesz(segment) < 4096 ? objlens_program_get_filesz(segment) : 4096,
+            held) == 0)
+        return NULL;
+    return (const char *)*held;
 }
 
 static void segment_line(const dump_image *image, const objlens_program *segment)
@@ -280,7 +296,8 @@ static void segment_line(const dump_image *image, const objlens_program *segment
     int wide = image->bits == 64;
 
     out_str("  ");
-    out_str_left(p_type_text(objlens_program_get_type(segment), image->machine, buffer), 14);
+    /* Cut to 14 columns, as readelf cuts the longer names. */
+    out_str_cut(p_type_text(objlens_program_get_type(segment), image->machine, buffer), 14);
     out_char(' ');
     out_hex0x(objlens_program_get_offset(segment), 6);
     out_char(' ');
@@ -317,7 +334,7 @@ static void segment_mapping(const dump_image *image)
                 if (objlens_get_section(&image->image, &section, index) != 0 ||
                     !segment_holds_section(&segment, &section))
                     continue;
-                out_str(section_name(image, &section));
+                out_name(section_name(image, &section));
                 out_char(' ');
             }
         }
@@ -334,7 +351,9 @@ void text_segments(dump_image *image, int with_preamble)
     }
     if (with_preamble) {
         out_str("\nElf file type is ");
-        out_str(text_e_type(image, buffer));
+        out_str(text_e_type(objlens_ehdr_get_type(&image->ehdr),
+                            objlens_ehdr_get_type(&image->ehdr) == ET_DYN && image_is_pie(image),
+                            buffer));
         out_str("\nEntry point ");
         out_hex0x(objlens_ehdr_get_entry(&image->ehdr), 1);
         out_str("\nThere are ");
@@ -359,12 +378,14 @@ void text_segments(dump_image *image, int with_preamble)
         }
         segment_line(image, &segment);
         if (objlens_program_get_type(&segment) == PT_INTERP) {
-            const char *path = interpreter_path(image, &segment);
+            unsigned char *held;
+            const char *path = interpreter_path(image, &segment, &held);
             if (path != NULL) {
                 out_str("      [Requesting program interpreter: ");
-                out_str(path);
+                out_name(path);
                 out_str("]\n");
             }
+            free(held);
         }
     }
     if (image->num_sections > 0)

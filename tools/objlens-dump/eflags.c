@@ -1,0 +1,221 @@
+/*
+ * eflags.c - e_flags in words, the way readelf words them.  Each machine's
+ * bits are spelled out here with the name its ABI gives them.
+ */
+#include "eflags.h"
+
+#include <elf.h>
+#include <string.h>
+
+typedef struct words {
+    char *text;
+    size_t size;
+    size_t used;
+} words;
+
+static void add(words *out, const char *word)
+{
+    size_t length = strlen(word);
+    if (out->used + length >= out->size)
+        length = out->size - 1 - out->used;
+    memcpy(out->text + out->used, word, length);
+    out->used += length;
+    out->text[out->used] = '\0';
+}
+
+struct flag_word {
+    uint32_t bit;
+    const char *word;
+};
+
+/* The words of the bits of `table` that `flags` has, in table order;
+ * returns the bits the table does not know. */
+static uint32_t add_bits(words *out, uint32_t flags, const struct flag_word *table, size_t count)
+{
+    for (size_t i = 0; i < count; i++) {
+        if (flags & table[i].bit) {
+            add(out, table[i].word);
+            flags &= ~table[i].bit;
+        }
+    }
+    return flags;
+}
+
+#define COUNT(t) (sizeof(t) / sizeof((t)[0]))
+
+/* ARM: the EABI version in the top byte, then bits whose meaning depends
+ * on it, lowest first. */
+static void arm_words(words *out, uint32_t flags)
+{
+    static const struct flag_word ver1[] = {{0x04, ", sorted symbol tables"}};
+    static const struct flag_word ver2[] = {{0x04, ", sorted symbol tables"},
+                                            {0x08, ", dynamic symbols use segment index"},
+                                            {0x10, ", mapping symbols precede others"}};
+    static const struct flag_word ver4[] = {{0x00400000, ", LE8"}, {0x00800000, ", BE8"}};
+    static const struct flag_word ver5[] = {{0x200, ", soft-float ABI"},
+                                            {0x400, ", hard-float ABI"},
+                                            {0x00400000, ", LE8"},
+                                            {0x00800000, ", BE8"}};
+    static const struct flag_word gnu[] = {{0x04, ", interworking enabled"},
+                                           {0x08, ", uses APCS/26"},
+                                           {0x10, ", uses APCS/float"},
+                                           {0x20, ", position independent"},
+                                           {0x40, ", 8 bit structure alignment"},
+                                           {0x80, ", uses new ABI"},
+                                           {0x100, ", uses old ABI"},
+                                           {0x200, ", software FP"},
+                                           {0x400, ", VFP"},
+                                           {0x800, ", Maverick FP"}};
+    uint32_t eabi = flags & 0xff000000u;
+    uint32_t rest = flags & ~0xff000000u;
+    if (rest & 0x01) { /* EF_ARM_RELEXEC */
+        add(out, ", relocatable executable");
+        rest &= ~0x01u;
+    }
+    if (rest & 0x20) { /* EF_ARM_PIC */
+        add(out, ", position independent");
+        rest &= ~0x20u;
+    }
+    switch (eabi) {
+    case 0x01000000:
+        add(out, ", Version1 EABI");
+        rest = add_bits(out, rest, ver1, COUNT(ver1));
+        break;
+    case 0x02000000:
+        add(out, ", Version2 EABI");
+        rest = add_bits(out, rest, ver2, COUNT(ver2));
+        break;
+    case 0x03000000:
+        add(out, ", Version3 EABI");
+        rest = 0;
+        break;
+    case 0x04000000:
+        add(out, ", Version4 EABI");
+        rest = add_bits(out, rest, ver4, COUNT(ver4));
+        break;
+    case 0x05000000:
+        add(out, ", Version5 EABI");
+        rest = add_bits(out, rest, ver5, COUNT(ver5));
+        break;
+    case 0:
+        add(out, ", GNU EABI");
+        rest = add_bits(out, rest, gnu, COUNT(gnu));
+        break;
+    default: add(out, ", <unrecognized EABI>"); break;
+    }
+    if (rest != 0)
+        add(out, ", <unknown>");
+}
+
+static const char *mips_machine(uint32_t mach)
+{
+    switch (mach) {
+    case 0x00810000: return ", 3900";
+    case 0x00820000: return ", 4010";
+    case 0x00830000: return ", 4100";
+    case 0x00880000: return ", 4111";
+    case 0x00870000: return ", 4120";
+    case 0x00850000: return ", 4650";
+    case 0x00910000: return ", 5400";
+    case 0x00980000: return ", 5500";
+    case 0x00920000: return ", 5900";
+    case 0x008a0000: return ", sb1";
+    case 0x00990000: return ", 9000";
+    case 0x00a00000: return ", loongson-2e";
+    case 0x00a10000: return ", loongson-2f";
+    case 0x00a20000: return ", gs464";
+    case 0x00a30000: return ", gs464e";
+    case 0x00a40000: return ", gs264e";
+    case 0x008b0000: return ", octeon";
+    case 0x008d0000: return ", octeon2";
+    case 0x008e0000: return ", octeon3";
+    case 0x008c0000: return ", xlr";
+    case 0x00930000: return ", interaptiv-mr2";
+    case 0: return ""; /* the field is a GNU extension; unset says nothing */
+    default: return ", unknown CPU";
+    }
+}
+
+static void mips_words(words *out, uint32_t flags)
+{
+    static const struct flag_word bits[] = {
+        {0x1, ", noreorder"},      {0x2, ", pic"},       {0x4, ", cpic"},
+        {0x10, ", ugen_reserved"}, {0x20, ", abi2"},     {0x80, ", odk first"},
+        {0x100, ", 32bitmode"},    {0x400, ", nan2008"}, {0x200, ", fp64"}};
+    static const struct flag_word ases[] = {
+        {0x08000000, ", mdmx"}, {0x04000000, ", mips16"}, {0x02000000, ", micromips"}};
+    static const char *const isas[16] = {", mips1",    ", mips2",    ", mips3",   ", mips4",
+                                         ", mips5",    ", mips32",   ", mips64",  ", mips32r2",
+                                         ", mips64r2", ", mips32r6", ", mips64r6"};
+    const char *isa = isas[flags >> 28];
+    add_bits(out, flags, bits, COUNT(bits));
+    add(out, mips_machine(flags & 0x00ff0000u));
+    switch (flags & 0x0000f000u) {
+    case 0x1000: add(out, ", o32"); break;
+    case 0x2000: add(out, ", o64"); break;
+    case 0x3000: add(out, ", eabi32"); break;
+    case 0x4000: add(out, ", eabi64"); break;
+    case 0: break; /* a GNU extension too */
+    default: add(out, ", unknown ABI"); break;
+    }
+    add_bits(out, flags, ases, COUNT(ases));
+    add(out, isa != NULL ? isa : ", unknown ISA");
+}
+
+static void riscv_words(words *out, uint32_t flags)
+{
+    static const struct flag_word bits[] = {{0x1, ", RVC"}, {0x8, ", RVE"}, {0x10, ", TSO"}};
+    static const char *const float_abis[4] = {", soft-float ABI", ", single-float ABI",
+                                              ", double-float ABI", ", quad-float ABI"};
+    add_bits(out, flags, bits, COUNT(bits));
+    add(out, float_abis[(flags & 0x6u) >> 1]);
+}
+
+static void sparcv9_words(words *out, uint32_t flags)
+{
+    static const struct flag_word bits[] = {{0x100, ", v8+"},
+                                            {0x200, ", ultrasparcI"},
+                                            {0x800, ", ultrasparcIII"},
+                                            {0x400, ", halr1"},
+                                            {0x800000, ", ledata"}};
+    static const char *const models[4] = {", tso", ", pso", ", rmo", ""};
+    add_bits(out, flags, bits, COUNT(bits));
+    add(out, models[flags & 0x3u]);
+}
+
+static void loongarch_words(words *out, uint32_t flags)
+{
+    static const char *const float_abis[8] = {"", ", SOFT-FLOAT", ", SINGLE-FLOAT",
+                                              ", DOUBLE-FLOAT"};
+    static const char *const objects[4] = {", OBJ-v0", ", OBJ-v1"};
+    const char *float_abi = float_abis[flags & 0x7u];
+    const char *object = objects[(flags & 0xc0u) >> 6];
+    add(out, float_abi != NULL ? float_abi : "");
+    add(out, object != NULL ? object : "");
+}
+
+void e_flags_words(uint16_t machine, uint32_t flags, char *text, size_t size)
+{
+    static const struct flag_word ppc[] = {
+        {0x80000000u, ", emb"}, {0x00010000, ", relocatable"}, {0x00008000, ", relocatable-lib"}};
+    static const char *const ppc64_abis[4] = {"", ", abiv1", ", abiv2", ", abiv3"};
+    words out = {text, size, 0};
+    text[0] = '\0';
+    if (flags == 0 || size == 0)
+        return;
+    switch (machine) {
+    case EM_ARM: arm_words(&out, flags); break;
+    case EM_MIPS:
+    case EM_MIPS_RS3_LE: mips_words(&out, flags); break;
+    case EM_PPC: add_bits(&out, flags, ppc, COUNT(ppc)); break;
+    case EM_PPC64: add(&out, ppc64_abis[flags & 0x3u]); break;
+    case EM_RISCV: riscv_words(&out, flags); break;
+    case EM_SPARCV9: sparcv9_words(&out, flags); break;
+    case EM_S390:
+        if (flags & 0x1) /* EF_S390_HIGH_GPRS */
+            add(&out, ", highgprs");
+        break;
+    case 258 /* EM_LOONGARCH */: loongarch_words(&out, flags); break;
+    default: break;
+    }
+}
