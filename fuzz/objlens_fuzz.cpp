@@ -69,8 +69,10 @@ void check_typed_fields(const objlens_image *image, uint64_t seed)
     const int bits = objlens_get_bits(image);
     const uint64_t word = wide & 0xffffffff;
     const uint64_t address = bits == 64 ? wide : word;
-    CHECK(objlens_store_Addr(image, field, address) == 0 && objlens_load_Addr(image, field) == address);
-    CHECK(objlens_store_Off(image, field, address) == 0 && objlens_load_Off(image, field) == address);
+    CHECK(objlens_store_Addr(image, field, address) == 0 &&
+          objlens_load_Addr(image, field) == address);
+    CHECK(objlens_store_Off(image, field, address) == 0 &&
+          objlens_load_Off(image, field) == address);
     CHECK(objlens_store_Xword(image, field, address) == 0 &&
           objlens_load_Xword(image, field) == address);
     CHECK(objlens_store_Word(image, field, word) == 0 && objlens_load_Word(image, field) == word);
@@ -78,7 +80,8 @@ void check_typed_fields(const objlens_image *image, uint64_t seed)
           objlens_load_Half(image, field) == (wide & 0xffff));
     CHECK(objlens_store_Sword(image, field, static_cast<int32_t>(wide)) == 0 &&
           objlens_load_Sword(image, field) == static_cast<int32_t>(wide));
-    const int64_t signed_address = bits == 64 ? static_cast<int64_t>(wide) : static_cast<int32_t>(wide);
+    const int64_t signed_address =
+        bits == 64 ? static_cast<int64_t>(wide) : static_cast<int32_t>(wide);
     CHECK(objlens_store_Sxword(image, field, signed_address) == 0 &&
           objlens_load_Sxword(image, field) == signed_address);
     CHECK((objlens_store_Addr(image, field, uint64_t{1} << 32) == -1) == (bits == 32));
@@ -131,14 +134,11 @@ void check_programs(const objlens_image *image)
     CHECK(objlens_get_program(image, &program, count) == -1);
     for (uint32_t i = 0; i < count; ++i) {
         CHECK(objlens_get_program(image, &program, i) == 0);
-        volatile uint64_t sum = objlens_program_get_type(&program) ^
-                                objlens_program_get_flags(&program) ^
-                                objlens_program_get_offset(&program) ^
-                                objlens_program_get_vaddr(&program) ^
-                                objlens_program_get_paddr(&program) ^
-                                objlens_program_get_filesz(&program) ^
-                                objlens_program_get_memsz(&program) ^
-                                objlens_program_get_align(&program);
+        volatile uint64_t sum =
+            objlens_program_get_type(&program) ^ objlens_program_get_flags(&program) ^
+            objlens_program_get_offset(&program) ^ objlens_program_get_vaddr(&program) ^
+            objlens_program_get_paddr(&program) ^ objlens_program_get_filesz(&program) ^
+            objlens_program_get_memsz(&program) ^ objlens_program_get_align(&program);
         (void)sum;
     }
 }
@@ -176,7 +176,8 @@ void check_entries(const objlens_section *section, const std::vector<unsigned ch
         CHECK((got == 0) == fits(i, dyn_size));
         if (got == 0) {
             CHECK(dyn.offset == i * static_cast<uint32_t>(dyn_size));
-            CHECK(std::memcmp(dyn.entry, data.data() + dyn.offset, static_cast<size_t>(dyn_size)) == 0);
+            CHECK(std::memcmp(dyn.entry, data.data() + dyn.offset, static_cast<size_t>(dyn_size)) ==
+                  0);
             CHECK(objlens_dyn_get_val(&dyn) == objlens_dyn_get_ptr(&dyn));
             volatile int64_t tag = objlens_dyn_get_tag(&dyn);
             (void)tag;
@@ -204,10 +205,10 @@ void check_entries(const objlens_section *section, const std::vector<unsigned ch
         CHECK((got_rela == 0) == fits(i, rela_size));
         if (got_rela == 0) {
             CHECK(objlens_rel_has_addend(&rela) == 1);
-            volatile int64_t sum = objlens_rel_get_addend(&rela) ^
-                                   static_cast<int64_t>(objlens_rel_get_offset(&rela) ^
-                                                        objlens_rel_get_r_sym(&rela) ^
-                                                        objlens_rel_get_r_type(&rela));
+            volatile int64_t sum =
+                objlens_rel_get_addend(&rela) ^
+                static_cast<int64_t>(objlens_rel_get_offset(&rela) ^ objlens_rel_get_r_sym(&rela) ^
+                                     objlens_rel_get_r_type(&rela));
             (void)sum;
             CHECK(objlens_section_get_rela_offs(section, &rela, rela.offset) == 0);
         }
@@ -246,15 +247,12 @@ void check_section(const objlens_image *image, uint32_t index, const uint8_t *in
         CHECK(objlens_section_get_size(&section) == data_size);
         CHECK(offset <= size && data_size <= size - offset);
     }
-    volatile uint64_t sum = objlens_section_get_name_offs(&section) ^
-                            objlens_section_get_type(&section) ^
-                            objlens_section_get_flags(&section) ^
-                            objlens_section_get_addr(&section) ^
-                            objlens_section_get_link(&section) ^
-                            objlens_section_get_info(&section) ^
-                            objlens_section_get_addralign(&section) ^
-                            objlens_section_get_entsize(&section) ^
-                            static_cast<uint64_t>(objlens_section_is_dynamic(&section));
+    volatile uint64_t sum =
+        objlens_section_get_name_offs(&section) ^ objlens_section_get_type(&section) ^
+        objlens_section_get_flags(&section) ^ objlens_section_get_addr(&section) ^
+        objlens_section_get_link(&section) ^ objlens_section_get_info(&section) ^
+        objlens_section_get_addralign(&section) ^ objlens_section_get_entsize(&section) ^
+        static_cast<uint64_t>(objlens_section_is_dynamic(&section));
     (void)sum;
 
     // Data reads: the whole, clamped and not, and at the edges.

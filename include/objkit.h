@@ -140,21 +140,21 @@ enum objkit_source_kind {
  * the texts that go with them may be worded anew.
  */
 enum objkit_reason {
-    OBJKIT_REASON_NONE = 0,       /* accepted, or not asked yet */
-    OBJKIT_REASON_OPEN = 1,       /* the path cannot be opened or examined (`error`) */
-    OBJKIT_REASON_NOT_REGULAR = 2,/* a folder, FIFO, device... (`error` EISDIR for a folder) */
-    OBJKIT_REASON_EMPTY = 3,      /* a null or empty buffer, an empty file */
-    OBJKIT_REASON_NOT_ELF = 4,    /* no ELF magic */
-    OBJKIT_REASON_CLASS = 5,      /* EI_CLASS is not the class asked for */
-    OBJKIT_REASON_DATA = 6,       /* EI_DATA is neither ELFDATA2LSB nor ELFDATA2MSB */
-    OBJKIT_REASON_VERSION = 7,    /* EI_VERSION is not EV_CURRENT */
-    OBJKIT_REASON_TRUNCATED = 8,  /* the source ends inside the identification or ELF header */
+    OBJKIT_REASON_NONE = 0,           /* accepted, or not asked yet */
+    OBJKIT_REASON_OPEN = 1,           /* the path cannot be opened or examined (`error`) */
+    OBJKIT_REASON_NOT_REGULAR = 2,    /* a folder, FIFO, device... (`error` EISDIR for a folder) */
+    OBJKIT_REASON_EMPTY = 3,          /* a null or empty buffer, an empty file */
+    OBJKIT_REASON_NOT_ELF = 4,        /* no ELF magic */
+    OBJKIT_REASON_CLASS = 5,          /* EI_CLASS is not the class asked for */
+    OBJKIT_REASON_DATA = 6,           /* EI_DATA is neither ELFDATA2LSB nor ELFDATA2MSB */
+    OBJKIT_REASON_VERSION = 7,        /* EI_VERSION is not EV_CURRENT */
+    OBJKIT_REASON_TRUNCATED = 8,      /* the source ends inside the identification or ELF header */
     OBJKIT_REASON_SECTION_TABLE = 9,  /* the section header table cannot be read as given */
     OBJKIT_REASON_PROGRAM_TABLE = 10, /* the program header table cannot be read as given */
-    OBJKIT_REASON_BUDGET = 11,    /* the records would need more than the budget above */
-    OBJKIT_REASON_CHANGED = 12,   /* the file changed while it was being loaded */
-    OBJKIT_REASON_READ = 13,      /* a read failed (`error`) */
-    OBJKIT_REASON_MEMORY = 14     /* an allocation failed */
+    OBJKIT_REASON_BUDGET = 11,        /* the records would need more than the budget above */
+    OBJKIT_REASON_CHANGED = 12,       /* the file changed while it was being loaded */
+    OBJKIT_REASON_READ = 13,          /* a read failed (`error`) */
+    OBJKIT_REASON_MEMORY = 14         /* an allocation failed */
 };
 
 #define OBJKIT_REASON_TEXT_SIZE 160
@@ -167,9 +167,9 @@ enum objkit_reason {
  * the file in each would cost more than the rest of the load.  Private.
  */
 struct objkit_probe {
-    const char *path;   /* the path it was taken for; null when empty */
-    unsigned served;    /* classes that answered from it: 1 for 32, 2 for 64 */
-    int held;           /* 1 while `fd` is open and owned by the record */
+    const char *path; /* the path it was taken for; null when empty */
+    unsigned served;  /* classes that answered from it: 1 for 32, 2 for 64 */
+    int held;         /* 1 while `fd` is open and owned by the record */
     int fd;
     unsigned mode;
     uint64_t device;
@@ -216,8 +216,8 @@ typedef struct objkit_source {
     const void *bytes; /* OBJKIT_SOURCE_BUFFER */
     size_t size;       /* OBJKIT_SOURCE_BUFFER */
 
-    int reason;                               /* enum objkit_reason */
-    int error;                                /* errno, or 0 */
+    int reason;                                /* enum objkit_reason */
+    int error;                                 /* errno, or 0 */
     char reason_text[OBJKIT_REASON_TEXT_SIZE]; /* "" after an acceptance */
 
     struct objkit_probe probe; /* private */

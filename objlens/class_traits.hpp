@@ -16,7 +16,8 @@ template <int Bits>
 struct elf_class : backend_class<Bits> {
     using base = backend_class<Bits>;
 
-    static constexpr const objlens_image_ops *image_ops = base::either(&objlens_ops_32, &objlens_ops_64);
+    static constexpr const objlens_image_ops *image_ops =
+        base::either(&objlens_ops_32, &objlens_ops_64);
     static constexpr const objlens_ehdr_ops *ehdr_ops =
         base::either(&objlens_ops_ehdr_32, &objlens_ops_ehdr_64);
     static constexpr const objlens_section_ops *section_ops =

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "objlens.h"
 #include "data_read.hpp"
+#include "objlens.h"
 
 namespace objlens {
 

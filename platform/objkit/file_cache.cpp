@@ -97,7 +97,8 @@ bool cache_holds(const objkit_file *file, uint64_t offset, uint64_t count) noexc
     for (uint64_t chunk = first; chunk <= last;) {
         const uint64_t word = chunk / bits_per_word;
         const uint64_t low = chunk % bits_per_word;
-        const uint64_t high = last / bits_per_word == word ? last % bits_per_word : bits_per_word - 1;
+        const uint64_t high =
+            last / bits_per_word == word ? last % bits_per_word : bits_per_word - 1;
         const uint64_t span = high - low + 1;
         const uint64_t mask = (span == bits_per_word ? ~uint64_t{0} : (uint64_t{1} << span) - 1)
                               << low;

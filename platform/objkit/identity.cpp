@@ -41,8 +41,8 @@ bool identifies(const unsigned char *ident, size_t have, unsigned elf_class,
     const unsigned found = ident[EI_CLASS];
     if (found != elf_class) {
         if (found == ELFCLASS32 || found == ELFCLASS64)
-            return refuse(record, OBJKIT_REASON_CLASS, 0, "ELF class %s, not %s",
-                          class_name(found), class_name(elf_class));
+            return refuse(record, OBJKIT_REASON_CLASS, 0, "ELF class %s, not %s", class_name(found),
+                          class_name(elf_class));
         return refuse(record, OBJKIT_REASON_CLASS, 0, "unknown ELF class %u (EI_CLASS)", found);
     }
     const unsigned data = ident[EI_DATA];

@@ -80,9 +80,8 @@ inline bool over_budget(LoadSource &source, const char *what, uint64_t need)
         return false;
     refuse(source.record(), OBJKIT_REASON_BUDGET, 0,
            "%s need at least %llu bytes of records; a %llu-byte %s allows %llu", what,
-           static_cast<unsigned long long>(need),
-           static_cast<unsigned long long>(source.size()), source_noun(source.record()),
-           static_cast<unsigned long long>(budget));
+           static_cast<unsigned long long>(need), static_cast<unsigned long long>(source.size()),
+           source_noun(source.record()), static_cast<unsigned long long>(budget));
     return true;
 }
 

@@ -30,13 +30,13 @@ struct objkit_file_stamp {
 // them; `present` has one bit per OBJKIT_CACHE_CHUNK bytes.  Memory is
 // used only for the chunks that were read.
 struct objkit_file {
-    int fd;                  // -1 for a buffer image
-    unsigned mode;           // permission bits, for a save to a new file
+    int fd;         // -1 for a buffer image
+    unsigned mode;  // permission bits, for a save to a new file
     objkit_file_stamp stamp;
-    bool diverged;           // seen to differ from `stamp`; stays set
-    uint64_t size;           // bytes of the source
-    unsigned char *cache;    // null until reserved (file) / the copy (buffer)
-    uint64_t *present;       // file: chunk bits; null for a buffer
+    bool diverged;         // seen to differ from `stamp`; stays set
+    uint64_t size;         // bytes of the source
+    unsigned char *cache;  // null until reserved (file) / the copy (buffer)
+    uint64_t *present;     // file: chunk bits; null for a buffer
 };
 
 struct objkit_image_state {

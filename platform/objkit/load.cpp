@@ -40,8 +40,8 @@ bool read_ehdr(LoadSource &source, typename C::Ehdr *ehdr)
     if (source.size() < sizeof *ehdr)
         return refuse(source.record(), OBJKIT_REASON_TRUNCATED, 0,
                       "the %s ends inside the ELF header (%llu of %zu bytes)",
-                      source_noun(source.record()),
-                      static_cast<unsigned long long>(source.size()), sizeof *ehdr);
+                      source_noun(source.record()), static_cast<unsigned long long>(source.size()),
+                      sizeof *ehdr);
     return source.read(0, ehdr, sizeof *ehdr);
 }
 

@@ -2,8 +2,8 @@
 // over, released.
 #include "probe.hpp"
 
-#include "refusal.hpp"
 #include "identity.hpp"
+#include "refusal.hpp"
 
 #include <cerrno>
 #include <cstring>

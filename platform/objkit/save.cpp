@@ -140,8 +140,7 @@ bool copy_source(objkit_image_state *state, int out)
         return write_exactly(out, file->cache, static_cast<size_t>(file->size), 0);
     if (!file_unchanged(file))
         return false;
-    const size_t chunk =
-        file->size < copy_chunk ? static_cast<size_t>(file->size) : copy_chunk;
+    const size_t chunk = file->size < copy_chunk ? static_cast<size_t>(file->size) : copy_chunk;
     auto *buffer = static_cast<unsigned char *>(std::malloc(chunk == 0 ? 1 : chunk));
     if (buffer == nullptr)
         return false;

@@ -93,15 +93,15 @@ inline int read_raw(objcore_data *data, void *dest, U count, U offset) noexcept
 const char *scan_string(objcore_data *data, uint64_t offset) noexcept
 {
     for (uint64_t at = offset; at < data->size;) {
-        const uint64_t to_chunk_end = OBJKIT_CACHE_CHUNK - (data->file_offset + at) % OBJKIT_CACHE_CHUNK;
+        const uint64_t to_chunk_end =
+            OBJKIT_CACHE_CHUNK - (data->file_offset + at) % OBJKIT_CACHE_CHUNK;
         const uint64_t step = to_chunk_end < data->size - at ? to_chunk_end : data->size - at;
         const unsigned char *bytes = fetch(data, at, step);
         if (bytes == nullptr)
             return nullptr;
         if (data->bytes != nullptr)  // the fetch completed the section
-            return offset < data->strings_end
-                       ? reinterpret_cast<const char *>(data->bytes) + offset
-                       : nullptr;
+            return offset < data->strings_end ? reinterpret_cast<const char *>(data->bytes) + offset
+                                              : nullptr;
         if (std::memchr(bytes, 0, static_cast<size_t>(step)) != nullptr)
             return reinterpret_cast<const char *>(bytes - (at - offset));
         at += step;

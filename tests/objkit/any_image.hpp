@@ -107,11 +107,13 @@ public:
     }
     uint32_t num_sections() const
     {
-        return with([](auto c, const auto *image) { return decltype(c)::core_num_sections(image); });
+        return with(
+            [](auto c, const auto *image) { return decltype(c)::core_num_sections(image); });
     }
     uint32_t num_programs() const
     {
-        return with([](auto c, const auto *image) { return decltype(c)::core_num_programs(image); });
+        return with(
+            [](auto c, const auto *image) { return decltype(c)::core_num_programs(image); });
     }
     bool has_section(uint32_t index) const
     {
@@ -216,9 +218,8 @@ public:
 
     bool save(const std::string &path) const
     {
-        return with([&](auto c, auto *image) {
-            return decltype(c)::core_save(image, path.c_str()) != 0;
-        });
+        return with(
+            [&](auto c, auto *image) { return decltype(c)::core_save(image, path.c_str()) != 0; });
     }
 
     unsigned data_order() const { return ident(EI_DATA); }

@@ -145,8 +145,8 @@ TEST_P(ElfWriterOutput, FieldsReadBackAsSet)
     EXPECT_THROW(image.set(image.shnum, Sh::name, 1), std::out_of_range);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllCombinations, ElfWriterOutput,
-                         testing::ValuesIn(elftest::all_kinds), elftest::kind_name);
+INSTANTIATE_TEST_SUITE_P(AllCombinations, ElfWriterOutput, testing::ValuesIn(elftest::all_kinds),
+                         elftest::kind_name);
 
 }  // namespace
 }  // namespace objkit_test

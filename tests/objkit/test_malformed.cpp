@@ -747,8 +747,8 @@ TEST_P(Malformed, HugeNameCopiesAreRefused)
     EXPECT_EQ(image.section(2).name, image.section(1).name);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllCombinations, Malformed,
-                         testing::ValuesIn(elftest::all_kinds), elftest::kind_name);
+INSTANTIATE_TEST_SUITE_P(AllCombinations, Malformed, testing::ValuesIn(elftest::all_kinds),
+                         elftest::kind_name);
 
 // --- Sources ---------------------------------------------------------------
 

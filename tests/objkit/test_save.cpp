@@ -112,8 +112,8 @@ TEST_P(SaveCombo, ChangedHeaderFieldsAreSaved)
     EXPECT_EQ(reloaded.program(0).vaddr, 0x7000u);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllCombinations, SaveCombo,
-                         testing::ValuesIn(elftest::all_kinds), elftest::kind_name);
+INSTANTIATE_TEST_SUITE_P(AllCombinations, SaveCombo, testing::ValuesIn(elftest::all_kinds),
+                         elftest::kind_name);
 
 TEST(Save, FailedSaveLeavesTheTargetAsItWas)
 {

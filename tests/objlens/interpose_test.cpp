@@ -81,10 +81,12 @@ protected:
     {
         image_builder b(GetParam());
         b.machine = EM_X86_64;
-        const byte_vector symbols = concat({b.sym(0, 0, 0, 0, 0, 0), b.sym(1, 0x1000, 4, 0x12, 0, 1)});
+        const byte_vector symbols =
+            concat({b.sym(0, 0, 0, 0, 0, 0), b.sym(1, 0x1000, 4, 0x12, 0, 1)});
         const byte_vector relas = b.rela(8, 0x105, -4);
         b.add_section({.name = ".strtab", .type = SHT_STRTAB, .data = {0, 'f', 0}});
-        symtab_ = b.add_section({.name = ".symtab", .type = SHT_SYMTAB, .link = 1, .data = symbols});
+        symtab_ =
+            b.add_section({.name = ".symtab", .type = SHT_SYMTAB, .link = 1, .data = symbols});
         rela_ = b.add_section({.name = ".rela", .type = SHT_RELA, .data = relas});
         bytes_ = b.build();
         image_ = std::make_unique<loaded_image>(bytes_);
