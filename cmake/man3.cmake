@@ -56,6 +56,14 @@ foreach(page IN LISTS objlens_man3_families)
   endforeach()
 endforeach()
 
+# A page no longer named anywhere goes, so the folder holds what is installed.
+file(GLOB objlens_man3_present ${objlens_man_dir}/man3/*.3)
+foreach(page IN LISTS objlens_man3_present)
+  if(NOT page IN_LIST objlens_man3_pages)
+    file(REMOVE ${page})
+  endif()
+endforeach()
+
 add_custom_target(objlens_man3 SOURCES ${objlens_man3_families})
 set_target_properties(objlens_man3 PROPERTIES OBJLENS_MAN_DIR ${objlens_man_dir})
 
