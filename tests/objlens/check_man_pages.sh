@@ -5,7 +5,8 @@
 #   - every page renders through man without a warning, and every family
 #     page through groff with all warnings on;
 #   - the SYNOPSIS of the page that `man NAME` shows holds NAME's prototype
-#     exactly as objlens.h declares it (white space aside);
+#     exactly as objlens.h declares it (white space aside), and so does the
+#     load source's page for its functions and reason codes in objkit.h;
 #   - every complete program among the pages' examples compiles cleanly.
 #
 # Usage: check_man_pages.sh MAN_DIR EXPORTS_LIST INCLUDE_DIR CC
@@ -68,13 +69,28 @@ grep -H '^\.so ' man3/*.3 >"$work/links" || true
 # comma or semicolon.
 squeeze='s/[[:space:]]+/ /g; s/\( /(/g; s/ ([),;])/\1/g; s/^ //; s/ $//'
 
-# Every OBJLENS_API declaration of the header, one per line.
+# Every OBJLENS_API declaration of objlens.h, one per line, after its name
+# and a tab.
+name_each()
+{
+    awk '{ name = $0; sub(/ *\(.*/, "", name); sub(/;$/, "", name); sub(/.*[ *]/, "", name)
+           print name "\t" $0 }'
+}
 awk '/^OBJLENS_API/ { decl = ""; on = 1 }
      on { decl = decl " " $0; if ($0 ~ /;/) { print decl; on = 0 } }' "$include_dir/objlens.h" |
-    sed -E "s/ OBJLENS_API / /; $squeeze" >"$work/declarations"
+    sed -E "s/ OBJLENS_API / /; $squeeze" | name_each >"$work/declarations"
 declarations=$(wc -l <"$work/declarations")
 [ "$declarations" -eq "$(wc -l <"$exports")" ] ||
     fail "objlens.h declares $declarations names, the export list has $(wc -l <"$exports")"
+
+# From objkit.h, the load source's functions, and the reasons with their
+# codes (under objkit_reason, whose page is the load source's).
+grep -E '^(static inline|OBJKIT_API) .*objkit_source_[a-z]+\(' "$include_dir/objkit.h" |
+    sed -E 's/^OBJKIT_API //; s/ OBJKIT_NOEXCEPT//; s/;?$/;/' | name_each >>"$work/declarations"
+awk '/^enum objkit_reason/, /^};/' "$include_dir/objkit.h" |
+    grep -oE 'OBJKIT_REASON_[A-Z_]+ = [0-9]+,?' | sed 's/^/objkit_reason\t/' >>"$work/declarations"
+[ "$(grep -c '^objkit_' "$work/declarations")" -gt 3 ] ||
+    fail "objkit.h: the load source's functions and reasons were not found"
 
 # Each family page's SYNOPSIS as plain text on one line, after a tab.
 while read -r page; do
@@ -89,12 +105,12 @@ awk -F '\t' '
     FILENAME == ARGV[1] { split($0, link, ":.so "); family[link[1]] = link[2]; next }
     FILENAME == ARGV[2] { synopsis[$1] = $2; next }
     {
-        name = $0
-        sub(/ *\(.*/, "", name); sub(/;$/, "", name); sub(/.*[ *]/, "", name)
-        page = "man3/" name ".3"
+        page = "man3/" $1 ".3"
         if (page in family) page = family[page]
-        if (page in synopsis && index(synopsis[page], $0) == 0)
-            print page ": SYNOPSIS lacks \"" $0 "\""
+        if (!(page in synopsis))
+            print "no page for " $1 " of the headers"
+        else if (index(synopsis[page], $2) == 0)
+            print page ": SYNOPSIS lacks \"" $2 "\""
     }' "$work/links" "$work/synopses" "$work/declarations" >"$work/mismatches"
 while read -r mismatch; do
     fail "$mismatch"
@@ -126,5 +142,5 @@ if [ "$failures" -ne 0 ]; then
     echo "man pages: $failures problems" >&2
     exit 1
 fi
-echo "man pages: $pages pages render cleanly, $declarations prototypes as declared," \
+echo "man pages: $pages pages render cleanly, $(wc -l <"$work/declarations") declarations as in the headers," \
     "$examples examples compile"
