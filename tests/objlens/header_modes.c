@@ -7,7 +7,6 @@
 #include "objkit.h"
 #include "objlens.h"
 
-/* The view and entry getters, in their inline forms. */
 static uint64_t sum_symbols(const objlens_image *image)
 {
     objlens_section section;
