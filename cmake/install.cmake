@@ -64,6 +64,9 @@ install(FILES ${OBJLENS_INCLUDE_DIR}/objlens.h ${OBJLENS_INCLUDE_DIR}/objkit.h
 install(FILES ${PROJECT_SOURCE_DIR}/docs/runcard.1 ${PROJECT_SOURCE_DIR}/docs/objlens-dump.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
 
+# The library's manual: a page per family, and one per name that links to it.
+include(${CMAKE_CURRENT_LIST_DIR}/man3.cmake)
+
 # ---- CMake package --------------------------------------------------------
 
 install(EXPORT objlensTargets
@@ -76,14 +79,14 @@ configure_package_config_file(
   ${PROJECT_BINARY_DIR}/objlensConfig.cmake
   INSTALL_DESTINATION ${OBJLENS_INSTALL_CMAKEDIR})
 
-# A 0.x series promises nothing across minor releases: 0.4.5 satisfies a
-# request for 0.4 or 0.4.x (x <= 5), and refuses 0.3 and 0.5.
-# SameMajorVersion would accept a request for 0.3 too, since every 0.x has
-# major version 0.
+# The package promises what the soname promises: libobjlens.so.0 (symbol
+# version node OBJLENS_0) replaces any earlier 0.x release.  So 0.4.5
+# satisfies a request for any 0.x up to itself (0.3, 0.4, 0.4.5) and refuses
+# a later one (0.4.6, 0.5) and any 1.x, whose soname will be .so.1.
 write_basic_package_version_file(
   ${PROJECT_BINARY_DIR}/objlensConfigVersion.cmake
   VERSION ${PROJECT_VERSION}
-  COMPATIBILITY SameMinorVersion)
+  COMPATIBILITY SameMajorVersion)
 
 install(FILES
   ${PROJECT_BINARY_DIR}/objlensConfig.cmake

@@ -88,6 +88,14 @@
 #ifndef OBJKIT_H
 #define OBJKIT_H
 
+/* C99 or C++11 at least.  An older mode stops here with this error alone:
+ * the rest of the header is left out. */
+#if defined(__cplusplus) && __cplusplus < 201103L
+#error "objkit.h needs C++11 or later (-std=c++11)"
+#elif !defined(__cplusplus) && (!defined(__STDC_VERSION__) || __STDC_VERSION__ < 199901L)
+#error "objkit.h needs C99 or later (-std=c99)"
+#else
+
 #include <elf.h>
 #include <stddef.h>
 #include <stdint.h>
@@ -423,5 +431,7 @@ OBJKIT_API uint32_t elf_get_relevant_rels(uint32_t machine) OBJKIT_NOEXCEPT;
 #ifdef __cplusplus
 }
 #endif
+
+#endif /* C99 or C++11 */
 
 #endif /* OBJKIT_H */

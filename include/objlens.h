@@ -23,6 +23,14 @@
 #ifndef OBJLENS_H
 #define OBJLENS_H
 
+/* C99 or C++11 at least.  An older mode stops here with this error alone:
+ * the rest of the header is left out. */
+#if defined(__cplusplus) && __cplusplus < 201103L
+#error "objlens.h needs C++11 or later (-std=c++11)"
+#elif !defined(__cplusplus) && (!defined(__STDC_VERSION__) || __STDC_VERSION__ < 199901L)
+#error "objlens.h needs C99 or later (-std=c99)"
+#else
+
 #include <stddef.h>
 #include <stdint.h>
 
@@ -454,5 +462,7 @@ OBJLENS_API uint64_t objlens_sym_get_size(const objlens_sym *sym);
 #ifdef __cplusplus
 }
 #endif
+
+#endif /* C99 or C++11 */
 
 #endif /* OBJLENS_H */

@@ -7,7 +7,8 @@
 #
 # Everything comes from the environment that the CTest registration sets:
 #   BUILD_DIR SOURCE_DIR CONSUMER_DIR CMAKE GENERATOR MAKE_PROGRAM CC CFLAGS
-#   BINDIR LIBDIR INCLUDEDIR MANDIR PROGRAMS MAN_PAGES
+#   BINDIR LIBDIR INCLUDEDIR MANDIR PROGRAMS MAN_PAGES EXPORTS CHECK_EXPORTS
+#   VERSION_NODE, and MAN (empty when man is not installed)
 set -euo pipefail
 # shellcheck disable=SC2153  # LIBDIR and the rest come from the environment
 : "${BUILD_DIR:?}" "${LIBDIR:?}" "${BINDIR:?}" "${INCLUDEDIR:?}" "${MANDIR:?}"
@@ -66,6 +67,22 @@ done
 for header in objlens.h objkit.h prginfo.h; do
     [ -f "$prefix/$INCLUDEDIR/$header" ] || fail "$header not installed in $INCLUDEDIR"
 done
+# Every export of the installed library, in the version node.
+quiet "$CHECK_EXPORTS" "$libdir/libobjlens.so.0.4.5" "$EXPORTS" "$VERSION_NODE"
+
+# ---- the library's manual -------------------------------------------------
+
+while read -r name; do
+    [ -f "$prefix/$MANDIR/man3/$name.3" ] || fail "no page $name.3 in $MANDIR/man3"
+done <"$EXPORTS"
+if [ -n "${MAN:-}" ]; then
+    # A function's name finds its family's page.
+    page=$(MANWIDTH=80 "$MAN" -M "$prefix/$MANDIR" objlens_sym_get_value 2>&1) ||
+        fail "man -M PREFIX/$MANDIR objlens_sym_get_value: $page"
+    if ! grep -q '^OBJLENS_SYM(3)' <<<"$page" || ! grep -q 'objlens_sym_get_value' <<<"$page"; then
+        fail "man objlens_sym_get_value does not show the symbol page"
+    fi
+fi
 
 # The moved tree must still resolve every library it needs, and nothing
 # installed may point back into the build or source tree.
@@ -108,8 +125,12 @@ grep -qxF "objlens_DIR:PATH=$libdir/cmake/objlens" "$work/find-package/CMakeCach
 quiet "$CMAKE" --build "$work/find-package"
 run_consumer "$work/find-package/consumer" find_package
 
-# A 0.x release promises nothing across minor versions.
-for version in 0.3 0.5 0.4.6; do
+# The package keeps the soname's promise: 0.4.5 stands in for any earlier
+# 0.x, never for a later release or another major version.
+for version in 0.3 0.4.5; do
+    quiet configure_consumer "$work/accept-$version" "$version"
+done
+for version in 0.4.6 0.5 1.0; do
     if configure_consumer "$work/refuse-$version" "$version" >/dev/null 2>&1; then
         fail "find_package(objlens $version) accepted the 0.4.5 package"
     fi

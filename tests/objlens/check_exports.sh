@@ -1,14 +1,39 @@
 #!/usr/bin/env bash
 # The library's dynamic symbol table must hold exactly the interface: every
-# listed function and table, and nothing else defined by the library.
+# listed function and table, and nothing else defined by the library, each
+# of them in the version node NODE as its default version.
+#
+# Usage: check_exports.sh LIBRARY EXPORTS_LIST NODE
 set -euo pipefail
 lib=$1
 expected=$2
-actual=$(nm -D --defined-only "$lib" | awk '{print $3}' | sort)
+node=$3
+
+# Every defined global or weak symbol of .dynsym: type and versioned name.
+# The node's own definition (an absolute symbol named NODE) is left out.
+defined=$(readelf --dyn-syms -W "$lib" |
+    awk -v node="$node" '$1 ~ /^[0-9]+:$/ && $7 != "UND" && ($5 == "GLOBAL" || $5 == "WEAK") &&
+                         $8 != node { print $4, $8 }')
+
+actual=$(printf '%s\n' "$defined" | awk '{ sub(/@.*/, "", $2); print $2 }' | sort)
 if ! diff -u "$expected" <(printf '%s\n' "$actual"); then
-  echo "exported symbols of $lib differ from $expected" >&2
-  exit 1
+    echo "exported symbols of $lib differ from $expected" >&2
+    exit 1
 fi
-kinds=$(nm -D --defined-only "$lib" | awk '$3 ~ /^objlens_ops_/ {print $2}' | sort -u | tr -d '\n')
-[ "$kinds" = "D" ] || [ "$kinds" = "R" ] || { echo "tables are not data symbols: $kinds" >&2; exit 1; }
-echo "$(printf '%s\n' "$actual" | wc -l) symbols exported, as listed"
+
+unversioned=$(printf '%s\n' "$defined" | awk -v want="@@$node" \
+    'substr($2, length($2) - length(want) + 1) != want { print $2 }')
+if [ -n "$unversioned" ]; then
+    echo "exports of $lib not in version node $node as their default version:" >&2
+    awk '{ print "  " $0 }' <<<"$unversioned" >&2
+    exit 1
+fi
+
+misfiled=$(printf '%s\n' "$defined" |
+    awk '{ want = $2 ~ /^objlens_ops_/ ? "OBJECT" : "FUNC"; if ($1 != want) print $2 }')
+if [ -n "$misfiled" ]; then
+    echo "tables must be data symbols and everything else functions:" >&2
+    awk '{ print "  " $0 }' <<<"$misfiled" >&2
+    exit 1
+fi
+echo "$(printf '%s\n' "$actual" | wc -l) symbols exported in $node, as listed"
