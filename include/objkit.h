@@ -165,7 +165,7 @@ enum objkit_reason {
     OBJKIT_REASON_MEMORY = 14         /* an allocation failed */
 };
 
-#define OBJKIT_REASON_TEXT_SIZE 160
+#define OBJKIT_REASON_TEXT_SIZE 256
 #define OBJKIT_PROBE_HEAD 1024
 
 /*
@@ -196,7 +196,7 @@ struct objkit_probe {
  *
  * After every can_load and load, `reason` is OBJKIT_REASON_NONE when the
  * source was accepted, or why it was refused; `error` is the errno behind
- * OPEN, NOT_REGULAR and READ (0 otherwise); `reason_text` is a short line
+ * OPEN, NOT_REGULAR, READ and MEMORY (0 otherwise); `reason_text` is a line
  * of English without a newline that names the part and its numbers, for
  * example "section header table at 0x1198 (40 entries of 40 bytes) ends
  * past the end of the file (4504 bytes)", and empty after an acceptance.

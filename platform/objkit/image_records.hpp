@@ -93,8 +93,8 @@ bool counts_within_budget(LoadSource &source, const TableGeometry &geometry)
     const uint64_t least =
         fixed_layout<C>(geometry).total + uint64_t{geometry.shnum} * section_record_size<C>(0);
     char what[96];
-    std::snprintf(what, sizeof what, "%u sections and %u program headers", geometry.shnum,
-                  geometry.phnum);
+    (void)std::snprintf(what, sizeof what, "%u sections and %u program headers", geometry.shnum,
+                        geometry.phnum);
     return !over_budget(source, what, least);
 }
 

@@ -158,15 +158,15 @@ void free_image(typename C::Image *image) noexcept
 #define OBJKIT_LOAD_ENTRIES(N)                                                                     \
     int objcore##N##_can_load(objkit_source *source) noexcept                                      \
     {                                                                                              \
-        return objkit::can_load_source<objkit::core_class<N>>(source);                             \
+        return objkit::can_load_source<objkit::core_class<(N)>>(source);                           \
     }                                                                                              \
     objcore##N##_image *objcore##N##_load(objkit_source *source) noexcept                          \
     {                                                                                              \
-        return source != nullptr ? objkit::load_image<objkit::core_class<N>>(source) : nullptr;    \
+        return source != nullptr ? objkit::load_image<objkit::core_class<(N)>>(source) : nullptr;  \
     }                                                                                              \
     void objcore##N##_free(objcore##N##_image *image) noexcept                                     \
     {                                                                                              \
-        objkit::free_image<objkit::core_class<N>>(image);                                          \
+        objkit::free_image<objkit::core_class<(N)>>(image);                                        \
     }
 
 extern "C" {

@@ -1,21 +1,7 @@
 // refusal.cpp - writing a verdict into a source record.
 #include "refusal.hpp"
 
-#include <cstdarg>
-#include <cstdio>
-
 namespace objkit {
-
-bool refuse(objkit_source *record, int reason, int error, const char *format, ...) noexcept
-{
-    record->reason = reason;
-    record->error = error;
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(record->reason_text, sizeof record->reason_text, format, arguments);
-    va_end(arguments);
-    return false;
-}
 
 void accept(objkit_source *record) noexcept
 {

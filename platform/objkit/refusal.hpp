@@ -7,12 +7,25 @@
 
 #include "objkit.h"
 
+#include <cstdio>
+
 namespace objkit {
 
-// Records why `record` was refused; returns false, so that a refusal can be
-// the value of the check that found it.
-bool refuse(objkit_source *record, int reason, int error, const char *format, ...) noexcept
-    __attribute__((format(printf, 4, 5)));
+// Records why `record` was refused, its text made from a printf format and
+// its arguments; returns false, so that a refusal can be the value of the
+// check that found it.
+template <class... Values>
+bool refuse(objkit_source *record, int reason, int error, const char *format,
+            Values... values) noexcept
+{
+    record->reason = reason;
+    record->error = error;
+    if constexpr (sizeof...(Values) == 0)
+        (void)std::snprintf(record->reason_text, sizeof record->reason_text, "%s", format);
+    else
+        (void)std::snprintf(record->reason_text, sizeof record->reason_text, format, values...);
+    return false;
+}
 
 // Clears the record's verdict after an acceptance.
 void accept(objkit_source *record) noexcept;

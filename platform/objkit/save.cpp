@@ -207,7 +207,7 @@ int save_image(typename C::Image *image, const char *target) noexcept
 #define OBJKIT_SAVE_ENTRIES(N)                                                                     \
     int objcore##N##_save(objcore##N##_image *image, const char *target) noexcept                  \
     {                                                                                              \
-        return objkit::save_image<objkit::core_class<N>>(image, target);                           \
+        return objkit::save_image<objkit::core_class<(N)>>(image, target);                         \
     }
 
 extern "C" {

@@ -51,17 +51,17 @@ typename C::Section *section_by_name(const typename C::Image *image, const char 
     objcore##N##_section *objcore##N##_get_section(const objcore##N##_image *image,                \
                                                    uint32_t index) noexcept                        \
     {                                                                                              \
-        return objkit::section_by_index<objkit::core_class<N>>(image, index);                      \
+        return objkit::section_by_index<objkit::core_class<(N)>>(image, index);                    \
     }                                                                                              \
     objcore##N##_program *objcore##N##_get_program(const objcore##N##_image *image,                \
                                                    uint32_t index) noexcept                        \
     {                                                                                              \
-        return objkit::program_by_index<objkit::core_class<N>>(image, index);                      \
+        return objkit::program_by_index<objkit::core_class<(N)>>(image, index);                    \
     }                                                                                              \
     objcore##N##_section *objcore##N##_find_section(const objcore##N##_image *image,               \
                                                     const char *name) noexcept                     \
     {                                                                                              \
-        return objkit::section_by_name<objkit::core_class<N>>(image, name);                        \
+        return objkit::section_by_name<objkit::core_class<(N)>>(image, name);                      \
     }
 
 extern "C" {
