@@ -49,7 +49,7 @@ Function next(const char *name)
     extern "C" result name params noexcept                                                         \
     {                                                                                              \
         ++counts.slot[class_slot(N)];                                                              \
-        static const auto backend = next<decltype(&name)>(#name);                                  \
+        static const auto backend = next<decltype(&(name))>(#name);                                \
         return backend args;                                                                       \
     }
 
