@@ -4,8 +4,8 @@
 // workers because entry fills (symbols, relocations, dynamic entries) read
 // every entry through it: they expand it in place when the view's table
 // holds it, instead of calling through the table.
-#ifndef OBJLENS_SECTION_DATA_HPP
-#define OBJLENS_SECTION_DATA_HPP
+#ifndef OBJLENS_DATA_READ_HPP
+#define OBJLENS_DATA_READ_HPP
 
 #include <cstdint>
 
@@ -21,7 +21,10 @@ typename C::core_section *record_of(const objlens_section *section) noexcept
 
 // Without clamp the count goes to the backend as asked, and the backend
 // copies only a range that lies wholly inside the data: a read running past
-// the end delivers nothing rather than a short, silently cut entry.
+// the end delivers nothing rather than a short, silently cut entry.  The
+// range itself is the backend's to check; the one test here is the
+// interface's own rule that an offset at or past the end never reaches the
+// backend, whatever the count, and the clamp needs the size anyway.
 template <class C>
 [[gnu::always_inline]] inline uint32_t section_data_read(const objlens_section *section, void *dest,
                                                          uint32_t offset, uint32_t count,
