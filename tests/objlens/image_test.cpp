@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -70,6 +71,45 @@ TEST_P(Image, RefusedSourcesLeaveTheHandleEmpty)
     EXPECT_EQ(objlens_load(&image, &source), -1);
     EXPECT_EQ(image.ops, nullptr);
     EXPECT_EQ(image.backend, nullptr);
+}
+
+// Entries of /proc/self/fd: the descriptors this process has open.
+size_t open_descriptors()
+{
+    size_t count = 0;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        count += entry.path().empty() ? 0 : 1;
+    return count;
+}
+
+TEST_P(Image, LoadsLeaveNoDescriptorButTheImages)
+{
+    char folder[] = "/tmp/objlens-fd-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string elf = std::string(folder) + "/image.o";
+    const std::string text = std::string(folder) + "/notes.txt";
+    const byte_vector image_bytes = header_only_image(GetParam(), EM_NONE);
+    std::ofstream(elf, std::ios::binary)
+        .write(reinterpret_cast<const char *>(image_bytes.data()),
+               static_cast<std::streamsize>(image_bytes.size()));
+    std::ofstream(text) << "not an ELF file, long enough to be read as one would be\n";
+
+    const size_t before = open_descriptors();
+    for (int round = 0; round < 10; ++round) {
+        objlens_image image;
+        objkit_source refused = objkit_source_file(text.c_str());
+        EXPECT_EQ(objlens_load(&image, &refused), -1);
+        EXPECT_EQ(refused.reason, OBJKIT_REASON_NOT_ELF) << refused.reason_text;
+        EXPECT_EQ(open_descriptors(), before);
+
+        objkit_source source = objkit_source_file(elf.c_str());
+        ASSERT_EQ(objlens_load(&image, &source), 0) << source.reason_text;
+        EXPECT_EQ(source.reason, OBJKIT_REASON_NONE);
+        EXPECT_EQ(open_descriptors(), before + 1) << "the image holds its file";
+        objlens_unload(&image);
+        EXPECT_EQ(open_descriptors(), before);
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST_P(Image, SectionLookupsFillTheViewOrLeaveItemNull)
