@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace objkit {
 
@@ -14,6 +15,16 @@ bool refuse(objkit_source *record, int reason, int error, const char *format, ..
     va_start(arguments, format);
     std::vsnprintf(record->reason_text, sizeof record->reason_text, format, arguments);
     va_end(arguments);
+    return false;
+}
+
+bool refuse_with(objkit_source *record, int reason, int error, const char *text) noexcept
+{
+    record->reason = reason;
+    record->error = error;
+    const size_t length = strnlen(text, sizeof record->reason_text - 1);
+    std::memcpy(record->reason_text, text, length);
+    record->reason_text[length] = '\0';
     return false;
 }
 

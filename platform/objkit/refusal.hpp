@@ -14,6 +14,10 @@ namespace objkit {
 bool refuse(objkit_source *record, int reason, int error, const char *format, ...) noexcept
     __attribute__((format(printf, 4, 5)));
 
+// The same with a text that needs no formatting, for refusals that many
+// loads meet on their way to an acceptance.
+bool refuse_with(objkit_source *record, int reason, int error, const char *text) noexcept;
+
 // Clears the record's verdict after an acceptance.
 void accept(objkit_source *record) noexcept;
 
