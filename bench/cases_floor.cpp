@@ -100,6 +100,11 @@ FieldSum rela_walk(const Floor &f)
 void add_floor_cases(const Input &input)
 {
     const Reference &counts = reference_counts(input);
+    add_pass("symbols.floor/model/" + input.key, [input] {
+        return symbol_walk(floor_for(input),
+                           [](size_t, const char *name) { benchmark::DoNotOptimize(name); });
+    });
+    add_pass("rela.floor/model/" + input.key, [input] { return rela_walk(floor_for(input)); });
     if (counts.num_syms > 0)
         add_case(
             "symbols.floor/model/" + input.key,

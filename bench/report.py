@@ -59,6 +59,7 @@ def load(path):
             "ns": times[len(times) // 2],
             "entries": b.get("entries"),
             "rss": b.get("rss_KiB"),
+            "ratio": b.get("ratio"),
             "iterations": b.get("iterations"),
         }
     return data.get("context", {}), out, errors
@@ -171,6 +172,12 @@ def run_ratios(a, b):
         return []
     pairs = zip(a.get("runs", [a]), b.get("runs", [b]))
     return [x["ns"] / y["ns"] for x, y in pairs if x is not None and y is not None and y["ns"]]
+
+
+def paired(rows, what, inp):
+    """The paired case ratio/WHAT/INPUT in each run that has it."""
+    r = rows.get(("ratio", what, inp))
+    return run_values(r, lambda x: x["ratio"]) if r and r.get("ratio") is not None else []
 
 
 def median_of(values):
@@ -292,6 +299,11 @@ def main():
     md += ["### Loads, walks and typed access (median CPU time per iteration)", "",
            table(["case (input)", "objlens", "libelf", "raw", "objlens/libelf", "objlens/raw",
                   "objlens per entry", "libelf per entry", "raw per entry"], lines), ""]
+    loads = [f"{inp} {ratio_text(paired(rows, 'load.objlens_libelf', inp))}" for inp in inputs
+             if paired(rows, "load.objlens_libelf", inp)]
+    if loads:
+        md += ["Loads paired (objlens and libelf timed alternately, in batches of "
+               "50 loads): objlens/libelf " + "; ".join(loads) + ".", ""]
 
     # The walks beside the floor model of their call structure.
     lines = []
@@ -302,13 +314,16 @@ def main():
                 continue
             oi, fi = per_instr((whole, "objlens", inp)), per_instr((f"{whole}.floor", "model", inp))
             lines.append([f"{whole} ({inp})", entry_text(o), entry_text(f),
+                          ratio_text(paired(rows, f"{whole}.objlens_floor", inp)),
                           ratio_text(run_ratios(o, f)), fmt_instr(oi), fmt_instr(fi),
                           fmt_ratio(oi, fi)])
     if lines:
         md += ["### The walks beside the floor model (time and instructions per entry)", "",
-               table(["walk (input)", "objlens", "floor model", "objlens/floor",
-                      "objlens instructions", "floor instructions", "instruction ratio"],
-                     lines), ""]
+               "objlens/floor paired: the two walks timed alternately, pass by pass "
+               "(`ratio/` cases); separate: the ratio of the two cases' medians.", "",
+               table(["walk (input)", "objlens", "floor model", "objlens/floor paired",
+                      "objlens/floor separate", "objlens instructions", "floor instructions",
+                      "instruction ratio"], lines), ""]
 
     # Before and after: the same walk through pointers into two builds.
     lines = []
@@ -322,14 +337,19 @@ def main():
                      for x, y in zip(a.get("runs", [a]), b.get("runs", [b]))
                      if x is not None and y is not None]
             lines.append([f"{whole} ({inp})", entry_text(b), entry_text(a),
-                          spread(diffs, lambda v: f"{v:+.2f} ns"), ratio_text(run_ratios(a, b)),
+                          ratio_text(paired(rows, f"{whole}.after_before", inp)),
+                          ratio_text(run_ratios(a, b)), spread(diffs, lambda v: f"{v:+.2f} ns"),
                           fmt_instr(bi), fmt_instr(ai),
                           "–" if ai is None or bi is None else f"{ai - bi:+,.0f}"])
     if lines:
         label = contexts[0].get("before_label") or "the library named by --before"
         md += [f"### Before and after: {label} against this build, in the same runs "
                "(time and instructions per entry)", "",
-               table(["walk (input)", "before", "after", "after − before", "after/before",
+               "Both walks call the exported functions through pointers, so they differ only "
+               "in the two builds of the library and its backend. after/before paired: the two "
+               "walks timed alternately, pass by pass; separate: the two cases' medians.", "",
+               table(["walk (input)", "before", "after", "after/before paired",
+                      "after/before separate", "after − before (separate)",
                       "before instructions", "after instructions", "difference"], lines), ""]
 
     # Where a walk's time goes.
@@ -416,11 +436,11 @@ def main():
 
     def floor_target(whole):
         """The walk against the floor model on every input: each input's
-        ratio (median over the runs), the worst deciding."""
+        paired ratio (median over the runs), the worst deciding."""
         medians, parts = [], []
         for inp in inputs:
-            values = run_ratios(get(rows, whole, "objlens", inp),
-                                get(rows, f"{whole}.floor", "model", inp))
+            values = paired(rows, f"{whole}.objlens_floor", inp) or run_ratios(
+                get(rows, whole, "objlens", inp), get(rows, f"{whole}.floor", "model", inp))
             if values:
                 medians.append(statistics.median(values))
                 oi = per_instr((whole, "objlens", inp))
@@ -445,7 +465,8 @@ def main():
     rss = o("rss")
     targets = [
         ["load of libLLVM ≤ 1.2× libelf's elf_begin(ELF_C_READ) + section header walk",
-         *ratio_verdict(run_ratios(o("load"), e("load")), 1.2, " libelf")],
+         *ratio_verdict(paired(rows, "load.objlens_libelf", "llvm")
+                        or run_ratios(o("load"), e("load")), 1.2, " libelf")],
         ["symbol walk (fill, six getters, name) ≤ 1.1× the floor model, every input",
          *floor_target("symbols")],
         ["RELA walk (fill, five getters) ≤ 1.1× the floor model, every input",

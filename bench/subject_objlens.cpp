@@ -347,6 +347,20 @@ void load_case(benchmark::State &state, const Input &input)
     }
 }
 
+FieldSum load_batch(const Input &input)
+{
+    objkit_source source = objkit_source_file(input.path.c_str());
+    FieldSum s;
+    for (int i = 0; i < kLoadBatch; ++i) {
+        objlens_image image;
+        const bool ok = objlens_load(&image, &source) == 0;
+        if (ok)
+            objlens_unload(&image);
+        s.add(ok ? 1 : 0);
+    }
+    return s;
+}
+
 void sections_case(benchmark::State &state, const Input &input)
 {
     const Reference &ref = reference(input);
@@ -411,9 +425,25 @@ void through_api(benchmark::State &state, const std::string &impl, Body body)
     body(calls, *api);
 }
 
+// What a timed symbol walk does with each name.
+constexpr auto ignore_name = [](size_t, const char *name) { benchmark::DoNotOptimize(name); };
+
 void add_before_after_cases(const Input &input, const Reference &counts)
 {
     for (const std::string impl : {"before", "after"}) {
+        // The paired cases' passes, when the build to compare with loads.
+        if (const Api *api = impl == "after" ? &linked_api() : before_api(nullptr)) {
+            add_pass("symbols.api/" + impl + "/" + input.key, [input, api] {
+                Api calls = *api;
+                benchmark::DoNotOptimize(calls);
+                return symbol_walk(calls, loaded_through(input, *api), ignore_name);
+            });
+            add_pass("rela.api/" + impl + "/" + input.key, [input, api] {
+                Api calls = *api;
+                benchmark::DoNotOptimize(calls);
+                return rela_walk(calls, loaded_through(input, *api));
+            });
+        }
         if (counts.num_syms > 0)
             add_case(
                 "symbols.api/" + impl + "/" + input.key,
@@ -502,6 +532,11 @@ void register_objlens_cases()
         const Reference &counts = reference_counts(input);
         add_case("load/objlens/" + input.key,
                  [input](benchmark::State &state) { load_case(state, input); });
+        add_pass("load/objlens/" + input.key, [input] { return load_batch(input); });
+        add_pass("symbols/objlens/" + input.key,
+                 [input] { return symbol_walk(Linked{}, loaded(input), ignore_name); });
+        add_pass("rela/objlens/" + input.key,
+                 [input] { return rela_walk(Linked{}, loaded(input)); });
         add_case(
             "sections/objlens/" + input.key,
             [input](benchmark::State &state) { sections_case(state, input); },
