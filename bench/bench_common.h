@@ -56,6 +56,12 @@ struct FieldSum {
     bool operator==(const FieldSum &) const = default;
 };
 
+// One pass of a walk (or of a batch of loads) over an input, for the paired
+// cases: it returns the field sums that every implementation's pass over
+// the same input must agree on.  Registered as CASE/IMPL/INPUT, like the
+// case that times the same work on its own.
+using Pass = std::function<FieldSum()>;
+void add_pass(const std::string &name, Pass pass);
 // Put just before a case's timed loop, in the same scope.  Under callgrind
 // started with --collect-atstart=no (bench/run --instructions) only the
 // loop's instructions are counted, and they are dumped under the case's
@@ -67,6 +73,10 @@ public:
     CountedLoop(const CountedLoop &) = delete;
     CountedLoop &operator=(const CountedLoop &) = delete;
 };
+
+// A load pass of the paired cases makes this many loads (each a few
+// microseconds), so that reading the clock is a small part of its time.
+constexpr int kLoadBatch = 50;
 
 // The typed-access cases load or store every field of a buffer this long.
 constexpr size_t kTypedBytes = 4096;

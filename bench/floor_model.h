@@ -1,17 +1,25 @@
-// The floor model: the least code that keeps the call structure the
-// library's interface prescribes for a symbol or RELA walk, so that the
-// benchmarks can tell the cost of that structure from the cost of an
-// implementation of it.
+// The floor model: the least code that keeps the call structure libobjlens
+// has for a symbol or RELA walk, so that the benchmarks can tell the cost of
+// that structure from the cost of the library's implementation of it.
 //
-// It reuses the interface's own records and table types.  Two small shared
-// libraries stand for the library and the backend: every generic call loads
-// the record's table and jumps through it, every multi-byte field goes
-// through the image table's typed slot, and each typed slot calls the
-// backend's swap across the library boundary, as the real ones do.  Only
-// the code inside each step is the least it can be.  A second set of
-// tables ("inline") does the same with the backend's swap and raw read
-// compiled into the library, which is what a backend offering them inline
-// in its header would give.
+// It reuses the interface's own records and table types, and is built as
+// two small shared libraries standing for the library and the backend,
+// with the library's flags.  The structure, step by step, as libobjlens
+// has it:
+//   - an entry getter is a generic call that loads the record's table and
+//     jumps to the class worker;
+//   - the worker reads each multi-byte field through the image table's
+//     typed slot (the class's own worker, found in the slot, runs in place;
+//     any other is called through the slot);
+//   - that worker calls the backend's exported swap of the field's width,
+//     in the other library, with the image's EI_DATA byte;
+//   - a fill checks the index, then makes one data_read of one entry
+//     through the section table's slot, which checks the offset against
+//     the data size and calls the backend's exported raw read;
+//   - a name is read through the section table's data_readname, which
+//     calls the backend's exported read_name.
+// Only the code inside each step is the least it can be: the backend
+// checks bounds and copies, and knows nothing of files.
 #ifndef OBJLENS_BENCH_FLOOR_MODEL_H
 #define OBJLENS_BENCH_FLOOR_MODEL_H
 
@@ -46,12 +54,9 @@ FLOOR_API uint64_t floor_core_swap64(const floor_core_image *image, uint64_t val
 FLOOR_API int floor_core_read_name(const floor_core_image *image, size_t offset,
                                    const floor_section_record *section, const char **name);
 
-// The library's tables, for images of either class, with the backend
-// called or inlined.
+// The library's tables, for images of either class.
 FLOOR_API extern const objlens_section_ops floor_ops_section_32, floor_ops_section_64;
-FLOOR_API extern const objlens_section_ops floor_ops_section_32_inline, floor_ops_section_64_inline;
 FLOOR_API extern const objlens_image_ops floor_ops_32, floor_ops_64;
-FLOOR_API extern const objlens_image_ops floor_ops_32_inline, floor_ops_64_inline;
 
 // The library's generic calls a walk makes.
 FLOOR_API int floor_section_get_sym(const objlens_section *section, objlens_sym *sym,

@@ -3,6 +3,7 @@
 // `--rss-probe IMPL PATH` is the resident-memory probe's own process.
 #include "bench_common.h"
 
+#include <cstdlib>
 #include <cstring>
 
 int main(int argc, char **argv)
@@ -21,6 +22,9 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
+    // What the before rows compare with (see subject_objlens.cpp), for the report.
+    if (const char *label = std::getenv("OBJLENS_BENCH_BEFORE_LABEL"))
+        benchmark::AddCustomContext("before_label", label);
 
     bench::register_raw_cases();
 #if defined(OBJLENS_BENCH_HAVE_LIBELF)

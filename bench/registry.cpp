@@ -5,6 +5,8 @@
 #include "bench_common.h"
 
 #include <algorithm>
+#include <ctime>
+#include <map>
 
 #if __has_include(<valgrind/callgrind.h>)
 #include <valgrind/callgrind.h>
@@ -65,10 +67,88 @@ auto sort_key(const std::string &name)
     }
     return std::make_tuple(
         rank_of(base, {"calibrate", "load", "rss", "sections", "symbols", "rela", "load_Word",
-                       "store_Word", "load_Xword", "store_Xword", "process"}),
+                       "store_Word", "load_Xword", "store_Xword", "ratio", "process"}),
         input_rank, whole != base, whole,
         rank_of(part(name, 1),
                 {"objlens", "objlens-dump", "objkit", "libelf", "eu-readelf", "readelf", "raw"}));
+}
+
+std::map<std::string, Pass> &passes()
+{
+    static std::map<std::string, Pass> all;
+    return all;
+}
+
+// The paired cases, ratio/WHAT/INPUT: pass A's time over pass B's, both
+// passes over the same input, timed one right after the other on the
+// thread's CPU clock, the order swapped every iteration; the median of the
+// iterations' ratios is the case's `ratio`.  Taken within milliseconds of
+// each other, the two times share whatever the machine is doing then,
+// which times taken seconds apart in separate cases do not.
+struct PairSpec {
+    const char *what;
+    const char *a;  // CASE/IMPL of pass A
+    const char *b;
+};
+constexpr PairSpec kPairs[] = {
+    {"load.objlens_libelf", "load/objlens", "load/libelf"},
+    {"symbols.objlens_floor", "symbols/objlens", "symbols.floor/model"},
+    {"rela.objlens_floor", "rela/objlens", "rela.floor/model"},
+    {"symbols.after_before", "symbols.api/after", "symbols.api/before"},
+    {"rela.after_before", "rela.api/after", "rela.api/before"},
+};
+
+double thread_cpu_ns()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
+}
+
+double timed(const Pass &pass)
+{
+    const double start = thread_cpu_ns();
+    benchmark::DoNotOptimize(pass());
+    return thread_cpu_ns() - start;
+}
+
+void add_pairs()
+{
+    for (const Input &input : inputs()) {
+        for (const PairSpec &pair : kPairs) {
+            const auto a = passes().find(std::string(pair.a) + "/" + input.key);
+            const auto b = passes().find(std::string(pair.b) + "/" + input.key);
+            if (a == passes().end() || b == passes().end())
+                continue;
+            add_case(std::string("ratio/") + pair.what + "/" + input.key,
+                     [a = a->second, b = b->second](benchmark::State &state) {
+                         // Once each untimed: the first read of a section
+                         // is not in the loop, and the two must agree.
+                         if (a() != b()) {
+                             state.SkipWithError("the two passes disagree");
+                             return;
+                         }
+                         std::vector<double> ratios;
+                         bool a_first = true;
+                         for (auto _ : state) {
+                             double time_a;
+                             double time_b;
+                             if (a_first) {
+                                 time_a = timed(a);
+                                 time_b = timed(b);
+                             } else {
+                                 time_b = timed(b);
+                                 time_a = timed(a);
+                             }
+                             a_first = !a_first;
+                             ratios.push_back(time_a / time_b);
+                         }
+                         std::sort(ratios.begin(), ratios.end());
+                         state.counters["ratio"] = ratios[ratios.size() / 2];
+                         state.counters["pairs"] = static_cast<double>(ratios.size());
+                     });
+        }
+    }
 }
 
 }  // namespace
@@ -101,8 +181,11 @@ void add_probe(const std::string &name, CaseBody body)
     pending().push_back({name, std::move(body), 0, false, true});
 }
 
+void add_pass(const std::string &name, Pass pass) { passes()[name] = std::move(pass); }
+
 void register_all()
 {
+    add_pairs();
     std::vector<Pending> &all = pending();
     std::stable_sort(all.begin(), all.end(), [](const Pending &a, const Pending &b) {
         return sort_key(a.name) < sort_key(b.name);

@@ -73,11 +73,17 @@ ArenaLayout<C> fixed_layout(const TableGeometry &geometry)
     return plan;
 }
 
-inline bool over_budget(LoadSource &source, const char *what, uint64_t need)
+// Whether `need` bytes of records are more than the source allows; when
+// they are, the source is refused with a text that `name` writes of what
+// needs them.  The text is made only then: most loads are within budget.
+template <class Name>
+bool over_budget(LoadSource &source, uint64_t need, Name name)
 {
     const uint64_t budget = record_budget(source.size());
     if (need <= budget)
         return false;
+    char what[96];
+    name(what, sizeof what);
     refuse(source.record(), OBJKIT_REASON_BUDGET, 0,
            "%s need at least %llu bytes of records; a %llu-byte %s allows %llu", what,
            static_cast<unsigned long long>(need), static_cast<unsigned long long>(source.size()),
@@ -92,10 +98,10 @@ bool counts_within_budget(LoadSource &source, const TableGeometry &geometry)
 {
     const uint64_t least =
         fixed_layout<C>(geometry).total + uint64_t{geometry.shnum} * section_record_size<C>(0);
-    char what[96];
-    (void)std::snprintf(what, sizeof what, "%u sections and %u program headers", geometry.shnum,
-                        geometry.phnum);
-    return !over_budget(source, what, least);
+    return !over_budget(source, least, [&](char *what, size_t size) {
+        (void)std::snprintf(what, size, "%u sections and %u program headers", geometry.shnum,
+                            geometry.phnum);
+    });
 }
 
 template <class C>
@@ -112,7 +118,9 @@ bool plan_arena(LoadSource &source, const unsigned char *shdrs, const TableGeome
         name_at(names, order(shdr.sh_name), &length);
         at += section_record_size<C>(length);
     }
-    if (over_budget(source, "the section names", at))
+    if (over_budget(source, at, [](char *what, size_t size) {
+            (void)std::snprintf(what, size, "the section names");
+        }))
         return false;
     plan.total = at;
     *layout = plan;

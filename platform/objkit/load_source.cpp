@@ -66,6 +66,13 @@ const unsigned char *LoadSource::cached(uint64_t offset, size_t count) const
     return nullptr;
 }
 
+const unsigned char *LoadSource::held(uint64_t offset, size_t count) const noexcept
+{
+    if (!contains(offset, count))
+        return nullptr;
+    return copy_ != nullptr ? copy_ + offset : cached(offset, count);
+}
+
 bool LoadSource::read(uint64_t offset, void *dest, size_t count) noexcept
 {
     if (!contains(offset, count))

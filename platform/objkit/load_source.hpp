@@ -44,6 +44,11 @@ public:
     // before the range, so that a later read from there costs no call.
     const unsigned char *view(uint64_t offset, size_t count, size_t lead = 0) noexcept;
 
+    // The bytes of a contained range when the source holds them already
+    // (a buffer's copy, the head, the window), valid until the next view();
+    // null otherwise.  Reads nothing.
+    const unsigned char *held(uint64_t offset, size_t count) const noexcept;
+
     // True when a file source still looks as it did when it was opened.
     bool unchanged() noexcept;
 

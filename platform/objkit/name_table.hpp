@@ -68,10 +68,19 @@ uint32_t names_extent(const unsigned char *shdrs, uint32_t shnum, ByteOrder orde
     return extent;
 }
 
-// Reads the first `count` bytes of the table into its own copy.
+// The first `count` bytes of the table: where the load read them already
+// (the window over the section header table usually holds them), or read
+// into the table's own copy.
 inline bool read_table_prefix(LoadSource &source, const objcore_data &data, uint32_t count,
                               NameTable *table)
 {
+    if (const unsigned char *held = source.held(data.file_offset, count)) {
+        table->owned.reset();
+        table->bytes = held;
+        table->size = count;
+        table->strings_end = terminated_prefix(held, count);
+        return true;
+    }
     table->owned.reset(static_cast<unsigned char *>(std::malloc(count == 0 ? 1 : count)));
     if (!table->owned)
         return refuse(source.record(), OBJKIT_REASON_MEMORY, ENOMEM,

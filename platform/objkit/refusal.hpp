@@ -8,22 +8,27 @@
 #include "objkit.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace objkit {
 
 // Records why `record` was refused, its text made from a printf format and
-// its arguments; returns false, so that a refusal can be the value of the
-// check that found it.
+// its arguments, or taken as it is when there are none (refusals that many
+// loads meet on their way to an acceptance format nothing); returns false,
+// so that a refusal can be the value of the check that found it.
 template <class... Values>
 bool refuse(objkit_source *record, int reason, int error, const char *format,
             Values... values) noexcept
 {
     record->reason = reason;
     record->error = error;
-    if constexpr (sizeof...(Values) == 0)
-        (void)std::snprintf(record->reason_text, sizeof record->reason_text, "%s", format);
-    else
+    if constexpr (sizeof...(Values) == 0) {
+        const size_t length = strnlen(format, sizeof record->reason_text - 1);
+        std::memcpy(record->reason_text, format, length);
+        record->reason_text[length] = '\0';
+    } else {
         (void)std::snprintf(record->reason_text, sizeof record->reason_text, format, values...);
+    }
     return false;
 }
 

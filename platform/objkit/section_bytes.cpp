@@ -68,6 +68,21 @@ inline void copy_bytes(void *dest, const unsigned char *from, size_t count)
     }
 }
 
+// A read of bytes not yet in the cache.  Kept out of line so that the
+// common path below saves no registers and calls nothing: it ends in a
+// jump here only when the section's bytes are not all present.
+[[gnu::noinline]] int read_raw_absent(objcore_data *data, void *dest, uint64_t count,
+                                      uint64_t offset) noexcept
+{
+    if (count == 0)
+        return 1;
+    const unsigned char *from = fetch(data, offset, count);
+    if (from == nullptr)
+        return 0;
+    std::memcpy(dest, from, static_cast<size_t>(count));
+    return 1;
+}
+
 template <class U>
 inline int read_raw(objcore_data *data, void *dest, U count, U offset) noexcept
 {
@@ -75,16 +90,9 @@ inline int read_raw(objcore_data *data, void *dest, U count, U offset) noexcept
     if (offset > size || count > size - offset)
         return 0;
     const unsigned char *bytes = data->bytes;
-    if (__builtin_expect(bytes != nullptr, 1)) {
-        copy_bytes(dest, bytes + offset, static_cast<size_t>(count));
-        return 1;
-    }
-    if (count == 0)
-        return 1;
-    const unsigned char *from = fetch(data, offset, count);
-    if (from == nullptr)
-        return 0;
-    std::memcpy(dest, from, static_cast<size_t>(count));
+    if (__builtin_expect(bytes == nullptr, 0))
+        return read_raw_absent(data, dest, count, offset);
+    copy_bytes(dest, bytes + offset, static_cast<size_t>(count));
     return 1;
 }
 
@@ -109,24 +117,32 @@ const char *scan_string(objcore_data *data, uint64_t offset) noexcept
     return nullptr;
 }
 
+// A name in a section whose bytes are not all present; out of line for the
+// same reason as read_raw_absent.
+[[gnu::noinline]] int read_string_absent(objcore_data *data, size_t offset,
+                                         const char **name) noexcept
+{
+    if (offset >= data->size)
+        return 0;
+    const char *found = scan_string(data, offset);
+    if (found == nullptr)
+        return 0;
+    *name = found;
+    return 1;
+}
+
 template <class Section>
 inline int read_string(const Section *section, size_t offset, const char **name) noexcept
 {
     if (section == nullptr || name == nullptr)
         return 0;
     objcore_data *data = section->data;
-    if (data->bytes == nullptr) {
-        if (offset >= data->size)
-            return 0;
-        const char *found = scan_string(data, offset);
-        if (found == nullptr)
-            return 0;
-        *name = found;
-        return 1;
-    }
+    const unsigned char *bytes = data->bytes;
+    if (__builtin_expect(bytes == nullptr, 0))
+        return read_string_absent(data, offset, name);
     if (offset >= data->strings_end)
         return 0;
-    *name = reinterpret_cast<const char *>(data->bytes) + offset;
+    *name = reinterpret_cast<const char *>(bytes) + offset;
     return 1;
 }
 
