@@ -260,6 +260,20 @@ void out_hex(uint64_t value, int digits)
     out_used += (size_t)count;
 }
 
+void out_hex_right(uint64_t value, int width)
+{
+    char text[16];
+    int count = 0;
+    do {
+        text[15 - count] = hex_digits[value & 0xf];
+        value >>= 4;
+        count++;
+    } while (value != 0);
+    if (width > count)
+        out_spaces(width - count);
+    out_bytes(text + 16 - count, (size_t)count);
+}
+
 void out_hex0x(uint64_t value, int digits)
 {
     out_bytes("0x", 2);

@@ -43,6 +43,8 @@ int utf8_sequence_length(const unsigned char *s);
 void out_hex(uint64_t value, int digits);
 /* "0x" and lower-case hex, zero-padded to at least `digits` digits. */
 void out_hex0x(uint64_t value, int digits);
+/* Lower-case hex, right-aligned in `width` columns with spaces. */
+void out_hex_right(uint64_t value, int width);
 void out_udec(uint64_t value);
 void out_sdec(int64_t value);
 /* Decimal, right-aligned in `width` columns. */

@@ -8,11 +8,13 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "demangle.h"
 #include "diag.h"
 #include "names.h"
 #include "out.h"
 #include "tables.h"
 #include "text.h"
+#include "versions.h"
 
 static const char *st_type_text(uint8_t type, uint16_t machine, char buffer[32])
 {
@@ -103,8 +105,16 @@ static void entries_heading(const char *what, const char *name, uint64_t offset,
     out_str(count == 1 ? " entry:\n" : " entries:\n");
 }
 
+/* A symbol's name, demangled when -C asks for it; returns the columns
+ * written. */
+static int out_symbol_name(const dump_image *image, const char *name)
+{
+    return out_name(image->options != NULL && image->options->demangle ? demangle_symbol(name)
+                                                                       : name);
+}
+
 static void symbol_line(const dump_image *image, const symbol_table *table, uint32_t index,
-                        const objlens_sym *symbol)
+                        const objlens_sym *symbol, const symbol_version *version)
 {
     const string_table *names = &table->names;
     uint16_t shndx = objlens_sym_get_shndx(symbol);
@@ -139,17 +149,24 @@ static void symbol_line(const dump_image *image, const symbol_table *table, uint
     else
         out_shndx(shndx, image->machine);
     out_char(' ');
-    out_name(symbol_display_name(image, names, symbol));
+    out_symbol_name(image, symbol_display_name(image, names, symbol));
+    text_symbol_version(version, 1);
     out_char('\n');
 }
 
 void text_symbols(dump_image *image)
 {
+    int all = (image->parts & DUMP_SYMBOLS) != 0;
     for (uint32_t index = 1; index < image->num_sections; index++) {
         symbol_table table;
+        symbol_versions versions;
+        symbol_version version;
         objlens_sym symbol;
         if (!symbol_table_open(&table, image, index))
             continue;
+        if (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM)
+            continue;
+        symbol_versions_open(&versions, image, &table.section, index, &table.names);
         entries_heading("Symbol table", section_name(image, &table.section), UINT64_MAX,
                         table.count);
         if (image->bits == 64)
@@ -157,8 +174,11 @@ void text_symbols(dump_image *image)
         else
             out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
         for (uint32_t i = 0; i < table.count && symbol_table_get(&table, image, i, &symbol) == 0;
-             i++)
-            symbol_line(image, &table, i, &symbol);
+             i++) {
+            symbol_versions_get(&versions, i, &symbol, &version);
+            symbol_line(image, &table, i, &symbol, &version);
+        }
+        symbol_versions_close(&versions);
     }
 }
 
@@ -201,7 +221,7 @@ static void out_mips_type_line(const char *label, uint32_t type)
 /* The symbol's value column; an STT_GNU_IFUNC symbol shows its name and
  * "()" instead, as the value is not the address relocated against. */
 static void out_reloc_symbol_value(const dump_image *image, const linked_symbols *symbols,
-                                   const objlens_sym *symbol)
+                                   const objlens_sym *symbol, const symbol_version *version)
 {
     int width = image->bits == 64 ? 14 : 8;
     int columns;
@@ -212,13 +232,15 @@ static void out_reloc_symbol_value(const dump_image *image, const linked_symbols
     }
     columns = objlens_sym_get_name_offs(symbol) == 0
                   ? out_name("??")
-                  : out_name(string_table_get(&symbols->names, objlens_sym_get_name_offs(symbol)));
+                  : out_symbol_name(image, string_table_get(&symbols->names,
+                                                            objlens_sym_get_name_offs(symbol)));
+    text_symbol_version(version, 0);
     out_str("()");
     out_spaces(columns <= width ? width + 1 - columns : 1);
 }
 
 static void relocation_line(const dump_image *image, const linked_symbols *symbols,
-                            const objlens_rel *rel)
+                            symbol_versions *versions, const objlens_rel *rel)
 {
     int digits = image->bits == 64 ? 16 : 8;
     int with_addend = objlens_rel_has_addend(rel);
@@ -239,8 +261,12 @@ static void relocation_line(const dump_image *image, const linked_symbols *symbo
     } else {
         out_char(' ');
         if (linked_symbols_get(symbols, fields.sym, &symbol) == 0) {
-            out_reloc_symbol_value(image, symbols, &symbol);
-            out_name(symbol_display_name(image, &symbols->names, &symbol));
+            symbol_version version;
+            symbol_versions_get(versions, (uint32_t)fields.sym, &symbol, &version);
+            out_reloc_symbol_value(image, symbols, &symbol, &version);
+            out_symbol_name(image, symbol_display_name(image, &symbols->names, &symbol));
+            if (objlens_sym_get_name_offs(&symbol) != 0)
+                text_symbol_version(&version, 0);
         } else {
             out_spaces(digits);
             out_str(image->bits == 64 ? " " : "   ");
@@ -321,6 +347,7 @@ void text_relocations(dump_image *image)
     int found = 0;
     for (uint32_t index = 1; index < image->num_sections; index++) {
         relocation_table table;
+        symbol_versions versions;
         objlens_rel rel;
         if (!relocation_table_open(&table, image, index)) {
             objlens_section section;
@@ -334,12 +361,16 @@ void text_relocations(dump_image *image)
             continue;
         }
         found = 1;
+        symbol_versions_open(&versions, image,
+                             table.symbols.present ? &table.symbols.section : NULL,
+                             objlens_section_get_link(&table.section), &table.symbols.names);
         entries_heading("Relocation section", section_name(image, &table.section),
                         objlens_section_get_offset(&table.section), table.count);
         relocation_columns(image, table.with_addend);
         for (uint32_t i = 0; i < table.count && relocation_table_get(&table, image, i, &rel) == 0;
              i++)
-            relocation_line(image, &table.symbols, &rel);
+            relocation_line(image, &table.symbols, &versions, &rel);
+        symbol_versions_close(&versions);
     }
     if (!found)
         out_str("\nThere are no relocations in this file.\n");
