@@ -16,9 +16,19 @@
 #include "text.h"
 #include "versions.h"
 
-static const char *st_type_text(uint8_t type, uint16_t machine, char buffer[32])
+/* The OS-specific types and bindings have their GNU names only in images
+ * that say they follow the GNU ABI (IFUNC also in FreeBSD's). */
+static int gnu_abi(const dump_image *image, int or_freebsd)
 {
-    const char *name = name_st_type(type, machine);
+    uint8_t osabi = objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI];
+    return osabi == ELFOSABI_GNU || (or_freebsd && osabi == ELFOSABI_FREEBSD);
+}
+
+static const char *st_type_text(uint8_t type, const dump_image *image, char buffer[32])
+{
+    const char *name = name_st_type(type, image->machine);
+    if (type == STT_GNU_IFUNC && !gnu_abi(image, 1))
+        name = NULL;
     if (name != NULL)
         return name;
     if (type >= STT_LOPROC && type <= STT_HIPROC)
@@ -30,9 +40,11 @@ static const char *st_type_text(uint8_t type, uint16_t machine, char buffer[32])
     return buffer;
 }
 
-static const char *st_bind_text(uint8_t bind, char buffer[32])
+static const char *st_bind_text(uint8_t bind, const dump_image *image, char buffer[32])
 {
     const char *name = name_st_bind(bind);
+    if (bind == STB_GNU_UNIQUE && !gnu_abi(image, 0))
+        name = NULL;
     if (name != NULL)
         return name;
     if (bind >= STB_LOPROC && bind <= STB_HIPROC)
@@ -133,9 +145,9 @@ static void symbol_line(const dump_image *image, const symbol_table *table, uint
     else
         out_hex0x(size, 1);
     out_char(' ');
-    out_str_left(st_type_text(ELF32_ST_TYPE(info), image->machine, buffer), 7);
+    out_str_left(st_type_text(ELF32_ST_TYPE(info), image, buffer), 7);
     out_char(' ');
-    out_str_left(st_bind_text(ELF32_ST_BIND(info), buffer), 6);
+    out_str_left(st_bind_text(ELF32_ST_BIND(info), image, buffer), 6);
     out_char(' ');
     out_str_left(name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
     if (other & ~0x3u) {

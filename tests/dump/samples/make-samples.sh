@@ -58,4 +58,8 @@ objcopy --compress-debug-sections=zstd "$work/debug.o" "$here/x86_64-zstd.o"
 objcopy --compress-debug-sections=zlib-gnu "$work/debug.o" "$here/x86_64-zdebug.o"
 clang --target=powerpc-linux-gnu -O1 -g -gz=zlib -c "$src/versioned.c" -o "$here/powerpc-zlib.o"
 
+# C++ names for -C.
+clang++ --target=x86_64-linux-gnu -O1 -fno-exceptions -fno-asynchronous-unwind-tables -fno-ident \
+  -c "$src/names.cpp" -o "$here/x86_64-names.o"
+
 ls -l "$here"/*.so "$here"/*.exe "$here"/*.o
