@@ -75,14 +75,12 @@ static const char *st_other_text(uint8_t bits, uint16_t machine, char buffer[32]
 }
 
 /* The Ndx column, right-aligned in four columns. */
-static void out_shndx(uint16_t shndx, uint16_t machine)
+static char *fmt_shndx(char *at, uint16_t shndx, uint16_t machine)
 {
     char buffer[16];
     const char *text;
-    if (shndx < SHN_LORESERVE && shndx != SHN_UNDEF) {
-        out_udec_right(shndx, 4);
-        return;
-    }
+    if (shndx < SHN_LORESERVE && shndx != SHN_UNDEF)
+        return fmt_udec_right(at, shndx, 4);
     switch (shndx) {
     case SHN_UNDEF: text = "UND"; break;
     case SHN_ABS: text = "ABS"; break;
@@ -98,7 +96,7 @@ static void out_shndx(uint16_t shndx, uint16_t machine)
             text = format_into(buffer, sizeof buffer, "RSV[0x%04x]", (unsigned)shndx);
         break;
     }
-    out_str_right(text, 4);
+    return fmt_str_right(at, text, 4);
 }
 
 static void entries_heading(const char *what, const char *name, uint64_t offset, uint32_t count)
@@ -125,45 +123,157 @@ static int out_symbol_name(const dump_image *image, const char *name)
                                                                        : name);
 }
 
-static void symbol_line(const dump_image *image, const symbol_table *table, uint32_t index,
-                        const objlens_sym *symbol, const symbol_version *version)
+/* The columns of a symbol before its name: at most 6 + 2 + 16 + 1 + 18 +
+ * 1 + 3 * 32 + 36 + 1 + 11 + 1 bytes, well inside one reservation. */
+enum { SYMBOL_COLUMNS_ROOM = 256 };
+
+/* The Type, Bind and Vis columns (and st_other's other bits) of a symbol,
+ * kept for each st_info with the st_other last seen with it: a table holds
+ * few kinds of symbol, so each is formatted about once. */
+typedef struct symbol_kind_columns {
+    uint8_t known[256];
+    uint8_t other[256];
+    uint8_t length[256];
+    char text[256][160];
+} symbol_kind_columns;
+
+static char *fmt_kind_columns(char *at, const dump_image *image, uint8_t info, uint8_t other,
+                              symbol_kind_columns *kinds)
 {
-    const string_table *names = &table->names;
+    char *text = kinds->text[info];
+    if (!kinds->known[info] || kinds->other[info] != other) {
+        char buffer[32];
+        char *p = fmt_str_left(text, st_type_text(ELF32_ST_TYPE(info), image, buffer), 7);
+        *p++ = ' ';
+        p = fmt_str_left(p, st_bind_text(ELF32_ST_BIND(info), image, buffer), 6);
+        *p++ = ' ';
+        p = fmt_str_left(p, name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
+        if (other & ~0x3u) {
+            *p++ = ' ';
+            *p++ = '[';
+            p = fmt_str_left(p, st_other_text((uint8_t)(other & ~0x3u), image->machine, buffer), 0);
+            *p++ = ']';
+            *p++ = ' ';
+        }
+        kinds->length[info] = (uint8_t)(p - text);
+        kinds->other[info] = other;
+        kinds->known[info] = 1;
+    }
+    memcpy(at, text, kinds->length[info]);
+    return at + kinds->length[info];
+}
+
+/* The Num column, counted up in decimal from line to line rather than
+ * converted anew: "     0" and on, six columns wide until it needs more. */
+typedef struct symbol_counter {
+    uint32_t value;
+    char text[8];
+} symbol_counter;
+
+static void counter_start(symbol_counter *counter)
+{
+    counter->value = 0;
+    memcpy(counter->text, "     0  ", 8);
+}
+
+static char *fmt_counter(char *at, symbol_counter *counter, uint32_t index)
+{
+    if (index != counter->value || index >= 999999)
+        return fmt_udec_right(at, index, 6);
+    memcpy(at, counter->text, 6);
+    counter->value++;
+    for (int i = 5;; i--) {
+        if (counter->text[i] == '9') {
+            counter->text[i] = '0';
+            continue;
+        }
+        counter->text[i] = (char)(counter->text[i] == ' ' ? '1' : counter->text[i] + 1);
+        break;
+    }
+    return at + 6;
+}
+
+static void symbol_line(const dump_image *image, const symbol_table *table, const char *name,
+                        uint32_t index, const objlens_sym *symbol, const symbol_version *version,
+                        symbol_kind_columns *kinds, symbol_counter *counter)
+{
+    uint64_t size = objlens_sym_get_size(symbol);
     uint16_t shndx = objlens_sym_get_shndx(symbol);
     uint32_t real;
-    char buffer[32];
-    uint8_t info = objlens_sym_get_info(symbol);
-    uint8_t other = objlens_sym_get_other(symbol);
-    uint64_t size = objlens_sym_get_size(symbol);
+    char *at = out_reserve(SYMBOL_COLUMNS_ROOM);
 
-    out_udec_right(index, 6);
-    out_str(": ");
-    out_hex(objlens_sym_get_value(symbol), image->bits == 64 ? 16 : 8);
-    out_char(' ');
-    if (size <= 99999)
-        out_udec_right(size, 5);
-    else
-        out_hex0x(size, 1);
-    out_char(' ');
-    out_str_left(st_type_text(ELF32_ST_TYPE(info), image, buffer), 7);
-    out_char(' ');
-    out_str_left(st_bind_text(ELF32_ST_BIND(info), image, buffer), 6);
-    out_char(' ');
-    out_str_left(name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
-    if (other & ~0x3u) {
-        out_str(" [");
-        out_str(st_other_text((uint8_t)(other & ~0x3u), image->machine, buffer));
-        out_str("] ");
+    at = fmt_counter(at, counter, index);
+    *at++ = ':';
+    *at++ = ' ';
+    at = fmt_hex(at, objlens_sym_get_value(symbol), image->bits == 64 ? 16 : 8);
+    *at++ = ' ';
+    if (size <= 99999) {
+        at = fmt_udec_right(at, size, 5);
+    } else {
+        *at++ = '0';
+        *at++ = 'x';
+        at = fmt_hex(at, size, 1);
     }
-    out_char(' ');
+    *at++ = ' ';
+    at = fmt_kind_columns(at, image, objlens_sym_get_info(symbol), objlens_sym_get_other(symbol),
+                          kinds);
+    *at++ = ' ';
     if (shndx == SHN_XINDEX && symbol_table_xindex(table, image, index, &real) == 0)
-        out_udec_right(real, 4);
+        at = fmt_udec_right(at, real, 4);
     else
-        out_shndx(shndx, image->machine);
-    out_char(' ');
-    out_symbol_name(image, symbol_display_name(image, names, symbol));
-    text_symbol_version(version, 1);
+        at = fmt_shndx(at, shndx, image->machine);
+    *at++ = ' ';
+    out_commit(at);
+    out_symbol_name(image, name);
+    if (version->kind != VERSION_NONE)
+        text_symbol_version(version, 1);
     out_char('\n');
+}
+
+/* Symbols are read this many entries ahead of the line being written, and
+ * their names fetched into the cache meanwhile: the names of a large table
+ * lie all over its string table, and waiting for each one in turn was most
+ * of the time of a dump. */
+enum { SYMBOLS_AHEAD = 8 };
+
+typedef struct symbol_ahead {
+    objlens_sym symbol;
+    const char *name;
+    int read;
+} symbol_ahead;
+
+static void symbol_fetch(dump_image *image, const symbol_table *table, uint32_t entry,
+                         symbol_ahead *ahead)
+{
+    ahead->read =
+        entry < table->count && symbol_table_get(table, image, entry, &ahead->symbol) == 0;
+    if (!ahead->read)
+        return;
+    ahead->name = symbol_display_name(image, &table->names, &ahead->symbol);
+#if defined(__GNUC__)
+    __builtin_prefetch(ahead->name);
+#endif
+}
+
+static void symbol_walk(dump_image *image, const symbol_table *table, symbol_versions *versions,
+                        symbol_kind_columns *kinds, symbol_counter *counter)
+{
+    symbol_ahead ring[SYMBOLS_AHEAD];
+    for (uint32_t i = 0; i < SYMBOLS_AHEAD; i++)
+        symbol_fetch(image, table, i, &ring[i]);
+    for (uint32_t i = 0; i < table->count; i++) {
+        symbol_ahead *slot = &ring[i % SYMBOLS_AHEAD];
+        symbol_version version;
+        objlens_sym symbol;
+        const char *name;
+        if (!slot->read)
+            break;
+        symbol = slot->symbol;
+        name = slot->name;
+        symbol_fetch(image, table, i + SYMBOLS_AHEAD, slot);
+        symbol_versions_get(versions, i, &symbol, &version);
+        symbol_line(image, table, name, i, &symbol, &version, kinds, counter);
+    }
 }
 
 void text_symbols(dump_image *image)
@@ -172,10 +282,12 @@ void text_symbols(dump_image *image)
     for (uint32_t index = 1; index < image->num_sections; index++) {
         symbol_table table;
         symbol_versions versions;
-        symbol_version version;
-        objlens_sym symbol;
+        static symbol_kind_columns kinds;
+        symbol_counter counter;
         if (!symbol_table_open(&table, image, index))
             continue;
+        memset(kinds.known, 0, sizeof kinds.known);
+        counter_start(&counter);
         if (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM)
             continue;
         symbol_versions_open(&versions, image, &table.section, index, &table.names);
@@ -185,11 +297,7 @@ void text_symbols(dump_image *image)
             out_str("   Num:    Value          Size Type    Bind   Vis      Ndx Name\n");
         else
             out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
-        for (uint32_t i = 0; i < table.count && symbol_table_get(&table, image, i, &symbol) == 0;
-             i++) {
-            symbol_versions_get(&versions, i, &symbol, &version);
-            symbol_line(image, &table, i, &symbol, &version);
-        }
+        symbol_walk(image, &table, &versions, &kinds, &counter);
         symbol_versions_close(&versions);
     }
 }

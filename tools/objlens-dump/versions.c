@@ -216,11 +216,10 @@ void symbol_versions_open(symbol_versions *versions, const dump_image *image,
                           const objlens_section *section, uint32_t table_index,
                           const string_table *names)
 {
-    objlens_section versym;
-    uint32_t size = 0;
     versions->present = 0;
-    versions->versym = NULL;
     versions->count = 0;
+    versions->window_start = 0;
+    versions->window_count = 0;
     versions->image = image;
     versions->names = names;
     versions->last_def = NULL;
@@ -231,20 +230,15 @@ void symbol_versions_open(symbol_versions *versions, const dump_image *image,
     versions->lists.definitions.entries = NULL;
     versions->lists.needs.entries = NULL;
     if (section == NULL || objlens_section_get_type(section) != SHT_DYNSYM ||
-        !versym_section(image, table_index, &versym))
+        !versym_section(image, table_index, &versions->versym))
         return;
-    versions->versym = section_bytes(&versym, &size);
-    if (versions->versym == NULL)
-        return;
-    versions->count = size / 2;
+    versions->count = objlens_section_data_size(&versions->versym) / 2;
     versions->present = 1;
     version_lists_open(&versions->lists, image);
 }
 
 void symbol_versions_close(symbol_versions *versions)
 {
-    free(versions->versym);
-    versions->versym = NULL;
     version_lists_close(&versions->lists);
     versions->present = 0;
 }
@@ -273,7 +267,18 @@ void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlen
     version->index = 0;
     if (!versions->present || index >= versions->count)
         return;
-    vers = (uint16_t)bytes_half(&versions->image->image, versions->versym + 2 * (size_t)index);
+    if (index - versions->window_start >= versions->window_count) {
+        uint32_t start = index - index % VERSYM_WINDOW;
+        uint32_t count =
+            versions->count - start < VERSYM_WINDOW ? versions->count - start : VERSYM_WINDOW;
+        if (objlens_section_data_read(&versions->versym, versions->window, 2 * start, 2 * count,
+                                      0) != 2 * count)
+            return;
+        versions->window_start = start;
+        versions->window_count = count;
+    }
+    vers = (uint16_t)bytes_half(&versions->image->image,
+                                versions->window + 2 * (size_t)(index - versions->window_start));
     version->index = vers;
     if (vers == 0)
         return;

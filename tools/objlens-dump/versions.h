@@ -66,10 +66,18 @@ void version_lists_close(version_lists *lists);
 /* The first entry whose key is `key`, or null. */
 const version_entry *version_list_find(const version_list *list, uint16_t key);
 
+/* Entries of .gnu.version read at a time: a walk in table order reads the
+ * section a window at a time, and a lookup out of order costs one small
+ * read, without a copy of the whole section. */
+enum { VERSYM_WINDOW = 256 };
+
 typedef struct symbol_versions {
     int present;
-    unsigned char *versym; /* the table's .gnu.version entries, file order */
-    uint32_t count;
+    objlens_section versym; /* the table's .gnu.version */
+    uint32_t count;         /* its entries */
+    uint32_t window_start;  /* the first entry in `window` */
+    uint32_t window_count;  /* entries in `window`; 0 before the first read */
+    unsigned char window[2 * VERSYM_WINDOW];
     const dump_image *image;
     const string_table *names; /* the symbol table's string table */
     version_lists lists;
