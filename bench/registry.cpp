@@ -15,7 +15,7 @@ namespace bench {
 
 namespace {
 
-bool smoke_mode = false;
+bool smoke_mode_on = false;
 std::string running_case;
 
 struct Pending {
@@ -65,7 +65,7 @@ auto sort_key(const std::string &name)
     }
     return std::make_tuple(
         rank_of(base, {"calibrate", "load", "rss", "sections", "symbols", "rela", "load_Word",
-                       "store_Word", "load_Xword", "store_Xword", "process"}),
+                       "store_Word", "load_Xword", "store_Xword", "process", "process_all"}),
         input_rank, whole != base, whole,
         rank_of(part(name, 1),
                 {"objlens", "objlens-dump", "objkit", "libelf", "eu-readelf", "readelf", "raw"}));
@@ -89,7 +89,9 @@ CountedLoop::~CountedLoop()
 #endif
 }
 
-void set_smoke_mode(bool on) { smoke_mode = on; }
+void set_smoke_mode(bool on) { smoke_mode_on = on; }
+
+bool smoke_mode() { return smoke_mode_on; }
 
 void add_case(const std::string &name, CaseBody body, double entries, bool real_time)
 {
@@ -118,7 +120,7 @@ void register_all()
             });
         if (p.real_time)
             b->UseRealTime();
-        if (p.probe || smoke_mode)
+        if (p.probe || smoke_mode_on)
             b->Iterations(1);
     }
     all.clear();

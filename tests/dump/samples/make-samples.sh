@@ -47,7 +47,7 @@ ld.lld "${link[@]}" -shared --build-id=0x0123456789abcdef "$work/start-aarch64.o
 cc=(clang --target=i386-linux-gnu "${common[@]}")
 "${cc[@]}" -fcf-protection=full -c "$src/start.c" -o "$work/start-i386.o"
 "${cc[@]}" -c "$src/notes.S" -o "$work/notes-i386.o"
-ld.lld "${link[@]}" --build-id=uuid -e _start "$work/start-i386.o" "$work/notes-i386.o" \
+ld.lld "${link[@]}" --build-id=fast -e _start "$work/start-i386.o" "$work/notes-i386.o" \
   -o "$here/i386-notes.exe"
 
 # Compressed debug sections: zlib through the compiler, zstd and the old

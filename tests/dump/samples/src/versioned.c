@@ -10,8 +10,9 @@ int vers_base(void) { return 1; }
 
 int api_old(void) { return 1; }
 int api_new(void) { return 2; }
-__asm__(".symver api_old, api@VERS_1.0\n"
-        ".symver api_new, api@@VERS_2.0\n");
+__asm__(
+    ".symver api_old, api@VERS_1.0\n"
+    ".symver api_new, api@@VERS_2.0\n");
 
 int data_obj = 3;
 
