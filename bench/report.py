@@ -50,7 +50,7 @@ def load(path):
         # In-process cases are timed on the thread's CPU clock, which other
         # work on the machine does not inflate; whole processes on the wall
         # clock, since their work is done in the child.
-        clock = "real_time" if key[0] == "process" else "cpu_time"
+        clock = "real_time" if key[0].startswith("process") else "cpu_time"
         times = sorted(s[clock] * UNIT_NS[s.get("time_unit", "ns")] for s in samples)
         b = samples[0]
         cv = spread.get(key, {}).get("cv")
