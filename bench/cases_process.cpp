@@ -75,7 +75,8 @@ bool is_elf_file(const std::string &path)
     if (f == nullptr)
         return false;
     const size_t got = std::fread(magic, 1, sizeof magic, f);
-    std::fclose(f);
+    if (std::fclose(f) != 0)
+        return false;
     return got == sizeof magic && magic[0] == 0x7f && magic[1] == 'E' && magic[2] == 'L' &&
            magic[3] == 'F';
 }
@@ -90,7 +91,9 @@ void find_elf_files(const std::string &folder, std::vector<std::string> &found)
         const std::string name = entry->d_name;
         if (name == "." || name == "..")
             continue;
-        const std::string path = folder + "/" + name;
+        std::string path = folder;
+        path += '/';
+        path += name;
         struct stat info = {};
         if (lstat(path.c_str(), &info) != 0)
             continue;

@@ -6,6 +6,8 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
+
+#define ZLIB_CONST /* next_in points at const bytes */
 #include <zlib.h>
 #include <zstd.h>
 
@@ -48,7 +50,7 @@ static int inflate_all(const unsigned char *bytes, size_t size, unsigned char *o
     memset(&stream, 0, sizeof stream);
     if (size > UINT_MAX || expanded > UINT_MAX)
         return -1;
-    stream.next_in = (Bytef *)(uintptr_t)bytes;
+    stream.next_in = bytes;
     stream.avail_in = (uInt)size;
     stream.avail_out = (uInt)expanded;
     rc = inflateInit(&stream);

@@ -387,7 +387,8 @@ char *fmt_str_right(char *at, const char *text, int width)
     size_t length = strlen(text);
     if ((size_t)width > length && width - (int)length <= 8)
         at = fmt_pad(at, width - (int)length);
-    memcpy(at, text, length);
+    for (size_t i = 0; i < length; i++)
+        at[i] = text[i];
     return at + length;
 }
 

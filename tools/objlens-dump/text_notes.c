@@ -270,7 +270,7 @@ static void gnu_note(const dump_image *image, const note_record *note)
         out_str(note_abi_os(bytes_word(&image->image, note->desc)));
         out_str(", ABI: ");
         for (int i = 1; i < 4; i++) {
-            out_sdec((int32_t)bytes_word(&image->image, note->desc + 4 * i));
+            out_sdec((int32_t)bytes_word(&image->image, note->desc + (size_t)4 * (size_t)i));
             out_char(i < 3 ? '.' : '\n');
         }
         return;

@@ -16,7 +16,7 @@ void text_symbol_version(const symbol_version *version, int with_index)
 {
     switch (version->kind) {
     case VERSION_DEFAULT: out_str("@@"); break;
-    case VERSION_HIDDEN: out_char('@'); break;
+    case VERSION_HIDDEN:
     case VERSION_NEEDED: out_char('@'); break;
     default: return;
     }
@@ -168,13 +168,44 @@ static void definitions_or_needs(dump_image *image, const objlens_section *secti
                     section_name(image, section));
 }
 
+/* The name the .gnu.version listing gives an index: the need that has it
+ * (the whole entry, hidden bit included), then the definition of its index
+ * ("*both*" when both do); "*invalid*" for a name outside the string
+ * table.  Null for none; *stop set when a definition's name entry cannot
+ * be read, which ends the entry where it is. */
+static const char *versym_name(const version_lists *lists, const string_table *strings,
+                               uint16_t vers, int *stop)
+{
+    const char *name = NULL;
+    const version_entry *need = version_list_find(&lists->needs, vers);
+    const version_entry *def;
+    *stop = 0;
+    if (need != NULL)
+        name = string_table_holds(strings, need->name) ? string_table_get(strings, need->name)
+                                                       : "*invalid*";
+    if (vers == 0x8001 || !lists->definitions.present)
+        return name;
+    def = version_list_find(&lists->definitions, vers & 0x7fff);
+    if (def == NULL)
+        return name;
+    if (!def->name_known) {
+        *stop = 1;
+        return NULL;
+    }
+    if (!string_table_holds(strings, def->name))
+        return "*invalid*";
+    if (name != NULL && strcmp(name, "*invalid*") != 0)
+        return "*both*";
+    return string_table_get(strings, def->name);
+}
+
 /* One entry of the .gnu.version listing: the index, 'h' when hidden, and
  * the name of the version, padded to 18 columns. */
 static void versym_entry(const version_lists *lists, const string_table *strings, uint16_t vers,
                          uint32_t entry, uint32_t symbol_count)
 {
-    const char *name = NULL;
-    const version_entry *need;
+    const char *name;
+    int stop;
     int width = 5;
     if (vers == 0) {
         out_str("   0 (*local*)    ");
@@ -188,24 +219,9 @@ static void versym_entry(const version_lists *lists, const string_table *strings
     out_char(vers & 0x8000 ? 'h' : ' ');
     if (entry >= symbol_count)
         return; /* the readers stop the entry here */
-    need = version_list_find(&lists->needs, vers);
-    if (need != NULL && string_table_holds(strings, need->name))
-        name = string_table_get(strings, need->name);
-    else if (need != NULL)
-        name = "*invalid*";
-    if (vers != 0x8001 && lists->definitions.present) {
-        const version_entry *def = version_list_find(&lists->definitions, vers & 0x7fff);
-        if (def != NULL) {
-            if (!def->name_known)
-                return;
-            if (!string_table_holds(strings, def->name))
-                name = "*invalid*";
-            else if (name != NULL && strcmp(name, "*invalid*") != 0)
-                name = "*both*";
-            else
-                name = string_table_get(strings, def->name);
-        }
-    }
+    name = versym_name(lists, strings, vers, &stop);
+    if (stop)
+        return;
     if (name != NULL) {
         int columns;
         int pad;

@@ -243,6 +243,44 @@ void symbol_versions_close(symbol_versions *versions)
     versions->present = 0;
 }
 
+/* The .gnu.version entry `index`, reading the window that holds it when
+ * it is not the one read last; -1 when it cannot be read. */
+static int versym_entry(symbol_versions *versions, uint32_t index)
+{
+    if (index - versions->window_start >= versions->window_count) {
+        uint32_t start = index - index % VERSYM_WINDOW;
+        uint32_t count =
+            versions->count - start < VERSYM_WINDOW ? versions->count - start : VERSYM_WINDOW;
+        if (objlens_section_data_read(&versions->versym, versions->window, 2 * start, 2 * count,
+                                      0) != 2 * count)
+            return -1;
+        versions->window_start = start;
+        versions->window_count = count;
+    }
+    return (int)bytes_half(&versions->image->image,
+                           versions->window + 2 * (size_t)(index - versions->window_start));
+}
+
+/* What the two lists say of index `vers`, looked up again only when it
+ * differs from the last symbol's. */
+static void versions_lookup(symbol_versions *versions, uint16_t vers, int defined)
+{
+    const version_lists *lists = &versions->lists;
+    const version_entry *def = NULL;
+    uint16_t max_index = 0;
+    if (vers == versions->last_index && defined == versions->last_defined)
+        return;
+    if (defined) {
+        def = version_list_find(&lists->definitions, vers & VERSYM_INDEX_MASK);
+        max_index = def != NULL ? def->max_index : lists->definitions.max_index;
+    }
+    versions->last_index = vers;
+    versions->last_defined = defined;
+    versions->last_def = def;
+    versions->last_max = max_index;
+    versions->last_need = version_list_find(&lists->needs, vers);
+}
+
 /* A version's name from the symbol table's strings, "<corrupt>" with the
  * reason when they do not hold it. */
 static void version_name(symbol_version *version, const string_table *names, uint32_t offset)
@@ -257,7 +295,8 @@ static void version_name(symbol_version *version, const string_table *names, uin
 void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlens_sym *symbol,
                          symbol_version *version)
 {
-    const version_lists *lists = &versions->lists;
+    const version_entry *def;
+    int entry;
     uint16_t vers;
     int defined;
     int kind;
@@ -265,41 +304,17 @@ void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlen
     version->name = NULL;
     version->problem = NULL;
     version->index = 0;
-    if (!versions->present || index >= versions->count)
+    if (!versions->present || index >= versions->count ||
+        (entry = versym_entry(versions, index)) < 0 || entry == 0)
         return;
-    if (index - versions->window_start >= versions->window_count) {
-        uint32_t start = index - index % VERSYM_WINDOW;
-        uint32_t count =
-            versions->count - start < VERSYM_WINDOW ? versions->count - start : VERSYM_WINDOW;
-        if (objlens_section_data_read(&versions->versym, versions->window, 2 * start, 2 * count,
-                                      0) != 2 * count)
-            return;
-        versions->window_start = start;
-        versions->window_count = count;
-    }
-    vers = (uint16_t)bytes_half(&versions->image->image,
-                                versions->window + 2 * (size_t)(index - versions->window_start));
+    vers = (uint16_t)entry;
     version->index = vers;
-    if (vers == 0)
-        return;
     defined = objlens_sym_get_shndx(symbol) != SHN_UNDEF && vers != (VERSYM_HIDDEN_BIT | 1) &&
-              lists->definitions.present;
-    if (vers != versions->last_index || defined != versions->last_defined) {
-        const version_entry *def = NULL;
-        uint16_t max_index = 0;
-        if (defined) {
-            def = version_list_find(&lists->definitions, vers & VERSYM_INDEX_MASK);
-            max_index = def != NULL ? def->max_index : lists->definitions.max_index;
-        }
-        versions->last_index = vers;
-        versions->last_defined = defined;
-        versions->last_def = def;
-        versions->last_max = max_index;
-        versions->last_need = version_list_find(&lists->needs, vers);
-    }
+              versions->lists.definitions.present;
+    versions_lookup(versions, vers, defined);
     kind = (vers & VERSYM_HIDDEN_BIT) ? VERSION_HIDDEN : VERSION_DEFAULT;
-    if (versions->last_def != NULL) {
-        const version_entry *def = versions->last_def;
+    def = versions->last_def;
+    if (def != NULL) {
         if (def->key == 1 && def->flags == VER_FLG_BASE)
             return;
         /* A definition named like the symbol is the symbol's own base
@@ -310,7 +325,7 @@ void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlen
             return;
         }
     }
-    if (!lists->needs.present)
+    if (!versions->lists.needs.present)
         return;
     if (versions->last_need != NULL) {
         version->kind = VERSION_NEEDED;
