@@ -44,7 +44,7 @@ static void hex_lines(const unsigned char *data, uint64_t size, uint64_t address
         }
         for (uint64_t j = 0; j < count; j++) {
             unsigned char c = data[at + j];
-            *p++ = c >= ' ' && c < 0x7f ? (char)c : '.';
+            *p++ = (char)(c >= ' ' && c < 0x7f ? c : '.');
         }
         *p++ = '\n';
         out_bytes(line, (size_t)(p - line));

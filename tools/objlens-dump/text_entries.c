@@ -359,6 +359,19 @@ static void out_reloc_symbol_value(const dump_image *image, const linked_symbols
     out_spaces(columns <= width ? width + 1 - columns : 1);
 }
 
+/* The value (or IFUNC name) and name columns of a relocation's symbol,
+ * each name with its version. */
+static void relocation_symbol(const dump_image *image, const linked_symbols *symbols,
+                              symbol_versions *versions, uint64_t index, const objlens_sym *symbol)
+{
+    symbol_version version;
+    symbol_versions_get(versions, (uint32_t)index, symbol, &version);
+    out_reloc_symbol_value(image, symbols, symbol, &version);
+    out_symbol_name(image, symbol_display_name(image, &symbols->names, symbol));
+    if (objlens_sym_get_name_offs(symbol) != 0)
+        text_symbol_version(&version, 0);
+}
+
 static void relocation_line(const dump_image *image, const linked_symbols *symbols,
                             symbol_versions *versions, const objlens_rel *rel)
 {
@@ -381,12 +394,7 @@ static void relocation_line(const dump_image *image, const linked_symbols *symbo
     } else {
         out_char(' ');
         if (linked_symbols_get(symbols, fields.sym, &symbol) == 0) {
-            symbol_version version;
-            symbol_versions_get(versions, (uint32_t)fields.sym, &symbol, &version);
-            out_reloc_symbol_value(image, symbols, &symbol, &version);
-            out_symbol_name(image, symbol_display_name(image, &symbols->names, &symbol));
-            if (objlens_sym_get_name_offs(&symbol) != 0)
-                text_symbol_version(&version, 0);
+            relocation_symbol(image, symbols, versions, fields.sym, &symbol);
         } else {
             out_spaces(digits);
             out_str(image->bits == 64 ? " " : "   ");
