@@ -13,7 +13,10 @@
 #include "bytes.h"
 #include "diag.h"
 
-int contents_requested(const dump_image *image, uint32_t index, const objlens_section *section)
+/* The kinds of dump (DUMP_CONTENT_HEX, DUMP_CONTENT_STRINGS) asked for
+ * section `index`, by number or by name. */
+static int contents_requested(const dump_image *image, uint32_t index,
+                              const objlens_section *section)
 {
     const dump_options *options = image->options;
     const char *name = NULL;
@@ -50,6 +53,21 @@ void contents_report_missing(dump_image *image)
         if (!found)
             diag_damage(image, "section '%s' was not dumped because it does not exist",
                         request->name);
+    }
+}
+
+void contents_each(dump_image *image, content_fn each, void *context)
+{
+    for (uint32_t index = 0; index < image->num_sections; index++) {
+        objlens_section section;
+        int kinds;
+        if (objlens_get_section(&image->image, &section, index) != 0)
+            continue;
+        kinds = contents_requested(image, index, &section);
+        if (kinds & DUMP_CONTENT_HEX)
+            each(image, index, &section, DUMP_CONTENT_HEX, context);
+        if (kinds & DUMP_CONTENT_STRINGS)
+            each(image, index, &section, DUMP_CONTENT_STRINGS, context);
     }
 }
 

@@ -11,12 +11,14 @@
 #include "decompress.h"
 #include "dump.h"
 
-/* The kinds of dump (DUMP_CONTENT_HEX, DUMP_CONTENT_STRINGS) asked for
- * section `index`, by number or by name. */
-int contents_requested(const dump_image *image, uint32_t index, const objlens_section *section);
-
 /* Reports each request that names no section of the image. */
 void contents_report_missing(dump_image *image);
+
+typedef void (*content_fn)(dump_image *image, uint32_t index, const objlens_section *section,
+                           int kind, void *context);
+/* Calls `each` for every dump asked for, in section order, the hex dump of a
+ * section before its string dump. */
+void contents_each(dump_image *image, content_fn each, void *context);
 
 typedef struct section_content {
     uint32_t index;

@@ -59,6 +59,16 @@ static void version_close(version_json *walk)
     walk->parents = 0;
 }
 
+/* Closes the record before and opens the one of the entry at `offset`. */
+static void version_open(version_json *walk, uint64_t offset)
+{
+    version_close(walk);
+    json_record_start(walk->records);
+    walk->open = 1;
+    json_field("\"section\":", walk->section);
+    json_field(",\"offset\":", offset);
+}
+
 static void version_name_field(const version_json *walk, const char *key, uint32_t offset)
 {
     const char *problem = NULL;
@@ -71,11 +81,7 @@ static void version_record(void *context, const version_event *event)
     version_json *walk = context;
     switch (event->kind) {
     case VERSION_DEFINITION:
-        version_close(walk);
-        json_record_start(walk->records);
-        walk->open = 1;
-        json_field("\"section\":", walk->section);
-        json_field(",\"offset\":", event->offset);
+        version_open(walk, event->offset);
         json_field(",\"vd_version\":", event->version);
         json_field(",\"vd_flags\":", event->flags);
         json_field(",\"vd_ndx\":", event->index);
@@ -91,11 +97,7 @@ static void version_record(void *context, const version_event *event)
         out_char('}');
         break;
     case VERSION_NEED:
-        version_close(walk);
-        json_record_start(walk->records);
-        walk->open = 1;
-        json_field("\"section\":", walk->section);
-        json_field(",\"offset\":", event->offset);
+        version_open(walk, event->offset);
         json_field(",\"vn_version\":", event->version);
         json_field(",\"vn_cnt\":", event->count);
         version_name_field(walk, "file", event->file);
@@ -264,8 +266,9 @@ static void content_strings(const unsigned char *data, uint64_t size)
 }
 
 static void content_record(dump_image *image, uint32_t index, const objlens_section *section,
-                           int kind, int *records)
+                           int kind, void *context)
 {
+    int *records = context;
     section_content content;
     const char *problem = NULL;
     const char *name;
@@ -305,17 +308,7 @@ void json_contents(dump_image *image)
 {
     int records = 0;
     out_str(",\"section_contents\":[");
-    for (uint32_t index = 0; index < image->num_sections; index++) {
-        objlens_section section;
-        int kinds;
-        if (objlens_get_section(&image->image, &section, index) != 0)
-            continue;
-        kinds = contents_requested(image, index, &section);
-        if (kinds & DUMP_CONTENT_HEX)
-            content_record(image, index, &section, DUMP_CONTENT_HEX, &records);
-        if (kinds & DUMP_CONTENT_STRINGS)
-            content_record(image, index, &section, DUMP_CONTENT_STRINGS, &records);
-    }
+    contents_each(image, content_record, &records);
     json_array_end(records);
     contents_report_missing(image);
 }

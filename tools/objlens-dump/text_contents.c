@@ -107,8 +107,10 @@ static void string_lines(const unsigned char *data, uint64_t size)
     out_char('\n');
 }
 
-static void dump_one(dump_image *image, uint32_t index, const objlens_section *section, int kind)
+static void dump_one(dump_image *image, uint32_t index, const objlens_section *section, int kind,
+                     void *context)
 {
+    (void)context;
     section_content content;
     int hex = kind == DUMP_CONTENT_HEX;
     int state = content_open(&content, image, index, section);
@@ -141,16 +143,6 @@ static void dump_one(dump_image *image, uint32_t index, const objlens_section *s
 
 void text_contents(dump_image *image)
 {
-    for (uint32_t index = 0; index < image->num_sections; index++) {
-        objlens_section section;
-        int kinds;
-        if (objlens_get_section(&image->image, &section, index) != 0)
-            continue;
-        kinds = contents_requested(image, index, &section);
-        if (kinds & DUMP_CONTENT_HEX)
-            dump_one(image, index, &section, DUMP_CONTENT_HEX);
-        if (kinds & DUMP_CONTENT_STRINGS)
-            dump_one(image, index, &section, DUMP_CONTENT_STRINGS);
-    }
+    contents_each(image, dump_one, NULL);
     contents_report_missing(image);
 }

@@ -370,8 +370,36 @@ const char *version_flags_text(uint16_t flags, char buffer[48])
     return buffer;
 }
 
-/* One definition entry and its auxiliary chain; the offset of the next
- * entry, or 0 to stop (`*stop` set when the chain leaves the section). */
+/* Whether a vd_next, vda_next, vn_next or vna_next of `step` bytes breaks
+ * its chain: shorter than the record it leaves, unless it is the 0 that ends
+ * the chain after its last record (readelf's "Invalid vd_next field" and the
+ * like); `each` hears of it. */
+static int bad_link(uint32_t step, uint32_t record_size, int last, version_event_fn each,
+                    void *context)
+{
+    if (step >= record_size || (last && step == 0))
+        return 0;
+    version_event bad = {.kind = VERSION_BAD_NEXT, .value = step};
+    each(context, &bad);
+    return 1;
+}
+
+/* The end of a definition or need entry at `idx`: 1 when its vd_next or
+ * vn_next breaks the chain, -1 when it leads out of the section, else 0 with
+ * the next entry's offset in `*next_idx`. */
+static int entry_next(uint32_t next, uint32_t record_size, int last, uint32_t size, size_t idx,
+                      version_event_fn each, void *context, size_t *next_idx)
+{
+    if (bad_link(next, record_size, last, each, context))
+        return 1;
+    if (next > size - idx)
+        return -1;
+    *next_idx = idx + next;
+    return 0;
+}
+
+/* One definition entry and its auxiliary chain; as entry_next, or -1 when
+ * the entry's vd_aux leads out of the section. */
 static int walk_definition(const objlens_image *image, const unsigned char *bytes, uint32_t size,
                            size_t idx, int last, version_event_fn each, void *context,
                            size_t *next_idx)
@@ -402,9 +430,7 @@ static int walk_definition(const objlens_image *image, const unsigned char *byte
     aux_next = bytes_word(image, bytes + at + 4);
     each(context, &event);
     for (; j < (int)event.count; j++) {
-        if (aux_next < VERDAUX_SIZE && !(j == (int)event.count - 1 && aux_next == 0)) {
-            version_event bad = {.kind = VERSION_BAD_NEXT, .value = aux_next};
-            each(context, &bad);
+        if (bad_link(aux_next, VERDAUX_SIZE, j == (int)event.count - 1, each, context)) {
             j = (int)event.count;
             break;
         }
@@ -422,17 +448,10 @@ static int walk_definition(const objlens_image *image, const unsigned char *byte
         version_event past = {.kind = VERSION_AUX_PAST_END};
         each(context, &past);
     }
-    if (next < VERDEF_SIZE && !(last && next == 0)) {
-        version_event bad = {.kind = VERSION_BAD_NEXT, .value = next};
-        each(context, &bad);
-        return 1;
-    }
-    if (next > size - idx)
-        return -1;
-    *next_idx = idx + next;
-    return 0;
+    return entry_next(next, VERDEF_SIZE, last, size, idx, each, context, next_idx);
 }
 
+/* One need entry and its auxiliary chain; as walk_definition. */
 static int walk_need(const objlens_image *image, const unsigned char *bytes, uint32_t size,
                      size_t idx, int last, version_event_fn each, void *context, size_t *next_idx)
 {
@@ -466,9 +485,7 @@ static int walk_need(const objlens_image *image, const unsigned char *bytes, uin
         event.name = bytes_word(image, item + 8);
         step = bytes_word(image, item + 12);
         each(context, &event);
-        if (step < VERNAUX_SIZE && !(j == (int)event.count - 1 && step == 0)) {
-            version_event bad = {.kind = VERSION_BAD_NEXT, .value = step};
-            each(context, &bad);
+        if (bad_link(step, VERNAUX_SIZE, j == (int)event.count - 1, each, context)) {
             j = (int)event.count;
             break;
         }
@@ -480,15 +497,7 @@ static int walk_need(const objlens_image *image, const unsigned char *bytes, uin
         version_event missing = {.kind = VERSION_AUX_MISSING};
         each(context, &missing);
     }
-    if (next < VERNEED_SIZE && !(last && next == 0)) {
-        version_event bad = {.kind = VERSION_BAD_NEXT, .value = next};
-        each(context, &bad);
-        return 1;
-    }
-    if (next > size - idx)
-        return -1;
-    *next_idx = idx + next;
-    return 0;
+    return entry_next(next, VERNEED_SIZE, last, size, idx, each, context, next_idx);
 }
 
 int version_walk(const objlens_section *section, const objlens_image *image, version_event_fn each,
