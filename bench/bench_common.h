@@ -36,6 +36,7 @@ void add_case(const std::string &name, CaseBody body, double entries = 0, bool r
 void add_probe(const std::string &name, CaseBody body);
 // Smoke mode: every case runs one iteration, so CI checks that it works.
 void set_smoke_mode(bool on);
+bool smoke_mode();
 // Hands the cases added so far to Google Benchmark, grouped for reading.
 void register_all();
 
@@ -102,10 +103,18 @@ void objlens_release(void *held);
 // when started as `objlens-bench --rss-probe IMPL PATH`.
 int run_rss_probe(const std::string &impl, const std::string &path);
 
+// What a child process used, from wait4(): CPU time and page faults.
+struct ChildUsage {
+    double user_seconds = 0;
+    double system_seconds = 0;
+    long minor_faults = 0;
+};
+
 // Runs argv[0] with argv, its standard output into `out_fd` (or /dev/null
 // when -1) and its standard error to /dev/null; the exit status, or -1
-// when it could not be started or did not exit normally.
-int run_process(const std::vector<std::string> &argv, int out_fd = -1);
+// when it could not be started or did not exit normally.  With `usage`,
+// what the child used is added to it.
+int run_process(const std::vector<std::string> &argv, int out_fd = -1, ChildUsage *usage = nullptr);
 
 // Per-file registration, one function per implementation.
 void register_raw_cases();

@@ -17,7 +17,7 @@ namespace bench {
 
 namespace {
 
-bool smoke_mode = false;
+bool smoke_mode_on = false;
 std::string running_case;
 
 struct Pending {
@@ -65,12 +65,12 @@ auto sort_key(const std::string &name)
             break;
         ++input_rank;
     }
-    return std::make_tuple(
-        rank_of(base, {"calibrate", "load", "rss", "sections", "symbols", "rela", "load_Word",
-                       "store_Word", "load_Xword", "store_Xword", "ratio", "process"}),
-        input_rank, whole != base, whole,
-        rank_of(part(name, 1),
-                {"objlens", "objlens-dump", "objkit", "libelf", "eu-readelf", "readelf", "raw"}));
+    return std::make_tuple(rank_of(base, {"calibrate", "load", "rss", "sections", "symbols", "rela",
+                                          "load_Word", "store_Word", "load_Xword", "store_Xword",
+                                          "ratio", "process", "process_all"}),
+                           input_rank, whole != base, whole,
+                           rank_of(part(name, 1), {"objlens", "objlens-dump", "objkit", "libelf",
+                                                   "eu-readelf", "readelf", "raw"}));
 }
 
 std::map<std::string, Pass> &passes()
@@ -169,7 +169,9 @@ CountedLoop::~CountedLoop()
 #endif
 }
 
-void set_smoke_mode(bool on) { smoke_mode = on; }
+void set_smoke_mode(bool on) { smoke_mode_on = on; }
+
+bool smoke_mode() { return smoke_mode_on; }
 
 void add_case(const std::string &name, CaseBody body, double entries, bool real_time)
 {
@@ -201,7 +203,7 @@ void register_all()
             });
         if (p.real_time)
             b->UseRealTime();
-        if (p.probe || smoke_mode)
+        if (p.probe || smoke_mode_on)
             b->Iterations(1);
     }
     all.clear();

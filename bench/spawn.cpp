@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,7 +12,7 @@
 
 namespace bench {
 
-int run_process(const std::vector<std::string> &argv, int out_fd)
+int run_process(const std::vector<std::string> &argv, int out_fd, ChildUsage *usage)
 {
     std::vector<char *> args;
     args.reserve(argv.size() + 1);
@@ -32,9 +33,17 @@ int run_process(const std::vector<std::string> &argv, int out_fd)
     if (rc != 0)
         return -1;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
+    struct rusage used = {};
+    while (wait4(pid, &status, 0, &used) < 0) {
         if (errno != EINTR)
             return -1;
+    }
+    if (usage != nullptr) {
+        usage->user_seconds += static_cast<double>(used.ru_utime.tv_sec) +
+                               static_cast<double>(used.ru_utime.tv_usec) / 1e6;
+        usage->system_seconds += static_cast<double>(used.ru_stime.tv_sec) +
+                                 static_cast<double>(used.ru_stime.tv_usec) / 1e6;
+        usage->minor_faults += used.ru_minflt;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

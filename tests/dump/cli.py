@@ -47,15 +47,27 @@ class CommandLine(unittest.TestCase):
             (["--help"], 0, golden("help.txt"), ""),
             (["--help", "-x", "no-such-file"], 0, golden("help.txt"), ""),
             (["--version"], 0, "objlens-dump 0.4.5\n", ""),
-            (["--vers"], 0, "objlens-dump 0.4.5\n", ""),
+            (["--hel"], 0, golden("help.txt"), ""),
+            (["--vers", image], 2, "", "objlens-dump: option '--vers' is ambiguous; "
+                                       "possibilities: '--version-info' '--version'\n" + TRY_HELP),
             ([], 2, "", "objlens-dump: missing FILE operand\n" + TRY_HELP),
             (["-a"], 2, "", "objlens-dump: missing FILE operand\n" + TRY_HELP),
+            (["-x", ".text"], 2, "", "objlens-dump: missing FILE operand\n" + TRY_HELP),
             ([image], 2, "", "objlens-dump: nothing to show: give at least one of "
-                             "-h -S -l -s -r -d -a\n" + TRY_HELP),
-            (["-x", image], 2, "", "objlens-dump: invalid option -- 'x'\n" + TRY_HELP),
+                             "-h -S -l -e -s --dyn-syms -r -d -V -n -x -p -a\n" + TRY_HELP),
+            (["-Q", image], 2, "", "objlens-dump: invalid option -- 'Q'\n" + TRY_HELP),
+            (["-hQ", image], 2, "", "objlens-dump: invalid option -- 'Q'\n" + TRY_HELP),
+            (["--json", "-Qh", image], 2, "", "objlens-dump: invalid option -- 'Q'\n" + TRY_HELP),
+            ([image, "-x"], 2, "", "objlens-dump: option requires an argument -- 'x'\n" + TRY_HELP),
+            ([image, "--string-dump"], 2, "",
+             "objlens-dump: option '--string-dump' requires an argument\n" + TRY_HELP),
             (["--bogus", image], 2, "", "objlens-dump: unrecognized option '--bogus'\n" + TRY_HELP),
             (["--json=yes", image], 2, "",
              "objlens-dump: unrecognized option '--json=yes'\n" + TRY_HELP),
+            (["--notes=yes", image], 2, "",
+             "objlens-dump: unrecognized option '--notes=yes'\n" + TRY_HELP),
+            (["--de", image], 2, "", "objlens-dump: option '--de' is ambiguous; possibilities: "
+                                     "'--decompress' '--demangle'\n" + TRY_HELP),
         ]
         for args, status, stdout, stderr in cases:
             with self.subTest(args=args):
@@ -67,13 +79,22 @@ class CommandLine(unittest.TestCase):
             return subprocess.run([DUMP] + args, capture_output=True, check=True).stdout
         image = self.image
         all_parts = out(["-a", image])
-        self.assertEqual(out(["-hSldrs", image]), all_parts)
-        self.assertEqual(out([image, "-h", "-S", "-l", "-d", "-r", "-s"]), all_parts)
+        self.assertEqual(out(["-hSldrsVn", image]), all_parts)
+        self.assertEqual(out([image, "-h", "-S", "-l", "-d", "-r", "-s", "-V", "-n"]), all_parts)
         self.assertEqual(out(["--all", image]), all_parts)
+        self.assertEqual(out(["-W", "--all", "--wide", image]), all_parts)
         self.assertEqual(out(["--file-header", "--section-headers", "--program-headers",
-                              "--dynamic", "--relocs", "--symbols", image]), all_parts)
+                              "--dynamic", "--relocs", "--symbols", "--version-info", "--notes",
+                              image]), all_parts)
         self.assertEqual(out(["--json", image]), out(["--json", "-a", image]))
         self.assertNotEqual(out(["-s", image]), all_parts)
+        self.assertEqual(out(["--syms", image]), out(["-s", image]))
+        self.assertEqual(out(["-e", image]), out(["-h", "-S", "-l", image]))
+        self.assertEqual(out(["--headers", image]), out(["-hSl", image]))
+        self.assertEqual(out(["--hex-dump=.text", "--string-dump", "2", image]),
+                         out(["-x.text", "-p", "2", image]))
+        self.assertEqual(out(["-x", "0x1", image]), out(["-x", "1", image]))
+        self.assertEqual(out(["-x", "01", image]), out(["-x", ".text", image]))
         result = subprocess.run([DUMP, "-h", "--", "-h"], capture_output=True)
         self.assertEqual(result.stderr.decode(), "objlens-dump: -h: No such file or directory\n")
 

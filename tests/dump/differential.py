@@ -1,12 +1,26 @@
 #!/usr/bin/env python3
 """Field-for-field comparison of `objlens-dump --json` with GNU readelf.
 
-For every ELF file under the fixture folder and a bounded, evenly spread
+For every ELF file under the fixture folders and a bounded, evenly spread
 sample of the machine's own ELF files, every field of the ELF header, the
 section headers, the program headers, the symbols, the relocations and the
 dynamic entries that readelf -W -h -S -l -s -r -d prints must equal the
-field objlens-dump reports.  A mismatch names the file, the record and the
-field.  The last line gives the count of files and records compared.
+field objlens-dump reports, symbol names with their versions included.  A
+mismatch names the file, the record and the field.
+
+The version sections (-V), the notes (-n) and section dumps (-x and -p of
+.comment and of the first writable data section; -z -x and -z -p of the
+first compressed section) are compared as text, line for line, with
+objlens-dump's text form.  Two differences are expected and set aside: for
+a 64-bit core file, readelf 2.40 prints "Cannot decode 64-bit note in 32-bit
+build" where objlens-dump lists the mapped files of NT_FILE (as later
+readelf versions do); and the build-attribute notes of annobin (owner "GA"
+and a type byte), whose names and address ranges readelf decodes and
+objlens-dump shows as bytes, are left out of both texts and counted.  With --core, a core file of a small program made on
+the spot is compared too, where the system writes core files to the
+working folder.
+
+The last lines give the count of files and records compared.
 
 Exit status: 0 no mismatch, 1 mismatches, 77 readelf is not installed.
 """
@@ -28,6 +42,9 @@ SKIP = 77
 SHT_SYMTAB, SHT_DYNSYM, SHT_REL, SHT_RELA, SHT_DYNAMIC = 2, 11, 9, 4, 6
 STT_SECTION = 3
 STT_GNU_IFUNC = 10
+SHT_PROGBITS, SHT_NOTE = 1, 7
+SHT_GNU_VERSYM, SHT_GNU_VERDEF, SHT_GNU_VERNEED = 0x6FFFFFFF, 0x6FFFFFFD, 0x6FFFFFFE
+SHF_WRITE, SHF_ALLOC, SHF_COMPRESSED = 0x1, 0x2, 0x800
 
 
 def is_elf(path):
@@ -73,7 +90,10 @@ class Comparison:
     def __init__(self, verbose_limit):
         self.mismatches = 0
         self.records = {"header": 0, "sections": 0, "segments": 0, "symbols": 0,
-                        "relocations": 0, "dynamic": 0}
+                        "relocations": 0, "dynamic": 0, "versioned names": 0,
+                        "version lines": 0, "notes": 0, "dump lines": 0}
+        self.text_lines = 0
+        self.set_aside = 0
         self.fields = 0
         self.verbose_limit = verbose_limit
 
@@ -107,14 +127,21 @@ def readelf_display(name):
     return "".join("^" + chr(ord(c) + 0x40) if ord(c) < 0x20 else c for c in name)
 
 
-def names_agree(ours, theirs, may_carry_version):
+def version_suffix(symbol, with_index):
+    """What readelf adds after a symbol's name for its version."""
+    if "version" not in symbol:
+        return ""
+    if symbol.get("version_needed"):
+        return "@%s (%d)" % (symbol["version"], symbol["versym"]) if with_index else \
+            "@" + symbol["version"]
+    return ("@" if symbol["version_hidden"] else "@@") + symbol["version"]
+
+
+def names_agree(ours, theirs):
     if readelf_display(ours) == theirs:
         return True
-    if not ours.isascii() or not ours.isprintable():
-        return True   # readelf's rendering of other bytes depends on the locale
-    if may_carry_version and theirs.startswith(ours + "@"):
-        return re.match(r"^@{1,2}[^@ ]*( \(\d+\))?$", theirs[len(ours):]) is not None
-    return False
+    # readelf's rendering of other bytes depends on the locale
+    return not ours.isascii() or not ours.isprintable()
 
 
 def compare_file(path, dump, readelf, cmp):
@@ -140,6 +167,7 @@ def compare_file(path, dump, readelf, cmp):
     compare_symbols(path, ours, theirs["symbol_tables"], cmp)
     compare_relocations(path, ours, theirs["relocation_sections"], bits, cmp)
     compare_dynamic(path, ours, theirs["dynamic_tables"], bits, cmp)
+    compare_text(path, dump, readelf, ours, cmp)
 
 
 def compare_sections(path, ours, theirs, cmp):
@@ -155,7 +183,7 @@ def compare_sections(path, ours, theirs, cmp):
         mine = ours[index]
         cmp.fields_of(path, label, mine, record)
         cmp.fields += 1
-        if not names_agree(mine["name"], record["name"], False):
+        if not names_agree(mine["name"], record["name"]):
             cmp.mismatch(path, label, "name", mine["name"], record["name"])
 
 
@@ -205,8 +233,10 @@ def compare_symbols(path, ours, theirs, cmp):
             cmp.field(path, where, "st_other & 3", symbol["st_other"] & 3, record["vis"])
             cmp.field(path, where, "st_other & ~3", symbol["st_other"] & 0xFC, record["other"])
             cmp.fields += 1
-            shown = symbol_name_shown(ours, symbol)
-            if not names_agree(shown, record["name"], dynamic):
+            shown = symbol_name_shown(ours, symbol) + version_suffix(symbol, True)
+            if "version" in symbol:
+                cmp.records["versioned names"] += 1
+            if not names_agree(shown, record["name"]):
                 cmp.mismatch(path, where, "name", shown, record["name"])
 
 
@@ -236,8 +266,6 @@ def compare_relocations(path, ours, theirs, bits, cmp):
         if len(mine) != table["count"] or len(mine) != len(table["entries"]):
             cmp.mismatch(path, label, "entries", len(mine), (table["count"], len(table["entries"])))
         linked = symbols.get(section["sh_link"], [])
-        dynamic = (section["sh_link"] < len(ours["sections"])
-                   and ours["sections"][section["sh_link"]]["sh_type"] == SHT_DYNSYM)
         for rel, record in zip(mine, table["entries"]):
             cmp.records["relocations"] += 1
             where = "%s relocation %d" % (label, rel["index"])
@@ -257,9 +285,11 @@ def compare_relocations(path, ours, theirs, bits, cmp):
                     cmp.mismatch(path, where, "symbol value", symbol["st_value"], "()")
                 cmp.fields += 1
                 shown = symbol_name_shown(ours, symbol)
+                if symbol["st_name"] != 0:
+                    shown += version_suffix(symbol, False)
                 if rel.get("name") != symbol["name"]:
                     cmp.mismatch(path, where, "name", rel.get("name"), symbol["name"])
-                elif not names_agree(shown, record["name"], dynamic):
+                elif not names_agree(shown, record["name"]):
                     cmp.mismatch(path, where, "name", shown, record["name"])
     for index, entries in by_section.items():
         if index not in listed and entries:
@@ -297,6 +327,86 @@ def compare_dynamic(path, ours, theirs, bits, cmp):
             cmp.mismatch(path, "dynamic", "present", True, False)
 
 
+def text_options(ours):
+    """The options of the text comparison for one file: the version
+    sections, the notes, and dumps of the sections every file is likely to
+    have and of the first compressed one."""
+    sections = ours["sections"]
+    names = {s["name"] for s in sections}
+    options = ["-V", "-n"]
+    if ".comment" in names:
+        options += ["-x", ".comment", "-p", ".comment"]
+    for s in sections:
+        if (s["sh_type"] == SHT_PROGBITS and s["sh_flags"] & (SHF_WRITE | SHF_ALLOC)
+                == SHF_WRITE | SHF_ALLOC and s["sh_size"] != 0 and s["name"]):
+            options += ["-x", s["name"]]
+            break
+    for s in sections:
+        if s["name"] and (s["sh_flags"] & SHF_COMPRESSED or s["name"].startswith(".zdebug")):
+            options += ["-z", "-x", s["name"], "-p", s["name"]]
+            break
+    return options
+
+
+# readelf 2.40 decodes NT_FILE only in 32-bit files: the lines of a decoded
+# 64-bit NT_FILE stand for its one line.
+NT_FILE_64 = re.compile(r"(NT_FILE \(mapped files\)\t)    Page size: \d+\n"
+                        r"(?: +Start +End +Page Offset\n)"
+                        r"(?:    0x[0-9a-f]{16}  0x[0-9a-f]{16}  0x[0-9a-f]{16}\n        .*\n)*")
+
+
+def compare_text(path, dump, readelf, ours, cmp):
+    options = text_options(ours)
+    theirs = subprocess.run([readelf, "-W"] + options + [path], capture_output=True,
+                            env=dict(os.environ, LC_ALL="C")).stdout.decode("latin-1")
+    mine = subprocess.run([dump] + options + [path], capture_output=True).stdout.decode("latin-1")
+    if ours["header"]["e_ident"][4] == 2:
+        mine = NT_FILE_64.sub(r"\1    Cannot decode 64-bit note in 32-bit build\n", mine)
+    a, b = theirs.splitlines(), mine.splitlines()
+    build_attributes = [line for line in a if line.startswith("  GA")]
+    if build_attributes:
+        cmp.set_aside += len(build_attributes)
+        a = [line for line in a if not line.startswith("  GA")]
+        b = [line for line in b if not line.startswith("  GA")]
+    cmp.text_lines += len(a)
+    cmp.records["version lines"] += sum(1 for line in a if re.match(r"^  (0x)?[0-9a-f]+: ", line))
+    cmp.records["notes"] += sum(1 for line in a if re.match(r"^  \S.* 0x[0-9a-f]{8}\t", line))
+    cmp.records["dump lines"] += sum(1 for line in a if re.match(r"^  (0x[0-9a-f]+ |\[ *[0-9a-f]+\])", line))
+    if a != b:
+        for number, (x, y) in enumerate(zip(a + [""] * len(b), b + [""] * len(a))):
+            if x != y:
+                cmp.mismatch(path, "text of %s" % " ".join(options), "line %d" % (number + 1), y, x)
+                break
+
+
+def core_file(folder):
+    """A core file of a program killed on purpose, or None where the system
+    does not write one into the working folder."""
+    import resource
+    import signal
+    sleeper = shutil.which("sleep")
+    if sleeper is None:
+        return None
+    try:
+        with open("/proc/sys/kernel/core_pattern") as f:
+            if f.read().strip() not in ("core", "core.%p"):
+                return None
+    except OSError:
+        return None
+
+    def allow_core():
+        resource.setrlimit(resource.RLIMIT_CORE, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+
+    child = subprocess.Popen([sleeper, "30"], cwd=folder, preexec_fn=allow_core)
+    time.sleep(0.2)
+    child.send_signal(signal.SIGQUIT)
+    child.wait()
+    for name in os.listdir(folder):
+        if name.startswith("core"):
+            return os.path.join(folder, name)
+    return None
+
+
 def writer_images(folder):
     """Sound images of all four kinds from the test ELF writer, with and
     without extended section numbering."""
@@ -317,7 +427,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--dump", required=True, help="the objlens-dump program")
     parser.add_argument("--readelf", default="readelf")
-    parser.add_argument("--fixtures", help="folder of fixture files")
+    parser.add_argument("--fixtures", action="append", default=[],
+                        help="folder of fixture files (may be given more than once)")
+    parser.add_argument("--core", action="store_true",
+                        help="also compare a core file made on the spot")
     parser.add_argument("--sample", type=int, default=200,
                         help="number of system files to compare")
     parser.add_argument("--budget", type=float, default=60.0,
@@ -336,10 +449,16 @@ def main():
 
     cmp = Comparison(verbose_limit=200)
     start = time.monotonic()
-    fixtures = fixture_files(args.fixtures) + args.files
+    fixtures = [path for folder in args.fixtures for path in fixture_files(folder)] + args.files
     scratch = tempfile.TemporaryDirectory()
     if args.writer:
         fixtures += writer_images(scratch.name)
+    if args.core:
+        core = core_file(scratch.name)
+        if core is not None:
+            fixtures.append(core)
+        else:
+            print("no core file could be made here; core files not compared")
     system = sample_files(args.system, args.sample) if args.sample > 0 else []
     compared = {"fixtures": 0, "system": 0}
     for group, paths in (("fixtures", fixtures), ("system", system)):
@@ -355,9 +474,11 @@ def main():
     print("compared %d files (%d fixtures, %d of %d sampled system files) in %.1f s"
           % (compared["fixtures"] + compared["system"], compared["fixtures"],
              compared["system"], len(system), time.monotonic() - start))
-    print("compared %d records (%s), %d fields: %d mismatches"
+    print("compared %d records (%s), %d fields and %d lines of text: %d mismatches"
           % (total, ", ".join("%s %d" % item for item in cmp.records.items()), cmp.fields,
-             cmp.mismatches))
+             cmp.text_lines, cmp.mismatches))
+    if cmp.set_aside:
+        print("set aside: %d annobin build-attribute notes (not decoded)" % cmp.set_aside)
     return 1 if cmp.mismatches else 0
 
 

@@ -1,14 +1,13 @@
 #!/usr/bin/env python3
-"""objlens-dump -a reads like readelf -W: for every fixture, the text form
-equals what `readelf -W -h -S -l -d -r -s` prints, line for line, once the
-few things objlens-dump shows differently on purpose are set aside:
+"""objlens-dump -a reads like readelf -W: for every fixture and sample, the
+text form equals what `readelf -W -h -S -l -d -r -s -V -n` prints, line for
+line, once the few things objlens-dump shows differently on purpose are set
+aside:
 
-- symbol versions (name@VERSION), which readelf adds from the version
-  sections and objlens-dump does not show;
 - section types readelf has no name for and objlens-dump has
   (LLVM_ADDRSIG).
 
-Usage: text_layout.py OBJLENS-DUMP FIXTURE-FOLDER
+Usage: text_layout.py OBJLENS-DUMP FOLDER...
 Exit status: 0 equal, 1 different, 77 readelf is not installed.
 """
 
@@ -21,7 +20,6 @@ import sys
 
 SKIP = 77
 READELF_ONLY = [
-    (re.compile(r"@@?[A-Za-z0-9_.]+( \(\d+\))?$"), ""),
     (re.compile(r"LOOS\+0xfff4c03 "), "LLVM_ADDRSIG   "),
 ]
 
@@ -37,18 +35,20 @@ def normalise(text, readelf):
 
 
 def main():
-    dump, folder = sys.argv[1], sys.argv[2]
+    dump, folders = sys.argv[1], sys.argv[2:]
     readelf = shutil.which("readelf")
     if readelf is None:
         print("readelf not found; skipping")
         return SKIP
-    files = sorted(os.path.join(folder, name) for name in os.listdir(folder)
+    files = sorted(os.path.join(folder, name) for folder in folders
+                   for name in os.listdir(folder)
                    if os.path.isfile(os.path.join(folder, name))
                    and open(os.path.join(folder, name), "rb").read(4) == b"\x7fELF")
     different = 0
     for path in files:
         ours = subprocess.run([dump, "-a", path], capture_output=True, check=True).stdout
-        theirs = subprocess.run([readelf, "-W", "-h", "-S", "-l", "-d", "-r", "-s", path],
+        theirs = subprocess.run([readelf, "-W", "-h", "-S", "-l", "-d", "-r", "-s", "-V", "-n",
+                                 path],
                                 capture_output=True, env=dict(os.environ, LC_ALL="C")).stdout
         a = normalise(theirs.decode("utf-8", "replace"), True)
         b = normalise(ours.decode("utf-8", "replace"), False)

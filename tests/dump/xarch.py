@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
-"""objlens-dump -h -S -l -d -r -s against readelf -W on ELF files of many
-architectures, line for line, names included: symbol types, bindings,
-visibilities and sections, relocation type names, the e_flags words.
+"""objlens-dump -h -S -l -d -r -s -V -n, with -x and -p of .comment and of
+the first writable data section (and -z -x, -z -p of the first compressed
+section), against readelf -W on ELF files of many architectures, line for
+line, names included: symbol types, bindings, visibilities, sections and
+versions, relocation type names, the e_flags words, notes and dumps.
 
 The files come from Debian's cross-compiling C and C++ runtime packages,
 fetched by fetch-xarch.sh into a cache folder; the fixtures are compared
-too.  Lines are compared after normalising the deliberate differences the
-manual lists: readelf adds symbol versions (@VERSION) from the version
-sections, which objlens-dump does not show, and objlens-dump names the
-LLVM section types readelf shows as LOOS+0xfff4cNN.  A file either
+too.  Lines are compared after normalising the deliberate difference the
+manual lists: objlens-dump names the LLVM section types readelf shows as
+LOOS+0xfff4cNN.  A file either
 tool cannot read (readelf says "Error:") is left out and counted.
 
 Usage: xarch.py --dump DUMP --cache DIR [--fixtures DIR] [--per-arch N | --all]
@@ -18,6 +19,7 @@ readelf is not installed.
 
 import argparse
 import difflib
+import json
 import os
 import re
 import shutil
@@ -26,13 +28,12 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from differential import fixture_files  # noqa: E402
+from differential import fixture_files, text_options  # noqa: E402
 
 
 def elf_files(root):
     """The ELF files under `root`, each once: links left out."""
     return [path for path in fixture_files(root) if not os.path.islink(path)]
-VERSION = re.compile(r"@@?[A-Za-z0-9_.]+( \(\d+\))?( |$)", re.M)
 OPTIONS = ["-h", "-S", "-l", "-d", "-r", "-s"]
 LLVM_TYPES = re.compile(r"LOOS\+0xfff4c0([0-9a-b]) ")
 LLVM_NAMES = {"0": "LLVM_ODRTAB", "1": "LLVM_LINKER_OPTIONS", "3": "LLVM_ADDRSIG",
@@ -60,13 +61,17 @@ def pick(files, count):
 
 
 def compare(dump, readelf, path):
-    ours = subprocess.run([dump] + OPTIONS + [path], capture_output=True)
-    theirs = subprocess.run([readelf, "-W"] + OPTIONS + [path], capture_output=True,
+    sections = subprocess.run([dump, "--json", "-S", path], capture_output=True)
+    try:
+        options = OPTIONS + text_options(json.loads(sections.stdout))
+    except ValueError:
+        options = OPTIONS
+    ours = subprocess.run([dump] + options + [path], capture_output=True)
+    theirs = subprocess.run([readelf, "-W"] + options + [path], capture_output=True,
                             env=dict(os.environ, LC_ALL="C"))
     if b"Error:" in theirs.stderr or b"Warning:" in theirs.stderr:
         return None
-    a = VERSION.sub(r"\2", theirs.stdout.decode("utf-8", "surrogateescape"))
-    a = LLVM_TYPES.sub(llvm_name, a).splitlines()
+    a = LLVM_TYPES.sub(llvm_name, theirs.stdout.decode("utf-8", "surrogateescape")).splitlines()
     b = ours.stdout.decode("utf-8", "surrogateescape").splitlines()
     diff = [line for line in difflib.unified_diff(a, b, "readelf", "objlens-dump", lineterm="")]
     changed = sum(1 for line in diff if line[:1] in "+-" and line[:3] not in ("+++", "---"))

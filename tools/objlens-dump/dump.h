@@ -17,8 +17,30 @@ enum dump_part {
     DUMP_SYMBOLS = 1 << 3,
     DUMP_RELOCS = 1 << 4,
     DUMP_DYNAMIC = 1 << 5,
-    DUMP_ALL = (1 << 6) - 1
+    DUMP_VERSIONS = 1 << 6,
+    DUMP_NOTES = 1 << 7,
+    DUMP_ALL = (1 << 8) - 1,
+    DUMP_DYNAMIC_SYMBOLS = 1 << 8, /* the SHT_DYNSYM tables only */
+    DUMP_CONTENTS = 1 << 9         /* the sections -x and -p name */
 };
+
+/* A section whose bytes -x (hex) or -p (strings) asks for: by number, or
+ * by name when `name` is not null. */
+enum dump_content_kind { DUMP_CONTENT_HEX = 1, DUMP_CONTENT_STRINGS = 2 };
+
+typedef struct dump_request {
+    const char *name;
+    uint64_t number;
+    int kind; /* enum dump_content_kind */
+} dump_request;
+
+/* What the command line asked for beyond the parts. */
+typedef struct dump_options {
+    const dump_request *requests;
+    size_t request_count;
+    int decompress; /* -z: expand SHF_COMPRESSED sections before dumping */
+    int demangle;   /* -C: C++ names demangled */
+} dump_options;
 
 /*
  * One file being dumped.  Views made from `image` point at it, so the
@@ -36,6 +58,8 @@ typedef struct dump_image {
     uint32_t shstrndx; /* after extended numbering */
     string_table section_names;
     int damaged; /* a part could not be read: status 1 */
+    unsigned parts;
+    const dump_options *options;
 } dump_image;
 
 void text_dump(dump_image *image, unsigned parts);

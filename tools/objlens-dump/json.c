@@ -16,9 +16,11 @@
 #include "diag.h"
 #include "dump.h"
 #include "header.h"
+#include "json.h"
 #include "names.h"
 #include "out.h"
 #include "tables.h"
+#include "versions.h"
 
 static const char hex_digits[] = "0123456789abcdef";
 
@@ -109,6 +111,20 @@ static void field_signed(const char *key_with_comma, int64_t value)
     out_sdec(value);
 }
 
+void json_string(const char *text) { (void)json_text(text); }
+
+void json_name_field(const char *key, const char *name, const char *problem)
+{
+    json_name(key, name, problem);
+}
+
+void json_field(const char *key_with_comma, uint64_t value) { field(key_with_comma, value); }
+
+void json_field_signed(const char *key_with_comma, int64_t value)
+{
+    field_signed(key_with_comma, value);
+}
+
 /* The FILE operand, the first member of a document; "file_hex" follows
  * for a path that is not valid UTF-8. */
 static void json_file(const char *path)
@@ -147,6 +163,14 @@ static void record_start(int *count)
 {
     out_str(*count == 0 ? "{" : ",{");
     (*count)++;
+}
+
+void json_record_start(int *count) { record_start(count); }
+
+void json_array_end(int count)
+{
+    (void)count;
+    out_char(']');
 }
 
 static void json_sections(dump_image *image)
@@ -205,7 +229,7 @@ static void json_segments(dump_image *image)
 }
 
 static void symbol_record(const dump_image *image, const symbol_table *table, uint32_t entry,
-                          const objlens_sym *symbol)
+                          const objlens_sym *symbol, const symbol_version *version)
 {
     const char *problem = NULL;
     const char *name =
@@ -228,23 +252,32 @@ static void symbol_record(const dump_image *image, const symbol_table *table, ui
         else
             out_str("null");
     }
+    json_symbol_version(version);
 }
 
 static void json_symbols(dump_image *image)
 {
     int records = 0;
+    int all = (image->parts & DUMP_SYMBOLS) != 0;
     out_str(",\"symbols\":[");
     for (uint32_t index = 1; index < image->num_sections; index++) {
         symbol_table table;
+        symbol_versions versions;
+        symbol_version version;
         objlens_sym symbol;
         if (!symbol_table_open(&table, image, index))
             continue;
+        if (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM)
+            continue;
+        symbol_versions_open(&versions, image, &table.section, index, &table.names);
         for (uint32_t i = 0; i < table.count && symbol_table_get(&table, image, i, &symbol) == 0;
              i++) {
+            symbol_versions_get(&versions, i, &symbol, &version);
             record_start(&records);
-            symbol_record(image, &table, i, &symbol);
+            symbol_record(image, &table, i, &symbol, &version);
             out_char('}');
         }
+        symbol_versions_close(&versions);
     }
     out_char(']');
 }
@@ -408,12 +441,18 @@ void json_dump(dump_image *image, unsigned parts)
         json_sections(image);
     if (parts & DUMP_SEGMENTS)
         json_segments(image);
-    if (parts & DUMP_SYMBOLS)
+    if (parts & (DUMP_SYMBOLS | DUMP_DYNAMIC_SYMBOLS))
         json_symbols(image);
     if (parts & DUMP_RELOCS)
         json_relocations(image);
     if (parts & DUMP_DYNAMIC)
         json_dynamic(image);
+    if (parts & DUMP_VERSIONS)
+        json_versions(image);
+    if (parts & DUMP_CONTENTS)
+        json_contents(image);
+    if (parts & DUMP_NOTES)
+        json_notes(image);
     out_str("}\n");
 }
 

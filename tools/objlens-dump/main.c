@@ -11,6 +11,7 @@
 #include <errno.h>
 #include <getopt.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "diag.h"
@@ -22,25 +23,40 @@
 #include "text.h"
 
 enum { EXIT_DAMAGED = 1, EXIT_USAGE = 2 };
-enum { OPT_JSON = 256, OPT_HELP, OPT_VERSION };
+enum { OPT_JSON = 256, OPT_HELP, OPT_VERSION, OPT_DYN_SYMS };
 
 static const char usage_text[] =
     "Usage: " PROGRAM_NAME
     " [OPTION]... FILE...\n"
     "Show the ELF header, section headers, program headers, symbols,\n"
-    "relocations and dynamic entries of each ELF FILE.\n"
+    "relocations, dynamic entries, version sections, notes and section\n"
+    "contents of each ELF FILE.\n"
     "\n"
     "  -h, --file-header      the ELF header\n"
     "  -S, --section-headers  the section header table\n"
     "  -l, --program-headers  the program header table and the sections of each\n"
     "                         segment\n"
-    "  -s, --symbols          the entries of every SHT_SYMTAB and SHT_DYNSYM section\n"
+    "  -e, --headers          the same as -h -S -l\n"
+    "  -s, --symbols, --syms  the entries of every SHT_SYMTAB and SHT_DYNSYM section,\n"
+    "                         with the version of each dynamic symbol\n"
+    "      --dyn-syms         the entries of the SHT_DYNSYM sections only\n"
     "  -r, --relocs           the entries of every SHT_REL and SHT_RELA section\n"
     "  -d, --dynamic          the entries of every SHT_DYNAMIC section\n"
+    "  -V, --version-info     the version sections (.gnu.version, .gnu.version_d,\n"
+    "                         .gnu.version_r)\n"
+    "  -n, --notes            the notes of the SHT_NOTE sections, or of the PT_NOTE\n"
+    "                         segments when there are no such sections\n"
     "  -a, --all              all of the above\n"
+    "  -x, --hex-dump=NUMBER|NAME\n"
+    "                         the bytes of a section, in hexadecimal\n"
+    "  -p, --string-dump=NUMBER|NAME\n"
+    "                         the printable strings of a section\n"
+    "  -z, --decompress       expand a compressed section before -x or -p shows it\n"
+    "  -C, --demangle         C++ symbol names as the source spells them\n"
+    "  -W, --wide             accepted for compatibility; the output is always wide\n"
     "      --json             JSON Lines instead of text: one JSON document per\n"
     "                         FILE, each on one line; without any of the\n"
-    "                         options above, every part\n"
+    "                         options above, every part but -x and -p\n"
     "      --help             display this help and exit\n"
     "      --version          output version information and exit\n"
     "\n"
@@ -50,16 +66,87 @@ static const char usage_text[] =
 static const struct option long_options[] = {
     {"file-header", no_argument, NULL, 'h'},
     {"section-headers", no_argument, NULL, 'S'},
+    {"sections", no_argument, NULL, 'S'},
     {"program-headers", no_argument, NULL, 'l'},
+    {"segments", no_argument, NULL, 'l'},
+    {"headers", no_argument, NULL, 'e'},
     {"symbols", no_argument, NULL, 's'},
+    {"syms", no_argument, NULL, 's'},
+    {"dyn-syms", no_argument, NULL, OPT_DYN_SYMS},
     {"relocs", no_argument, NULL, 'r'},
     {"dynamic", no_argument, NULL, 'd'},
+    {"version-info", no_argument, NULL, 'V'},
+    {"notes", no_argument, NULL, 'n'},
     {"all", no_argument, NULL, 'a'},
+    {"hex-dump", required_argument, NULL, 'x'},
+    {"string-dump", required_argument, NULL, 'p'},
+    {"decompress", no_argument, NULL, 'z'},
+    {"demangle", no_argument, NULL, 'C'},
+    {"wide", no_argument, NULL, 'W'},
     {"json", no_argument, NULL, OPT_JSON},
     {"help", no_argument, NULL, OPT_HELP},
     {"version", no_argument, NULL, OPT_VERSION},
     {NULL, 0, NULL, 0},
 };
+
+/* -x and -p take a section number when the argument is a number in C's
+ * notation (0x10, 020, 16) and a section name otherwise. */
+static void add_request(dump_request *requests, size_t *count, const char *argument, int kind)
+{
+    dump_request *request = &requests[(*count)++];
+    char *end;
+    request->kind = kind;
+    request->name = argument;
+    request->number = 0;
+    if (argument[0] == '-' || argument[0] == '+')
+        return;
+    errno = 0;
+    request->number = strtoull(argument, &end, 0);
+    if (*end == '\0' && errno == 0)
+        request->name = NULL;
+}
+
+/* The long options that `given` (without its "--" and any "=value")
+ * abbreviates; for telling an ambiguous abbreviation from an unknown one. */
+static void report_long_option(const char *given, int missing_argument)
+{
+    size_t length = strcspn(given + 2, "=");
+    const char *names[sizeof long_options / sizeof long_options[0]];
+    size_t found = 0;
+    for (const struct option *o = long_options; o->name != NULL; o++) {
+        if (strncmp(o->name, given + 2, length) != 0)
+            continue;
+        if (o->name[length] == '\0') {
+            found = 1;
+            names[0] = o->name;
+            break;
+        }
+        names[found++] = o->name;
+    }
+    if (missing_argument) {
+        diag_usage("option '--%s' requires an argument", found == 1 ? names[0] : given + 2);
+    } else if (found > 1) {
+        char list[512];
+        size_t used = 0;
+        for (size_t i = 0; i < found && used < sizeof list; i++)
+            used += (size_t)snprintf(list + used, sizeof list - used, " '--%s'", names[i]);
+        diag_usage("option '%s' is ambiguous; possibilities:%s", given, list);
+    } else {
+        diag_usage("unrecognized option '%s'", given);
+    }
+}
+
+/* Whether the error getopt_long just returned concerns a long option:
+ * getopt leaves optopt 0 for an unknown or ambiguous one, and the option's
+ * value for one given an argument it takes none of, or missing its own. */
+static int long_form_error(const char *element, int option)
+{
+    if (strncmp(element, "--", 2) != 0)
+        return 0;
+    if (option == ':' || optopt == 0)
+        return 1;
+    return strchr(element, '=') != NULL;
+}
 
 static void describe_image(dump_image *image)
 {
@@ -125,7 +212,8 @@ static void refuse(const char *path, const char *reason, const header_fields *he
 }
 
 /* Dumps one FILE; 0 when it was dumped in full. */
-static int dump_path(const char *path, unsigned parts, int json, int name_it)
+static int dump_path(const char *path, unsigned parts, const dump_options *options, int json,
+                     int name_it)
 {
     dump_image image;
     header_fields header;
@@ -138,6 +226,8 @@ static int dump_path(const char *path, unsigned parts, int json, int name_it)
         return 1;
     }
     describe_image(&image);
+    image.parts = parts;
+    image.options = options;
     if (json) {
         json_dump(&image, parts);
     } else {
@@ -158,44 +248,76 @@ int main(int argc, char **argv)
     int json = 0;
     int status = 0;
     int option;
+    dump_options options = {0};
+    dump_request *requests = calloc((size_t)argc, sizeof *requests);
 
+    if (requests == NULL) {
+        fprintf(stderr, "%s: %s\n", PROGRAM_NAME, strerror(ENOMEM));
+        return EXIT_DAMAGED;
+    }
+    options.requests = requests;
     opterr = 0;
-    while ((option = getopt_long(argc, argv, ":hSlsrda", long_options, NULL)) != -1) {
+    while ((option = getopt_long(argc, argv, ":hSlesrdVnax:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
         case 'h': parts |= DUMP_HEADER; break;
         case 'S': parts |= DUMP_SECTIONS; break;
         case 'l': parts |= DUMP_SEGMENTS; break;
+        case 'e': parts |= DUMP_HEADER | DUMP_SECTIONS | DUMP_SEGMENTS; break;
         case 's': parts |= DUMP_SYMBOLS; break;
+        case OPT_DYN_SYMS: parts |= DUMP_DYNAMIC_SYMBOLS; break;
         case 'r': parts |= DUMP_RELOCS; break;
         case 'd': parts |= DUMP_DYNAMIC; break;
+        case 'V': parts |= DUMP_VERSIONS; break;
+        case 'n': parts |= DUMP_NOTES; break;
         case 'a': parts |= DUMP_ALL; break;
+        case 'x': add_request(requests, &options.request_count, optarg, DUMP_CONTENT_HEX); break;
+        case 'p':
+            add_request(requests, &options.request_count, optarg, DUMP_CONTENT_STRINGS);
+            break;
+        case 'z': options.decompress = 1; break;
+        case 'C': options.demangle = 1; break;
+        case 'W': break; /* the output is wide already */
         case OPT_JSON: json = 1; break;
-        case OPT_HELP: fputs(usage_text, stdout); return out_flush() == 0 ? 0 : EXIT_DAMAGED;
+        case OPT_HELP:
+            free(requests);
+            fputs(usage_text, stdout);
+            return out_flush() == 0 ? 0 : EXIT_DAMAGED;
         case OPT_VERSION:
+            free(requests);
             printf("%s %s\n", PROGRAM_NAME, objlens_get_version());
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;
         default:
-            if (optopt > 0 && optopt < 256)
-                diag_usage("invalid option -- '%c'", optopt);
+            if (long_form_error(argv[optind - 1], option))
+                report_long_option(argv[optind - 1], option == ':');
+            else if (option == ':')
+                diag_usage("option requires an argument -- '%c'", optopt);
             else
-                diag_usage("unrecognized option '%s'", argv[optind - 1]);
+                diag_usage("invalid option -- '%c'", optopt);
+            free(requests);
             return EXIT_USAGE;
         }
     }
     if (optind >= argc) {
         diag_usage("missing FILE operand");
+        free(requests);
         return EXIT_USAGE;
     }
-    if (parts == 0) {
+    if (parts == 0 && options.request_count == 0) {
         if (!json) {
-            diag_usage("nothing to show: give at least one of -h -S -l -s -r -d -a");
+            diag_usage(
+                "nothing to show: give at least one of -h -S -l -e -s --dyn-syms -r -d -V "
+                "-n -x -p -a");
+            free(requests);
             return EXIT_USAGE;
         }
         parts = DUMP_ALL;
     }
+    if (options.request_count != 0)
+        parts |= DUMP_CONTENTS;
     for (int i = optind; i < argc; i++)
-        if (dump_path(argv[i], parts, json, argc - optind > 1) != 0)
+        if (dump_path(argv[i], parts, &options, json, argc - optind > 1) != 0)
             status = EXIT_DAMAGED;
+    free(requests);
     if (out_flush() != 0) {
         fprintf(stderr, "%s: write error: %s\n", PROGRAM_NAME, strerror(errno));
         status = EXIT_DAMAGED;

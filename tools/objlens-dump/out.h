@@ -43,6 +43,8 @@ int utf8_sequence_length(const unsigned char *s);
 void out_hex(uint64_t value, int digits);
 /* "0x" and lower-case hex, zero-padded to at least `digits` digits. */
 void out_hex0x(uint64_t value, int digits);
+/* Lower-case hex, right-aligned in `width` columns with spaces. */
+void out_hex_right(uint64_t value, int width);
 void out_udec(uint64_t value);
 void out_sdec(int64_t value);
 /* Decimal, right-aligned in `width` columns. */
@@ -59,5 +61,27 @@ const char *format_into(char *buffer, size_t size, const char *format, ...)
 
 /* Hands everything buffered to stdout; -1 when stdout reports an error. */
 int out_flush(void);
+
+/*
+ * A line built in place: out_reserve() returns room for `count` bytes at
+ * the end of the buffer (count at most OUT_RESERVE_MAX), the fmt_ calls
+ * below fill it, each returning the end of what it wrote, and out_commit()
+ * takes the bytes up to that end.  The hot loops format this way, so that
+ * a line costs one room check instead of one per field.
+ */
+enum { OUT_RESERVE_MAX = 4096 };
+char *out_reserve(size_t count);
+void out_commit(const char *end);
+
+/* Decimal, right-aligned in `width` columns (at most 8 of padding); the 8
+ * bytes after the end may be written. */
+char *fmt_udec_right(char *at, uint64_t value, int width);
+/* Lower-case hex, zero-padded to at least `digits` digits. */
+char *fmt_hex(char *at, uint64_t value, int digits);
+/* `text` and then spaces up to `width` columns (at most 8 of padding); the
+ * 8 bytes after the end may be written. */
+char *fmt_str_left(char *at, const char *text, int width);
+/* `text` after spaces up to `width` columns (at most 8 of padding). */
+char *fmt_str_right(char *at, const char *text, int width);
 
 #endif

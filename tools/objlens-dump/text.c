@@ -19,6 +19,12 @@ void text_dump(dump_image *image, unsigned parts)
         text_dynamic(image);
     if (parts & DUMP_RELOCS)
         text_relocations(image);
-    if (parts & DUMP_SYMBOLS)
+    if (parts & (DUMP_SYMBOLS | DUMP_DYNAMIC_SYMBOLS))
         text_symbols(image);
+    if (parts & DUMP_VERSIONS)
+        text_versions(image);
+    if (parts & DUMP_CONTENTS)
+        text_contents(image);
+    if (parts & DUMP_NOTES)
+        text_notes(image);
 }

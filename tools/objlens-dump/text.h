@@ -17,6 +17,18 @@ void text_dynamic(dump_image *image);
 void text_relocations(dump_image *image);
 void text_symbols(dump_image *image);
 
+/* -V: the version sections. */
+void text_versions(dump_image *image);
+/* -n: the notes. */
+void text_notes(dump_image *image);
+/* -x and -p: the sections' bytes. */
+void text_contents(dump_image *image);
+
+struct symbol_version;
+/* "@@VERSION", "@VERSION" or, with `with_index`, "@VERSION (n)" for a
+ * needed version; nothing when the symbol has none. */
+void text_symbol_version(const struct symbol_version *version, int with_index);
+
 /* The name of e_type, "DYN (Position-Independent Executable file)" when
  * `pie`, or the number in the readers' form for an unknown value; `buffer`
  * holds the latter. */

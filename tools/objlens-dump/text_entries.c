@@ -8,15 +8,27 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "demangle.h"
 #include "diag.h"
 #include "names.h"
 #include "out.h"
 #include "tables.h"
 #include "text.h"
+#include "versions.h"
 
-static const char *st_type_text(uint8_t type, uint16_t machine, char buffer[32])
+/* The OS-specific types and bindings have their GNU names only in images
+ * that say they follow the GNU ABI (IFUNC also in FreeBSD's). */
+static int gnu_abi(const dump_image *image, int or_freebsd)
 {
-    const char *name = name_st_type(type, machine);
+    uint8_t osabi = objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI];
+    return osabi == ELFOSABI_GNU || (or_freebsd && osabi == ELFOSABI_FREEBSD);
+}
+
+static const char *st_type_text(uint8_t type, const dump_image *image, char buffer[32])
+{
+    const char *name = name_st_type(type, image->machine);
+    if (type == STT_GNU_IFUNC && !gnu_abi(image, 1))
+        name = NULL;
     if (name != NULL)
         return name;
     if (type >= STT_LOPROC && type <= STT_HIPROC)
@@ -28,9 +40,11 @@ static const char *st_type_text(uint8_t type, uint16_t machine, char buffer[32])
     return buffer;
 }
 
-static const char *st_bind_text(uint8_t bind, char buffer[32])
+static const char *st_bind_text(uint8_t bind, const dump_image *image, char buffer[32])
 {
     const char *name = name_st_bind(bind);
+    if (bind == STB_GNU_UNIQUE && !gnu_abi(image, 0))
+        name = NULL;
     if (name != NULL)
         return name;
     if (bind >= STB_LOPROC && bind <= STB_HIPROC)
@@ -61,14 +75,12 @@ static const char *st_other_text(uint8_t bits, uint16_t machine, char buffer[32]
 }
 
 /* The Ndx column, right-aligned in four columns. */
-static void out_shndx(uint16_t shndx, uint16_t machine)
+static char *fmt_shndx(char *at, uint16_t shndx, uint16_t machine)
 {
     char buffer[16];
     const char *text;
-    if (shndx < SHN_LORESERVE && shndx != SHN_UNDEF) {
-        out_udec_right(shndx, 4);
-        return;
-    }
+    if (shndx < SHN_LORESERVE && shndx != SHN_UNDEF)
+        return fmt_udec_right(at, shndx, 4);
     switch (shndx) {
     case SHN_UNDEF: text = "UND"; break;
     case SHN_ABS: text = "ABS"; break;
@@ -84,7 +96,7 @@ static void out_shndx(uint16_t shndx, uint16_t machine)
             text = format_into(buffer, sizeof buffer, "RSV[0x%04x]", (unsigned)shndx);
         break;
     }
-    out_str_right(text, 4);
+    return fmt_str_right(at, text, 4);
 }
 
 static void entries_heading(const char *what, const char *name, uint64_t offset, uint32_t count)
@@ -103,62 +115,190 @@ static void entries_heading(const char *what, const char *name, uint64_t offset,
     out_str(count == 1 ? " entry:\n" : " entries:\n");
 }
 
-static void symbol_line(const dump_image *image, const symbol_table *table, uint32_t index,
-                        const objlens_sym *symbol)
+/* A symbol's name, demangled when -C asks for it; returns the columns
+ * written. */
+static int out_symbol_name(const dump_image *image, const char *name)
 {
-    const string_table *names = &table->names;
+    return out_name(image->options != NULL && image->options->demangle ? demangle_symbol(name)
+                                                                       : name);
+}
+
+/* The columns of a symbol before its name: at most 6 + 2 + 16 + 1 + 18 +
+ * 1 + 3 * 32 + 36 + 1 + 11 + 1 bytes, well inside one reservation. */
+enum { SYMBOL_COLUMNS_ROOM = 256 };
+
+/* The Type, Bind and Vis columns (and st_other's other bits) of a symbol,
+ * kept for each st_info with the st_other last seen with it: a table holds
+ * few kinds of symbol, so each is formatted about once. */
+typedef struct symbol_kind_columns {
+    uint8_t known[256];
+    uint8_t other[256];
+    uint8_t length[256];
+    char text[256][160];
+} symbol_kind_columns;
+
+static char *fmt_kind_columns(char *at, const dump_image *image, uint8_t info, uint8_t other,
+                              symbol_kind_columns *kinds)
+{
+    char *text = kinds->text[info];
+    if (!kinds->known[info] || kinds->other[info] != other) {
+        char buffer[32];
+        char *p = fmt_str_left(text, st_type_text(ELF32_ST_TYPE(info), image, buffer), 7);
+        *p++ = ' ';
+        p = fmt_str_left(p, st_bind_text(ELF32_ST_BIND(info), image, buffer), 6);
+        *p++ = ' ';
+        p = fmt_str_left(p, name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
+        if (other & ~0x3u) {
+            *p++ = ' ';
+            *p++ = '[';
+            p = fmt_str_left(p, st_other_text((uint8_t)(other & ~0x3u), image->machine, buffer), 0);
+            *p++ = ']';
+            *p++ = ' ';
+        }
+        kinds->length[info] = (uint8_t)(p - text);
+        kinds->other[info] = other;
+        kinds->known[info] = 1;
+    }
+    memcpy(at, text, kinds->length[info]);
+    return at + kinds->length[info];
+}
+
+/* The Num column, counted up in decimal from line to line rather than
+ * converted anew: "     0" and on, six columns wide until it needs more. */
+typedef struct symbol_counter {
+    uint32_t value;
+    char text[8];
+} symbol_counter;
+
+static void counter_start(symbol_counter *counter)
+{
+    counter->value = 0;
+    memcpy(counter->text, "     0  ", 8);
+}
+
+static char *fmt_counter(char *at, symbol_counter *counter, uint32_t index)
+{
+    if (index != counter->value || index >= 999999)
+        return fmt_udec_right(at, index, 6);
+    memcpy(at, counter->text, 6);
+    counter->value++;
+    for (int i = 5;; i--) {
+        if (counter->text[i] == '9') {
+            counter->text[i] = '0';
+            continue;
+        }
+        counter->text[i] = (char)(counter->text[i] == ' ' ? '1' : counter->text[i] + 1);
+        break;
+    }
+    return at + 6;
+}
+
+static void symbol_line(const dump_image *image, const symbol_table *table, const char *name,
+                        uint32_t index, const objlens_sym *symbol, const symbol_version *version,
+                        symbol_kind_columns *kinds, symbol_counter *counter)
+{
+    uint64_t size = objlens_sym_get_size(symbol);
     uint16_t shndx = objlens_sym_get_shndx(symbol);
     uint32_t real;
-    char buffer[32];
-    uint8_t info = objlens_sym_get_info(symbol);
-    uint8_t other = objlens_sym_get_other(symbol);
-    uint64_t size = objlens_sym_get_size(symbol);
+    char *at = out_reserve(SYMBOL_COLUMNS_ROOM);
 
-    out_udec_right(index, 6);
-    out_str(": ");
-    out_hex(objlens_sym_get_value(symbol), image->bits == 64 ? 16 : 8);
-    out_char(' ');
-    if (size <= 99999)
-        out_udec_right(size, 5);
-    else
-        out_hex0x(size, 1);
-    out_char(' ');
-    out_str_left(st_type_text(ELF32_ST_TYPE(info), image->machine, buffer), 7);
-    out_char(' ');
-    out_str_left(st_bind_text(ELF32_ST_BIND(info), buffer), 6);
-    out_char(' ');
-    out_str_left(name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
-    if (other & ~0x3u) {
-        out_str(" [");
-        out_str(st_other_text((uint8_t)(other & ~0x3u), image->machine, buffer));
-        out_str("] ");
+    at = fmt_counter(at, counter, index);
+    *at++ = ':';
+    *at++ = ' ';
+    at = fmt_hex(at, objlens_sym_get_value(symbol), image->bits == 64 ? 16 : 8);
+    *at++ = ' ';
+    if (size <= 99999) {
+        at = fmt_udec_right(at, size, 5);
+    } else {
+        *at++ = '0';
+        *at++ = 'x';
+        at = fmt_hex(at, size, 1);
     }
-    out_char(' ');
+    *at++ = ' ';
+    at = fmt_kind_columns(at, image, objlens_sym_get_info(symbol), objlens_sym_get_other(symbol),
+                          kinds);
+    *at++ = ' ';
     if (shndx == SHN_XINDEX && symbol_table_xindex(table, image, index, &real) == 0)
-        out_udec_right(real, 4);
+        at = fmt_udec_right(at, real, 4);
     else
-        out_shndx(shndx, image->machine);
-    out_char(' ');
-    out_name(symbol_display_name(image, names, symbol));
+        at = fmt_shndx(at, shndx, image->machine);
+    *at++ = ' ';
+    out_commit(at);
+    out_symbol_name(image, name);
+    if (version->kind != VERSION_NONE)
+        text_symbol_version(version, 1);
     out_char('\n');
+}
+
+/* Symbols are read this many entries ahead of the line being written, and
+ * their names fetched into the cache meanwhile: the names of a large table
+ * lie all over its string table, and waiting for each one in turn was most
+ * of the time of a dump. */
+enum { SYMBOLS_AHEAD = 8 };
+
+typedef struct symbol_ahead {
+    objlens_sym symbol;
+    const char *name;
+    int read;
+} symbol_ahead;
+
+static void symbol_fetch(dump_image *image, const symbol_table *table, uint32_t entry,
+                         symbol_ahead *ahead)
+{
+    ahead->read =
+        entry < table->count && symbol_table_get(table, image, entry, &ahead->symbol) == 0;
+    if (!ahead->read)
+        return;
+    ahead->name = symbol_display_name(image, &table->names, &ahead->symbol);
+#if defined(__GNUC__)
+    __builtin_prefetch(ahead->name);
+#endif
+}
+
+static void symbol_walk(dump_image *image, const symbol_table *table, symbol_versions *versions,
+                        symbol_kind_columns *kinds, symbol_counter *counter)
+{
+    symbol_ahead ring[SYMBOLS_AHEAD];
+    for (uint32_t i = 0; i < SYMBOLS_AHEAD; i++)
+        symbol_fetch(image, table, i, &ring[i]);
+    for (uint32_t i = 0; i < table->count; i++) {
+        symbol_ahead *slot = &ring[i % SYMBOLS_AHEAD];
+        symbol_version version;
+        objlens_sym symbol;
+        const char *name;
+        if (!slot->read)
+            break;
+        symbol = slot->symbol;
+        name = slot->name;
+        symbol_fetch(image, table, i + SYMBOLS_AHEAD, slot);
+        symbol_versions_get(versions, i, &symbol, &version);
+        symbol_line(image, table, name, i, &symbol, &version, kinds, counter);
+    }
 }
 
 void text_symbols(dump_image *image)
 {
+    int all = (image->parts & DUMP_SYMBOLS) != 0;
     for (uint32_t index = 1; index < image->num_sections; index++) {
         symbol_table table;
-        objlens_sym symbol;
+        symbol_versions versions;
+        static symbol_kind_columns kinds;
+        symbol_counter counter;
         if (!symbol_table_open(&table, image, index))
             continue;
+        memset(kinds.known, 0, sizeof kinds.known);
+        counter_start(&counter);
+        if (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM)
+            continue;
+        symbol_versions_open(&versions, image, &table.section, index, &table.names);
         entries_heading("Symbol table", section_name(image, &table.section), UINT64_MAX,
                         table.count);
         if (image->bits == 64)
             out_str("   Num:    Value          Size Type    Bind   Vis      Ndx Name\n");
         else
             out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
-        for (uint32_t i = 0; i < table.count && symbol_table_get(&table, image, i, &symbol) == 0;
-             i++)
-            symbol_line(image, &table, i, &symbol);
+        symbol_walk(image, &table, &versions, &kinds, &counter);
+        symbol_versions_close(&versions);
     }
 }
 
@@ -201,7 +341,7 @@ static void out_mips_type_line(const char *label, uint32_t type)
 /* The symbol's value column; an STT_GNU_IFUNC symbol shows its name and
  * "()" instead, as the value is not the address relocated against. */
 static void out_reloc_symbol_value(const dump_image *image, const linked_symbols *symbols,
-                                   const objlens_sym *symbol)
+                                   const objlens_sym *symbol, const symbol_version *version)
 {
     int width = image->bits == 64 ? 14 : 8;
     int columns;
@@ -212,13 +352,28 @@ static void out_reloc_symbol_value(const dump_image *image, const linked_symbols
     }
     columns = objlens_sym_get_name_offs(symbol) == 0
                   ? out_name("??")
-                  : out_name(string_table_get(&symbols->names, objlens_sym_get_name_offs(symbol)));
+                  : out_symbol_name(image, string_table_get(&symbols->names,
+                                                            objlens_sym_get_name_offs(symbol)));
+    text_symbol_version(version, 0);
     out_str("()");
     out_spaces(columns <= width ? width + 1 - columns : 1);
 }
 
+/* The value (or IFUNC name) and name columns of a relocation's symbol,
+ * each name with its version. */
+static void relocation_symbol(const dump_image *image, const linked_symbols *symbols,
+                              symbol_versions *versions, uint64_t index, const objlens_sym *symbol)
+{
+    symbol_version version;
+    symbol_versions_get(versions, (uint32_t)index, symbol, &version);
+    out_reloc_symbol_value(image, symbols, symbol, &version);
+    out_symbol_name(image, symbol_display_name(image, &symbols->names, symbol));
+    if (objlens_sym_get_name_offs(symbol) != 0)
+        text_symbol_version(&version, 0);
+}
+
 static void relocation_line(const dump_image *image, const linked_symbols *symbols,
-                            const objlens_rel *rel)
+                            symbol_versions *versions, const objlens_rel *rel)
 {
     int digits = image->bits == 64 ? 16 : 8;
     int with_addend = objlens_rel_has_addend(rel);
@@ -239,8 +394,7 @@ static void relocation_line(const dump_image *image, const linked_symbols *symbo
     } else {
         out_char(' ');
         if (linked_symbols_get(symbols, fields.sym, &symbol) == 0) {
-            out_reloc_symbol_value(image, symbols, &symbol);
-            out_name(symbol_display_name(image, &symbols->names, &symbol));
+            relocation_symbol(image, symbols, versions, fields.sym, &symbol);
         } else {
             out_spaces(digits);
             out_str(image->bits == 64 ? " " : "   ");
@@ -321,6 +475,7 @@ void text_relocations(dump_image *image)
     int found = 0;
     for (uint32_t index = 1; index < image->num_sections; index++) {
         relocation_table table;
+        symbol_versions versions;
         objlens_rel rel;
         if (!relocation_table_open(&table, image, index)) {
             objlens_section section;
@@ -334,12 +489,16 @@ void text_relocations(dump_image *image)
             continue;
         }
         found = 1;
+        symbol_versions_open(&versions, image,
+                             table.symbols.present ? &table.symbols.section : NULL,
+                             objlens_section_get_link(&table.section), &table.symbols.names);
         entries_heading("Relocation section", section_name(image, &table.section),
                         objlens_section_get_offset(&table.section), table.count);
         relocation_columns(image, table.with_addend);
         for (uint32_t i = 0; i < table.count && relocation_table_get(&table, image, i, &rel) == 0;
              i++)
-            relocation_line(image, &table.symbols, &rel);
+            relocation_line(image, &table.symbols, &versions, &rel);
+        symbol_versions_close(&versions);
     }
     if (!found)
         out_str("\nThere are no relocations in this file.\n");

@@ -1,0 +1,97 @@
+/*
+ * decompress.c - zlib and Zstandard expansion for decompress.h.
+ */
+#include "decompress.h"
+
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
+
+#define ZLIB_CONST /* next_in points at const bytes */
+#include <zlib.h>
+#include <zstd.h>
+
+int compression_header_read(const objlens_image *image, const unsigned char *bytes, uint32_t size,
+                            compression_header *header)
+{
+    if (objlens_get_bits(image) == 32) {
+        if (size < 12)
+            return -1;
+        header->type = (uint32_t)objlens_load_Word(image, bytes);
+        header->size = objlens_load_Word(image, bytes + 4);
+        header->align = objlens_load_Word(image, bytes + 8);
+        header->header_size = 12;
+    } else {
+        if (size < 24)
+            return -1;
+        header->type = (uint32_t)objlens_load_Word(image, bytes);
+        header->size = objlens_load_Xword(image, bytes + 8);
+        header->align = objlens_load_Xword(image, bytes + 16);
+        header->header_size = 24;
+    }
+    return 0;
+}
+
+int zdebug_header(const unsigned char *bytes, uint32_t size, uint64_t *expanded)
+{
+    if (size <= 12 || memcmp(bytes, "ZLIB", 5) != 0)
+        return 0;
+    *expanded = 0;
+    for (int i = 4; i < 12; i++)
+        *expanded = *expanded << 8 | bytes[i];
+    return 1;
+}
+
+/* A section may hold several zlib streams one after the other. */
+static int inflate_all(const unsigned char *bytes, size_t size, unsigned char *out, size_t expanded)
+{
+    z_stream stream;
+    int rc;
+    memset(&stream, 0, sizeof stream);
+    if (size > UINT_MAX || expanded > UINT_MAX)
+        return -1;
+    stream.next_in = bytes;
+    stream.avail_in = (uInt)size;
+    stream.avail_out = (uInt)expanded;
+    rc = inflateInit(&stream);
+    while (stream.avail_in > 0 && rc == Z_OK) {
+        stream.next_out = out + (expanded - stream.avail_out);
+        rc = inflate(&stream, Z_FINISH);
+        if (rc != Z_STREAM_END)
+            break;
+        rc = inflateReset(&stream);
+    }
+    if (inflateEnd(&stream) != Z_OK || rc != Z_OK || stream.avail_out != 0)
+        return -1;
+    return 0;
+}
+
+unsigned char *decompress_bytes(int method, const unsigned char *bytes, size_t size,
+                                uint64_t expanded, uint64_t limit, const char **problem)
+{
+    unsigned char *out;
+    if (method != COMPRESSION_ZLIB && method != COMPRESSION_ZSTD) {
+        *problem = "unsupported compression type";
+        return NULL;
+    }
+    /* A compressed section expands to at most about ten times its file's
+     * size in practice; a header that claims more is damaged. */
+    if (expanded > limit * 10 || (size_t)expanded != expanded) {
+        *problem = "uncompressed section size is suspiciously large";
+        return NULL;
+    }
+    out = calloc(expanded != 0 ? (size_t)expanded : 1, 1);
+    if (out == NULL) {
+        *problem = "out of memory";
+        return NULL;
+    }
+    if (method == COMPRESSION_ZSTD) {
+        if (!ZSTD_isError(ZSTD_decompress(out, (size_t)expanded, bytes, size)))
+            return out;
+    } else if (inflate_all(bytes, size, out, (size_t)expanded) == 0) {
+        return out;
+    }
+    free(out);
+    *problem = "the compressed data is damaged";
+    return NULL;
+}

@@ -1,0 +1,45 @@
+/*
+ * decompress.h - the bytes of a compressed section, expanded for -z.
+ *
+ * A section with SHF_COMPRESSED starts with a compression header
+ * (Elf32_Chdr or Elf64_Chdr: the method, the expanded size and its
+ * alignment); the method is zlib (ELFCOMPRESS_ZLIB) or Zstandard
+ * (ELFCOMPRESS_ZSTD).  The older form, a .zdebug section, starts with
+ * "ZLIB" and the expanded size as eight big-endian bytes.
+ */
+#ifndef OBJLENS_DUMP_DECOMPRESS_H
+#define OBJLENS_DUMP_DECOMPRESS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "objlens.h"
+
+enum { COMPRESSION_ZLIB = 1, COMPRESSION_ZSTD = 2 };
+
+typedef struct compression_header {
+    uint32_t type; /* ch_type */
+    uint64_t size; /* ch_size: the expanded size */
+    uint64_t align;
+    uint32_t header_size; /* bytes the header takes */
+} compression_header;
+
+/* Reads the header at the start of `bytes`; -1 when `size` is too small
+ * to hold one. */
+int compression_header_read(const objlens_image *image, const unsigned char *bytes, uint32_t size,
+                            compression_header *header);
+
+/* 1 when `bytes` start with the header of the older .zdebug form, whose
+ * expanded size goes into *expanded. */
+int zdebug_header(const unsigned char *bytes, uint32_t size, uint64_t *expanded);
+
+/*
+ * Expands `size` bytes compressed by `method` into a new buffer of
+ * `expanded` bytes.  An expanded size more than ten times `limit` (the
+ * file's size) is refused before anything is allocated.  Null when the
+ * data cannot be expanded, with *problem saying why.
+ */
+unsigned char *decompress_bytes(int method, const unsigned char *bytes, size_t size,
+                                uint64_t expanded, uint64_t limit, const char **problem);
+
+#endif

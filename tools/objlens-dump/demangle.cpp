@@ -1,0 +1,50 @@
+// demangle.cpp - demangle_symbol() on the C++ runtime's demangler,
+// abi::__cxa_demangle.  The one buffer is reused from call to call.
+#include "demangle.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <cxxabi.h>
+#include <string>
+
+namespace {
+
+std::string shown;  // what the last call returned
+char *demangled = nullptr;
+size_t demangled_size = 0;
+
+bool is_mangled(const char *name)
+{
+    if (name[0] == '_' && name[1] == 'Z')
+        return true;
+    // "_GLOBAL_" then '.', '_' or '$', then 'I' or 'D', then '_'.
+    return std::strncmp(name, "_GLOBAL_", 8) == 0 && std::strchr("._$", name[8]) != nullptr &&
+           name[8] != '\0' && (name[9] == 'I' || name[9] == 'D') && name[10] == '_';
+}
+
+}  // namespace
+
+extern "C" const char *demangle_symbol(const char *name)
+{
+    size_t prefix = std::strspn(name, ".$");
+    const char *core = name + prefix;
+    const char *suffix = std::strchr(core, '@');
+    if (suffix == core)
+        return name;
+    std::string mangled = suffix != nullptr ? std::string(core, suffix) : std::string(core);
+    if (!is_mangled(mangled.c_str()))
+        return name;
+    int status = 0;
+    size_t size = demangled_size;
+    char *result = abi::__cxa_demangle(mangled.c_str(), demangled, &size, &status);
+    if (result == nullptr || status != 0)
+        return name;
+    demangled = result;
+    if (size > demangled_size)
+        demangled_size = size;
+    shown.assign(name, prefix);
+    shown.append(result);
+    if (suffix != nullptr)
+        shown.append(suffix);
+    return shown.c_str();
+}

@@ -1,0 +1,74 @@
+/*
+ * notes.h - the notes of an image: where they are, how each is split into
+ * owner, type and description, and the names of the note types.
+ *
+ * The notes shown are those of the SHT_NOTE sections; an image without
+ * such sections (a core file, a stripped executable) shows those of its
+ * PT_NOTE segments instead, whose bytes are read from the file, since no
+ * section holds them.  A core file is read by its segments always.
+ */
+#ifndef OBJLENS_DUMP_NOTES_H
+#define OBJLENS_DUMP_NOTES_H
+
+#include <stdint.h>
+
+#include "dump.h"
+
+/* One SHT_NOTE section or PT_NOTE segment. */
+typedef struct note_area {
+    int is_section;
+    uint32_t index; /* of the section or the program header */
+    uint64_t offset, size, align;
+} note_area;
+
+/* One note; `name` is NUL-terminated and at most namesz bytes long. */
+typedef struct note_record {
+    uint64_t offset; /* of the note's header in the file */
+    uint32_t namesz, descsz, type;
+    const char *name;
+    const unsigned char *desc;
+} note_record;
+
+enum note_event {
+    NOTE_AREA_START, /* `area` set; the notes follow */
+    NOTE_AREA_NOTES, /* the area's alignment is sound: its notes follow */
+    NOTE_ONE,        /* `note` set */
+    NOTE_AREA_END,
+    NOTE_NONE_IN_CORE /* a core file without program headers */
+};
+
+typedef void (*note_fn)(void *context, int event, const note_area *area, const note_record *note);
+
+/* Calls `each` for every area and note in the order the common readers
+ * show them.  Damage (an area outside the file, a note running past its
+ * area, an alignment other than 4 or 8) is reported and ends the area. */
+void notes_walk(dump_image *image, note_fn each, void *context);
+
+/* The name of a note's type as the readers show it, "Unknown note type:
+ * (0x...)" when it has none; `buffer` holds the text then. */
+const char *note_type_name(const dump_image *image, const note_record *note, char buffer[48]);
+
+/* The owner families whose descriptions are decoded. */
+enum note_owner {
+    NOTE_OWNER_OTHER,
+    NOTE_OWNER_GNU,
+    NOTE_OWNER_CORE,
+    NOTE_OWNER_STAPSDT,
+    NOTE_OWNER_FDO
+};
+int note_owner(const note_record *note);
+
+enum {
+    NOTE_GNU_ABI_TAG = 1,
+    NOTE_GNU_HWCAP = 2,
+    NOTE_GNU_BUILD_ID = 3,
+    NOTE_GNU_GOLD_VERSION = 4,
+    NOTE_GNU_PROPERTY_TYPE_0 = 5,
+    NOTE_CORE_FILE = 0x46494c45
+};
+#define NOTE_FDO_PACKAGING_METADATA 0xcafe1a7eu
+
+/* The operating system of an ABI tag note: "Linux", "Hurd" ... "Unknown". */
+const char *note_abi_os(uint32_t os);
+
+#endif

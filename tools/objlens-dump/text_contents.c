@@ -1,0 +1,148 @@
+/*
+ * text_contents.c - the text form of -x (hex dump) and -p (string dump),
+ * laid out as the common readers show a section's bytes: sixteen bytes a
+ * line with their address, or each printable string with its offset.
+ */
+#include <elf.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "contents.h"
+#include "diag.h"
+#include "out.h"
+#include "text.h"
+
+static void heading(dump_image *image, const char *what, const objlens_section *section)
+{
+    out_str("\n");
+    out_str(what);
+    out_str(" dump of section '");
+    out_name(section_name(image, section));
+    out_str("':\n");
+}
+
+static void hex_lines(const unsigned char *data, uint64_t size, uint64_t address)
+{
+    static const char digits[] = "0123456789abcdef";
+    char line[80];
+    for (uint64_t at = 0; at < size; at += 16, address += 16) {
+        uint64_t count = size - at < 16 ? size - at : 16;
+        char *p = line;
+        out_str("  0x");
+        out_hex(address, 8);
+        out_char(' ');
+        for (uint64_t j = 0; j < 16; j++) {
+            if (j < count) {
+                *p++ = digits[data[at + j] >> 4];
+                *p++ = digits[data[at + j] & 0xf];
+            } else {
+                *p++ = ' ';
+                *p++ = ' ';
+            }
+            if ((j & 3) == 3)
+                *p++ = ' ';
+        }
+        for (uint64_t j = 0; j < count; j++) {
+            unsigned char c = data[at + j];
+            *p++ = (char)(c >= ' ' && c < 0x7f ? c : '.');
+        }
+        *p++ = '\n';
+        out_bytes(line, (size_t)(p - line));
+    }
+}
+
+static int printable(unsigned char c) { return c >= 0x20 && c < 0x7f; }
+
+/* One string from `at`, up to a NUL or a newline, escaped as names are
+ * (control bytes as ^X); a newline is shown as \n and ends the line.
+ * Returns where the next string may start; *continuing is set when the
+ * newline is followed by more of the same string. */
+static uint64_t string_line(const unsigned char *data, uint64_t size, uint64_t at, int *continuing)
+{
+    uint64_t end = at;
+    char *text;
+    while (end < size && data[end] != 0 && data[end] != '\n')
+        end++;
+    text = malloc((size_t)(end - at) + 1);
+    if (text != NULL) {
+        memcpy(text, data + at, (size_t)(end - at));
+        text[end - at] = '\0';
+        out_name(text);
+        free(text);
+    }
+    if (end < size && data[end] == '\n') {
+        out_str("\\n\n");
+        *continuing = end + 1 < size && data[end + 1] != 0;
+    } else {
+        out_char('\n');
+    }
+    return end + 1;
+}
+
+/* Each run of bytes that starts with a printable one, with its offset; a
+ * run continued after a newline is indented instead. */
+static void string_lines(const unsigned char *data, uint64_t size)
+{
+    uint64_t at = 0;
+    int shown = 0;
+    int continuing = 0;
+    while (at < size) {
+        while (at < size && !printable(data[at]))
+            at++;
+        if (at >= size)
+            break;
+        if (continuing) {
+            out_spaces(12);
+            continuing = 0;
+        } else {
+            out_str("  [");
+            out_hex_right(at, 6);
+            out_str("]  ");
+        }
+        at = string_line(data, size, at, &continuing);
+        shown = 1;
+    }
+    if (!shown)
+        out_str("  No strings found in this section.");
+    out_char('\n');
+}
+
+static void dump_one(dump_image *image, uint32_t index, const objlens_section *section, int kind,
+                     void *context)
+{
+    (void)context;
+    section_content content;
+    int hex = kind == DUMP_CONTENT_HEX;
+    int state = content_open(&content, image, index, section);
+    if (state == CONTENT_EMPTY) {
+        out_str("Section '");
+        out_name(section_name(image, section));
+        out_str("' has no data to dump.\n");
+        return;
+    }
+    if (state != CONTENT_READY)
+        return;
+    heading(image, hex ? "Hex" : "String", section);
+    if (image->options->decompress && content_expand(&content, image, section) != CONTENT_READY) {
+        content_close(&content);
+        return;
+    }
+    if (content_has_relocations(image, index))
+        out_str(hex ? " NOTE: This section has relocations against it, but these have NOT been "
+                      "applied to this dump.\n"
+                    : "  Note: This section has relocations against it, but these have NOT been "
+                      "applied to this dump.\n");
+    if (hex) {
+        hex_lines(content.data, content.size, objlens_section_get_addr(section));
+        out_char('\n');
+    } else {
+        string_lines(content.data, content.size);
+    }
+    content_close(&content);
+}
+
+void text_contents(dump_image *image)
+{
+    contents_each(image, dump_one, NULL);
+    contents_report_missing(image);
+}

@@ -1,0 +1,447 @@
+/*
+ * text_notes.c - the text form of the notes (-n), laid out as the common
+ * readers' wide output: one line per note with its owner, size and type,
+ * then what the description says, decoded for the notes those readers
+ * decode (build IDs, ABI tags, gold versions, GNU properties, SystemTap
+ * probes, package metadata, the file list of a core file) and as bytes for
+ * the others.
+ */
+#define _POSIX_C_SOURCE 200809L
+
+#include <elf.h>
+#include <string.h>
+
+#include "bytes.h"
+#include "notes.h"
+#include "out.h"
+#include "text.h"
+
+/* Property types of GNU property notes that <elf.h> has no name for. */
+#define PROPERTY_X86_COMPAT_ISA_1_USED 0xc0000000u
+#define PROPERTY_X86_COMPAT_ISA_1_NEEDED 0xc0000001u
+#define PROPERTY_X86_COMPAT_2_ISA_1_NEEDED 0xc0008000u
+#define PROPERTY_X86_FEATURE_2_NEEDED 0xc0008001u
+#define PROPERTY_X86_COMPAT_2_ISA_1_USED 0xc0010000u
+#define PROPERTY_X86_FEATURE_2_USED 0xc0010001u
+
+/* Names of the bits of the property words, lowest bit first; a null
+ * entry is a bit without a name. */
+static const char *const x86_isa_bits[] = {"x86-64-baseline", "x86-64-v2", "x86-64-v3",
+                                           "x86-64-v4"};
+static const char *const x86_feature_1_bits[] = {"IBT", "SHSTK", "LAM_U48", "LAM_U57"};
+static const char *const x86_feature_2_bits[] = {
+    "x86", "x87", "MMX", "XMM", "YMM", "ZMM", "FXSR", "XSAVE", "XSAVEOPT", "XSAVEC", "TMM", "MASK"};
+static const char *const x86_compat_isa_bits[] = {
+    "i486",     "586",      "686",      "SSE",      "SSE2",     "SSE3",
+    "SSSE3",    "SSE4_1",   "SSE4_2",   "AVX",      "AVX2",     "AVX512F",
+    "AVX512CD", "AVX512ER", "AVX512PF", "AVX512VL", "AVX512DQ", "AVX512BW"};
+static const char *const x86_compat_2_isa_bits[] = {
+    "CMOV",        "SSE",         "SSE2",          "SSE3",          "SSSE3",
+    "SSE4_1",      "SSE4_2",      "AVX",           "AVX2",          "FMA",
+    "AVX512F",     "AVX512CD",    "AVX512ER",      "AVX512PF",      "AVX512VL",
+    "AVX512DQ",    "AVX512BW",    "AVX512_4FMAPS", "AVX512_4VNNIW", "AVX512_BITALG",
+    "AVX512_IFMA", "AVX512_VBMI", "AVX512_VBMI2",  "AVX512_VNNI",   "AVX512_BF16"};
+static const char *const aarch64_feature_1_bits[] = {"BTI", "PAC"};
+static const char *const needed_1_bits[] = {"indirect external access"};
+
+#define BITS(table) (table), (sizeof(table) / sizeof(table)[0])
+
+/* The bits set in `mask` by name, ", " between them; `none` (if not null)
+ * for a mask of 0. */
+static void out_bit_names(uint32_t mask, const char *const *names, size_t count, const char *none)
+{
+    if (mask == 0 && none != NULL)
+        out_str(none);
+    while (mask != 0) {
+        uint32_t bit = mask & (0u - mask);
+        unsigned position = 0;
+        while ((1u << position) != bit)
+            position++;
+        mask &= ~bit;
+        if (position < count && names[position] != NULL) {
+            out_str(names[position]);
+        } else {
+            out_str("<unknown: ");
+            out_hex(bit, 1);
+            out_char('>');
+        }
+        if (mask != 0)
+            out_str(", ");
+    }
+}
+
+/* C's %#x: "0" for 0, else 0x and the digits. */
+static void out_hex_alt(uint64_t value)
+{
+    if (value == 0)
+        out_char('0');
+    else
+        out_hex0x(value, 1);
+}
+
+static void out_corrupt_length(uint32_t size)
+{
+    out_str("<corrupt length: ");
+    out_hex_alt(size);
+    out_str("> ");
+}
+
+/* A property whose data is a mask of 4 bytes, with a name for each bit. */
+typedef struct mask_property {
+    uint32_t type;
+    const char *label;
+    const char *const *bits;
+    size_t count;
+    const char *none; /* what a mask of 0 reads, or null for nothing */
+} mask_property;
+
+static const mask_property x86_properties[] = {
+    {GNU_PROPERTY_X86_ISA_1_USED, "x86 ISA used: ", BITS(x86_isa_bits), NULL},
+    {GNU_PROPERTY_X86_ISA_1_NEEDED, "x86 ISA needed: ", BITS(x86_isa_bits), NULL},
+    {GNU_PROPERTY_X86_FEATURE_1_AND, "x86 feature: ", BITS(x86_feature_1_bits), "<None>"},
+    {PROPERTY_X86_FEATURE_2_USED, "x86 feature used: ", BITS(x86_feature_2_bits), "<None>"},
+    {PROPERTY_X86_FEATURE_2_NEEDED, "x86 feature needed: ", BITS(x86_feature_2_bits), "<None>"},
+    {PROPERTY_X86_COMPAT_ISA_1_USED, "x86 ISA used: ", BITS(x86_compat_isa_bits), NULL},
+    {PROPERTY_X86_COMPAT_ISA_1_NEEDED, "x86 ISA needed: ", BITS(x86_compat_isa_bits), NULL},
+    {PROPERTY_X86_COMPAT_2_ISA_1_USED, "x86 ISA used: ", BITS(x86_compat_2_isa_bits), "<None>"},
+    {PROPERTY_X86_COMPAT_2_ISA_1_NEEDED, "x86 ISA needed: ", BITS(x86_compat_2_isa_bits), "<None>"},
+};
+
+static const mask_property aarch64_properties[] = {
+    {GNU_PROPERTY_AARCH64_FEATURE_1_AND, "AArch64 feature: ", BITS(aarch64_feature_1_bits), NULL},
+};
+
+/* The property's text when the table names it; 0 when it does not. */
+static int mask_property_text(const dump_image *image, const mask_property *table, size_t count,
+                              uint32_t type, const unsigned char *data, uint32_t size)
+{
+    for (size_t i = 0; i < count; i++) {
+        if (table[i].type != type)
+            continue;
+        out_str(table[i].label);
+        if (size != 4)
+            out_corrupt_length(size);
+        else
+            out_bit_names(bytes_word(&image->image, data), table[i].bits, table[i].count,
+                          table[i].none);
+        return 1;
+    }
+    return 0;
+}
+
+/* The property's text for the properties of every machine; 0 for others. */
+static int generic_property_text(const dump_image *image, uint32_t type, const unsigned char *data,
+                                 uint32_t size)
+{
+    uint32_t word_size = image->bits == 64 ? 8 : 4;
+    if (type == GNU_PROPERTY_STACK_SIZE) {
+        out_str("stack size: ");
+        if (size != word_size)
+            out_corrupt_length(size);
+        else
+            out_hex_alt(bytes_addr(&image->image, data));
+        return 1;
+    }
+    if (type == GNU_PROPERTY_NO_COPY_ON_PROTECTED) {
+        out_str("no copy on protected ");
+        if (size != 0)
+            out_corrupt_length(size);
+        return 1;
+    }
+    if (type < GNU_PROPERTY_UINT32_AND_LO || type > GNU_PROPERTY_UINT32_OR_HI)
+        return 0;
+    if (type == GNU_PROPERTY_1_NEEDED) {
+        out_str("1_needed: ");
+        if (size != 4)
+            out_corrupt_length(size);
+        else
+            out_bit_names(bytes_word(&image->image, data), BITS(needed_1_bits), NULL);
+        return 1;
+    }
+    out_str(type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND (" : "UINT32_OR (");
+    out_hex_alt(type);
+    out_str("): ");
+    if (size != 4)
+        out_corrupt_length(size);
+    else
+        out_hex_alt(bytes_word(&image->image, data));
+    return 1;
+}
+
+static void property_text(const dump_image *image, uint32_t type, const unsigned char *data,
+                          uint32_t size)
+{
+    int shown;
+    if (type >= GNU_PROPERTY_LOPROC && type <= GNU_PROPERTY_HIPROC) {
+        if (image->machine == EM_X86_64 || image->machine == EM_386 || image->machine == EM_IAMCU)
+            shown = mask_property_text(image, BITS(x86_properties), type, data, size);
+        else if (image->machine == EM_AARCH64)
+            shown = mask_property_text(image, BITS(aarch64_properties), type, data, size);
+        else
+            shown = 0;
+    } else {
+        shown = generic_property_text(image, type, data, size);
+    }
+    if (shown)
+        return;
+    if (type < GNU_PROPERTY_LOPROC)
+        out_str("<unknown type ");
+    else if (type < GNU_PROPERTY_LOUSER)
+        out_str("<processor-specific type ");
+    else
+        out_str("<application-specific type ");
+    out_hex_alt(type);
+    out_str(" data: ");
+    for (uint32_t i = 0; i < size; i++) {
+        out_hex(data[i], 2);
+        out_char(' ');
+    }
+    out_char('>');
+}
+
+static void gnu_properties(const dump_image *image, const note_record *note)
+{
+    const unsigned char *at = note->desc;
+    const unsigned char *end = note->desc + note->descsz;
+    uint32_t word_size = image->bits == 64 ? 8 : 4;
+    out_str("      Properties: ");
+    if (note->descsz < 8 || note->descsz % word_size != 0) {
+        out_str("<corrupt GNU_PROPERTY_TYPE, size = ");
+        out_hex_alt(note->descsz);
+        out_str(">\n");
+        return;
+    }
+    while (at < end) {
+        uint32_t type;
+        uint32_t size;
+        uint64_t step;
+        if ((size_t)(end - at) < 8) {
+            out_str("<corrupt descsz: ");
+            out_hex_alt(note->descsz);
+            out_str(">\n");
+            break;
+        }
+        type = bytes_word(&image->image, at);
+        size = bytes_word(&image->image, at + 4);
+        at += 8;
+        if (size > (size_t)(end - at)) {
+            out_str("<corrupt type (");
+            out_hex_alt(type);
+            out_str(") datasz: ");
+            out_hex_alt(size);
+            out_str(">\n");
+            break;
+        }
+        property_text(image, type, at, size);
+        step = ((uint64_t)size + word_size - 1) / word_size * word_size;
+        if ((uint64_t)(end - at) == step)
+            break;
+        out_str(", ");
+        if ((uint64_t)(end - at) < step)
+            break;
+        at += step;
+    }
+    out_char('\n');
+}
+
+static void out_bytes_hex(const unsigned char *bytes, uint32_t count, int spaced)
+{
+    for (uint32_t i = 0; i < count; i++) {
+        out_hex(bytes[i], 2);
+        if (spaced)
+            out_char(' ');
+    }
+}
+
+static void gnu_note(const dump_image *image, const note_record *note)
+{
+    switch (note->type) {
+    case NOTE_GNU_BUILD_ID:
+        out_str("    Build ID: ");
+        out_bytes_hex(note->desc, note->descsz, 0);
+        out_char('\n');
+        return;
+    case NOTE_GNU_ABI_TAG:
+        if (note->descsz < 16) {
+            out_str("    <corrupt GNU_ABI_TAG>\n");
+            return;
+        }
+        out_str("    OS: ");
+        out_str(note_abi_os(bytes_word(&image->image, note->desc)));
+        out_str(", ABI: ");
+        for (int i = 1; i < 4; i++) {
+            out_sdec((int32_t)bytes_word(&image->image, note->desc + (size_t)4 * (size_t)i));
+            out_char(i < 3 ? '.' : '\n');
+        }
+        return;
+    case NOTE_GNU_GOLD_VERSION:
+        out_str("    Version: ");
+        for (uint32_t i = 0; i < note->descsz && note->desc[i] != '\0'; i++)
+            out_char((char)note->desc[i]);
+        out_char('\n');
+        return;
+    case NOTE_GNU_HWCAP:
+        out_str("      Hardware Capabilities: ");
+        if (note->descsz < 8)
+            return; /* the readers stop here too, without ending the line */
+        out_str("num entries: ");
+        out_sdec((int32_t)bytes_word(&image->image, note->desc));
+        out_str(", enabled mask: ");
+        out_hex(bytes_word(&image->image, note->desc + 4), 1);
+        out_char('\n');
+        return;
+    case NOTE_GNU_PROPERTY_TYPE_0: gnu_properties(image, note); return;
+    default:
+        out_str("    Description data: ");
+        out_bytes_hex(note->desc, note->descsz, 1);
+        out_char('\n');
+        return;
+    }
+}
+
+/* A string of a SystemTap note: its length, or -1 when no NUL ends it
+ * inside the description. */
+static long stapsdt_string(const unsigned char *at, const unsigned char *end)
+{
+    const unsigned char *nul = at < end ? memchr(at, '\0', (size_t)(end - at)) : NULL;
+    return nul == NULL ? -1 : (long)(nul - at);
+}
+
+static void stapsdt_note(const dump_image *image, const note_record *note)
+{
+    uint32_t word = image->bits == 64 ? 8 : 4;
+    const unsigned char *end = note->desc + note->descsz;
+    const unsigned char *strings[3];
+    const unsigned char *at = note->desc + 3 * (size_t)word;
+    int digits = image->bits == 64 ? 16 : 8;
+    static const char *const labels[] = {", Base: ", ", Semaphore: "};
+    if (note->descsz < 3 * word)
+        goto too_small;
+    for (int i = 0; i < 3; i++) {
+        long length = stapsdt_string(at, end);
+        if (length < 0)
+            goto too_small;
+        strings[i] = at;
+        at += length + 1;
+    }
+    out_str("    Provider: ");
+    out_name((const char *)strings[0]);
+    out_str("\n    Name: ");
+    out_name((const char *)strings[1]);
+    out_str("\n    Location: ");
+    out_hex0x(bytes_addr(&image->image, note->desc), digits);
+    for (int i = 0; i < 2; i++) {
+        out_str(labels[i]);
+        out_hex0x(bytes_addr(&image->image, note->desc + (size_t)(i + 1) * word), digits);
+    }
+    out_str("\n    Arguments: ");
+    out_name((const char *)strings[2]);
+    out_char('\n');
+    return;
+too_small:
+    out_str("  <corrupt - note is too small>\n");
+}
+
+/* NT_FILE of a core file: the page size, then each mapped range with the
+ * name of its file. */
+static void core_file_note(const dump_image *image, const note_record *note)
+{
+    uint64_t word = image->bits == 64 ? 8 : 4;
+    int digits = (int)word * 2;
+    uint64_t count;
+    const unsigned char *names;
+    const unsigned char *end = note->desc + note->descsz;
+    if (note->descsz < 2 * word || note->desc[note->descsz - 1] != '\0')
+        return;
+    count = bytes_addr(&image->image, note->desc);
+    if (count > (note->descsz - 2 * word) / (3 * word))
+        return;
+    out_str("    Page size: ");
+    out_udec(bytes_addr(&image->image, note->desc + word));
+    out_str("\n    ");
+    out_str_right("Start", 2 + digits);
+    out_str_right("End", 4 + digits);
+    out_str_right("Page Offset", 4 + digits);
+    out_char('\n');
+    names = note->desc + 2 * word + count * 3 * word;
+    for (uint64_t i = 0; i < count; i++) {
+        const unsigned char *range = note->desc + 2 * word + i * 3 * word;
+        if (names >= end)
+            return;
+        for (int field = 0; field < 3; field++) {
+            out_str(field == 0 ? "    " : "  ");
+            out_hex0x(bytes_addr(&image->image, range + field * word), digits);
+        }
+        out_str("\n        ");
+        out_str((const char *)names);
+        out_char('\n');
+        names += strlen((const char *)names) + 1;
+    }
+}
+
+static void note_line(const dump_image *image, const note_record *note)
+{
+    char buffer[48];
+    int columns;
+    out_str("  ");
+    columns = out_name(note->namesz != 0 ? note->name : "(NONE)");
+    if (columns < 20)
+        out_spaces(20 - columns);
+    out_str(" 0x");
+    out_hex(note->descsz, 8);
+    out_char('\t');
+    out_str(note_type_name(image, note, buffer));
+    out_char('\t');
+    switch (note_owner(note)) {
+    case NOTE_OWNER_GNU: gnu_note(image, note); return;
+    case NOTE_OWNER_STAPSDT: stapsdt_note(image, note); return;
+    case NOTE_OWNER_CORE:
+        if (note->type == NOTE_CORE_FILE)
+            core_file_note(image, note);
+        else
+            out_char('\n');
+        return;
+    case NOTE_OWNER_FDO:
+        if (note->type == NOTE_FDO_PACKAGING_METADATA && note->descsz > 0) {
+            size_t length = strnlen((const char *)note->desc, note->descsz);
+            out_str("    Packaging Metadata: ");
+            out_bytes((const char *)note->desc, length);
+            out_char('\n');
+        }
+        return;
+    default:
+        if (note->descsz != 0) {
+            out_str("   description data: ");
+            out_bytes_hex(note->desc, note->descsz, 1);
+        }
+        out_char('\n');
+        return;
+    }
+}
+
+static void print_note_event(void *context, int event, const note_area *area,
+                             const note_record *note)
+{
+    dump_image *image = context;
+    switch (event) {
+    case NOTE_AREA_START:
+        if (area->is_section) {
+            out_str("\nDisplaying notes found in: ");
+            out_name(section_name_at(image, area->index));
+            out_char('\n');
+        } else {
+            out_str("\nDisplaying notes found at file offset 0x");
+            out_hex(area->offset, 8);
+            out_str(" with length 0x");
+            out_hex(area->size, 8);
+            out_str(":\n");
+        }
+        break;
+    case NOTE_AREA_NOTES: out_str("  Owner                Data size \tDescription\n"); break;
+    case NOTE_ONE: note_line(image, note); break;
+    case NOTE_NONE_IN_CORE: out_str("No notes found file.\n"); break;
+    default: break;
+    }
+}
+
+void text_notes(dump_image *image) { notes_walk(image, print_note_event, image); }
