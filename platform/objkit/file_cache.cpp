@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace objkit {
 namespace {
@@ -51,6 +52,21 @@ bool reserve(objkit_file *file) noexcept
     return true;
 }
 
+// Gives the pages that a read is about to fill their memory in one call,
+// where the kernel can: a read into untouched pages of the reservation
+// would otherwise take one page fault per page, and on some virtual
+// machines a fault costs as much as reading the page.  Advice only.
+void populate(unsigned char *at, uint64_t count) noexcept
+{
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
+    const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const uintptr_t start = reinterpret_cast<uintptr_t>(at) & ~(page - 1);
+    const uintptr_t end = reinterpret_cast<uintptr_t>(at) + static_cast<uintptr_t>(count);
+    (void)::madvise(reinterpret_cast<void *>(start), end - start, MADV_POPULATE_WRITE);
+}
+
 // Reads the chunks [first, last] that are not present yet, one pread per
 // run of absent chunks, then checks the file once: unchanged after the
 // reads means the bytes are the file's as loaded.  `read_any` tells whether
@@ -68,6 +84,7 @@ bool fill(objkit_file *file, uint64_t first, uint64_t last, bool *read_any) noex
             ++end;
         const uint64_t from = chunk * chunk_size;
         const uint64_t to = end * chunk_size < file->size ? end * chunk_size : file->size;
+        populate(file->cache + from, to - from);
         if (!read_exactly(file->fd, file->cache + from, static_cast<size_t>(to - from), from))
             return false;
         *read_any = true;
