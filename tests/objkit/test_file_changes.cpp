@@ -172,20 +172,6 @@ INSTANTIATE_TEST_SUITE_P(BothClasses, FileChanges, testing::Values(32, 64),
                              return "Elf" + std::to_string(info.param);
                          });
 
-// Bytes this process has read through read-like system calls so far.
-std::optional<uint64_t> bytes_read_so_far()
-{
-    std::ifstream io("/proc/self/io");
-    for (std::string key; io >> key;) {
-        uint64_t value;
-        if (!(io >> value))
-            break;
-        if (key == "rchar:")
-            return value;
-    }
-    return std::nullopt;
-}
-
 TEST(FileLoad, ReadsOnlyTheHeadersAndEachSectionOnce)
 {
     if (!bytes_read_so_far())

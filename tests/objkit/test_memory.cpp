@@ -25,20 +25,6 @@ namespace {
 using elftest::Eh;
 using elftest::Sh;
 
-// Bytes this process has read through read-like system calls so far.
-std::optional<uint64_t> bytes_read_so_far()
-{
-    std::ifstream io("/proc/self/io");
-    for (std::string key; io >> key;) {
-        uint64_t value;
-        if (!(io >> value))
-            break;
-        if (key == "rchar:")
-            return value;
-    }
-    return std::nullopt;
-}
-
 uint64_t resident_bytes()
 {
     std::ifstream statm("/proc/self/statm");

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,21 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Bytes this process has read through read-like system calls so far, when
+// /proc/self/io tells.
+inline std::optional<uint64_t> bytes_read_so_far()
+{
+    std::ifstream io("/proc/self/io");
+    for (std::string key; io >> key;) {
+        uint64_t value;
+        if (!(io >> value))
+            break;
+        if (key == "rchar:")
+            return value;
+    }
+    return std::nullopt;
+}
 
 inline objkit_source buffer_source(const Bytes &bytes)
 {
