@@ -3,7 +3,9 @@
  */
 #include "decompress.h"
 
+#include <elf.h>
 #include <limits.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -11,24 +13,32 @@
 #include <zlib.h>
 #include <zstd.h>
 
+/* Where the compression header's fields sit in each class: Elf64_Chdr has
+ * a reserved word after ch_type, and its size and alignment are Xwords. */
+struct chdr_layout {
+    size_t size;
+    size_t type;
+    size_t ch_size;
+    size_t align;
+};
+
+static const struct chdr_layout chdr_layouts[2] = {
+    {sizeof(Elf32_Chdr), offsetof(Elf32_Chdr, ch_type), offsetof(Elf32_Chdr, ch_size),
+     offsetof(Elf32_Chdr, ch_addralign)},
+    {sizeof(Elf64_Chdr), offsetof(Elf64_Chdr, ch_type), offsetof(Elf64_Chdr, ch_size),
+     offsetof(Elf64_Chdr, ch_addralign)},
+};
+
 int compression_header_read(const objlens_image *image, const unsigned char *bytes, uint32_t size,
                             compression_header *header)
 {
-    if (objlens_get_bits(image) == 32) {
-        if (size < 12)
-            return -1;
-        header->type = (uint32_t)objlens_load_Word(image, bytes);
-        header->size = objlens_load_Word(image, bytes + 4);
-        header->align = objlens_load_Word(image, bytes + 8);
-        header->header_size = 12;
-    } else {
-        if (size < 24)
-            return -1;
-        header->type = (uint32_t)objlens_load_Word(image, bytes);
-        header->size = objlens_load_Xword(image, bytes + 8);
-        header->align = objlens_load_Xword(image, bytes + 16);
-        header->header_size = 24;
-    }
+    const struct chdr_layout *layout = &chdr_layouts[objlens_get_bits(image) == 64];
+    if (size < layout->size)
+        return -1;
+    header->type = (uint32_t)objlens_load_Word(image, bytes + layout->type);
+    header->size = objlens_load_Xword(image, bytes + layout->ch_size);
+    header->align = objlens_load_Xword(image, bytes + layout->align);
+    header->header_size = (uint32_t)layout->size;
     return 0;
 }
 
