@@ -324,10 +324,11 @@ static char *fmt_pad(char *at, int count)
 
 char *fmt_udec_right(char *at, uint64_t value, int width)
 {
-    /* The digits end `text`; the 20 bytes from where they start are copied
-     * whatever their number, a fixed copy that stays inside `text`. */
+    /* The digits (at most 20) end halfway through `text`, so the fixed
+     * 20-byte copy from where they start, whatever their number, stays
+     * inside `text`. */
     char text[40];
-    char *end = text + sizeof text;
+    char *end = text + 20;
     char *start = end;
     int length;
     if (value <= UINT32_MAX) {
