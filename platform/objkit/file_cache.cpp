@@ -62,9 +62,9 @@ void populate(unsigned char *at, uint64_t count) noexcept
 #define MADV_POPULATE_WRITE 23
 #endif
     const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const uintptr_t start = reinterpret_cast<uintptr_t>(at) & ~(page - 1);
-    const uintptr_t end = reinterpret_cast<uintptr_t>(at) + static_cast<uintptr_t>(count);
-    (void)::madvise(reinterpret_cast<void *>(start), end - start, MADV_POPULATE_WRITE);
+    const auto into_page = static_cast<size_t>(reinterpret_cast<uintptr_t>(at) & (page - 1));
+    unsigned char *start = at - into_page;
+    (void)::madvise(start, into_page + static_cast<size_t>(count), MADV_POPULATE_WRITE);
 }
 
 // Reads the chunks [first, last] that are not present yet, one pread per
