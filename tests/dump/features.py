@@ -13,7 +13,6 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -22,6 +21,7 @@ GOLDEN = os.path.join(HERE, "golden")
 sys.path.insert(0, HERE)
 import elfbuild  # noqa: E402
 from elfbuild import Image, notes  # noqa: E402
+from messages import Files as ScratchFiles  # noqa: E402
 
 DUMP = None
 UPDATE = False
@@ -95,13 +95,7 @@ class Samples(unittest.TestCase):
         self.assertEqual({s["section"] for s in json.loads(document)["symbols"]}, {1})
 
 
-class Files(unittest.TestCase):
-    def setUp(self):
-        self.folder = tempfile.TemporaryDirectory()
-
-    def tearDown(self):
-        self.folder.cleanup()
-
+class Files(ScratchFiles):
     def assert_readelf_agrees(self, args, path):
         """Standard output equals readelf -W's for the same options, where
         readelf is installed."""
@@ -112,12 +106,6 @@ class Files(unittest.TestCase):
                                 env=dict(os.environ, LC_ALL="C")).stdout
         ours = subprocess.run([DUMP] + args + [path], capture_output=True).stdout
         self.assertEqual(ours.decode("latin-1"), theirs.decode("latin-1"))
-
-    def write(self, name, data):
-        path = os.path.join(self.folder.name, name)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
 
 
 class CoreFiles(Files):
