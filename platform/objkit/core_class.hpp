@@ -33,9 +33,6 @@ struct core_class {
     using Program = pick<objcore32_program, objcore64_program>;
 };
 
-using Class32 = core_class<32>;
-using Class64 = core_class<64>;
-
 static_assert(sizeof(Elf32_Ehdr) == 52 && sizeof(Elf64_Ehdr) == 64);
 static_assert(sizeof(Elf32_Shdr) == 40 && sizeof(Elf64_Shdr) == 64);
 static_assert(sizeof(Elf32_Phdr) == 32 && sizeof(Elf64_Phdr) == 56);
