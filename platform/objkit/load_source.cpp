@@ -35,17 +35,13 @@ bool LoadSource::open() noexcept
     if (record_->kind != OBJKIT_SOURCE_FILE)
         return refuse(record_, OBJKIT_REASON_OPEN, EINVAL, "unknown kind of source %d",
                       record_->kind);
-    if (take_probe(record_, &file_, head_, &head_size_)) {
-        fd_ = file_.fd;
-        size_ = file_.stamp.size;
-        return true;
-    }
-    if (!open_regular_file(record_->path, &file_, record_))
+    // The file its can_load opened, or, without one, the file opened now.
+    if (!take_probe(record_, &file_, head_, &head_size_) &&
+        !(probe_anew(record_) && take_probe(record_, &file_, head_, &head_size_)))
         return false;
     fd_ = file_.fd;
     size_ = file_.stamp.size;
-    head_size_ = size_ < head_capacity ? static_cast<size_t>(size_) : head_capacity;
-    return read_exactly(fd_, head_, head_size_, 0) || read_failed(0, head_size_);
+    return true;
 }
 
 bool LoadSource::read_failed(uint64_t offset, size_t count) noexcept

@@ -60,14 +60,12 @@ private:
     const unsigned char *cached(uint64_t offset, size_t count) const;
     bool read_failed(uint64_t offset, size_t count) noexcept;
 
-    static constexpr size_t head_capacity = OBJKIT_PROBE_HEAD;
-
     objkit_source *record_;
     OpenedFile file_;
     int fd_ = -1;
     unsigned char *copy_ = nullptr;
     uint64_t size_ = 0;
-    unsigned char head_[head_capacity];
+    unsigned char head_[OBJKIT_PROBE_HEAD];
     size_t head_size_ = 0;
     unsigned char *window_ = nullptr;
     uint64_t window_offset_ = 0;

@@ -25,6 +25,8 @@ void clear(objkit_probe *probe) noexcept
     probe->head_size = 0;
 }
 
+}  // namespace
+
 bool probe_anew(objkit_source *record) noexcept
 {
     objkit_probe *probe = &record->probe;
@@ -48,8 +50,6 @@ bool probe_anew(objkit_source *record) noexcept
     probe->head_size = static_cast<uint32_t>(want);
     return true;
 }
-
-}  // namespace
 
 bool probe_head(objkit_source *record, unsigned elf_class, const unsigned char **head,
                 size_t *have) noexcept

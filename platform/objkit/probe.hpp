@@ -21,6 +21,12 @@ namespace objkit {
 bool probe_head(objkit_source *record, unsigned elf_class, const unsigned char **head,
                 size_t *have) noexcept;
 
+// Opens the record's file anew and reads its first bytes into the probe,
+// dropping whatever the probe held before; no class has answered from it
+// yet.  False, with the record's reason set, when the file cannot be opened
+// or read; the probe then holds nothing.
+bool probe_anew(objkit_source *record) noexcept;
+
 // After a can_load's verdict: the descriptor stays in the record only when
 // the file is ELF of either class, for the load that follows.
 void settle_probe(objkit_source *record) noexcept;
