@@ -68,28 +68,27 @@ uint32_t names_extent(const unsigned char *shdrs, uint32_t shnum, ByteOrder orde
     return extent;
 }
 
-// The first `count` bytes of the table: where the load read them already
-// (the window over the section header table usually holds them), or read
-// into the table's own copy.
+// The first `count` bytes of the table: where the load holds them already
+// (a buffer's copy; for a file, the window over the section header table
+// usually holds them), or read into the table's own copy.
 inline bool read_table_prefix(LoadSource &source, const objcore_data &data, uint32_t count,
                               NameTable *table)
 {
-    if (const unsigned char *held = source.held(data.file_offset, count)) {
+    const unsigned char *bytes = source.held(data.file_offset, count);
+    if (bytes != nullptr) {
         table->owned.reset();
-        table->bytes = held;
-        table->size = count;
-        table->strings_end = terminated_prefix(held, count);
-        return true;
+    } else {
+        table->owned.reset(static_cast<unsigned char *>(std::malloc(count == 0 ? 1 : count)));
+        if (!table->owned)
+            return refuse(source.record(), OBJKIT_REASON_MEMORY, ENOMEM,
+                          "no memory for %u bytes of section names", count);
+        if (!source.read(data.file_offset, table->owned.get(), count))
+            return false;
+        bytes = table->owned.get();
     }
-    table->owned.reset(static_cast<unsigned char *>(std::malloc(count == 0 ? 1 : count)));
-    if (!table->owned)
-        return refuse(source.record(), OBJKIT_REASON_MEMORY, ENOMEM,
-                      "no memory for %u bytes of section names", count);
-    if (!source.read(data.file_offset, table->owned.get(), count))
-        return false;
-    table->bytes = table->owned.get();
+    table->bytes = bytes;
     table->size = count;
-    table->strings_end = terminated_prefix(table->bytes, count);
+    table->strings_end = terminated_prefix(bytes, count);
     return true;
 }
 
@@ -104,12 +103,8 @@ bool read_name_table(LoadSource &source, const unsigned char *shdrs, const Table
     const objcore_data data = data_record<C>(shdr, order, source.size(), nullptr);
     if (data.size == 0)
         return true;
-    if (!source.is_file()) {
-        table->bytes = source.view(data.file_offset, data.size);
-        table->size = data.size;
-        table->strings_end = terminated_prefix(table->bytes, table->size);
-        return true;
-    }
+    if (!source.is_file())
+        return read_table_prefix(source, data, data.size, table);  // all held in the copy
     // A NUL at or past the last name's start ends every name, since each
     // one starts at or before it; the names are then the same as the whole
     // table would give.  Otherwise the whole table is read after all.
