@@ -113,22 +113,14 @@ typename C::Image *load_image(objkit_source *record) noexcept
 template <class C>
 int can_load_source(objkit_source *record) noexcept
 {
-    if (record == nullptr)
+    if (record == nullptr || !usable_kind(record))
         return 0;
     if (record->kind == OBJKIT_SOURCE_BUFFER) {
-        if (record->bytes == nullptr || record->size == 0) {
-            refuse(record, OBJKIT_REASON_EMPTY, 0, "the buffer is empty");
-            return 0;
-        }
         const size_t have = record->size < EI_NIDENT ? record->size : EI_NIDENT;
         return identifies(static_cast<const unsigned char *>(record->bytes), have, C::elf_class,
                           record)
                    ? 1
                    : 0;
-    }
-    if (record->kind != OBJKIT_SOURCE_FILE) {
-        refuse(record, OBJKIT_REASON_OPEN, EINVAL, "unknown kind of source %d", record->kind);
-        return 0;
     }
     const unsigned char *head;
     size_t have;

@@ -21,9 +21,9 @@ LoadSource::~LoadSource()
 
 bool LoadSource::open() noexcept
 {
+    if (!usable_kind(record_))
+        return false;
     if (record_->kind == OBJKIT_SOURCE_BUFFER) {
-        if (record_->bytes == nullptr || record_->size == 0)
-            return refuse(record_, OBJKIT_REASON_EMPTY, 0, "the buffer is empty");
         copy_ = static_cast<unsigned char *>(std::malloc(record_->size));
         if (copy_ == nullptr)
             return refuse(record_, OBJKIT_REASON_MEMORY, ENOMEM,
@@ -32,9 +32,6 @@ bool LoadSource::open() noexcept
         size_ = record_->size;
         return true;
     }
-    if (record_->kind != OBJKIT_SOURCE_FILE)
-        return refuse(record_, OBJKIT_REASON_OPEN, EINVAL, "unknown kind of source %d",
-                      record_->kind);
     // The file its can_load opened, or, without one, the file opened now.
     if (!take_probe(record_, &file_, head_, &head_size_) &&
         !(probe_anew(record_) && take_probe(record_, &file_, head_, &head_size_)))
