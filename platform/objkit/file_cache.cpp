@@ -10,6 +10,7 @@
 #include "file_cache.hpp"
 
 #include "file_io.hpp"
+#include "range.hpp"
 
 #include <cstdlib>
 #include <sys/mman.h>
@@ -130,7 +131,7 @@ const unsigned char *cache_range(objkit_file *file, uint64_t offset, uint64_t co
                                  bool *read_any) noexcept
 {
     *read_any = false;
-    if (offset > file->size || count > file->size - offset)
+    if (!range_inside(offset, count, file->size))
         return nullptr;
     if (file->present == nullptr && file->cache != nullptr)
         return file->cache + offset;  // a buffer image's copy

@@ -51,10 +51,10 @@ bool LoadSource::read_failed(uint64_t offset, size_t count) noexcept
 
 const unsigned char *LoadSource::cached(uint64_t offset, size_t count) const
 {
-    if (offset <= head_size_ && count <= head_size_ - offset)
+    if (range_inside(offset, count, head_size_))
         return head_ + offset;
-    if (window_ != nullptr && offset >= window_offset_ && offset - window_offset_ <= window_size_ &&
-        count <= window_size_ - (offset - window_offset_))
+    if (window_ != nullptr && offset >= window_offset_ &&
+        range_inside(offset - window_offset_, count, window_size_))
         return window_ + (offset - window_offset_);
     return nullptr;
 }

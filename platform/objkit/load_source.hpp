@@ -10,6 +10,7 @@
 #pragma once
 
 #include "file_io.hpp"
+#include "range.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +34,7 @@ public:
     // Whether [offset, offset + count) lies inside the source.
     bool contains(uint64_t offset, uint64_t count) const
     {
-        return offset <= size_ && count <= size_ - offset;
+        return range_inside(offset, count, size_);
     }
 
     // Copies a contained range into `dest`.

@@ -9,6 +9,7 @@
 
 #include "core_class.hpp"
 #include "load_source.hpp"
+#include "range.hpp"
 #include "table_geometry.hpp"
 
 #include <cerrno>
@@ -29,8 +30,8 @@ objcore_data data_record(const typename C::Shdr &shdr, ByteOrder order, uint64_t
     const uint32_t type = order(shdr.sh_type);
     const uint64_t offset = order(shdr.sh_offset);
     const uint64_t size = order(shdr.sh_size);
-    if (type == SHT_NULL || type == SHT_NOBITS || size > UINT32_MAX || offset > source_size ||
-        size > source_size - offset)
+    if (type == SHT_NULL || type == SHT_NOBITS || size > UINT32_MAX ||
+        !range_inside(offset, size, source_size))
         return data;
     data.size = static_cast<uint32_t>(size);
     data.file_offset = offset;

@@ -9,6 +9,7 @@
 // once then, instead of scanning the table on every call.
 #include "file_cache.hpp"
 #include "image_state.hpp"
+#include "range.hpp"
 
 #include <cstring>
 
@@ -87,7 +88,7 @@ template <class U>
 inline int read_raw(objcore_data *data, void *dest, U count, U offset) noexcept
 {
     const U size = data->size;
-    if (offset > size || count > size - offset)
+    if (!range_inside(offset, count, size))
         return 0;
     const unsigned char *bytes = data->bytes;
     if (__builtin_expect(bytes == nullptr, 0))
