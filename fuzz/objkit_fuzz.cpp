@@ -17,6 +17,7 @@
 #include "backend_class.hpp"
 #include "check.hpp"
 #include "objkit.h"
+#include "support/elf_writer.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,15 +43,6 @@ std::string scratch_file(const char *what)
         return std::string(folder) + "/objkit-fuzz-" + std::to_string(::getpid());
     }();
     return base + "-" + what + ".elf";
-}
-
-bool write_file(const std::string &path, const uint8_t *bytes, size_t size)
-{
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    const bool written = std::fwrite(bytes, 1, size, file) == size;
-    return std::fclose(file) == 0 && written;
 }
 
 std::vector<unsigned char> file_bytes(const std::string &path)
@@ -283,7 +275,7 @@ void fuzz_file(const std::string &path, const uint8_t *input, size_t size)
     CHECK(::truncate(path.c_str(), static_cast<off_t>(size / 2)) == 0);
     walk_changed<Bits>(image, input);
     O::core_free(image);
-    CHECK(write_file(path, input, size));
+    CHECK(elftest::write_file(path, input, size));
 }
 
 }  // namespace
@@ -293,7 +285,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz_buffer<32>(data, size);
     fuzz_buffer<64>(data, size);
     const std::string path = scratch_file("input");
-    CHECK(write_file(path, data, size));
+    CHECK(elftest::write_file(path, data, size));
     fuzz_file<32>(path, data, size);
     fuzz_file<64>(path, data, size);
     ::unlink(path.c_str());
