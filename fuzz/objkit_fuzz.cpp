@@ -17,6 +17,7 @@
 #include "backend_class.hpp"
 #include "check.hpp"
 #include "objkit.h"
+#include "support/elf_writer.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,35 +30,7 @@ namespace {
 
 #define CHECK(condition) FUZZ_CHECK("objkit_fuzz", condition)
 
-template <int Bits>
-struct Ops : objlens::backend_class<Bits> {
-    using C = objlens::backend_class<Bits>;
-    using Image = typename C::core_image;
-    using Section = typename C::core_section;
-    using Program = typename C::core_program;
-    using Word = typename C::data_offset;
-    static constexpr auto can_load = C::core_can_load;
-    static constexpr auto load = C::core_load;
-    static constexpr auto free = C::core_free;
-    static constexpr auto save = C::core_save;
-    static constexpr auto num_sections = C::core_num_sections;
-    static constexpr auto num_programs = C::core_num_programs;
-    static constexpr auto section = C::core_get_section;
-    static constexpr auto program = C::core_get_program;
-    static constexpr auto find = C::core_find_section;
-    static constexpr auto load_half = C::core_load_Half;
-    static constexpr auto swap16 = C::core_swap16;
-    static constexpr auto swap32 = C::core_swap32;
-    static constexpr auto swap64 = C::core_swap64;
-    static constexpr auto raw_read = C::core_raw_read;
-    static constexpr auto read_name = C::core_read_name;
-};
-
-template <int Bits, class U>
-U host(const typename Ops<Bits>::Image *image, U raw)
-{
-    return Ops<Bits>::swap(image, raw);
-}
+using objlens::backend_class;
 
 // Where the save round trip and the file loads write: a memory file
 // system when there is one, so that it costs no disk flushes.  The files
@@ -70,15 +43,6 @@ std::string scratch_file(const char *what)
         return std::string(folder) + "/objkit-fuzz-" + std::to_string(::getpid());
     }();
     return base + "-" + what + ".elf";
-}
-
-bool write_file(const std::string &path, const uint8_t *bytes, size_t size)
-{
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    const bool written = std::fwrite(bytes, 1, size, file) == size;
-    return std::fclose(file) == 0 && written;
 }
 
 std::vector<unsigned char> file_bytes(const std::string &path)
@@ -98,52 +62,53 @@ std::vector<unsigned char> file_bytes(const std::string &path)
 }
 
 template <int Bits>
-void walk_section(const typename Ops<Bits>::Image *image, const typename Ops<Bits>::Section *s,
-                  uint32_t index, const uint8_t *input, size_t size)
+void walk_section(const typename backend_class<Bits>::core_image *image,
+                  const typename backend_class<Bits>::core_section *s, uint32_t index,
+                  const uint8_t *input, size_t size)
 {
-    using O = Ops<Bits>;
-    using Word = typename O::Word;
+    using O = backend_class<Bits>;
+    using Word = typename O::data_offset;
     CHECK(s->index == index && s->orig_index == index);
-    CHECK(O::section(image, index) == s);
+    CHECK(O::core_get_section(image, index) == s);
     const size_t name_length = std::strlen(s->name);
-    const typename O::Section *named = O::find(image, s->name);
+    const typename O::core_section *named = O::core_find_section(image, s->name);
     CHECK(named != nullptr && named->index <= index && std::strcmp(named->name, s->name) == 0);
 
     objcore_data *data = s->data;
     const uint32_t data_size = data->size;
-    const uint64_t offset = host<Bits>(image, s->shdr.sh_offset);
-    const uint32_t type = host<Bits>(image, s->shdr.sh_type);
+    const uint64_t offset = O::swap(image, s->shdr.sh_offset);
+    const uint32_t type = O::swap(image, s->shdr.sh_type);
     if (data_size > 0) {
         CHECK(type != SHT_NOBITS && type != SHT_NULL);
-        CHECK(uint64_t{data_size} == host<Bits>(image, s->shdr.sh_size));
+        CHECK(uint64_t{data_size} == O::swap(image, s->shdr.sh_size));
         CHECK(offset <= size && data_size <= size - offset);
     }
     std::vector<unsigned char> bytes(size_t{data_size} + 1);
-    CHECK(O::raw_read(data, bytes.data(), data_size, 0));
+    CHECK(O::core_raw_read(data, bytes.data(), data_size, 0));
     if (data_size > 0)
         CHECK(std::memcmp(bytes.data(), input + offset, data_size) == 0);
     unsigned char byte;
-    CHECK(!O::raw_read(data, &byte, 1, data_size));
-    CHECK(!O::raw_read(data, &byte, 0, Word{data_size} + 1));
-    CHECK(!O::raw_read(data, bytes.data(), Word{data_size} + 1, 0));
-    CHECK(!O::raw_read(data, &byte, static_cast<Word>(~Word{0}), 1));
-    CHECK(!O::raw_read(data, &byte, 1, static_cast<Word>(~Word{0})));
-    CHECK(!O::raw_read(data, &byte, static_cast<Word>(~Word{0}) - 1, 2));
+    CHECK(!O::core_raw_read(data, &byte, 1, data_size));
+    CHECK(!O::core_raw_read(data, &byte, 0, Word{data_size} + 1));
+    CHECK(!O::core_raw_read(data, bytes.data(), Word{data_size} + 1, 0));
+    CHECK(!O::core_raw_read(data, &byte, static_cast<Word>(~Word{0}), 1));
+    CHECK(!O::core_raw_read(data, &byte, 1, static_cast<Word>(~Word{0})));
+    CHECK(!O::core_raw_read(data, &byte, static_cast<Word>(~Word{0}) - 1, 2));
     for (Word at = 0; at < data_size; at += 1 + at / 4) {
-        CHECK(O::raw_read(data, &byte, 1, at));
+        CHECK(O::core_raw_read(data, &byte, 1, at));
         CHECK(byte == input[offset + at]);
     }
 
     // read_name at 0, after every NUL, and past the end.
     const char *name = nullptr;
-    CHECK(!O::read_name(image, data_size, s, &name));
-    CHECK(!O::read_name(image, size_t{data_size} + 1, s, &name));
-    CHECK(!O::read_name(image, SIZE_MAX, s, &name));
-    CHECK(!O::read_name(image, 0, nullptr, &name));
-    CHECK(!O::read_name(image, 0, s, nullptr));
+    CHECK(!O::core_read_name(image, data_size, s, &name));
+    CHECK(!O::core_read_name(image, size_t{data_size} + 1, s, &name));
+    CHECK(!O::core_read_name(image, SIZE_MAX, s, &name));
+    CHECK(!O::core_read_name(image, 0, nullptr, &name));
+    CHECK(!O::core_read_name(image, 0, s, nullptr));
     for (size_t at = 0; at < data_size;) {
         const void *nul = std::memchr(input + offset + at, 0, data_size - at);
-        if (O::read_name(image, at, s, &name)) {
+        if (O::core_read_name(image, at, s, &name)) {
             CHECK(nul != nullptr);
             const size_t length = std::strlen(name);
             CHECK(length ==
@@ -160,107 +125,111 @@ void walk_section(const typename Ops<Bits>::Image *image, const typename Ops<Bit
 }
 
 template <int Bits>
-void walk_image(const typename Ops<Bits>::Image *image, const uint8_t *input, size_t size)
+void walk_image(const typename backend_class<Bits>::core_image *image, const uint8_t *input,
+                size_t size)
 {
-    using O = Ops<Bits>;
-    const uint32_t sections = O::num_sections(image);
-    const uint32_t programs = O::num_programs(image);
-    CHECK(O::section(image, sections) == nullptr);
-    CHECK(O::section(image, UINT32_MAX) == nullptr);
-    CHECK(O::program(image, programs) == nullptr);
-    CHECK(O::program(image, UINT32_MAX) == nullptr);
-    CHECK(O::find(image, nullptr) == nullptr);
+    using O = backend_class<Bits>;
+    const uint32_t sections = O::core_num_sections(image);
+    const uint32_t programs = O::core_num_programs(image);
+    CHECK(O::core_get_section(image, sections) == nullptr);
+    CHECK(O::core_get_section(image, UINT32_MAX) == nullptr);
+    CHECK(O::core_get_program(image, programs) == nullptr);
+    CHECK(O::core_get_program(image, UINT32_MAX) == nullptr);
+    CHECK(O::core_find_section(image, nullptr) == nullptr);
     for (uint32_t i = 0; i < sections; ++i)
-        walk_section<Bits>(image, O::section(image, i), i, input, size);
+        walk_section<Bits>(image, O::core_get_section(image, i), i, input, size);
 
     bool found = false;
     uint64_t lowest = 0;
     uint64_t align = 0;
     for (uint32_t i = 0; i < programs; ++i) {
-        const typename O::Program *p = O::program(image, i);
+        const typename O::core_program *p = O::core_get_program(image, i);
         CHECK(p != nullptr);
-        const uint32_t type = host<Bits>(image, p->phdr.p_type);
-        const uint64_t vaddr = host<Bits>(image, p->phdr.p_vaddr);
+        const uint32_t type = O::swap(image, p->phdr.p_type);
+        const uint64_t vaddr = O::swap(image, p->phdr.p_vaddr);
         volatile uint64_t touched =
-            host<Bits>(image, p->phdr.p_offset) ^ host<Bits>(image, p->phdr.p_filesz) ^
-            host<Bits>(image, p->phdr.p_memsz) ^ host<Bits>(image, p->phdr.p_paddr) ^
-            host<Bits>(image, p->phdr.p_flags);
+            O::swap(image, p->phdr.p_offset) ^ O::swap(image, p->phdr.p_filesz) ^
+            O::swap(image, p->phdr.p_memsz) ^ O::swap(image, p->phdr.p_paddr) ^
+            O::swap(image, p->phdr.p_flags);
         (void)touched;
         if (type == PT_LOAD && (!found || vaddr < lowest)) {
             found = true;
             lowest = vaddr;
-            align = host<Bits>(image, p->phdr.p_align);
+            align = O::swap(image, p->phdr.p_align);
         }
     }
     if (found && align != 0 && (align & (align - 1)) == 0)
         lowest &= ~(align - 1);
     CHECK(uint64_t{image->image_base} == lowest);
 
-    const uint16_t machine = O::load_half(image, image->ehdr.e_machine);
+    const uint16_t machine = O::core_load_Half(image, image->ehdr.e_machine);
     const uint32_t rels = elf_get_relevant_rels(machine);
     CHECK(rels == 0 || rels == SHT_REL || rels == SHT_RELA);
     const unsigned data = image->ehdr.e_ident[EI_DATA];
     const uint64_t probe = 0x0123456789abcdefull ^ size;
-    CHECK(O::swap64(image, O::swap64(image, probe, data), data) == probe);
-    CHECK(O::swap32(image, O::swap32(image, uint32_t(probe), data), data) == uint32_t(probe));
-    CHECK(O::swap16(image, O::swap16(image, uint16_t(probe), data), data) == uint16_t(probe));
+    CHECK(O::core_swap64(image, O::core_swap64(image, probe, data), data) == probe);
+    CHECK(O::core_swap32(image, O::core_swap32(image, uint32_t(probe), data), data) ==
+          uint32_t(probe));
+    CHECK(O::core_swap16(image, O::core_swap16(image, uint16_t(probe), data), data) ==
+          uint16_t(probe));
 }
 
 // Saves the image, which must give the input back, and loads the saved
 // file, which must give the same records.
 template <int Bits>
-void save_and_reload(typename Ops<Bits>::Image *image, const uint8_t *input, size_t size)
+void save_and_reload(typename backend_class<Bits>::core_image *image, const uint8_t *input,
+                     size_t size)
 {
-    using O = Ops<Bits>;
+    using O = backend_class<Bits>;
     const std::string path = scratch_file("saved");
-    CHECK(O::save(image, path.c_str()));
+    CHECK(O::core_save(image, path.c_str()));
     const std::vector<unsigned char> saved = file_bytes(path);
     CHECK(saved.size() == size && std::memcmp(saved.data(), input, size) == 0);
 
     objkit_source source = objkit_source_file(path.c_str());
-    CHECK(O::can_load(&source));
-    typename O::Image *reloaded = O::load(&source);
+    CHECK(O::core_can_load(&source));
+    typename O::core_image *reloaded = O::core_load(&source);
     CHECK(reloaded != nullptr);
-    CHECK(O::num_sections(reloaded) == O::num_sections(image));
-    CHECK(O::num_programs(reloaded) == O::num_programs(image));
+    CHECK(O::core_num_sections(reloaded) == O::core_num_sections(image));
+    CHECK(O::core_num_programs(reloaded) == O::core_num_programs(image));
     CHECK(reloaded->image_base == image->image_base);
-    for (uint32_t i = 0; i < O::num_sections(image); ++i) {
-        const typename O::Section *a = O::section(image, i);
-        const typename O::Section *b = O::section(reloaded, i);
+    for (uint32_t i = 0; i < O::core_num_sections(image); ++i) {
+        const typename O::core_section *a = O::core_get_section(image, i);
+        const typename O::core_section *b = O::core_get_section(reloaded, i);
         CHECK(std::strcmp(a->name, b->name) == 0);
         CHECK(std::memcmp(&a->shdr, &b->shdr, sizeof a->shdr) == 0);
         CHECK(a->data->size == b->data->size);
     }
     walk_image<Bits>(reloaded, input, size);
-    O::free(reloaded);
+    O::core_free(reloaded);
     ::unlink(path.c_str());
 }
 
 // After the file was cut: reads give the bytes as loaded, or fail.
 template <int Bits>
-void walk_changed(const typename Ops<Bits>::Image *image, const uint8_t *input)
+void walk_changed(const typename backend_class<Bits>::core_image *image, const uint8_t *input)
 {
-    using O = Ops<Bits>;
-    for (uint32_t i = 0; i < O::num_sections(image); ++i) {
-        const typename O::Section *s = O::section(image, i);
+    using O = backend_class<Bits>;
+    for (uint32_t i = 0; i < O::core_num_sections(image); ++i) {
+        const typename O::core_section *s = O::core_get_section(image, i);
         const uint32_t data_size = s->data->size;
         std::vector<unsigned char> bytes(size_t{data_size} + 1);
-        const uint64_t offset = host<Bits>(image, s->shdr.sh_offset);
-        if (O::raw_read(s->data, bytes.data(), data_size, 0) && data_size > 0)
+        const uint64_t offset = O::swap(image, s->shdr.sh_offset);
+        if (O::core_raw_read(s->data, bytes.data(), data_size, 0) && data_size > 0)
             CHECK(std::memcmp(bytes.data(), input + offset, data_size) == 0);
         const char *name = nullptr;
-        if (data_size > 0 && O::read_name(image, data_size / 2, s, &name))
+        if (data_size > 0 && O::core_read_name(image, data_size / 2, s, &name))
             CHECK(std::memcmp(name, input + offset + data_size / 2, std::strlen(name)) == 0);
     }
 }
 
 template <int Bits>
-typename Ops<Bits>::Image *load_checked(objkit_source *source)
+typename backend_class<Bits>::core_image *load_checked(objkit_source *source)
 {
-    using O = Ops<Bits>;
-    const bool accepted = O::can_load(source) != 0;
+    using O = backend_class<Bits>;
+    const bool accepted = O::core_can_load(source) != 0;
     CHECK(accepted == (source->reason == OBJKIT_REASON_NONE));
-    typename O::Image *image = O::load(source);
+    typename O::core_image *image = O::core_load(source);
     if (!accepted)
         CHECK(image == nullptr);
     if (image == nullptr)
@@ -273,40 +242,40 @@ typename Ops<Bits>::Image *load_checked(objkit_source *source)
 template <int Bits>
 void fuzz_buffer(const uint8_t *input, size_t size)
 {
-    using O = Ops<Bits>;
+    using O = backend_class<Bits>;
     objkit_source source = objkit_source_buffer(input, size);
-    typename O::Image *image = load_checked<Bits>(&source);
+    typename O::core_image *image = load_checked<Bits>(&source);
     if (image == nullptr)
         return;
     walk_image<Bits>(image, input, size);
     save_and_reload<Bits>(image, input, size);
-    O::free(image);
+    O::core_free(image);
 }
 
 template <int Bits>
 void fuzz_file(const std::string &path, const uint8_t *input, size_t size)
 {
-    using O = Ops<Bits>;
+    using O = backend_class<Bits>;
     objkit_source source = objkit_source_file(path.c_str());
-    typename O::Image *image = load_checked<Bits>(&source);
+    typename O::core_image *image = load_checked<Bits>(&source);
     objkit_source_release(&source);
     if (image == nullptr)
         return;
     walk_image<Bits>(image, input, size);
-    O::free(image);
+    O::core_free(image);
 
     // Loaded again, read in part, then the file is cut: what was read stays,
     // what was not fails or gives the bytes as loaded.
     image = load_checked<Bits>(&source);
     CHECK(image != nullptr);
-    if (O::num_sections(image) > 1) {
+    if (O::core_num_sections(image) > 1) {
         unsigned char byte;
-        (void)O::raw_read(O::section(image, 1)->data, &byte, 1, 0);
+        (void)O::core_raw_read(O::core_get_section(image, 1)->data, &byte, 1, 0);
     }
     CHECK(::truncate(path.c_str(), static_cast<off_t>(size / 2)) == 0);
     walk_changed<Bits>(image, input);
-    O::free(image);
-    CHECK(write_file(path, input, size));
+    O::core_free(image);
+    CHECK(elftest::write_file(path, input, size));
 }
 
 }  // namespace
@@ -316,7 +285,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz_buffer<32>(data, size);
     fuzz_buffer<64>(data, size);
     const std::string path = scratch_file("input");
-    CHECK(write_file(path, data, size));
+    CHECK(elftest::write_file(path, data, size));
     fuzz_file<32>(path, data, size);
     fuzz_file<64>(path, data, size);
     ::unlink(path.c_str());

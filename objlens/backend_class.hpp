@@ -22,7 +22,6 @@ template <int Bits>
 struct backend_class {
     static_assert(Bits == 32 || Bits == 64);
     static constexpr int bits = Bits;
-    static constexpr unsigned char elf_class = Bits == 32 ? ELFCLASS32 : ELFCLASS64;
 
     // The class's one of two names.
     template <class Name32, class Name64>
@@ -43,13 +42,10 @@ struct backend_class {
     using Rel = pick<Elf32_Rel, Elf64_Rel>;
     using Rela = pick<Elf32_Rela, Elf64_Rela>;
     using Dyn = pick<Elf32_Dyn, Elf64_Dyn>;
-    using Addr = pick<Elf32_Addr, Elf64_Addr>;
-    using Off = pick<Elf32_Off, Elf64_Off>;
 
     using core_image = pick<objcore32_image, objcore64_image>;
     using core_section = pick<objcore32_section, objcore64_section>;
     using core_program = pick<objcore32_program, objcore64_program>;
-    using core_data = objcore_data;
     using data_offset = pick<uint32_t, uint64_t>;  // raw_read's count and offset
 
     static constexpr auto core_can_load = either(&objcore32_can_load, &objcore64_can_load);

@@ -23,16 +23,21 @@
 
 namespace objlens {
 
-// Field is the field's own integer type (uint16_t ... int64_t); Result is
-// what crosses the interface (uint64_t or int64_t).
-template <class C, class Field, class Result>
-Result field_load(const objlens_image *image, const void *field) noexcept
+// Field is the field's own integer type (uint16_t ... int64_t); what crosses
+// the interface follows from it: int64_t for a signed field, uint64_t for an
+// unsigned one.  These are the explicit-width workers of the image table's
+// typed slots.
+template <class Field>
+using wide_of = std::conditional_t<std::is_signed_v<Field>, int64_t, uint64_t>;
+
+template <class C, class Field>
+wide_of<Field> field_load(const objlens_image *image, const void *field) noexcept
 {
     using U = std::make_unsigned_t<Field>;
     U raw;
     std::memcpy(&raw, field, sizeof raw);
     const U host = C::swap(core_of<C>(image), raw);
-    return static_cast<Result>(static_cast<Field>(host));
+    return static_cast<wide_of<Field>>(static_cast<Field>(host));
 }
 
 template <class Field, class Value>
@@ -41,8 +46,8 @@ constexpr bool fits(Value value) noexcept
     return std::in_range<Field>(value);
 }
 
-template <class C, class Field, class Value>
-int field_store(const objlens_image *image, void *field, Value value) noexcept
+template <class C, class Field>
+int field_store(const objlens_image *image, void *field, wide_of<Field> value) noexcept
 {
     if (!fits<Field>(value))
         return -1;
@@ -51,31 +56,6 @@ int field_store(const objlens_image *image, void *field, Value value) noexcept
     const U raw = C::swap(core_of<C>(image), host);
     std::memcpy(field, &raw, sizeof raw);
     return 0;
-}
-
-// The explicit-width workers of the image table's typed slots.
-template <class C, class Field>
-uint64_t load_unsigned(const objlens_image *image, const void *field) noexcept
-{
-    return field_load<C, Field, uint64_t>(image, field);
-}
-
-template <class C, class Field>
-int64_t load_signed(const objlens_image *image, const void *field) noexcept
-{
-    return field_load<C, Field, int64_t>(image, field);
-}
-
-template <class C, class Field>
-int store_unsigned(const objlens_image *image, void *field, uint64_t value) noexcept
-{
-    return field_store<C, Field>(image, field, value);
-}
-
-template <class C, class Field>
-int store_signed(const objlens_image *image, void *field, int64_t value) noexcept
-{
-    return field_store<C, Field>(image, field, value);
 }
 
 // The ELF type aliases that views read their fields with: the image table's
@@ -107,21 +87,13 @@ using field_of = typename Alias::template type<C>;
 template <class C, class Alias>
 consteval auto standard_load()
 {
-    using Field = field_of<Alias, C>;
-    if constexpr (std::is_signed_v<Field>)
-        return &load_signed<C, Field>;
-    else
-        return &load_unsigned<C, Field>;
+    return &field_load<C, field_of<Alias, C>>;
 }
 
 template <class C, class Alias>
 consteval auto standard_store()
 {
-    using Field = field_of<Alias, C>;
-    if constexpr (std::is_signed_v<Field>)
-        return &store_signed<C, Field>;
-    else
-        return &store_unsigned<C, Field>;
+    return &field_store<C, field_of<Alias, C>>;
 }
 
 // A load through one of the image table's typed slots: the only way a view

@@ -389,6 +389,17 @@ struct Options {
 // ---------------------------------------------------------------------------
 // The built image
 
+// Writes `size` bytes to the file at `path`, replacing it; false when the
+// file cannot be opened, written or closed.
+inline bool write_file(const std::string &path, const unsigned char *bytes, size_t size)
+{
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    const bool written = std::fwrite(bytes, 1, size, file) == size;
+    return std::fclose(file) == 0 && written;
+}
+
 class Image {
 public:
     Bytes bytes;
@@ -440,11 +451,7 @@ public:
 
     bool write_to(const std::string &path) const
     {
-        std::FILE *file = std::fopen(path.c_str(), "wb");
-        if (file == nullptr)
-            return false;
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        return std::fclose(file) == 0 && written;
+        return write_file(path, bytes.data(), bytes.size());
     }
 
 private:

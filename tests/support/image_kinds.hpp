@@ -4,7 +4,6 @@
 
 #include <elf.h>
 
-#include <bit>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -18,11 +17,6 @@ struct ImageKind {
     std::string name() const
     {
         return (bits == 32 ? "Elf32" : "Elf64") + std::string(data == ELFDATA2MSB ? "Msb" : "Lsb");
-    }
-    // Whether the image's byte order is the host's.
-    bool host_order() const
-    {
-        return (data == ELFDATA2LSB) == (std::endian::native == std::endian::little);
     }
 };
 
