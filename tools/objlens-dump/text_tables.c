@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "bytes.h"
 #include "diag.h"
 #include "eflags.h"
 #include "names.h"
@@ -282,7 +283,7 @@ static const char *interpreter_path(const dump_image *image, const objlens_progr
     }
     /* A path longer than a page is no path a loader would take. */
     if (file_range_read(
-            image, offset,
+            image->path, offset,
             objlens_program_get_filesz(segment) < 4096 ? objlens_program_get_filesz(segment) : 4096,
             held) == 0)
         return NULL;
