@@ -167,12 +167,6 @@ static void record_start(int *count)
 
 void json_record_start(int *count) { record_start(count); }
 
-void json_array_end(int count)
-{
-    (void)count;
-    out_char(']');
-}
-
 static void json_sections(dump_image *image)
 {
     int records = 0;

@@ -41,7 +41,6 @@ static void json_hex(const unsigned char *bytes, uint64_t count)
 /* ---- version sections ------------------------------------------------ */
 
 typedef struct version_json {
-    const dump_image *image;
     string_table names;
     uint32_t section;
     int *records;
@@ -128,7 +127,7 @@ void json_versions(dump_image *image)
         out_str(kinds[k].key);
         for (uint32_t index = 1; index < image->num_sections; index++) {
             objlens_section section;
-            version_json walk = {.image = image, .section = index, .records = &records};
+            version_json walk = {.section = index, .records = &records};
             if (objlens_get_section(&image->image, &section, index) != 0 ||
                 objlens_section_get_type(&section) != kinds[k].type)
                 continue;
@@ -138,7 +137,7 @@ void json_versions(dump_image *image)
                             section_name(image, &section));
             version_close(&walk);
         }
-        json_array_end(records);
+        out_char(']');
     }
 }
 
@@ -230,7 +229,7 @@ void json_notes(dump_image *image)
     note_json walk = {.image = image};
     out_str(",\"notes\":[");
     notes_walk(image, note_record_json, &walk);
-    json_array_end(walk.records);
+    out_char(']');
 }
 
 /* ---- section contents ------------------------------------------------ */
@@ -309,6 +308,6 @@ void json_contents(dump_image *image)
     int records = 0;
     out_str(",\"section_contents\":[");
     contents_each(image, content_record, &records);
-    json_array_end(records);
+    out_char(']');
     contents_report_missing(image);
 }

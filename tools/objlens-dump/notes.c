@@ -255,7 +255,6 @@ static void show_area(dump_image *image, note_area *area, const objlens_section 
     }
     each(context, NOTE_AREA_START, area, NULL);
     walk_area(image, area, bytes, each, context);
-    each(context, NOTE_AREA_END, area, NULL);
     free(bytes);
 }
 

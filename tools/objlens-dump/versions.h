@@ -50,13 +50,10 @@ typedef struct version_list {
     int present;        /* the image has such a section */
 } version_list;
 
-/* The definitions and needs of an image and the string table that names
- * them (the sh_link of each section). */
+/* The definitions and needs of an image. */
 typedef struct version_lists {
     version_list definitions;
     version_list needs;
-    string_table def_names;
-    string_table need_names;
 } version_lists;
 
 /* Reads the first SHT_GNU_verdef and SHT_GNU_verneed sections; a section
