@@ -152,7 +152,7 @@ static void note_properties(const dump_image *image, const note_record *note)
 {
     uint32_t word = image->bits == 64 ? 8 : 4;
     uint64_t at = 0;
-    int first = 1;
+    int records = 0;
     out_str(",\"properties\":[");
     while (note->descsz - at >= 8 && note->descsz % word == 0) {
         uint32_t type = bytes_word(&image->image, note->desc + at);
@@ -160,8 +160,7 @@ static void note_properties(const dump_image *image, const note_record *note)
         at += 8;
         if (size > note->descsz - at)
             break;
-        out_str(first ? "{" : ",{");
-        first = 0;
+        json_record_start(&records);
         json_field("\"pr_type\":", type);
         out_str(",\"pr_data\":");
         json_hex(note->desc + at, size);
@@ -237,7 +236,7 @@ void json_notes(dump_image *image)
 static void content_strings(const unsigned char *data, uint64_t size)
 {
     uint64_t at = 0;
-    int first = 1;
+    int records = 0;
     out_str(",\"strings\":[");
     while (at < size) {
         uint64_t start;
@@ -254,8 +253,7 @@ static void content_strings(const unsigned char *data, uint64_t size)
             break;
         memcpy(copy, data + start, (size_t)(at - start));
         copy[at - start] = '\0';
-        out_str(first ? "{" : ",{");
-        first = 0;
+        json_record_start(&records);
         json_field("\"offset\":", start);
         json_name_field("text", copy, NULL);
         out_char('}');
