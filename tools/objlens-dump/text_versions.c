@@ -64,10 +64,14 @@ typedef struct walk_context {
     int definitions;
 } walk_context;
 
-static int string_table_holds(const string_table *strings, uint32_t offset)
+/* The name at `offset` of the linked string table; null when the table
+ * does not hold one. */
+static const char *string_table_name(const string_table *strings, uint32_t offset)
 {
     const char *text;
-    return strings->present && objlens_section_data_readname(&strings->section, offset, &text) == 0;
+    if (!strings->present || objlens_section_data_readname(&strings->section, offset, &text) != 0)
+        return NULL;
+    return text;
 }
 
 /* A name from the linked string table, or its offset in `fallback`'s form
@@ -75,9 +79,10 @@ static int string_table_holds(const string_table *strings, uint32_t offset)
 static void name_or_index(const walk_context *walk, uint32_t name, const char *label,
                           const char *fallback, int hex)
 {
-    if (string_table_holds(&walk->names, name)) {
+    const char *text = string_table_name(&walk->names, name);
+    if (text != NULL) {
         out_str(label);
-        out_name(string_table_get(&walk->names, name));
+        out_name(text);
         return;
     }
     out_str(fallback);
@@ -179,10 +184,13 @@ static const char *versym_name(const version_lists *lists, const string_table *s
     const char *name = NULL;
     const version_entry *need = version_list_find(&lists->needs, vers);
     const version_entry *def;
+    const char *def_name;
     *stop = 0;
-    if (need != NULL)
-        name = string_table_holds(strings, need->name) ? string_table_get(strings, need->name)
-                                                       : "*invalid*";
+    if (need != NULL) {
+        name = string_table_name(strings, need->name);
+        if (name == NULL)
+            name = "*invalid*";
+    }
     if (vers == 0x8001 || !lists->definitions.present)
         return name;
     def = version_list_find(&lists->definitions, vers & 0x7fff);
@@ -192,11 +200,12 @@ static const char *versym_name(const version_lists *lists, const string_table *s
         *stop = 1;
         return NULL;
     }
-    if (!string_table_holds(strings, def->name))
+    def_name = string_table_name(strings, def->name);
+    if (def_name == NULL)
         return "*invalid*";
     if (name != NULL && strcmp(name, "*invalid*") != 0)
         return "*both*";
-    return string_table_get(strings, def->name);
+    return def_name;
 }
 
 /* One entry of the .gnu.version listing: the index, 'h' when hidden, and
