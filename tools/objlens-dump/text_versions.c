@@ -191,9 +191,9 @@ static const char *versym_name(const version_lists *lists, const string_table *s
         if (name == NULL)
             name = "*invalid*";
     }
-    if (vers == 0x8001 || !lists->definitions.present)
+    if (vers == (VERSYM_HIDDEN_BIT | 1) || !lists->definitions.present)
         return name;
-    def = version_list_find(&lists->definitions, vers & 0x7fff);
+    def = version_list_find(&lists->definitions, vers & VERSYM_INDEX_MASK);
     if (def == NULL)
         return name;
     if (!def->name_known) {
@@ -224,8 +224,8 @@ static void versym_entry(const version_lists *lists, const string_table *strings
         out_str("   1 (*global*)   ");
         return;
     }
-    out_hex_right(vers & 0x7fff, 4);
-    out_char(vers & 0x8000 ? 'h' : ' ');
+    out_hex_right(vers & VERSYM_INDEX_MASK, 4);
+    out_char(vers & VERSYM_HIDDEN_BIT ? 'h' : ' ');
     if (entry >= symbol_count)
         return; /* the readers stop the entry here */
     name = versym_name(lists, strings, vers, &stop);

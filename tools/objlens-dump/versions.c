@@ -16,14 +16,7 @@
 
 #include "bytes.h"
 
-enum {
-    VERDEF_SIZE = 20,
-    VERDAUX_SIZE = 8,
-    VERNEED_SIZE = 16,
-    VERNAUX_SIZE = 16,
-    VERSYM_HIDDEN_BIT = 0x8000,
-    VERSYM_INDEX_MASK = 0x7fff
-};
+enum { VERDEF_SIZE = 20, VERDAUX_SIZE = 8, VERNEED_SIZE = 16, VERNAUX_SIZE = 16 };
 
 /* Steps a walk may take: the section could hold no more entries without
  * overlapping ones, and a chain of overlapping ones is cut off there. */

@@ -18,6 +18,9 @@
 
 #include "dump.h"
 
+/* A .gnu.version entry: the version's index and the bit that hides it. */
+enum { VERSYM_HIDDEN_BIT = 0x8000, VERSYM_INDEX_MASK = 0x7fff };
+
 enum version_kind {
     VERSION_NONE = 0,
     VERSION_DEFAULT, /* name@@VERSION: the default version of a definition */
