@@ -12,6 +12,7 @@
 #include <elf.h>
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "diag.h"
 #include "dump.h"
@@ -21,8 +22,6 @@
 #include "out.h"
 #include "tables.h"
 #include "versions.h"
-
-static const char hex_digits[] = "0123456789abcdef";
 
 /* A JSON string; a byte that is not part of valid UTF-8 becomes U+FFFD.
  * Returns 1 when every byte was kept. */
@@ -54,8 +53,8 @@ static int json_text(const char *text)
         } else if (c == '\t') {
             out_str("\\t");
         } else if (c < 0x80) {
-            char escape[6] = {'\\', 'u', '0', '0', hex_digits[c >> 4], hex_digits[c & 0xf]};
-            out_bytes(escape, sizeof escape);
+            out_str("\\u00");
+            out_hex(c, 2);
         } else {
             out_str("\\ufffd");
             exact = 0;
@@ -73,10 +72,7 @@ static void json_hex(const char *key, const char *text)
     out_str(",\"");
     out_str(key);
     out_str("_hex\":\"");
-    for (const unsigned char *s = (const unsigned char *)text; *s != '\0'; s++) {
-        char pair[2] = {hex_digits[*s >> 4], hex_digits[*s & 0xf]};
-        out_bytes(pair, 2);
-    }
+    out_bytes_hex((const unsigned char *)text, strlen(text), 0);
     out_char('"');
 }
 

@@ -33,8 +33,7 @@ void json_symbol_version(const symbol_version *version)
 static void json_hex(const unsigned char *bytes, uint64_t count)
 {
     out_char('"');
-    for (uint64_t i = 0; i < count; i++)
-        out_hex(bytes[i], 2);
+    out_bytes_hex(bytes, count, 0);
     out_char('"');
 }
 

@@ -239,6 +239,15 @@ static int hex_length(uint64_t value)
     return value > 0xf ? count + 1 : count;
 }
 
+void out_bytes_hex(const unsigned char *bytes, uint64_t count, int spaced)
+{
+    for (uint64_t i = 0; i < count; i++) {
+        const char *digits = hex_pairs + 2 * (size_t)bytes[i];
+        char pair[3] = {digits[0], digits[1], ' '};
+        out_bytes(pair, spaced ? 3 : 2);
+    }
+}
+
 void out_hex(uint64_t value, int digits) { out_commit(fmt_hex(out_room(16), value, digits)); }
 
 void out_hex_right(uint64_t value, int width)

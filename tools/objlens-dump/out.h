@@ -45,6 +45,9 @@ void out_hex(uint64_t value, int digits);
 void out_hex0x(uint64_t value, int digits);
 /* Lower-case hex, right-aligned in `width` columns with spaces. */
 void out_hex_right(uint64_t value, int width);
+/* Each of `count` bytes as two lower-case hex digits, each followed by a
+ * space when `spaced`. */
+void out_bytes_hex(const unsigned char *bytes, uint64_t count, int spaced);
 void out_udec(uint64_t value);
 void out_sdec(int64_t value);
 /* Decimal, right-aligned in `width` columns. */

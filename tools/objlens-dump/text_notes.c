@@ -192,10 +192,7 @@ static void property_text(const dump_image *image, uint32_t type, const unsigned
         out_str("<application-specific type ");
     out_hex_alt(type);
     out_str(" data: ");
-    for (uint32_t i = 0; i < size; i++) {
-        out_hex(data[i], 2);
-        out_char(' ');
-    }
+    out_bytes_hex(data, size, 1);
     out_char('>');
 }
 
@@ -242,15 +239,6 @@ static void gnu_properties(const dump_image *image, const note_record *note)
         at += step;
     }
     out_char('\n');
-}
-
-static void out_bytes_hex(const unsigned char *bytes, uint32_t count, int spaced)
-{
-    for (uint32_t i = 0; i < count; i++) {
-        out_hex(bytes[i], 2);
-        if (spaced)
-            out_char(' ');
-    }
 }
 
 static void gnu_note(const dump_image *image, const note_record *note)
