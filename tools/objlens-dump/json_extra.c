@@ -149,7 +149,7 @@ typedef struct note_json {
 
 static void note_properties(const dump_image *image, const note_record *note)
 {
-    uint32_t word = image->bits == 64 ? 8 : 4;
+    uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
     uint64_t at = 0;
     int records = 0;
     out_str(",\"properties\":[");
@@ -164,7 +164,7 @@ static void note_properties(const dump_image *image, const note_record *note)
         out_str(",\"pr_data\":");
         json_hex(note->desc + at, size);
         out_char('}');
-        at += ((uint64_t)size + word - 1) / word * word;
+        at += note_align_up(size, word);
         if (at >= note->descsz)
             break;
     }

@@ -173,7 +173,7 @@ const char *note_abi_os(uint32_t os)
     return os < sizeof names / sizeof names[0] ? names[os] : "Unknown";
 }
 
-static uint64_t align_up(uint64_t value, uint64_t align)
+uint64_t note_align_up(uint64_t value, uint64_t align)
 {
     return (value + align - 1) & ~(align - 1);
 }
@@ -207,8 +207,8 @@ static void walk_area(dump_image *image, const note_area *area, const unsigned c
         note.namesz = bytes_word(&image->image, bytes + at);
         note.descsz = bytes_word(&image->image, bytes + at + 4);
         note.type = bytes_word(&image->image, bytes + at + 8);
-        desc_at = align_up(12 + (uint64_t)note.namesz, align) - 12;
-        next = align_up(12 + desc_at + note.descsz, align) - 12;
+        desc_at = note_align_up(12 + (uint64_t)note.namesz, align) - 12;
+        next = note_align_up(12 + desc_at + note.descsz, align) - 12;
         if (desc_at > remaining || next - desc_at > remaining - desc_at) {
             diag_damage(image,
                         "note with invalid namesz and/or descsz found at offset %#llx (type "

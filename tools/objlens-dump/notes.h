@@ -70,4 +70,8 @@ enum {
 /* The operating system of an ABI tag note: "Linux", "Hurd" ... "Unknown". */
 const char *note_abi_os(uint32_t os);
 
+/* `value` rounded up to a multiple of `align`, a power of two: the padding
+ * of a note's name and descriptor, and of a GNU property's data. */
+uint64_t note_align_up(uint64_t value, uint64_t align);
+
 #endif

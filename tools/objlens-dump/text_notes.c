@@ -133,7 +133,7 @@ static int mask_property_text(const dump_image *image, const mask_property *tabl
 static int generic_property_text(const dump_image *image, uint32_t type, const unsigned char *data,
                                  uint32_t size)
 {
-    uint32_t word_size = image->bits == 64 ? 8 : 4;
+    uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
     if (type == GNU_PROPERTY_STACK_SIZE) {
         out_str("stack size: ");
         if (size != word_size)
@@ -200,7 +200,7 @@ static void gnu_properties(const dump_image *image, const note_record *note)
 {
     const unsigned char *at = note->desc;
     const unsigned char *end = note->desc + note->descsz;
-    uint32_t word_size = image->bits == 64 ? 8 : 4;
+    uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
     out_str("      Properties: ");
     if (note->descsz < 8 || note->descsz % word_size != 0) {
         out_str("<corrupt GNU_PROPERTY_TYPE, size = ");
@@ -230,7 +230,7 @@ static void gnu_properties(const dump_image *image, const note_record *note)
             break;
         }
         property_text(image, type, at, size);
-        step = ((uint64_t)size + word_size - 1) / word_size * word_size;
+        step = note_align_up(size, word_size);
         if ((uint64_t)(end - at) == step)
             break;
         out_str(", ");
@@ -297,7 +297,7 @@ static long stapsdt_string(const unsigned char *at, const unsigned char *end)
 
 static void stapsdt_note(const dump_image *image, const note_record *note)
 {
-    uint32_t word = image->bits == 64 ? 8 : 4;
+    uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
     const unsigned char *end = note->desc + note->descsz;
     const unsigned char *strings[3];
     const unsigned char *at = note->desc + 3 * (size_t)word;
@@ -334,7 +334,7 @@ too_small:
  * name of its file. */
 static void core_file_note(const dump_image *image, const note_record *note)
 {
-    uint64_t word = image->bits == 64 ? 8 : 4;
+    uint64_t word = (uint64_t)objlens_get_sizeof_Addr(&image->image);
     int digits = (int)word * 2;
     uint64_t count;
     const unsigned char *names;
