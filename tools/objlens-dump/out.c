@@ -270,6 +270,14 @@ void out_hex0x(uint64_t value, int digits)
     out_hex(value, digits);
 }
 
+void out_hex_alt(uint64_t value, int width)
+{
+    if (value == 0)
+        out_hex(0, width);
+    else
+        out_hex0x(value, width - 2);
+}
+
 /* Writes the decimal digits of `value` ending at `end`; returns the start. */
 static char *format_udec(char *end, uint64_t value)
 {

@@ -70,19 +70,10 @@ static void out_bit_names(uint32_t mask, const char *const *names, size_t count,
     }
 }
 
-/* C's %#x: "0" for 0, else 0x and the digits. */
-static void out_hex_alt(uint64_t value)
-{
-    if (value == 0)
-        out_char('0');
-    else
-        out_hex0x(value, 1);
-}
-
 static void out_corrupt_length(uint32_t size)
 {
     out_str("<corrupt length: ");
-    out_hex_alt(size);
+    out_hex_alt(size, 1);
     out_str("> ");
 }
 
@@ -139,7 +130,7 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
         if (size != word_size)
             out_corrupt_length(size);
         else
-            out_hex_alt(bytes_addr(&image->image, data));
+            out_hex_alt(bytes_addr(&image->image, data), 1);
         return 1;
     }
     if (type == GNU_PROPERTY_NO_COPY_ON_PROTECTED) {
@@ -159,12 +150,12 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
         return 1;
     }
     out_str(type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND (" : "UINT32_OR (");
-    out_hex_alt(type);
+    out_hex_alt(type, 1);
     out_str("): ");
     if (size != 4)
         out_corrupt_length(size);
     else
-        out_hex_alt(bytes_word(&image->image, data));
+        out_hex_alt(bytes_word(&image->image, data), 1);
     return 1;
 }
 
@@ -190,7 +181,7 @@ static void property_text(const dump_image *image, uint32_t type, const unsigned
         out_str("<processor-specific type ");
     else
         out_str("<application-specific type ");
-    out_hex_alt(type);
+    out_hex_alt(type, 1);
     out_str(" data: ");
     out_bytes_hex(data, size, 1);
     out_char('>');
@@ -204,7 +195,7 @@ static void gnu_properties(const dump_image *image, const note_record *note)
     out_str("      Properties: ");
     if (note->descsz < 8 || note->descsz % word_size != 0) {
         out_str("<corrupt GNU_PROPERTY_TYPE, size = ");
-        out_hex_alt(note->descsz);
+        out_hex_alt(note->descsz, 1);
         out_str(">\n");
         return;
     }
@@ -214,7 +205,7 @@ static void gnu_properties(const dump_image *image, const note_record *note)
         uint64_t step;
         if ((size_t)(end - at) < 8) {
             out_str("<corrupt descsz: ");
-            out_hex_alt(note->descsz);
+            out_hex_alt(note->descsz, 1);
             out_str(">\n");
             break;
         }
@@ -223,9 +214,9 @@ static void gnu_properties(const dump_image *image, const note_record *note)
         at += 8;
         if (size > (size_t)(end - at)) {
             out_str("<corrupt type (");
-            out_hex_alt(type);
+            out_hex_alt(type, 1);
             out_str(") datasz: ");
-            out_hex_alt(size);
+            out_hex_alt(size, 1);
             out_str(">\n");
             break;
         }

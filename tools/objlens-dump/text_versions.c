@@ -28,15 +28,6 @@ void text_symbol_version(const symbol_version *version, int with_index)
     }
 }
 
-/* "0x001c" as C's %#06x writes it: no prefix for 0. */
-static void out_offset6(uint64_t offset)
-{
-    if (offset == 0)
-        out_str("000000");
-    else
-        out_hex0x(offset, 4);
-}
-
 static void version_heading(dump_image *image, const char *what, const objlens_section *section,
                             uint64_t count, const char *link_name)
 {
@@ -99,7 +90,7 @@ static void print_version_event(void *context, const version_event *event)
     switch (event->kind) {
     case VERSION_DEFINITION:
         out_str("  ");
-        out_offset6(event->offset);
+        out_hex_alt(event->offset, 6);
         out_str(": Rev: ");
         out_udec(event->version);
         out_str("  Flags: ");
@@ -116,7 +107,7 @@ static void print_version_event(void *context, const version_event *event)
         break;
     case VERSION_PARENT:
         out_str("  ");
-        out_offset6(event->offset);
+        out_hex_alt(event->offset, 6);
         out_str(": Parent ");
         out_udec((uint64_t)event->parent);
         name_or_index(walk, event->name, ": ", ", name index: ", 0);
@@ -125,7 +116,7 @@ static void print_version_event(void *context, const version_event *event)
     case VERSION_AUX_PAST_END: out_str("  Version def aux past end of section\n"); break;
     case VERSION_NEED:
         out_str("  ");
-        out_offset6(event->offset);
+        out_hex_alt(event->offset, 6);
         out_str(": Version: ");
         out_udec(event->version);
         name_or_index(walk, event->file, "  File: ", "  File: ", 1);
@@ -135,7 +126,7 @@ static void print_version_event(void *context, const version_event *event)
         break;
     case VERSION_NEED_AUX:
         out_str("  ");
-        out_offset6(event->offset);
+        out_hex_alt(event->offset, 6);
         name_or_index(walk, event->name, ":   Name: ", ":   Name index: ", 1);
         out_str("  Flags: ");
         out_str(version_flags_text((uint16_t)event->flags, flags));
