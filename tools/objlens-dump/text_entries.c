@@ -16,18 +16,17 @@
 #include "text.h"
 #include "versions.h"
 
-/* The OS-specific types and bindings have their GNU names only in images
- * that say they follow the GNU ABI (IFUNC also in FreeBSD's). */
-static int gnu_abi(const dump_image *image, int or_freebsd)
+/* The image's OS/ABI, which decides whether the OS-specific types and
+ * bindings have their GNU names. */
+static uint8_t image_osabi(const dump_image *image)
 {
-    uint8_t osabi = objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI];
-    return osabi == ELFOSABI_GNU || (or_freebsd && osabi == ELFOSABI_FREEBSD);
+    return objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI];
 }
 
 static const char *st_type_text(uint8_t type, const dump_image *image, char buffer[32])
 {
     const char *name = name_st_type(type, image->machine);
-    if (type == STT_GNU_IFUNC && !gnu_abi(image, 1))
+    if (type == STT_GNU_IFUNC && !osabi_gnu_or_freebsd(image_osabi(image)))
         name = NULL;
     if (name != NULL)
         return name;
@@ -43,7 +42,7 @@ static const char *st_type_text(uint8_t type, const dump_image *image, char buff
 static const char *st_bind_text(uint8_t bind, const dump_image *image, char buffer[32])
 {
     const char *name = name_st_bind(bind);
-    if (bind == STB_GNU_UNIQUE && !gnu_abi(image, 0))
+    if (bind == STB_GNU_UNIQUE && !osabi_is_gnu(image_osabi(image)))
         name = NULL;
     if (name != NULL)
         return name;

@@ -169,7 +169,7 @@ static void section_flags_key(uint16_t machine, uint8_t osabi)
         "  W (write), A (alloc), X (execute), M (merge), S (strings), I (info),\n"
         "  L (link order), O (extra OS processing required), G (group), T (TLS),\n"
         "  C (compressed), x (unknown), o (OS specific), E (exclude),\n  ");
-    if (osabi_has_gnu_retain(osabi))
+    if (osabi_gnu_or_freebsd(osabi))
         out_str("R (retain), ");
     if (osabi_has_gnu_mbind(osabi))
         out_str("D (mbind), ");
