@@ -252,16 +252,10 @@ void out_hex(uint64_t value, int digits) { out_commit(fmt_hex(out_room(16), valu
 
 void out_hex_right(uint64_t value, int width)
 {
-    char text[16];
-    int count = 0;
-    do {
-        text[15 - count] = hex_digits[value & 0xf];
-        value >>= 4;
-        count++;
-    } while (value != 0);
+    int count = hex_length(value);
     if (width > count)
         out_spaces(width - count);
-    out_bytes(text + 16 - count, (size_t)count);
+    out_hex(value, 1);
 }
 
 void out_hex0x(uint64_t value, int digits)

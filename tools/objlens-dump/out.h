@@ -80,15 +80,17 @@ enum { OUT_RESERVE_MAX = 4096 };
 char *out_reserve(size_t count);
 void out_commit(const char *end);
 
-/* Decimal, right-aligned in `width` columns (at most 8 of padding); the 8
- * bytes after the end may be written. */
+/* Decimal, right-aligned in `width` columns with spaces, any number of
+ * them; up to 19 bytes after the end may be written (the digits are
+ * copied 20 bytes at a time). */
 char *fmt_udec_right(char *at, uint64_t value, int width);
 /* Lower-case hex, zero-padded to at least `digits` digits. */
 char *fmt_hex(char *at, uint64_t value, int digits);
 /* `text` and then spaces up to `width` columns (at most 8 of padding); the
  * 8 bytes after the end may be written. */
 char *fmt_str_left(char *at, const char *text, int width);
-/* `text` after spaces up to `width` columns (at most 8 of padding). */
+/* `text` after spaces up to `width` columns (at most 8 of padding); up to
+ * 7 bytes after the end may be written. */
 char *fmt_str_right(char *at, const char *text, int width);
 
 #endif

@@ -123,7 +123,8 @@ static int out_symbol_name(const dump_image *image, const char *name)
 }
 
 /* The columns of a symbol before its name: at most 6 + 2 + 16 + 1 + 18 +
- * 1 + 3 * 32 + 36 + 1 + 11 + 1 bytes, well inside one reservation. */
+ * 1 + 3 * 32 + 36 + 1 + 11 + 1 bytes, and the 19 that fmt_udec_right may
+ * write past the end of the last field: well inside one reservation. */
 enum { SYMBOL_COLUMNS_ROOM = 256 };
 
 /* The Type, Bind and Vis columns (and st_other's other bits) of a symbol,
@@ -285,10 +286,10 @@ void text_symbols(dump_image *image)
         symbol_counter counter;
         if (!symbol_table_open(&table, image, index))
             continue;
-        memset(kinds.known, 0, sizeof kinds.known);
-        counter_start(&counter);
         if (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM)
             continue;
+        memset(kinds.known, 0, sizeof kinds.known);
+        counter_start(&counter);
         symbol_versions_open(&versions, image, &table.section, index, &table.names);
         entries_heading("Symbol table", section_name(image, &table.section), UINT64_MAX,
                         table.count);
