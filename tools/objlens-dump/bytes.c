@@ -28,33 +28,50 @@ unsigned char *section_bytes(const objlens_section *section, uint32_t *size)
     return bytes;
 }
 
-unsigned char *file_bytes(const char *path, uint64_t offset, uint64_t size)
+size_t file_range_read(const char *path, uint64_t offset, uint64_t size, unsigned char **bytes)
 {
     struct stat info;
-    unsigned char *bytes = NULL;
+    unsigned char *buffer;
     size_t have = 0;
-    int fd = open(path, O_RDONLY);
+    /* Without blocking: a FIFO put where the file was must not hang the
+     * open; it is then refused as no regular file. */
+    int fd = open(path, O_RDONLY | O_NONBLOCK);
+    *bytes = NULL;
     if (fd < 0)
-        return NULL;
-    /* The range is checked against the file before its size is trusted. */
-    if (fstat(fd, &info) != 0 || offset > (uint64_t)info.st_size ||
-        size > (uint64_t)info.st_size - offset || size == 0 || (size_t)size != size) {
+        return 0;
+    /* The file's size bounds the buffer, whatever the field claims. */
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || (uint64_t)info.st_size <= offset ||
+        size == 0) {
         close(fd);
-        errno = ERANGE;
-        return NULL;
+        return 0;
     }
-    bytes = malloc((size_t)size);
-    while (bytes != NULL && have < size) {
-        ssize_t got = pread(fd, bytes + have, (size_t)size - have, (off_t)(offset + have));
+    if (size > (uint64_t)info.st_size - offset)
+        size = (uint64_t)info.st_size - offset;
+    buffer = (size_t)size == size ? malloc((size_t)size + 1) : NULL;
+    while (buffer != NULL && have < size) {
+        ssize_t got = pread(fd, buffer + have, (size_t)size - have, (off_t)(offset + have));
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0) {
-            free(bytes);
-            bytes = NULL;
+        if (got <= 0)
             break;
-        }
         have += (size_t)got;
     }
     close(fd);
+    if (have == 0) {
+        free(buffer);
+        return 0;
+    }
+    buffer[have] = 0;
+    *bytes = buffer;
+    return have;
+}
+
+unsigned char *file_bytes(const char *path, uint64_t offset, uint64_t size)
+{
+    unsigned char *bytes;
+    if (file_range_read(path, offset, size, &bytes) != size) {
+        free(bytes);
+        return NULL;
+    }
     return bytes;
 }

@@ -21,8 +21,19 @@
  * section's size when the bytes could not be had. */
 unsigned char *section_bytes(const objlens_section *section, uint32_t *size);
 
-/* `size` bytes of the file at `offset`; null when the range does not lie
- * inside the file or cannot be read (errno tells why). */
+/*
+ * Bytes of the file itself, for what the library reads only through
+ * sections: the interpreter path, the dynamic array of a file without
+ * section headers, note segments, the header of a refused file.  Reads
+ * `size` bytes at `offset` of the regular file at `path`, cut to the end
+ * of the file, into a buffer of the caller's to free, with a zero byte
+ * after them; returns the count read.  0 with *bytes null when nothing
+ * can be read (no regular file, an empty range, an offset past the end).
+ */
+size_t file_range_read(const char *path, uint64_t offset, uint64_t size, unsigned char **bytes);
+
+/* `size` bytes of the file at `offset`, all of them; null when the range
+ * does not lie inside the file or cannot be read. */
 unsigned char *file_bytes(const char *path, uint64_t offset, uint64_t size);
 
 /* Fields of the image's byte order, read from the tool's own buffers. */

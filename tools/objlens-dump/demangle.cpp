@@ -31,9 +31,12 @@ extern "C" const char *demangle_symbol(const char *name)
     const char *suffix = std::strchr(core, '@');
     if (suffix == core)
         return name;
-    std::string mangled = suffix != nullptr ? std::string(core, suffix) : std::string(core);
-    if (!is_mangled(mangled.c_str()))
+    // Tested before the version is cut off: is_mangled reads at most the
+    // first 11 bytes and fails on an '@' among them just as on the end of
+    // the cut name, so most names are turned away without a copy.
+    if (!is_mangled(core))
         return name;
+    std::string mangled = suffix != nullptr ? std::string(core, suffix) : std::string(core);
     int status = 0;
     size_t size = demangled_size;
     char *result = abi::__cxa_demangle(mangled.c_str(), demangled, &size, &status);

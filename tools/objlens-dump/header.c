@@ -6,17 +6,13 @@
  * this is the one place outside the library that applies the byte-order
  * rule, and only to the 52 or 64 bytes of the header.
  */
-#define _POSIX_C_SOURCE 200809L
-
 #include "header.h"
 
 #include <elf.h>
-#include <errno.h>
-#include <fcntl.h>
+#include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "bytes.h"
 #include "dump.h"
 #include "tables.h"
 
@@ -79,45 +75,18 @@ static void decode(header_fields *fields, const unsigned char *bytes)
     fields->pie = 0;
 }
 
-static size_t read_fully(int fd, unsigned char *buffer, size_t size, int *error)
-{
-    size_t have = 0;
-    *error = 0;
-    while (have < size) {
-        ssize_t got = read(fd, buffer + have, size - have);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            *error = errno;
-            break;
-        }
-        if (got == 0)
-            break;
-        have += (size_t)got;
-    }
-    return have;
-}
-
 int header_from_file(const char *path, header_fields *fields)
 {
-    unsigned char bytes[sizeof(Elf64_Ehdr)];
-    struct stat info;
-    size_t have;
-    int error;
-    int fd = open(path, O_RDONLY | O_NONBLOCK);
-    if (fd < 0)
-        return -1;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        return -1;
+    unsigned char *bytes;
+    size_t have = file_range_read(path, 0, sizeof(Elf64_Ehdr), &bytes);
+    int result = -1;
+    if (have >= EI_NIDENT && memcmp(bytes, ELFMAG, SELFMAG) == 0 &&
+        (bytes[EI_CLASS] == ELFCLASS32 || bytes[EI_CLASS] == ELFCLASS64) &&
+        (bytes[EI_DATA] == ELFDATA2LSB || bytes[EI_DATA] == ELFDATA2MSB) &&
+        have >= (bytes[EI_CLASS] == ELFCLASS32 ? sizeof(Elf32_Ehdr) : sizeof(Elf64_Ehdr))) {
+        decode(fields, bytes);
+        result = 0;
     }
-    have = read_fully(fd, bytes, sizeof bytes, &error);
-    close(fd);
-    if (have < EI_NIDENT || memcmp(bytes, ELFMAG, SELFMAG) != 0 ||
-        (bytes[EI_CLASS] != ELFCLASS32 && bytes[EI_CLASS] != ELFCLASS64) ||
-        (bytes[EI_DATA] != ELFDATA2LSB && bytes[EI_DATA] != ELFDATA2MSB) ||
-        have < (bytes[EI_CLASS] == ELFCLASS32 ? sizeof(Elf32_Ehdr) : sizeof(Elf64_Ehdr)))
-        return -1;
-    decode(fields, bytes);
-    return 0;
+    free(bytes);
+    return result;
 }

@@ -12,6 +12,7 @@
 #include <elf.h>
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "diag.h"
 #include "dump.h"
@@ -21,8 +22,6 @@
 #include "out.h"
 #include "tables.h"
 #include "versions.h"
-
-static const char hex_digits[] = "0123456789abcdef";
 
 /* A JSON string; a byte that is not part of valid UTF-8 becomes U+FFFD.
  * Returns 1 when every byte was kept. */
@@ -54,8 +53,8 @@ static int json_text(const char *text)
         } else if (c == '\t') {
             out_str("\\t");
         } else if (c < 0x80) {
-            char escape[6] = {'\\', 'u', '0', '0', hex_digits[c >> 4], hex_digits[c & 0xf]};
-            out_bytes(escape, sizeof escape);
+            out_str("\\u00");
+            out_hex(c, 2);
         } else {
             out_str("\\ufffd");
             exact = 0;
@@ -73,16 +72,13 @@ static void json_hex(const char *key, const char *text)
     out_str(",\"");
     out_str(key);
     out_str("_hex\":\"");
-    for (const unsigned char *s = (const unsigned char *)text; *s != '\0'; s++) {
-        char pair[2] = {hex_digits[*s >> 4], hex_digits[*s & 0xf]};
-        out_bytes(pair, 2);
-    }
+    out_bytes_hex((const unsigned char *)text, strlen(text), 0);
     out_char('"');
 }
 
 /* ,"key":"name" - and "key_hex" for a name that is not valid UTF-8, or
  * null and "key_error" when there is no name. */
-static void json_name(const char *key, const char *name, const char *problem)
+void json_name_field(const char *key, const char *name, const char *problem)
 {
     out_str(",\"");
     out_str(key);
@@ -99,31 +95,19 @@ static void json_name(const char *key, const char *name, const char *problem)
 }
 
 /* ,"key":value - every field after the first of a record. */
-static void field(const char *key_with_comma, uint64_t value)
+void json_field(const char *key_with_comma, uint64_t value)
 {
     out_str(key_with_comma);
     out_udec(value);
 }
 
-static void field_signed(const char *key_with_comma, int64_t value)
+void json_field_signed(const char *key_with_comma, int64_t value)
 {
     out_str(key_with_comma);
     out_sdec(value);
 }
 
 void json_string(const char *text) { (void)json_text(text); }
-
-void json_name_field(const char *key, const char *name, const char *problem)
-{
-    json_name(key, name, problem);
-}
-
-void json_field(const char *key_with_comma, uint64_t value) { field(key_with_comma, value); }
-
-void json_field_signed(const char *key_with_comma, int64_t value)
-{
-    field_signed(key_with_comma, value);
-}
 
 /* The FILE operand, the first member of a document; "file_hex" follows
  * for a path that is not valid UTF-8. */
@@ -142,35 +126,27 @@ static void json_header(const header_fields *header)
         out_udec(header->ident[i]);
     }
     out_char(']');
-    field(",\"e_type\":", header->type);
-    field(",\"e_machine\":", header->machine);
-    field(",\"e_version\":", header->version);
-    field(",\"e_entry\":", header->entry);
-    field(",\"e_phoff\":", header->phoff);
-    field(",\"e_shoff\":", header->shoff);
-    field(",\"e_flags\":", header->flags);
-    field(",\"e_ehsize\":", header->ehsize);
-    field(",\"e_phentsize\":", header->phentsize);
-    field(",\"e_phnum\":", header->phnum);
-    field(",\"e_shentsize\":", header->shentsize);
-    field(",\"e_shnum\":", header->shnum);
-    field(",\"e_shstrndx\":", header->shstrndx);
+    json_field(",\"e_type\":", header->type);
+    json_field(",\"e_machine\":", header->machine);
+    json_field(",\"e_version\":", header->version);
+    json_field(",\"e_entry\":", header->entry);
+    json_field(",\"e_phoff\":", header->phoff);
+    json_field(",\"e_shoff\":", header->shoff);
+    json_field(",\"e_flags\":", header->flags);
+    json_field(",\"e_ehsize\":", header->ehsize);
+    json_field(",\"e_phentsize\":", header->phentsize);
+    json_field(",\"e_phnum\":", header->phnum);
+    json_field(",\"e_shentsize\":", header->shentsize);
+    json_field(",\"e_shnum\":", header->shnum);
+    json_field(",\"e_shstrndx\":", header->shstrndx);
     out_char('}');
 }
 
 /* Separates the records of an array. */
-static void record_start(int *count)
+void json_record_start(int *count)
 {
     out_str(*count == 0 ? "{" : ",{");
     (*count)++;
-}
-
-void json_record_start(int *count) { record_start(count); }
-
-void json_array_end(int count)
-{
-    (void)count;
-    out_char(']');
 }
 
 static void json_sections(dump_image *image)
@@ -185,19 +161,19 @@ static void json_sections(dump_image *image)
             continue;
         }
         const char *name = section_name_find(image, &section, &problem);
-        record_start(&records);
-        field("\"index\":", index);
-        json_name("name", name, problem);
-        field(",\"sh_name\":", objlens_section_get_name_offs(&section));
-        field(",\"sh_type\":", objlens_section_get_type(&section));
-        field(",\"sh_flags\":", objlens_section_get_flags(&section));
-        field(",\"sh_addr\":", objlens_section_get_addr(&section));
-        field(",\"sh_offset\":", objlens_section_get_offset(&section));
-        field(",\"sh_size\":", objlens_section_get_size(&section));
-        field(",\"sh_link\":", objlens_section_get_link(&section));
-        field(",\"sh_info\":", objlens_section_get_info(&section));
-        field(",\"sh_addralign\":", objlens_section_get_addralign(&section));
-        field(",\"sh_entsize\":", objlens_section_get_entsize(&section));
+        json_record_start(&records);
+        json_field("\"index\":", index);
+        json_name_field("name", name, problem);
+        json_field(",\"sh_name\":", objlens_section_get_name_offs(&section));
+        json_field(",\"sh_type\":", objlens_section_get_type(&section));
+        json_field(",\"sh_flags\":", objlens_section_get_flags(&section));
+        json_field(",\"sh_addr\":", objlens_section_get_addr(&section));
+        json_field(",\"sh_offset\":", objlens_section_get_offset(&section));
+        json_field(",\"sh_size\":", objlens_section_get_size(&section));
+        json_field(",\"sh_link\":", objlens_section_get_link(&section));
+        json_field(",\"sh_info\":", objlens_section_get_info(&section));
+        json_field(",\"sh_addralign\":", objlens_section_get_addralign(&section));
+        json_field(",\"sh_entsize\":", objlens_section_get_entsize(&section));
         out_char('}');
     }
     out_char(']');
@@ -213,16 +189,16 @@ static void json_segments(dump_image *image)
             diag_damage(image, "program header %u cannot be read", (unsigned)index);
             continue;
         }
-        record_start(&records);
-        field("\"index\":", index);
-        field(",\"p_type\":", objlens_program_get_type(&segment));
-        field(",\"p_flags\":", objlens_program_get_flags(&segment));
-        field(",\"p_offset\":", objlens_program_get_offset(&segment));
-        field(",\"p_vaddr\":", objlens_program_get_vaddr(&segment));
-        field(",\"p_paddr\":", objlens_program_get_paddr(&segment));
-        field(",\"p_filesz\":", objlens_program_get_filesz(&segment));
-        field(",\"p_memsz\":", objlens_program_get_memsz(&segment));
-        field(",\"p_align\":", objlens_program_get_align(&segment));
+        json_record_start(&records);
+        json_field("\"index\":", index);
+        json_field(",\"p_type\":", objlens_program_get_type(&segment));
+        json_field(",\"p_flags\":", objlens_program_get_flags(&segment));
+        json_field(",\"p_offset\":", objlens_program_get_offset(&segment));
+        json_field(",\"p_vaddr\":", objlens_program_get_vaddr(&segment));
+        json_field(",\"p_paddr\":", objlens_program_get_paddr(&segment));
+        json_field(",\"p_filesz\":", objlens_program_get_filesz(&segment));
+        json_field(",\"p_memsz\":", objlens_program_get_memsz(&segment));
+        json_field(",\"p_align\":", objlens_program_get_align(&segment));
         out_char('}');
     }
     out_char(']');
@@ -235,15 +211,15 @@ static void symbol_record(const dump_image *image, const symbol_table *table, ui
     const char *name =
         string_table_find(&table->names, objlens_sym_get_name_offs(symbol), &problem);
     uint16_t shndx = objlens_sym_get_shndx(symbol);
-    field("\"section\":", table->index);
-    field(",\"index\":", entry);
-    json_name("name", name, problem);
-    field(",\"st_name\":", objlens_sym_get_name_offs(symbol));
-    field(",\"st_value\":", objlens_sym_get_value(symbol));
-    field(",\"st_size\":", objlens_sym_get_size(symbol));
-    field(",\"st_info\":", objlens_sym_get_info(symbol));
-    field(",\"st_other\":", objlens_sym_get_other(symbol));
-    field(",\"st_shndx\":", shndx);
+    json_field("\"section\":", table->index);
+    json_field(",\"index\":", entry);
+    json_name_field("name", name, problem);
+    json_field(",\"st_name\":", objlens_sym_get_name_offs(symbol));
+    json_field(",\"st_value\":", objlens_sym_get_value(symbol));
+    json_field(",\"st_size\":", objlens_sym_get_size(symbol));
+    json_field(",\"st_info\":", objlens_sym_get_info(symbol));
+    json_field(",\"st_other\":", objlens_sym_get_other(symbol));
+    json_field(",\"st_shndx\":", shndx);
     if (shndx == SHN_XINDEX) {
         uint32_t real;
         out_str(",\"shndx\":");
@@ -273,7 +249,7 @@ static void json_symbols(dump_image *image)
         for (uint32_t i = 0; i < table.count && symbol_table_get(&table, image, i, &symbol) == 0;
              i++) {
             symbol_versions_get(&versions, i, &symbol, &version);
-            record_start(&records);
+            json_record_start(&records);
             symbol_record(image, &table, i, &symbol, &version);
             out_char('}');
         }
@@ -290,36 +266,36 @@ static void relocation_record(const dump_image *image, const relocation_table *t
     objlens_sym symbol;
     relocation_fields_of(image, rel, &fields);
     type_name = name_reloc_type(image->machine, fields.type);
-    field("\"section\":", table->index);
-    field(",\"index\":", entry);
-    field(",\"r_offset\":", objlens_rel_get_offset(rel));
-    field(",\"r_info\":", objlens_rel_get_info(rel));
-    field(",\"sym\":", fields.sym);
-    field(",\"type\":", fields.type);
+    json_field("\"section\":", table->index);
+    json_field(",\"index\":", entry);
+    json_field(",\"r_offset\":", objlens_rel_get_offset(rel));
+    json_field(",\"r_info\":", objlens_rel_get_info(rel));
+    json_field(",\"sym\":", fields.sym);
+    json_field(",\"type\":", fields.type);
     out_str(",\"type_name\":");
     if (type_name != NULL)
         json_text(type_name);
     else
         out_str("null");
     if (fields.has_types23) {
-        field(",\"ssym\":", fields.ssym);
-        field(",\"type2\":", fields.type2);
-        field(",\"type3\":", fields.type3);
+        json_field(",\"ssym\":", fields.ssym);
+        json_field(",\"type2\":", fields.type2);
+        json_field(",\"type3\":", fields.type3);
     }
     if (fields.has_type_data)
-        field_signed(",\"type_data\":", fields.type_data);
+        json_field_signed(",\"type_data\":", fields.type_data);
     if (objlens_rel_has_addend(rel))
-        field_signed(",\"r_addend\":", objlens_rel_get_addend(rel));
+        json_field_signed(",\"r_addend\":", objlens_rel_get_addend(rel));
     if (fields.sym == 0)
         return;
     if (linked_symbols_get(&table->symbols, fields.sym, &symbol) == 0) {
         const char *problem = NULL;
-        json_name(
+        json_name_field(
             "name",
             string_table_find(&table->symbols.names, objlens_sym_get_name_offs(&symbol), &problem),
             problem);
     } else {
-        json_name("name", NULL, "the symbol table has no such symbol");
+        json_name_field("name", NULL, "the symbol table has no such symbol");
     }
 }
 
@@ -332,10 +308,10 @@ typedef struct relr_records {
 static void relr_record(uint64_t address, void *context)
 {
     relr_records *records = context;
-    record_start(records->records);
-    field("\"section\":", records->section);
-    field(",\"index\":", records->index++);
-    field(",\"r_offset\":", address);
+    json_record_start(records->records);
+    json_field("\"section\":", records->section);
+    json_field(",\"index\":", records->index++);
+    json_field(",\"r_offset\":", address);
     out_str(",\"relr\":true}");
 }
 
@@ -352,7 +328,7 @@ static void json_relocations(dump_image *image)
         if (relocation_table_open(&table, image, index)) {
             for (uint32_t i = 0;
                  i < table.count && relocation_table_get(&table, image, i, &rel) == 0; i++) {
-                record_start(&records);
+                json_record_start(&records);
                 relocation_record(image, &table, i, &rel);
                 out_char('}');
             }
@@ -361,8 +337,8 @@ static void json_relocations(dump_image *image)
             relr_table_walk(&relr, image, relr_record, &context);
         } else if (objlens_get_section(&image->image, &section, index) == 0 &&
                    (kind = android_packed_kind(objlens_section_get_type(&section))) != NULL) {
-            record_start(&records);
-            field("\"section\":", index);
+            json_record_start(&records);
+            json_field("\"section\":", index);
             out_str(",\"not_decoded\":");
             json_text(kind);
             out_char('}');
@@ -377,14 +353,14 @@ static void dynamic_record(uint32_t section, uint32_t entry, int64_t tag, uint64
                            const char *name, const char *problem)
 {
     if (section != 0)
-        field("\"section\":", section);
+        json_field("\"section\":", section);
     else
         out_str("\"section\":null");
-    field(",\"index\":", entry);
-    field_signed(",\"d_tag\":", tag);
-    field(",\"d_val\":", value);
+    json_field(",\"index\":", entry);
+    json_field_signed(",\"d_tag\":", tag);
+    json_field(",\"d_val\":", value);
     if (dynamic_tag_names_string(tag))
-        json_name("name", name, problem);
+        json_name_field("name", name, problem);
 }
 
 static void json_dynamic(dump_image *image)
@@ -406,7 +382,7 @@ static void json_dynamic(dump_image *image)
                 dynamic_tag_names_string(tag)
                     ? string_table_find(&table.strings, objlens_dyn_get_val(&dyn), &problem)
                     : NULL;
-            record_start(&records);
+            json_record_start(&records);
             dynamic_record(index, i, tag, objlens_dyn_get_val(&dyn), name, problem);
             out_char('}');
         }
@@ -417,7 +393,7 @@ static void json_dynamic(dump_image *image)
             for (uint32_t i = 0; i < dynamic.count; i++) {
                 int64_t tag = segment_dynamic_tag(image, &dynamic, i);
                 uint64_t value = segment_dynamic_val(image, &dynamic, i);
-                record_start(&records);
+                json_record_start(&records);
                 dynamic_record(0, i, tag, value, segment_dynamic_string(&dynamic, value),
                                "the string lies outside the DT_STRTAB table");
                 out_char('}');
@@ -460,7 +436,7 @@ void json_refusal(const char *path, const char *reason, const header_fields *hea
 {
     out_str("{\"file\":");
     json_file(path);
-    json_name("error", reason, NULL);
+    json_name_field("error", reason, NULL);
     if (header != NULL)
         json_header(header);
     out_str("}\n");

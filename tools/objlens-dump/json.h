@@ -21,8 +21,6 @@ void json_field(const char *key_with_comma, uint64_t value);
 void json_field_signed(const char *key_with_comma, int64_t value);
 /* Opens the next record of an array; `count` counts them. */
 void json_record_start(int *count);
-/* Closes an array that held `count` records. */
-void json_array_end(int count);
 
 /* The parts written outside json.c. */
 void json_versions(dump_image *image);

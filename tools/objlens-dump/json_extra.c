@@ -33,15 +33,13 @@ void json_symbol_version(const symbol_version *version)
 static void json_hex(const unsigned char *bytes, uint64_t count)
 {
     out_char('"');
-    for (uint64_t i = 0; i < count; i++)
-        out_hex(bytes[i], 2);
+    out_bytes_hex(bytes, count, 0);
     out_char('"');
 }
 
 /* ---- version sections ------------------------------------------------ */
 
 typedef struct version_json {
-    const dump_image *image;
     string_table names;
     uint32_t section;
     int *records;
@@ -128,7 +126,7 @@ void json_versions(dump_image *image)
         out_str(kinds[k].key);
         for (uint32_t index = 1; index < image->num_sections; index++) {
             objlens_section section;
-            version_json walk = {.image = image, .section = index, .records = &records};
+            version_json walk = {.section = index, .records = &records};
             if (objlens_get_section(&image->image, &section, index) != 0 ||
                 objlens_section_get_type(&section) != kinds[k].type)
                 continue;
@@ -138,7 +136,7 @@ void json_versions(dump_image *image)
                             section_name(image, &section));
             version_close(&walk);
         }
-        json_array_end(records);
+        out_char(']');
     }
 }
 
@@ -151,9 +149,9 @@ typedef struct note_json {
 
 static void note_properties(const dump_image *image, const note_record *note)
 {
-    uint32_t word = image->bits == 64 ? 8 : 4;
+    uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
     uint64_t at = 0;
-    int first = 1;
+    int records = 0;
     out_str(",\"properties\":[");
     while (note->descsz - at >= 8 && note->descsz % word == 0) {
         uint32_t type = bytes_word(&image->image, note->desc + at);
@@ -161,13 +159,12 @@ static void note_properties(const dump_image *image, const note_record *note)
         at += 8;
         if (size > note->descsz - at)
             break;
-        out_str(first ? "{" : ",{");
-        first = 0;
+        json_record_start(&records);
         json_field("\"pr_type\":", type);
         out_str(",\"pr_data\":");
         json_hex(note->desc + at, size);
         out_char('}');
-        at += ((uint64_t)size + word - 1) / word * word;
+        at += note_align_up(size, word);
         if (at >= note->descsz)
             break;
     }
@@ -230,7 +227,7 @@ void json_notes(dump_image *image)
     note_json walk = {.image = image};
     out_str(",\"notes\":[");
     notes_walk(image, note_record_json, &walk);
-    json_array_end(walk.records);
+    out_char(']');
 }
 
 /* ---- section contents ------------------------------------------------ */
@@ -238,7 +235,7 @@ void json_notes(dump_image *image)
 static void content_strings(const unsigned char *data, uint64_t size)
 {
     uint64_t at = 0;
-    int first = 1;
+    int records = 0;
     out_str(",\"strings\":[");
     while (at < size) {
         uint64_t start;
@@ -255,8 +252,7 @@ static void content_strings(const unsigned char *data, uint64_t size)
             break;
         memcpy(copy, data + start, (size_t)(at - start));
         copy[at - start] = '\0';
-        out_str(first ? "{" : ",{");
-        first = 0;
+        json_record_start(&records);
         json_field("\"offset\":", start);
         json_name_field("text", copy, NULL);
         out_char('}');
@@ -309,6 +305,6 @@ void json_contents(dump_image *image)
     int records = 0;
     out_str(",\"section_contents\":[");
     contents_each(image, content_record, &records);
-    json_array_end(records);
+    out_char(']');
     contents_report_missing(image);
 }

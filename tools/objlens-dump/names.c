@@ -405,14 +405,16 @@ const char *name_d_tag(int64_t tag, uint16_t machine)
     return NULL;
 }
 
-int osabi_has_gnu_retain(uint8_t osabi)
+int osabi_is_gnu(uint8_t osabi) { return osabi == ELFOSABI_GNU; }
+
+int osabi_gnu_or_freebsd(uint8_t osabi)
 {
     return osabi == ELFOSABI_GNU || osabi == ELFOSABI_FREEBSD;
 }
 
 int osabi_has_gnu_mbind(uint8_t osabi)
 {
-    return osabi_has_gnu_retain(osabi) || osabi == ELFOSABI_NONE;
+    return osabi_gnu_or_freebsd(osabi) || osabi == ELFOSABI_NONE;
 }
 
 void sh_flags_letters(uint64_t flags, uint16_t machine, uint8_t osabi, char letters[65])
@@ -436,7 +438,7 @@ void sh_flags_letters(uint64_t flags, uint16_t machine, uint8_t osabi, char lett
         case SHF_COMPRESSED: letter = 'C'; break;
         case SHF_EXCLUDE: letter = 'E'; break;
         default:
-            if (mask == 0x200000 && osabi_has_gnu_retain(osabi))
+            if (mask == 0x200000 && osabi_gnu_or_freebsd(osabi))
                 letter = 'R'; /* SHF_GNU_RETAIN */
             else if (mask == 0x01000000 && osabi_has_gnu_mbind(osabi))
                 letter = 'D'; /* SHF_GNU_MBIND */

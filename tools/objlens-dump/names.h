@@ -30,8 +30,11 @@ const char *name_reloc_type(uint16_t machine, uint64_t type);
  * SHF_GNU_RETAIN (R) is a GNU bit only under the GNU and FreeBSD OS ABIs,
  * SHF_GNU_MBIND (D) under those and none; elsewhere both are 'o'. */
 void sh_flags_letters(uint64_t flags, uint16_t machine, uint8_t osabi, char letters[65]);
-/* 1 when `osabi` gives SHF_GNU_RETAIN, and SHF_GNU_MBIND, their GNU meaning. */
-int osabi_has_gnu_retain(uint8_t osabi);
+/* 1 when `osabi` gives OS-specific values their GNU meaning: GNU alone
+ * for STB_GNU_UNIQUE; GNU or FreeBSD for STT_GNU_IFUNC and SHF_GNU_RETAIN;
+ * those or none for SHF_GNU_MBIND. */
+int osabi_is_gnu(uint8_t osabi);
+int osabi_gnu_or_freebsd(uint8_t osabi);
 int osabi_has_gnu_mbind(uint8_t osabi);
 
 /* A flag word's named bits, one call per name; returns the bits that have

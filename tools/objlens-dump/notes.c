@@ -17,11 +17,14 @@
 #include "diag.h"
 #include "out.h"
 
-/* Type names of the notes in core files. */
-static const struct {
+/* A note type and its name. */
+typedef struct note_type {
     uint32_t type;
     const char *name;
-} core_types[] = {
+} note_type;
+
+/* Type names of the notes in core files. */
+static const note_type core_types[] = {
     {1, "NT_PRSTATUS (prstatus structure)"},
     {2, "NT_FPREGSET (floating point registers)"},
     {3, "NT_PRPSINFO (prpsinfo structure)"},
@@ -84,10 +87,7 @@ static const struct {
 };
 
 /* Type names of the notes of other files whose owner is not known. */
-static const struct {
-    uint32_t type;
-    const char *name;
-} object_types[] = {
+static const note_type object_types[] = {
     {1, "NT_VERSION (version)"},
     {2, "NT_ARCH (architecture)"},
     {4, "GO BUILDID"},
@@ -96,10 +96,8 @@ static const struct {
     {0xcafe1a7e, "FDO_PACKAGING_METADATA"},
 };
 
-static const struct {
-    uint32_t type;
-    const char *name;
-} gnu_types[] = {
+/* Type names of the notes whose owner is GNU. */
+static const note_type gnu_types[] = {
     {NOTE_GNU_ABI_TAG, "NT_GNU_ABI_TAG (ABI version tag)"},
     {NOTE_GNU_HWCAP, "NT_GNU_HWCAP (DSO-supplied software HWCAP info)"},
     {NOTE_GNU_BUILD_ID, "NT_GNU_BUILD_ID (unique build ID bitstring)"},
@@ -109,12 +107,17 @@ static const struct {
     {0x101, "NT_GNU_BUILD_ATTRIBUTE_FUNC"},
 };
 
-#define FIND_TYPE(table, wanted)                                                                   \
-    do {                                                                                           \
-        for (size_t i_ = 0; i_ < sizeof(table) / sizeof(table)[0]; i_++)                           \
-            if ((table)[i_].type == (wanted))                                                      \
-                return (table)[i_].name;                                                           \
-    } while (0)
+/* A table and the number of its entries, for find_type. */
+#define TYPES(table) (table), (sizeof(table) / sizeof(table)[0])
+
+/* The name `type` has in the `count` entries of `table`; null for none. */
+static const char *find_type(const note_type *table, size_t count, uint32_t type)
+{
+    for (size_t i = 0; i < count; i++)
+        if (table[i].type == type)
+            return table[i].name;
+    return NULL;
+}
 
 static int starts_with(const char *text, const char *prefix)
 {
@@ -136,29 +139,21 @@ int note_owner(const note_record *note)
     return NOTE_OWNER_OTHER;
 }
 
-static const char *generic_type_name(const dump_image *image, uint32_t type)
-{
-    if (objlens_ehdr_get_type(&image->ehdr) == ET_CORE)
-        FIND_TYPE(core_types, type);
-    else
-        FIND_TYPE(object_types, type);
-    return NULL;
-}
-
 const char *note_type_name(const dump_image *image, const note_record *note, char buffer[48])
 {
     const char *name = NULL;
     switch (note_owner(note)) {
-    case NOTE_OWNER_GNU:
-        for (size_t i = 0; i < sizeof gnu_types / sizeof gnu_types[0] && name == NULL; i++)
-            if (gnu_types[i].type == note->type)
-                name = gnu_types[i].name;
-        break;
+    case NOTE_OWNER_GNU: name = find_type(TYPES(gnu_types), note->type); break;
     case NOTE_OWNER_STAPSDT:
         if (note->type == 3)
             name = "NT_STAPSDT (SystemTap probe descriptors)";
         break;
-    default: name = generic_type_name(image, note->type); break;
+    default:
+        if (objlens_ehdr_get_type(&image->ehdr) == ET_CORE)
+            name = find_type(TYPES(core_types), note->type);
+        else
+            name = find_type(TYPES(object_types), note->type);
+        break;
     }
     if (name != NULL)
         return name;
@@ -173,7 +168,7 @@ const char *note_abi_os(uint32_t os)
     return os < sizeof names / sizeof names[0] ? names[os] : "Unknown";
 }
 
-static uint64_t align_up(uint64_t value, uint64_t align)
+uint64_t note_align_up(uint64_t value, uint64_t align)
 {
     return (value + align - 1) & ~(align - 1);
 }
@@ -207,8 +202,8 @@ static void walk_area(dump_image *image, const note_area *area, const unsigned c
         note.namesz = bytes_word(&image->image, bytes + at);
         note.descsz = bytes_word(&image->image, bytes + at + 4);
         note.type = bytes_word(&image->image, bytes + at + 8);
-        desc_at = align_up(12 + (uint64_t)note.namesz, align) - 12;
-        next = align_up(12 + desc_at + note.descsz, align) - 12;
+        desc_at = note_align_up(12 + (uint64_t)note.namesz, align) - 12;
+        next = note_align_up(12 + desc_at + note.descsz, align) - 12;
         if (desc_at > remaining || next - desc_at > remaining - desc_at) {
             diag_damage(image,
                         "note with invalid namesz and/or descsz found at offset %#llx (type "
@@ -255,7 +250,6 @@ static void show_area(dump_image *image, note_area *area, const objlens_section 
     }
     each(context, NOTE_AREA_START, area, NULL);
     walk_area(image, area, bytes, each, context);
-    each(context, NOTE_AREA_END, area, NULL);
     free(bytes);
 }
 

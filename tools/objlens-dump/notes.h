@@ -30,10 +30,9 @@ typedef struct note_record {
 } note_record;
 
 enum note_event {
-    NOTE_AREA_START, /* `area` set; the notes follow */
-    NOTE_AREA_NOTES, /* the area's alignment is sound: its notes follow */
-    NOTE_ONE,        /* `note` set */
-    NOTE_AREA_END,
+    NOTE_AREA_START,  /* `area` set; the notes follow */
+    NOTE_AREA_NOTES,  /* the area's alignment is sound: its notes follow */
+    NOTE_ONE,         /* `note` set */
     NOTE_NONE_IN_CORE /* a core file without program headers */
 };
 
@@ -70,5 +69,9 @@ enum {
 
 /* The operating system of an ABI tag note: "Linux", "Hurd" ... "Unknown". */
 const char *note_abi_os(uint32_t os);
+
+/* `value` rounded up to a multiple of `align`, a power of two: the padding
+ * of a note's name and descriptor, and of a GNU property's data. */
+uint64_t note_align_up(uint64_t value, uint64_t align);
 
 #endif

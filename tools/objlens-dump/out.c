@@ -239,26 +239,37 @@ static int hex_length(uint64_t value)
     return value > 0xf ? count + 1 : count;
 }
 
+void out_bytes_hex(const unsigned char *bytes, uint64_t count, int spaced)
+{
+    for (uint64_t i = 0; i < count; i++) {
+        const char *digits = hex_pairs + 2 * (size_t)bytes[i];
+        char pair[3] = {digits[0], digits[1], ' '};
+        out_bytes(pair, spaced ? 3 : 2);
+    }
+}
+
 void out_hex(uint64_t value, int digits) { out_commit(fmt_hex(out_room(16), value, digits)); }
 
 void out_hex_right(uint64_t value, int width)
 {
-    char text[16];
-    int count = 0;
-    do {
-        text[15 - count] = hex_digits[value & 0xf];
-        value >>= 4;
-        count++;
-    } while (value != 0);
+    int count = hex_length(value);
     if (width > count)
         out_spaces(width - count);
-    out_bytes(text + 16 - count, (size_t)count);
+    out_hex(value, 1);
 }
 
 void out_hex0x(uint64_t value, int digits)
 {
     out_bytes("0x", 2);
     out_hex(value, digits);
+}
+
+void out_hex_alt(uint64_t value, int width)
+{
+    if (value == 0)
+        out_hex(0, width);
+    else
+        out_hex0x(value, width - 2);
 }
 
 /* Writes the decimal digits of `value` ending at `end`; returns the start. */

@@ -43,8 +43,15 @@ int utf8_sequence_length(const unsigned char *s);
 void out_hex(uint64_t value, int digits);
 /* "0x" and lower-case hex, zero-padded to at least `digits` digits. */
 void out_hex0x(uint64_t value, int digits);
+/* C's %#0*x with `width`: 0 as zeros filling `width` columns (one at
+ * least), any other value as "0x" and lower-case hex zero-padded to fill
+ * `width` columns; `width` at most 16. */
+void out_hex_alt(uint64_t value, int width);
 /* Lower-case hex, right-aligned in `width` columns with spaces. */
 void out_hex_right(uint64_t value, int width);
+/* Each of `count` bytes as two lower-case hex digits, each followed by a
+ * space when `spaced`. */
+void out_bytes_hex(const unsigned char *bytes, uint64_t count, int spaced);
 void out_udec(uint64_t value);
 void out_sdec(int64_t value);
 /* Decimal, right-aligned in `width` columns. */
@@ -73,15 +80,17 @@ enum { OUT_RESERVE_MAX = 4096 };
 char *out_reserve(size_t count);
 void out_commit(const char *end);
 
-/* Decimal, right-aligned in `width` columns (at most 8 of padding); the 8
- * bytes after the end may be written. */
+/* Decimal, right-aligned in `width` columns with spaces, any number of
+ * them; up to 19 bytes after the end may be written (the digits are
+ * copied 20 bytes at a time). */
 char *fmt_udec_right(char *at, uint64_t value, int width);
 /* Lower-case hex, zero-padded to at least `digits` digits. */
 char *fmt_hex(char *at, uint64_t value, int digits);
 /* `text` and then spaces up to `width` columns (at most 8 of padding); the
  * 8 bytes after the end may be written. */
 char *fmt_str_left(char *at, const char *text, int width);
-/* `text` after spaces up to `width` columns (at most 8 of padding). */
+/* `text` after spaces up to `width` columns (at most 8 of padding); up to
+ * 7 bytes after the end may be written. */
 char *fmt_str_right(char *at, const char *text, int width);
 
 #endif

@@ -6,14 +6,11 @@
 #include "tables.h"
 
 #include <elf.h>
-#include <errno.h>
-#include <fcntl.h>
 #include <inttypes.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "bytes.h"
 #include "diag.h"
 
 uint32_t table_entry_count(dump_image *image, const objlens_section *section, uint32_t index,
@@ -87,48 +84,6 @@ int dynamic_tag_names_string(int64_t tag)
     }
 }
 
-size_t file_range_read(const dump_image *image, uint64_t offset, uint64_t size,
-                       unsigned char **bytes)
-{
-    struct stat info;
-    unsigned char *buffer;
-    size_t have = 0;
-    int fd;
-    *bytes = NULL;
-    fd = open(image->path, O_RDONLY | O_NONBLOCK);
-    if (fd < 0)
-        return 0;
-    /* The file's size bounds the buffer, whatever the field claims. */
-    if (fstat(fd, &info) != 0 || (uint64_t)info.st_size <= offset || size == 0) {
-        close(fd);
-        return 0;
-    }
-    if (size > (uint64_t)info.st_size - offset)
-        size = (uint64_t)info.st_size - offset;
-    buffer = malloc((size_t)size + 1);
-    if (buffer == NULL || lseek(fd, (off_t)offset, SEEK_SET) < 0) {
-        free(buffer);
-        close(fd);
-        return 0;
-    }
-    while (have < size) {
-        ssize_t got = read(fd, buffer + have, (size_t)size - have);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        have += (size_t)got;
-    }
-    close(fd);
-    if (have == 0) {
-        free(buffer);
-        return 0;
-    }
-    buffer[have] = 0;
-    *bytes = buffer;
-    return have;
-}
-
 /* The PT_DYNAMIC segment; 0 when there is none. */
 static int dynamic_segment(const dump_image *image, objlens_program *segment)
 {
@@ -193,7 +148,7 @@ int segment_dynamic_open(segment_dynamic *dynamic, dump_image *image, int report
     if (!dynamic_segment(image, &segment))
         return 0;
     dynamic->offset = objlens_program_get_offset(&segment);
-    size = file_range_read(image, dynamic->offset, objlens_program_get_filesz(&segment),
+    size = file_range_read(image->path, dynamic->offset, objlens_program_get_filesz(&segment),
                            &dynamic->entries);
     if (size < objlens_program_get_filesz(&segment) && report)
         diag_damage(image, "the PT_DYNAMIC segment at 0x%" PRIx64 " lies outside the file",
@@ -212,7 +167,8 @@ int segment_dynamic_open(segment_dynamic *dynamic, dump_image *image, int report
         }
     }
     if (have_strtab && address_offset(image, strtab, &strtab_offset))
-        dynamic->strings_size = file_range_read(image, strtab_offset, strsz, &dynamic->strings);
+        dynamic->strings_size =
+            file_range_read(image->path, strtab_offset, strsz, &dynamic->strings);
     else if (have_strtab && report)
         diag_damage(image, "DT_STRTAB 0x%" PRIx64 " lies in no PT_LOAD segment", strtab);
     return 1;

@@ -162,16 +162,6 @@ int dynamic_tag_names_string(int64_t tag);
 int image_is_pie(const dump_image *image);
 
 /*
- * Bytes of the file itself, for what the library reads only through
- * sections: the interpreter path and the dynamic array of a file without
- * section headers.  Reads `size` bytes at `offset`, cut to the end of the
- * file, into a buffer of the caller's to free; 0 with *bytes null when
- * nothing can be read.
- */
-size_t file_range_read(const dump_image *image, uint64_t offset, uint64_t size,
-                       unsigned char **bytes);
-
-/*
  * The dynamic array a PT_DYNAMIC segment names, read from the file, with
  * the string table DT_STRTAB names (found through the PT_LOAD segment
  * that maps its address).  For files without section headers.

@@ -23,7 +23,6 @@ static void heading(dump_image *image, const char *what, const objlens_section *
 
 static void hex_lines(const unsigned char *data, uint64_t size, uint64_t address)
 {
-    static const char digits[] = "0123456789abcdef";
     char line[80];
     for (uint64_t at = 0; at < size; at += 16, address += 16) {
         uint64_t count = size - at < 16 ? size - at : 16;
@@ -33,8 +32,7 @@ static void hex_lines(const unsigned char *data, uint64_t size, uint64_t address
         out_char(' ');
         for (uint64_t j = 0; j < 16; j++) {
             if (j < count) {
-                *p++ = digits[data[at + j] >> 4];
-                *p++ = digits[data[at + j] & 0xf];
+                p = fmt_hex(p, data[at + j], 2);
             } else {
                 *p++ = ' ';
                 *p++ = ' ';

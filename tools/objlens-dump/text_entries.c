@@ -16,18 +16,17 @@
 #include "text.h"
 #include "versions.h"
 
-/* The OS-specific types and bindings have their GNU names only in images
- * that say they follow the GNU ABI (IFUNC also in FreeBSD's). */
-static int gnu_abi(const dump_image *image, int or_freebsd)
+/* The image's OS/ABI, which decides whether the OS-specific types and
+ * bindings have their GNU names. */
+static uint8_t image_osabi(const dump_image *image)
 {
-    uint8_t osabi = objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI];
-    return osabi == ELFOSABI_GNU || (or_freebsd && osabi == ELFOSABI_FREEBSD);
+    return objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI];
 }
 
 static const char *st_type_text(uint8_t type, const dump_image *image, char buffer[32])
 {
     const char *name = name_st_type(type, image->machine);
-    if (type == STT_GNU_IFUNC && !gnu_abi(image, 1))
+    if (type == STT_GNU_IFUNC && !osabi_gnu_or_freebsd(image_osabi(image)))
         name = NULL;
     if (name != NULL)
         return name;
@@ -43,7 +42,7 @@ static const char *st_type_text(uint8_t type, const dump_image *image, char buff
 static const char *st_bind_text(uint8_t bind, const dump_image *image, char buffer[32])
 {
     const char *name = name_st_bind(bind);
-    if (bind == STB_GNU_UNIQUE && !gnu_abi(image, 0))
+    if (bind == STB_GNU_UNIQUE && !osabi_is_gnu(image_osabi(image)))
         name = NULL;
     if (name != NULL)
         return name;
@@ -124,7 +123,8 @@ static int out_symbol_name(const dump_image *image, const char *name)
 }
 
 /* The columns of a symbol before its name: at most 6 + 2 + 16 + 1 + 18 +
- * 1 + 3 * 32 + 36 + 1 + 11 + 1 bytes, well inside one reservation. */
+ * 1 + 3 * 32 + 36 + 1 + 11 + 1 bytes, and the 19 that fmt_udec_right may
+ * write past the end of the last field: well inside one reservation. */
 enum { SYMBOL_COLUMNS_ROOM = 256 };
 
 /* The Type, Bind and Vis columns (and st_other's other bits) of a symbol,
@@ -286,10 +286,10 @@ void text_symbols(dump_image *image)
         symbol_counter counter;
         if (!symbol_table_open(&table, image, index))
             continue;
-        memset(kinds.known, 0, sizeof kinds.known);
-        counter_start(&counter);
         if (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM)
             continue;
+        memset(kinds.known, 0, sizeof kinds.known);
+        counter_start(&counter);
         symbol_versions_open(&versions, image, &table.section, index, &table.names);
         entries_heading("Symbol table", section_name(image, &table.section), UINT64_MAX,
                         table.count);

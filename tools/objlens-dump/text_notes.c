@@ -70,19 +70,10 @@ static void out_bit_names(uint32_t mask, const char *const *names, size_t count,
     }
 }
 
-/* C's %#x: "0" for 0, else 0x and the digits. */
-static void out_hex_alt(uint64_t value)
-{
-    if (value == 0)
-        out_char('0');
-    else
-        out_hex0x(value, 1);
-}
-
 static void out_corrupt_length(uint32_t size)
 {
     out_str("<corrupt length: ");
-    out_hex_alt(size);
+    out_hex_alt(size, 1);
     out_str("> ");
 }
 
@@ -133,13 +124,13 @@ static int mask_property_text(const dump_image *image, const mask_property *tabl
 static int generic_property_text(const dump_image *image, uint32_t type, const unsigned char *data,
                                  uint32_t size)
 {
-    uint32_t word_size = image->bits == 64 ? 8 : 4;
+    uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
     if (type == GNU_PROPERTY_STACK_SIZE) {
         out_str("stack size: ");
         if (size != word_size)
             out_corrupt_length(size);
         else
-            out_hex_alt(bytes_addr(&image->image, data));
+            out_hex_alt(bytes_addr(&image->image, data), 1);
         return 1;
     }
     if (type == GNU_PROPERTY_NO_COPY_ON_PROTECTED) {
@@ -159,12 +150,12 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
         return 1;
     }
     out_str(type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND (" : "UINT32_OR (");
-    out_hex_alt(type);
+    out_hex_alt(type, 1);
     out_str("): ");
     if (size != 4)
         out_corrupt_length(size);
     else
-        out_hex_alt(bytes_word(&image->image, data));
+        out_hex_alt(bytes_word(&image->image, data), 1);
     return 1;
 }
 
@@ -190,12 +181,9 @@ static void property_text(const dump_image *image, uint32_t type, const unsigned
         out_str("<processor-specific type ");
     else
         out_str("<application-specific type ");
-    out_hex_alt(type);
+    out_hex_alt(type, 1);
     out_str(" data: ");
-    for (uint32_t i = 0; i < size; i++) {
-        out_hex(data[i], 2);
-        out_char(' ');
-    }
+    out_bytes_hex(data, size, 1);
     out_char('>');
 }
 
@@ -203,11 +191,11 @@ static void gnu_properties(const dump_image *image, const note_record *note)
 {
     const unsigned char *at = note->desc;
     const unsigned char *end = note->desc + note->descsz;
-    uint32_t word_size = image->bits == 64 ? 8 : 4;
+    uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
     out_str("      Properties: ");
     if (note->descsz < 8 || note->descsz % word_size != 0) {
         out_str("<corrupt GNU_PROPERTY_TYPE, size = ");
-        out_hex_alt(note->descsz);
+        out_hex_alt(note->descsz, 1);
         out_str(">\n");
         return;
     }
@@ -217,7 +205,7 @@ static void gnu_properties(const dump_image *image, const note_record *note)
         uint64_t step;
         if ((size_t)(end - at) < 8) {
             out_str("<corrupt descsz: ");
-            out_hex_alt(note->descsz);
+            out_hex_alt(note->descsz, 1);
             out_str(">\n");
             break;
         }
@@ -226,14 +214,14 @@ static void gnu_properties(const dump_image *image, const note_record *note)
         at += 8;
         if (size > (size_t)(end - at)) {
             out_str("<corrupt type (");
-            out_hex_alt(type);
+            out_hex_alt(type, 1);
             out_str(") datasz: ");
-            out_hex_alt(size);
+            out_hex_alt(size, 1);
             out_str(">\n");
             break;
         }
         property_text(image, type, at, size);
-        step = ((uint64_t)size + word_size - 1) / word_size * word_size;
+        step = note_align_up(size, word_size);
         if ((uint64_t)(end - at) == step)
             break;
         out_str(", ");
@@ -242,15 +230,6 @@ static void gnu_properties(const dump_image *image, const note_record *note)
         at += step;
     }
     out_char('\n');
-}
-
-static void out_bytes_hex(const unsigned char *bytes, uint32_t count, int spaced)
-{
-    for (uint32_t i = 0; i < count; i++) {
-        out_hex(bytes[i], 2);
-        if (spaced)
-            out_char(' ');
-    }
 }
 
 static void gnu_note(const dump_image *image, const note_record *note)
@@ -309,7 +288,7 @@ static long stapsdt_string(const unsigned char *at, const unsigned char *end)
 
 static void stapsdt_note(const dump_image *image, const note_record *note)
 {
-    uint32_t word = image->bits == 64 ? 8 : 4;
+    uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
     const unsigned char *end = note->desc + note->descsz;
     const unsigned char *strings[3];
     const unsigned char *at = note->desc + 3 * (size_t)word;
@@ -346,7 +325,7 @@ too_small:
  * name of its file. */
 static void core_file_note(const dump_image *image, const note_record *note)
 {
-    uint64_t word = image->bits == 64 ? 8 : 4;
+    uint64_t word = (uint64_t)objlens_get_sizeof_Addr(&image->image);
     int digits = (int)word * 2;
     uint64_t count;
     const unsigned char *names;

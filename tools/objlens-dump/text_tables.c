@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "bytes.h"
 #include "diag.h"
 #include "eflags.h"
 #include "names.h"
@@ -168,7 +169,7 @@ static void section_flags_key(uint16_t machine, uint8_t osabi)
         "  W (write), A (alloc), X (execute), M (merge), S (strings), I (info),\n"
         "  L (link order), O (extra OS processing required), G (group), T (TLS),\n"
         "  C (compressed), x (unknown), o (OS specific), E (exclude),\n  ");
-    if (osabi_has_gnu_retain(osabi))
+    if (osabi_gnu_or_freebsd(osabi))
         out_str("R (retain), ");
     if (osabi_has_gnu_mbind(osabi))
         out_str("D (mbind), ");
@@ -282,7 +283,7 @@ static const char *interpreter_path(const dump_image *image, const objlens_progr
     }
     /* A path longer than a page is no path a loader would take. */
     if (file_range_read(
-            image, offset,
+            image->path, offset,
             objlens_program_get_filesz(segment) < 4096 ? objlens_program_get_filesz(segment) : 4096,
             held) == 0)
         return NULL;

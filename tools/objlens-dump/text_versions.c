@@ -28,15 +28,6 @@ void text_symbol_version(const symbol_version *version, int with_index)
     }
 }
 
-/* "0x001c" as C's %#06x writes it: no prefix for 0. */
-static void out_offset6(uint64_t offset)
-{
-    if (offset == 0)
-        out_str("000000");
-    else
-        out_hex0x(offset, 4);
-}
-
 static void version_heading(dump_image *image, const char *what, const objlens_section *section,
                             uint64_t count, const char *link_name)
 {
@@ -64,10 +55,14 @@ typedef struct walk_context {
     int definitions;
 } walk_context;
 
-static int string_table_holds(const string_table *strings, uint32_t offset)
+/* The name at `offset` of the linked string table; null when the table
+ * does not hold one. */
+static const char *string_table_name(const string_table *strings, uint32_t offset)
 {
     const char *text;
-    return strings->present && objlens_section_data_readname(&strings->section, offset, &text) == 0;
+    if (!strings->present || objlens_section_data_readname(&strings->section, offset, &text) != 0)
+        return NULL;
+    return text;
 }
 
 /* A name from the linked string table, or its offset in `fallback`'s form
@@ -75,9 +70,10 @@ static int string_table_holds(const string_table *strings, uint32_t offset)
 static void name_or_index(const walk_context *walk, uint32_t name, const char *label,
                           const char *fallback, int hex)
 {
-    if (string_table_holds(&walk->names, name)) {
+    const char *text = string_table_name(&walk->names, name);
+    if (text != NULL) {
         out_str(label);
-        out_name(string_table_get(&walk->names, name));
+        out_name(text);
         return;
     }
     out_str(fallback);
@@ -94,7 +90,7 @@ static void print_version_event(void *context, const version_event *event)
     switch (event->kind) {
     case VERSION_DEFINITION:
         out_str("  ");
-        out_offset6(event->offset);
+        out_hex_alt(event->offset, 6);
         out_str(": Rev: ");
         out_udec(event->version);
         out_str("  Flags: ");
@@ -111,7 +107,7 @@ static void print_version_event(void *context, const version_event *event)
         break;
     case VERSION_PARENT:
         out_str("  ");
-        out_offset6(event->offset);
+        out_hex_alt(event->offset, 6);
         out_str(": Parent ");
         out_udec((uint64_t)event->parent);
         name_or_index(walk, event->name, ": ", ", name index: ", 0);
@@ -120,7 +116,7 @@ static void print_version_event(void *context, const version_event *event)
     case VERSION_AUX_PAST_END: out_str("  Version def aux past end of section\n"); break;
     case VERSION_NEED:
         out_str("  ");
-        out_offset6(event->offset);
+        out_hex_alt(event->offset, 6);
         out_str(": Version: ");
         out_udec(event->version);
         name_or_index(walk, event->file, "  File: ", "  File: ", 1);
@@ -130,7 +126,7 @@ static void print_version_event(void *context, const version_event *event)
         break;
     case VERSION_NEED_AUX:
         out_str("  ");
-        out_offset6(event->offset);
+        out_hex_alt(event->offset, 6);
         name_or_index(walk, event->name, ":   Name: ", ":   Name index: ", 1);
         out_str("  Flags: ");
         out_str(version_flags_text((uint16_t)event->flags, flags));
@@ -179,24 +175,28 @@ static const char *versym_name(const version_lists *lists, const string_table *s
     const char *name = NULL;
     const version_entry *need = version_list_find(&lists->needs, vers);
     const version_entry *def;
+    const char *def_name;
     *stop = 0;
-    if (need != NULL)
-        name = string_table_holds(strings, need->name) ? string_table_get(strings, need->name)
-                                                       : "*invalid*";
-    if (vers == 0x8001 || !lists->definitions.present)
+    if (need != NULL) {
+        name = string_table_name(strings, need->name);
+        if (name == NULL)
+            name = "*invalid*";
+    }
+    if (vers == (VERSYM_HIDDEN_BIT | 1) || !lists->definitions.present)
         return name;
-    def = version_list_find(&lists->definitions, vers & 0x7fff);
+    def = version_list_find(&lists->definitions, vers & VERSYM_INDEX_MASK);
     if (def == NULL)
         return name;
     if (!def->name_known) {
         *stop = 1;
         return NULL;
     }
-    if (!string_table_holds(strings, def->name))
+    def_name = string_table_name(strings, def->name);
+    if (def_name == NULL)
         return "*invalid*";
     if (name != NULL && strcmp(name, "*invalid*") != 0)
         return "*both*";
-    return string_table_get(strings, def->name);
+    return def_name;
 }
 
 /* One entry of the .gnu.version listing: the index, 'h' when hidden, and
@@ -215,8 +215,8 @@ static void versym_entry(const version_lists *lists, const string_table *strings
         out_str("   1 (*global*)   ");
         return;
     }
-    out_hex_right(vers & 0x7fff, 4);
-    out_char(vers & 0x8000 ? 'h' : ' ');
+    out_hex_right(vers & VERSYM_INDEX_MASK, 4);
+    out_char(vers & VERSYM_HIDDEN_BIT ? 'h' : ' ');
     if (entry >= symbol_count)
         return; /* the readers stop the entry here */
     name = versym_name(lists, strings, vers, &stop);

@@ -16,14 +16,7 @@
 
 #include "bytes.h"
 
-enum {
-    VERDEF_SIZE = 20,
-    VERDAUX_SIZE = 8,
-    VERNEED_SIZE = 16,
-    VERNAUX_SIZE = 16,
-    VERSYM_HIDDEN_BIT = 0x8000,
-    VERSYM_INDEX_MASK = 0x7fff
-};
+enum { VERDEF_SIZE = 20, VERDAUX_SIZE = 8, VERNEED_SIZE = 16, VERNAUX_SIZE = 16 };
 
 /* Steps a walk may take: the section could hold no more entries without
  * overlapping ones, and a chain of overlapping ones is cut off there. */
@@ -139,8 +132,7 @@ static uint32_t first_section_of_type(const dump_image *image, uint32_t type,
     return 0;
 }
 
-static void list_open(version_list *list, string_table *names, const dump_image *image,
-                      uint32_t type)
+static void list_open(version_list *list, const dump_image *image, uint32_t type)
 {
     objlens_section section;
     unsigned char *bytes;
@@ -148,11 +140,9 @@ static void list_open(version_list *list, string_table *names, const dump_image 
     list->entries = NULL;
     list->count = 0;
     list->max_index = 0;
-    names->present = 0;
     list->present = first_section_of_type(image, type, &section) != 0;
     if (!list->present)
         return;
-    string_table_open(names, &image->image, objlens_section_get_link(&section));
     bytes = section_bytes(&section, &size);
     if (bytes == NULL)
         return;
@@ -165,8 +155,8 @@ static void list_open(version_list *list, string_table *names, const dump_image 
 
 void version_lists_open(version_lists *lists, const dump_image *image)
 {
-    list_open(&lists->definitions, &lists->def_names, image, SHT_GNU_verdef);
-    list_open(&lists->needs, &lists->need_names, image, SHT_GNU_verneed);
+    list_open(&lists->definitions, image, SHT_GNU_verdef);
+    list_open(&lists->needs, image, SHT_GNU_verneed);
 }
 
 void version_lists_close(version_lists *lists)

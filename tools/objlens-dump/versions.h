@@ -18,6 +18,9 @@
 
 #include "dump.h"
 
+/* A .gnu.version entry: the version's index and the bit that hides it. */
+enum { VERSYM_HIDDEN_BIT = 0x8000, VERSYM_INDEX_MASK = 0x7fff };
+
 enum version_kind {
     VERSION_NONE = 0,
     VERSION_DEFAULT, /* name@@VERSION: the default version of a definition */
@@ -50,13 +53,10 @@ typedef struct version_list {
     int present;        /* the image has such a section */
 } version_list;
 
-/* The definitions and needs of an image and the string table that names
- * them (the sh_link of each section). */
+/* The definitions and needs of an image. */
 typedef struct version_lists {
     version_list definitions;
     version_list needs;
-    string_table def_names;
-    string_table need_names;
 } version_lists;
 
 /* Reads the first SHT_GNU_verdef and SHT_GNU_verneed sections; a section
