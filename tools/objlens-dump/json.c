@@ -1,443 +1,309 @@
 /*
- * json.c - the JSON form of a dump: JSON Lines, one document per FILE on a
- * line of its own, every field under its ELF name with its integer value.
+ * json.c - the JSON printer's callbacks, over the reading layer.
  *
- * Names are bytes from the file.  A name that is valid UTF-8 is written as
- * a JSON string with quote, backslash and control bytes escaped.  A name
- * that is not is written with U+FFFD in place of each byte that is not part
- * of valid UTF-8, and its exact bytes follow in hexadecimal under the
- * name's key with "_hex" added.  A name that cannot be read at all is null,
- * with the reason under the name's key with "_error" added.
+ * Names are bytes from the file, written by json_field_name: valid UTF-8
+ * as it is, anything else with U+FFFD for each stray byte and the exact
+ * bytes under the key with "_hex" added; a name that cannot be read is
+ * null, with the reason under the key with "_error" added.
  */
+#include "json.h"
+
 #include <elf.h>
 #include <stdint.h>
-#include <stdlib.h>
-#include <string.h>
 
-#include "diag.h"
-#include "dump.h"
 #include "header.h"
-#include "json.h"
 #include "names.h"
-#include "out.h"
-#include "tables.h"
+#include "reader.h"
 #include "versions.h"
-
-/* A JSON string; a byte that is not part of valid UTF-8 becomes U+FFFD.
- * Returns 1 when every byte was kept. */
-static int json_text(const char *text)
-{
-    const unsigned char *s = (const unsigned char *)text;
-    const unsigned char *run = s;
-    int exact = 1;
-    out_char('"');
-    for (;;) {
-        unsigned char c = *s;
-        int length;
-        if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
-            s++;
-            continue;
-        }
-        if (c >= 0x80 && (length = utf8_sequence_length(s)) != 0) {
-            s += length;
-            continue;
-        }
-        out_bytes((const char *)run, (size_t)(s - run));
-        if (c == '\0')
-            break;
-        if (c == '"' || c == '\\') {
-            out_char('\\');
-            out_char((char)c);
-        } else if (c == '\n') {
-            out_str("\\n");
-        } else if (c == '\t') {
-            out_str("\\t");
-        } else if (c < 0x80) {
-            out_str("\\u00");
-            out_hex(c, 2);
-        } else {
-            out_str("\\ufffd");
-            exact = 0;
-        }
-        s++;
-        run = s;
-    }
-    out_char('"');
-    return exact;
-}
-
-/* ,"key_hex":"..." - the bytes of `text` in hexadecimal. */
-static void json_hex(const char *key, const char *text)
-{
-    out_str(",\"");
-    out_str(key);
-    out_str("_hex\":\"");
-    out_bytes_hex((const unsigned char *)text, strlen(text), 0);
-    out_char('"');
-}
-
-/* ,"key":"name" - and "key_hex" for a name that is not valid UTF-8, or
- * null and "key_error" when there is no name. */
-void json_name_field(const char *key, const char *name, const char *problem)
-{
-    out_str(",\"");
-    out_str(key);
-    out_str("\":");
-    if (name == NULL) {
-        out_str("null,\"");
-        out_str(key);
-        out_str("_error\":");
-        json_text(problem);
-        return;
-    }
-    if (!json_text(name))
-        json_hex(key, name);
-}
-
-/* ,"key":value - every field after the first of a record. */
-void json_field(const char *key_with_comma, uint64_t value)
-{
-    out_str(key_with_comma);
-    out_udec(value);
-}
-
-void json_field_signed(const char *key_with_comma, int64_t value)
-{
-    out_str(key_with_comma);
-    out_sdec(value);
-}
-
-void json_string(const char *text) { (void)json_text(text); }
 
 /* The FILE operand, the first member of a document; "file_hex" follows
  * for a path that is not valid UTF-8. */
-static void json_file(const char *path)
+static void document_begin(json_writer *w, const char *path)
 {
-    if (!json_text(path))
-        json_hex("file", path);
+    json_begin_object(w);
+    json_field_name(w, "file", path, NULL);
 }
 
-static void json_header(const header_fields *header)
+static void json_header(json_writer *w, const header_fields *header)
 {
-    out_str(",\"header\":{\"e_ident\":[");
-    for (int i = 0; i < EI_NIDENT; i++) {
-        if (i != 0)
-            out_char(',');
-        out_udec(header->ident[i]);
-    }
-    out_char(']');
-    json_field(",\"e_type\":", header->type);
-    json_field(",\"e_machine\":", header->machine);
-    json_field(",\"e_version\":", header->version);
-    json_field(",\"e_entry\":", header->entry);
-    json_field(",\"e_phoff\":", header->phoff);
-    json_field(",\"e_shoff\":", header->shoff);
-    json_field(",\"e_flags\":", header->flags);
-    json_field(",\"e_ehsize\":", header->ehsize);
-    json_field(",\"e_phentsize\":", header->phentsize);
-    json_field(",\"e_phnum\":", header->phnum);
-    json_field(",\"e_shentsize\":", header->shentsize);
-    json_field(",\"e_shnum\":", header->shnum);
-    json_field(",\"e_shstrndx\":", header->shstrndx);
-    out_char('}');
+    json_key(w, "header");
+    json_begin_object(w);
+    json_key(w, "e_ident");
+    json_begin_array(w);
+    for (int i = 0; i < EI_NIDENT; i++)
+        json_uint(w, header->ident[i]);
+    json_end(w);
+    json_field_uint(w, "e_type", header->type);
+    json_field_uint(w, "e_machine", header->machine);
+    json_field_uint(w, "e_version", header->version);
+    json_field_uint(w, "e_entry", header->entry);
+    json_field_uint(w, "e_phoff", header->phoff);
+    json_field_uint(w, "e_shoff", header->shoff);
+    json_field_uint(w, "e_flags", header->flags);
+    json_field_uint(w, "e_ehsize", header->ehsize);
+    json_field_uint(w, "e_phentsize", header->phentsize);
+    json_field_uint(w, "e_phnum", header->phnum);
+    json_field_uint(w, "e_shentsize", header->shentsize);
+    json_field_uint(w, "e_shnum", header->shnum);
+    json_field_uint(w, "e_shstrndx", header->shstrndx);
+    json_end(w);
 }
 
-/* Separates the records of an array. */
-void json_record_start(int *count)
+static void header(void *context, dump_image *image, const header_fields *fields)
 {
-    out_str(*count == 0 ? "{" : ",{");
-    (*count)++;
+    (void)image;
+    json_header(context, fields);
 }
 
-static void json_sections(dump_image *image)
+/* A part's array opens under its key and closes at its end. */
+static void array_begin(json_writer *w, const char *key)
 {
-    int records = 0;
-    out_str(",\"sections\":[");
-    for (uint32_t index = 0; index < image->num_sections; index++) {
-        objlens_section section;
-        const char *problem = NULL;
-        if (objlens_get_section(&image->image, &section, index) != 0) {
-            diag_damage(image, "section header %u cannot be read", (unsigned)index);
-            continue;
-        }
-        const char *name = section_name_find(image, &section, &problem);
-        json_record_start(&records);
-        json_field("\"index\":", index);
-        json_name_field("name", name, problem);
-        json_field(",\"sh_name\":", objlens_section_get_name_offs(&section));
-        json_field(",\"sh_type\":", objlens_section_get_type(&section));
-        json_field(",\"sh_flags\":", objlens_section_get_flags(&section));
-        json_field(",\"sh_addr\":", objlens_section_get_addr(&section));
-        json_field(",\"sh_offset\":", objlens_section_get_offset(&section));
-        json_field(",\"sh_size\":", objlens_section_get_size(&section));
-        json_field(",\"sh_link\":", objlens_section_get_link(&section));
-        json_field(",\"sh_info\":", objlens_section_get_info(&section));
-        json_field(",\"sh_addralign\":", objlens_section_get_addralign(&section));
-        json_field(",\"sh_entsize\":", objlens_section_get_entsize(&section));
-        out_char('}');
-    }
-    out_char(']');
+    json_key(w, key);
+    json_begin_array(w);
 }
 
-static void json_segments(dump_image *image)
+static void sections_begin(void *context, dump_image *image)
 {
-    int records = 0;
-    out_str(",\"segments\":[");
-    for (uint32_t index = 0; index < image->num_programs; index++) {
-        objlens_program segment;
-        if (objlens_get_program(&image->image, &segment, index) != 0) {
-            diag_damage(image, "program header %u cannot be read", (unsigned)index);
-            continue;
-        }
-        json_record_start(&records);
-        json_field("\"index\":", index);
-        json_field(",\"p_type\":", objlens_program_get_type(&segment));
-        json_field(",\"p_flags\":", objlens_program_get_flags(&segment));
-        json_field(",\"p_offset\":", objlens_program_get_offset(&segment));
-        json_field(",\"p_vaddr\":", objlens_program_get_vaddr(&segment));
-        json_field(",\"p_paddr\":", objlens_program_get_paddr(&segment));
-        json_field(",\"p_filesz\":", objlens_program_get_filesz(&segment));
-        json_field(",\"p_memsz\":", objlens_program_get_memsz(&segment));
-        json_field(",\"p_align\":", objlens_program_get_align(&segment));
-        out_char('}');
-    }
-    out_char(']');
+    (void)image;
+    array_begin(context, "sections");
 }
 
-static void symbol_record(const dump_image *image, const symbol_table *table, uint32_t entry,
-                          const objlens_sym *symbol, const symbol_version *version)
+static void segments_begin(void *context, dump_image *image)
 {
-    const char *problem = NULL;
-    const char *name =
-        string_table_find(&table->names, objlens_sym_get_name_offs(symbol), &problem);
-    uint16_t shndx = objlens_sym_get_shndx(symbol);
-    json_field("\"section\":", table->index);
-    json_field(",\"index\":", entry);
-    json_name_field("name", name, problem);
-    json_field(",\"st_name\":", objlens_sym_get_name_offs(symbol));
-    json_field(",\"st_value\":", objlens_sym_get_value(symbol));
-    json_field(",\"st_size\":", objlens_sym_get_size(symbol));
-    json_field(",\"st_info\":", objlens_sym_get_info(symbol));
-    json_field(",\"st_other\":", objlens_sym_get_other(symbol));
-    json_field(",\"st_shndx\":", shndx);
-    if (shndx == SHN_XINDEX) {
-        uint32_t real;
-        out_str(",\"shndx\":");
-        if (symbol_table_xindex(table, image, entry, &real) == 0)
-            out_udec(real);
+    (void)image;
+    array_begin(context, "segments");
+}
+
+static void symbols_begin(void *context, dump_image *image)
+{
+    (void)image;
+    array_begin(context, "symbols");
+}
+
+static void relocations_begin(void *context, dump_image *image)
+{
+    (void)image;
+    array_begin(context, "relocations");
+}
+
+static void dynamic_begin(void *context, dump_image *image)
+{
+    (void)image;
+    array_begin(context, "dynamic");
+}
+
+static void array_end(void *context, dump_image *image)
+{
+    (void)image;
+    json_end(context);
+}
+
+static void array_end_found(void *context, dump_image *image, int found)
+{
+    (void)image;
+    (void)found;
+    json_end(context);
+}
+
+static void no_table(void *context, dump_image *image, const table_record *table)
+{
+    (void)context;
+    (void)image;
+    (void)table;
+}
+
+static void section(void *context, dump_image *image, const section_record *section)
+{
+    json_writer *w = context;
+    (void)image;
+    json_begin_object(w);
+    json_field_uint(w, "index", section->index);
+    json_field_name(w, "name", section->name, section->name_problem);
+    json_field_uint(w, "sh_name", section->sh_name);
+    json_field_uint(w, "sh_type", section->sh_type);
+    json_field_uint(w, "sh_flags", section->sh_flags);
+    json_field_uint(w, "sh_addr", section->sh_addr);
+    json_field_uint(w, "sh_offset", section->sh_offset);
+    json_field_uint(w, "sh_size", section->sh_size);
+    json_field_uint(w, "sh_link", section->sh_link);
+    json_field_uint(w, "sh_info", section->sh_info);
+    json_field_uint(w, "sh_addralign", section->sh_addralign);
+    json_field_uint(w, "sh_entsize", section->sh_entsize);
+    json_end(w);
+}
+
+static void segment(void *context, dump_image *image, const segment_record *segment)
+{
+    json_writer *w = context;
+    (void)image;
+    json_begin_object(w);
+    json_field_uint(w, "index", segment->index);
+    json_field_uint(w, "p_type", segment->p_type);
+    json_field_uint(w, "p_flags", segment->p_flags);
+    json_field_uint(w, "p_offset", segment->p_offset);
+    json_field_uint(w, "p_vaddr", segment->p_vaddr);
+    json_field_uint(w, "p_paddr", segment->p_paddr);
+    json_field_uint(w, "p_filesz", segment->p_filesz);
+    json_field_uint(w, "p_memsz", segment->p_memsz);
+    json_field_uint(w, "p_align", segment->p_align);
+    json_end(w);
+}
+
+static void symbol(void *context, dump_image *image, const symbol_record *symbol)
+{
+    json_writer *w = context;
+    (void)image;
+    json_begin_object(w);
+    json_field_uint(w, "section", symbol->table);
+    json_field_uint(w, "index", symbol->index);
+    json_field_name(w, "name", symbol->name, symbol->name_problem);
+    json_field_uint(w, "st_name", symbol->st_name);
+    json_field_uint(w, "st_value", symbol->st_value);
+    json_field_uint(w, "st_size", symbol->st_size);
+    json_field_uint(w, "st_info", symbol->st_info);
+    json_field_uint(w, "st_other", symbol->st_other);
+    json_field_uint(w, "st_shndx", symbol->st_shndx);
+    if (symbol->st_shndx == SHN_XINDEX) {
+        json_key(w, "shndx");
+        if (symbol->has_xindex)
+            json_uint(w, symbol->xindex);
         else
-            out_str("null");
+            json_null(w);
     }
-    json_symbol_version(version);
+    json_symbol_version(w, &symbol->version);
+    json_end(w);
 }
 
-static void json_symbols(dump_image *image)
+static void relocation(void *context, dump_image *image, const relocation_record *rel)
 {
-    int records = 0;
-    int all = (image->parts & DUMP_SYMBOLS) != 0;
-    out_str(",\"symbols\":[");
-    for (uint32_t index = 1; index < image->num_sections; index++) {
-        symbol_table table;
-        symbol_versions versions;
-        symbol_version version;
-        objlens_sym symbol;
-        if (!symbol_table_open(&table, image, index))
-            continue;
-        if (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM)
-            continue;
-        symbol_versions_open(&versions, image, &table.section, index, &table.names);
-        for (uint32_t i = 0; i < table.count && symbol_table_get(&table, image, i, &symbol) == 0;
-             i++) {
-            symbol_versions_get(&versions, i, &symbol, &version);
-            json_record_start(&records);
-            symbol_record(image, &table, i, &symbol, &version);
-            out_char('}');
-        }
-        symbol_versions_close(&versions);
+    json_writer *w = context;
+    const relocation_fields *fields = &rel->fields;
+    json_begin_object(w);
+    json_field_uint(w, "section", rel->table);
+    json_field_uint(w, "index", rel->index);
+    json_field_uint(w, "r_offset", rel->r_offset);
+    json_field_uint(w, "r_info", rel->r_info);
+    json_field_uint(w, "sym", fields->sym);
+    json_field_uint(w, "type", fields->type);
+    json_field_text(w, "type_name", name_reloc_type(image->machine, fields->type));
+    if (fields->has_types23) {
+        json_field_uint(w, "ssym", fields->ssym);
+        json_field_uint(w, "type2", fields->type2);
+        json_field_uint(w, "type3", fields->type3);
     }
-    out_char(']');
+    if (fields->has_type_data)
+        json_field_int(w, "type_data", fields->type_data);
+    if (rel->has_addend)
+        json_field_int(w, "r_addend", rel->r_addend);
+    if (fields->sym != 0) {
+        if (rel->has_symbol)
+            json_field_name(w, "name", rel->symbol.name, rel->symbol.name_problem);
+        else
+            json_field_name(w, "name", NULL, "the symbol table has no such symbol");
+    }
+    json_end(w);
 }
 
-static void relocation_record(const dump_image *image, const relocation_table *table,
-                              uint32_t entry, const objlens_rel *rel)
+static void relr_address(void *context, dump_image *image, const table_record *table,
+                         uint64_t index, uint64_t address)
 {
-    relocation_fields fields;
-    const char *type_name;
-    objlens_sym symbol;
-    relocation_fields_of(image, rel, &fields);
-    type_name = name_reloc_type(image->machine, fields.type);
-    json_field("\"section\":", table->index);
-    json_field(",\"index\":", entry);
-    json_field(",\"r_offset\":", objlens_rel_get_offset(rel));
-    json_field(",\"r_info\":", objlens_rel_get_info(rel));
-    json_field(",\"sym\":", fields.sym);
-    json_field(",\"type\":", fields.type);
-    out_str(",\"type_name\":");
-    if (type_name != NULL)
-        json_text(type_name);
+    json_writer *w = context;
+    (void)image;
+    json_begin_object(w);
+    json_field_uint(w, "section", table->index);
+    json_field_uint(w, "index", index);
+    json_field_uint(w, "r_offset", address);
+    json_field_bool(w, "relr", 1);
+    json_end(w);
+}
+
+static void relr_heading(void *context, dump_image *image, const table_record *table,
+                       uint64_t addresses)
+{
+    (void)context;
+    (void)image;
+    (void)table;
+    (void)addresses;
+}
+
+static void packed_table(void *context, dump_image *image, const table_record *table)
+{
+    json_writer *w = context;
+    (void)image;
+    json_begin_object(w);
+    json_field_uint(w, "section", table->index);
+    json_field_text(w, "not_decoded", table->packed_kind);
+    json_end(w);
+}
+
+/* One dynamic entry; "section" is null for the array of a PT_DYNAMIC
+ * segment read without sections. */
+static void dynamic_entry(void *context, dump_image *image, const dynamic_record *entry)
+{
+    json_writer *w = context;
+    (void)image;
+    json_begin_object(w);
+    json_key(w, "section");
+    if (entry->table != 0)
+        json_uint(w, entry->table);
     else
-        out_str("null");
-    if (fields.has_types23) {
-        json_field(",\"ssym\":", fields.ssym);
-        json_field(",\"type2\":", fields.type2);
-        json_field(",\"type3\":", fields.type3);
-    }
-    if (fields.has_type_data)
-        json_field_signed(",\"type_data\":", fields.type_data);
-    if (objlens_rel_has_addend(rel))
-        json_field_signed(",\"r_addend\":", objlens_rel_get_addend(rel));
-    if (fields.sym == 0)
-        return;
-    if (linked_symbols_get(&table->symbols, fields.sym, &symbol) == 0) {
-        const char *problem = NULL;
-        json_name_field(
-            "name",
-            string_table_find(&table->symbols.names, objlens_sym_get_name_offs(&symbol), &problem),
-            problem);
-    } else {
-        json_name_field("name", NULL, "the symbol table has no such symbol");
-    }
+        json_null(w);
+    json_field_uint(w, "index", entry->index);
+    json_field_int(w, "d_tag", entry->d_tag);
+    json_field_uint(w, "d_val", entry->d_val);
+    if (dynamic_tag_names_string(entry->d_tag))
+        json_field_name(w, "name", entry->string, entry->string_problem);
+    json_end(w);
 }
 
-typedef struct relr_records {
-    uint32_t section;
-    uint32_t index;
-    int *records;
-} relr_records;
-
-static void relr_record(uint64_t address, void *context)
-{
-    relr_records *records = context;
-    json_record_start(records->records);
-    json_field("\"section\":", records->section);
-    json_field(",\"index\":", records->index++);
-    json_field(",\"r_offset\":", address);
-    out_str(",\"relr\":true}");
-}
-
-static void json_relocations(dump_image *image)
-{
-    int records = 0;
-    out_str(",\"relocations\":[");
-    for (uint32_t index = 1; index < image->num_sections; index++) {
-        relocation_table table;
-        relr_table relr;
-        objlens_section section;
-        objlens_rel rel;
-        const char *kind;
-        if (relocation_table_open(&table, image, index)) {
-            for (uint32_t i = 0;
-                 i < table.count && relocation_table_get(&table, image, i, &rel) == 0; i++) {
-                json_record_start(&records);
-                relocation_record(image, &table, i, &rel);
-                out_char('}');
-            }
-        } else if (relr_table_open(&relr, image, index)) {
-            relr_records context = {index, 0, &records};
-            relr_table_walk(&relr, image, relr_record, &context);
-        } else if (objlens_get_section(&image->image, &section, index) == 0 &&
-                   (kind = android_packed_kind(objlens_section_get_type(&section))) != NULL) {
-            json_record_start(&records);
-            json_field("\"section\":", index);
-            out_str(",\"not_decoded\":");
-            json_text(kind);
-            out_char('}');
-        }
-    }
-    out_char(']');
-}
-
-/* One dynamic entry; `section` is null for the array of a PT_DYNAMIC
- * segment read from the file. */
-static void dynamic_record(uint32_t section, uint32_t entry, int64_t tag, uint64_t value,
-                           const char *name, const char *problem)
-{
-    if (section != 0)
-        json_field("\"section\":", section);
-    else
-        out_str("\"section\":null");
-    json_field(",\"index\":", entry);
-    json_field_signed(",\"d_tag\":", tag);
-    json_field(",\"d_val\":", value);
-    if (dynamic_tag_names_string(tag))
-        json_name_field("name", name, problem);
-}
-
-static void json_dynamic(dump_image *image)
-{
-    int records = 0;
-    int found = 0;
-    out_str(",\"dynamic\":[");
-    for (uint32_t index = 1; index < image->num_sections; index++) {
-        dynamic_table table;
-        objlens_dyn dyn;
-        if (!dynamic_table_open(&table, image, index))
-            continue;
-        found = 1;
-        for (uint32_t i = 0; i < table.count && dynamic_table_get(&table, image, i, &dyn) == 0;
-             i++) {
-            int64_t tag = objlens_dyn_get_tag(&dyn);
-            const char *problem = NULL;
-            const char *name =
-                dynamic_tag_names_string(tag)
-                    ? string_table_find(&table.strings, objlens_dyn_get_val(&dyn), &problem)
-                    : NULL;
-            json_record_start(&records);
-            dynamic_record(index, i, tag, objlens_dyn_get_val(&dyn), name, problem);
-            out_char('}');
-        }
-    }
-    if (!found && image->num_sections == 0) {
-        segment_dynamic dynamic;
-        if (segment_dynamic_open(&dynamic, image, 1)) {
-            for (uint32_t i = 0; i < dynamic.count; i++) {
-                int64_t tag = segment_dynamic_tag(image, &dynamic, i);
-                uint64_t value = segment_dynamic_val(image, &dynamic, i);
-                json_record_start(&records);
-                dynamic_record(0, i, tag, value, segment_dynamic_string(&dynamic, value),
-                               "the string lies outside the DT_STRTAB table");
-                out_char('}');
-            }
-            segment_dynamic_close(&dynamic);
-        }
-    }
-    out_char(']');
-}
+static void versions(void *context, dump_image *image) { json_versions(context, image); }
+static void contents(void *context, dump_image *image) { json_contents(context, image); }
+static void notes(void *context, dump_image *image) { json_notes(context, image); }
 
 void json_dump(dump_image *image, unsigned parts)
 {
-    out_str("{\"file\":");
-    json_file(image->path);
-    if (parts & DUMP_HEADER) {
-        header_fields header;
-        header_from_image(&header, image);
-        json_header(&header);
-    }
-    if (parts & DUMP_SECTIONS)
-        json_sections(image);
-    if (parts & DUMP_SEGMENTS)
-        json_segments(image);
-    if (parts & (DUMP_SYMBOLS | DUMP_DYNAMIC_SYMBOLS))
-        json_symbols(image);
-    if (parts & DUMP_RELOCS)
-        json_relocations(image);
-    if (parts & DUMP_DYNAMIC)
-        json_dynamic(image);
-    if (parts & DUMP_VERSIONS)
-        json_versions(image);
-    if (parts & DUMP_CONTENTS)
-        json_contents(image);
-    if (parts & DUMP_NOTES)
-        json_notes(image);
-    out_str("}\n");
+    json_writer w;
+    const dump_printer printer = {
+        .context = &w,
+        .header = header,
+        .sections_begin = sections_begin,
+        .section = section,
+        .sections_end = array_end,
+        .segments_begin = segments_begin,
+        .segment = segment,
+        .segments_end = array_end,
+        .dynamic_begin = dynamic_begin,
+        .dynamic_table = no_table,
+        .dynamic_entry = dynamic_entry,
+        .dynamic_end = array_end_found,
+        .relocations_begin = relocations_begin,
+        .relocation_table = no_table,
+        .relocation = relocation,
+        .relr_table = relr_heading,
+        .relr_address = relr_address,
+        .packed_table = packed_table,
+        .relocations_end = array_end_found,
+        .symbols_begin = symbols_begin,
+        .symbol_table = no_table,
+        .symbol = symbol,
+        .symbols_end = array_end,
+        .versions = versions,
+        .contents = contents,
+        .notes = notes,
+    };
+    json_writer_init(&w);
+    document_begin(&w, image->path);
+    read_parts(image, parts, &printer);
+    json_end(&w);
 }
 
 void json_refusal(const char *path, const char *reason, const header_fields *header)
 {
-    out_str("{\"file\":");
-    json_file(path);
-    json_name_field("error", reason, NULL);
+    json_writer w;
+    json_writer_init(&w);
+    document_begin(&w, path);
+    json_field_name(&w, "error", reason, NULL);
     if (header != NULL)
-        json_header(header);
-    out_str("}\n");
+        json_header(&w, header);
+    json_end(&w);
 }

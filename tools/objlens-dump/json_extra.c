@@ -14,35 +14,29 @@
 #include "contents.h"
 #include "diag.h"
 #include "json.h"
+#include "json_writer.h"
 #include "notes.h"
 #include "out.h"
 #include "versions.h"
 
-void json_symbol_version(const symbol_version *version)
+void json_symbol_version(json_writer *w, const symbol_version *version)
 {
     if (version->kind == VERSION_NONE)
         return;
-    json_name_field("version", version->problem != NULL ? NULL : version->name, version->problem);
-    out_str(version->kind == VERSION_HIDDEN ? ",\"version_hidden\":true"
-                                            : ",\"version_hidden\":false");
+    json_field_name(w, "version", version->problem != NULL ? NULL : version->name,
+                    version->problem);
+    json_field_bool(w, "version_hidden", version->kind == VERSION_HIDDEN);
     if (version->kind == VERSION_NEEDED)
-        out_str(",\"version_needed\":true");
-    json_field(",\"versym\":", version->index);
-}
-
-static void json_hex(const unsigned char *bytes, uint64_t count)
-{
-    out_char('"');
-    out_bytes_hex(bytes, count, 0);
-    out_char('"');
+        json_field_bool(w, "version_needed", 1);
+    json_field_uint(w, "versym", version->index);
 }
 
 /* ---- version sections ------------------------------------------------ */
 
 typedef struct version_json {
+    json_writer *w;
     string_table names;
     uint32_t section;
-    int *records;
     int open;    /* a record is open */
     int parents; /* its parents array is open */
 } version_json;
@@ -50,9 +44,9 @@ typedef struct version_json {
 static void version_close(version_json *walk)
 {
     if (walk->parents)
-        out_char(']');
+        json_end(walk->w);
     if (walk->open)
-        out_char('}');
+        json_end(walk->w);
     walk->open = 0;
     walk->parents = 0;
 }
@@ -61,17 +55,28 @@ static void version_close(version_json *walk)
 static void version_open(version_json *walk, uint64_t offset)
 {
     version_close(walk);
-    json_record_start(walk->records);
+    json_begin_object(walk->w);
     walk->open = 1;
-    json_field("\"section\":", walk->section);
-    json_field(",\"offset\":", offset);
+    json_field_uint(walk->w, "section", walk->section);
+    json_field_uint(walk->w, "offset", offset);
+}
+
+/* The array of a record's parents or needed versions, opened once. */
+static void version_sublist(version_json *walk, const char *key)
+{
+    if (!walk->parents) {
+        json_key(walk->w, key);
+        json_begin_array(walk->w);
+        walk->parents = 1;
+    }
+    json_begin_object(walk->w);
 }
 
 static void version_name_field(const version_json *walk, const char *key, uint32_t offset)
 {
     const char *problem = NULL;
     const char *name = string_table_find(&walk->names, offset, &problem);
-    json_name_field(key, name, problem);
+    json_field_name(walk->w, key, name, problem);
 }
 
 static void version_record(void *context, const version_event *event)
@@ -80,53 +85,50 @@ static void version_record(void *context, const version_event *event)
     switch (event->kind) {
     case VERSION_DEFINITION:
         version_open(walk, event->offset);
-        json_field(",\"vd_version\":", event->version);
-        json_field(",\"vd_flags\":", event->flags);
-        json_field(",\"vd_ndx\":", event->index);
-        json_field(",\"vd_cnt\":", event->count);
-        json_field(",\"vd_hash\":", event->hash);
+        json_field_uint(walk->w, "vd_version", event->version);
+        json_field_uint(walk->w, "vd_flags", event->flags);
+        json_field_uint(walk->w, "vd_ndx", event->index);
+        json_field_uint(walk->w, "vd_cnt", event->count);
+        json_field_uint(walk->w, "vd_hash", event->hash);
         break;
     case VERSION_DEFINITION_NAME: version_name_field(walk, "name", event->name); break;
     case VERSION_PARENT:
-        out_str(walk->parents ? ",{" : ",\"parents\":[{");
-        walk->parents = 1;
-        json_field("\"offset\":", event->offset);
+        version_sublist(walk, "parents");
+        json_field_uint(walk->w, "offset", event->offset);
         version_name_field(walk, "name", event->name);
-        out_char('}');
+        json_end(walk->w);
         break;
     case VERSION_NEED:
         version_open(walk, event->offset);
-        json_field(",\"vn_version\":", event->version);
-        json_field(",\"vn_cnt\":", event->count);
+        json_field_uint(walk->w, "vn_version", event->version);
+        json_field_uint(walk->w, "vn_cnt", event->count);
         version_name_field(walk, "file", event->file);
         break;
     case VERSION_NEED_AUX:
-        out_str(walk->parents ? ",{" : ",\"versions\":[{");
-        walk->parents = 1;
-        json_field("\"offset\":", event->offset);
-        json_field(",\"vna_hash\":", event->hash);
-        json_field(",\"vna_flags\":", event->flags);
-        json_field(",\"vna_other\":", event->index);
+        version_sublist(walk, "versions");
+        json_field_uint(walk->w, "offset", event->offset);
+        json_field_uint(walk->w, "vna_hash", event->hash);
+        json_field_uint(walk->w, "vna_flags", event->flags);
+        json_field_uint(walk->w, "vna_other", event->index);
         version_name_field(walk, "name", event->name);
-        out_char('}');
+        json_end(walk->w);
         break;
     default: break;
     }
 }
 
-void json_versions(dump_image *image)
+void json_versions(json_writer *w, dump_image *image)
 {
     static const struct {
         uint32_t type;
         const char *key;
-    } kinds[] = {{SHT_GNU_verdef, ",\"version_definitions\":["},
-                 {SHT_GNU_verneed, ",\"version_needs\":["}};
+    } kinds[] = {{SHT_GNU_verdef, "version_definitions"}, {SHT_GNU_verneed, "version_needs"}};
     for (size_t k = 0; k < sizeof kinds / sizeof kinds[0]; k++) {
-        int records = 0;
-        out_str(kinds[k].key);
+        json_key(w, kinds[k].key);
+        json_begin_array(w);
         for (uint32_t index = 1; index < image->num_sections; index++) {
             objlens_section section;
-            version_json walk = {.section = index, .records = &records};
+            version_json walk = {.w = w, .section = index};
             if (objlens_get_section(&image->image, &section, index) != 0 ||
                 objlens_section_get_type(&section) != kinds[k].type)
                 continue;
@@ -136,56 +138,57 @@ void json_versions(dump_image *image)
                             section_name(image, &section));
             version_close(&walk);
         }
-        out_char(']');
+        json_end(w);
     }
 }
 
 /* ---- notes ----------------------------------------------------------- */
 
 typedef struct note_json {
+    json_writer *w;
     dump_image *image;
-    int records;
 } note_json;
 
-static void note_properties(const dump_image *image, const note_record *note)
+static void note_properties(json_writer *w, const dump_image *image, const note_record *note)
 {
     uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
     uint64_t at = 0;
-    int records = 0;
-    out_str(",\"properties\":[");
+    json_key(w, "properties");
+    json_begin_array(w);
     while (note->descsz - at >= 8 && note->descsz % word == 0) {
         uint32_t type = bytes_word(&image->image, note->desc + at);
         uint32_t size = bytes_word(&image->image, note->desc + at + 4);
         at += 8;
         if (size > note->descsz - at)
             break;
-        json_record_start(&records);
-        json_field("\"pr_type\":", type);
-        out_str(",\"pr_data\":");
-        json_hex(note->desc + at, size);
-        out_char('}');
+        json_begin_object(w);
+        json_field_uint(w, "pr_type", type);
+        json_key(w, "pr_data");
+        json_hex_bytes(w, note->desc + at, size);
+        json_end(w);
         at += note_align_up(size, word);
         if (at >= note->descsz)
             break;
     }
-    out_char(']');
+    json_end(w);
 }
 
-static void note_decoded(const dump_image *image, const note_record *note)
+static void note_decoded(json_writer *w, const dump_image *image, const note_record *note)
 {
     int owner = note_owner(note);
     if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_BUILD_ID) {
-        out_str(",\"build_id\":");
-        json_hex(note->desc, note->descsz);
+        json_key(w, "build_id");
+        json_hex_bytes(w, note->desc, note->descsz);
     } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_ABI_TAG && note->descsz >= 16) {
-        out_str(",\"abi_tag\":{\"os\":");
-        json_string(note_abi_os(bytes_word(&image->image, note->desc)));
-        json_field(",\"major\":", bytes_word(&image->image, note->desc + 4));
-        json_field(",\"minor\":", bytes_word(&image->image, note->desc + 8));
-        json_field(",\"subminor\":", bytes_word(&image->image, note->desc + 12));
-        out_char('}');
+        json_key(w, "abi_tag");
+        json_begin_object(w);
+        json_field_text(w, "os", note_abi_os(bytes_word(&image->image, note->desc)));
+        json_field_uint(w, "major", bytes_word(&image->image, note->desc + 4));
+        json_field_uint(w, "minor", bytes_word(&image->image, note->desc + 8));
+        json_field_uint(w, "subminor", bytes_word(&image->image, note->desc + 12));
+        json_end(w);
     } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_PROPERTY_TYPE_0) {
-        note_properties(image, note);
+        note_properties(w, image, note);
     } else if ((owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_GOLD_VERSION) ||
                (owner == NOTE_OWNER_FDO && note->type == NOTE_FDO_PACKAGING_METADATA)) {
         const char *text = (const char *)note->desc;
@@ -196,7 +199,8 @@ static void note_decoded(const dump_image *image, const note_record *note)
             length++;
         }
         copy[length] = '\0';
-        json_name_field(owner == NOTE_OWNER_FDO ? "package_metadata" : "gold_version", copy, NULL);
+        json_field_name(w, owner == NOTE_OWNER_FDO ? "package_metadata" : "gold_version", copy,
+                        NULL);
     }
 }
 
@@ -207,36 +211,37 @@ static void note_record_json(void *context, int event, const note_area *area,
     char buffer[48];
     if (event != NOTE_ONE)
         return;
-    json_record_start(&walk->records);
-    json_field(area->is_section ? "\"section\":" : "\"segment\":", area->index);
-    json_field(",\"offset\":", note->offset);
-    json_name_field("owner", note->name, NULL);
-    json_field(",\"n_namesz\":", note->namesz);
-    json_field(",\"n_descsz\":", note->descsz);
-    json_field(",\"n_type\":", note->type);
-    out_str(",\"type_name\":");
-    json_string(note_type_name(walk->image, note, buffer));
-    out_str(",\"desc\":");
-    json_hex(note->desc, note->descsz);
-    note_decoded(walk->image, note);
-    out_char('}');
+    json_writer *w = walk->w;
+    json_begin_object(w);
+    json_field_uint(w, area->is_section ? "section" : "segment", area->index);
+    json_field_uint(w, "offset", note->offset);
+    json_field_name(w, "owner", note->name, NULL);
+    json_field_uint(w, "n_namesz", note->namesz);
+    json_field_uint(w, "n_descsz", note->descsz);
+    json_field_uint(w, "n_type", note->type);
+    json_field_text(w, "type_name", note_type_name(walk->image, note, buffer));
+    json_key(w, "desc");
+    json_hex_bytes(w, note->desc, note->descsz);
+    note_decoded(w, walk->image, note);
+    json_end(w);
 }
 
-void json_notes(dump_image *image)
+void json_notes(json_writer *w, dump_image *image)
 {
-    note_json walk = {.image = image};
-    out_str(",\"notes\":[");
+    note_json walk = {.w = w, .image = image};
+    json_key(w, "notes");
+    json_begin_array(w);
     notes_walk(image, note_record_json, &walk);
-    out_char(']');
+    json_end(w);
 }
 
 /* ---- section contents ------------------------------------------------ */
 
-static void content_strings(const unsigned char *data, uint64_t size)
+static void content_strings(json_writer *w, const unsigned char *data, uint64_t size)
 {
     uint64_t at = 0;
-    int records = 0;
-    out_str(",\"strings\":[");
+    json_key(w, "strings");
+    json_begin_array(w);
     while (at < size) {
         uint64_t start;
         char *copy;
@@ -252,19 +257,19 @@ static void content_strings(const unsigned char *data, uint64_t size)
             break;
         memcpy(copy, data + start, (size_t)(at - start));
         copy[at - start] = '\0';
-        json_record_start(&records);
-        json_field("\"offset\":", start);
-        json_name_field("text", copy, NULL);
-        out_char('}');
+        json_begin_object(w);
+        json_field_uint(w, "offset", start);
+        json_field_name(w, "text", copy, NULL);
+        json_end(w);
         free(copy);
     }
-    out_char(']');
+    json_end(w);
 }
 
 static void content_record(dump_image *image, uint32_t index, const objlens_section *section,
                            int kind, void *context)
 {
-    int *records = context;
+    json_writer *w = context;
     section_content content;
     const char *problem = NULL;
     const char *name;
@@ -276,35 +281,37 @@ static void content_record(dump_image *image, uint32_t index, const objlens_sect
         content_close(&content);
         return;
     }
-    json_record_start(records);
-    json_field("\"index\":", index);
+    json_begin_object(w);
+    json_field_uint(w, "index", index);
     name = section_name_find(image, section, &problem);
-    json_name_field("name", name, problem);
-    out_str(kind == DUMP_CONTENT_HEX ? ",\"kind\":\"hex\"" : ",\"kind\":\"strings\"");
-    json_field(",\"sh_addr\":", objlens_section_get_addr(section));
+    json_field_name(w, "name", name, problem);
+    json_field_text(w, "kind", kind == DUMP_CONTENT_HEX ? "hex" : "strings");
+    json_field_uint(w, "sh_addr", objlens_section_get_addr(section));
     if (content.have_header) {
-        json_field(",\"compression\":{\"ch_type\":", content.header.type);
-        json_field(",\"ch_size\":", content.header.size);
-        json_field(",\"ch_addralign\":", content.header.align);
-        out_char('}');
+        json_key(w, "compression");
+        json_begin_object(w);
+        json_field_uint(w, "ch_type", content.header.type);
+        json_field_uint(w, "ch_size", content.header.size);
+        json_field_uint(w, "ch_addralign", content.header.align);
+        json_end(w);
     }
-    out_str(content.expanded != NULL ? ",\"expanded\":true" : ",\"expanded\":false");
-    json_field(",\"size\":", content.size);
+    json_field_bool(w, "expanded", content.expanded != NULL);
+    json_field_uint(w, "size", content.size);
     if (kind == DUMP_CONTENT_HEX) {
-        out_str(",\"bytes\":");
-        json_hex(content.data, content.size);
+        json_key(w, "bytes");
+        json_hex_bytes(w, content.data, content.size);
     } else {
-        content_strings(content.data, content.size);
+        content_strings(w, content.data, content.size);
     }
-    out_char('}');
+    json_end(w);
     content_close(&content);
 }
 
-void json_contents(dump_image *image)
+void json_contents(json_writer *w, dump_image *image)
 {
-    int records = 0;
-    out_str(",\"section_contents\":[");
-    contents_each(image, content_record, &records);
-    out_char(']');
+    json_key(w, "section_contents");
+    json_begin_array(w);
+    contents_each(image, content_record, w);
+    json_end(w);
     contents_report_missing(image);
 }

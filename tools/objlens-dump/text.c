@@ -1,30 +1,33 @@
 /*
- * text.c - the order of the parts in a text dump.
+ * text.c - the text printer: its callbacks, over the reading layer.
  */
 #include "text.h"
 
+static void versions(void *context, dump_image *image)
+{
+    (void)context;
+    text_versions(image);
+}
+
+static void contents(void *context, dump_image *image)
+{
+    (void)context;
+    text_contents(image);
+}
+
+static void notes(void *context, dump_image *image)
+{
+    (void)context;
+    text_notes(image);
+}
+
 void text_dump(dump_image *image, unsigned parts)
 {
-    int preamble = (parts & DUMP_HEADER) == 0;
-    if (parts & DUMP_HEADER) {
-        header_fields header;
-        header_from_image(&header, image);
-        text_header(&header);
-    }
-    if (parts & DUMP_SECTIONS)
-        text_sections(image, preamble);
-    if (parts & DUMP_SEGMENTS)
-        text_segments(image, preamble);
-    if (parts & DUMP_DYNAMIC)
-        text_dynamic(image);
-    if (parts & DUMP_RELOCS)
-        text_relocations(image);
-    if (parts & (DUMP_SYMBOLS | DUMP_DYNAMIC_SYMBOLS))
-        text_symbols(image);
-    if (parts & DUMP_VERSIONS)
-        text_versions(image);
-    if (parts & DUMP_CONTENTS)
-        text_contents(image);
-    if (parts & DUMP_NOTES)
-        text_notes(image);
+    dump_printer printer = {0};
+    text_printer_tables(&printer);
+    text_printer_entries(&printer);
+    printer.versions = versions;
+    printer.contents = contents;
+    printer.notes = notes;
+    read_parts(image, parts, &printer);
 }

@@ -7,15 +7,14 @@
 
 #include "dump.h"
 #include "header.h"
+#include "reader.h"
 
 void text_header(const header_fields *header);
-/* `with_preamble`: the one-line summary that stands in for the ELF
- * header when that is not dumped too. */
-void text_sections(dump_image *image, int with_preamble);
-void text_segments(dump_image *image, int with_preamble);
-void text_dynamic(dump_image *image);
-void text_relocations(dump_image *image);
-void text_symbols(dump_image *image);
+/* The printer's callbacks for the ELF header, sections and segments (a
+ * summary stands in for the ELF header when that is not dumped too), and
+ * for symbols, relocations and dynamic entries. */
+void text_printer_tables(dump_printer *printer);
+void text_printer_entries(dump_printer *printer);
 
 /* -V: the version sections. */
 void text_versions(dump_image *image);

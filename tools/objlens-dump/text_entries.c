@@ -74,12 +74,14 @@ static const char *st_other_text(uint8_t bits, uint16_t machine, char buffer[32]
 }
 
 /* The Ndx column, right-aligned in four columns. */
-static char *fmt_shndx(char *at, uint16_t shndx, uint16_t machine)
+static void out_shndx(uint16_t shndx, uint16_t machine)
 {
     char buffer[16];
     const char *text;
-    if (shndx < SHN_LORESERVE && shndx != SHN_UNDEF)
-        return fmt_udec_right(at, shndx, 4);
+    if (shndx < SHN_LORESERVE && shndx != SHN_UNDEF) {
+        out_udec_right(shndx, 4);
+        return;
+    }
     switch (shndx) {
     case SHN_UNDEF: text = "UND"; break;
     case SHN_ABS: text = "ABS"; break;
@@ -95,7 +97,7 @@ static char *fmt_shndx(char *at, uint16_t shndx, uint16_t machine)
             text = format_into(buffer, sizeof buffer, "RSV[0x%04x]", (unsigned)shndx);
         break;
     }
-    return fmt_str_right(at, text, 4);
+    out_str_right(text, 4);
 }
 
 static void entries_heading(const char *what, const char *name, uint64_t offset, uint32_t count)
@@ -122,184 +124,57 @@ static int out_symbol_name(const dump_image *image, const char *name)
                                                                        : name);
 }
 
-/* The columns of a symbol before its name: at most 6 + 2 + 16 + 1 + 18 +
- * 1 + 3 * 32 + 36 + 1 + 11 + 1 bytes, and the 19 that fmt_udec_right may
- * write past the end of the last field: well inside one reservation. */
-enum { SYMBOL_COLUMNS_ROOM = 256 };
-
-/* The Type, Bind and Vis columns (and st_other's other bits) of a symbol,
- * kept for each st_info with the st_other last seen with it: a table holds
- * few kinds of symbol, so each is formatted about once. */
-typedef struct symbol_kind_columns {
-    uint8_t known[256];
-    uint8_t other[256];
-    uint8_t length[256];
-    char text[256][160];
-} symbol_kind_columns;
-
-static char *fmt_kind_columns(char *at, const dump_image *image, uint8_t info, uint8_t other,
-                              symbol_kind_columns *kinds)
+/* The Type, Bind and Vis columns, and st_other's other bits. */
+static void out_kind_columns(const dump_image *image, uint8_t info, uint8_t other)
 {
-    char *text = kinds->text[info];
-    if (!kinds->known[info] || kinds->other[info] != other) {
-        char buffer[32];
-        char *p = fmt_str_left(text, st_type_text(ELF32_ST_TYPE(info), image, buffer), 7);
-        *p++ = ' ';
-        p = fmt_str_left(p, st_bind_text(ELF32_ST_BIND(info), image, buffer), 6);
-        *p++ = ' ';
-        p = fmt_str_left(p, name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
-        if (other & ~0x3u) {
-            *p++ = ' ';
-            *p++ = '[';
-            p = fmt_str_left(p, st_other_text((uint8_t)(other & ~0x3u), image->machine, buffer), 0);
-            *p++ = ']';
-            *p++ = ' ';
-        }
-        kinds->length[info] = (uint8_t)(p - text);
-        kinds->other[info] = other;
-        kinds->known[info] = 1;
+    char buffer[32];
+    out_str_left(st_type_text(ELF32_ST_TYPE(info), image, buffer), 7);
+    out_char(' ');
+    out_str_left(st_bind_text(ELF32_ST_BIND(info), image, buffer), 6);
+    out_char(' ');
+    out_str_left(name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
+    if (other & ~0x3u) {
+        out_str(" [");
+        out_str(st_other_text((uint8_t)(other & ~0x3u), image->machine, buffer));
+        out_str("] ");
     }
-    memcpy(at, text, kinds->length[info]);
-    return at + kinds->length[info];
 }
 
-/* The Num column, counted up in decimal from line to line rather than
- * converted anew: "     0" and on, six columns wide until it needs more. */
-typedef struct symbol_counter {
-    uint32_t value;
-    char text[8];
-} symbol_counter;
-
-static void counter_start(symbol_counter *counter)
+static void symbol_line(void *context, dump_image *image, const symbol_record *symbol)
 {
-    counter->value = 0;
-    memcpy(counter->text, "     0  ", 8);
-}
-
-static char *fmt_counter(char *at, symbol_counter *counter, uint32_t index)
-{
-    if (index != counter->value || index >= 999999)
-        return fmt_udec_right(at, index, 6);
-    memcpy(at, counter->text, 6);
-    counter->value++;
-    for (int i = 5;; i--) {
-        if (counter->text[i] == '9') {
-            counter->text[i] = '0';
-            continue;
-        }
-        counter->text[i] = (char)(counter->text[i] == ' ' ? '1' : counter->text[i] + 1);
-        break;
-    }
-    return at + 6;
-}
-
-static void symbol_line(const dump_image *image, const symbol_table *table, const char *name,
-                        uint32_t index, const objlens_sym *symbol, const symbol_version *version,
-                        symbol_kind_columns *kinds, symbol_counter *counter)
-{
-    uint64_t size = objlens_sym_get_size(symbol);
-    uint16_t shndx = objlens_sym_get_shndx(symbol);
-    uint32_t real;
-    char *at = out_reserve(SYMBOL_COLUMNS_ROOM);
-
-    at = fmt_counter(at, counter, index);
-    *at++ = ':';
-    *at++ = ' ';
-    at = fmt_hex(at, objlens_sym_get_value(symbol), image->bits == 64 ? 16 : 8);
-    *at++ = ' ';
-    if (size <= 99999) {
-        at = fmt_udec_right(at, size, 5);
+    (void)context;
+    out_udec_right(symbol->index, 6);
+    out_str(": ");
+    out_hex(symbol->st_value, image->bits == 64 ? 16 : 8);
+    out_char(' ');
+    if (symbol->st_size <= 99999) {
+        out_udec_right(symbol->st_size, 5);
     } else {
-        *at++ = '0';
-        *at++ = 'x';
-        at = fmt_hex(at, size, 1);
+        out_str("0x");
+        out_hex(symbol->st_size, 1);
     }
-    *at++ = ' ';
-    at = fmt_kind_columns(at, image, objlens_sym_get_info(symbol), objlens_sym_get_other(symbol),
-                          kinds);
-    *at++ = ' ';
-    if (shndx == SHN_XINDEX && symbol_table_xindex(table, image, index, &real) == 0)
-        at = fmt_udec_right(at, real, 4);
+    out_char(' ');
+    out_kind_columns(image, symbol->st_info, symbol->st_other);
+    out_char(' ');
+    if (symbol->has_xindex)
+        out_udec_right(symbol->xindex, 4);
     else
-        at = fmt_shndx(at, shndx, image->machine);
-    *at++ = ' ';
-    out_commit(at);
-    out_symbol_name(image, name);
-    if (version->kind != VERSION_NONE)
-        text_symbol_version(version, 1);
+        out_shndx(symbol->st_shndx, image->machine);
+    out_char(' ');
+    out_symbol_name(image, symbol->display_name);
+    if (symbol->version.kind != VERSION_NONE)
+        text_symbol_version(&symbol->version, 1);
     out_char('\n');
 }
 
-/* Symbols are read this many entries ahead of the line being written, and
- * their names fetched into the cache meanwhile: the names of a large table
- * lie all over its string table, and waiting for each one in turn was most
- * of the time of a dump. */
-enum { SYMBOLS_AHEAD = 8 };
-
-typedef struct symbol_ahead {
-    objlens_sym symbol;
-    const char *name;
-    int read;
-} symbol_ahead;
-
-static void symbol_fetch(dump_image *image, const symbol_table *table, uint32_t entry,
-                         symbol_ahead *ahead)
+static void symbol_table_heading(void *context, dump_image *image, const table_record *table)
 {
-    ahead->read =
-        entry < table->count && symbol_table_get(table, image, entry, &ahead->symbol) == 0;
-    if (!ahead->read)
-        return;
-    ahead->name = symbol_display_name(image, &table->names, &ahead->symbol);
-#if defined(__GNUC__)
-    __builtin_prefetch(ahead->name);
-#endif
-}
-
-static void symbol_walk(dump_image *image, const symbol_table *table, symbol_versions *versions,
-                        symbol_kind_columns *kinds, symbol_counter *counter)
-{
-    symbol_ahead ring[SYMBOLS_AHEAD];
-    for (uint32_t i = 0; i < SYMBOLS_AHEAD; i++)
-        symbol_fetch(image, table, i, &ring[i]);
-    for (uint32_t i = 0; i < table->count; i++) {
-        symbol_ahead *slot = &ring[i % SYMBOLS_AHEAD];
-        symbol_version version;
-        objlens_sym symbol;
-        const char *name;
-        if (!slot->read)
-            break;
-        symbol = slot->symbol;
-        name = slot->name;
-        symbol_fetch(image, table, i + SYMBOLS_AHEAD, slot);
-        symbol_versions_get(versions, i, &symbol, &version);
-        symbol_line(image, table, name, i, &symbol, &version, kinds, counter);
-    }
-}
-
-void text_symbols(dump_image *image)
-{
-    int all = (image->parts & DUMP_SYMBOLS) != 0;
-    for (uint32_t index = 1; index < image->num_sections; index++) {
-        symbol_table table;
-        symbol_versions versions;
-        static symbol_kind_columns kinds;
-        symbol_counter counter;
-        if (!symbol_table_open(&table, image, index))
-            continue;
-        if (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM)
-            continue;
-        memset(kinds.known, 0, sizeof kinds.known);
-        counter_start(&counter);
-        symbol_versions_open(&versions, image, &table.section, index, &table.names);
-        entries_heading("Symbol table", section_name(image, &table.section), UINT64_MAX,
-                        table.count);
-        if (image->bits == 64)
-            out_str("   Num:    Value          Size Type    Bind   Vis      Ndx Name\n");
-        else
-            out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
-        symbol_walk(image, &table, &versions, &kinds, &counter);
-        symbol_versions_close(&versions);
-    }
+    (void)context;
+    entries_heading("Symbol table", table->name, UINT64_MAX, table->count);
+    if (image->bits == 64)
+        out_str("   Num:    Value          Size Type    Bind   Vis      Ndx Name\n");
+    else
+        out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
 }
 
 static void out_addend(int64_t addend)
@@ -340,166 +215,121 @@ static void out_mips_type_line(const char *label, uint32_t type)
 
 /* The symbol's value column; an STT_GNU_IFUNC symbol shows its name and
  * "()" instead, as the value is not the address relocated against. */
-static void out_reloc_symbol_value(const dump_image *image, const linked_symbols *symbols,
-                                   const objlens_sym *symbol, const symbol_version *version)
+static void out_reloc_symbol_value(const dump_image *image, const symbol_record *symbol)
 {
     int width = image->bits == 64 ? 14 : 8;
     int columns;
-    if (ELF32_ST_TYPE(objlens_sym_get_info(symbol)) != STT_GNU_IFUNC) {
-        out_hex(objlens_sym_get_value(symbol), image->bits == 64 ? 16 : 8);
+    if (ELF32_ST_TYPE(symbol->st_info) != STT_GNU_IFUNC) {
+        out_hex(symbol->st_value, image->bits == 64 ? 16 : 8);
         out_str(image->bits == 64 ? " " : "   ");
         return;
     }
-    columns = objlens_sym_get_name_offs(symbol) == 0
+    columns = symbol->st_name == 0
                   ? out_name("??")
-                  : out_symbol_name(image, string_table_get(&symbols->names,
-                                                            objlens_sym_get_name_offs(symbol)));
-    text_symbol_version(version, 0);
+                  : out_symbol_name(image, symbol->name != NULL ? symbol->name : strtab_corrupt);
+    text_symbol_version(&symbol->version, 0);
     out_str("()");
     out_spaces(columns <= width ? width + 1 - columns : 1);
 }
 
-/* The value (or IFUNC name) and name columns of a relocation's symbol,
- * each name with its version. */
-static void relocation_symbol(const dump_image *image, const linked_symbols *symbols,
-                              symbol_versions *versions, uint64_t index, const objlens_sym *symbol)
-{
-    symbol_version version;
-    symbol_versions_get(versions, (uint32_t)index, symbol, &version);
-    out_reloc_symbol_value(image, symbols, symbol, &version);
-    out_symbol_name(image, symbol_display_name(image, &symbols->names, symbol));
-    if (objlens_sym_get_name_offs(symbol) != 0)
-        text_symbol_version(&version, 0);
-}
-
-static void relocation_line(const dump_image *image, const linked_symbols *symbols,
-                            symbol_versions *versions, const objlens_rel *rel)
+static void relocation_line(void *context, dump_image *image, const relocation_record *rel)
 {
     int digits = image->bits == 64 ? 16 : 8;
-    int with_addend = objlens_rel_has_addend(rel);
-    relocation_fields fields;
-    objlens_sym symbol;
+    const relocation_fields *fields = &rel->fields;
+    (void)context;
 
-    relocation_fields_of(image, rel, &fields);
-    out_hex(objlens_rel_get_offset(rel), digits);
+    out_hex(rel->r_offset, digits);
     out_str("  ");
-    out_hex(fields.info, digits);
+    out_hex(fields->info, digits);
     out_char(' ');
-    out_reloc_type(image->machine, fields.type);
-    if (fields.sym == 0) {
-        if (with_addend) {
+    out_reloc_type(image->machine, fields->type);
+    if (fields->sym == 0) {
+        if (rel->has_addend) {
             out_spaces(image->bits == 64 ? 20 : 12);
-            out_addend(objlens_rel_get_addend(rel));
+            out_addend(rel->r_addend);
         }
     } else {
         out_char(' ');
-        if (linked_symbols_get(symbols, fields.sym, &symbol) == 0) {
-            relocation_symbol(image, symbols, versions, fields.sym, &symbol);
+        if (rel->has_symbol) {
+            out_reloc_symbol_value(image, &rel->symbol);
+            out_symbol_name(image, rel->symbol.display_name);
+            if (rel->symbol.st_name != 0)
+                text_symbol_version(&rel->symbol.version, 0);
         } else {
             out_spaces(digits);
             out_str(image->bits == 64 ? " " : "   ");
             out_str(strtab_corrupt);
         }
-        if (with_addend) {
-            int64_t addend = objlens_rel_get_addend(rel);
-            out_str(addend < 0 ? " - " : " + ");
-            out_hex(addend < 0 ? 0 - (uint64_t)addend : (uint64_t)addend, 1);
+        if (rel->has_addend) {
+            out_str(rel->r_addend < 0 ? " - " : " + ");
+            out_hex(rel->r_addend < 0 ? 0 - (uint64_t)rel->r_addend : (uint64_t)rel->r_addend, 1);
         }
     }
-    if (fields.has_type_data && fields.type == R_SPARC_OLO10) {
+    if (fields->has_type_data && fields->type == R_SPARC_OLO10) {
         out_str(" + ");
-        out_hex((uint64_t)fields.type_data, 1);
+        out_hex((uint64_t)fields->type_data, 1);
     }
     out_char('\n');
-    if (fields.has_types23) {
-        out_mips_type_line("                    Type2: ", fields.type2);
-        out_mips_type_line("                    Type3: ", fields.type3);
+    if (fields->has_types23) {
+        out_mips_type_line("                    Type2: ", fields->type2);
+        out_mips_type_line("                    Type3: ", fields->type3);
     }
 }
 
-static void relocation_columns(const dump_image *image, int with_addend)
+static void relocation_table_heading(void *context, dump_image *image, const table_record *table)
 {
+    (void)context;
+    entries_heading("Relocation section", table->name, table->offset, table->count);
     if (image->bits == 64)
-        out_str(with_addend ? "    Offset             Info             Type               "
-                              "Symbol's Value  Symbol's Name + Addend\n"
-                            : "    Offset             Info             Type               "
-                              "Symbol's Value  Symbol's Name\n");
+        out_str(table->with_addend ? "    Offset             Info             Type               "
+                                     "Symbol's Value  Symbol's Name + Addend\n"
+                                   : "    Offset             Info             Type               "
+                                     "Symbol's Value  Symbol's Name\n");
     else
-        out_str(with_addend
+        out_str(table->with_addend
                     ? " Offset     Info    Type                Sym. Value  Symbol's Name + Addend\n"
                     : " Offset     Info    Type                Sym. Value  Symbol's Name\n");
 }
 
-static void relr_address_line(uint64_t address, void *context)
+/* An SHT_RELR section: the count of addresses, then one address a line. */
+static void relr_heading(void *context, dump_image *image, const table_record *table,
+                         uint64_t addresses)
 {
-    const dump_image *image = context;
+    (void)context;
+    (void)image;
+    entries_heading("Relocation section", table->name, table->offset, table->count);
+    out_str("  ");
+    out_udec(addresses);
+    out_str(addresses == 1 ? " offset\n" : " offsets\n");
+}
+
+static void relr_address_line(void *context, dump_image *image, const table_record *table,
+                              uint64_t index, uint64_t address)
+{
+    (void)context;
+    (void)table;
+    (void)index;
     out_hex(address, image->bits == 64 ? 16 : 8);
     out_char('\n');
 }
 
-/* An SHT_RELR section: the count of addresses, then one address a line. */
-static void text_relr(dump_image *image, uint32_t index)
+static void packed_heading(void *context, dump_image *image, const table_record *table)
 {
-    relr_table table;
-    uint64_t addresses;
-    if (!relr_table_open(&table, image, index))
-        return;
-    entries_heading("Relocation section", section_name(image, &table.section),
-                    objlens_section_get_offset(&table.section), table.count);
-    addresses = relr_table_walk(&table, image, NULL, NULL);
-    out_str("  ");
-    out_udec(addresses);
-    out_str(addresses == 1 ? " offset\n" : " offsets\n");
-    relr_table_walk(&table, image, relr_address_line, image);
-}
-
-static int text_android_packed(dump_image *image, uint32_t index)
-{
-    objlens_section section;
-    const char *kind;
-    if (objlens_get_section(&image->image, &section, index) != 0 ||
-        (kind = android_packed_kind(objlens_section_get_type(&section))) == NULL)
-        return 0;
+    (void)context;
+    (void)image;
     out_str("\nRelocation section '");
-    out_name(section_name(image, &section));
+    out_name(table->name);
     out_str("' at offset ");
-    out_hex0x(objlens_section_get_offset(&section), 1);
+    out_hex0x(table->offset, 1);
     out_str(" holds Android packed relocations (");
-    out_str(kind);
+    out_str(table->packed_kind);
     out_str("): not decoded.\n");
-    return 1;
 }
 
-void text_relocations(dump_image *image)
+static void relocations_end(void *context, dump_image *image, int found)
 {
-    int found = 0;
-    for (uint32_t index = 1; index < image->num_sections; index++) {
-        relocation_table table;
-        symbol_versions versions;
-        objlens_rel rel;
-        if (!relocation_table_open(&table, image, index)) {
-            objlens_section section;
-            if (objlens_get_section(&image->image, &section, index) == 0 &&
-                objlens_section_get_type(&section) == SHT_RELR_TYPE) {
-                text_relr(image, index);
-                found = 1;
-            } else if (text_android_packed(image, index)) {
-                found = 1;
-            }
-            continue;
-        }
-        found = 1;
-        symbol_versions_open(&versions, image,
-                             table.symbols.present ? &table.symbols.section : NULL,
-                             objlens_section_get_link(&table.section), &table.symbols.names);
-        entries_heading("Relocation section", section_name(image, &table.section),
-                        objlens_section_get_offset(&table.section), table.count);
-        relocation_columns(image, table.with_addend);
-        for (uint32_t i = 0; i < table.count && relocation_table_get(&table, image, i, &rel) == 0;
-             i++)
-            relocation_line(image, &table.symbols, &versions, &rel);
-        symbol_versions_close(&versions);
-    }
+    (void)context;
+    (void)image;
     if (!found)
         out_str("\nThere are no relocations in this file.\n");
 }
@@ -634,74 +464,67 @@ static void dynamic_value(const dump_image *image, const char *string, int64_t t
     }
 }
 
-static void dynamic_line(const dump_image *image, const char *string, int64_t tag, uint64_t value)
+static void dynamic_line(void *context, dump_image *image, const dynamic_record *entry)
 {
     char buffer[48];
-    const char *name = d_tag_text(tag, image->machine, buffer);
+    const char *name = d_tag_text(entry->d_tag, image->machine, buffer);
     int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
+    (void)context;
     out_char(' ');
     if (image->bits == 64)
-        out_hex0x((uint64_t)tag, 16);
+        out_hex0x((uint64_t)entry->d_tag, 16);
     else
-        out_hex0x((uint64_t)tag & 0xffffffffu, 8);
+        out_hex0x((uint64_t)entry->d_tag & 0xffffffffu, 8);
     out_str(" (");
     out_str(name);
     out_char(')');
     out_spaces(pad > 1 ? pad : 1);
-    dynamic_value(image, string, tag, value);
+    dynamic_value(image, entry->string != NULL ? entry->string : strtab_corrupt, entry->d_tag,
+                  entry->d_val);
     out_char('\n');
 }
 
-static void dynamic_heading(uint64_t offset, uint32_t count)
+static void dynamic_heading(void *context, dump_image *image, const table_record *table)
 {
+    (void)context;
+    (void)image;
     out_str("\nDynamic section at offset ");
-    out_hex0x(offset, 1);
+    out_hex0x(table->offset, 1);
     out_str(" contains ");
-    out_udec(count);
-    out_str(count == 1 ? " entry:\n" : " entries:\n");
+    out_udec(table->count);
+    out_str(table->count == 1 ? " entry:\n" : " entries:\n");
     out_str("  Tag        Type                         Name/Value\n");
 }
 
-/* A file without an SHT_DYNAMIC section: the array PT_DYNAMIC names. */
-static int text_segment_dynamic(dump_image *image)
+static void dynamic_end(void *context, dump_image *image, int found)
 {
-    segment_dynamic dynamic;
-    if (!segment_dynamic_open(&dynamic, image, 1))
-        return 0;
-    dynamic_heading(dynamic.offset, dynamic.count);
-    for (uint32_t i = 0; i < dynamic.count; i++) {
-        int64_t tag = segment_dynamic_tag(image, &dynamic, i);
-        uint64_t value = segment_dynamic_val(image, &dynamic, i);
-        const char *string =
-            dynamic_tag_names_string(tag) ? segment_dynamic_string(&dynamic, value) : NULL;
-        dynamic_line(image, string != NULL ? string : strtab_corrupt, tag, value);
-    }
-    segment_dynamic_close(&dynamic);
-    return 1;
-}
-
-void text_dynamic(dump_image *image)
-{
-    int found = 0;
-    for (uint32_t index = 1; index < image->num_sections; index++) {
-        dynamic_table table;
-        objlens_dyn entry;
-        if (!dynamic_table_open(&table, image, index))
-            continue;
-        found = 1;
-        dynamic_heading(objlens_section_get_offset(&table.section), table.count);
-        for (uint32_t i = 0; i < table.count && dynamic_table_get(&table, image, i, &entry) == 0;
-             i++) {
-            int64_t tag = objlens_dyn_get_tag(&entry);
-            uint64_t value = objlens_dyn_get_val(&entry);
-            dynamic_line(image,
-                         dynamic_tag_names_string(tag) ? string_table_get(&table.strings, value)
-                                                       : NULL,
-                         tag, value);
-        }
-    }
-    if (!found && image->num_sections == 0)
-        found = text_segment_dynamic(image);
+    (void)context;
+    (void)image;
     if (!found)
         out_str("\nThere is no dynamic section in this file.\n");
+}
+
+static void nothing(void *context, dump_image *image)
+{
+    (void)context;
+    (void)image;
+}
+
+void text_printer_entries(dump_printer *printer)
+{
+    printer->dynamic_begin = nothing;
+    printer->dynamic_table = dynamic_heading;
+    printer->dynamic_entry = dynamic_line;
+    printer->dynamic_end = dynamic_end;
+    printer->relocations_begin = nothing;
+    printer->relocation_table = relocation_table_heading;
+    printer->relocation = relocation_line;
+    printer->relr_table = relr_heading;
+    printer->relr_address = relr_address_line;
+    printer->packed_table = packed_heading;
+    printer->relocations_end = relocations_end;
+    printer->symbols_begin = nothing;
+    printer->symbol_table = symbol_table_heading;
+    printer->symbol = symbol_line;
+    printer->symbols_end = nothing;
 }

@@ -7,7 +7,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "bytes.h"
 #include "diag.h"
 #include "eflags.h"
 #include "names.h"
@@ -182,46 +181,48 @@ static void section_flags_key(uint16_t machine, uint8_t osabi)
     out_str("p (processor specific)\n");
 }
 
-static void section_line(dump_image *image, uint32_t index, const objlens_section *section)
+static void section_line(void *context, dump_image *image, const section_record *section)
 {
     char buffer[32];
     char letters[65];
     int address_digits = image->bits == 64 ? 16 : 8;
+    (void)context;
 
     out_str("  [");
-    out_udec_right(index, 2);
+    out_udec_right(section->index, 2);
     out_str("] ");
-    out_name_left(section_name(image, section), 17);
+    out_name_left(section->name != NULL ? section->name : strtab_corrupt, 17);
     out_char(' ');
-    out_str_left(sh_type_text(objlens_section_get_type(section), image->machine, buffer), 15);
+    out_str_left(sh_type_text(section->sh_type, image->machine, buffer), 15);
     out_char(' ');
-    out_hex(objlens_section_get_addr(section), address_digits);
+    out_hex(section->sh_addr, address_digits);
     out_char(' ');
-    out_hex(objlens_section_get_offset(section), 6);
+    out_hex(section->sh_offset, 6);
     out_char(' ');
-    out_hex(objlens_section_get_size(section), 6);
+    out_hex(section->sh_size, 6);
     out_char(' ');
-    out_hex(objlens_section_get_entsize(section), 2);
+    out_hex(section->sh_entsize, 2);
     out_char(' ');
-    sh_flags_letters(objlens_section_get_flags(section), image->machine,
+    sh_flags_letters(section->sh_flags, image->machine,
                      objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI], letters);
     out_str_right(letters, 3);
     out_char(' ');
-    out_udec_right(objlens_section_get_link(section), 2);
+    out_udec_right(section->sh_link, 2);
     out_char(' ');
-    out_udec_right(objlens_section_get_info(section), 3);
+    out_udec_right(section->sh_info, 3);
     out_char(' ');
-    out_udec_right(objlens_section_get_addralign(section), 2);
+    out_udec_right(section->sh_addralign, 2);
     out_char('\n');
 }
 
-void text_sections(dump_image *image, int with_preamble)
+static void sections_begin(void *context, dump_image *image)
 {
+    (void)context;
     if (image->num_sections == 0) {
         out_str("\nThere are no sections in this file.\n");
         return;
     }
-    if (with_preamble) {
+    if ((image->parts & DUMP_HEADER) == 0) {
         out_str("There are ");
         out_udec(image->num_sections);
         out_str(image->num_sections == 1 ? " section header" : " section headers");
@@ -237,15 +238,13 @@ void text_sections(dump_image *image, int with_preamble)
     else
         out_str(
             "  [Nr] Name              Type            Addr     Off    Size   ES Flg Lk Inf Al\n");
-    for (uint32_t index = 0; index < image->num_sections; index++) {
-        objlens_section section;
-        if (objlens_get_section(&image->image, &section, index) != 0) {
-            diag_damage(image, "section header %u cannot be read", (unsigned)index);
-            continue;
-        }
-        section_line(image, index, &section);
-    }
-    section_flags_key(image->machine, objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI]);
+}
+
+static void sections_end(void *context, dump_image *image)
+{
+    (void)context;
+    if (image->num_sections != 0)
+        section_flags_key(image->machine, objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI]);
 }
 
 static const char *p_type_text(uint32_t type, uint16_t machine, char buffer[32])
@@ -262,63 +261,41 @@ static const char *p_type_text(uint32_t type, uint16_t machine, char buffer[32])
     return buffer;
 }
 
-/* The interpreter path: read through the section that holds the PT_INTERP
- * bytes, or from the file itself when no section does; `held` keeps the
- * bytes read from the file, for the caller to free. */
-static const char *interpreter_path(const dump_image *image, const objlens_program *segment,
-                                    unsigned char **held)
-{
-    uint64_t offset = objlens_program_get_offset(segment);
-    *held = NULL;
-    for (uint32_t index = 1; index < image->num_sections; index++) {
-        objlens_section section;
-        const char *path;
-        if (objlens_get_section(&image->image, &section, index) != 0)
-            continue;
-        if (objlens_section_get_type(&section) == SHT_NOBITS ||
-            objlens_section_get_offset(&section) != offset)
-            continue;
-        if (objlens_section_data_readname(&section, 0, &path) == 0)
-            return path;
-    }
-    /* A path longer than a page is no path a loader would take. */
-    if (file_range_read(
-            image->path, offset,
-            objlens_program_get_filesz(segment) < 4096 ? objlens_program_get_filesz(segment) : 4096,
-            held) == 0)
-        return NULL;
-    return (const char *)*held;
-}
-
-static void segment_line(const dump_image *image, const objlens_program *segment)
+static void segment_line(void *context, dump_image *image, const segment_record *segment)
 {
     char buffer[32];
-    uint32_t flags = objlens_program_get_flags(segment);
+    uint32_t flags = segment->p_flags;
     int wide = image->bits == 64;
+    (void)context;
 
     out_str("  ");
     /* Cut to 14 columns, as readelf cuts the longer names. */
-    out_str_cut(p_type_text(objlens_program_get_type(segment), image->machine, buffer), 14);
+    out_str_cut(p_type_text(segment->p_type, image->machine, buffer), 14);
     out_char(' ');
-    out_hex0x(objlens_program_get_offset(segment), 6);
+    out_hex0x(segment->p_offset, 6);
     out_char(' ');
-    out_hex0x(objlens_program_get_vaddr(segment), wide ? 16 : 8);
+    out_hex0x(segment->p_vaddr, wide ? 16 : 8);
     out_char(' ');
-    out_hex0x(objlens_program_get_paddr(segment), wide ? 16 : 8);
+    out_hex0x(segment->p_paddr, wide ? 16 : 8);
     out_char(' ');
-    out_hex0x(objlens_program_get_filesz(segment), wide ? 6 : 5);
+    out_hex0x(segment->p_filesz, wide ? 6 : 5);
     out_char(' ');
-    out_hex0x(objlens_program_get_memsz(segment), wide ? 6 : 5);
+    out_hex0x(segment->p_memsz, wide ? 6 : 5);
     out_char(' ');
     out_char(flags & PF_R ? 'R' : ' ');
     out_char(flags & PF_W ? 'W' : ' ');
     out_char(flags & PF_X ? 'E' : ' ');
     out_char(' ');
-    if (objlens_program_get_align(segment) == 0)
+    if (segment->p_align == 0)
         out_char('0');
     else
-        out_hex0x(objlens_program_get_align(segment), 1);
+        out_hex0x(segment->p_align, 1);
     out_char('\n');
+    if (segment->interpreter != NULL) {
+        out_str("      [Requesting program interpreter: ");
+        out_name(segment->interpreter);
+        out_str("]\n");
+    }
 }
 
 static void segment_mapping(const dump_image *image)
@@ -343,14 +320,15 @@ static void segment_mapping(const dump_image *image)
     }
 }
 
-void text_segments(dump_image *image, int with_preamble)
+static void segments_begin(void *context, dump_image *image)
 {
     char buffer[32];
+    (void)context;
     if (image->num_programs == 0) {
         out_str("\nThere are no program headers in this file.\n");
         return;
     }
-    if (with_preamble) {
+    if ((image->parts & DUMP_HEADER) == 0) {
         out_str("\nElf file type is ");
         out_str(text_e_type(objlens_ehdr_get_type(&image->ehdr),
                             objlens_ehdr_get_type(&image->ehdr) == ET_DYN && image_is_pie(image),
@@ -371,24 +349,29 @@ void text_segments(dump_image *image, int with_preamble)
             "Align\n");
     else
         out_str("  Type           Offset   VirtAddr   PhysAddr   FileSiz MemSiz  Flg Align\n");
-    for (uint32_t p = 0; p < image->num_programs; p++) {
-        objlens_program segment;
-        if (objlens_get_program(&image->image, &segment, p) != 0) {
-            diag_damage(image, "program header %u cannot be read", (unsigned)p);
-            continue;
-        }
-        segment_line(image, &segment);
-        if (objlens_program_get_type(&segment) == PT_INTERP) {
-            unsigned char *held;
-            const char *path = interpreter_path(image, &segment, &held);
-            if (path != NULL) {
-                out_str("      [Requesting program interpreter: ");
-                out_name(path);
-                out_str("]\n");
-            }
-            free(held);
-        }
-    }
-    if (image->num_sections > 0)
+}
+
+static void segments_end(void *context, dump_image *image)
+{
+    (void)context;
+    if (image->num_programs != 0 && image->num_sections > 0)
         segment_mapping(image);
+}
+
+static void header(void *context, dump_image *image, const header_fields *fields)
+{
+    (void)context;
+    (void)image;
+    text_header(fields);
+}
+
+void text_printer_tables(dump_printer *printer)
+{
+    printer->header = header;
+    printer->sections_begin = sections_begin;
+    printer->section = section_line;
+    printer->sections_end = sections_end;
+    printer->segments_begin = segments_begin;
+    printer->segment = segment_line;
+    printer->segments_end = segments_end;
 }

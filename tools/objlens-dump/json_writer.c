@@ -1,0 +1,188 @@
+/*
+ * json_writer.c - the JSON writer of json_writer.h, over out.h.
+ */
+#include "json_writer.h"
+
+#include <assert.h>
+#include <string.h>
+
+#include "out.h"
+
+void json_writer_init(json_writer *writer) { memset(writer, 0, sizeof *writer); }
+
+/* Before any value: the comma after an earlier item of an array.  In an
+ * object the key has written it. */
+static void value_start(json_writer *writer)
+{
+    if (writer->depth == 0)
+        return;
+    if (writer->is_object[writer->depth - 1]) {
+        assert(writer->keyed);
+        writer->keyed = 0;
+        return;
+    }
+    if (writer->has_items[writer->depth - 1])
+        out_char(',');
+    writer->has_items[writer->depth - 1] = 1;
+}
+
+static void begin(json_writer *writer, int is_object)
+{
+    value_start(writer);
+    assert(writer->depth < JSON_MAX_DEPTH);
+    writer->is_object[writer->depth] = (unsigned char)is_object;
+    writer->has_items[writer->depth] = 0;
+    writer->depth++;
+    out_char(is_object ? '{' : '[');
+}
+
+void json_begin_object(json_writer *writer) { begin(writer, 1); }
+void json_begin_array(json_writer *writer) { begin(writer, 0); }
+
+void json_end(json_writer *writer)
+{
+    assert(writer->depth > 0 && !writer->keyed);
+    writer->depth--;
+    out_char(writer->is_object[writer->depth] ? '}' : ']');
+    if (writer->depth == 0)
+        out_char('\n');
+}
+
+void json_key(json_writer *writer, const char *key)
+{
+    assert(writer->depth > 0 && writer->is_object[writer->depth - 1] && !writer->keyed);
+    if (writer->has_items[writer->depth - 1])
+        out_char(',');
+    writer->has_items[writer->depth - 1] = 1;
+    writer->keyed = 1;
+    out_char('"');
+    out_str(key);
+    out_str("\":");
+}
+
+void json_uint(json_writer *writer, uint64_t value)
+{
+    value_start(writer);
+    out_udec(value);
+}
+
+void json_int(json_writer *writer, int64_t value)
+{
+    value_start(writer);
+    out_sdec(value);
+}
+
+void json_bool(json_writer *writer, int value)
+{
+    value_start(writer);
+    out_str(value ? "true" : "false");
+}
+
+void json_null(json_writer *writer)
+{
+    value_start(writer);
+    out_str("null");
+}
+
+int json_text(json_writer *writer, const char *text)
+{
+    const unsigned char *s = (const unsigned char *)text;
+    const unsigned char *run = s;
+    int exact = 1;
+    value_start(writer);
+    out_char('"');
+    for (;;) {
+        unsigned char c = *s;
+        int length;
+        if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
+            s++;
+            continue;
+        }
+        if (c >= 0x80 && (length = utf8_sequence_length(s)) != 0) {
+            s += length;
+            continue;
+        }
+        out_bytes((const char *)run, (size_t)(s - run));
+        if (c == '\0')
+            break;
+        if (c == '"' || c == '\\') {
+            out_char('\\');
+            out_char((char)c);
+        } else if (c == '\n') {
+            out_str("\\n");
+        } else if (c == '\t') {
+            out_str("\\t");
+        } else if (c < 0x80) {
+            out_str("\\u00");
+            out_hex(c, 2);
+        } else {
+            out_str("\\ufffd");
+            exact = 0;
+        }
+        s++;
+        run = s;
+    }
+    out_char('"');
+    return exact;
+}
+
+void json_hex_bytes(json_writer *writer, const unsigned char *bytes, uint64_t count)
+{
+    value_start(writer);
+    out_char('"');
+    out_bytes_hex(bytes, count, 0);
+    out_char('"');
+}
+
+void json_field_uint(json_writer *writer, const char *key, uint64_t value)
+{
+    json_key(writer, key);
+    json_uint(writer, value);
+}
+
+void json_field_int(json_writer *writer, const char *key, int64_t value)
+{
+    json_key(writer, key);
+    json_int(writer, value);
+}
+
+void json_field_bool(json_writer *writer, const char *key, int value)
+{
+    json_key(writer, key);
+    json_bool(writer, value);
+}
+
+void json_field_text(json_writer *writer, const char *key, const char *text)
+{
+    json_key(writer, key);
+    if (text == NULL)
+        json_null(writer);
+    else
+        (void)json_text(writer, text);
+}
+
+/* A key with a suffix: "name_hex", "name_error". */
+static void suffixed_key(json_writer *writer, const char *key, const char *suffix)
+{
+    char buffer[64];
+    size_t length = strlen(key);
+    assert(length + strlen(suffix) < sizeof buffer);
+    memcpy(buffer, key, length);
+    strcpy(buffer + length, suffix);
+    json_key(writer, buffer);
+}
+
+void json_field_name(json_writer *writer, const char *key, const char *name, const char *problem)
+{
+    json_key(writer, key);
+    if (name == NULL) {
+        json_null(writer);
+        suffixed_key(writer, key, "_error");
+        (void)json_text(writer, problem != NULL ? problem : "the name cannot be read");
+        return;
+    }
+    if (!json_text(writer, name)) {
+        suffixed_key(writer, key, "_hex");
+        json_hex_bytes(writer, (const unsigned char *)name, strlen(name));
+    }
+}

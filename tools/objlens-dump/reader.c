@@ -1,0 +1,329 @@
+/*
+ * reader.c - the walkers of reader.h: one per part.
+ */
+#include "reader.h"
+
+#include <elf.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "bytes.h"
+#include "diag.h"
+#include "strtab.h"
+
+static void read_sections(dump_image *image, const dump_printer *printer)
+{
+    printer->sections_begin(printer->context, image);
+    for (uint32_t index = 0; index < image->num_sections; index++) {
+        objlens_section section;
+        section_record record;
+        if (objlens_get_section(&image->image, &section, index) != 0) {
+            diag_damage(image, "section header %u cannot be read", (unsigned)index);
+            continue;
+        }
+        record.index = index;
+        record.name_problem = NULL;
+        record.name = section_name_find(image, &section, &record.name_problem);
+        record.sh_name = objlens_section_get_name_offs(&section);
+        record.sh_type = objlens_section_get_type(&section);
+        record.sh_flags = objlens_section_get_flags(&section);
+        record.sh_addr = objlens_section_get_addr(&section);
+        record.sh_offset = objlens_section_get_offset(&section);
+        record.sh_size = objlens_section_get_size(&section);
+        record.sh_link = objlens_section_get_link(&section);
+        record.sh_info = objlens_section_get_info(&section);
+        record.sh_addralign = objlens_section_get_addralign(&section);
+        record.sh_entsize = objlens_section_get_entsize(&section);
+        printer->section(printer->context, image, &record);
+    }
+    printer->sections_end(printer->context, image);
+}
+
+/* The interpreter path of a PT_INTERP segment: read through the section
+ * that holds its bytes, or from the file itself when no section does;
+ * `held` keeps the bytes read from the file, for the caller to free. */
+static const char *interpreter_path(const dump_image *image, const objlens_program *segment,
+                                    unsigned char **held)
+{
+    uint64_t offset = objlens_program_get_offset(segment);
+    *held = NULL;
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        objlens_section section;
+        const char *path;
+        if (objlens_get_section(&image->image, &section, index) != 0)
+            continue;
+        if (objlens_section_get_type(&section) == SHT_NOBITS ||
+            objlens_section_get_offset(&section) != offset)
+            continue;
+        if (objlens_section_data_readname(&section, 0, &path) == 0)
+            return path;
+    }
+    /* A path longer than a page is no path a loader would take. */
+    if (file_range_read(
+            image->path, offset,
+            objlens_program_get_filesz(segment) < 4096 ? objlens_program_get_filesz(segment) : 4096,
+            held) == 0)
+        return NULL;
+    return (const char *)*held;
+}
+
+static void read_segments(dump_image *image, const dump_printer *printer)
+{
+    printer->segments_begin(printer->context, image);
+    for (uint32_t index = 0; index < image->num_programs; index++) {
+        objlens_program segment;
+        segment_record record;
+        unsigned char *held = NULL;
+        if (objlens_get_program(&image->image, &segment, index) != 0) {
+            diag_damage(image, "program header %u cannot be read", (unsigned)index);
+            continue;
+        }
+        record.index = index;
+        record.p_type = objlens_program_get_type(&segment);
+        record.p_flags = objlens_program_get_flags(&segment);
+        record.p_offset = objlens_program_get_offset(&segment);
+        record.p_vaddr = objlens_program_get_vaddr(&segment);
+        record.p_paddr = objlens_program_get_paddr(&segment);
+        record.p_filesz = objlens_program_get_filesz(&segment);
+        record.p_memsz = objlens_program_get_memsz(&segment);
+        record.p_align = objlens_program_get_align(&segment);
+        record.interpreter =
+            record.p_type == PT_INTERP ? interpreter_path(image, &segment, &held) : NULL;
+        printer->segment(printer->context, image, &record);
+        free(held);
+    }
+    printer->segments_end(printer->context, image);
+}
+
+static void table_of(table_record *table, const dump_image *image, const objlens_section *section,
+                     uint32_t index, uint32_t count)
+{
+    table->index = index;
+    table->type = objlens_section_get_type(section);
+    table->name = section_name(image, section);
+    table->offset = objlens_section_get_offset(section);
+    table->count = count;
+    table->with_addend = table->type == SHT_RELA;
+    table->packed_kind = NULL;
+}
+
+/* A symbol's fields, its name and its version. */
+static void symbol_of(symbol_record *record, dump_image *image, const string_table *names,
+                      symbol_versions *versions, uint32_t table, uint32_t index,
+                      const objlens_sym *symbol)
+{
+    record->table = table;
+    record->index = index;
+    record->st_name = objlens_sym_get_name_offs(symbol);
+    record->st_value = objlens_sym_get_value(symbol);
+    record->st_size = objlens_sym_get_size(symbol);
+    record->st_info = objlens_sym_get_info(symbol);
+    record->st_other = objlens_sym_get_other(symbol);
+    record->st_shndx = objlens_sym_get_shndx(symbol);
+    record->has_xindex = 0;
+    record->name_problem = NULL;
+    record->name = string_table_find(names, record->st_name, &record->name_problem);
+    record->display_name = record->name != NULL ? record->name : strtab_corrupt;
+    if (record->st_name == 0 && ELF32_ST_TYPE(record->st_info) == STT_SECTION &&
+        record->st_shndx != SHN_UNDEF && record->st_shndx < SHN_LORESERVE &&
+        record->st_shndx < image->num_sections)
+        record->display_name = section_name_at(image, record->st_shndx);
+    symbol_versions_get(versions, index, symbol, &record->version);
+}
+
+static void read_symbols(dump_image *image, const dump_printer *printer)
+{
+    int all = (image->parts & DUMP_SYMBOLS) != 0;
+    printer->symbols_begin(printer->context, image);
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        symbol_table table;
+        symbol_versions versions;
+        table_record heading;
+        if (!symbol_table_open(&table, image, index))
+            continue;
+        if (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM)
+            continue;
+        symbol_versions_open(&versions, image, &table.section, index, &table.names);
+        table_of(&heading, image, &table.section, index, table.count);
+        printer->symbol_table(printer->context, image, &heading);
+        for (uint32_t i = 0; i < table.count; i++) {
+            objlens_sym symbol;
+            symbol_record record;
+            if (symbol_table_get(&table, image, i, &symbol) != 0)
+                break;
+            symbol_of(&record, image, &table.names, &versions, index, i, &symbol);
+            if (record.st_shndx == SHN_XINDEX)
+                record.has_xindex = symbol_table_xindex(&table, image, i, &record.xindex) == 0;
+            printer->symbol(printer->context, image, &record);
+        }
+        symbol_versions_close(&versions);
+    }
+    printer->symbols_end(printer->context, image);
+}
+
+typedef struct relr_walk {
+    const dump_printer *printer;
+    dump_image *image;
+    const table_record *table;
+    uint64_t index;
+} relr_walk;
+
+static void relr_address(uint64_t address, void *context)
+{
+    relr_walk *walk = context;
+    walk->printer->relr_address(walk->printer->context, walk->image, walk->table, walk->index++,
+                                address);
+}
+
+static void read_relr(dump_image *image, const dump_printer *printer, uint32_t index)
+{
+    relr_table relr;
+    table_record heading;
+    relr_walk walk = {printer, image, &heading, 0};
+    if (!relr_table_open(&relr, image, index))
+        return;
+    table_of(&heading, image, &relr.section, index, relr.count);
+    printer->relr_table(printer->context, image, &heading, relr_table_walk(&relr, image, NULL, NULL));
+    relr_table_walk(&relr, image, relr_address, &walk);
+}
+
+static void read_relocation_table(dump_image *image, const dump_printer *printer,
+                                  const relocation_table *table)
+{
+    symbol_versions versions;
+    table_record heading;
+    table_of(&heading, image, &table->section, table->index, table->count);
+    symbol_versions_open(&versions, image, table->symbols.present ? &table->symbols.section : NULL,
+                         objlens_section_get_link(&table->section), &table->symbols.names);
+    printer->relocation_table(printer->context, image, &heading);
+    for (uint32_t i = 0; i < table->count; i++) {
+        objlens_rel rel;
+        objlens_sym symbol;
+        relocation_record record;
+        if (relocation_table_get(table, image, i, &rel) != 0)
+            break;
+        record.table = table->index;
+        record.index = i;
+        record.r_offset = objlens_rel_get_offset(&rel);
+        record.r_info = objlens_rel_get_info(&rel);
+        record.has_addend = objlens_rel_has_addend(&rel);
+        record.r_addend = record.has_addend ? objlens_rel_get_addend(&rel) : 0;
+        relocation_fields_of(image, &rel, &record.fields);
+        record.has_symbol = record.fields.sym != 0 &&
+                            linked_symbols_get(&table->symbols, record.fields.sym, &symbol) == 0;
+        if (record.has_symbol)
+            symbol_of(&record.symbol, image, &table->symbols.names, &versions,
+                      objlens_section_get_link(&table->section), (uint32_t)record.fields.sym,
+                      &symbol);
+        printer->relocation(printer->context, image, &record);
+    }
+    symbol_versions_close(&versions);
+}
+
+static void read_relocations(dump_image *image, const dump_printer *printer)
+{
+    int found = 0;
+    printer->relocations_begin(printer->context, image);
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        relocation_table table;
+        objlens_section section;
+        const char *kind;
+        if (relocation_table_open(&table, image, index)) {
+            read_relocation_table(image, printer, &table);
+            found = 1;
+        } else if (objlens_get_section(&image->image, &section, index) != 0) {
+            continue;
+        } else if (objlens_section_get_type(&section) == SHT_RELR_TYPE) {
+            read_relr(image, printer, index);
+            found = 1;
+        } else if ((kind = android_packed_kind(objlens_section_get_type(&section))) != NULL) {
+            table_record heading;
+            table_of(&heading, image, &section, index, 0);
+            heading.packed_kind = kind;
+            printer->packed_table(printer->context, image, &heading);
+            found = 1;
+        }
+    }
+    printer->relocations_end(printer->context, image, found);
+}
+
+/* A file without an SHT_DYNAMIC section: the array PT_DYNAMIC names. */
+static int read_segment_dynamic(dump_image *image, const dump_printer *printer)
+{
+    segment_dynamic dynamic;
+    table_record heading = {0};
+    if (!segment_dynamic_open(&dynamic, image, 1))
+        return 0;
+    heading.name = "";
+    heading.offset = dynamic.offset;
+    heading.count = dynamic.count;
+    heading.type = SHT_DYNAMIC;
+    printer->dynamic_table(printer->context, image, &heading);
+    for (uint32_t i = 0; i < dynamic.count; i++) {
+        dynamic_record record = {0, i, segment_dynamic_tag(image, &dynamic, i),
+                                 segment_dynamic_val(image, &dynamic, i), NULL, NULL};
+        if (dynamic_tag_names_string(record.d_tag)) {
+            record.string = segment_dynamic_string(&dynamic, record.d_val);
+            if (record.string == NULL)
+                record.string_problem = "the string lies outside the DT_STRTAB table";
+        }
+        printer->dynamic_entry(printer->context, image, &record);
+    }
+    segment_dynamic_close(&dynamic);
+    return 1;
+}
+
+static void read_dynamic(dump_image *image, const dump_printer *printer)
+{
+    int found = 0;
+    printer->dynamic_begin(printer->context, image);
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        dynamic_table table;
+        table_record heading;
+        if (!dynamic_table_open(&table, image, index))
+            continue;
+        found = 1;
+        table_of(&heading, image, &table.section, index, table.count);
+        printer->dynamic_table(printer->context, image, &heading);
+        for (uint32_t i = 0; i < table.count; i++) {
+            objlens_dyn dyn;
+            dynamic_record record = {index, i, 0, 0, NULL, NULL};
+            if (dynamic_table_get(&table, image, i, &dyn) != 0)
+                break;
+            record.d_tag = objlens_dyn_get_tag(&dyn);
+            record.d_val = objlens_dyn_get_val(&dyn);
+            if (dynamic_tag_names_string(record.d_tag))
+                record.string =
+                    string_table_find(&table.strings, record.d_val, &record.string_problem);
+            printer->dynamic_entry(printer->context, image, &record);
+        }
+    }
+    if (!found && image->num_sections == 0)
+        found = read_segment_dynamic(image, printer);
+    printer->dynamic_end(printer->context, image, found);
+}
+
+void read_parts(dump_image *image, unsigned parts, const dump_printer *printer)
+{
+    if (parts & DUMP_HEADER) {
+        header_fields header;
+        header_from_image(&header, image);
+        printer->header(printer->context, image, &header);
+    }
+    if (parts & DUMP_SECTIONS)
+        read_sections(image, printer);
+    if (parts & DUMP_SEGMENTS)
+        read_segments(image, printer);
+    if (parts & DUMP_DYNAMIC)
+        read_dynamic(image, printer);
+    if (parts & DUMP_RELOCS)
+        read_relocations(image, printer);
+    if (parts & (DUMP_SYMBOLS | DUMP_DYNAMIC_SYMBOLS))
+        read_symbols(image, printer);
+    if (parts & DUMP_VERSIONS)
+        printer->versions(printer->context, image);
+    if (parts & DUMP_CONTENTS)
+        printer->contents(printer->context, image);
+    if (parts & DUMP_NOTES)
+        printer->notes(printer->context, image);
+}
