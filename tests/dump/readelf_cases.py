@@ -123,6 +123,13 @@ class Cases(Files):
         path = self.write("dyn", elfwriter.build(64, False, 62, e_type=3, flags_1=0x08000000))
         self.agree(["-h"], path, lambda line: "Type:" in line)
 
+    def test_bind_now_shows_no_value(self):
+        """DT_BIND_NOW's value is ignored, so readelf shows none."""
+        source = self.write("main.c", b"int main(void) { return 0; }\n")
+        path = os.path.join(self.folder.name, "now")
+        subprocess.run(["cc", source, "-o", path, "-Wl,-z,now,--disable-new-dtags"], check=True)
+        self.agree(["-d"], path, lambda line: "BIND_NOW" in line)
+
     def test_no_section_headers(self):
         """The interpreter and the dynamic array through the segments."""
         for name in ("x86_64.so", "i386.so", "aarch64.so"):

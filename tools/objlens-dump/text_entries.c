@@ -433,7 +433,9 @@ static int dynamic_value_is_count(int64_t tag, uint16_t machine)
 static void dynamic_value(const dump_image *image, const char *string, int64_t tag, uint64_t value)
 {
     const char *label = dynamic_string_label(tag);
-    if (label != NULL) {
+    if (tag == DT_BIND_NOW) {
+        /* Its value means nothing: the tag alone asks for it. */
+    } else if (label != NULL) {
         out_str(label);
         out_name(string);
         out_char(']');
