@@ -10,6 +10,7 @@
 #include "notes.h"
 
 #include <elf.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -108,6 +109,9 @@ static const note_type gnu_types[] = {
 };
 
 /* A table and the number of its entries, for find_type. */
+/* A note header has one layout in both classes. */
+#define NOTE_HEADER_SIZE sizeof(Elf32_Nhdr)
+
 #define TYPES(table) (table), (sizeof(table) / sizeof(table)[0])
 
 /* The name `type` has in the `count` entries of `table`; null for none. */
@@ -193,17 +197,17 @@ static void walk_area(dump_image *image, const note_area *area, const unsigned c
         uint64_t desc_at;
         uint64_t next;
         note_record note;
-        if (remaining < 12) {
+        if (remaining < NOTE_HEADER_SIZE) {
             diag_damage(image, "corrupt note: only %llu bytes remain, not enough for a full note",
                         (unsigned long long)remaining);
             break;
         }
-        remaining -= 12;
-        note.namesz = bytes_word(&image->image, bytes + at);
-        note.descsz = bytes_word(&image->image, bytes + at + 4);
-        note.type = bytes_word(&image->image, bytes + at + 8);
-        desc_at = note_align_up(12 + (uint64_t)note.namesz, align) - 12;
-        next = note_align_up(12 + desc_at + note.descsz, align) - 12;
+        remaining -= NOTE_HEADER_SIZE;
+        note.namesz = bytes_word(&image->image, bytes + at + offsetof(Elf32_Nhdr, n_namesz));
+        note.descsz = bytes_word(&image->image, bytes + at + offsetof(Elf32_Nhdr, n_descsz));
+        note.type = bytes_word(&image->image, bytes + at + offsetof(Elf32_Nhdr, n_type));
+        desc_at = note_align_up(NOTE_HEADER_SIZE + (uint64_t)note.namesz, align) - NOTE_HEADER_SIZE;
+        next = note_align_up(NOTE_HEADER_SIZE + desc_at + note.descsz, align) - NOTE_HEADER_SIZE;
         if (desc_at > remaining || next - desc_at > remaining - desc_at) {
             diag_damage(image,
                         "note with invalid namesz and/or descsz found at offset %#llx (type "
@@ -216,12 +220,12 @@ static void walk_area(dump_image *image, const note_area *area, const unsigned c
         name = malloc((size_t)note.namesz + 1);
         if (name == NULL)
             break;
-        memcpy(name, bytes + at + 12, note.namesz);
+        memcpy(name, bytes + at + NOTE_HEADER_SIZE, note.namesz);
         name[note.namesz] = '\0';
         note.name = name;
-        note.desc = bytes + at + 12 + desc_at;
+        note.desc = bytes + at + NOTE_HEADER_SIZE + desc_at;
         note.offset = area->offset + at;
-        at += 12 + next;
+        at += NOTE_HEADER_SIZE + next;
         each(context, NOTE_ONE, area, &note);
     }
     free(name);

@@ -1,9 +1,9 @@
 /*
  * versions.c - the version lists and the per-symbol lookup of versions.h.
  *
- * A definition entry (Elf_Verdef, 20 bytes) and a need entry (Elf_Verneed,
- * 16 bytes) have the same layout in both classes; each points at its
- * auxiliary entries (Elf_Verdaux, 8 bytes; Elf_Vernaux, 16 bytes) and at
+ * A definition entry (Elf_Verdef) and a need entry (Elf_Verneed) have the
+ * same layout in both classes; each points at its
+ * auxiliary entries (Elf_Verdaux, Elf_Vernaux) and at
  * the next entry by byte offsets from itself.  The chains are walked in
  * file order, as the loader does, and flattened into one sorted array per
  * list.  A chain may point anywhere, so the walk stops at the end of the
@@ -12,11 +12,17 @@
 #include "versions.h"
 
 #include <elf.h>
+#include <stddef.h>
 #include <stdlib.h>
 
 #include "bytes.h"
 
-enum { VERDEF_SIZE = 20, VERDAUX_SIZE = 8, VERNEED_SIZE = 16, VERNAUX_SIZE = 16 };
+/* The records have one layout in both classes: the 32-bit types serve. */
+#define VERDEF_SIZE sizeof(Elf32_Verdef)
+#define VERDAUX_SIZE sizeof(Elf32_Verdaux)
+#define VERNEED_SIZE sizeof(Elf32_Verneed)
+#define VERNAUX_SIZE sizeof(Elf32_Vernaux)
+#define FIELD(type, member) offsetof(type, member)
 
 /* Steps a walk may take: the section could hold no more entries without
  * overlapping ones, and a chain of overlapping ones is cut off there. */
@@ -66,18 +72,18 @@ static void read_definitions(version_list *list, const objlens_image *image,
         return;
     while (offset <= size && size - offset >= VERDEF_SIZE) {
         const unsigned char *def = bytes + offset;
-        uint64_t aux = bytes_word(image, def + 12);
-        uint64_t next = bytes_word(image, def + 16);
+        uint64_t aux = bytes_word(image, def + FIELD(Elf32_Verdef, vd_aux));
+        uint64_t next = bytes_word(image, def + FIELD(Elf32_Verdef, vd_next));
         version_entry *entry = list_add(list, budget);
         if (entry == NULL)
             break;
-        entry->key = (uint16_t)bytes_half(image, def + 4);
-        entry->flags = (uint16_t)bytes_half(image, def + 2);
+        entry->key = (uint16_t)bytes_half(image, def + FIELD(Elf32_Verdef, vd_ndx));
+        entry->flags = (uint16_t)bytes_half(image, def + FIELD(Elf32_Verdef, vd_flags));
         if ((entry->key & VERSYM_INDEX_MASK) > max_index)
             max_index = entry->key & VERSYM_INDEX_MASK;
         entry->max_index = max_index;
         entry->name_known = aux <= size - offset && size - offset - aux >= VERDAUX_SIZE;
-        entry->name = entry->name_known ? bytes_word(image, def + aux) : 0;
+        entry->name = entry->name_known ? bytes_word(image, def + aux + FIELD(Elf32_Verdaux, vda_name)) : 0;
         if (next == 0)
             break;
         offset += next;
@@ -96,19 +102,19 @@ static void read_needs(version_list *list, const objlens_image *image, const uns
         return;
     while (offset <= size && size - offset >= VERNEED_SIZE) {
         const unsigned char *need = bytes + offset;
-        uint64_t next = bytes_word(image, need + 12);
-        uint64_t aux = offset + bytes_word(image, need + 8);
+        uint64_t next = bytes_word(image, need + FIELD(Elf32_Verneed, vn_next));
+        uint64_t aux = offset + bytes_word(image, need + FIELD(Elf32_Verneed, vn_aux));
         while (aux <= size && size - aux >= VERNAUX_SIZE) {
             const unsigned char *item = bytes + aux;
-            uint64_t step = bytes_word(image, item + 12);
+            uint64_t step = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_next));
             version_entry *entry = list_add(list, budget);
             if (entry == NULL)
                 goto done;
-            entry->key = (uint16_t)bytes_half(image, item + 6);
-            entry->flags = (uint16_t)bytes_half(image, item + 4);
+            entry->key = (uint16_t)bytes_half(image, item + FIELD(Elf32_Vernaux, vna_other));
+            entry->flags = (uint16_t)bytes_half(image, item + FIELD(Elf32_Vernaux, vna_flags));
             entry->max_index = 0;
             entry->name_known = 1;
-            entry->name = bytes_word(image, item + 8);
+            entry->name = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_name));
             if (step == 0)
                 break;
             aux += step;
@@ -403,21 +409,21 @@ static int walk_definition(const objlens_image *image, const unsigned char *byte
     int j = 1;
     event.kind = VERSION_DEFINITION;
     event.offset = idx;
-    event.version = bytes_half(image, def);
-    event.flags = bytes_half(image, def + 2);
-    event.index = bytes_half(image, def + 4);
-    event.count = bytes_half(image, def + 6);
-    event.hash = bytes_word(image, def + 8);
-    aux = bytes_word(image, def + 12);
-    next = bytes_word(image, def + 16);
+    event.version = bytes_half(image, def + FIELD(Elf32_Verdef, vd_version));
+    event.flags = bytes_half(image, def + FIELD(Elf32_Verdef, vd_flags));
+    event.index = bytes_half(image, def + FIELD(Elf32_Verdef, vd_ndx));
+    event.count = bytes_half(image, def + FIELD(Elf32_Verdef, vd_cnt));
+    event.hash = bytes_word(image, def + FIELD(Elf32_Verdef, vd_hash));
+    aux = bytes_word(image, def + FIELD(Elf32_Verdef, vd_aux));
+    next = bytes_word(image, def + FIELD(Elf32_Verdef, vd_next));
     each(context, &event);
     if (aux > size - idx || size - idx - aux < VERDAUX_SIZE)
         return -1;
     at = idx + aux;
     event.kind = VERSION_DEFINITION_NAME;
     event.offset = at;
-    event.name = bytes_word(image, bytes + at);
-    aux_next = bytes_word(image, bytes + at + 4);
+    event.name = bytes_word(image, bytes + at + FIELD(Elf32_Verdaux, vda_name));
+    aux_next = bytes_word(image, bytes + at + FIELD(Elf32_Verdaux, vda_next));
     each(context, &event);
     for (; j < (int)event.count; j++) {
         if (bad_link(aux_next, VERDAUX_SIZE, j == (int)event.count - 1, each, context)) {
@@ -430,8 +436,8 @@ static int walk_definition(const objlens_image *image, const unsigned char *byte
         event.kind = VERSION_PARENT;
         event.offset = at;
         event.parent = j;
-        event.name = bytes_word(image, bytes + at);
-        aux_next = bytes_word(image, bytes + at + 4);
+        event.name = bytes_word(image, bytes + at + FIELD(Elf32_Verdaux, vda_name));
+        aux_next = bytes_word(image, bytes + at + FIELD(Elf32_Verdaux, vda_next));
         each(context, &event);
     }
     if (j < (int)event.count) {
@@ -453,11 +459,11 @@ static int walk_need(const objlens_image *image, const unsigned char *bytes, uin
     int j = 0;
     event.kind = VERSION_NEED;
     event.offset = idx;
-    event.version = bytes_half(image, need);
-    event.count = bytes_half(image, need + 2);
-    event.file = bytes_word(image, need + 4);
-    aux = bytes_word(image, need + 8);
-    next = bytes_word(image, need + 12);
+    event.version = bytes_half(image, need + FIELD(Elf32_Verneed, vn_version));
+    event.count = bytes_half(image, need + FIELD(Elf32_Verneed, vn_cnt));
+    event.file = bytes_word(image, need + FIELD(Elf32_Verneed, vn_file));
+    aux = bytes_word(image, need + FIELD(Elf32_Verneed, vn_aux));
+    next = bytes_word(image, need + FIELD(Elf32_Verneed, vn_next));
     each(context, &event);
     if (aux > size - idx)
         return -1;
@@ -469,11 +475,11 @@ static int walk_need(const objlens_image *image, const unsigned char *bytes, uin
             break;
         event.kind = VERSION_NEED_AUX;
         event.offset = at;
-        event.hash = bytes_word(image, item);
-        event.flags = bytes_half(image, item + 4);
-        event.index = bytes_half(image, item + 6);
-        event.name = bytes_word(image, item + 8);
-        step = bytes_word(image, item + 12);
+        event.hash = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_hash));
+        event.flags = bytes_half(image, item + FIELD(Elf32_Vernaux, vna_flags));
+        event.index = bytes_half(image, item + FIELD(Elf32_Vernaux, vna_other));
+        event.name = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_name));
+        step = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_next));
         each(context, &event);
         if (bad_link(step, VERNAUX_SIZE, j == (int)event.count - 1, each, context)) {
             j = (int)event.count;
