@@ -289,11 +289,12 @@ static void relocation_record(const dump_image *image, const relocation_table *t
     if (fields.sym == 0)
         return;
     if (linked_symbols_get(&table->symbols, fields.sym, &symbol) == 0) {
+        /* The name first: the lookup sets `problem`, and the order in which
+         * a call's arguments are evaluated is left open. */
         const char *problem = NULL;
-        json_name_field(
-            "name",
-            string_table_find(&table->symbols.names, objlens_sym_get_name_offs(&symbol), &problem),
-            problem);
+        const char *name =
+            string_table_find(&table->symbols.names, objlens_sym_get_name_offs(&symbol), &problem);
+        json_name_field("name", name, problem);
     } else {
         json_name_field("name", NULL, "the symbol table has no such symbol");
     }
