@@ -10,6 +10,7 @@ Usage: hostile.py OBJLENS-DUMP
 
 import json
 import os
+import resource
 import subprocess
 import sys
 import tempfile
@@ -23,6 +24,34 @@ DUMP = None
 
 def run(*args, **kwargs):
     return subprocess.run([DUMP] + list(args), capture_output=True, **kwargs)
+
+
+def limited(megabytes):
+    """A preexec_fn that caps the child's address space."""
+    def limit():
+        resource.setrlimit(resource.RLIMIT_AS, (megabytes << 20, megabytes << 20))
+    return limit
+
+
+def substitution(index):
+    """The Itanium ABI's reference to substitution `index`: S_, S0_, S1_..."""
+    digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+    if index == 0:
+        return "S_"
+    index, text = index - 1, ""
+    while True:
+        text, index = digits[index % 36] + text, index // 36
+        if index == 0:
+            return "S" + text + "_"
+
+
+def exploding_name(levels):
+    """void f<B<A, A>, B<X, X, X>, ...>(), each X the argument before it:
+    213 bytes for 14 levels demangle to 79 MB."""
+    name = "_Z1fI1BI1AS1_E"
+    for level in range(levels):
+        name += "S0_I%sE" % (substitution(level + 3) * 3)
+    return name + "Evv"
 
 
 class Files(unittest.TestCase):
@@ -55,6 +84,20 @@ class Json(Files):
         last = json.loads(lines[1])["relocations"][-1]
         self.assertEqual((last["name"], last["name_error"]),
                          (None, "the offset lies outside the string table"))
+
+
+class Limits(Files):
+    def test_demangle_past_the_bound_shows_the_mangled_name(self):
+        """Under an address-space limit that holds the demangled name once
+        but not twice, -C shows the table, the long name mangled."""
+        name = exploding_name(14)
+        path = self.write("explode.o", elfwriter.build(64, False, 62,
+                                                       symbol_names=(name, "_Z3foov")))
+        result = run("-C", "-s", path, preexec_fn=limited(200))
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        out = result.stdout.decode()
+        self.assertIn(" " + name + "\n", out)
+        self.assertIn(" foo()\n", out)
 
 
 if __name__ == "__main__":
