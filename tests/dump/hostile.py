@@ -17,6 +17,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import elfbuild  # noqa: E402
 import elfwriter  # noqa: E402
 
 DUMP = None
@@ -98,6 +99,28 @@ class Limits(Files):
         out = result.stdout.decode()
         self.assertIn(" " + name + "\n", out)
         self.assertIn(" foo()\n", out)
+
+
+    def test_expansion_bound_ignores_holes(self):
+        """-z bounds the expanded size by the section's own bytes and an
+        absolute cap, not by the file's size, which counts a sparse file's
+        holes: each claim is refused with its reason, the dump goes on."""
+        for payload, claimed, reason in (
+                (b"\x78\x9c" + b"\0" * 30, 4 << 30, "more than 2048 times the compressed size"),
+                (b"\0" * (1 << 20), 3 << 29, "more than 1 GiB")):
+            with self.subTest(reason):
+                image = elfbuild.Image(64, False, 62)
+                chdr = image.pack("IIQQ", 1, 0, claimed, 1)
+                image.section(".debug_x", elfbuild.SHT_PROGBITS, chdr + payload,
+                              flags=elfbuild.SHF_COMPRESSED, align=8)
+                path = self.write("sparse", image.build())
+                os.truncate(path, 512 << 20)
+                result = run("-z", "-x", ".debug_x", "-h", path)
+                self.assertEqual(result.returncode, 1)
+                self.assertEqual(result.stderr.decode(),
+                                 "objlens-dump: %s: unable to decompress section '.debug_x': "
+                                 "the expanded size is %s\n" % (path, reason))
+                self.assertIn(b"ELF Header:", result.stdout)
 
 
 if __name__ == "__main__":
