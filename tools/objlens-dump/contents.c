@@ -8,7 +8,6 @@
 #include <elf.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include "bytes.h"
 #include "diag.h"
@@ -95,12 +94,6 @@ int content_open(section_content *content, dump_image *image, uint32_t index,
     return CONTENT_READY;
 }
 
-static uint64_t file_size(const char *path)
-{
-    struct stat info;
-    return stat(path, &info) == 0 ? (uint64_t)info.st_size : 0;
-}
-
 int content_expand(section_content *content, dump_image *image, const objlens_section *section)
 {
     const char *problem = NULL;
@@ -130,7 +123,7 @@ int content_expand(section_content *content, dump_image *image, const objlens_se
     if (expanded == 0)
         return CONTENT_READY;
     content->expanded = decompress_bytes(method, content->bytes + skip, content->size - skip,
-                                         expanded, file_size(image->path), &problem);
+                                         expanded, &problem);
     if (content->expanded == NULL) {
         diag_damage(image, "unable to decompress section '%s': %s", section_name(image, section),
                     problem);

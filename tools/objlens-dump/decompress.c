@@ -77,17 +77,23 @@ static int inflate_all(const unsigned char *bytes, size_t size, unsigned char *o
 }
 
 unsigned char *decompress_bytes(int method, const unsigned char *bytes, size_t size,
-                                uint64_t expanded, uint64_t limit, const char **problem)
+                                uint64_t expanded, const char **problem)
 {
     unsigned char *out;
     if (method != COMPRESSION_ZLIB && method != COMPRESSION_ZSTD) {
         *problem = "unsupported compression type";
         return NULL;
     }
-    /* A compressed section expands to at most about ten times its file's
-     * size in practice; a header that claims more is damaged. */
-    if (expanded > limit * 10 || (size_t)expanded != expanded) {
-        *problem = "uncompressed section size is suspiciously large";
+    /* Bounds on what the header claims, checked before anything is
+     * allocated: they follow the bytes the section holds, not the file's
+     * size, which counts the holes of a sparse file. */
+    if (expanded > DECOMPRESS_MAX_RATIO * (uint64_t)size) {
+        *problem = "the expanded size is more than " DECOMPRESS_MAX_RATIO_TEXT
+                   " times the compressed size";
+        return NULL;
+    }
+    if (expanded > DECOMPRESS_MAX_SIZE || (size_t)expanded != expanded) {
+        *problem = "the expanded size is more than " DECOMPRESS_MAX_SIZE_TEXT;
         return NULL;
     }
     out = calloc(expanded != 0 ? (size_t)expanded : 1, 1);

@@ -34,12 +34,25 @@ int compression_header_read(const objlens_image *image, const unsigned char *byt
 int zdebug_header(const unsigned char *bytes, uint32_t size, uint64_t *expanded);
 
 /*
+ * The largest expansion -z makes (objlens-dump(1) states both): zlib's
+ * deflate cannot pass 1032 to 1, so twice that leaves room for any real
+ * stream; the cap keeps a Zstandard frame of a few bytes, which may
+ * legally claim far more, within reach of a small machine.
+ */
+#define DECOMPRESS_MAX_RATIO 2048u
+#define DECOMPRESS_MAX_RATIO_TEXT "2048"
+#ifndef DECOMPRESS_MAX_SIZE /* the fuzz target's build lowers it */
+#define DECOMPRESS_MAX_SIZE ((uint64_t)1 << 30)
+#define DECOMPRESS_MAX_SIZE_TEXT "1 GiB"
+#endif
+
+/*
  * Expands `size` bytes compressed by `method` into a new buffer of
- * `expanded` bytes.  An expanded size more than ten times `limit` (the
- * file's size) is refused before anything is allocated.  Null when the
- * data cannot be expanded, with *problem saying why.
+ * `expanded` bytes.  An expanded size past the bounds above is refused
+ * before anything is allocated.  Null when the data cannot be expanded,
+ * with *problem saying why.
  */
 unsigned char *decompress_bytes(int method, const unsigned char *bytes, size_t size,
-                                uint64_t expanded, uint64_t limit, const char **problem);
+                                uint64_t expanded, const char **problem);
 
 #endif

@@ -1,5 +1,11 @@
 // demangle.cpp - demangle_symbol() on the C++ runtime's demangler,
 // abi::__cxa_demangle.  The one buffer is reused from call to call.
+//
+// A name of a few hundred bytes can demangle to hundreds of megabytes
+// (each back-reference repeats all that it names), and the runtime's
+// demangler has no limit of its own: a result longer than
+// DEMANGLE_MAX_LENGTH is dropped, with its buffer, and the name shown as
+// it is mangled.  No exception leaves this file: the callers are C.
 #include "demangle.h"
 
 #include <cstdlib>
@@ -24,7 +30,9 @@ bool is_mangled(const char *name)
 
 }  // namespace
 
-extern "C" const char *demangle_symbol(const char *name)
+namespace {
+
+const char *demangle_or_throw(const char *name)
 {
     size_t prefix = std::strspn(name, ".$");
     const char *core = name + prefix;
@@ -45,9 +53,27 @@ extern "C" const char *demangle_symbol(const char *name)
     demangled = result;
     if (size > demangled_size)
         demangled_size = size;
+    if (std::strlen(result) > DEMANGLE_MAX_LENGTH) {
+        std::free(demangled);
+        demangled = nullptr;
+        demangled_size = 0;
+        return name;
+    }
     shown.assign(name, prefix);
     shown.append(result);
     if (suffix != nullptr)
         shown.append(suffix);
     return shown.c_str();
+}
+
+}  // namespace
+
+extern "C" const char *demangle_symbol(const char *name)
+{
+    try {
+        return demangle_or_throw(name);
+    } catch (...) {
+        // Out of memory for a copy of the name or of its demangled form.
+        return name;
+    }
 }

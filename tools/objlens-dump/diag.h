@@ -14,7 +14,12 @@
 #define DIAG_PRINTF(f, a)
 #endif
 
+#include <stdio.h>
+
 struct dump_image;
+
+/* Where the messages go: stderr until this names another stream. */
+void diag_set_stream(FILE *stream);
 
 /* "objlens-dump: PATH: message" */
 void diag_file(const char *path, const char *format, ...) DIAG_PRINTF(2, 3);

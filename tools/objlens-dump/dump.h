@@ -62,6 +62,10 @@ typedef struct dump_image {
     const dump_options *options;
 } dump_image;
 
+/* A whole run over the command line `argv`; returns the exit status.
+ * Output goes to out.h's stream, messages to diag.h's. */
+int dump_main(int argc, char **argv);
+
 void text_dump(dump_image *image, unsigned parts);
 void json_dump(dump_image *image, unsigned parts);
 

@@ -3,7 +3,8 @@
  *
  * Each FILE is loaded through the library; a refused one is reported with
  * the backend's reason, and when its ELF header is whole the tool reads
- * and shows that header itself.
+ * and shows that header itself.  The process's entry point, in entry.c,
+ * only calls dump_main, which the fuzz target calls too.
  */
 #define _POSIX_C_SOURCE 200809L
 
@@ -242,7 +243,7 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
     return image.damaged;
 }
 
-int main(int argc, char **argv)
+int dump_main(int argc, char **argv)
 {
     unsigned parts = 0;
     int json = 0;
@@ -252,11 +253,12 @@ int main(int argc, char **argv)
     dump_request *requests = calloc((size_t)argc, sizeof *requests);
 
     if (requests == NULL) {
-        fprintf(stderr, "%s: %s\n", PROGRAM_NAME, strerror(ENOMEM));
+        diag_file(NULL, "%s", strerror(ENOMEM));
         return EXIT_DAMAGED;
     }
     options.requests = requests;
     opterr = 0;
+    optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
     while ((option = getopt_long(argc, argv, ":hSlesrdVnax:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
         case 'h': parts |= DUMP_HEADER; break;
@@ -280,11 +282,13 @@ int main(int argc, char **argv)
         case OPT_JSON: json = 1; break;
         case OPT_HELP:
             free(requests);
-            fputs(usage_text, stdout);
+            out_str(usage_text);
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;
         case OPT_VERSION:
             free(requests);
-            printf("%s %s\n", PROGRAM_NAME, objlens_get_version());
+            out_str(PROGRAM_NAME " ");
+            out_str(objlens_get_version());
+            out_char('\n');
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;
         default:
             if (long_form_error(argv[optind - 1], option))
@@ -319,7 +323,7 @@ int main(int argc, char **argv)
             status = EXIT_DAMAGED;
     free(requests);
     if (out_flush() != 0) {
-        fprintf(stderr, "%s: write error: %s\n", PROGRAM_NAME, strerror(errno));
+        diag_file(NULL, "write error: %s", strerror(errno));
         status = EXIT_DAMAGED;
     }
     return status;

@@ -22,10 +22,20 @@
 static char out_buffer[OUT_BUFFER_SIZE];
 static size_t out_used;
 static int out_failed;
+static FILE *out_target; /* null for stdout */
+
+#define OUT_TARGET (out_target != NULL ? out_target : stdout)
+
+void out_set_stream(FILE *stream)
+{
+    out_used = 0;
+    out_failed = 0;
+    out_target = stream;
+}
 
 static void out_drain(void)
 {
-    if (out_used != 0 && fwrite(out_buffer, 1, out_used, stdout) != out_used)
+    if (out_used != 0 && fwrite(out_buffer, 1, out_used, OUT_TARGET) != out_used)
         out_failed = 1;
     out_used = 0;
 }
@@ -43,7 +53,7 @@ void out_bytes(const char *bytes, size_t count)
     if (count > OUT_BUFFER_SIZE - out_used) {
         out_drain();
         if (count >= OUT_BUFFER_SIZE) {
-            if (fwrite(bytes, 1, count, stdout) != count)
+            if (fwrite(bytes, 1, count, OUT_TARGET) != count)
                 out_failed = 1;
             return;
         }
@@ -407,7 +417,7 @@ char *fmt_str_right(char *at, const char *text, int width)
 int out_flush(void)
 {
     out_drain();
-    if (fflush(stdout) != 0 || ferror(stdout))
+    if (fflush(OUT_TARGET) != 0 || ferror(OUT_TARGET))
         out_failed = 1;
     return out_failed ? -1 : 0;
 }

@@ -10,6 +10,11 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
+
+/* Where the buffer goes: stdout until this names another stream (the fuzz
+ * target's sink).  Drops what is buffered and any earlier write error. */
+void out_set_stream(FILE *stream);
 
 void out_bytes(const char *bytes, size_t count);
 void out_str(const char *text);
@@ -66,7 +71,7 @@ const char *format_into(char *buffer, size_t size, const char *format, ...)
 #endif
     ;
 
-/* Hands everything buffered to stdout; -1 when stdout reports an error. */
+/* Hands everything buffered to the stream; -1 when it reports an error. */
 int out_flush(void);
 
 /*

@@ -1,0 +1,128 @@
+#!/usr/bin/env python3
+"""objlens-dump against files and limits built to hurt it: names that
+cannot be read, control bytes in every place a file's bytes are shown,
+names that demangle to hundreds of megabytes, sparse files that expand
+far past their size on disk, and a segment map of many segments and
+sections.
+
+Usage: hostile.py OBJLENS-DUMP
+"""
+
+import json
+import os
+import resource
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import elfbuild  # noqa: E402
+import elfwriter  # noqa: E402
+
+DUMP = None
+
+
+def run(*args, **kwargs):
+    return subprocess.run([DUMP] + list(args), capture_output=True, **kwargs)
+
+
+def limited(megabytes):
+    """A preexec_fn that caps the child's address space."""
+    def limit():
+        resource.setrlimit(resource.RLIMIT_AS, (megabytes << 20, megabytes << 20))
+    return limit
+
+
+def substitution(index):
+    """The Itanium ABI's reference to substitution `index`: S_, S0_, S1_..."""
+    digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+    if index == 0:
+        return "S_"
+    index, text = index - 1, ""
+    while True:
+        text, index = digits[index % 36] + text, index // 36
+        if index == 0:
+            return "S" + text + "_"
+
+
+def exploding_name(levels):
+    """void f<B<A, A>, B<X, X, X>, ...>(), each X the argument before it:
+    213 bytes for 14 levels demangle to 79 MB."""
+    name = "_Z1fI1BI1AS1_E"
+    for level in range(levels):
+        name += "S0_I%sE" % (substitution(level + 3) * 3)
+    return name + "Evv"
+
+
+class Files(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+
+    def tearDown(self):
+        self.folder.cleanup()
+
+    def write(self, name, data):
+        path = os.path.join(self.folder.name, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+
+class Json(Files):
+    def test_relocation_symbol_without_name_keeps_earlier_files(self):
+        """A relocation's symbol whose name lies outside its table is a
+        null name with its reason, and the documents of the FILEs before
+        it are all written."""
+        sound = self.write("sound.o", elfwriter.build(64, False, 62))
+        hostile = self.write("hostile.o", elfwriter.build(
+            64, False, 62, symbol_names=("alpha", "beta"), damage=("symbol-name-outside",)))
+        result = run("--json", sound, hostile)
+        self.assertIn(result.returncode, (0, 1))
+        lines = result.stdout.decode().splitlines()
+        self.assertEqual(len(lines), 2)
+        self.assertEqual(lines[0], run("--json", sound).stdout.decode().rstrip("\n"))
+        last = json.loads(lines[1])["relocations"][-1]
+        self.assertEqual((last["name"], last["name_error"]),
+                         (None, "the offset lies outside the string table"))
+
+
+class Limits(Files):
+    def test_demangle_past_the_bound_shows_the_mangled_name(self):
+        """Under an address-space limit that holds the demangled name once
+        but not twice, -C shows the table, the long name mangled."""
+        name = exploding_name(14)
+        path = self.write("explode.o", elfwriter.build(64, False, 62,
+                                                       symbol_names=(name, "_Z3foov")))
+        result = run("-C", "-s", path, preexec_fn=limited(200))
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        out = result.stdout.decode()
+        self.assertIn(" " + name + "\n", out)
+        self.assertIn(" foo()\n", out)
+
+
+    def test_expansion_bound_ignores_holes(self):
+        """-z bounds the expanded size by the section's own bytes and an
+        absolute cap, not by the file's size, which counts a sparse file's
+        holes: each claim is refused with its reason, the dump goes on."""
+        for payload, claimed, reason in (
+                (b"\x78\x9c" + b"\0" * 30, 4 << 30, "more than 2048 times the compressed size"),
+                (b"\0" * (1 << 20), 3 << 29, "more than 1 GiB")):
+            with self.subTest(reason):
+                image = elfbuild.Image(64, False, 62)
+                chdr = image.pack("IIQQ", 1, 0, claimed, 1)
+                image.section(".debug_x", elfbuild.SHT_PROGBITS, chdr + payload,
+                              flags=elfbuild.SHF_COMPRESSED, align=8)
+                path = self.write("sparse", image.build())
+                os.truncate(path, 512 << 20)
+                result = run("-z", "-x", ".debug_x", "-h", path)
+                self.assertEqual(result.returncode, 1)
+                self.assertEqual(result.stderr.decode(),
+                                 "objlens-dump: %s: unable to decompress section '.debug_x': "
+                                 "the expanded size is %s\n" % (path, reason))
+                self.assertIn(b"ELF Header:", result.stdout)
+
+
+if __name__ == "__main__":
+    DUMP = sys.argv.pop(1)
+    unittest.main(verbosity=2)
