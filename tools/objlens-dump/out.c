@@ -13,9 +13,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #define OUT_BUFFER_SIZE (1u << 16)
 
@@ -122,18 +119,6 @@ static int printable_ascii(const unsigned char *s, size_t length)
     const uint64_t high = 0x8080808080808080u;
     uint64_t bad = 0;
     size_t i = 0;
-#if defined(__SSE2__)
-    /* Sixteen at a time where the machine has it: as signed bytes, the
-     * printable ones are those above 0x1f that are not DEL. */
-    const __m128i below = _mm_set1_epi8(0x1f);
-    const __m128i del = _mm_set1_epi8(0x7f);
-    for (; i + 16 <= length; i += 16) {
-        __m128i bytes = _mm_loadu_si128((const __m128i *)(const void *)(s + i));
-        __m128i fine = _mm_andnot_si128(_mm_cmpeq_epi8(bytes, del), _mm_cmpgt_epi8(bytes, below));
-        if (_mm_movemask_epi8(fine) != 0xffff)
-            return 0;
-    }
-#endif
     for (; i + 8 <= length; i += 8) {
         uint64_t word;
         memcpy(&word, s + i, 8);
@@ -315,7 +300,7 @@ void out_udec_right(uint64_t value, int width)
         out_spaces(width - 44);
         width = 44;
     }
-    out_commit(fmt_udec_right(out_room(44 + 20), value, width));
+    out_commit(fmt_udec_right(out_room(44), value, width));
 }
 
 const char *format_into(char *buffer, size_t size, const char *format, ...)
@@ -334,22 +319,18 @@ char *out_reserve(size_t count) { return out_room(count); }
 
 void out_commit(const char *end) { out_used = (size_t)(end - out_buffer); }
 
-/* Spaces up to `count` columns, count at most 8: eight are written and
- * the end moved by `count`, since the reservation has room for them. */
+/* `count` spaces. */
 static char *fmt_pad(char *at, int count)
 {
-    static const char spaces[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-    memcpy(at, spaces, sizeof spaces);
-    return at + (count > 0 ? count : 0);
+    for (int i = 0; i < count; i++)
+        *at++ = ' ';
+    return at;
 }
 
 char *fmt_udec_right(char *at, uint64_t value, int width)
 {
-    /* The digits (at most 20) end halfway through `text`, so the fixed
-     * 20-byte copy from where they start, whatever their number, stays
-     * inside `text`. */
-    char text[40];
-    char *end = text + 20;
+    char text[20];
+    char *end = text + sizeof text;
     char *start = end;
     int length;
     if (value <= UINT32_MAX) {
@@ -362,13 +343,9 @@ char *fmt_udec_right(char *at, uint64_t value, int width)
         start = format_udec(end, value);
     }
     length = (int)(end - start);
-    while (width - length > 8) {
-        at = fmt_pad(at, 8);
-        width -= 8;
-    }
     if (width > length)
         at = fmt_pad(at, width - length);
-    memcpy(at, start, 20);
+    memcpy(at, start, (size_t)length);
     return at + length;
 }
 
@@ -399,7 +376,7 @@ char *fmt_str_left(char *at, const char *text, int width)
     char *start = at;
     while (*text != '\0')
         *at++ = *text++;
-    if (width > at - start && width - (at - start) <= 8)
+    if (width > at - start)
         at = fmt_pad(at, width - (int)(at - start));
     return at;
 }
@@ -407,7 +384,7 @@ char *fmt_str_left(char *at, const char *text, int width)
 char *fmt_str_right(char *at, const char *text, int width)
 {
     size_t length = strlen(text);
-    if ((size_t)width > length && width - (int)length <= 8)
+    if ((size_t)width > length)
         at = fmt_pad(at, width - (int)length);
     for (size_t i = 0; i < length; i++)
         at[i] = text[i];

@@ -85,17 +85,14 @@ enum { OUT_RESERVE_MAX = 4096 };
 char *out_reserve(size_t count);
 void out_commit(const char *end);
 
-/* Decimal, right-aligned in `width` columns with spaces, any number of
- * them; up to 19 bytes after the end may be written (the digits are
- * copied 20 bytes at a time). */
+/* Decimal, right-aligned in `width` columns with spaces.  Each fmt_ call
+ * writes exactly the bytes up to the end it returns. */
 char *fmt_udec_right(char *at, uint64_t value, int width);
 /* Lower-case hex, zero-padded to at least `digits` digits. */
 char *fmt_hex(char *at, uint64_t value, int digits);
-/* `text` and then spaces up to `width` columns (at most 8 of padding); the
- * 8 bytes after the end may be written. */
+/* `text` and then spaces up to `width` columns. */
 char *fmt_str_left(char *at, const char *text, int width);
-/* `text` after spaces up to `width` columns (at most 8 of padding); up to
- * 7 bytes after the end may be written. */
+/* `text` after spaces up to `width` columns. */
 char *fmt_str_right(char *at, const char *text, int width);
 
 #endif

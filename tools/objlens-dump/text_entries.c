@@ -74,14 +74,12 @@ static const char *st_other_text(uint8_t bits, uint16_t machine, char buffer[32]
 }
 
 /* The Ndx column, right-aligned in four columns. */
-static void out_shndx(uint16_t shndx, uint16_t machine)
+static char *fmt_shndx(char *at, uint16_t shndx, uint16_t machine)
 {
     char buffer[16];
     const char *text;
-    if (shndx < SHN_LORESERVE && shndx != SHN_UNDEF) {
-        out_udec_right(shndx, 4);
-        return;
-    }
+    if (shndx < SHN_LORESERVE && shndx != SHN_UNDEF)
+        return fmt_udec_right(at, shndx, 4);
     switch (shndx) {
     case SHN_UNDEF: text = "UND"; break;
     case SHN_ABS: text = "ABS"; break;
@@ -97,7 +95,7 @@ static void out_shndx(uint16_t shndx, uint16_t machine)
             text = format_into(buffer, sizeof buffer, "RSV[0x%04x]", (unsigned)shndx);
         break;
     }
-    out_str_right(text, 4);
+    return fmt_str_right(at, text, 4);
 }
 
 static void entries_heading(const char *what, const char *name, uint64_t offset, uint32_t count)
@@ -124,43 +122,57 @@ static int out_symbol_name(const dump_image *image, const char *name)
                                                                        : name);
 }
 
+/* The columns of a symbol before its name: at most 6 + 2 + 16 + 1 + 18 +
+ * 1 + 3 * 32 + 36 + 1 + 11 + 1 bytes. */
+enum { SYMBOL_COLUMNS_ROOM = 256 };
+
 /* The Type, Bind and Vis columns, and st_other's other bits. */
-static void out_kind_columns(const dump_image *image, uint8_t info, uint8_t other)
+static char *fmt_kind_columns(char *at, const dump_image *image, uint8_t info, uint8_t other)
 {
     char buffer[32];
-    out_str_left(st_type_text(ELF32_ST_TYPE(info), image, buffer), 7);
-    out_char(' ');
-    out_str_left(st_bind_text(ELF32_ST_BIND(info), image, buffer), 6);
-    out_char(' ');
-    out_str_left(name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
+    at = fmt_str_left(at, st_type_text(ELF32_ST_TYPE(info), image, buffer), 7);
+    *at++ = ' ';
+    at = fmt_str_left(at, st_bind_text(ELF32_ST_BIND(info), image, buffer), 6);
+    *at++ = ' ';
+    at = fmt_str_left(at, name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
     if (other & ~0x3u) {
-        out_str(" [");
-        out_str(st_other_text((uint8_t)(other & ~0x3u), image->machine, buffer));
-        out_str("] ");
+        *at++ = ' ';
+        *at++ = '[';
+        at = fmt_str_left(at, st_other_text((uint8_t)(other & ~0x3u), image->machine, buffer), 0);
+        *at++ = ']';
+        *at++ = ' ';
     }
+    return at;
 }
 
+/* The line is built in one reservation: a large table's dump is mostly
+ * these lines, and one room check a line instead of one a field is a
+ * measured part of its speed (docs/BENCHMARKS.md). */
 static void symbol_line(void *context, dump_image *image, const symbol_record *symbol)
 {
+    char *at = out_reserve(SYMBOL_COLUMNS_ROOM);
     (void)context;
-    out_udec_right(symbol->index, 6);
-    out_str(": ");
-    out_hex(symbol->st_value, image->bits == 64 ? 16 : 8);
-    out_char(' ');
+    at = fmt_udec_right(at, symbol->index, 6);
+    *at++ = ':';
+    *at++ = ' ';
+    at = fmt_hex(at, symbol->st_value, image->bits == 64 ? 16 : 8);
+    *at++ = ' ';
     if (symbol->st_size <= 99999) {
-        out_udec_right(symbol->st_size, 5);
+        at = fmt_udec_right(at, symbol->st_size, 5);
     } else {
-        out_str("0x");
-        out_hex(symbol->st_size, 1);
+        *at++ = '0';
+        *at++ = 'x';
+        at = fmt_hex(at, symbol->st_size, 1);
     }
-    out_char(' ');
-    out_kind_columns(image, symbol->st_info, symbol->st_other);
-    out_char(' ');
+    *at++ = ' ';
+    at = fmt_kind_columns(at, image, symbol->st_info, symbol->st_other);
+    *at++ = ' ';
     if (symbol->has_xindex)
-        out_udec_right(symbol->xindex, 4);
+        at = fmt_udec_right(at, symbol->xindex, 4);
     else
-        out_shndx(symbol->st_shndx, image->machine);
-    out_char(' ');
+        at = fmt_shndx(at, symbol->st_shndx, image->machine);
+    *at++ = ' ';
+    out_commit(at);
     out_symbol_name(image, symbol->display_name);
     if (symbol->version.kind != VERSION_NONE)
         text_symbol_version(&symbol->version, 1);
