@@ -87,6 +87,35 @@ class Json(Files):
                          (None, "the offset lies outside the string table"))
 
 
+class Escaping(Files):
+    def test_no_control_bytes_reach_the_terminal(self):
+        """File bytes shown as text on either stream (a gold version, FDO
+        packaging metadata, a core's NT_FILE name, a section name and a path
+        in a message, a name given on the command line) are escaped."""
+        title = "\x1b]0;owned\x07"
+        image = elfbuild.Image(64, False, 62)
+        image.section(".note", elfbuild.SHT_NOTE, elfbuild.notes(image, [
+            ("GNU", 4, b"gold " + title.encode() + b"\0"),
+            ("FDO", 0xCAFE1A7E, b'{"os":"' + title.encode() + b'"}\0')]), align=4)
+        image.section(".debug" + title, elfbuild.SHT_PROGBITS,
+                      image.pack("IIQQ", 9, 0, 16, 1) + b"\0" * 8,
+                      flags=elfbuild.SHF_COMPRESSED, align=8)
+        notes = self.write("notes", image.build())
+        core = elfbuild.Image(64, False, 62, e_type=elfbuild.ET_CORE)
+        core.segment(elfbuild.PT_NOTE, elfbuild.notes(core, [
+            ("CORE", 0x46494C45, elfbuild.core_file_note(core, 4096,
+                                                          [(0x1000, 0x2000, 0, "/lib" + title)]))]))
+        core = self.write("core", core.build())
+        empty = self.write("empty" + title, b"")
+        result = run("-n", "-z", "-x", "2", "-x", "absent" + title, notes, core, empty)
+        self.assertEqual(result.returncode, 1)
+        for stream, shown in ((result.stdout, 4), (result.stderr, 4)):
+            text = stream.decode()
+            self.assertNotIn("\x1b", text)
+            self.assertNotIn("\x07", text)
+            self.assertEqual(text.count("^[]0;owned^G"), shown, text)
+
+
 class Limits(Files):
     def test_demangle_past_the_bound_shows_the_mangled_name(self):
         """Under an address-space limit that holds the demangled name once
