@@ -5,12 +5,13 @@ names that demangle to hundreds of megabytes, sparse files that expand
 far past their size on disk, and a segment map of many segments and
 sections.
 
-Usage: hostile.py OBJLENS-DUMP
+Usage: hostile.py OBJLENS-DUMP CALL-COUNT-LIBRARY
 """
 
 import json
 import os
 import resource
+import struct
 import subprocess
 import sys
 import tempfile
@@ -21,6 +22,7 @@ import elfbuild  # noqa: E402
 import elfwriter  # noqa: E402
 
 DUMP = None
+CALL_COUNT = None
 
 
 def run(*args, **kwargs):
@@ -116,6 +118,41 @@ class Escaping(Files):
             self.assertEqual(text.count("^[]0;owned^G"), shown, text)
 
 
+def segments_over_sections(count):
+    """An executable of `count` PT_LOAD segments over `count` sections, the
+    i-th segment holding the i-th section."""
+    phoff, data = 64, 64 + 56 * count
+    names = b"\0.s\0.shstrtab\0"
+    names_at = data + 16 * count
+    shoff = (names_at + len(names) + 7) & ~7
+    segments = b"".join(struct.pack("<IIQQQQQQ", 1, 4, data + 16 * i, 0x1000 + 16 * i, 0, 16, 16, 1)
+                        for i in range(count))
+    sections = [b"\0" * 64] + [
+        struct.pack("<IIQQQQIIQQ", 1, 1, 2, 0x1000 + 16 * i, data + 16 * i, 16, 0, 0, 1, 0)
+        for i in range(count)]
+    sections.append(struct.pack("<IIQQQQIIQQ", 4, 3, 0, 0, names_at, len(names), 0, 0, 1, 0))
+    body = segments + b"\xab" * (16 * count) + names
+    body += b"\0" * (shoff - 64 - len(body))
+    header = b"\x7fELF\2\1\1" + b"\0" * 9 + struct.pack(
+        "<HHIQQQIHHHHHH", 2, 62, 1, 0, phoff, shoff, 0, 64, 56, count, 64, count + 2, count + 1)
+    return header + body + b"".join(sections)
+
+
+class Cost(Files):
+    def test_segment_map_reads_each_section_once(self):
+        """-l's section-to-segment map reads each section's fields once,
+        not once per segment: 300 x 300 reads at most 2 offsets a section."""
+        path = self.write("map", segments_over_sections(300))
+        count = os.path.join(self.folder.name, "count")
+        env = dict(os.environ, LD_PRELOAD=CALL_COUNT, OBJLENS_CALL_COUNT=count,
+                   ASAN_OPTIONS="verify_asan_link_order=0")
+        result = run("-l", path, env=env)
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        self.assertIn(b"   299     .s \n", result.stdout)
+        with open(count) as f:
+            self.assertLessEqual(int(f.read()), 2 * 302)
+
+
 class Limits(Files):
     def test_demangle_past_the_bound_shows_the_mangled_name(self):
         """Under an address-space limit that holds the demangled name once
@@ -154,4 +191,5 @@ class Limits(Files):
 
 if __name__ == "__main__":
     DUMP = sys.argv.pop(1)
+    CALL_COUNT = sys.argv.pop(1)
     unittest.main(verbosity=2)
