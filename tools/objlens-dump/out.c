@@ -164,7 +164,7 @@ static void emit(FILE *stream, const char *bytes, size_t count)
 
 /* The one escaping of bytes from a file: the `length` bytes at `name`
  * (none of them NUL), to `stream` or to the buffer. */
-static int escape(const char *name, size_t length, FILE *stream)
+static int write_escaped(const char *name, size_t length, FILE *stream)
 {
     const unsigned char *s = (const unsigned char *)name;
     const unsigned char *end = s + length;
@@ -177,7 +177,7 @@ static int escape(const char *name, size_t length, FILE *stream)
     for (;;) {
         unsigned char c = s < end ? *s : '\0';
         unsigned char sequence[5] = {0};
-        int length;
+        int sequence_length;
         if (c >= 0x20 && c < 0x7f) {
             s++;
             columns++;
@@ -187,9 +187,9 @@ static int escape(const char *name, size_t length, FILE *stream)
          * Read from a copy, so that a sequence cut by `end` reads no further. */
         if (c >= 0x80) {
             memcpy(sequence, s, end - s < 4 ? (size_t)(end - s) : 4);
-            length = utf8_sequence_length(sequence);
-            if (length != 0 && !(c == 0xc2 && s[1] < 0xa0)) {
-                s += length;
+            sequence_length = utf8_sequence_length(sequence);
+            if (sequence_length != 0 && !(c == 0xc2 && s[1] < 0xa0)) {
+                s += sequence_length;
                 columns++;
                 continue;
             }
@@ -213,14 +213,14 @@ static int escape(const char *name, size_t length, FILE *stream)
     }
 }
 
-int out_name(const char *name) { return escape(name, strlen(name), NULL); }
+int out_name(const char *name) { return write_escaped(name, strlen(name), NULL); }
 
 int out_name_bounded(const char *bytes, size_t size)
 {
-    return escape(bytes, strnlen(bytes, size), NULL);
+    return write_escaped(bytes, strnlen(bytes, size), NULL);
 }
 
-void name_to_stream(FILE *stream, const char *text) { escape(text, strlen(text), stream); }
+void name_to_stream(FILE *stream, const char *text) { write_escaped(text, strlen(text), stream); }
 
 void out_name_left(const char *name, int width)
 {
