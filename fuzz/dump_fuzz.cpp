@@ -35,10 +35,7 @@ public:
     explicit JsonCheck(const std::string &text) : at_(text.data()), end_(at_ + text.size()) {}
 
     // Whether the whole text is one object, with nothing after it.
-    bool object()
-    {
-        return peek() == '{' && value(0) && at_ == end_;
-    }
+    bool object() { return peek() == '{' && value(0) && at_ == end_; }
 
 private:
     const char *at_;
@@ -130,9 +127,10 @@ private:
     // The rest of a UTF-8 sequence that `lead` starts (ranges as RFC 3629's).
     bool utf8(unsigned char lead)
     {
-        int more = lead >= 0xc2 && lead <= 0xdf ? 1 : lead >= 0xe0 && lead <= 0xef ? 2
-                                                : lead >= 0xf0 && lead <= 0xf4 ? 3
-                                                                               : -1;
+        int more = lead >= 0xc2 && lead <= 0xdf   ? 1
+                   : lead >= 0xe0 && lead <= 0xef ? 2
+                   : lead >= 0xf0 && lead <= 0xf4 ? 3
+                                                  : -1;
         if (more < 0 || end_ - at_ < more)
             return false;
         unsigned char second = static_cast<unsigned char>(at_[0]);
@@ -223,7 +221,8 @@ void run_json(const std::vector<std::string> &args, size_t files)
     CHECK(std::fclose(stream) == 0);
     size_t lines = 0;
     for (size_t start = 0; start < size;) {
-        const char *newline = static_cast<const char *>(std::memchr(text + start, '\n', size - start));
+        const char *newline =
+            static_cast<const char *>(std::memchr(text + start, '\n', size - start));
         CHECK(newline != nullptr);
         size_t end = static_cast<size_t>(newline - text);
         CHECK(JsonCheck(std::string(text + start, end - start)).object());

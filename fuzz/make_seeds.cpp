@@ -1,7 +1,8 @@
 // make_seeds.cpp - writes extra fuzz seeds made with the tests' ELF writer:
 // every class and byte order, with extended numbering, with the section
 // header table before the section bytes, and with symbol, relocation and
-// dynamic sections.  Usage: objkit_fuzz_seeds CORPUS_FOLDER
+// dynamic sections, and core files of notes.  Usage: objkit_fuzz_seeds
+// CORPUS_FOLDER
 #include "support/elf_writer.hpp"
 #include "support/image_kinds.hpp"
 
@@ -93,6 +94,55 @@ elftest::Image overlap_seed(const elftest::ImageKind &kind)
     return image;
 }
 
+// One note: its header and owner, then its description, each padded to 4.
+void add_note(elftest::Bytes &notes, int data, const std::string &owner, uint32_t type,
+              const elftest::Bytes &desc)
+{
+    unsigned char header[12];
+    elftest::put_uint(header, 4, owner.size() + 1, data);
+    elftest::put_uint(header + 4, 4, desc.size(), data);
+    elftest::put_uint(header + 8, 4, type, data);
+    notes.insert(notes.end(), header, header + 12);
+    notes.insert(notes.end(), owner.begin(), owner.end());
+    notes.resize((notes.size() + 1 + 3) & ~size_t{3});
+    notes.insert(notes.end(), desc.begin(), desc.end());
+    notes.resize((notes.size() + 3) & ~size_t{3});
+}
+
+// A core file for objlens-dump's note printers: a PT_NOTE segment of a
+// prstatus, the mapped files (NT_FILE), a build id, a gold version and
+// packaging metadata.
+elftest::Image core_seed(const elftest::ImageKind &kind)
+{
+    const size_t word = kind.bits / 8;
+    elftest::ElfWriter w(kind.bits, kind.data, kind.bits == 64 ? EM_X86_64 : EM_386, ET_CORE);
+    elftest::Bytes files(5 * word);
+    for (uint64_t i = 0; i < 5; ++i)  // count 1, page size, start, end, page offset
+        elftest::put_uint(files.data() + i * word, word,
+                          i == 0   ? 1
+                          : i == 1 ? 4096
+                          : i == 2 ? 0x1000
+                          : i == 3 ? 0x3000
+                                   : 2,
+                          kind.data);
+    const std::string path = "/usr/lib/libc.so.6";
+    files.insert(files.end(), path.begin(), path.end() + 1);
+    const std::string gold = "gold 1.16";
+    const std::string metadata = R"({"type":"deb","name":"seed"})";
+    elftest::Bytes notes;
+    add_note(notes, kind.data, "CORE", NT_PRSTATUS, elftest::Bytes(kind.bits == 64 ? 336 : 144));
+    add_note(notes, kind.data, "CORE", NT_FILE, files);
+    add_note(notes, kind.data, "GNU", NT_GNU_BUILD_ID, {0xde, 0xad, 0xbe, 0xef, 1, 2, 3, 4});
+    add_note(notes, kind.data, "GNU", NT_GNU_GOLD_VERSION,
+             elftest::Bytes(gold.begin(), gold.end() + 1));
+    add_note(notes, kind.data, "FDO", 0xcafe1a7e,
+             elftest::Bytes(metadata.begin(), metadata.end() + 1));
+    const uint32_t note = w.add_section(
+        {.name = ".note", .type = SHT_NOTE, .flags = SHF_ALLOC, .addralign = 4, .data = notes});
+    w.add_segment({.type = PT_NOTE, .align = 4, .first_section = note, .last_section = note});
+    return w.build();
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -110,6 +160,11 @@ int main(int argc, char **argv)
     }
     for (const elftest::ImageKind &kind : elftest::all_kinds) {
         if (!overlap_seed(kind).write_to(folder + "/overlap-" + kind.name()))
+            return 1;
+        ++written;
+    }
+    for (const elftest::ImageKind &kind : elftest::all_kinds) {
+        if (!core_seed(kind).write_to(folder + "/core-" + kind.name()))
             return 1;
         ++written;
     }

@@ -5,12 +5,13 @@ names that demangle to hundreds of megabytes, sparse files that expand
 far past their size on disk, and a segment map of many segments and
 sections.
 
-Usage: hostile.py OBJLENS-DUMP
+Usage: hostile.py OBJLENS-DUMP CALL-COUNT-LIBRARY
 """
 
 import json
 import os
 import resource
+import struct
 import subprocess
 import sys
 import tempfile
@@ -21,6 +22,7 @@ import elfbuild  # noqa: E402
 import elfwriter  # noqa: E402
 
 DUMP = None
+CALL_COUNT = None
 
 
 def run(*args, **kwargs):
@@ -87,6 +89,70 @@ class Json(Files):
                          (None, "the offset lies outside the string table"))
 
 
+class Escaping(Files):
+    def test_no_control_bytes_reach_the_terminal(self):
+        """File bytes shown as text on either stream (a gold version, FDO
+        packaging metadata, a core's NT_FILE name, a section name and a path
+        in a message, a name given on the command line) are escaped."""
+        title = "\x1b]0;owned\x07"
+        image = elfbuild.Image(64, False, 62)
+        image.section(".note", elfbuild.SHT_NOTE, elfbuild.notes(image, [
+            ("GNU", 4, b"gold " + title.encode() + b"\0"),
+            ("FDO", 0xCAFE1A7E, b'{"os":"' + title.encode() + b'"}\0')]), align=4)
+        image.section(".debug" + title, elfbuild.SHT_PROGBITS,
+                      image.pack("IIQQ", 9, 0, 16, 1) + b"\0" * 8,
+                      flags=elfbuild.SHF_COMPRESSED, align=8)
+        notes = self.write("notes", image.build())
+        core = elfbuild.Image(64, False, 62, e_type=elfbuild.ET_CORE)
+        core.segment(elfbuild.PT_NOTE, elfbuild.notes(core, [
+            ("CORE", 0x46494C45, elfbuild.core_file_note(core, 4096,
+                                                          [(0x1000, 0x2000, 0, "/lib" + title)]))]))
+        core = self.write("core", core.build())
+        empty = self.write("empty" + title, b"")
+        result = run("-n", "-z", "-x", "2", "-x", "absent" + title, notes, core, empty)
+        self.assertEqual(result.returncode, 1)
+        for stream, shown in ((result.stdout, 4), (result.stderr, 4)):
+            text = stream.decode()
+            self.assertNotIn("\x1b", text)
+            self.assertNotIn("\x07", text)
+            self.assertEqual(text.count("^[]0;owned^G"), shown, text)
+
+
+def segments_over_sections(count):
+    """An executable of `count` PT_LOAD segments over `count` sections, the
+    i-th segment holding the i-th section."""
+    phoff, data = 64, 64 + 56 * count
+    names = b"\0.s\0.shstrtab\0"
+    names_at = data + 16 * count
+    shoff = (names_at + len(names) + 7) & ~7
+    segments = b"".join(struct.pack("<IIQQQQQQ", 1, 4, data + 16 * i, 0x1000 + 16 * i, 0, 16, 16, 1)
+                        for i in range(count))
+    sections = [b"\0" * 64] + [
+        struct.pack("<IIQQQQIIQQ", 1, 1, 2, 0x1000 + 16 * i, data + 16 * i, 16, 0, 0, 1, 0)
+        for i in range(count)]
+    sections.append(struct.pack("<IIQQQQIIQQ", 4, 3, 0, 0, names_at, len(names), 0, 0, 1, 0))
+    body = segments + b"\xab" * (16 * count) + names
+    body += b"\0" * (shoff - 64 - len(body))
+    header = b"\x7fELF\2\1\1" + b"\0" * 9 + struct.pack(
+        "<HHIQQQIHHHHHH", 2, 62, 1, 0, phoff, shoff, 0, 64, 56, count, 64, count + 2, count + 1)
+    return header + body + b"".join(sections)
+
+
+class Cost(Files):
+    def test_segment_map_reads_each_section_once(self):
+        """-l's section-to-segment map reads each section's fields once,
+        not once per segment: 300 x 300 reads at most 2 offsets a section."""
+        path = self.write("map", segments_over_sections(300))
+        count = os.path.join(self.folder.name, "count")
+        env = dict(os.environ, LD_PRELOAD=CALL_COUNT, OBJLENS_CALL_COUNT=count,
+                   ASAN_OPTIONS="verify_asan_link_order=0")
+        result = run("-l", path, env=env)
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        self.assertIn(b"   299     .s \n", result.stdout)
+        with open(count) as f:
+            self.assertLessEqual(int(f.read()), 2 * 302)
+
+
 class Limits(Files):
     def test_demangle_past_the_bound_shows_the_mangled_name(self):
         """Under an address-space limit that holds the demangled name once
@@ -125,4 +191,5 @@ class Limits(Files):
 
 if __name__ == "__main__":
     DUMP = sys.argv.pop(1)
+    CALL_COUNT = sys.argv.pop(1)
     unittest.main(verbosity=2)

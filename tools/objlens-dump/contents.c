@@ -122,8 +122,8 @@ int content_expand(section_content *content, dump_image *image, const objlens_se
     }
     if (expanded == 0)
         return CONTENT_READY;
-    content->expanded = decompress_bytes(method, content->bytes + skip, content->size - skip,
-                                         expanded, &problem);
+    content->expanded =
+        decompress_bytes(method, content->bytes + skip, content->size - skip, expanded, &problem);
     if (content->expanded == NULL) {
         diag_damage(image, "unable to decompress section '%s': %s", section_name(image, section),
                     problem);

@@ -5,6 +5,7 @@
 
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "dump.h"
 #include "out.h"
@@ -15,13 +16,30 @@ static FILE *diag_target; /* null for stderr */
 
 void diag_set_stream(FILE *stream) { diag_target = stream; }
 
+/* The path and the message may hold any bytes of the command line or the
+ * file (section names, note owners): both go through the escaping that
+ * names on standard output have. */
 static void diag_line(const char *path, const char *format, va_list args)
 {
+    char small[512];
+    char *text = small;
+    va_list again;
+    int length;
     out_flush();
     fputs(PROGRAM_NAME ": ", DIAG_TARGET);
-    if (path != NULL)
-        fprintf(DIAG_TARGET, "%s: ", path);
-    vfprintf(DIAG_TARGET, format, args);
+    if (path != NULL) {
+        name_to_stream(DIAG_TARGET, path);
+        fputs(": ", DIAG_TARGET);
+    }
+    va_copy(again, args);
+    length = vsnprintf(small, sizeof small, format, args);
+    if (length >= (int)sizeof small && (text = malloc((size_t)length + 1)) != NULL)
+        vsnprintf(text, (size_t)length + 1, format, again);
+    va_end(again);
+    /* Without memory for a long message, its first part. */
+    name_to_stream(DIAG_TARGET, length < 0 ? format : text != NULL ? text : small);
+    if (text != small)
+        free(text);
     fputc('\n', DIAG_TARGET);
 }
 

@@ -7,6 +7,8 @@
  * in the processor's cache, and a 1 MiB buffer's first use alone cost
  * 256 page faults, several milliseconds on a virtual machine.
  */
+#define _POSIX_C_SOURCE 200809L /* strnlen */
+
 #include "out.h"
 
 #include <stdarg.h>
@@ -133,52 +135,77 @@ static int printable_ascii(const unsigned char *s, size_t length)
     return bad == 0;
 }
 
-int out_name(const char *name)
+/* Writes `count` bytes to `stream`, or to the buffer when it is null. */
+static void emit(FILE *stream, const char *bytes, size_t count)
+{
+    if (stream == NULL) {
+        out_bytes(bytes, count);
+    } else {
+        /* A message that cannot be written has nowhere else to go. */
+        size_t written = fwrite(bytes, 1, count, stream);
+        (void)written;
+    }
+}
+
+/* The one escaping of bytes from a file: the `length` bytes at `name`
+ * (none of them NUL), to `stream` or to the buffer. */
+static int write_escaped(const char *name, size_t length, FILE *stream)
 {
     const unsigned char *s = (const unsigned char *)name;
+    const unsigned char *end = s + length;
     const unsigned char *run = s;
-    size_t length = strlen(name);
     int columns = 0;
     if (printable_ascii(s, length)) {
-        out_bytes(name, length);
+        emit(stream, name, length);
         return (int)length;
     }
     for (;;) {
-        unsigned char c = *s;
-        int length;
+        unsigned char c = s < end ? *s : '\0';
+        unsigned char sequence[5] = {0};
+        int sequence_length;
         if (c >= 0x20 && c < 0x7f) {
             s++;
             columns++;
             continue;
         }
-        /* A sequence of U+00A0 and above; U+0080 to U+009F are C1 controls. */
-        if (c >= 0x80 && (length = utf8_sequence_length(s)) != 0 && !(c == 0xc2 && s[1] < 0xa0)) {
-            s += length;
-            columns++;
-            continue;
+        /* A sequence of U+00A0 and above; U+0080 to U+009F are C1 controls.
+         * Read from a copy, so that a sequence cut by `end` reads no further. */
+        if (c >= 0x80) {
+            memcpy(sequence, s, end - s < 4 ? (size_t)(end - s) : 4);
+            sequence_length = utf8_sequence_length(sequence);
+            if (sequence_length != 0 && !(c == 0xc2 && s[1] < 0xa0)) {
+                s += sequence_length;
+                columns++;
+                continue;
+            }
         }
-        out_bytes((const char *)run, (size_t)(s - run));
-        if (c == '\0')
+        emit(stream, (const char *)run, (size_t)(s - run));
+        if (s == end)
             return columns;
         if (c < 0x20 || c == 0x7f) {
             /* ^@ to ^_ for 0x00 to 0x1f: the letters '@' (0x40) onwards. */
             static const char letters[] = "@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_";
-            if (c == 0x7f) {
-                out_bytes("^?", 2);
-            } else {
-                out_char('^');
-                out_char(letters[c]);
-            }
+            char control[2] = {'^', c == 0x7f ? '?' : letters[c]};
+            emit(stream, control, 2);
             columns += 2;
         } else {
             char escape[4] = {'\\', 'x', hex_digits[c >> 4], hex_digits[c & 0xf]};
-            out_bytes(escape, 4);
+            emit(stream, escape, 4);
             columns += 4;
         }
         s++;
         run = s;
     }
 }
+
+int out_name(const char *name) { return write_escaped(name, strlen(name), NULL); }
+
+int out_name_bounded(const char *bytes, size_t size)
+{
+    return write_escaped(bytes, strnlen(bytes, size), NULL);
+}
+
+void name_to_stream(FILE *stream, const char *text) { write_escaped(text, strlen(text), stream); }
 
 void out_name_left(const char *name, int width)
 {

@@ -37,6 +37,11 @@ void out_str_right(const char *text, int width);
  * per character.
  */
 int out_name(const char *name);
+/* out_name of the bytes at `bytes` up to a NUL or to `size` bytes. */
+int out_name_bounded(const char *bytes, size_t size);
+/* The same escaping, written straight to `stream`: for the messages on
+ * standard error, which show paths and names from the file too. */
+void name_to_stream(FILE *stream, const char *text);
 /* out_name, then spaces up to `width` columns. */
 void out_name_left(const char *name, int width);
 

@@ -18,16 +18,6 @@
 #define PT_GNU_MBIND_LO_TYPE 0x6474e555u
 #define PT_GNU_MBIND_HI_TYPE (PT_GNU_MBIND_LO_TYPE + 0xfffu)
 
-typedef struct section_facts {
-    uint32_t type;
-    uint64_t flags, addr, offset, size;
-} section_facts;
-
-typedef struct segment_facts {
-    uint32_t type;
-    uint64_t offset, vaddr, filesz, memsz;
-} segment_facts;
-
 static int tls_kind_fits(const section_facts *sec, const segment_facts *seg)
 {
     if (sec->flags & SHF_TLS)
@@ -57,14 +47,28 @@ static int empty_at_edge(const section_facts *sec, const segment_facts *seg)
     return !(file_inside && memory_inside);
 }
 
-int segment_holds_section(const objlens_program *segment, const objlens_section *section)
+void section_facts_read(const objlens_section *section, section_facts *facts)
 {
-    section_facts sec = {objlens_section_get_type(section), objlens_section_get_flags(section),
-                         objlens_section_get_addr(section), objlens_section_get_offset(section),
-                         objlens_section_get_size(section)};
-    segment_facts seg = {objlens_program_get_type(segment), objlens_program_get_offset(segment),
-                         objlens_program_get_vaddr(segment), objlens_program_get_filesz(segment),
-                         objlens_program_get_memsz(segment)};
+    facts->type = (uint32_t)objlens_section_get_type(section);
+    facts->flags = objlens_section_get_flags(section);
+    facts->addr = objlens_section_get_addr(section);
+    facts->offset = objlens_section_get_offset(section);
+    facts->size = objlens_section_get_size(section);
+}
+
+void segment_facts_read(const objlens_program *segment, segment_facts *facts)
+{
+    facts->type = (uint32_t)objlens_program_get_type(segment);
+    facts->offset = objlens_program_get_offset(segment);
+    facts->vaddr = objlens_program_get_vaddr(segment);
+    facts->filesz = objlens_program_get_filesz(segment);
+    facts->memsz = objlens_program_get_memsz(segment);
+}
+
+int segment_holds_section(const segment_facts *segment, const section_facts *section)
+{
+    section_facts sec = *section;
+    segment_facts seg = *segment;
     int tbss = (sec.flags & SHF_TLS) && sec.type == SHT_NOBITS;
 
     if (tbss && seg.type != PT_TLS)

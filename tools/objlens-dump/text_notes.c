@@ -255,8 +255,7 @@ static void gnu_note(const dump_image *image, const note_record *note)
         return;
     case NOTE_GNU_GOLD_VERSION:
         out_str("    Version: ");
-        for (uint32_t i = 0; i < note->descsz && note->desc[i] != '\0'; i++)
-            out_char((char)note->desc[i]);
+        out_name_bounded((const char *)note->desc, note->descsz);
         out_char('\n');
         return;
     case NOTE_GNU_HWCAP:
@@ -352,7 +351,7 @@ static void core_file_note(const dump_image *image, const note_record *note)
             out_hex0x(bytes_addr(&image->image, range + field * word), digits);
         }
         out_str("\n        ");
-        out_str((const char *)names);
+        out_name((const char *)names);
         out_char('\n');
         names += strlen((const char *)names) + 1;
     }
@@ -382,9 +381,8 @@ static void note_line(const dump_image *image, const note_record *note)
         return;
     case NOTE_OWNER_FDO:
         if (note->type == NOTE_FDO_PACKAGING_METADATA && note->descsz > 0) {
-            size_t length = strnlen((const char *)note->desc, note->descsz);
             out_str("    Packaging Metadata: ");
-            out_bytes((const char *)note->desc, length);
+            out_name_bounded((const char *)note->desc, note->descsz);
             out_char('\n');
         }
         return;

@@ -298,19 +298,46 @@ static void segment_line(void *context, dump_image *image, const segment_record 
     }
 }
 
+typedef struct mapped_section {
+    section_facts facts;
+    int readable;
+} mapped_section;
+
+static void mapped_section_read(const dump_image *image, uint32_t index, mapped_section *mapped)
+{
+    objlens_section section;
+    mapped->readable = objlens_get_section(&image->image, &section, index) == 0;
+    if (mapped->readable)
+        section_facts_read(&section, &mapped->facts);
+}
+
+/* Each section's fields are read once, into one array: its size follows
+ * the section count, which the library has checked against the size of
+ * the file.  Without the memory for it, they are read for each pair. */
 static void segment_mapping(const dump_image *image)
 {
+    uint32_t count = image->num_sections;
+    mapped_section *sections = calloc(count, sizeof *sections);
+    if (sections != NULL)
+        for (uint32_t index = 1; index < count; index++)
+            mapped_section_read(image, index, &sections[index]);
     out_str("\n Section to Segment mapping:\n  Segment Sections...\n");
     for (uint32_t p = 0; p < image->num_programs; p++) {
         objlens_program segment;
+        segment_facts held_by;
         out_str(p < 10 ? "   0" : "   ");
         out_udec(p);
         out_str("     ");
         if (objlens_get_program(&image->image, &segment, p) == 0) {
-            for (uint32_t index = 1; index < image->num_sections; index++) {
+            segment_facts_read(&segment, &held_by);
+            for (uint32_t index = 1; index < count; index++) {
                 objlens_section section;
-                if (objlens_get_section(&image->image, &section, index) != 0 ||
-                    !segment_holds_section(&segment, &section))
+                mapped_section own;
+                const mapped_section *mapped = sections != NULL ? &sections[index] : &own;
+                if (sections == NULL)
+                    mapped_section_read(image, index, &own);
+                if (!mapped->readable || !segment_holds_section(&held_by, &mapped->facts) ||
+                    objlens_get_section(&image->image, &section, index) != 0)
                     continue;
                 out_name(section_name(image, &section));
                 out_char(' ');
@@ -318,6 +345,7 @@ static void segment_mapping(const dump_image *image)
         }
         out_char('\n');
     }
+    free(sections);
 }
 
 static void segments_begin(void *context, dump_image *image)
