@@ -24,7 +24,9 @@
  *   - an extended section count (section 0's sh_size) above 0xffffffff;
  *   - e_phnum PN_XNUM while there is no section 0 to hold the count;
  *   - records beyond the memory budget below;
- *   - a file that changes while the load reads its headers;
+ *   - a file that changes while the load reads its headers, or between
+ *     the can_load that opened it and the load (CHANGED, also when the
+ *     file became shorter and a read found its end early);
  *   - a failed read or allocation.
  *
  * What a load tolerates:
