@@ -56,8 +56,9 @@
  * source is copied at load; a file image reads its file's bytes into one
  * image-wide cache as they are first asked for, in chunks of
  * OBJKIT_CACHE_CHUNK bytes (a section of at most OBJKIT_WHOLE_SECTION bytes
- * is read whole on its first use), so sections that overlap share bytes and
- * one entry of a large section costs one chunk.  Besides those bytes, the
+ * is read whole on its first use, and a larger one when a read_name finds
+ * no NUL within the chunk after the string's start), so sections that
+ * overlap share bytes and one entry of a large section costs one chunk.  Besides those bytes, the
  * records of an image (section records with their names, program headers,
  * the image record) may take at most
  *     min(OBJKIT_RECORD_FACTOR * source size + OBJKIT_RECORD_BASE,
