@@ -24,7 +24,9 @@
  *   - an extended section count (section 0's sh_size) above 0xffffffff;
  *   - e_phnum PN_XNUM while there is no section 0 to hold the count;
  *   - records beyond the memory budget below;
- *   - a file that changes while the load reads its headers;
+ *   - a file that changes while the load reads its headers, or between
+ *     the can_load that opened it and the load (CHANGED, also when the
+ *     file became shorter and a read found its end early);
  *   - a failed read or allocation.
  *
  * What a load tolerates:
@@ -54,8 +56,9 @@
  * source is copied at load; a file image reads its file's bytes into one
  * image-wide cache as they are first asked for, in chunks of
  * OBJKIT_CACHE_CHUNK bytes (a section of at most OBJKIT_WHOLE_SECTION bytes
- * is read whole on its first use), so sections that overlap share bytes and
- * one entry of a large section costs one chunk.  Besides those bytes, the
+ * is read whole on its first use, and a larger one when a read_name finds
+ * no NUL within the chunk after the string's start), so sections that
+ * overlap share bytes and one entry of a large section costs one chunk.  Besides those bytes, the
  * records of an image (section records with their names, program headers,
  * the image record) may take at most
  *     min(OBJKIT_RECORD_FACTOR * source size + OBJKIT_RECORD_BASE,

@@ -11,7 +11,8 @@
 // fails on the way (a full disk, a file-size limit, a failing disk, the
 // process killed).  Only FILE that exists and is not a regular file (a
 // terminal, a pipe, a device) is written in place, as nothing can be
-// renamed over it.
+// renamed over it; a name of an open descriptor (/dev/stdout, /dev/fd/N)
+// is written through that descriptor, without truncating its file.
 #include "blockfile.h"
 
 #include <fcntl.h>
@@ -182,6 +183,41 @@ void report_write(const char *progname, const char *path, int error)
     std::fprintf(stderr, "%s: failed to write '%s': %s\n", progname, path, std::strerror(error));
 }
 
+// The descriptor of this process that `path`, a name under /proc, stands
+// for (/dev/stdout leads to /proc/self/fd/1, /dev/fd/3 to /proc/self/fd/3)
+// when it is open for writing; -1 otherwise, and for a descriptor of
+// another process.
+int own_descriptor(const std::string &path)
+{
+    const std::string name = path.substr(path.rfind('/') + 1);
+    int fd = -1;
+    const std::from_chars_result end = std::from_chars(name.data(), name.data() + name.size(), fd);
+    if (end.ec != std::errc() || end.ptr != name.data() + name.size() || fd < 0)
+        return -1;
+    const std::string folder = folder_of(path);
+    struct stat in, own;
+    if (stat(folder.c_str(), &in) != 0 || stat("/proc/self/fd", &own) != 0 ||
+        in.st_dev != own.st_dev || in.st_ino != own.st_ino)
+        return -1;
+    const int flags = fcntl(fd, F_GETFL);
+    return flags != -1 && (flags & O_ACCMODE) != O_RDONLY ? fd : -1;
+}
+
+// FILE that names an open descriptor of this process: the block is written
+// through it, where it stands, as a shell's `>` or `>>` has set it up, so
+// that what the descriptor's file already holds stays.  The descriptor is
+// not this run's to close.
+int write_through(const char *progname, const char *path, int fd, const void *bytes,
+                  uint32_t size)
+{
+    const int error = write_fully(fd, static_cast<const unsigned char *>(bytes), size);
+    if (error != 0) {
+        report_write(progname, path, error);
+        return 1;
+    }
+    return 0;
+}
+
 // FILE that is not a regular file: opened, truncated where that means
 // anything, and written.
 int write_in_place(const char *progname, const char *path, const void *bytes, uint32_t size)
@@ -239,6 +275,11 @@ int put_block(const char *progname, const char *path, const void *bytes, uint32_
     if (error != 0) {
         report_open(progname, path, error);
         return 1;
+    }
+    if (descriptor) {
+        const int fd = own_descriptor(target);
+        if (fd >= 0)
+            return write_through(progname, path, fd, bytes, size);
     }
     struct stat old;
     const int missing = stat(target.c_str(), &old) == 0 ? 0 : errno;

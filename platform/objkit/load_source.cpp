@@ -44,6 +44,11 @@ bool LoadSource::open() noexcept
 bool LoadSource::read_failed(uint64_t offset, size_t count) noexcept
 {
     const int error = errno;
+    // Every read lies inside the size the file had when it was opened, so
+    // a file that ends early has changed since: say so, for a caller who
+    // tries again on a change.
+    if (!unchanged())
+        return false;
     return refuse(record_, OBJKIT_REASON_READ, error, "%zu bytes at 0x%llx cannot be read: %s",
                   count, static_cast<unsigned long long>(offset),
                   error != 0 ? std::strerror(error) : "the file ended early");

@@ -12,6 +12,7 @@
 #include "image_state.hpp"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -75,9 +76,14 @@ public:
         const bool exists = ::stat(target.c_str(), &existing) == 0;
         if (exists && !S_ISREG(existing.st_mode))
             return false;
+        // The new name is ".BASE.SUFFIX"; BASE is cut short where the whole
+        // would be longer than a name may be, as a target of up to NAME_MAX
+        // bytes is as valid as any.
+        const size_t base_max = NAME_MAX - 2 - suffix_length;
+        const std::string stem = base.substr(0, base_max);
         for (int attempt = 0; attempt < 64; ++attempt) {
             std::string candidate = folder;
-            candidate.append(".").append(base).append(".").append(unique_suffix(attempt));
+            candidate.append(".").append(stem).append(".").append(unique_suffix(attempt));
             int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                             exists ? 0600 : static_cast<mode_t>(mode_for_new));
             if (fd < 0) {
@@ -109,6 +115,8 @@ public:
     }
 
 private:
+    static constexpr size_t suffix_length = 16;
+
     // A name no other save picks at the same moment: random bits, or where
     // the kernel has none to give yet, the process and the attempt (the
     // file is created with O_EXCL, so a clash only costs another attempt).
@@ -120,7 +128,7 @@ private:
                    static_cast<uint64_t>(reinterpret_cast<uintptr_t>(this)) ^
                    static_cast<uint64_t>(attempt);
         static constexpr char digits[] = "0123456789abcdef";
-        std::string text(16, '0');
+        std::string text(suffix_length, '0');
         for (char &digit : text) {
             digit = digits[bits >> 60];
             bits <<= 4;

@@ -4,7 +4,8 @@
 // path is a bounds check and a copy from bytes already in memory.  A read
 // of bytes not yet in the image's cache takes the slow path: a section of
 // at most OBJKIT_WHOLE_SECTION bytes is fetched whole, a larger one chunk
-// by chunk as reads reach it.  Once every byte of a section is present its
+// by chunk as reads reach it (or whole, once a string read finds a string
+// that runs on for chunks).  Once every byte of a section is present its
 // data record points at them, and read_name relies on `strings_end`, found
 // once then, instead of scanning the table on every call.
 #include "file_cache.hpp"
@@ -97,11 +98,38 @@ inline int read_raw(objcore_data *data, void *dest, U count, U offset) noexcept
     return 1;
 }
 
+// Makes every byte of the section present, once, and points its record at
+// them, whoever read them in.
+const char *fetch_all(objcore_data *data) noexcept
+{
+    if (fetch(data, 0, data->size) == nullptr)
+        return nullptr;
+    if (data->bytes == nullptr) {  // its last bytes came in through another section
+        data->bytes = data->file->cache + data->file_offset;
+        data->strings_end = terminated_prefix(data->bytes, data->size);
+    }
+    return reinterpret_cast<const char *>(data->bytes);
+}
+
+// How many chunks a string scan reads before it gives up on finding the
+// end of a name nearby: two, so that a name that runs across one chunk
+// boundary costs no more than the chunks it lies in.
+constexpr int scan_chunks = 2;
+
 // A string of a section whose bytes are not all present: the chunks from
-// its start are fetched until a NUL ends it or the data does.
+// its start are fetched until a NUL ends it or the data does.  A string
+// still running after `scan_chunks` chunks is rare in a real table; the
+// whole section is then read, once, so that `strings_end` answers this read
+// and every later one.  Without that, each name read in a large table with
+// no NUL after the names would scan on to its end: quadratic in the names.
 const char *scan_string(objcore_data *data, uint64_t offset) noexcept
 {
-    for (uint64_t at = offset; at < data->size;) {
+    int chunks = 0;
+    for (uint64_t at = offset; at < data->size; ++chunks) {
+        if (chunks == scan_chunks) {
+            const char *all = fetch_all(data);
+            return all != nullptr && offset < data->strings_end ? all + offset : nullptr;
+        }
         const uint64_t to_chunk_end =
             OBJKIT_CACHE_CHUNK - (data->file_offset + at) % OBJKIT_CACHE_CHUNK;
         const uint64_t step = to_chunk_end < data->size - at ? to_chunk_end : data->size - at;

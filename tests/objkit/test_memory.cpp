@@ -8,12 +8,14 @@
 // the machine: a refusal and its reason, the bytes read from the file, the
 // resident memory an image adds.
 #include "any_image.hpp"
+#include "memchr_count.h"
 #include "support/elf_writer.hpp"
 #include "support/image_kinds.hpp"
 #include "test_util.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -201,6 +203,44 @@ TEST(Memory, StringsRunAcrossChunksOfALargeTable)
     ASSERT_TRUE(image.read_name(1, across, &name));
     EXPECT_EQ(std::string(name), std::string(10, 'a'));
     EXPECT_FALSE(image.read_name(1, across + 11, &name));
+}
+
+TEST(Memory, NameReadsInALargeTableSearchEachByteOnce)
+{
+    // Tables larger than what is read whole, whose names all start past the
+    // first chunk with no NUL after them, or only the table's last byte:
+    // each read used to search on to the end of the table.
+    TempDir dir;
+    const size_t size = size_t{4} << 20;
+    const size_t names = 1000;
+    for (const bool ended : {false, true}) {
+        SCOPED_TRACE(ended ? "the last byte is a NUL" : "no NUL");
+        elftest::ElfWriter w(64, ELFDATA2LSB);
+        Bytes table(size, 'n');
+        table.back() = ended ? 0 : 'n';
+        w.add_section({.name = ".strtab", .type = SHT_STRTAB, .data = table});
+        const std::string path = dir.file(ended ? "ended.elf" : "open.elf");
+        ASSERT_TRUE(write_bytes(path, w.build().bytes));
+        AnyImage image(objkit_source_file(path.c_str()));
+        ASSERT_TRUE(image.loaded());
+
+        const unsigned long long before = memchr_bytes_searched();
+        const char *first = nullptr;
+        for (size_t i = 0; i < names; ++i) {
+            const size_t offset = OBJKIT_CACHE_CHUNK + i * (size - 2 * OBJKIT_CACHE_CHUNK) / names;
+            const char *name = nullptr;
+            ASSERT_EQ(image.read_name(1, offset, &name), ended) << offset;
+            if (!ended)
+                continue;
+            if (first == nullptr)
+                first = name - offset;
+            ASSERT_EQ(name, first + offset) << "one copy of the table";
+        }
+        EXPECT_LE(memchr_bytes_searched() - before, 2 * size);
+        if (ended) {
+            EXPECT_EQ(std::strlen(first + OBJKIT_CACHE_CHUNK), size - OBJKIT_CACHE_CHUNK - 1);
+        }
+    }
 }
 
 }  // namespace

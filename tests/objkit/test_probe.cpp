@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 namespace objkit_test {
 namespace {
@@ -130,6 +131,21 @@ TEST(Probe, ALoadLoadsTheFileItsCanLoadLookedAt)
     EXPECT_EQ(objcore64_load(&source), nullptr);
     EXPECT_EQ(source.reason, OBJKIT_REASON_OPEN);
     EXPECT_EQ(source.error, ENOENT);
+}
+
+TEST(Probe, AFileThatShrinksBeforeItsLoadIsChanged)
+{
+    // Its can_load saw the larger file, so the load finds the headers past
+    // the end: the file changed, which a caller may answer by trying again.
+    TempDir dir;
+    const std::string path = dir.file("image.o");
+    ASSERT_TRUE(write_bytes(path, image_bytes(64, 100)));
+    objkit_source source = objkit_source_file(path.c_str());
+    ASSERT_TRUE(objcore64_can_load(&source));
+    ASSERT_EQ(::truncate(path.c_str(), 2 * OBJKIT_PROBE_HEAD), 0);
+    EXPECT_EQ(objcore64_load(&source), nullptr);
+    EXPECT_EQ(source.reason, OBJKIT_REASON_CHANGED) << source.reason_text;
+    EXPECT_EQ(source.error, 0);
 }
 
 // Loads by class, as objlens does, and reports whether an image came back.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <sys/stat.h>
 
 namespace objkit_test {
@@ -171,6 +172,25 @@ TEST(Save, NewTargetTakesTheSourceFilesPermissions)
     const mode_t mask = ::umask(0);
     ::umask(mask);
     EXPECT_EQ(st.st_mode & 07777, 0700u & ~mask);
+}
+
+TEST(Save, TargetNamesUpToTheLongestAllowed)
+{
+    // The new file beside the target must have a name the system accepts
+    // even when the target's own name is near NAME_MAX.
+    TempDir dir;
+    const std::string source = dir.file("source");
+    const Bytes original = read_bytes(fixture("mips.exe"));
+    ASSERT_TRUE(write_bytes(source, original));
+    AnyImage image(objkit_source_file(source.c_str()));
+    ASSERT_TRUE(image.loaded());
+    for (const size_t length : {size_t{238}, size_t{250}, size_t{NAME_MAX}}) {
+        const std::string target = dir.file(std::string(length, 't'));
+        EXPECT_TRUE(image.save(target)) << length << " bytes, new";
+        EXPECT_TRUE(image.save(target)) << length << " bytes, replaced";
+        EXPECT_EQ(read_bytes(target), original) << length;
+    }
+    EXPECT_EQ(dir.entry_count(), 4u) << "the source and the three targets, nothing else";
 }
 
 TEST(Save, OverTheLoadedFileItself)

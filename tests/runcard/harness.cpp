@@ -248,8 +248,13 @@ runcard_process::runcard_process(const scratch_dir &dir, const std::vector<std::
     if (pid_ == 0) {
         // Only async-signal-safe calls from here to exec.
         const int in_fd = open("/dev/null", O_RDONLY);
-        const int out_fd =
-            setup.stdout_path ? open(setup.stdout_path, O_WRONLY | O_CLOEXEC) : out_pipe[1];
+        const int out_fd = setup.stdout_path
+                               ? open(setup.stdout_path,
+                                      O_WRONLY | O_CLOEXEC | (setup.stdout_appends ? O_APPEND : 0))
+                               : out_pipe[1];
+        // As a shell leaves it after writing the file's bytes itself.
+        if (setup.stdout_path && out_fd >= 0 && lseek(out_fd, 0, SEEK_END) < 0)
+            _exit(126);
         if (in_fd < 0 || out_fd < 0 || dup2(in_fd, 0) < 0 || dup2(out_fd, 1) < 0 ||
             dup2(err_pipe[1], 2) < 0 || chdir(dir.work().c_str()) != 0)
             _exit(126);

@@ -26,7 +26,8 @@ struct run_setup {
     mode_t umask = 022;
     bool size_signal_ignored = false;  // SIGXFSZ ignored, as `trap '' XFSZ` leaves it
     std::string argv0 = "runcard";
-    const char *stdout_path = nullptr;  // standard output to this file, not captured
+    const char *stdout_path = nullptr;  // standard output to this file, not captured,
+    bool stdout_appends = false;        // opened as `>>` opens it, else `>` after its bytes
     std::vector<std::string> env;       // NAME=value, added to or replacing the tests' own
     std::optional<uid_t> user;          // run as this user (and its own group), from root
 };

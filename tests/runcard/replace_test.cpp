@@ -296,22 +296,29 @@ TEST(NotRegular, StandardOutputOnAPipe)
     EXPECT_EQ(result.status, 0);
 }
 
-TEST(NotRegular, StandardOutputOnAFileIsWrittenInPlace)
+TEST(NotRegular, StandardOutputOnAFileIsWrittenThroughItsDescriptor)
 {
-    // /dev/stdout names the descriptor, not the file behind it: that file
-    // is written through it, not replaced.
-    scratch_dir dir;
-    dir.write("captured", kSentinel);
-    const ino_t before = status_of(dir, "captured").st_ino;
-    run_setup setup;
-    const std::string captured = dir.path("captured");
-    setup.stdout_path = captured.c_str();
-    const run_result result = run_runcard(dir, {"-p", "7", "/dev/stdout"}, setup);
-    EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(dir.read("captured"), block32(1, 7, 0x8000, 0x8000, 0x10000, 0x20000000));
-    EXPECT_EQ(status_of(dir, "captured").st_ino, before);
-    EXPECT_EQ(dir.names(), std::set<std::string>{"captured"});
+    // /dev/stdout names the descriptor, not the file behind it: the block
+    // goes after what the file holds, as `{ echo; runcard /dev/stdout; } >
+    // out` and `runcard /dev/stdout >> log` expect; nothing is truncated or
+    // replaced.
+    for (const bool appends : {false, true}) {
+        SCOPED_TRACE(appends ? ">>" : ">");
+        scratch_dir dir;
+        dir.write("captured", kSentinel);
+        const ino_t before = status_of(dir, "captured").st_ino;
+        run_setup setup;
+        const std::string captured = dir.path("captured");
+        setup.stdout_path = captured.c_str();
+        setup.stdout_appends = appends;
+        const run_result result = run_runcard(dir, {"-p", "7", "/dev/stdout"}, setup);
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(dir.read("captured"),
+                  kSentinel + block32(1, 7, 0x8000, 0x8000, 0x10000, 0x20000000));
+        EXPECT_EQ(status_of(dir, "captured").st_ino, before);
+        EXPECT_EQ(dir.names(), std::set<std::string>{"captured"});
+    }
 }
 
 TEST(NotRegular, FifoIsWrittenInPlace)
