@@ -195,7 +195,8 @@ struct objkit_probe {
 /*
  * A load source: what to load, and what the backend says back.  Set one up
  * with objkit_source_file() or objkit_source_buffer() (or zero it and fill
- * the first four members).  One record serves one source.
+ * the first four members), or have one allocated by objkit_source_new_file()
+ * or objkit_source_new_buffer() below.  One record serves one source.
  *
  * After every can_load and load, `reason` is OBJKIT_REASON_NONE when the
  * source was accepted, or why it was refused; `error` is the errno behind
@@ -256,6 +257,18 @@ static inline objkit_source objkit_source_buffer(const void *bytes, size_t size)
 /* Closes a descriptor that a can_load left in the record; the record can
  * be used again.  Safe on any record. */
 OBJKIT_API void objkit_source_release(objkit_source *source) OBJKIT_NOEXCEPT;
+
+/*
+ * The same records on the heap, for a caller that cannot lay one out (a
+ * binding from another language): objkit_source_new_file() copies the path
+ * into the record's allocation, objkit_source_new_buffer() keeps the
+ * caller's bytes, which a load copies.  Both return null when no memory is
+ * left.  objkit_source_free() releases the record's descriptor, if any, and
+ * frees it; null is ignored.
+ */
+OBJKIT_API objkit_source *objkit_source_new_file(const char *path) OBJKIT_NOEXCEPT;
+OBJKIT_API objkit_source *objkit_source_new_buffer(const void *bytes, size_t size) OBJKIT_NOEXCEPT;
+OBJKIT_API void objkit_source_free(objkit_source *source) OBJKIT_NOEXCEPT;
 
 /* ------------------------------------------------------------------------ */
 /* Records                                                                  */

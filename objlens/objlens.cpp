@@ -191,6 +191,7 @@ static_assert(sizeof(objlens_image) == 2 * sizeof(void *));
 }  // namespace
 }  // namespace objlens
 
+using objlens::call_alias;
 using objlens::elf32;
 using objlens::elf64;
 
@@ -314,20 +315,17 @@ int objlens_store_int64(const objlens_image *image, void *field, int64_t value)
 }
 
 // ---- ELF type aliases -----------------------------------------------------
-// An alias slot may be left empty by a table other than the two standard
-// ones: a load then reads nothing and gives 0, a store writes nothing.
+// An empty alias slot is answered in call_alias (typed_field.hpp).
 
 #define OBJLENS_ALIAS_LOAD(result, alias)                                                          \
     result objlens_load_##alias(const objlens_image *image, const void *field)                     \
     {                                                                                              \
-        const auto slot = image->ops->load_##alias;                                                \
-        return slot ? slot(image, field) : 0;                                                      \
+        return call_alias(image->ops->load_##alias, image, field);                                 \
     }
 #define OBJLENS_ALIAS_STORE(value_type, alias)                                                     \
     int objlens_store_##alias(const objlens_image *image, void *field, value_type value)           \
     {                                                                                              \
-        const auto slot = image->ops->store_##alias;                                               \
-        return slot ? slot(image, field, value) : -1;                                              \
+        return call_alias(image->ops->store_##alias, image, field, value);                         \
     }
 
 OBJLENS_ALIAS_LOAD(uint64_t, Addr)

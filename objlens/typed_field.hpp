@@ -96,6 +96,24 @@ consteval auto standard_store()
     return &field_store<C, field_of<Alias, C>>;
 }
 
+// A call through an alias slot of the image table, from the exported alias
+// functions and from the views alike.  A table other than the two standard
+// ones may leave an alias slot empty: a load through it then reads nothing
+// and gives 0, a store writes nothing and gives -1 (stores return int, loads
+// a 64-bit value).
+template <class Slot, class... Args>
+auto call_alias(Slot slot, const objlens_image *image, Args... args) noexcept
+{
+    using Result = decltype(slot(image, args...));
+    if (slot == nullptr) {
+        if constexpr (std::is_same_v<Result, int>)
+            return -1;
+        else
+            return Result{0};
+    }
+    return slot(image, args...);
+}
+
 // A load through one of the image table's typed slots: the only way a view
 // reads a multi-byte field, so byte order and width are settled in one place.
 // A slot that holds the worker the class's own table puts there runs that
@@ -107,7 +125,7 @@ auto load_field(const objlens_image *image, const void *base, std::size_t offset
     constexpr auto standard = standard_load<C, Alias>();
     const auto slot = image->ops->*Alias::slot;
     const void *field = static_cast<const unsigned char *>(base) + offset;
-    return slot == standard ? standard(image, field) : slot(image, field);
+    return slot == standard ? standard(image, field) : call_alias(slot, image, field);
 }
 
 }  // namespace objlens

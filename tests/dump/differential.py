@@ -22,7 +22,8 @@ working folder.
 
 The last lines give the count of files and records compared.
 
-Exit status: 0 no mismatch, 1 mismatches, 77 readelf is not installed.
+Exit status: 0 no mismatch, 1 mismatches (or readelf missing under CI=true),
+77 readelf is not installed.
 """
 
 import argparse
@@ -37,8 +38,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import readelf_text  # noqa: E402
+from unavailable import missing  # noqa: E402
 
-SKIP = 77
 SHT_SYMTAB, SHT_DYNSYM, SHT_REL, SHT_RELA, SHT_DYNAMIC = 2, 11, 9, 4, 6
 STT_SECTION = 3
 STT_GNU_IFUNC = 10
@@ -444,8 +445,7 @@ def main():
 
     readelf = shutil.which(args.readelf)
     if readelf is None:
-        print("readelf not found; skipping")
-        return SKIP
+        return missing(f"{args.readelf} not found")
 
     cmp = Comparison(verbose_limit=200)
     start = time.monotonic()

@@ -3,12 +3,15 @@
 # comparison with readelf: Debian's cross-compiling C and C++ runtime
 # packages, downloaded with apt-get download and unpacked with dpkg-deb -x
 # into a cache folder outside the source tree.  A package already unpacked
-# is not fetched again.
+# is not fetched again, so a warm cache needs no network.  Runs that share
+# the cache (two build folders, two clones) take turns through a lock.
 #
 # Usage: tests/dump/fetch-xarch.sh CACHE_DIR [ARCH...]
-# Prints the cache folder's path of each architecture unpacked.  Exit status
-# 0 when every architecture asked for is there, 77 when none could be
-# fetched (no network, no package lists), 1 when only some could.
+# Prints the cache folder's path of each architecture unpacked, and on
+# standard error one line for each package that could not be had, with
+# apt-get's reason.  Exit status 0 when every architecture asked for is
+# there, 77 when none could be fetched (no network, no package lists), 1
+# when only some could.
 set -uo pipefail
 cache=${1:?usage: fetch-xarch.sh CACHE_DIR [ARCH...]}
 shift
@@ -18,7 +21,9 @@ shift
 arches=("$@")
 [ ${#arches[@]} -gt 0 ] || arches=(i386 amd64 armhf arm64 mips mipsel mips64 mips64el powerpc
                                    ppc64 ppc64el s390x sparc64 riscv64)
-mkdir -p "$cache/debs"
+mkdir -p "$cache/debs" || exit 1
+exec 9>"$cache/.lock"
+flock 9
 have=0
 missing=0
 for arch in "${arches[@]}"; do
@@ -34,17 +39,29 @@ for arch in "${arches[@]}"; do
   for package in "libc6-$arch-cross" "libstdc++6-$arch-cross"; do
     deb=$(ls "$cache/debs/${package}"_*.deb 2>/dev/null | head -n1)
     if [ -z "$deb" ]; then
-      (cd "$cache/debs" && apt-get download -q "$package" >/dev/null 2>&1) || { ok=0; break; }
+      # As whoever runs this: the cache is the user's, which apt's own
+      # download user could not write to anyway, and a user namespace
+      # (unshare -r) has no such user to switch to.
+      why=$(cd "$cache/debs" && apt-get download -q -o APT::Sandbox::User="$(id -un)" "$package" 2>&1 >/dev/null)
       deb=$(ls "$cache/debs/${package}"_*.deb 2>/dev/null | head -n1)
+      if [ -z "$deb" ]; then
+        why=$(grep -E '^(E|Err):' <<<"$why" | head -n1)
+        echo "fetch-xarch: $package ($arch) could not be fetched: ${why:-apt-get download failed}" >&2
+        ok=0
+        break
+      fi
     fi
-    [ -n "$deb" ] && dpkg-deb -x "$deb" "$root" || { ok=0; break; }
+    if ! dpkg-deb -x "$deb" "$root"; then
+      echo "fetch-xarch: $package ($arch): $deb could not be unpacked" >&2
+      ok=0
+      break
+    fi
   done
   if [ $ok = 1 ]; then
     touch "$root/.complete"
     echo "$root"
     have=$((have + 1))
   else
-    echo "fetch-xarch: $arch: the packages could not be fetched" >&2
     rm -rf "$root"
     missing=$((missing + 1))
   fi

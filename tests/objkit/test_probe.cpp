@@ -203,5 +203,32 @@ TEST(Probe, NoDescriptorOutlivesALoadSequence)
     EXPECT_NE(::fcntl(0, F_GETFD), -1);
 }
 
+// The records a binding from another language holds by pointer: the path
+// is the record's own copy, and freeing the record closes what a can_load
+// left open in it.
+TEST(Probe, AHeapSourceOwnsItsPathAndFreeClosesItsDescriptor)
+{
+    TempDir dir;
+    const Bytes bytes = image_bytes(64, 2);
+    std::string path = dir.file("a64.o");
+    ASSERT_TRUE(write_bytes(path, bytes));
+
+    const size_t before = open_descriptors();
+    objkit_source *file = objkit_source_new_file(path.c_str());
+    ASSERT_NE(file, nullptr);
+    path.assign(path.size(), 'x');
+    EXPECT_TRUE(load_by_class(file)) << file->reason_text;
+    ASSERT_TRUE(objcore64_can_load(file));
+    EXPECT_EQ(open_descriptors(), before + 1);
+    objkit_source_free(file);
+    EXPECT_EQ(open_descriptors(), before);
+
+    objkit_source *buffer = objkit_source_new_buffer(bytes.data(), bytes.size());
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_TRUE(load_by_class(buffer));
+    objkit_source_free(buffer);
+    objkit_source_free(nullptr);
+}
+
 }  // namespace
 }  // namespace objkit_test

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -246,6 +247,24 @@ TEST(TypedFieldTables, AnEmptyAliasSlotReadsNothingAndWritesNothing)
     EXPECT_EQ(objlens_store_Sxword(&image, f.field(), 5), -1);
     EXPECT_TRUE(f.guards_intact(0));
     EXPECT_EQ(objlens_load_Off(&image, raw), objlens_load_uint64(&image, raw));
+}
+
+// The views read their fields through the same slots: an empty one gives 0
+// there too, where a call through the null pointer used to end the process.
+TEST(TypedFieldTables, AViewReadsZeroThroughAnEmptyAliasSlot)
+{
+    loaded_image loaded(std::string(OBJLENS_FIXTURES) + "/x86_64.o");
+    ASSERT_EQ(loaded.status(), 0);
+    objlens_image_ops partial = objlens_ops_64;
+    partial.load_Word = nullptr;
+    const objlens_image image{&partial, loaded.get()->backend};
+    objlens_section section;
+    ASSERT_EQ(objlens_get_section(&image, &section, 1), 0);
+    EXPECT_EQ(objlens_section_get_type(&section), 0u);
+    objlens_ehdr ehdr;
+    ASSERT_EQ(objlens_get_ehdr(&image, &ehdr), 0);
+    EXPECT_EQ(objlens_ehdr_get_version(&ehdr), 0u);
+    EXPECT_EQ(objlens_ehdr_get_machine(&ehdr), EM_X86_64);
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+// heap_source.cpp - load sources that the library allocates.
+//
+// A caller in another language (a ctypes or FFI binding) cannot lay out an
+// objkit_source on its own stack without mirroring the private probe behind
+// the public members, nor call the static inline constructors.  These give
+// it a pointer instead: the record and a copy of the path share one
+// allocation, so the caller's string need not outlive the call, and one
+// free releases both.  A buffer is not copied here: a load copies it.
+#include "objkit.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+extern "C" objkit_source *objkit_source_new_file(const char *path) noexcept
+{
+    const size_t length = path == nullptr ? 0 : std::strlen(path) + 1;
+    if (length > SIZE_MAX - sizeof(objkit_source))
+        return nullptr;
+    void *block = std::malloc(sizeof(objkit_source) + length);
+    if (block == nullptr)
+        return nullptr;
+    auto *source = static_cast<objkit_source *>(block);
+    *source = objkit_source_file(nullptr);
+    if (path != nullptr) {
+        char *copy = static_cast<char *>(block) + sizeof(objkit_source);
+        std::memcpy(copy, path, length);
+        source->path = copy;
+    }
+    return source;
+}
+
+extern "C" objkit_source *objkit_source_new_buffer(const void *bytes, size_t size) noexcept
+{
+    auto *source = static_cast<objkit_source *>(std::malloc(sizeof(objkit_source)));
+    if (source != nullptr)
+        *source = objkit_source_buffer(bytes, size);
+    return source;
+}
+
+extern "C" void objkit_source_free(objkit_source *source) noexcept
+{
+    if (source == nullptr)
+        return;
+    objkit_source_release(source);
+    std::free(source);
+}
