@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """objlens-dump against GNU readelf on files made to show one rule each:
-relocation type names for every type of every machine, 64-bit MIPS r_info
-with its Type2/Type3 lines, SPARC's OLO10 addend, SHT_RELR, SHN_XINDEX,
-e_flags in words, the PIE test on the PT_DYNAMIC array only, and PT_INTERP
-and PT_DYNAMIC of a file without section headers.  Each case compares the
-lines of one part, byte for byte.
+relocation type names for every type of every machine, dynamic tag names
+of every named range, 64-bit MIPS r_info with its Type2/Type3 lines,
+SPARC's OLO10 addend, SHT_RELR, SHN_XINDEX, e_flags in words, the PIE
+test on the PT_DYNAMIC array only, and PT_INTERP and PT_DYNAMIC of a file
+without section headers.  Each case compares the lines of one part, byte
+for byte.
 
 Usage: readelf_cases.py OBJLENS-DUMP FIXTURE-FOLDER
 Exit status: 0 all agree, 1 a case differs (or readelf missing under CI=true),
@@ -80,6 +81,31 @@ class Cases(Files):
                          if a != b and not re.search(r" unrecognized: ", a)]
                 self.assertEqual(len(theirs.splitlines()), len(ours.splitlines()))
                 self.assertEqual(lines, [])
+
+    def test_dynamic_tag_names(self):
+        """The tags of every range that has names, generic and each
+        processor's: readelf's name, or its form for a tag it does not name
+        (a newer tag may carry its name)."""
+        generic = (list(range(1, 40)) + list(range(0x6FFFFDF5, 0x6FFFFE00))
+                   + list(range(0x6FFFFEF5, 0x6FFFFF00)) + list(range(0x6FFFFFF0, 0x70000000))
+                   + [0x40000026, 0x6000000F, 0x60000012, 0x6FFFE000, 0x7FFFFFFD, 0x7FFFFFFF])
+        machines = [(64, False, 62), (64, False, 183), (64, False, 243), (64, True, 43),
+                    (32, True, 20), (64, True, 21), (32, True, 8), (32, False, 3)]
+        for bits, big_endian, machine in machines:
+            with self.subTest(machine=machine):
+                image = elfwriter.Image(bits, big_endian, machine, elfwriter.ET_DYN, mapped=True)
+                tags = [(tag, 0) for tag in generic + list(range(0x70000000, 0x70000040))]
+                image.section(".dynamic", elfwriter.SHT_DYNAMIC, elfwriter.dynamic(image, {}, tags),
+                              flags=elfwriter.SHF_ALLOC, align=8, entsize=16 if bits == 64 else 8)
+                image.segment(elfwriter.PT_DYNAMIC, ".dynamic", align=8)
+                ours, theirs = both(["-d"], self.write("tags", image.build()))
+                name = re.compile(r"^ +0x[0-9a-f]+ \(([^)]*)\)")
+                pairs = [(name.match(a), name.match(b))
+                         for a, b in zip(theirs.splitlines(), ours.splitlines())]
+                pairs = [(a[1], b[1]) for a, b in pairs if a and b]
+                self.assertEqual(len(pairs), len(tags) + 1)
+                self.assertEqual([(a, b) for a, b in pairs
+                                  if a != b and not a.startswith("Processor Specific")], [])
 
     def test_mips64_r_info(self):
         """Both byte orders of 64-bit MIPS: symbol, the three types, and the

@@ -2,12 +2,17 @@
  * names.c - the tables behind names.h.
  *
  * The numbers come from <elf.h>; where <elf.h> of an older C library lacks
- * a newer constant, the value is spelled out next to its name.
+ * a newer constant, the value is spelled out next to its name.  Dynamic
+ * tags and relocation types are named from elf_names_generated.c, which
+ * scripts/gen-elf-names writes from LLVM's lists.
  */
 #include "names.h"
 
+#include "elf_names_generated.h"
+
 #include <elf.h>
 #include <stddef.h>
+#include <stdlib.h>
 
 const char *name_e_type(uint16_t type)
 {
@@ -263,146 +268,53 @@ const char *name_st_visibility(uint8_t visibility)
     }
 }
 
-static const char *name_d_tag_processor(int64_t tag, uint16_t machine)
+static int compare_tag(const void *key, const void *entry)
+{
+    int64_t tag = *(const int64_t *)key;
+    int64_t other = ((const struct elf_tag_name *)entry)->tag;
+    return tag < other ? -1 : tag > other;
+}
+
+/* The processor's own tags, between DT_LOPROC and DT_HIPROC. */
+static const struct elf_tag_list *processor_tags(uint16_t machine)
 {
     switch (machine) {
-    case EM_X86_64:
-        switch (tag) {
-        case 0x70000000: return "X86_64_PLT";
-        case 0x70000001: return "X86_64_PLTSZ";
-        case 0x70000003: return "X86_64_PLTENT";
-        default: return NULL;
-        }
-    case EM_AARCH64:
-        switch (tag) {
-        case 0x70000001: return "AARCH64_BTI_PLT";
-        case 0x70000003: return "AARCH64_PAC_PLT";
-        case 0x70000005: return "AARCH64_VARIANT_PCS";
-        default: return NULL;
-        }
-    case EM_RISCV: return tag == 0x70000001 ? "RISCV_VARIANT_CC" : NULL;
-    case EM_SPARCV9: return tag == 0x70000001 ? "SPARC_REGISTER" : NULL;
-    case EM_PPC:
-        switch (tag) {
-        case DT_PPC_GOT: return "PPC_GOT";
-        case DT_PPC_OPT: return "PPC_OPT";
-        default: return NULL;
-        }
-    case EM_PPC64:
-        switch (tag) {
-        case DT_PPC64_GLINK: return "PPC64_GLINK";
-        case DT_PPC64_OPD: return "PPC64_OPD";
-        case DT_PPC64_OPDSZ: return "PPC64_OPDSZ";
-        case DT_PPC64_OPT: return "PPC64_OPT";
-        default: return NULL;
-        }
+    case EM_X86_64: return &elf_tags_x86_64;
+    case EM_AARCH64: return &elf_tags_aarch64;
+    case EM_RISCV: return &elf_tags_riscv;
+    case EM_SPARCV9: return &elf_tags_sparc;
+    case EM_PPC: return &elf_tags_ppc;
+    case EM_PPC64: return &elf_tags_ppc64;
     case EM_MIPS:
-    case EM_MIPS_RS3_LE:
-        switch (tag) {
-        case DT_MIPS_RLD_VERSION: return "MIPS_RLD_VERSION";
-        case DT_MIPS_TIME_STAMP: return "MIPS_TIME_STAMP";
-        case DT_MIPS_ICHECKSUM: return "MIPS_ICHECKSUM";
-        case DT_MIPS_IVERSION: return "MIPS_IVERSION";
-        case DT_MIPS_FLAGS: return "MIPS_FLAGS";
-        case DT_MIPS_BASE_ADDRESS: return "MIPS_BASE_ADDRESS";
-        case DT_MIPS_MSYM: return "MIPS_MSYM";
-        case DT_MIPS_CONFLICT: return "MIPS_CONFLICT";
-        case DT_MIPS_LIBLIST: return "MIPS_LIBLIST";
-        case DT_MIPS_LOCAL_GOTNO: return "MIPS_LOCAL_GOTNO";
-        case DT_MIPS_CONFLICTNO: return "MIPS_CONFLICTNO";
-        case DT_MIPS_LIBLISTNO: return "MIPS_LIBLISTNO";
-        case DT_MIPS_SYMTABNO: return "MIPS_SYMTABNO";
-        case DT_MIPS_UNREFEXTNO: return "MIPS_UNREFEXTNO";
-        case DT_MIPS_GOTSYM: return "MIPS_GOTSYM";
-        case DT_MIPS_HIPAGENO: return "MIPS_HIPAGENO";
-        case DT_MIPS_RLD_MAP: return "MIPS_RLD_MAP";
-        case DT_MIPS_PLTGOT: return "MIPS_PLTGOT";
-        case DT_MIPS_RWPLT: return "MIPS_RWPLT";
-        case DT_MIPS_RLD_MAP_REL: return "MIPS_RLD_MAP_REL";
-        default: return NULL;
-        }
+    case EM_MIPS_RS3_LE: return &elf_tags_mips;
     default: return NULL;
     }
 }
 
+/* The tables come from scripts/gen-elf-names (LLVM's DynamicTags.def and
+ * the tags it lacks).  The generic list holds DT_AUXILIARY, DT_USED and
+ * DT_FILTER, which lie in the processor range, so it is asked first. */
+static const struct elf_tag_name *find_d_tag(int64_t tag, uint16_t machine)
+{
+    const struct elf_tag_list *list = &elf_tags_generic;
+    const struct elf_tag_name *found =
+        bsearch(&tag, list->names, list->count, sizeof list->names[0], compare_tag);
+    if (found == NULL && tag >= DT_LOPROC && tag <= DT_HIPROC &&
+        (list = processor_tags(machine)) != NULL)
+        found = bsearch(&tag, list->names, list->count, sizeof list->names[0], compare_tag);
+    return found;
+}
+
 const char *name_d_tag(int64_t tag, uint16_t machine)
 {
-    switch (tag) {
-    case DT_NULL: return "NULL";
-    case DT_NEEDED: return "NEEDED";
-    case DT_PLTRELSZ: return "PLTRELSZ";
-    case DT_PLTGOT: return "PLTGOT";
-    case DT_HASH: return "HASH";
-    case DT_STRTAB: return "STRTAB";
-    case DT_SYMTAB: return "SYMTAB";
-    case DT_RELA: return "RELA";
-    case DT_RELASZ: return "RELASZ";
-    case DT_RELAENT: return "RELAENT";
-    case DT_STRSZ: return "STRSZ";
-    case DT_SYMENT: return "SYMENT";
-    case DT_INIT: return "INIT";
-    case DT_FINI: return "FINI";
-    case DT_SONAME: return "SONAME";
-    case DT_RPATH: return "RPATH";
-    case DT_SYMBOLIC: return "SYMBOLIC";
-    case DT_REL: return "REL";
-    case DT_RELSZ: return "RELSZ";
-    case DT_RELENT: return "RELENT";
-    case DT_PLTREL: return "PLTREL";
-    case DT_DEBUG: return "DEBUG";
-    case DT_TEXTREL: return "TEXTREL";
-    case DT_JMPREL: return "JMPREL";
-    case DT_BIND_NOW: return "BIND_NOW";
-    case DT_INIT_ARRAY: return "INIT_ARRAY";
-    case DT_FINI_ARRAY: return "FINI_ARRAY";
-    case DT_INIT_ARRAYSZ: return "INIT_ARRAYSZ";
-    case DT_FINI_ARRAYSZ: return "FINI_ARRAYSZ";
-    case DT_RUNPATH: return "RUNPATH";
-    case DT_FLAGS: return "FLAGS";
-    case DT_PREINIT_ARRAY: return "PREINIT_ARRAY";
-    case DT_PREINIT_ARRAYSZ: return "PREINIT_ARRAYSZ";
-    case DT_SYMTAB_SHNDX: return "SYMTAB_SHNDX";
-    case 35: return "RELRSZ"; /* DT_RELRSZ */
-    case 36: return "RELR";
-    case 37: return "RELRENT";
-    case DT_GNU_PRELINKED: return "GNU_PRELINKED";
-    case DT_GNU_CONFLICTSZ: return "GNU_CONFLICTSZ";
-    case DT_GNU_LIBLISTSZ: return "GNU_LIBLISTSZ";
-    case DT_CHECKSUM: return "CHECKSUM";
-    case DT_PLTPADSZ: return "PLTPADSZ";
-    case DT_MOVEENT: return "MOVEENT";
-    case DT_MOVESZ: return "MOVESZ";
-    case DT_FEATURE_1: return "FEATURE";
-    case DT_POSFLAG_1: return "POSFLAG_1";
-    case DT_SYMINSZ: return "SYMINSZ";
-    case DT_SYMINENT: return "SYMINENT";
-    case DT_GNU_HASH: return "GNU_HASH";
-    case DT_TLSDESC_PLT: return "TLSDESC_PLT";
-    case DT_TLSDESC_GOT: return "TLSDESC_GOT";
-    case DT_GNU_CONFLICT: return "GNU_CONFLICT";
-    case DT_GNU_LIBLIST: return "GNU_LIBLIST";
-    case DT_CONFIG: return "CONFIG";
-    case DT_DEPAUDIT: return "DEPAUDIT";
-    case DT_AUDIT: return "AUDIT";
-    case DT_PLTPAD: return "PLTPAD";
-    case DT_MOVETAB: return "MOVETAB";
-    case DT_SYMINFO: return "SYMINFO";
-    case DT_VERSYM: return "VERSYM";
-    case DT_RELACOUNT: return "RELACOUNT";
-    case DT_RELCOUNT: return "RELCOUNT";
-    case DT_FLAGS_1: return "FLAGS_1";
-    case DT_VERDEF: return "VERDEF";
-    case DT_VERDEFNUM: return "VERDEFNUM";
-    case DT_VERNEED: return "VERNEED";
-    case DT_VERNEEDNUM: return "VERNEEDNUM";
-    case DT_AUXILIARY: return "AUXILIARY";
-    case 0x7ffffffe: return "USED"; /* DT_USED */
-    case DT_FILTER: return "FILTER";
-    default: break;
-    }
-    if (tag >= DT_LOPROC && tag <= DT_HIPROC)
-        return name_d_tag_processor(tag, machine);
-    return NULL;
+    const struct elf_tag_name *found = find_d_tag(tag, machine);
+    return found ? found->text : NULL;
+}
+
+const char *name_d_tag_constant(int64_t tag, uint16_t machine)
+{
+    const struct elf_tag_name *found = find_d_tag(tag, machine);
+    return found ? found->constant : NULL;
 }
 
 int osabi_is_gnu(uint8_t osabi) { return osabi == ELFOSABI_GNU; }

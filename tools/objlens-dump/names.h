@@ -22,7 +22,10 @@ const char *name_p_type(uint32_t type, uint16_t machine);
 const char *name_st_type(uint8_t type, uint16_t machine);
 const char *name_st_bind(uint8_t bind);
 const char *name_st_visibility(uint8_t visibility);
+/* readelf's text for a d_tag ("NEEDED"), and its <elf.h> constant
+ * ("DT_NEEDED"); a tag readelf shows as a number has a constant only. */
 const char *name_d_tag(int64_t tag, uint16_t machine);
+const char *name_d_tag_constant(int64_t tag, uint16_t machine);
 const char *name_reloc_type(uint16_t machine, uint64_t type);
 
 /* One letter per sh_flags bit, lowest bit first, as in the "Key to
