@@ -18,7 +18,6 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import elfbuild  # noqa: E402
 import elfwriter  # noqa: E402
 
 DUMP = None
@@ -95,17 +94,17 @@ class Escaping(Files):
         packaging metadata, a core's NT_FILE name, a section name and a path
         in a message, a name given on the command line) are escaped."""
         title = "\x1b]0;owned\x07"
-        image = elfbuild.Image(64, False, 62)
-        image.section(".note", elfbuild.SHT_NOTE, elfbuild.notes(image, [
+        image = elfwriter.Image(64, False, 62)
+        image.section(".note", elfwriter.SHT_NOTE, elfwriter.notes(image, [
             ("GNU", 4, b"gold " + title.encode() + b"\0"),
             ("FDO", 0xCAFE1A7E, b'{"os":"' + title.encode() + b'"}\0')]), align=4)
-        image.section(".debug" + title, elfbuild.SHT_PROGBITS,
+        image.section(".debug" + title, elfwriter.SHT_PROGBITS,
                       image.pack("IIQQ", 9, 0, 16, 1) + b"\0" * 8,
-                      flags=elfbuild.SHF_COMPRESSED, align=8)
+                      flags=elfwriter.SHF_COMPRESSED, align=8)
         notes = self.write("notes", image.build())
-        core = elfbuild.Image(64, False, 62, e_type=elfbuild.ET_CORE)
-        core.segment(elfbuild.PT_NOTE, elfbuild.notes(core, [
-            ("CORE", 0x46494C45, elfbuild.core_file_note(core, 4096,
+        core = elfwriter.Image(64, False, 62, e_type=elfwriter.ET_CORE)
+        core.segment(elfwriter.PT_NOTE, elfwriter.notes(core, [
+            ("CORE", 0x46494C45, elfwriter.core_file_note(core, 4096,
                                                           [(0x1000, 0x2000, 0, "/lib" + title)]))]))
         core = self.write("core", core.build())
         empty = self.write("empty" + title, b"")
@@ -175,10 +174,10 @@ class Limits(Files):
                 (b"\x78\x9c" + b"\0" * 30, 4 << 30, "more than 2048 times the compressed size"),
                 (b"\0" * (1 << 20), 3 << 29, "more than 1 GiB")):
             with self.subTest(reason):
-                image = elfbuild.Image(64, False, 62)
+                image = elfwriter.Image(64, False, 62)
                 chdr = image.pack("IIQQ", 1, 0, claimed, 1)
-                image.section(".debug_x", elfbuild.SHT_PROGBITS, chdr + payload,
-                              flags=elfbuild.SHF_COMPRESSED, align=8)
+                image.section(".debug_x", elfwriter.SHT_PROGBITS, chdr + payload,
+                              flags=elfwriter.SHF_COMPRESSED, align=8)
                 path = self.write("sparse", image.build())
                 os.truncate(path, 512 << 20)
                 result = run("-z", "-x", ".debug_x", "-h", path)
