@@ -13,6 +13,7 @@
 extern "C" {
 #include "diag.h"
 #include "dump.h"
+#include "main.h"
 #include "out.h"
 }
 

@@ -3,5 +3,6 @@
  * main.c, so that the fuzz target can link everything else.
  */
 #include "dump.h"
+#include "main.h"
 
 int main(int argc, char **argv) { return dump_main(argc, argv); }

@@ -11,30 +11,83 @@
 #include <elf.h>
 #include <stdint.h>
 
+#include "elf_constants.h"
 #include "header.h"
+#include "main.h"
 #include "names.h"
+#include "out.h"
 #include "reader.h"
 #include "versions.h"
 
 /* The FILE operand, the first member of a document; "file_hex" follows
  * for a path that is not valid UTF-8. */
-static void document_begin(json_writer *w, const char *path)
+static void document_begin(json_printer *printer)
 {
-    json_begin_object(w);
-    json_field_name(w, "file", path, NULL);
+    json_begin_object(&printer->w);
+    json_field_name(&printer->w, "file", printer->path, NULL);
 }
 
-static void json_header(json_writer *w, const header_fields *header)
+void json_part_begin(json_printer *printer, const char *key)
 {
-    json_key(w, "header");
-    json_begin_object(w);
+    if (printer->records)
+        return;
+    json_key(&printer->w, key);
+    json_begin_array(&printer->w);
+}
+
+void json_part_end(json_printer *printer)
+{
+    if (!printer->records)
+        json_end(&printer->w);
+}
+
+void json_record_begin(json_printer *printer, const char *kind)
+{
+    if (!printer->records) {
+        json_begin_object(&printer->w);
+        return;
+    }
+    document_begin(printer);
+    json_field_text(&printer->w, "kind", kind);
+}
+
+void json_record_end(json_printer *printer) { json_end(&printer->w); }
+
+/* "KEY_name": the <elf.h> name of an enumerated value, or null. */
+static void name_field(json_writer *w, const char *key, const char *name)
+{
+    char buffer[48];
+    format_into(buffer, sizeof buffer, "%s_name", key);
+    json_field_text(w, buffer, name);
+}
+
+static void flag_name(const char *name, void *context) { json_text(context, name); }
+
+/* "KEY_names": the <elf.h> names of a flag word's bits. */
+static void flag_names_field(json_writer *w, const char *key, enum elf_family family,
+                             uint64_t flags, uint16_t machine)
+{
+    char buffer[48];
+    format_into(buffer, sizeof buffer, "%s_names", key);
+    json_key(w, buffer);
+    json_begin_array(w);
+    elf_flag_names(family, flags, machine, flag_name, w);
+    json_end(w);
+}
+
+static void header_fields_json(json_writer *w, const header_fields *header)
+{
+    uint16_t machine = header->machine;
     json_key(w, "e_ident");
     json_begin_array(w);
     for (int i = 0; i < EI_NIDENT; i++)
         json_uint(w, header->ident[i]);
     json_end(w);
+    name_field(w, "ei_osabi", elf_constant_name(ELF_ELFOSABI, header->ident[EI_OSABI], machine));
     json_field_uint(w, "e_type", header->type);
+    name_field(w, "e_type", elf_constant_name(ELF_ET, header->type, machine));
     json_field_uint(w, "e_machine", header->machine);
+    name_field(w, "e_machine", elf_constant_name(ELF_EM, header->machine, machine));
     json_field_uint(w, "e_version", header->version);
     json_field_uint(w, "e_entry", header->entry);
     json_field_uint(w, "e_phoff", header->phoff);
@@ -46,63 +99,68 @@ static void json_header(json_writer *w, const header_fields *header)
     json_field_uint(w, "e_shentsize", header->shentsize);
     json_field_uint(w, "e_shnum", header->shnum);
     json_field_uint(w, "e_shstrndx", header->shstrndx);
-    json_end(w);
+}
+
+/* The header: an object under "header", or a record of its own. */
+static void header_json(json_printer *printer, const header_fields *header)
+{
+    if (printer->records) {
+        json_record_begin(printer, "header");
+    } else {
+        json_key(&printer->w, "header");
+        json_begin_object(&printer->w);
+    }
+    header_fields_json(&printer->w, header);
+    json_end(&printer->w);
 }
 
 static void header(void *context, dump_image *image, const header_fields *fields)
 {
     (void)image;
-    json_header(context, fields);
-}
-
-/* A part's array opens under its key and closes at its end. */
-static void array_begin(json_writer *w, const char *key)
-{
-    json_key(w, key);
-    json_begin_array(w);
+    header_json(context, fields);
 }
 
 static void sections_begin(void *context, dump_image *image)
 {
     (void)image;
-    array_begin(context, "sections");
+    json_part_begin(context, "sections");
 }
 
 static void segments_begin(void *context, dump_image *image)
 {
     (void)image;
-    array_begin(context, "segments");
+    json_part_begin(context, "segments");
 }
 
 static void symbols_begin(void *context, dump_image *image)
 {
     (void)image;
-    array_begin(context, "symbols");
+    json_part_begin(context, "symbols");
 }
 
 static void relocations_begin(void *context, dump_image *image)
 {
     (void)image;
-    array_begin(context, "relocations");
+    json_part_begin(context, "relocations");
 }
 
 static void dynamic_begin(void *context, dump_image *image)
 {
     (void)image;
-    array_begin(context, "dynamic");
+    json_part_begin(context, "dynamic");
 }
 
-static void array_end(void *context, dump_image *image)
+static void part_end(void *context, dump_image *image)
 {
     (void)image;
-    json_end(context);
+    json_part_end(context);
 }
 
-static void array_end_found(void *context, dump_image *image, int found)
+static void part_end_found(void *context, dump_image *image, int found)
 {
     (void)image;
     (void)found;
-    json_end(context);
+    json_part_end(context);
 }
 
 static void no_table(void *context, dump_image *image, const table_record *table)
@@ -114,14 +172,16 @@ static void no_table(void *context, dump_image *image, const table_record *table
 
 static void section(void *context, dump_image *image, const section_record *section)
 {
-    json_writer *w = context;
-    (void)image;
-    json_begin_object(w);
+    json_printer *printer = context;
+    json_writer *w = &printer->w;
+    json_record_begin(printer, "section");
     json_field_uint(w, "index", section->index);
     json_field_name(w, "name", section->name, section->name_problem);
     json_field_uint(w, "sh_name", section->sh_name);
     json_field_uint(w, "sh_type", section->sh_type);
+    name_field(w, "sh_type", elf_constant_name(ELF_SHT, section->sh_type, image->machine));
     json_field_uint(w, "sh_flags", section->sh_flags);
+    flag_names_field(w, "sh_flags", ELF_SHF, section->sh_flags, image->machine);
     json_field_uint(w, "sh_addr", section->sh_addr);
     json_field_uint(w, "sh_offset", section->sh_offset);
     json_field_uint(w, "sh_size", section->sh_size);
@@ -129,31 +189,38 @@ static void section(void *context, dump_image *image, const section_record *sect
     json_field_uint(w, "sh_info", section->sh_info);
     json_field_uint(w, "sh_addralign", section->sh_addralign);
     json_field_uint(w, "sh_entsize", section->sh_entsize);
-    json_end(w);
+    json_record_end(printer);
 }
 
 static void segment(void *context, dump_image *image, const segment_record *segment)
 {
-    json_writer *w = context;
-    (void)image;
-    json_begin_object(w);
+    json_printer *printer = context;
+    json_writer *w = &printer->w;
+    json_record_begin(printer, "segment");
     json_field_uint(w, "index", segment->index);
     json_field_uint(w, "p_type", segment->p_type);
+    name_field(w, "p_type", elf_constant_name(ELF_PT, segment->p_type, image->machine));
     json_field_uint(w, "p_flags", segment->p_flags);
+    flag_names_field(w, "p_flags", ELF_PF, segment->p_flags, image->machine);
     json_field_uint(w, "p_offset", segment->p_offset);
     json_field_uint(w, "p_vaddr", segment->p_vaddr);
     json_field_uint(w, "p_paddr", segment->p_paddr);
     json_field_uint(w, "p_filesz", segment->p_filesz);
     json_field_uint(w, "p_memsz", segment->p_memsz);
     json_field_uint(w, "p_align", segment->p_align);
-    json_end(w);
+    if (segment->interpreter != NULL)
+        json_field_name(w, "interpreter", segment->interpreter, NULL);
+    json_record_end(printer);
 }
 
 static void symbol(void *context, dump_image *image, const symbol_record *symbol)
 {
-    json_writer *w = context;
-    (void)image;
-    json_begin_object(w);
+    json_printer *printer = context;
+    json_writer *w = &printer->w;
+    uint8_t bind = ELF32_ST_BIND(symbol->st_info);
+    uint8_t type = ELF32_ST_TYPE(symbol->st_info);
+    uint8_t visibility = ELF32_ST_VISIBILITY(symbol->st_other);
+    json_record_begin(printer, "symbol");
     json_field_uint(w, "section", symbol->table);
     json_field_uint(w, "index", symbol->index);
     json_field_name(w, "name", symbol->name, symbol->name_problem);
@@ -161,7 +228,13 @@ static void symbol(void *context, dump_image *image, const symbol_record *symbol
     json_field_uint(w, "st_value", symbol->st_value);
     json_field_uint(w, "st_size", symbol->st_size);
     json_field_uint(w, "st_info", symbol->st_info);
+    json_field_uint(w, "st_bind", bind);
+    name_field(w, "st_bind", elf_constant_name(ELF_STB, bind, image->machine));
+    json_field_uint(w, "st_type", type);
+    name_field(w, "st_type", elf_constant_name(ELF_STT, type, image->machine));
     json_field_uint(w, "st_other", symbol->st_other);
+    json_field_uint(w, "st_visibility", visibility);
+    name_field(w, "st_visibility", elf_constant_name(ELF_STV, visibility, image->machine));
     json_field_uint(w, "st_shndx", symbol->st_shndx);
     if (symbol->st_shndx == SHN_XINDEX) {
         json_key(w, "shndx");
@@ -171,14 +244,15 @@ static void symbol(void *context, dump_image *image, const symbol_record *symbol
             json_null(w);
     }
     json_symbol_version(w, &symbol->version);
-    json_end(w);
+    json_record_end(printer);
 }
 
 static void relocation(void *context, dump_image *image, const relocation_record *rel)
 {
-    json_writer *w = context;
+    json_printer *printer = context;
+    json_writer *w = &printer->w;
     const relocation_fields *fields = &rel->fields;
-    json_begin_object(w);
+    json_record_begin(printer, "relocation");
     json_field_uint(w, "section", rel->table);
     json_field_uint(w, "index", rel->index);
     json_field_uint(w, "r_offset", rel->r_offset);
@@ -201,24 +275,25 @@ static void relocation(void *context, dump_image *image, const relocation_record
         else
             json_field_name(w, "name", NULL, "the symbol table has no such symbol");
     }
-    json_end(w);
+    json_record_end(printer);
 }
 
 static void relr_address(void *context, dump_image *image, const table_record *table,
                          uint64_t index, uint64_t address)
 {
-    json_writer *w = context;
+    json_printer *printer = context;
+    json_writer *w = &printer->w;
     (void)image;
-    json_begin_object(w);
+    json_record_begin(printer, "relocation");
     json_field_uint(w, "section", table->index);
     json_field_uint(w, "index", index);
     json_field_uint(w, "r_offset", address);
     json_field_bool(w, "relr", 1);
-    json_end(w);
+    json_record_end(printer);
 }
 
 static void relr_heading(void *context, dump_image *image, const table_record *table,
-                       uint64_t addresses)
+                         uint64_t addresses)
 {
     (void)context;
     (void)image;
@@ -228,21 +303,21 @@ static void relr_heading(void *context, dump_image *image, const table_record *t
 
 static void packed_table(void *context, dump_image *image, const table_record *table)
 {
-    json_writer *w = context;
+    json_printer *printer = context;
     (void)image;
-    json_begin_object(w);
-    json_field_uint(w, "section", table->index);
-    json_field_text(w, "not_decoded", table->packed_kind);
-    json_end(w);
+    json_record_begin(printer, "relocation");
+    json_field_uint(&printer->w, "section", table->index);
+    json_field_text(&printer->w, "not_decoded", table->packed_kind);
+    json_record_end(printer);
 }
 
 /* One dynamic entry; "section" is null for the array of a PT_DYNAMIC
  * segment read without sections. */
 static void dynamic_entry(void *context, dump_image *image, const dynamic_record *entry)
 {
-    json_writer *w = context;
-    (void)image;
-    json_begin_object(w);
+    json_printer *printer = context;
+    json_writer *w = &printer->w;
+    json_record_begin(printer, "dynamic");
     json_key(w, "section");
     if (entry->table != 0)
         json_uint(w, entry->table);
@@ -250,10 +325,11 @@ static void dynamic_entry(void *context, dump_image *image, const dynamic_record
         json_null(w);
     json_field_uint(w, "index", entry->index);
     json_field_int(w, "d_tag", entry->d_tag);
+    name_field(w, "d_tag", name_d_tag_constant(entry->d_tag, image->machine));
     json_field_uint(w, "d_val", entry->d_val);
     if (dynamic_tag_names_string(entry->d_tag))
         json_field_name(w, "name", entry->string, entry->string_problem);
-    json_end(w);
+    json_record_end(printer);
 }
 
 static void versions(void *context, dump_image *image) { json_versions(context, image); }
@@ -262,48 +338,59 @@ static void notes(void *context, dump_image *image) { json_notes(context, image)
 
 void json_dump(dump_image *image, unsigned parts)
 {
-    json_writer w;
-    const dump_printer printer = {
-        .context = &w,
+    json_printer printer = {.records = image->options != NULL && image->options->json_records,
+                            .path = image->path};
+    const dump_printer callbacks = {
+        .context = &printer,
         .header = header,
         .sections_begin = sections_begin,
         .section = section,
-        .sections_end = array_end,
+        .sections_end = part_end,
         .segments_begin = segments_begin,
         .segment = segment,
-        .segments_end = array_end,
+        .segments_end = part_end,
         .dynamic_begin = dynamic_begin,
         .dynamic_table = no_table,
         .dynamic_entry = dynamic_entry,
-        .dynamic_end = array_end_found,
+        .dynamic_end = part_end_found,
         .relocations_begin = relocations_begin,
         .relocation_table = no_table,
         .relocation = relocation,
         .relr_table = relr_heading,
         .relr_address = relr_address,
         .packed_table = packed_table,
-        .relocations_end = array_end_found,
+        .relocations_end = part_end_found,
         .symbols_begin = symbols_begin,
         .symbol_table = no_table,
         .symbol = symbol,
-        .symbols_end = array_end,
+        .symbols_end = part_end,
         .versions = versions,
         .contents = contents,
         .notes = notes,
     };
-    json_writer_init(&w);
-    document_begin(&w, image->path);
-    read_parts(image, parts, &printer);
-    json_end(&w);
+    json_writer_init(&printer.w);
+    if (!printer.records)
+        document_begin(&printer);
+    read_parts(image, parts, &callbacks);
+    if (!printer.records)
+        json_end(&printer.w);
 }
 
-void json_refusal(const char *path, const char *reason, const header_fields *header)
+void json_refusal(const char *path, const char *reason, const header_fields *header, int records)
 {
-    json_writer w;
-    json_writer_init(&w);
-    document_begin(&w, path);
-    json_field_name(&w, "error", reason, NULL);
-    if (header != NULL)
-        json_header(&w, header);
-    json_end(&w);
+    json_printer printer = {.records = records, .path = path};
+    json_writer_init(&printer.w);
+    if (records) {
+        json_record_begin(&printer, "error");
+    } else {
+        document_begin(&printer);
+    }
+    json_field_name(&printer.w, "error", reason, NULL);
+    if (header != NULL) {
+        json_key(&printer.w, "header");
+        json_begin_object(&printer.w);
+        header_fields_json(&printer.w, header);
+        json_end(&printer.w);
+    }
+    json_end(&printer.w);
 }

@@ -1,6 +1,16 @@
 /*
- * json.h - the JSON printer: JSON Lines, one document per FILE on a line
- * of its own, every field under its ELF name with its integer value.
+ * json.h - the JSON printer, in two forms of JSON Lines:
+ *
+ *  - documents: one document per FILE, each part an array of records
+ *    under its key ("sections", "symbols", ...);
+ *  - records: one line per record, each carrying "file" and "kind"
+ *    ("section", "symbol", ...), so that a table per kind can be read
+ *    without unnesting and no line grows with the file.
+ *
+ * Every field keeps its ELF name and integer value; an enumerated value
+ * has its <elf.h> name beside it under the key with "_name" added (null
+ * for a value <elf.h> does not name), a flag word its bits' names under
+ * "_names".
  */
 #ifndef OBJLENS_DUMP_JSON_H
 #define OBJLENS_DUMP_JSON_H
@@ -8,11 +18,24 @@
 #include "dump.h"
 #include "json_writer.h"
 
-/* The parts whose walkers call back per event, written into the open
- * document. */
-void json_versions(json_writer *w, dump_image *image);
-void json_notes(json_writer *w, dump_image *image);
-void json_contents(json_writer *w, dump_image *image);
+typedef struct json_printer {
+    json_writer w;
+    int records; /* the records form */
+    const char *path;
+} json_printer;
+
+/* A part: its array in the documents form, nothing in the records form. */
+void json_part_begin(json_printer *printer, const char *key);
+void json_part_end(json_printer *printer);
+/* A record of `kind`: an object in its part's array, or a document of its
+ * own with "file" and "kind". */
+void json_record_begin(json_printer *printer, const char *kind);
+void json_record_end(json_printer *printer);
+
+/* The parts whose walkers call back per event. */
+void json_versions(json_printer *printer, dump_image *image);
+void json_notes(json_printer *printer, dump_image *image);
+void json_contents(json_printer *printer, dump_image *image);
 
 struct symbol_version;
 /* "version", "version_hidden", "versym" (and "version_needed") for a

@@ -34,6 +34,7 @@ void json_symbol_version(json_writer *w, const symbol_version *version)
 /* ---- version sections ------------------------------------------------ */
 
 typedef struct version_json {
+    json_printer *printer;
     json_writer *w;
     string_table names;
     uint32_t section;
@@ -46,16 +47,16 @@ static void version_close(version_json *walk)
     if (walk->parents)
         json_end(walk->w);
     if (walk->open)
-        json_end(walk->w);
+        json_record_end(walk->printer);
     walk->open = 0;
     walk->parents = 0;
 }
 
 /* Closes the record before and opens the one of the entry at `offset`. */
-static void version_open(version_json *walk, uint64_t offset)
+static void version_open(version_json *walk, const char *kind, uint64_t offset)
 {
     version_close(walk);
-    json_begin_object(walk->w);
+    json_record_begin(walk->printer, kind);
     walk->open = 1;
     json_field_uint(walk->w, "section", walk->section);
     json_field_uint(walk->w, "offset", offset);
@@ -84,7 +85,7 @@ static void version_record(void *context, const version_event *event)
     version_json *walk = context;
     switch (event->kind) {
     case VERSION_DEFINITION:
-        version_open(walk, event->offset);
+        version_open(walk, "version_definition", event->offset);
         json_field_uint(walk->w, "vd_version", event->version);
         json_field_uint(walk->w, "vd_flags", event->flags);
         json_field_uint(walk->w, "vd_ndx", event->index);
@@ -99,7 +100,7 @@ static void version_record(void *context, const version_event *event)
         json_end(walk->w);
         break;
     case VERSION_NEED:
-        version_open(walk, event->offset);
+        version_open(walk, "version_need", event->offset);
         json_field_uint(walk->w, "vn_version", event->version);
         json_field_uint(walk->w, "vn_cnt", event->count);
         version_name_field(walk, "file", event->file);
@@ -117,18 +118,17 @@ static void version_record(void *context, const version_event *event)
     }
 }
 
-void json_versions(json_writer *w, dump_image *image)
+void json_versions(json_printer *printer, dump_image *image)
 {
     static const struct {
         uint32_t type;
         const char *key;
     } kinds[] = {{SHT_GNU_verdef, "version_definitions"}, {SHT_GNU_verneed, "version_needs"}};
     for (size_t k = 0; k < sizeof kinds / sizeof kinds[0]; k++) {
-        json_key(w, kinds[k].key);
-        json_begin_array(w);
+        json_part_begin(printer, kinds[k].key);
         for (uint32_t index = 1; index < image->num_sections; index++) {
             objlens_section section;
-            version_json walk = {.w = w, .section = index};
+            version_json walk = {.printer = printer, .w = &printer->w, .section = index};
             if (objlens_get_section(&image->image, &section, index) != 0 ||
                 objlens_section_get_type(&section) != kinds[k].type)
                 continue;
@@ -138,14 +138,14 @@ void json_versions(json_writer *w, dump_image *image)
                             section_name(image, &section));
             version_close(&walk);
         }
-        json_end(w);
+        json_part_end(printer);
     }
 }
 
 /* ---- notes ----------------------------------------------------------- */
 
 typedef struct note_json {
-    json_writer *w;
+    json_printer *printer;
     dump_image *image;
 } note_json;
 
@@ -211,8 +211,8 @@ static void note_record_json(void *context, int event, const note_area *area,
     char buffer[48];
     if (event != NOTE_ONE)
         return;
-    json_writer *w = walk->w;
-    json_begin_object(w);
+    json_writer *w = &walk->printer->w;
+    json_record_begin(walk->printer, "note");
     json_field_uint(w, area->is_section ? "section" : "segment", area->index);
     json_field_uint(w, "offset", note->offset);
     json_field_name(w, "owner", note->name, NULL);
@@ -223,16 +223,15 @@ static void note_record_json(void *context, int event, const note_area *area,
     json_key(w, "desc");
     json_hex_bytes(w, note->desc, note->descsz);
     note_decoded(w, walk->image, note);
-    json_end(w);
+    json_record_end(walk->printer);
 }
 
-void json_notes(json_writer *w, dump_image *image)
+void json_notes(json_printer *printer, dump_image *image)
 {
-    note_json walk = {.w = w, .image = image};
-    json_key(w, "notes");
-    json_begin_array(w);
+    note_json walk = {.printer = printer, .image = image};
+    json_part_begin(printer, "notes");
     notes_walk(image, note_record_json, &walk);
-    json_end(w);
+    json_part_end(printer);
 }
 
 /* ---- section contents ------------------------------------------------ */
@@ -269,7 +268,8 @@ static void content_strings(json_writer *w, const unsigned char *data, uint64_t 
 static void content_record(dump_image *image, uint32_t index, const objlens_section *section,
                            int kind, void *context)
 {
-    json_writer *w = context;
+    json_printer *printer = context;
+    json_writer *w = &printer->w;
     section_content content;
     const char *problem = NULL;
     const char *name;
@@ -281,7 +281,7 @@ static void content_record(dump_image *image, uint32_t index, const objlens_sect
         content_close(&content);
         return;
     }
-    json_begin_object(w);
+    json_record_begin(printer, "section_content");
     json_field_uint(w, "index", index);
     name = section_name_find(image, section, &problem);
     json_field_name(w, "name", name, problem);
@@ -303,15 +303,14 @@ static void content_record(dump_image *image, uint32_t index, const objlens_sect
     } else {
         content_strings(w, content.data, content.size);
     }
-    json_end(w);
+    json_record_end(printer);
     content_close(&content);
 }
 
-void json_contents(json_writer *w, dump_image *image)
+void json_contents(json_printer *printer, dump_image *image)
 {
-    json_key(w, "section_contents");
-    json_begin_array(w);
-    contents_each(image, content_record, w);
-    json_end(w);
+    json_part_begin(printer, "section_contents");
+    contents_each(image, content_record, printer);
+    json_part_end(printer);
     contents_report_missing(image);
 }

@@ -17,6 +17,7 @@
 
 #include "diag.h"
 #include "dump.h"
+#include "main.h"
 #include "header.h"
 #include "objkit.h"
 #include "objlens.h"
@@ -55,9 +56,12 @@ static const char usage_text[] =
     "  -z, --decompress       expand a compressed section before -x or -p shows it\n"
     "  -C, --demangle         C++ symbol names as the source spells them\n"
     "  -W, --wide             accepted for compatibility; the output is always wide\n"
-    "      --json             JSON Lines instead of text: one JSON document per\n"
-    "                         FILE, each on one line; without any of the\n"
-    "                         options above, every part but -x and -p\n"
+    "      --json[=FORM]      JSON Lines instead of text: FORM 'documents' (the\n"
+    "                         default) gives one JSON document per FILE on a\n"
+    "                         line, 'records' one line per section, segment,\n"
+    "                         symbol, relocation, dynamic entry, version or\n"
+    "                         note, each with its \"file\" and \"kind\"; without\n"
+    "                         any of the options above, every part but -x and -p\n"
     "      --help             display this help and exit\n"
     "      --version          output version information and exit\n"
     "\n"
@@ -84,7 +88,7 @@ static const struct option long_options[] = {
     {"decompress", no_argument, NULL, 'z'},
     {"demangle", no_argument, NULL, 'C'},
     {"wide", no_argument, NULL, 'W'},
-    {"json", no_argument, NULL, OPT_JSON},
+    {"json", optional_argument, NULL, OPT_JSON},
     {"help", no_argument, NULL, OPT_HELP},
     {"version", no_argument, NULL, OPT_VERSION},
     {NULL, 0, NULL, 0},
@@ -195,11 +199,11 @@ static int header_still_readable(int reason)
  * still be shown without the library (the ELF header, when -h asks for it
  * or in the JSON document). */
 static void refuse(const char *path, const char *reason, const header_fields *header,
-                   unsigned parts, int json, int name_it)
+                   unsigned parts, const dump_options *options, int json, int name_it)
 {
     diag_file(path, "%s", reason);
     if (json) {
-        json_refusal(path, reason, header);
+        json_refusal(path, reason, header, options->json_records);
         return;
     }
     if (header == NULL || (parts & DUMP_HEADER) == 0)
@@ -223,7 +227,7 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
     image.path = path;
     if (objlens_load(&image.image, &source) != 0) {
         int shown = header_still_readable(source.reason) && header_from_file(path, &header) == 0;
-        refuse(path, refusal_text(&source), shown ? &header : NULL, parts, json, name_it);
+        refuse(path, refusal_text(&source), shown ? &header : NULL, parts, options, json, name_it);
         return 1;
     }
     describe_image(&image);
@@ -279,7 +283,17 @@ int dump_main(int argc, char **argv)
         case 'z': options.decompress = 1; break;
         case 'C': options.demangle = 1; break;
         case 'W': break; /* the output is wide already */
-        case OPT_JSON: json = 1; break;
+        case OPT_JSON:
+            json = 1;
+            if (optarg != NULL && strcmp(optarg, "records") == 0) {
+                options.json_records = 1;
+            } else if (optarg != NULL && strcmp(optarg, "documents") != 0) {
+                diag_usage("invalid argument '%s' for '--json': 'documents' or 'records'",
+                           optarg);
+                free(requests);
+                return EXIT_USAGE;
+            }
+            break;
         case OPT_HELP:
             free(requests);
             out_str(usage_text);

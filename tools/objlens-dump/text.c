@@ -3,6 +3,8 @@
  */
 #include "text.h"
 
+#include "main.h"
+
 static void versions(void *context, dump_image *image)
 {
     (void)context;

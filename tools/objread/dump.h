@@ -40,6 +40,7 @@ typedef struct dump_options {
     size_t request_count;
     int decompress; /* -z: expand SHF_COMPRESSED sections before dumping */
     int demangle;   /* -C: C++ names demangled */
+    int json_records; /* --json=records: a JSON line per record */
 } dump_options;
 
 /*
@@ -61,17 +62,5 @@ typedef struct dump_image {
     unsigned parts;
     const dump_options *options;
 } dump_image;
-
-/* A whole run over the command line `argv`; returns the exit status.
- * Output goes to out.h's stream, messages to diag.h's. */
-int dump_main(int argc, char **argv);
-
-void text_dump(dump_image *image, unsigned parts);
-void json_dump(dump_image *image, unsigned parts);
-
-struct header_fields;
-/* The document of a FILE that cannot be dumped: {"file", "error"} and,
- * when the file's ELF header could be read, "header". */
-void json_refusal(const char *path, const char *reason, const struct header_fields *header);
 
 #endif
