@@ -63,7 +63,8 @@ class CommandLine(unittest.TestCase):
              "objlens-dump: option '--string-dump' requires an argument\n" + TRY_HELP),
             (["--bogus", image], 2, "", "objlens-dump: unrecognized option '--bogus'\n" + TRY_HELP),
             (["--json=yes", image], 2, "",
-             "objlens-dump: unrecognized option '--json=yes'\n" + TRY_HELP),
+             "objlens-dump: invalid argument 'yes' for '--json': 'documents' or 'records'\n"
+             + TRY_HELP),
             (["--notes=yes", image], 2, "",
              "objlens-dump: unrecognized option '--notes=yes'\n" + TRY_HELP),
             (["--de", image], 2, "", "objlens-dump: option '--de' is ambiguous; possibilities: "
