@@ -27,7 +27,6 @@ Exit status: 0 no mismatch, 1 mismatches (or readelf missing under CI=true),
 """
 
 import argparse
-import json
 import os
 import re
 import shutil
@@ -37,6 +36,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import json_lines  # noqa: E402
 import readelf_text  # noqa: E402
 from unavailable import missing  # noqa: E402
 
@@ -152,7 +152,7 @@ def compare_file(path, dump, readelf, cmp):
         print("  stderr: %s" % ours_run.stderr.decode(errors="replace").strip())
         if not ours_run.stdout:
             return
-    ours = json.loads(ours_run.stdout)
+    (ours,) = json_lines.documents(ours_run.stdout.decode("utf-8", "surrogateescape"))
     theirs_run = subprocess.run([readelf, "-W", "-h", "-S", "-l", "-s", "-r", "-d", path],
                                 capture_output=True, env=dict(os.environ, LC_ALL="C"))
     text = theirs_run.stdout.decode("utf-8", errors="surrogateescape")

@@ -8,7 +8,6 @@ damaged notes and version chains, compression headers that lie.
 Usage: features.py OBJLENS-DUMP [--update]
 """
 
-import json
 import os
 import shutil
 import subprocess
@@ -20,6 +19,7 @@ SAMPLES = os.path.join(HERE, "samples")
 GOLDEN = os.path.join(HERE, "golden")
 sys.path.insert(0, HERE)
 import elfwriter  # noqa: E402
+import json_lines  # noqa: E402
 from elfwriter import Image, notes  # noqa: E402
 from messages import Files as ScratchFiles  # noqa: E402
 
@@ -72,7 +72,7 @@ class Samples(unittest.TestCase):
                 with open(path, encoding="latin-1", newline="") as f:
                     self.assertEqual(out, f.read())
                 if golden.endswith(".json"):
-                    json.loads(out)
+                    json_lines.documents(out)
 
     def test_every_part_of_all(self):
         """-a shows the versions and the notes after the symbols."""
@@ -92,7 +92,28 @@ class Samples(unittest.TestCase):
         self.assertNotIn("Symbol table '.symtab'", dynamic)
         self.assertTrue(both.startswith(dynamic))
         _, document, _ = run(["--json", "--dyn-syms", "x86_64-versioned.so"], cwd=SAMPLES)
-        self.assertEqual({s["section"] for s in json.loads(document)["symbols"]}, {1})
+        self.assertEqual({s["section"] for s in json_lines.documents(document)[0]["symbols"]}, {1})
+
+
+    def test_json_forms_agree(self):
+        """Every sample in both JSON forms, each line as the schema has it:
+        a record line for each entry of a document's arrays, kind by kind."""
+        parts = {"sections": "section", "segments": "segment", "symbols": "symbol",
+                 "relocations": "relocation", "dynamic": "dynamic", "notes": "note",
+                 "version_definitions": "version_definition", "version_needs": "version_need",
+                 "section_contents": "section_content"}
+        for sample in sorted(os.listdir(SAMPLES)):
+            if not sample.endswith((".o", ".so", ".exe")):
+                continue
+            with self.subTest(sample=sample):
+                args = ["-a", "-x", "1", "-p", "1", sample]
+                _, documents, _ = run(["--json"] + args, cwd=SAMPLES)
+                _, records, _ = run(["--json=records"] + args, cwd=SAMPLES)
+                (document,) = json_lines.documents(documents)
+                kinds = [r["kind"] for r in json_lines.documents(records)]
+                self.assertEqual({k: kinds.count(k) for k in set(kinds) - {"header"}},
+                                 {parts[key]: len(value) for key, value in document.items()
+                                  if key in parts and value})
 
 
 class Files(ScratchFiles):
@@ -146,7 +167,7 @@ class CoreFiles(Files):
         path = self.core(64, False, 62)
         status, out, err = run(["--json", "-n", path])
         self.assertEqual((status, err), (0, ""))
-        found = json.loads(out)["notes"]
+        found = json_lines.documents(out)[0]["notes"]
         self.assertEqual([n["n_type"] for n in found], [1, 3, 6, 0x46494C45, 0x202, 0x4F4F4F4F])
         self.assertEqual({n["segment"] for n in found}, {0})
         self.assertEqual(found[4]["owner"], "LINUX")

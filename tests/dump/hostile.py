@@ -8,7 +8,6 @@ sections.
 Usage: hostile.py OBJLENS-DUMP CALL-COUNT-LIBRARY
 """
 
-import json
 import os
 import resource
 import struct
@@ -19,6 +18,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import elfwriter  # noqa: E402
+import json_lines  # noqa: E402
 
 DUMP = None
 CALL_COUNT = None
@@ -83,7 +83,7 @@ class Json(Files):
         lines = result.stdout.decode().splitlines()
         self.assertEqual(len(lines), 2)
         self.assertEqual(lines[0], run("--json", sound).stdout.decode().rstrip("\n"))
-        last = json.loads(lines[1])["relocations"][-1]
+        last = json_lines.documents(lines[1])[0]["relocations"][-1]
         self.assertEqual((last["name"], last["name_error"]),
                          (None, "the offset lies outside the string table"))
 

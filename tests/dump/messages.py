@@ -5,7 +5,6 @@ parts that it dumps anyway.
 Usage: messages.py OBJLENS-DUMP
 """
 
-import json
 import os
 import re
 import subprocess
@@ -15,6 +14,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import elfwriter  # noqa: E402
+import json_lines  # noqa: E402
 
 DUMP = None
 
@@ -28,8 +28,9 @@ def run(*args):
 
 
 def json_documents(text):
-    """The documents of JSON Lines output: exactly one on each line."""
-    return [json.loads(line) for line in text.splitlines()]
+    """The documents of JSON Lines output: exactly one on each line, each
+    as the schema has it."""
+    return json_lines.documents(text)
 
 
 class Files(unittest.TestCase):

@@ -285,7 +285,7 @@ static void content_record(dump_image *image, uint32_t index, const objlens_sect
     json_field_uint(w, "index", index);
     name = section_name_find(image, section, &problem);
     json_field_name(w, "name", name, problem);
-    json_field_text(w, "kind", kind == DUMP_CONTENT_HEX ? "hex" : "strings");
+    json_field_text(w, "dump", kind == DUMP_CONTENT_HEX ? "hex" : "strings");
     json_field_uint(w, "sh_addr", objlens_section_get_addr(section));
     if (content.have_header) {
         json_key(w, "compression");
