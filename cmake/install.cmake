@@ -63,6 +63,9 @@ install(FILES ${OBJLENS_INCLUDE_DIR}/objlens.h ${OBJLENS_INCLUDE_DIR}/objkit.h
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/runcard.1 ${PROJECT_SOURCE_DIR}/docs/objlens-dump.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+# The JSON Schema of objlens-dump --json, for those who load its output.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/objlens-dump.schema.json
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
 
 # The library's manual: a page per family, and one per name that links to it.
 include(${CMAKE_CURRENT_LIST_DIR}/man3.cmake)
