@@ -267,7 +267,8 @@ int read_under_a_limit(const std::string &path, elftest::Image built)
     const uint64_t size = 2 * limit;
     built.set(2, Sh::offset, size - 8);
     const rlimit address_space{limit, limit};
-    if (!write_bytes(path, built.bytes) || ::truncate(path.c_str(), static_cast<off_t>(size)) != 0 ||
+    if (!write_bytes(path, built.bytes) ||
+        ::truncate(path.c_str(), static_cast<off_t>(size)) != 0 ||
         ::setrlimit(RLIMIT_AS, &address_space) != 0)
         return 3;
     AnyImage image(objkit_source_file(path.c_str()));
