@@ -60,7 +60,9 @@ bool reserve_window(objkit_file *file, uint64_t offset, uint64_t count) noexcept
 {
     const uint64_t first = offset / chunk_size * chunk_size;
     const uint64_t need = round_up_to_chunk(offset + count) - first;
-    uint64_t size = std::bit_floor(file->size);
+    // The whole file could not be had: its largest power-of-two part below
+    // it first.
+    uint64_t size = file->size > 1 ? std::bit_floor(file->size - 1) : 0;
     void *cache = MAP_FAILED;
     for (; size >= need && size >= chunk_size; size /= 2) {
         if (size > SIZE_MAX)
