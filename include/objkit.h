@@ -58,7 +58,11 @@
  * OBJKIT_CACHE_CHUNK bytes (a section of at most OBJKIT_WHOLE_SECTION bytes
  * is read whole on its first use, and a larger one when a read_name finds
  * no NUL within the chunk after the string's start), so sections that
- * overlap share bytes and one entry of a large section costs one chunk.  Besides those bytes, the
+ * overlap share bytes and one entry of a large section costs one chunk.
+ * The cache is reserved as large as the file, without backing; where a
+ * limit on the address space (RLIMIT_AS) leaves no room for that, it is a
+ * window over part of the file, placed at the first read, and a read of
+ * bytes outside it fails for want of memory (errno ENOMEM).  Besides those bytes, the
  * records of an image (section records with their names, program headers,
  * the image record) may take at most
  *     min(OBJKIT_RECORD_FACTOR * source size + OBJKIT_RECORD_BASE,
@@ -390,6 +394,8 @@ typedef struct objcore64_image {
  *           `dest`; 1 only when all of them lie inside the data (checked
  *           without wrap-around) and could be read, 0 and nothing promised
  *           about `dest` otherwise.  A count of 0 inside the data succeeds.
+ *           A read that fails for want of memory for the cache sets errno
+ *           to ENOMEM; so does read_name.
  * read_name: points *name at the NUL-terminated string that starts at byte
  *           `offset` of the section's data; 0 when the offset is outside the
  *           data, no NUL ends the string inside it, the bytes cannot be read,

@@ -207,8 +207,7 @@ int own_descriptor(const std::string &path)
 // through it, where it stands, as a shell's `>` or `>>` has set it up, so
 // that what the descriptor's file already holds stays.  The descriptor is
 // not this run's to close.
-int write_through(const char *progname, const char *path, int fd, const void *bytes,
-                  uint32_t size)
+int write_through(const char *progname, const char *path, int fd, const void *bytes, uint32_t size)
 {
     const int error = write_fully(fd, static_cast<const unsigned char *>(bytes), size);
     if (error != 0) {

@@ -7,11 +7,22 @@
 // one run of bytes.  A chunk is marked present only after the read that
 // filled it was found to come from the file as loaded, so a reader never
 // sees bytes of a file that changed.
+//
+// A limit on the address space (RLIMIT_AS) counts a reservation whether or
+// not it is backed, so a file larger than what the limit leaves cannot be
+// reserved whole.  The cache is then a window over part of the file, from
+// the chunk of the first read on: the largest power-of-two share of the
+// file that can be had, halved once more so that the rest of the process
+// keeps room.  Reads inside the window work as before; a read outside it
+// fails for want of memory, with errno ENOMEM.  Bytes never move once
+// handed out, and each file byte is held at most once either way.
 #include "file_cache.hpp"
 
 #include "file_io.hpp"
 #include "range.hpp"
 
+#include <bit>
+#include <cerrno>
 #include <cstdlib>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -34,23 +45,86 @@ void mark_present(uint64_t *present, uint64_t chunk)
     present[chunk / bits_per_word] |= uint64_t{1} << (chunk % bits_per_word);
 }
 
-bool reserve(objkit_file *file) noexcept
+uint64_t round_up_to_chunk(uint64_t size) { return chunk_count(size) * chunk_size; }
+
+void *map_anonymous(uint64_t size)
+{
+    return ::mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE,
+                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+}
+
+// The window for a file too large to reserve whole, around the first read
+// of the bytes [offset, offset + count): at least the chunks those bytes
+// lie in.  False with errno ENOMEM when not even that can be had.
+bool reserve_window(objkit_file *file, uint64_t offset, uint64_t count) noexcept
+{
+    const uint64_t first = offset / chunk_size * chunk_size;
+    const uint64_t need = round_up_to_chunk(offset + count) - first;
+    // The whole file could not be had: its largest power-of-two part below
+    // it first.
+    uint64_t size = file->size > 1 ? std::bit_floor(file->size - 1) : 0;
+    void *cache = MAP_FAILED;
+    for (; size >= need && size >= chunk_size; size /= 2) {
+        if (size > SIZE_MAX)
+            continue;
+        cache = map_anonymous(size);
+        if (cache != MAP_FAILED)
+            break;
+    }
+    if (cache == MAP_FAILED) {
+        errno = ENOMEM;
+        return false;
+    }
+    if (size / 2 >= need && size / 2 >= chunk_size) {  // leave the rest of the process room
+        ::munmap(cache, static_cast<size_t>(size));
+        size /= 2;
+        cache = map_anonymous(size);
+        if (cache == MAP_FAILED) {
+            errno = ENOMEM;
+            return false;
+        }
+    }
+    // From the first read's chunk on, moved back where the window would run
+    // past the file's last chunk.
+    const uint64_t last_start = round_up_to_chunk(file->size) - size;
+    file->cache = static_cast<unsigned char *>(cache);
+    file->cache_start = first < last_start ? first : last_start;
+    file->cache_size = size;
+    return true;
+}
+
+// The cache for a first read of the bytes [offset, offset + count): the
+// whole file where the address space allows, else a window around them.
+bool reserve(objkit_file *file, uint64_t offset, uint64_t count) noexcept
 {
     const uint64_t words = (chunk_count(file->size) + bits_per_word - 1) / bits_per_word;
-    if (file->size > SIZE_MAX || words > SIZE_MAX / sizeof(uint64_t))
+    if (words > SIZE_MAX / sizeof(uint64_t)) {
+        errno = ENOMEM;
         return false;
+    }
     auto *present = static_cast<uint64_t *>(std::calloc(words == 0 ? 1 : words, sizeof(uint64_t)));
-    if (present == nullptr)
+    if (present == nullptr) {
+        errno = ENOMEM;
         return false;
-    void *cache = ::mmap(nullptr, static_cast<size_t>(file->size), PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (cache == MAP_FAILED) {
+    }
+    void *cache = file->size <= SIZE_MAX ? map_anonymous(file->size) : MAP_FAILED;
+    if (cache != MAP_FAILED) {
+        file->cache = static_cast<unsigned char *>(cache);
+        file->cache_start = 0;
+        file->cache_size = file->size;
+    } else if (!reserve_window(file, offset, count)) {
         std::free(present);
         return false;
     }
-    file->cache = static_cast<unsigned char *>(cache);
     file->present = present;
     return true;
+}
+
+// Whether the cache has room for the bytes [offset, offset + count).
+bool in_window(const objkit_file *file, uint64_t offset, uint64_t count)
+{
+    return offset >= file->cache_start &&
+           range_inside(offset - file->cache_start, count, file->cache_size);
 }
 
 // Gives the pages that a read is about to fill their memory in one call,
@@ -85,8 +159,9 @@ bool fill(objkit_file *file, uint64_t first, uint64_t last, bool *read_any) noex
             ++end;
         const uint64_t from = chunk * chunk_size;
         const uint64_t to = end * chunk_size < file->size ? end * chunk_size : file->size;
-        populate(file->cache + from, to - from);
-        if (!read_exactly(file->fd, file->cache + from, static_cast<size_t>(to - from), from))
+        unsigned char *into = file->cache + (from - file->cache_start);
+        populate(into, to - from);
+        if (!read_exactly(file->fd, into, static_cast<size_t>(to - from), from))
             return false;
         *read_any = true;
         chunk = end;
@@ -137,18 +212,22 @@ const unsigned char *cache_range(objkit_file *file, uint64_t offset, uint64_t co
         return file->cache + offset;  // a buffer image's copy
     if (file->fd < 0 || file->diverged)
         return nullptr;
-    if (file->cache == nullptr && !reserve(file))
+    if (file->cache == nullptr && !reserve(file, offset, count))
         return nullptr;
+    if (!in_window(file, offset, count)) {
+        errno = ENOMEM;
+        return nullptr;
+    }
     if (count > 0 && !fill(file, offset / chunk_size, (offset + count - 1) / chunk_size, read_any))
         return nullptr;
-    return file->cache + offset;
+    return file->cache + (offset - file->cache_start);
 }
 
 void cache_release(objkit_file *file) noexcept
 {
     if (file->present != nullptr) {
         if (file->cache != nullptr)
-            ::munmap(file->cache, static_cast<size_t>(file->size));
+            ::munmap(file->cache, static_cast<size_t>(file->cache_size));
         std::free(file->present);
     } else {
         std::free(file->cache);

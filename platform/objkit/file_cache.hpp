@@ -15,7 +15,8 @@ namespace objkit {
 // The cache's bytes at source offset `offset`, after making sure the
 // `count` bytes from there are present; null when they lie outside the
 // source, or when the file changed since load, cannot be read, or memory
-// for the cache cannot be had.  The bytes stay where they are until the
+// for the cache cannot be had (errno ENOMEM, also for bytes outside the
+// window that a limit on the address space left room for).  The bytes stay where they are until the
 // image is freed.  `read_any` tells whether the file was read for them.
 const unsigned char *cache_range(objkit_file *file, uint64_t offset, uint64_t count,
                                  bool *read_any) noexcept;

@@ -26,9 +26,10 @@ struct objkit_file_stamp {
 // Where an image's section bytes come from, and the one copy of them it
 // holds.  A buffer image's cache is the copy made at load, all of it
 // present.  A file image's cache is reserved on the first read of section
-// bytes, as large as the file, and filled chunk by chunk as reads ask for
-// them; `present` has one bit per OBJKIT_CACHE_CHUNK bytes.  Memory is
-// used only for the chunks that were read.
+// bytes, as large as the file (or, where the address space has no room for
+// that, a window over part of it), and filled chunk by chunk as reads ask
+// for them; `present` has one bit per OBJKIT_CACHE_CHUNK bytes of the file.
+// Memory is used only for the chunks that were read.
 struct objkit_file {
     int fd;         // -1 for a buffer image
     unsigned mode;  // permission bits, for a save to a new file
@@ -36,6 +37,8 @@ struct objkit_file {
     bool diverged;         // seen to differ from `stamp`; stays set
     uint64_t size;         // bytes of the source
     unsigned char *cache;  // null until reserved (file) / the copy (buffer)
+    uint64_t cache_start;  // file: the offset in the file of cache[0]
+    uint64_t cache_size;   // file: the bytes reserved at `cache`
     uint64_t *present;     // file: chunk bits; null for a buffer
 };
 

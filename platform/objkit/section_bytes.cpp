@@ -41,17 +41,18 @@ namespace {
     const bool whole = data->size <= OBJKIT_WHOLE_SECTION;
     const uint64_t from = whole ? 0 : offset;
     bool read_any;
-    if (cache_range(file, data->file_offset + from, whole ? data->size : count, &read_any) ==
-        nullptr)
+    const unsigned char *at =
+        cache_range(file, data->file_offset + from, whole ? data->size : count, &read_any);
+    if (at == nullptr)
         return nullptr;
     // The section may be complete once new bytes came in (a buffer image's
     // are all there at once).
     if (whole || ((read_any || file->present == nullptr) &&
                   cache_holds(file, data->file_offset, data->size))) {
-        data->bytes = file->cache + data->file_offset;
+        data->bytes = at - from;
         data->strings_end = terminated_prefix(data->bytes, data->size);
     }
-    return file->cache + data->file_offset + offset;
+    return at + (offset - from);
 }
 
 // Entries (symbols, relocations, dynamic entries) are 8 to 24 bytes: copy
@@ -102,10 +103,11 @@ inline int read_raw(objcore_data *data, void *dest, U count, U offset) noexcept
 // them, whoever read them in.
 const char *fetch_all(objcore_data *data) noexcept
 {
-    if (fetch(data, 0, data->size) == nullptr)
+    const unsigned char *all = fetch(data, 0, data->size);
+    if (all == nullptr)
         return nullptr;
     if (data->bytes == nullptr) {  // its last bytes came in through another section
-        data->bytes = data->file->cache + data->file_offset;
+        data->bytes = all;
         data->strings_end = terminated_prefix(data->bytes, data->size);
     }
     return reinterpret_cast<const char *>(data->bytes);

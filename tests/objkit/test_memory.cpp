@@ -15,10 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace objkit_test {
@@ -241,6 +244,63 @@ TEST(Memory, NameReadsInALargeTableSearchEachByteOnce)
             EXPECT_EQ(std::strlen(first + OBJKIT_CACHE_CHUNK), size - OBJKIT_CACHE_CHUNK - 1);
         }
     }
+}
+
+// The address space this process has mapped.
+uint64_t mapped_bytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    uint64_t size = 0;
+    statm >> size;
+    return size * static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// Run in a child: a limit on the address space of what the process maps
+// now and 256 MiB more, and a sparse file of twice that, whose section 1 is
+// 8 bytes at its start and section 2 its last 8 bytes.  0 when section 1
+// reads, and section 2 either reads or fails for want of memory; 1 when
+// section 1 does not read, 2 when section 2 fails for another reason, 3
+// when the file or the limit cannot be set up.
+int read_under_a_limit(const std::string &path, elftest::Image built)
+{
+    const uint64_t limit = mapped_bytes() + (uint64_t{256} << 20);
+    const uint64_t size = 2 * limit;
+    built.set(2, Sh::offset, size - 8);
+    const rlimit address_space{limit, limit};
+    if (!write_bytes(path, built.bytes) ||
+        ::truncate(path.c_str(), static_cast<off_t>(size)) != 0 ||
+        ::setrlimit(RLIMIT_AS, &address_space) != 0)
+        return 3;
+    AnyImage image(objkit_source_file(path.c_str()));
+    unsigned char bytes[8];
+    if (!image.loaded() || !image.raw_read(1, bytes, sizeof bytes, 0) ||
+        !std::equal(bytes, bytes + sizeof bytes, built.section_bytes(1).begin()))
+        return 1;
+    errno = 0;
+    return image.raw_read(2, bytes, sizeof bytes, 0) || errno == ENOMEM ? 0 : 2;
+}
+
+TEST(Memory, ReadsWorkUnderAnAddressSpaceLimitSmallerThanTheFile)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory takes more address space than the limit";
+#endif
+    TempDir dir;
+    elftest::ElfWriter w(64, ELFDATA2LSB);
+    w.add_section({.name = ".first", .data = {1, 2, 3, 4, 5, 6, 7, 8}});
+    w.add_section({.name = ".last", .data = Bytes(8, 0)});
+    const elftest::Image built = w.build();
+    const std::string path = dir.file("sparse.elf");
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        std::_Exit(read_under_a_limit(path, built));
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: section 1 did not read; 2: section 2 failed for "
+                                         "another reason than memory; 3: no file or no limit";
 }
 
 }  // namespace
