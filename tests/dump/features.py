@@ -19,8 +19,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SAMPLES = os.path.join(HERE, "samples")
 GOLDEN = os.path.join(HERE, "golden")
 sys.path.insert(0, HERE)
-import elfbuild  # noqa: E402
-from elfbuild import Image, notes  # noqa: E402
+import elfwriter  # noqa: E402
+from elfwriter import Image, notes  # noqa: E402
 from messages import Files as ScratchFiles  # noqa: E402
 
 DUMP = None
@@ -113,14 +113,14 @@ class CoreFiles(Files):
     segments, read from the file by the tool itself."""
 
     def core(self, bits, big_endian, machine):
-        image = Image(bits, big_endian, machine, elfbuild.ET_CORE)
+        image = Image(bits, big_endian, machine, elfwriter.ET_CORE)
         ranges = [(0x10000, 0x11000, 0, "/usr/bin/sample"),
                   (0x11000, 0x13000, 1, "/usr/lib/libsample.so.1")]
-        image.segment(elfbuild.PT_NOTE, notes(image, [
+        image.segment(elfwriter.PT_NOTE, notes(image, [
             ("CORE", 1, bytes(range(16))),                 # NT_PRSTATUS
             ("CORE", 3, b"sample\0"),                      # NT_PRPSINFO
             ("CORE", 6, image.addr(6) + image.addr(4096)),  # NT_AUXV
-            ("CORE", 0x46494C45, elfbuild.core_file_note(image, 4096, ranges)),
+            ("CORE", 0x46494C45, elfwriter.core_file_note(image, 4096, ranges)),
             ("LINUX", 0x202, b"\x7f\x03\0\0"),              # NT_X86_XSTATE
             ("CORE", 0x4F4F4F4F, b""),
         ]))
@@ -153,7 +153,7 @@ class CoreFiles(Files):
         self.assertEqual(found[4]["desc"], "7f030000")
 
     def test_core_without_program_headers(self):
-        image = Image(64, False, 62, elfbuild.ET_CORE)
+        image = Image(64, False, 62, elfwriter.ET_CORE)
         status, out, _ = run(["-n", self.write("bare", image.build())])
         self.assertEqual((status, out), (0, "No notes found file.\n"))
 
@@ -163,7 +163,7 @@ class DamagedNotes(Files):
         image = Image(64, False, 62)
         good = notes(image, [("GNU", 3, b"\x01\x02\x03\x04")])
         bad = image.pack("III", 4, 0x1000, 3) + b"GNU\0"
-        image.section(".note.x", elfbuild.SHT_NOTE, good + bad, align=4)
+        image.section(".note.x", elfwriter.SHT_NOTE, good + bad, align=4)
         path = self.write("notes", image.build())
         status, out, err = run(["-n", path])
         self.assertEqual(status, 1)
@@ -174,7 +174,7 @@ class DamagedNotes(Files):
 
     def test_alignment_other_than_4_or_8(self):
         image = Image(64, False, 62)
-        image.section(".note.x", elfbuild.SHT_NOTE, notes(image, [("GNU", 3, b"\1\2\3\4")]),
+        image.section(".note.x", elfwriter.SHT_NOTE, notes(image, [("GNU", 3, b"\1\2\3\4")]),
                       align=16)
         path = self.write("align", image.build())
         status, out, err = run(["-n", path])
@@ -189,7 +189,7 @@ class DamagedNotes(Files):
         image = Image(64, False, 62)
         prop = image.pack("II", 0xC0000002, 64) + b"\3\0\0\0\0\0\0\0"
         odd = image.pack("II", 0xC0000002, 4) + b"\3\0\0\0"
-        image.section(".note.gnu.property", elfbuild.SHT_NOTE,
+        image.section(".note.gnu.property", elfwriter.SHT_NOTE,
                       notes(image, [("GNU", 5, prop), ("GNU", 5, odd)], align=8), align=8)
         path = self.write("props", image.build())
         status, out, _ = run(["-n", path])
@@ -204,25 +204,25 @@ class SymbolKinds(Files):
     numbers (a library linked by ld.lld keeps ELFOSABI_NONE)."""
 
     def image(self, osabi):
-        image = Image(64, False, 62, elfbuild.ET_DYN, osabi=osabi)
+        image = Image(64, False, 62, elfwriter.ET_DYN, osabi=osabi)
         strings = b"\0ifunc\0unique\0"
         symbols = b"\0" * 24
         symbols += image.pack("IBBHQQ", 1, (1 << 4) | 10, 0, 1, 0, 0)   # GLOBAL IFUNC
         symbols += image.pack("IBBHQQ", 7, (10 << 4) | 1, 0, 1, 0, 0)   # UNIQUE OBJECT
-        image.section(".text", elfbuild.SHT_PROGBITS, b"\xc3", flags=6)
-        image.section(".dynsym", elfbuild.SHT_DYNSYM, symbols, link=3, info=1, align=8,
+        image.section(".text", elfwriter.SHT_PROGBITS, b"\xc3", flags=6)
+        image.section(".dynsym", elfwriter.SHT_DYNSYM, symbols, link=3, info=1, align=8,
                       entsize=24, flags=2)
-        image.section(".dynstr", elfbuild.SHT_STRTAB, strings, flags=2)
+        image.section(".dynstr", elfwriter.SHT_STRTAB, strings, flags=2)
         return self.write("kinds%d" % osabi, image.build())
 
     def test_names_follow_the_os_abi(self):
-        _, gnu, _ = run(["--dyn-syms", self.image(elfbuild.ELFOSABI_GNU)])
-        _, sysv, _ = run(["--dyn-syms", self.image(elfbuild.ELFOSABI_SYSV)])
+        _, gnu, _ = run(["--dyn-syms", self.image(elfwriter.ELFOSABI_GNU)])
+        _, sysv, _ = run(["--dyn-syms", self.image(elfwriter.ELFOSABI_SYSV)])
         self.assertIn(" IFUNC   GLOBAL DEFAULT    1 ifunc\n", gnu)
         self.assertIn(" OBJECT  UNIQUE DEFAULT    1 unique\n", gnu)
         self.assertIn(" <OS specific>: 10 GLOBAL DEFAULT    1 ifunc\n", sysv)
         self.assertIn(" OBJECT  <OS specific>: 10 DEFAULT    1 unique\n", sysv)
-        for osabi in (elfbuild.ELFOSABI_GNU, elfbuild.ELFOSABI_SYSV):
+        for osabi in (elfwriter.ELFOSABI_GNU, elfwriter.ELFOSABI_SYSV):
             self.assert_readelf_agrees(["--dyn-syms"], self.image(osabi))
 
 
@@ -232,29 +232,29 @@ class DamagedVersions(Files):
         with the definitions `verdef` and, with `needs`, Y1 (index 3) of
         liby.so.  Its .dynamic names the version sections as a linker's
         does, so that readers which find them by that way agree."""
-        image = Image(64, False, 62, elfbuild.ET_DYN, mapped=True)
+        image = Image(64, False, 62, elfwriter.ET_DYN, mapped=True)
         strings = b"\0libx.so\0V1\0f\0liby.so\0Y1\0"
         tags = [(5, ".dynstr"), (10, len(strings)), (6, ".dynsym"), (11, 24),
                 (0x6FFFFFF0, ".gnu.version"), (0x6FFFFFFC, ".gnu.version_d"), (0x6FFFFFFD, 2)]
         if needs:
             tags += [(0x6FFFFFFE, ".gnu.version_r"), (0x6FFFFFFF, 1)]
         symbols = b"\0" * 24 + image.pack("IBBHQQ", 12, 0x12, 0, 1, 0x10, 1)
-        image.section(".text", elfbuild.SHT_PROGBITS, b"\xc3", flags=6)
-        image.section(".dynsym", elfbuild.SHT_DYNSYM, symbols, link=3, info=1, align=8,
+        image.section(".text", elfwriter.SHT_PROGBITS, b"\xc3", flags=6)
+        image.section(".dynsym", elfwriter.SHT_DYNSYM, symbols, link=3, info=1, align=8,
                       entsize=24, flags=2)
-        image.section(".dynstr", elfbuild.SHT_STRTAB, strings, flags=2)
-        image.section(".gnu.version", elfbuild.SHT_GNU_VERSYM, image.pack("HH", 0, versym),
+        image.section(".dynstr", elfwriter.SHT_STRTAB, strings, flags=2)
+        image.section(".gnu.version", elfwriter.SHT_GNU_VERSYM, image.pack("HH", 0, versym),
                       link=2, align=2, entsize=2, flags=2)
-        image.section(".gnu.version_d", elfbuild.SHT_GNU_VERDEF, verdef, link=3, info=2,
+        image.section(".gnu.version_d", elfwriter.SHT_GNU_VERDEF, verdef, link=3, info=2,
                       align=4, flags=2)
         if needs:
             need = image.pack("HHIII", 1, 1, 14, 16, 0) + image.pack("IHHII", 0, 0, 3, 22, 0)
-            image.section(".gnu.version_r", elfbuild.SHT_GNU_VERNEED, need, link=3, info=1,
+            image.section(".gnu.version_r", elfwriter.SHT_GNU_VERNEED, need, link=3, info=1,
                           align=4, flags=2)
-        image.section(".dynamic", elfbuild.SHT_DYNAMIC,
-                      lambda offsets: elfbuild.dynamic(image, offsets, tags), link=3, align=8,
+        image.section(".dynamic", elfwriter.SHT_DYNAMIC,
+                      lambda offsets: elfwriter.dynamic(image, offsets, tags), link=3, align=8,
                       entsize=16, flags=3)
-        image.segment(elfbuild.PT_DYNAMIC, ".dynamic", align=8)
+        image.segment(elfwriter.PT_DYNAMIC, ".dynamic", align=8)
         return self.write("versions", image.build())
 
     def verdef(self, image, first_next, second_ndx=2):
@@ -305,10 +305,10 @@ class DamagedVersions(Files):
 
 
 class Compressed(Files):
-    def image(self, header, payload=b"", flags=elfbuild.SHF_COMPRESSED):
+    def image(self, header, payload=b"", flags=elfwriter.SHF_COMPRESSED):
         image = Image(64, False, 62)
-        image.section(".debug_x", elfbuild.SHT_PROGBITS, header + payload, flags=flags, align=8)
-        image.section(".bss", elfbuild.SHT_NOBITS, b"\0" * 16, flags=3)
+        image.section(".debug_x", elfwriter.SHT_PROGBITS, header + payload, flags=flags, align=8)
+        image.section(".bss", elfwriter.SHT_NOBITS, b"\0" * 16, flags=3)
         return self.write("compressed", image.build())
 
     def chdr(self, ch_type, size):

@@ -21,7 +21,6 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import elfbuild  # noqa: E402
 import elfwriter  # noqa: E402
 from messages import Files  # noqa: E402
 
@@ -92,11 +91,11 @@ class Cases(Files):
                     (32, True, 20), (64, True, 21), (32, True, 8), (32, False, 3)]
         for bits, big_endian, machine in machines:
             with self.subTest(machine=machine):
-                image = elfbuild.Image(bits, big_endian, machine, elfbuild.ET_DYN, mapped=True)
+                image = elfwriter.Image(bits, big_endian, machine, elfwriter.ET_DYN, mapped=True)
                 tags = [(tag, 0) for tag in generic + list(range(0x70000000, 0x70000040))]
-                image.section(".dynamic", elfbuild.SHT_DYNAMIC, elfbuild.dynamic(image, {}, tags),
-                              flags=elfbuild.SHF_ALLOC, align=8, entsize=16 if bits == 64 else 8)
-                image.segment(elfbuild.PT_DYNAMIC, ".dynamic", align=8)
+                image.section(".dynamic", elfwriter.SHT_DYNAMIC, elfwriter.dynamic(image, {}, tags),
+                              flags=elfwriter.SHF_ALLOC, align=8, entsize=16 if bits == 64 else 8)
+                image.segment(elfwriter.PT_DYNAMIC, ".dynamic", align=8)
                 ours, theirs = both(["-d"], self.write("tags", image.build()))
                 name = re.compile(r"^ +0x[0-9a-f]+ \(([^)]*)\)")
                 pairs = [(name.match(a), name.match(b))
