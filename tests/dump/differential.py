@@ -410,8 +410,7 @@ def writer_images(folder):
     without extended section numbering."""
     import elfwriter
     paths = []
-    for bits, big_endian, machine in ((32, False, 3), (32, True, 20), (64, False, 62),
-                                      (64, True, 21)):
+    for bits, big_endian, machine in elfwriter.KINDS:
         for extended in (False, True):
             path = os.path.join(folder, "writer-%d%s%s.o" % (
                 bits, "msb" if big_endian else "lsb", "-xnum" if extended else ""))
