@@ -153,9 +153,8 @@ def compare_file(path, dump, readelf, cmp):
         if not ours_run.stdout:
             return
     (ours,) = json_lines.documents(ours_run.stdout.decode("utf-8", "surrogateescape"))
-    theirs_run = subprocess.run([readelf, "-W", "-h", "-S", "-l", "-s", "-r", "-d", path],
-                                capture_output=True, env=dict(os.environ, LC_ALL="C"))
-    text = theirs_run.stdout.decode("utf-8", errors="surrogateescape")
+    text, _ = readelf_text.run(["-h", "-S", "-l", "-s", "-r", "-d"], path, readelf)
+    text = text.decode("utf-8", errors="surrogateescape")
     theirs = readelf_text.parse(text)
     bits = 64 if ours["header"]["e_ident"][4] == 2 else 32
 
@@ -358,8 +357,7 @@ NT_FILE_64 = re.compile(r"(NT_FILE \(mapped files\)\t)    Page size: \d+\n"
 
 def compare_text(path, dump, readelf, ours, cmp):
     options = text_options(ours)
-    theirs = subprocess.run([readelf, "-W"] + options + [path], capture_output=True,
-                            env=dict(os.environ, LC_ALL="C")).stdout.decode("latin-1")
+    theirs = readelf_text.run(options, path, readelf)[0].decode("latin-1")
     mine = subprocess.run([dump] + options + [path], capture_output=True).stdout.decode("latin-1")
     if ours["header"]["e_ident"][4] == 2:
         mine = NT_FILE_64.sub(r"\1    Cannot decode 64-bit note in 32-bit build\n", mine)
@@ -413,8 +411,7 @@ def writer_images(folder):
     without extended section numbering."""
     import elfwriter
     paths = []
-    for bits, big_endian, machine in ((32, False, 3), (32, True, 20), (64, False, 62),
-                                      (64, True, 21)):
+    for bits, big_endian, machine in elfwriter.KINDS:
         for extended in (False, True):
             path = os.path.join(folder, "writer-%d%s%s.o" % (
                 bits, "msb" if big_endian else "lsb", "-xnum" if extended else ""))

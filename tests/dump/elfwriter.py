@@ -34,6 +34,10 @@ ELFOSABI_SYSV, ELFOSABI_GNU = 0, 3
 DT_NULL, DT_NEEDED, DT_SONAME, DT_FLAGS_1 = 0, 1, 14, 0x6FFFFFFB
 STT_FUNC, STT_OBJECT, STB_GLOBAL, STB_LOCAL = 2, 1, 1, 0
 
+# The four kinds every suite runs over, {32, 64} x {LSB, MSB}, each as
+# (bits, big_endian, machine) with a machine that comes in that kind.
+KINDS = [(32, False, 3), (32, True, 20), (64, False, 62), (64, True, 21)]
+
 
 class Strings:
     def __init__(self):
@@ -110,12 +114,10 @@ class Image:
     def assemble(self):
         is64 = self.bits == 64
         ehsize, phentsize, shentsize = (64, 56, 64) if is64 else (52, 32, 40)
-        names = b"\0"
-        name_offsets = []
-        for section in self.sections + [(".shstrtab",)]:
-            name_offsets.append(len(names))
-            names += section[0].encode() + b"\0"
-        body = b""
+        strings = Strings()
+        name_offsets = [strings.add(section[0]) for section in self.sections + [(".shstrtab",)]]
+        names = strings.data
+        body = bytearray()
         start = ehsize + phentsize * len(self.segments)
         placed = []
         for name, stype, flags, data, link, info, align, entsize, addr in self.sections:

@@ -20,6 +20,7 @@ GOLDEN = os.path.join(HERE, "golden")
 sys.path.insert(0, HERE)
 import elfwriter  # noqa: E402
 import json_lines  # noqa: E402
+import readelf_text  # noqa: E402
 from elfwriter import Image, notes  # noqa: E402
 from messages import Files as ScratchFiles  # noqa: E402
 
@@ -123,8 +124,7 @@ class Files(ScratchFiles):
         readelf = shutil.which("readelf")
         if readelf is None:
             return
-        theirs = subprocess.run([readelf, "-W"] + args + [path], capture_output=True,
-                                env=dict(os.environ, LC_ALL="C")).stdout
+        theirs, _ = readelf_text.run(args, path, readelf)
         ours = subprocess.run([DUMP] + args + [path], capture_output=True).stdout
         self.assertEqual(ours.decode("latin-1"), theirs.decode("latin-1"))
 

@@ -18,8 +18,7 @@ import json_lines  # noqa: E402
 
 DUMP = None
 
-# (bits, big endian, machine) for the four kinds of image.
-KINDS = [(32, False, 3), (32, True, 20), (64, False, 62), (64, True, 21)]
+KINDS = elfwriter.KINDS
 
 
 def run(*args):

@@ -23,6 +23,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import elfwriter  # noqa: E402
+import readelf_text  # noqa: E402
 from messages import Files  # noqa: E402
 from unavailable import missing  # noqa: E402
 
@@ -32,10 +33,9 @@ VERSION = re.compile(r"@@?[A-Za-z0-9_.]+( \(\d+\))?( |$)", re.M)
 
 def both(args, path):
     ours = subprocess.run([DUMP] + args + [path], capture_output=True)
-    theirs = subprocess.run([READELF, "-W"] + args + [path], capture_output=True,
-                            env=dict(os.environ, LC_ALL="C"))
+    theirs, _ = readelf_text.run(args, path, READELF)
     return (ours.stdout.decode("utf-8", "surrogateescape"),
-            VERSION.sub(r"\2", theirs.stdout.decode("utf-8", "surrogateescape")))
+            VERSION.sub(r"\2", theirs.decode("utf-8", "surrogateescape")))
 
 
 def relocation_scan(bits, big_endian, machine, entries, mips64_layout=False):

@@ -9,7 +9,9 @@ part (flag letters for unknown bits) is given as a (value, mask) pair
 saying which bits are known.
 """
 
+import os
 import re
+import subprocess
 
 EM = {
     "None": 0, "WE32100": 1, "Sparc": 2, "Intel 80386": 3, "MC68000": 4, "MC88000": 5,
@@ -73,26 +75,26 @@ STV = {"DEFAULT": 0, "INTERNAL": 1, "HIDDEN": 2, "PROTECTED": 3}
 SHN = {"UND": 0, "ABS": 0xFFF1, "COM": 0xFFF2, "LARGE_COM": 0xFF02, "SCOM": 0xFF03,
        "SUND": 0xFF04}
 
-DT = {
-    "NULL": 0, "NEEDED": 1, "PLTRELSZ": 2, "PLTGOT": 3, "HASH": 4, "STRTAB": 5,
-    "SYMTAB": 6, "RELA": 7, "RELASZ": 8, "RELAENT": 9, "STRSZ": 10, "SYMENT": 11,
-    "INIT": 12, "FINI": 13, "SONAME": 14, "RPATH": 15, "SYMBOLIC": 16, "REL": 17,
-    "RELSZ": 18, "RELENT": 19, "PLTREL": 20, "DEBUG": 21, "TEXTREL": 22, "JMPREL": 23,
-    "BIND_NOW": 24, "INIT_ARRAY": 25, "FINI_ARRAY": 26, "INIT_ARRAYSZ": 27,
-    "FINI_ARRAYSZ": 28, "RUNPATH": 29, "FLAGS": 30, "PREINIT_ARRAY": 32,
-    "PREINIT_ARRAYSZ": 33, "SYMTAB_SHNDX": 34, "RELRSZ": 35, "RELR": 36, "RELRENT": 37,
-    "GNU_PRELINKED": 0x6FFFFDF5, "GNU_CONFLICTSZ": 0x6FFFFDF6, "GNU_LIBLISTSZ": 0x6FFFFDF7,
-    "CHECKSUM": 0x6FFFFDF8, "PLTPADSZ": 0x6FFFFDF9, "MOVEENT": 0x6FFFFDFA,
-    "MOVESZ": 0x6FFFFDFB, "FEATURE": 0x6FFFFDFC, "POSFLAG_1": 0x6FFFFDFD,
-    "SYMINSZ": 0x6FFFFDFE, "SYMINENT": 0x6FFFFDFF, "GNU_HASH": 0x6FFFFEF5,
-    "TLSDESC_PLT": 0x6FFFFEF6, "TLSDESC_GOT": 0x6FFFFEF7, "GNU_CONFLICT": 0x6FFFFEF8,
-    "GNU_LIBLIST": 0x6FFFFEF9, "CONFIG": 0x6FFFFEFA, "DEPAUDIT": 0x6FFFFEFB,
-    "AUDIT": 0x6FFFFEFC, "PLTPAD": 0x6FFFFEFD, "MOVETAB": 0x6FFFFEFE,
-    "SYMINFO": 0x6FFFFEFF, "VERSYM": 0x6FFFFFF0, "RELACOUNT": 0x6FFFFFF9,
-    "RELCOUNT": 0x6FFFFFFA, "FLAGS_1": 0x6FFFFFFB, "VERDEF": 0x6FFFFFFC,
-    "VERDEFNUM": 0x6FFFFFFD, "VERNEED": 0x6FFFFFFE, "VERNEEDNUM": 0x6FFFFFFF,
-    "AUXILIARY": 0x7FFFFFFD, "USED": 0x7FFFFFFE, "FILTER": 0x7FFFFFFF,
-}
+def run(args, path, program="readelf"):
+    """What `readelf -W ARGS PATH` prints in the C locale: (stdout, stderr)
+    as bytes.  Every comparison with readelf runs it through here."""
+    result = subprocess.run([program, "-W"] + args + [path], capture_output=True,
+                            env=dict(os.environ, LC_ALL="C"))
+    return result.stdout, result.stderr
+
+
+def generated_tags():
+    """readelf's texts of the generic d_tags, from objlens-dump's generated
+    table (scripts/gen-elf-names), as {text: tag}."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                        "objlens-dump", "elf_names_generated.c")
+    with open(path) as f:
+        generic = re.search(r"tags_generic\[\] = \{(.*?)\n\};", f.read(), re.S).group(1)
+    return {text: int(tag, 16) for tag, text in re.findall(r'\{(0x[0-9a-f]+), "\w+", "(\w+)"\}',
+                                                           generic)}
+
+
+DT = generated_tags()
 
 DT_FLAGS = {"ORIGIN": 1, "SYMBOLIC": 2, "TEXTREL": 4, "BIND_NOW": 8, "STATIC_TLS": 0x10}
 
@@ -116,16 +118,6 @@ DT_MIPS_FLAGS = {
     "GUARANTEE_START_INIT": 0x80, "PIXIE": 0x100, "DEFAULT_DELAY_LOAD": 0x200,
     "REQUICKSTART": 0x400, "REQUICKSTARTED": 0x800, "CORD": 0x1000,
     "NO_UNRES_UNDEF": 0x2000, "RLD_ORDER_SAFE": 0x4000,
-}
-
-DT_BY_MACHINE = {
-    62: {"X86_64_PLT": 0x70000000, "X86_64_PLTSZ": 0x70000001, "X86_64_PLTENT": 0x70000003},
-    183: {"AARCH64_BTI_PLT": 0x70000001, "AARCH64_PAC_PLT": 0x70000003,
-          "AARCH64_VARIANT_PCS": 0x70000005},
-    243: {"RISCV_VARIANT_CC": 0x70000001},
-    20: {"PPC_GOT": 0x70000000, "PPC_OPT": 0x70000001},
-    21: {"PPC64_GLINK": 0x70000000, "PPC64_OPD": 0x70000001, "PPC64_OPDSZ": 0x70000002,
-         "PPC64_OPT": 0x70000003},
 }
 
 # Tags readelf shows by a string from the dynamic string table.
@@ -506,8 +498,6 @@ def parse_dynamic_value(tag_name, text):
 def parse_dynamic(lines, machine):
     tables = []
     current = None
-    tags = dict(DT)
-    tags.update(DT_BY_MACHINE.get(machine, {}))
     for line in lines:
         m = re.match(r"^Dynamic section at offset 0x([0-9a-f]+) contains (\d+) entr", line)
         if m:

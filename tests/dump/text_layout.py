@@ -20,6 +20,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import readelf_text  # noqa: E402
 from unavailable import missing  # noqa: E402
 
 READELF_ONLY = [
@@ -49,9 +50,8 @@ def main():
     different = 0
     for path in files:
         ours = subprocess.run([dump, "-a", path], capture_output=True, check=True).stdout
-        theirs = subprocess.run([readelf, "-W", "-h", "-S", "-l", "-d", "-r", "-s", "-V", "-n",
-                                 path],
-                                capture_output=True, env=dict(os.environ, LC_ALL="C")).stdout
+        theirs, _ = readelf_text.run(["-h", "-S", "-l", "-d", "-r", "-s", "-V", "-n"], path,
+                                     readelf)
         a = normalise(theirs.decode("utf-8", "replace"), True)
         b = normalise(ours.decode("utf-8", "replace"), False)
         if a != b:

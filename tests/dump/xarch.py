@@ -31,6 +31,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+import readelf_text  # noqa: E402
 from differential import fixture_files, text_options  # noqa: E402
 from unavailable import in_ci, missing  # noqa: E402
 
@@ -71,11 +72,10 @@ def compare(dump, readelf, path):
     except ValueError:
         options = OPTIONS
     ours = subprocess.run([dump] + options + [path], capture_output=True)
-    theirs = subprocess.run([readelf, "-W"] + options + [path], capture_output=True,
-                            env=dict(os.environ, LC_ALL="C"))
-    if b"Error:" in theirs.stderr or b"Warning:" in theirs.stderr:
+    theirs, complaints = readelf_text.run(options, path, readelf)
+    if b"Error:" in complaints or b"Warning:" in complaints:
         return None
-    a = LLVM_TYPES.sub(llvm_name, theirs.stdout.decode("utf-8", "surrogateescape")).splitlines()
+    a = LLVM_TYPES.sub(llvm_name, theirs.decode("utf-8", "surrogateescape")).splitlines()
     b = ours.stdout.decode("utf-8", "surrogateescape").splitlines()
     diff = [line for line in difflib.unified_diff(a, b, "readelf", "objlens-dump", lineterm="")]
     changed = sum(1 for line in diff if line[:1] in "+-" and line[:3] not in ("+++", "---"))

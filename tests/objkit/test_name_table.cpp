@@ -9,6 +9,7 @@
 // them, on both classes and byte orders.
 #include "any_image.hpp"
 #include "support/elf_writer.hpp"
+#include "support/image_kinds.hpp"
 #include "test_util.hpp"
 
 #include <gtest/gtest.h>
@@ -23,12 +24,8 @@ using elftest::Sh;
 using objkit_test::AnyImage;
 using objkit_test::TempDir;
 
-struct Kind {
-    int bits;
-    int data;
-};
-
-const Kind kinds[] = {{32, ELFDATA2LSB}, {32, ELFDATA2MSB}, {64, ELFDATA2LSB}, {64, ELFDATA2MSB}};
+using Kind = elftest::ImageKind;
+using elftest::all_kinds;
 
 // A table of `filler` bytes of other strings after the section names, with
 // one more name after the filler when `late_name` is not empty.
@@ -117,8 +114,8 @@ void expect_file_load_matches_buffer(const elftest::Image &image, uint32_t table
 TEST(SharedNameTable, NamesAtTheStartOfALargeTable)
 {
     const SharedTable table = shared_table(6, 1 << 20, "");
-    for (const Kind &kind : kinds) {
-        SCOPED_TRACE(kind.bits * 10 + kind.data);
+    for (const Kind &kind : all_kinds) {
+        SCOPED_TRACE(kind.name());
         uint32_t index = 0;
         const elftest::Image image = image_with(kind, table, &index);
         AnyImage loaded;
@@ -140,8 +137,8 @@ TEST(SharedNameTable, NameFarPastTheOthers)
     // one name is longer than any first read would guess.
     for (const std::string &late : {std::string(".late"), std::string(3000, 'n')}) {
         const SharedTable table = shared_table(5, 1 << 20, late);
-        for (const Kind &kind : kinds) {
-            SCOPED_TRACE(kind.bits * 10 + kind.data);
+        for (const Kind &kind : all_kinds) {
+            SCOPED_TRACE(kind.name());
             uint32_t index = 0;
             const elftest::Image image = image_with(kind, table, &index);
             expect_file_load_matches_buffer(image, index, {table.offsets.back(), 7});
@@ -158,8 +155,8 @@ TEST(SharedNameTable, LongNameThatEndsPastTheFirstRead)
     table.offsets[2] = static_cast<uint32_t>(table.bytes.size());
     table.bytes.insert(table.bytes.end(), long_name.begin(), long_name.end());
     table.bytes.push_back(0);
-    for (const Kind &kind : kinds) {
-        SCOPED_TRACE(kind.bits * 10 + kind.data);
+    for (const Kind &kind : all_kinds) {
+        SCOPED_TRACE(kind.name());
         uint32_t index = 0;
         const elftest::Image image = image_with(kind, table, &index);
         expect_file_load_matches_buffer(image, index, {table.offsets[2]});
@@ -169,8 +166,8 @@ TEST(SharedNameTable, LongNameThatEndsPastTheFirstRead)
 TEST(SharedNameTable, DamagedTablesGiveTheSameNamesAsABufferLoad)
 {
     const SharedTable table = shared_table(5, 1 << 16, ".late");
-    for (const Kind &kind : kinds) {
-        SCOPED_TRACE(kind.bits * 10 + kind.data);
+    for (const Kind &kind : all_kinds) {
+        SCOPED_TRACE(kind.name());
         uint32_t index = 0;
         const elftest::Image built = image_with(kind, table, &index);
         const uint64_t at = built.get(index, Sh::offset);

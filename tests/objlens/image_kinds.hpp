@@ -1,14 +1,12 @@
-// image_kinds.hpp - a loaded image of each of the four class x byte-order
-// kinds made from nothing but an ELF header, for tests of the image-level
-// and typed-field calls.
+// image_kinds.hpp - the library tests' names for the four class x byte-order
+// kinds and the test ELF writer, an image made from nothing but an ELF
+// header, and a loaded image that unloads itself.
 #ifndef OBJLENS_TEST_IMAGE_KINDS_HPP
 #define OBJLENS_TEST_IMAGE_KINDS_HPP
 
 #include <elf.h>
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,7 +17,9 @@
 #include "support/image_kinds.hpp"
 
 using elftest::all_kinds;
+using elftest::concat;
 using elftest::kind_name;
+using byte_vector = elftest::Bytes;
 using image_kind = elftest::ImageKind;
 
 // Bytes of an integer in the given byte order.
@@ -35,31 +35,11 @@ std::vector<unsigned char> bytes_in(unsigned char data, T value)
 }
 
 // An ELF header alone: no sections, no program headers.
-inline std::vector<unsigned char> header_only_image(const image_kind &kind, uint16_t machine)
+inline byte_vector header_only_image(const image_kind &kind, uint16_t machine)
 {
-    const std::size_t size = kind.bits == 32 ? sizeof(Elf32_Ehdr) : sizeof(Elf64_Ehdr);
-    std::vector<unsigned char> image(size, 0);
-    const unsigned char ident[] = {
-        ELFMAG0,
-        ELFMAG1,
-        ELFMAG2,
-        ELFMAG3,
-        static_cast<unsigned char>(kind.bits == 32 ? ELFCLASS32 : ELFCLASS64),
-        kind.data,
-        EV_CURRENT};
-    std::memcpy(image.data(), ident, sizeof ident);
-    auto put = [&](std::size_t offset, auto value) {
-        const auto raw = bytes_in(kind.data, value);
-        std::memcpy(image.data() + offset, raw.data(), raw.size());
-    };
-    put(offsetof(Elf32_Ehdr, e_type), uint16_t{ET_REL});
-    put(offsetof(Elf32_Ehdr, e_machine), machine);
-    put(offsetof(Elf32_Ehdr, e_version), uint32_t{EV_CURRENT});
-    if (kind.bits == 32)
-        put(offsetof(Elf32_Ehdr, e_ehsize), uint16_t{sizeof(Elf32_Ehdr)});
-    else
-        put(offsetof(Elf64_Ehdr, e_ehsize), uint16_t{sizeof(Elf64_Ehdr)});
-    return image;
+    elftest::ElfWriter writer = elftest::writer(kind, machine);
+    writer.options() = {.shstrtab = false, .section_headers = false};
+    return writer.build().bytes;
 }
 
 // A loaded image that unloads itself.

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "image_builder.hpp"
+#include "image_kinds.hpp"
 
 namespace {
 
@@ -114,10 +114,10 @@ TEST_P(Image, LoadsLeaveNoDescriptorButTheImages)
 
 TEST_P(Image, SectionLookupsFillTheViewOrLeaveItemNull)
 {
-    image_builder b(GetParam());
+    elftest::ElfWriter b = elftest::writer(GetParam());
     b.add_section({.name = ".text", .type = SHT_PROGBITS, .data = byte_vector(16, 0x90)});
     b.add_section({.name = ".data", .type = SHT_PROGBITS, .data = byte_vector(8, 1)});
-    loaded_image image(b.build());
+    loaded_image image(b.build().bytes);
     ASSERT_EQ(image.status(), 0);
     const uint32_t count = objlens_get_num_of_sections(image.get());
     ASSERT_EQ(count, 4u);  // null, .text, .data, .shstrtab
@@ -149,13 +149,13 @@ TEST_P(Image, SectionLookupsFillTheViewOrLeaveItemNull)
 
 TEST_P(Image, ProgramLookupsAndTheImageBase)
 {
-    image_builder b(GetParam());
-    b.type = ET_EXEC;
+    elftest::ElfWriter b = elftest::writer(GetParam());
+    b.set_type(ET_EXEC);
     b.add_segment({.type = PT_PHDR, .vaddr = 0x1000});
     b.add_segment(
         {.type = PT_LOAD, .vaddr = 0x80001234, .filesz = 0x10, .memsz = 0x20, .align = 0x1000});
     b.add_segment({.type = PT_LOAD, .vaddr = 0x80100000, .align = 0x1000});
-    loaded_image image(b.build());
+    loaded_image image(b.build().bytes);
     ASSERT_EQ(image.status(), 0);
     EXPECT_EQ(objlens_get_num_of_programs(image.get()), 3u);
     // The lowest PT_LOAD, aligned down; a class-32 base is zero-extended.
@@ -173,14 +173,14 @@ TEST_P(Image, ProgramLookupsAndTheImageBase)
 
 TEST_P(Image, HeaderViewReadsEveryFieldLive)
 {
-    image_builder b(GetParam());
-    b.type = ET_DYN;
-    b.machine = EM_RISCV;
-    b.entry = 0x80000010;  // top bit set in class 32: still read as positive
-    b.flags = 0x80000005;
+    elftest::ElfWriter b = elftest::writer(GetParam());
+    b.set_type(ET_DYN);
+    b.set_machine(EM_RISCV);
+    b.set_entry(0x80000010);  // top bit set in class 32: still read as positive
+    b.set_flags(0x80000005);
     b.add_section({.name = ".text", .data = byte_vector(4, 0)});
     b.add_segment({.type = PT_LOAD, .vaddr = 0});
-    const byte_vector bytes = b.build();
+    const byte_vector bytes = b.build().bytes;
     loaded_image image(bytes);
     ASSERT_EQ(image.status(), 0);
 
@@ -219,9 +219,9 @@ TEST_P(Image, HeaderViewReadsEveryFieldLive)
 
 TEST_P(Image, SaveWritesStoresAndKeepsEverythingElse)
 {
-    image_builder b(GetParam());
+    elftest::ElfWriter b = elftest::writer(GetParam());
     b.add_section({.name = ".data", .data = byte_vector{1, 2, 3, 4, 5}});
-    const byte_vector bytes = b.build();
+    const byte_vector bytes = b.build().bytes;
     loaded_image image(bytes);
     ASSERT_EQ(image.status(), 0);
 

@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "image_builder.hpp"
+#include "image_kinds.hpp"
 
 namespace {
 
@@ -79,8 +79,8 @@ class Interpose : public testing::TestWithParam<image_kind> {
 protected:
     void SetUp() override
     {
-        image_builder b(GetParam());
-        b.machine = EM_X86_64;
+        elftest::ElfWriter b = elftest::writer(GetParam());
+        b.set_machine(EM_X86_64);
         const byte_vector symbols =
             concat({b.sym(0, 0, 0, 0, 0, 0), b.sym(1, 0x1000, 4, 0x12, 0, 1)});
         const byte_vector relas = b.rela(8, 0x105, -4);
@@ -88,7 +88,7 @@ protected:
         symtab_ =
             b.add_section({.name = ".symtab", .type = SHT_SYMTAB, .link = 1, .data = symbols});
         rela_ = b.add_section({.name = ".rela", .type = SHT_RELA, .data = relas});
-        bytes_ = b.build();
+        bytes_ = b.build().bytes;
         image_ = std::make_unique<loaded_image>(bytes_);
         ASSERT_EQ(image_->status(), 0);
         counts = {};
@@ -107,14 +107,6 @@ protected:
         const int s = slot();
         return counts.swap16[s] + counts.swap32[s] + counts.swap64[s];
     }
-    static byte_vector concat(std::initializer_list<byte_vector> parts)
-    {
-        byte_vector out;
-        for (const byte_vector &part : parts)
-            out.insert(out.end(), part.begin(), part.end());
-        return out;
-    }
-
     byte_vector bytes_;
     std::unique_ptr<loaded_image> image_;
     uint32_t symtab_ = 0;

@@ -8,19 +8,19 @@
 
 #include <gtest/gtest.h>
 
-#include "image_builder.hpp"
+#include "image_kinds.hpp"
 
 namespace {
 
 class Views : public testing::TestWithParam<image_kind> {
 protected:
     static bool is32() { return GetParam().bits == 32; }
-    static image_builder builder() { return image_builder(GetParam()); }
+    static elftest::ElfWriter builder() { return elftest::writer(GetParam()); }
 
     // Loads the image and opens a view of section `index`.
-    objlens_section open(const image_builder &b, uint32_t index)
+    objlens_section open(const elftest::ElfWriter &b, uint32_t index)
     {
-        bytes_ = b.build();
+        bytes_ = b.build().bytes;
         image_ = std::make_unique<loaded_image>(bytes_);
         EXPECT_EQ(image_->status(), 0);
         objlens_section view{};
@@ -131,7 +131,7 @@ TEST_P(Views, DataReadNameFindsTerminatedStringsOnly)
 TEST_P(Views, ProgramHeaderFields)
 {
     auto b = builder();
-    b.type = ET_EXEC;
+    b.set_type(ET_EXEC);
     b.add_segment({.type = PT_LOAD,
                    .flags = PF_R | PF_X,
                    .offset = 0x40,
@@ -140,7 +140,7 @@ TEST_P(Views, ProgramHeaderFields)
                    .filesz = 0x100,
                    .memsz = 0x80000000,
                    .align = 0x10000});
-    bytes_ = b.build();
+    bytes_ = b.build().bytes;
     loaded_image image(bytes_);
     ASSERT_EQ(image.status(), 0);
     objlens_program p;

@@ -67,6 +67,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -316,6 +317,15 @@ inline Bytes encode_dyn(int bits, int data, const Dyn &dyn)
     return out;
 }
 
+// The parts one after another, for a section of hand-made entries.
+inline Bytes concat(std::initializer_list<Bytes> parts)
+{
+    Bytes out;
+    for (const Bytes &part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
 // A string table under construction: starts with the empty string at
 // offset 0; equal strings share one offset.
 class StringTable {
@@ -363,17 +373,18 @@ struct Section {
 // (p_offset and p_filesz follow from the layout; p_memsz adds trailing
 // SHT_NOBITS sizes), or, with first_section 0, the explicit offset and
 // filesz.  memsz 0 means "as computed" (the file size when explicit).
+// The p_ fields come in the program header's order.
 struct Segment {
     uint32_t type = PT_LOAD;
     uint32_t flags = PF_R;
+    uint64_t offset = 0;
     uint64_t vaddr = 0;
     uint64_t paddr = 0;
+    uint64_t filesz = 0;
+    uint64_t memsz = 0;
     uint64_t align = 0x1000;
     uint32_t first_section = 0;
     uint32_t last_section = 0;
-    uint64_t offset = 0;
-    uint64_t filesz = 0;
-    uint64_t memsz = 0;
     bool covers_program_headers = false;  // PT_PHDR: offset/size of the table
 };
 
@@ -491,6 +502,35 @@ public:
     Options &options() { return options_; }
     void set_entry(uint64_t entry) { entry_ = entry; }
     void set_flags(uint32_t flags) { flags_ = flags; }
+    void set_type(uint16_t type) { type_ = type; }
+    void set_machine(uint16_t machine) { machine_ = machine; }
+
+    // The bytes of single entries in the image's class and byte order, for
+    // sections a test fills by hand; r_info and st_info are given whole.
+    Bytes sym(uint32_t name, uint64_t value, uint64_t size, unsigned char info, unsigned char other,
+              uint16_t shndx) const
+    {
+        return encode_sym(bits_, data_,
+                          {.value = value,
+                           .size = size,
+                           .bind = static_cast<unsigned char>(ELF32_ST_BIND(info)),
+                           .type = static_cast<unsigned char>(ELF32_ST_TYPE(info)),
+                           .other = other,
+                           .shndx = shndx},
+                          name);
+    }
+    Bytes rel(uint64_t offset, uint64_t info) const
+    {
+        return encode_rel(bits_, data_, reloc(offset, info, 0), false);
+    }
+    Bytes rela(uint64_t offset, uint64_t info, int64_t addend) const
+    {
+        return encode_rel(bits_, data_, reloc(offset, info, addend), true);
+    }
+    Bytes dyn(int64_t tag, uint64_t value) const
+    {
+        return encode_dyn(bits_, data_, {.tag = tag, .val = value});
+    }
 
     // Adds a section; returns its file index.
     uint32_t add_section(Section section)
@@ -602,6 +642,15 @@ public:
     }
 
 private:
+    Reloc reloc(uint64_t offset, uint64_t info, int64_t addend) const
+    {
+        const bool is32 = bits_ == 32;
+        return {.offset = offset,
+                .sym = static_cast<uint32_t>(is32 ? ELF32_R_SYM(info) : ELF64_R_SYM(info)),
+                .type = static_cast<uint32_t>(is32 ? ELF32_R_TYPE(info) : ELF64_R_TYPE(info)),
+                .addend = addend};
+    }
+
     // The sections as build() writes them: the description's, then
     // ".shstrtab" unless Options::shstrtab is false, with every name's
     // offset in it.

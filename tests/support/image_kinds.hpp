@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/elf_writer.hpp"
+
 namespace elftest {
 
 struct ImageKind {
@@ -27,6 +29,12 @@ inline const ImageKind all_kinds[] = {
 inline std::string kind_name(const testing::TestParamInfo<ImageKind> &info)
 {
     return info.param.name();
+}
+
+// A writer of the kind's class and byte order; machine EM_NONE unless set.
+inline ElfWriter writer(const ImageKind &kind, uint16_t machine = EM_NONE, uint16_t type = ET_REL)
+{
+    return ElfWriter(kind.bits, kind.data, machine, type);
 }
 
 }  // namespace elftest
