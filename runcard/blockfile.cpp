@@ -195,7 +195,8 @@ int own_descriptor(const std::string &path)
     if (end.ec != std::errc() || end.ptr != name.data() + name.size() || fd < 0)
         return -1;
     const std::string folder = folder_of(path);
-    struct stat in, own;
+    struct stat in;
+    struct stat own;
     if (stat(folder.c_str(), &in) != 0 || stat("/proc/self/fd", &own) != 0 ||
         in.st_dev != own.st_dev || in.st_ino != own.st_ino)
         return -1;

@@ -16,6 +16,8 @@ static unsigned long long searched;
 
 unsigned long long memchr_bytes_searched(void) { return searched; }
 
+/* The C library's declaration names its parameters with reserved names. */
+/* NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name) */
 void *memchr(const void *bytes, int value, size_t count)
 {
     static void *(*next)(const void *, int, size_t);

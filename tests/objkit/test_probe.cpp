@@ -142,7 +142,7 @@ TEST(Probe, AFileThatShrinksBeforeItsLoadIsChanged)
     ASSERT_TRUE(write_bytes(path, image_bytes(64, 100)));
     objkit_source source = objkit_source_file(path.c_str());
     ASSERT_TRUE(objcore64_can_load(&source));
-    ASSERT_EQ(::truncate(path.c_str(), 2 * OBJKIT_PROBE_HEAD), 0);
+    ASSERT_EQ(::truncate(path.c_str(), off_t{2} * OBJKIT_PROBE_HEAD), 0);
     EXPECT_EQ(objcore64_load(&source), nullptr);
     EXPECT_EQ(source.reason, OBJKIT_REASON_CHANGED) << source.reason_text;
     EXPECT_EQ(source.error, 0);
