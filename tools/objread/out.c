@@ -372,7 +372,7 @@ static char *fmt_pad(char *at, int count)
 static int udec_length(uint64_t value)
 {
     int count = 1;
-    for (; value >= 10; value /= 10)
+    for (uint64_t power = 10; count < 20 && value >= power; power *= 10)
         count++;
     return count;
 }
