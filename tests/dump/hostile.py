@@ -166,6 +166,24 @@ class Limits(Files):
         self.assertIn(" foo()\n", out)
 
 
+    def test_bytes_past_the_cache_window_are_not_outside_the_file(self):
+        """Under an address-space limit smaller than the file, a section the
+        cache has no room for cannot be read for want of memory; it does not
+        lie outside the file, and the section before it is still shown."""
+        image = elfwriter.Image(64, False, 62)
+        image.section(".near", elfwriter.SHT_PROGBITS, b"nearnear")
+        image.section(".far", elfwriter.SHT_PROGBITS, b"farfarfa")
+        far = 3 << 30
+        path = self.write("sparse", elfwriter.patch_section(image.build(), 2, "offset", far))
+        with open(path, "r+b") as f:
+            f.seek(far)
+            f.write(b"farfarfa")
+        result = run("-x", ".near", "-x", ".far", path, preexec_fn=limited(1024))
+        self.assertIn(b"nearnear", result.stdout)
+        self.assertEqual(result.stderr.decode(),
+                         "objlens-dump: %s: section [2] '.far': its data cannot be read: "
+                         "Cannot allocate memory\n" % path)
+
     def test_expansion_bound_ignores_holes(self):
         """-z bounds the expanded size by the section's own bytes and an
         absolute cap, not by the file's size, which counts a sparse file's
