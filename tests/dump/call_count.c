@@ -29,6 +29,6 @@ __attribute__((destructor)) static void report(void)
     FILE *file = path != NULL ? fopen(path, "w") : NULL;
     if (file != NULL) {
         fprintf(file, "%lu\n", calls);
-        fclose(file);
+        (void)fclose(file);
     }
 }

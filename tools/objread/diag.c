@@ -34,7 +34,7 @@ static void diag_line(const char *path, const char *format, va_list args)
     va_copy(again, args);
     length = vsnprintf(small, sizeof small, format, args);
     if (length >= (int)sizeof small && (text = malloc((size_t)length + 1)) != NULL)
-        vsnprintf(text, (size_t)length + 1, format, again);
+        (void)vsnprintf(text, (size_t)length + 1, format, again);
     va_end(again);
     /* Without memory for a long message, its first part. */
     name_to_stream(DIAG_TARGET, length < 0 ? format : text != NULL ? text : small);

@@ -185,7 +185,7 @@ static int write_escaped(const char *name, size_t length, FILE *stream)
         if (c < 0x20 || c == 0x7f) {
             /* ^@ to ^_ for 0x00 to 0x1f: the letters '@' (0x40) onwards. */
             static const char letters[] = "@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_";
-            char control[2] = {'^', c == 0x7f ? '?' : letters[c]};
+            char control[2] = {'^', (char)(c == 0x7f ? '?' : letters[c])};
             emit(stream, control, 2);
             columns += 2;
         } else {
