@@ -25,7 +25,8 @@ static void notes(void *context, dump_image *image)
 
 void text_dump(dump_image *image, unsigned parts)
 {
-    dump_printer printer = {0};
+    text_state state = {0};
+    dump_printer printer = {.context = &state};
     text_printer_tables(&printer);
     text_printer_entries(&printer);
     printer.versions = versions;

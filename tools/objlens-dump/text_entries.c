@@ -126,13 +126,35 @@ static int out_symbol_name(const dump_image *image, const char *name)
  * 1 + 3 * 32 + 36 + 1 + 11 + 1 bytes. */
 enum { SYMBOL_COLUMNS_ROOM = 256 };
 
+/* A column's text for one value, padded to `width`, kept in `column`. */
+static char *fmt_kept(char *at, kind_column *column, uint32_t *known, unsigned value,
+                      const char *text, int width)
+{
+    if (!(*known & 1u << value)) {
+        column->length = (uint8_t)(fmt_str_left(column->text, text, width) - column->text);
+        *known |= 1u << value;
+    }
+    memcpy(at, column->text, column->length);
+    return at + column->length;
+}
+
 /* The Type, Bind and Vis columns, and st_other's other bits. */
-static char *fmt_kind_columns(char *at, const dump_image *image, uint8_t info, uint8_t other)
+static char *fmt_kind_columns(char *at, text_state *state, const dump_image *image, uint8_t info,
+                              uint8_t other)
 {
     char buffer[32];
-    at = fmt_str_left(at, st_type_text(ELF32_ST_TYPE(info), image, buffer), 7);
+    unsigned type = ELF32_ST_TYPE(info);
+    unsigned bind = ELF32_ST_BIND(info);
+    symbol_columns *columns = &state->columns;
+    at = fmt_kept(at, &columns->types[type], &columns->known_types, type,
+                  columns->known_types & 1u << type ? NULL
+                                                   : st_type_text((uint8_t)type, image, buffer),
+                  7);
     *at++ = ' ';
-    at = fmt_str_left(at, st_bind_text(ELF32_ST_BIND(info), image, buffer), 6);
+    at = fmt_kept(at, &columns->binds[bind], &columns->known_binds, bind,
+                  columns->known_binds & 1u << bind ? NULL
+                                                   : st_bind_text((uint8_t)bind, image, buffer),
+                  6);
     *at++ = ' ';
     at = fmt_str_left(at, name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
     if (other & ~0x3u) {
@@ -151,7 +173,6 @@ static char *fmt_kind_columns(char *at, const dump_image *image, uint8_t info, u
 static void symbol_line(void *context, dump_image *image, const symbol_record *symbol)
 {
     char *at = out_reserve(SYMBOL_COLUMNS_ROOM);
-    (void)context;
     at = fmt_udec_right(at, symbol->index, 6);
     *at++ = ':';
     *at++ = ' ';
@@ -165,7 +186,7 @@ static void symbol_line(void *context, dump_image *image, const symbol_record *s
         at = fmt_hex(at, symbol->st_size, 1);
     }
     *at++ = ' ';
-    at = fmt_kind_columns(at, image, symbol->st_info, symbol->st_other);
+    at = fmt_kind_columns(at, context, image, symbol->st_info, symbol->st_other);
     *at++ = ' ';
     if (symbol->has_xindex)
         at = fmt_udec_right(at, symbol->xindex, 4);

@@ -294,13 +294,25 @@ void out_hex_alt(uint64_t value, int width)
         out_hex0x(value, width - 2);
 }
 
+/* "00" to "99", for two digits a step. */
+static const char decimal_pairs[] =
+    "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+    "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+
 /* Writes the decimal digits of `value` ending at `end`; returns the start. */
 static char *format_udec(char *end, uint64_t value)
 {
-    do {
-        *--end = (char)('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
+    while (value >= 100) {
+        end -= 2;
+        memcpy(end, decimal_pairs + 2 * (value % 100), 2);
+        value /= 100;
+    }
+    if (value >= 10) {
+        end -= 2;
+        memcpy(end, decimal_pairs + 2 * value, 2);
+    } else {
+        *--end = (char)('0' + value);
+    }
     return end;
 }
 
@@ -380,20 +392,9 @@ static int udec_length(uint64_t value)
 char *fmt_udec_right(char *at, uint64_t value, int width)
 {
     int length = udec_length(value);
-    char *end;
     if (width > length)
         at = fmt_pad(at, width - length);
-    /* The digits written in place, from the last. */
-    end = at + length;
-    if (value <= UINT32_MAX) {
-        uint32_t small = (uint32_t)value;
-        do {
-            *--end = (char)('0' + small % 10);
-            small /= 10;
-        } while (small != 0);
-    } else {
-        format_udec(end, value);
-    }
+    format_udec(at + length, value);
     return at + length;
 }
 
