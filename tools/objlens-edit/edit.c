@@ -55,8 +55,8 @@ static int expect(const dump_image *image, const edit_op *op, unsigned char *at)
     return EDIT_FILE;
 }
 
-static int set(const dump_image *image, const report *report, const edit_op *op,
-               unsigned char *at, int show)
+static int set(const dump_image *image, const report *report, const edit_op *op, unsigned char *at,
+               int show)
 {
     uint64_t old = field_load(&image->image, op->ref.field, at), value;
     int status = parse(image, op, old, &value);
@@ -105,19 +105,20 @@ static int apply(const edit_run *run, const dump_image *image, const report *rep
 static void keep_owner(const char *path, const struct stat *before)
 {
     struct stat after;
-    if (lstat(path, &after) == 0 && (after.st_uid != before->st_uid || after.st_gid != before->st_gid))
+    if (lstat(path, &after) == 0 &&
+        (after.st_uid != before->st_uid || after.st_gid != before->st_gid))
         (void)lchown(path, before->st_uid, before->st_gid);
 }
 
-static int save(const edit_run *run, const dump_image *image, const struct stat *before,
-                int known)
+static int save(const edit_run *run, const dump_image *image, const struct stat *before, int known)
 {
     const char *target = run->output != NULL ? run->output : image->path;
     errno = 0;
     if (objlens_save(&image->image, target) != 0) {
         diag_file(target, "not written: %s",
-                  errno != 0 ? strerror(errno) : "the file changed since it was read, or is "
-                                                 "not a regular file");
+                  errno != 0 ? strerror(errno)
+                             : "the file changed since it was read, or is "
+                               "not a regular file");
         return EDIT_FILE;
     }
     if (run->output == NULL && known)

@@ -12,9 +12,9 @@
 
 enum {
     EDIT_OK = 0,
-    EDIT_FILE = 1,   /* a FILE could not be read, found wanting or written */
-    EDIT_USAGE = 2,  /* a VALUE names nothing for that FILE */
-    EDIT_RANGE = 3   /* a value does not fit its field */
+    EDIT_FILE = 1,  /* a FILE could not be read, found wanting or written */
+    EDIT_USAGE = 2, /* a VALUE names nothing for that FILE */
+    EDIT_RANGE = 3  /* a value does not fit its field */
 };
 
 enum edit_kind {

@@ -56,9 +56,10 @@ int field_ref_parse(field_ref *ref, const char *text)
         break;
     }
     if (ref->field == NULL) {
-        diag_usage("'%s' is not a field: ehdr.NAME, section[NAME].sh_NAME, "
-                   "segment[INDEX].p_NAME",
-                   text);
+        diag_usage(
+            "'%s' is not a field: ehdr.NAME, section[NAME].sh_NAME, "
+            "segment[INDEX].p_NAME",
+            text);
         return -1;
     }
     if (ref->selector != NULL) {

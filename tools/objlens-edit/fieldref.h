@@ -13,11 +13,11 @@
 #include "fields.h"
 
 typedef struct field_ref {
-    const char *text;         /* the argument, for messages */
+    const char *text; /* the argument, for messages */
     const field_desc *field;
-    const char *selector;     /* between the brackets; null for ehdr */
+    const char *selector; /* between the brackets; null for ehdr */
     size_t selector_length;
-    int by_index;             /* the selector is a number */
+    int by_index; /* the selector is a number */
     uint64_t index;
 } field_ref;
 

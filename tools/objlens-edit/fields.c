@@ -6,15 +6,24 @@
 #include <elf.h>
 #include <string.h>
 
-#define EHDR(m, t, f) {#m, FIELD_EHDR, {offsetof(Elf32_Ehdr, m), offsetof(Elf64_Ehdr, m)}, t, f}
+#define EHDR(m, t, f)                                                                              \
+    {                                                                                              \
+#m, FIELD_EHDR, {offsetof(Elf32_Ehdr, m), offsetof(Elf64_Ehdr, m) }, t, f                  \
+    }
 #define IDENT(i)                                                                                   \
-    {#i,                                                                                           \
-     FIELD_EHDR,                                                                                   \
-     {offsetof(Elf32_Ehdr, e_ident) + (i), offsetof(Elf64_Ehdr, e_ident) + (i)},                   \
-     TYPE_BYTE,                                                                                    \
-     FAMILY_NONE}
-#define SHDR(m, t, f) {#m, FIELD_SHDR, {offsetof(Elf32_Shdr, m), offsetof(Elf64_Shdr, m)}, t, f}
-#define PHDR(m, t, f) {#m, FIELD_PHDR, {offsetof(Elf32_Phdr, m), offsetof(Elf64_Phdr, m)}, t, f}
+    {                                                                                              \
+#i, FIELD_EHDR,                                                                            \
+            {offsetof(Elf32_Ehdr, e_ident) + (i), offsetof(Elf64_Ehdr, e_ident) + (i) },           \
+             TYPE_BYTE, FAMILY_NONE                                                                \
+    }
+#define SHDR(m, t, f)                                                                              \
+    {                                                                                              \
+#m, FIELD_SHDR, {offsetof(Elf32_Shdr, m), offsetof(Elf64_Shdr, m) }, t, f                  \
+    }
+#define PHDR(m, t, f)                                                                              \
+    {                                                                                              \
+#m, FIELD_PHDR, {offsetof(Elf32_Phdr, m), offsetof(Elf64_Phdr, m) }, t, f                  \
+    }
 
 /* Types as the two classes declare them: where Elf32 has Word and Elf64
  * Xword (sh_flags, sh_size, sh_addralign, sh_entsize, p_filesz, p_memsz,
@@ -55,12 +64,12 @@ static const field_desc fields[] = {
 };
 
 /* EI_OSABI names its values; IDENT leaves the family out. */
-static const field_desc osabi = {"EI_OSABI",
-                                 FIELD_EHDR,
-                                 {offsetof(Elf32_Ehdr, e_ident) + EI_OSABI,
-                                  offsetof(Elf64_Ehdr, e_ident) + EI_OSABI},
-                                 TYPE_BYTE,
-                                 ELF_ELFOSABI};
+static const field_desc osabi = {
+    "EI_OSABI",
+    FIELD_EHDR,
+    {offsetof(Elf32_Ehdr, e_ident) + EI_OSABI, offsetof(Elf64_Ehdr, e_ident) + EI_OSABI},
+    TYPE_BYTE,
+    ELF_ELFOSABI};
 
 const field_desc *field_find(enum field_header header, const char *name)
 {

@@ -20,11 +20,23 @@
 #include "value.h"
 
 enum {
-    OPT_SET = 256, OPT_GET, OPT_SET_EXECSTACK, OPT_CLEAR_EXECSTACK, OPT_DRY_RUN, OPT_JSON,
-    OPT_HELP, OPT_VERSION,
+    OPT_SET = 256,
+    OPT_GET,
+    OPT_SET_EXECSTACK,
+    OPT_CLEAR_EXECSTACK,
+    OPT_DRY_RUN,
+    OPT_JSON,
+    OPT_HELP,
+    OPT_VERSION,
     /* elfedit's options, in the order of `shorthands` */
-    OPT_OUTPUT_TYPE, OPT_OUTPUT_MACH, OPT_OUTPUT_OSABI, OPT_OUTPUT_ABIVERSION,
-    OPT_INPUT_TYPE, OPT_INPUT_MACH, OPT_INPUT_OSABI, OPT_INPUT_ABIVERSION
+    OPT_OUTPUT_TYPE,
+    OPT_OUTPUT_MACH,
+    OPT_OUTPUT_OSABI,
+    OPT_OUTPUT_ABIVERSION,
+    OPT_INPUT_TYPE,
+    OPT_INPUT_MACH,
+    OPT_INPUT_OSABI,
+    OPT_INPUT_ABIVERSION
 };
 
 static const char usage_text[] =
@@ -89,10 +101,9 @@ typedef struct alias {
 
 static const alias machine_aliases[] = {
     {"i386", "EM_386"}, {"l1om", "EM_L10M"}, {"k1om", "EM_K10M"}, {NULL, NULL}};
-static const alias osabi_aliases[] = {{"linux", "ELFOSABI_GNU"}, {"openvms", "13"},
-                                      {"nsk", "14"},             {"aros", "15"},
-                                      {"fenixos", "16"},         {"cloudabi", "17"},
-                                      {NULL, NULL}};
+static const alias osabi_aliases[] = {
+    {"linux", "ELFOSABI_GNU"}, {"openvms", "13"},  {"nsk", "14"}, {"aros", "15"},
+    {"fenixos", "16"},         {"cloudabi", "17"}, {NULL, NULL}};
 static const alias no_aliases[] = {{NULL, NULL}};
 
 /* The field and the value spelling of each elfedit option. */
@@ -195,9 +206,7 @@ static int read_option(command *cmd, int option, const char *element)
     case 'o': cmd->run.output = optarg; return 0;
     case OPT_DRY_RUN: cmd->run.dry_run = 1; return 0;
     case OPT_JSON: cmd->run.json = 1; return 0;
-    case '?':
-        diag_usage("unrecognized option '%s'", element);
-        return -1;
+    case '?': diag_usage("unrecognized option '%s'", element); return -1;
     case ':': diag_usage("option '%s' needs an argument", element); return -1;
     default:
         if (option >= OPT_OUTPUT_TYPE && option <= OPT_INPUT_ABIVERSION)
@@ -230,10 +239,13 @@ int main(int argc, char **argv)
     opterr = 0;
     while ((option = getopt_long(argc, argv, ":o:", long_options, NULL)) != -1) {
         if (option == OPT_HELP || option == OPT_VERSION) {
-            if (option == OPT_HELP)
+            if (option == OPT_HELP) {
                 out_str(usage_text);
-            else
-                out_str("objlens-edit (objlens) "), out_str(objlens_get_version()), out_char('\n');
+            } else {
+                out_str("objlens-edit (objlens) ");
+                out_str(objlens_get_version());
+                out_char('\n');
+            }
             status = out_flush() == 0 ? EDIT_OK : EDIT_FILE;
             goto done;
         }
