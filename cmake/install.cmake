@@ -23,7 +23,7 @@ add_library(objlens::objlens ALIAS objlens)
 add_library(objlens::objkit ALIAS objkit)
 
 # The programs of the toolkit.
-set(objlens_programs runcard objlens-dump)
+set(objlens_programs runcard objlens-dump objlens-edit)
 
 # ---- run paths ------------------------------------------------------------
 
@@ -62,6 +62,7 @@ install(FILES ${OBJLENS_INCLUDE_DIR}/objlens.h ${OBJLENS_INCLUDE_DIR}/objkit.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/runcard.1 ${PROJECT_SOURCE_DIR}/docs/objlens-dump.1
+              ${PROJECT_SOURCE_DIR}/docs/objlens-edit.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
 # The JSON Schema of objlens-dump --json, for those who load its output.
 install(FILES ${PROJECT_SOURCE_DIR}/docs/objlens-dump.schema.json

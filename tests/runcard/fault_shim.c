@@ -6,7 +6,8 @@
  * straight through.  CALL is one of
  *   open    an open that may create a file (O_CREAT); runcard opens with
  *           open() alone, and a change to that shows in the tests' failure
- *   write   a write to a regular file
+ *   write   a write or pwrite to a regular file (libobjkit's save writes
+ *           with pwrite)
  *   fsync   an fsync of a regular file
  *   close   a close of a regular file (the descriptor is closed all the same,
  *           as the system does when close reports an error)
@@ -134,6 +135,25 @@ ssize_t write(int fd, const void *buf, size_t n)
         return -1;
     }
     return real(fd, buf, n);
+}
+
+ssize_t pwrite(int fd, const void *buf, size_t n, off_t offset)
+{
+    ssize_t (*real)(int, const void *, size_t, off_t);
+    FIND_NEXT(real, "pwrite");
+    const int regular = is_regular(fd);
+    if (regular)
+        limit_file_size();
+    const int fault = regular ? fault_for("write") : 0;
+    if (fault == KILL_PROCESS) {
+        (void)real(fd, buf, n / 2, offset);
+        (void)raise(SIGKILL);
+    }
+    if (fault > 0) {
+        errno = fault;
+        return -1;
+    }
+    return real(fd, buf, n, offset);
 }
 
 int fsync(int fd)

@@ -153,25 +153,6 @@ static int long_form_error(const char *element, int option)
     return strchr(element, '=') != NULL;
 }
 
-static void describe_image(dump_image *image)
-{
-    objlens_get_ehdr(&image->image, &image->ehdr);
-    image->bits = objlens_get_bits(&image->image);
-    image->big_endian = objlens_ehdr_get_ident(&image->ehdr)[EI_DATA] == ELFDATA2MSB;
-    image->machine = objlens_get_machine(&image->image);
-    image->num_sections = objlens_get_num_of_sections(&image->image);
-    image->num_programs = objlens_get_num_of_programs(&image->image);
-    image->shstrndx = objlens_ehdr_get_shstrndx(&image->ehdr);
-    if (image->shstrndx == SHN_XINDEX) {
-        objlens_section first;
-        image->shstrndx = objlens_get_section(&image->image, &first, 0) == 0
-                              ? objlens_section_get_link(&first)
-                              : SHN_UNDEF;
-    }
-    string_table_open(&image->section_names, &image->image, image->shstrndx);
-    image->damaged = 0;
-}
-
 /* The backend's reason for refusing `source`: the system's text for a file
  * that cannot be opened (as other tools say it), else the backend's line. */
 static const char *refusal_text(const objkit_source *source)
@@ -230,7 +211,7 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
         refuse(path, refusal_text(&source), shown ? &header : NULL, parts, options, json, name_it);
         return 1;
     }
-    describe_image(&image);
+    dump_image_describe(&image);
     image.parts = parts;
     image.options = options;
     if (json) {

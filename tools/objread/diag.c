@@ -11,8 +11,11 @@
 #include "out.h"
 
 static FILE *diag_target; /* null for stderr */
+static const char *diag_program = PROGRAM_NAME;
 
 #define DIAG_TARGET (diag_target != NULL ? diag_target : stderr)
+
+void diag_set_program(const char *name) { diag_program = name; }
 
 void diag_set_stream(FILE *stream) { diag_target = stream; }
 
@@ -26,7 +29,8 @@ static void diag_line(const char *path, const char *format, va_list args)
     va_list again;
     int length;
     out_flush();
-    fputs(PROGRAM_NAME ": ", DIAG_TARGET);
+    fputs(diag_program, DIAG_TARGET);
+    fputs(": ", DIAG_TARGET);
     if (path != NULL) {
         name_to_stream(DIAG_TARGET, path);
         fputs(": ", DIAG_TARGET);
@@ -66,5 +70,5 @@ void diag_usage(const char *format, ...)
     va_start(args, format);
     diag_line(NULL, format, args);
     va_end(args);
-    fputs("Try '" PROGRAM_NAME " --help' for more information.\n", DIAG_TARGET);
+    fprintf(DIAG_TARGET, "Try '%s --help' for more information.\n", diag_program);
 }

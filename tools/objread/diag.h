@@ -18,14 +18,17 @@
 
 struct dump_image;
 
+/* The name messages start with: PROGRAM_NAME until a tool names itself. */
+void diag_set_program(const char *name);
+
 /* Where the messages go: stderr until this names another stream. */
 void diag_set_stream(FILE *stream);
 
-/* "objlens-dump: PATH: message" */
+/* "PROGRAM: PATH: message" */
 void diag_file(const char *path, const char *format, ...) DIAG_PRINTF(2, 3);
 /* As diag_file, and marks the image as damaged (exit status 1). */
 void diag_damage(struct dump_image *image, const char *format, ...) DIAG_PRINTF(2, 3);
-/* "objlens-dump: message" and the pointer to --help. */
+/* "PROGRAM: message" and the pointer to --help. */
 void diag_usage(const char *format, ...) DIAG_PRINTF(1, 2);
 
 #endif

@@ -63,4 +63,8 @@ typedef struct dump_image {
     const dump_options *options;
 } dump_image;
 
+/* Fills the facts above from the loaded `image->image`; the driver sets
+ * path, parts and options. */
+void dump_image_describe(dump_image *image);
+
 #endif

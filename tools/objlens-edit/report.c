@@ -1,0 +1,85 @@
+/*
+ * report.c - the printers of report.h, over the tools' output buffer and
+ * JSON writer.
+ */
+#include "report.h"
+
+#include <inttypes.h>
+#include <stdio.h>
+
+#include "json_writer.h"
+#include "out.h"
+#include "value.h"
+
+enum { NAMES_SIZE = 512 };
+
+const char *report_format(char *buffer, size_t size, const field_desc *field, uint16_t machine,
+                          uint64_t value)
+{
+    char names[NAMES_SIZE];
+    const char *name = value_names(names, sizeof names, field, machine, value);
+    if (name != NULL)
+        snprintf(buffer, size, "%" PRIu64 " (%s)", value, name);
+    else
+        snprintf(buffer, size, "%" PRIu64, value);
+    return buffer;
+}
+
+static void text_begin(const report *report, const field_ref *ref)
+{
+    if (report->name_files) {
+        out_name(report->path);
+        out_str(": ");
+    }
+    out_name(ref->text);
+    out_str(": ");
+}
+
+static void json_begin(const report *report, json_writer *w, const field_ref *ref)
+{
+    json_writer_init(w);
+    json_begin_object(w);
+    json_field_name(w, "file", report->path, NULL);
+    json_field_name(w, "field", ref->text, NULL);
+}
+
+static void json_value(json_writer *w, const report *report, const field_desc *field,
+                       const char *key, const char *name_key, uint64_t value)
+{
+    char names[NAMES_SIZE];
+    json_field_uint(w, key, value);
+    json_field_text(w, name_key, value_names(names, sizeof names, field, report->machine, value));
+}
+
+void report_value(const report *report, const field_ref *ref, uint64_t value)
+{
+    char text[NAMES_SIZE + 32];
+    if (report->json) {
+        json_writer w;
+        json_begin(report, &w, ref);
+        json_value(&w, report, ref->field, "value", "name", value);
+        json_end(&w);
+        return;
+    }
+    text_begin(report, ref);
+    out_name(report_format(text, sizeof text, ref->field, report->machine, value));
+    out_char('\n');
+}
+
+void report_change(const report *report, const field_ref *ref, uint64_t old, uint64_t value)
+{
+    char text[NAMES_SIZE + 32];
+    if (report->json) {
+        json_writer w;
+        json_begin(report, &w, ref);
+        json_value(&w, report, ref->field, "old", "old_name", old);
+        json_value(&w, report, ref->field, "new", "new_name", value);
+        json_end(&w);
+        return;
+    }
+    text_begin(report, ref);
+    out_name(report_format(text, sizeof text, ref->field, report->machine, old));
+    out_str(" -> ");
+    out_name(report_format(text, sizeof text, ref->field, report->machine, value));
+    out_char('\n');
+}
