@@ -438,6 +438,7 @@ void json_archive_index(const char *archive, const archive_index *index, const c
         json_end(&printer.w);
     }
     if (!records) {
+        json_end(&printer.w); /* the array */
         if (error != NULL)
             json_field_name(&printer.w, "error", error, NULL);
         json_end(&printer.w);

@@ -232,7 +232,7 @@ static int dump_source(dump_image *image, objkit_source *source, unsigned parts,
     if (objlens_load(&image->image, source) != 0) {
         int shown = image->archive == NULL && header_still_readable(source->reason) &&
                     header_from_file(image->path, &header) == 0;
-        if (image->archive != NULL && !json && source->size >= sizeof(Elf32_Ehdr)) {
+        if (image->archive != NULL && !json && image->header_room >= sizeof(Elf32_Ehdr)) {
             out_str("\nFile: ");
             out_name(image->path);
             out_char('\n');
@@ -322,7 +322,7 @@ static int dump_index(archive *ar, int json, int records)
             status = 1;
             break;
         }
-        members[groups] = member_title(ar, member.name);
+        members[groups] = strdup(member.name);
         if (members[groups] == NULL) {
             diag_file(ar->path, "%s", strerror(ENOMEM));
             status = 1;
@@ -334,7 +334,10 @@ static int dump_index(archive *ar, int json, int records)
         if (!json) {
             char line[64];
             out_str("Contents of binary ");
+            out_name(ar->path);
+            out_char(ar->thin ? '[' : '(');
             out_name(members[groups - 1]);
+            out_char(ar->thin ? ']' : ')');
             out_str(format_into(line, sizeof line, " at offset 0x%" PRIx64 "\n", index.offsets[i]));
             out_char('\t'), out_name(index.names[i]), out_char('\n');
         }
@@ -389,6 +392,10 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
         image.member = member.name;
         image.options = options;
         source = objkit_source_file_range(member.path, member.offset, (size_t)member.size);
+        /* readelf reads a member's ELF header from the archive's bytes, past
+         * the member's end if need be: it names the member when there are
+         * enough of them. */
+        image.header_room = ar->thin ? member.size : ar->size - member.offset;
         if (dump_source(&image, &source, parts, json, 1) != 0)
             status = 1;
         free((char *)image.path);

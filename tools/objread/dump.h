@@ -52,6 +52,7 @@ typedef struct dump_image {
     const char *path;    /* as messages and "File:" name it: ARCHIVE(MEMBER) for a member */
     const char *archive; /* for a member: its archive, and its name there; else null */
     const char *member;
+    uint64_t header_room; /* for a member: the bytes readelf would read its header from */
     objlens_image image;
     objlens_ehdr ehdr;
     int bits;
