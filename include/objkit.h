@@ -147,7 +147,8 @@ extern "C" {
 
 enum objkit_source_kind {
     OBJKIT_SOURCE_FILE = 1,  /* `path` names a file to read */
-    OBJKIT_SOURCE_BUFFER = 2 /* `bytes`/`size` hold the image; copied at load */
+    OBJKIT_SOURCE_BUFFER = 2, /* `bytes`/`size` hold the image; copied at load */
+    OBJKIT_SOURCE_FILE_RANGE = 3 /* `size` bytes at `offset` in the file `path` */
 };
 
 /*
@@ -169,7 +170,8 @@ enum objkit_reason {
     OBJKIT_REASON_BUDGET = 11,        /* the records would need more than the budget above */
     OBJKIT_REASON_CHANGED = 12,       /* the file changed while it was being loaded */
     OBJKIT_REASON_READ = 13,          /* a read failed (`error`) */
-    OBJKIT_REASON_MEMORY = 14         /* an allocation failed */
+    OBJKIT_REASON_MEMORY = 14,        /* an allocation failed */
+    OBJKIT_REASON_RANGE = 15          /* a file range that does not lie inside its file */
 };
 
 #define OBJKIT_REASON_TEXT_SIZE 256
@@ -189,7 +191,9 @@ struct objkit_probe {
     unsigned mode;
     uint64_t device;
     uint64_t inode;
-    uint64_t size;
+    uint64_t size;   /* the file's */
+    uint64_t base;   /* where the source's bytes start in the file */
+    uint64_t length; /* how many there are */
     int64_t modified_sec;
     int64_t modified_nsec;
     uint32_t head_size; /* bytes of `head`: the file's first bytes */
@@ -198,9 +202,11 @@ struct objkit_probe {
 
 /*
  * A load source: what to load, and what the backend says back.  Set one up
- * with objkit_source_file() or objkit_source_buffer() (or zero it and fill
- * the first four members), or have one allocated by objkit_source_new_file()
- * or objkit_source_new_buffer() below.  One record serves one source.
+ * with objkit_source_file(), objkit_source_buffer() or
+ * objkit_source_file_range() (or zero it and fill the first five members),
+ * or have one allocated by objkit_source_new_file(),
+ * objkit_source_new_buffer() or objkit_source_new_file_range() below.  One
+ * record serves one source.
  *
  * After every can_load and load, `reason` is OBJKIT_REASON_NONE when the
  * source was accepted, or why it was refused; `error` is the errno behind
@@ -228,9 +234,10 @@ struct objkit_probe {
  */
 typedef struct objkit_source {
     int kind;          /* enum objkit_source_kind */
-    const char *path;  /* OBJKIT_SOURCE_FILE */
+    const char *path;  /* OBJKIT_SOURCE_FILE, OBJKIT_SOURCE_FILE_RANGE */
     const void *bytes; /* OBJKIT_SOURCE_BUFFER */
-    size_t size;       /* OBJKIT_SOURCE_BUFFER */
+    size_t size;       /* OBJKIT_SOURCE_BUFFER, OBJKIT_SOURCE_FILE_RANGE */
+    uint64_t offset;   /* OBJKIT_SOURCE_FILE_RANGE */
 
     int reason;                                /* enum objkit_reason */
     int error;                                 /* errno, or 0 */
@@ -258,6 +265,24 @@ static inline objkit_source objkit_source_buffer(const void *bytes, size_t size)
     return source;
 }
 
+/*
+ * A range of a file (a member of an archive, an image embedded in another
+ * file): the image's bytes are the `size` bytes at `offset`, and every
+ * offset in it counts from `offset`.  It is read as a whole file is, lazily
+ * and with the same stamp check, and the stamp is the whole file's.  A
+ * range that does not lie inside the file is refused (OBJKIT_REASON_RANGE),
+ * an empty one as an empty file is.  A save writes the range's bytes alone.
+ */
+static inline objkit_source objkit_source_file_range(const char *path, uint64_t offset,
+                                                     size_t size)
+{
+    objkit_source source = objkit_source_file(path);
+    source.kind = OBJKIT_SOURCE_FILE_RANGE;
+    source.offset = offset;
+    source.size = size;
+    return source;
+}
+
 /* Closes a descriptor that a can_load left in the record; the record can
  * be used again.  Safe on any record. */
 OBJKIT_API void objkit_source_release(objkit_source *source) OBJKIT_NOEXCEPT;
@@ -265,13 +290,16 @@ OBJKIT_API void objkit_source_release(objkit_source *source) OBJKIT_NOEXCEPT;
 /*
  * The same records on the heap, for a caller that cannot lay one out (a
  * binding from another language): objkit_source_new_file() copies the path
- * into the record's allocation, objkit_source_new_buffer() keeps the
+ * into the record's allocation (objkit_source_new_file_range() too),
+ * objkit_source_new_buffer() keeps the
  * caller's bytes, which a load copies.  Both return null when no memory is
  * left.  objkit_source_free() releases the record's descriptor, if any, and
  * frees it; null is ignored.
  */
 OBJKIT_API objkit_source *objkit_source_new_file(const char *path) OBJKIT_NOEXCEPT;
 OBJKIT_API objkit_source *objkit_source_new_buffer(const void *bytes, size_t size) OBJKIT_NOEXCEPT;
+OBJKIT_API objkit_source *objkit_source_new_file_range(const char *path, uint64_t offset,
+                                                       size_t size) OBJKIT_NOEXCEPT;
 OBJKIT_API void objkit_source_free(objkit_source *source) OBJKIT_NOEXCEPT;
 
 /* ------------------------------------------------------------------------ */

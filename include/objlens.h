@@ -16,7 +16,8 @@
  * Results: fallible calls return 0 or -1; boolean queries 1 or 0; data
  * reads a byte count, 0 on failure.
  *
- * The load source is an objkit_source (objkit.h): a file path or a buffer.
+ * The load source is an objkit_source (objkit.h): a file path, a range of a
+ * file (an archive member) or a buffer.
  * The backend writes back into it: after a failed objlens_load its reason
  * and reason_text say why the source was refused.
  */

@@ -161,7 +161,7 @@ bool fill(objkit_file *file, uint64_t first, uint64_t last, bool *read_any) noex
         const uint64_t to = end * chunk_size < file->size ? end * chunk_size : file->size;
         unsigned char *into = file->cache + (from - file->cache_start);
         populate(into, to - from);
-        if (!read_exactly(file->fd, into, static_cast<size_t>(to - from), from))
+        if (!read_exactly(file->fd, into, static_cast<size_t>(to - from), file->base + from))
             return false;
         *read_any = true;
         chunk = end;

@@ -1,6 +1,7 @@
 // file_io.cpp - descriptor reads and file stamps for file images.
 #include "file_io.hpp"
 
+#include "range.hpp"
 #include "refusal.hpp"
 
 #include <cerrno>
@@ -50,8 +51,9 @@ const char *kind_of(mode_t mode)
 
 }  // namespace
 
-bool open_regular_file(const char *path, OpenedFile *file, objkit_source *record) noexcept
+bool open_regular_file(objkit_source *record, OpenedFile *file) noexcept
 {
+    const char *path = record->path;
     if (path == nullptr || *path == '\0')
         return refuse(record, OBJKIT_REASON_OPEN, ENOENT, "no file named");
     // O_NONBLOCK so that opening a FIFO does not wait for a writer; it
@@ -77,8 +79,23 @@ bool open_regular_file(const char *path, OpenedFile *file, objkit_source *record
         return refuse(record, OBJKIT_REASON_NOT_REGULAR, S_ISDIR(st.st_mode) ? EISDIR : 0,
                       "is %s, not a regular file", kind_of(st.st_mode));
     }
+    const objkit_file_stamp stamp = stamp_of(st);
+    file->base = 0;
+    file->length = stamp.size;
+    if (record->kind == OBJKIT_SOURCE_FILE_RANGE) {
+        if (!range_inside(record->offset, record->size, stamp.size)) {
+            ::close(fd);
+            return refuse(record, OBJKIT_REASON_RANGE, 0,
+                          "the range of %zu bytes at 0x%llx does not lie inside the file "
+                          "(%llu bytes)",
+                          record->size, static_cast<unsigned long long>(record->offset),
+                          static_cast<unsigned long long>(stamp.size));
+        }
+        file->base = record->offset;
+        file->length = record->size;
+    }
     file->fd = fd;
-    file->stamp = stamp_of(st);
+    file->stamp = stamp;
     file->mode = static_cast<unsigned>(st.st_mode & 07777);
     return true;
 }

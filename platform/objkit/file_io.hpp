@@ -18,13 +18,16 @@ struct OpenedFile {
     int fd = -1;
     unsigned mode = 0;
     objkit_file_stamp stamp{};
+    uint64_t base = 0;    // where the source's bytes start: 0 but for a range
+    uint64_t length = 0;  // how many there are: the file's size but for a range
 };
 
-// Opens `path` for reading.  Only regular files are kept: anything else (a
-// folder, a FIFO, a device) has no stable size to check against.  False,
-// with the record's reason set, when the path names no readable regular
-// file.
-bool open_regular_file(const char *path, OpenedFile *file, objkit_source *record) noexcept;
+// Opens the record's file for reading.  Only regular files are kept:
+// anything else (a folder, a FIFO, a device) has no stable size to check
+// against.  A range source's range is checked against the file's size here,
+// once.  False, with the record's reason set, when the path names no
+// readable regular file or the range does not lie inside it.
+bool open_regular_file(objkit_source *record, OpenedFile *file) noexcept;
 
 // Reads exactly `count` bytes at `offset`; false with errno set on error,
 // false with errno 0 at the end of the file.

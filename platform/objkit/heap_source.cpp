@@ -30,6 +30,18 @@ extern "C" objkit_source *objkit_source_new_file(const char *path) noexcept
     return source;
 }
 
+extern "C" objkit_source *objkit_source_new_file_range(const char *path, uint64_t offset,
+                                                       size_t size) noexcept
+{
+    objkit_source *source = objkit_source_new_file(path);
+    if (source != nullptr) {
+        source->kind = OBJKIT_SOURCE_FILE_RANGE;
+        source->offset = offset;
+        source->size = size;
+    }
+    return source;
+}
+
 extern "C" objkit_source *objkit_source_new_buffer(const void *bytes, size_t size) noexcept
 {
     auto *source = static_cast<objkit_source *>(std::malloc(sizeof(objkit_source)));

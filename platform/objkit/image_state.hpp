@@ -35,6 +35,7 @@ struct objkit_file {
     unsigned mode;  // permission bits, for a save to a new file
     objkit_file_stamp stamp;
     bool diverged;         // seen to differ from `stamp`; stays set
+    uint64_t base;         // file: where the source starts in it (a range's offset)
     uint64_t size;         // bytes of the source
     unsigned char *cache;  // null until reserved (file) / the copy (buffer)
     uint64_t cache_start;  // file: the offset in the file of cache[0]

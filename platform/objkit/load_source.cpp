@@ -37,7 +37,8 @@ bool LoadSource::open() noexcept
         !(probe_anew(record_) && take_probe(record_, &file_, head_, &head_size_)))
         return false;
     fd_ = file_.fd;
-    size_ = file_.stamp.size;
+    base_ = file_.base;
+    size_ = file_.length;
     return true;
 }
 
@@ -83,7 +84,7 @@ bool LoadSource::read(uint64_t offset, void *dest, size_t count) noexcept
         std::memcpy(dest, bytes, count);
         return true;
     }
-    return read_exactly(fd_, dest, count, offset) || read_failed(offset, count);
+    return read_exactly(fd_, dest, count, base_ + offset) || read_failed(offset, count);
 }
 
 const unsigned char *LoadSource::view(uint64_t offset, size_t count, size_t lead) noexcept
@@ -103,7 +104,7 @@ const unsigned char *LoadSource::view(uint64_t offset, size_t count, size_t lead
         refuse(record_, OBJKIT_REASON_MEMORY, ENOMEM, "no memory for %zu bytes of headers", total);
         return nullptr;
     }
-    if (!read_exactly(fd_, window, total, offset - before)) {
+    if (!read_exactly(fd_, window, total, base_ + (offset - before))) {
         read_failed(offset - before, total);
         std::free(window);
         return nullptr;
@@ -133,6 +134,7 @@ void LoadSource::release_into(objkit_image_state *state) noexcept
     file.fd = fd_;
     file.mode = file_.mode;
     file.stamp = file_.stamp;
+    file.base = base_;
     file.size = size_;
     file.cache = copy_;  // a buffer's copy is its image's cache; a file's comes later
     fd_ = -1;

@@ -65,6 +65,7 @@ private:
     OpenedFile file_;
     int fd_ = -1;
     unsigned char *copy_ = nullptr;
+    uint64_t base_ = 0;  // where the source starts in the file
     uint64_t size_ = 0;
     unsigned char head_[OBJKIT_PROBE_HEAD];
     size_t head_size_ = 0;

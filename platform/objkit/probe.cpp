@@ -25,6 +25,14 @@ void clear(objkit_probe *probe) noexcept
     probe->head_size = 0;
 }
 
+// Whether the probe was taken for the bytes the record asks for now.
+bool same_range(const objkit_probe &probe, const objkit_source &record)
+{
+    if (record.kind != OBJKIT_SOURCE_FILE_RANGE)
+        return probe.base == 0 && probe.length == probe.size;
+    return probe.base == record.offset && probe.length == record.size;
+}
+
 }  // namespace
 
 bool probe_anew(objkit_source *record) noexcept
@@ -32,11 +40,11 @@ bool probe_anew(objkit_source *record) noexcept
     objkit_probe *probe = &record->probe;
     clear(probe);
     OpenedFile file;
-    if (!open_regular_file(record->path, &file, record))
+    if (!open_regular_file(record, &file))
         return false;
-    const uint64_t size = file.stamp.size;
+    const uint64_t size = file.length;
     const size_t want = size < sizeof probe->head ? static_cast<size_t>(size) : sizeof probe->head;
-    if (!read_exactly(file.fd, probe->head, want, 0)) {
+    if (!read_exactly(file.fd, probe->head, want, file.base)) {
         const int error = errno;
         ::close(file.fd);
         return refuse(record, OBJKIT_REASON_READ, error, "the first %zu bytes cannot be read: %s",
@@ -47,6 +55,8 @@ bool probe_anew(objkit_source *record) noexcept
     probe->fd = file.fd;
     probe->mode = file.mode;
     stamp_to_probe(file.stamp, probe);
+    probe->base = file.base;
+    probe->length = file.length;
     probe->head_size = static_cast<uint32_t>(want);
     return true;
 }
@@ -57,7 +67,8 @@ bool probe_head(objkit_source *record, unsigned elf_class, const unsigned char *
     objkit_probe *probe = &record->probe;
     const unsigned bit = class_bit(elf_class);
     const bool usable = probe->served != 0 && probe->path == record->path &&
-                        record->path != nullptr && (probe->served & bit) == 0;
+                        record->path != nullptr && (probe->served & bit) == 0 &&
+                        same_range(*probe, *record);
     if (!usable && !probe_anew(record))
         return false;
     probe->served |= bit;
@@ -80,13 +91,15 @@ bool take_probe(objkit_source *record, OpenedFile *file, unsigned char *head,
                 size_t *head_size) noexcept
 {
     objkit_probe *probe = &record->probe;
-    if (probe->held == 0 || probe->path != record->path) {
+    if (probe->held == 0 || probe->path != record->path || !same_range(*probe, *record)) {
         clear(probe);
         return false;
     }
     file->fd = probe->fd;
     file->mode = probe->mode;
     file->stamp = stamp_from_probe(*probe);
+    file->base = probe->base;
+    file->length = probe->length;
     std::memcpy(head, probe->head, probe->head_size);
     *head_size = probe->head_size;
     probe->held = 0;  // the load owns the descriptor now

@@ -35,12 +35,12 @@ bool refuse(objkit_source *record, int reason, int error, const char *format,
 // Clears the record's verdict after an acceptance.
 void accept(objkit_source *record) noexcept;
 
-// True for a file source or a buffer with bytes in it; otherwise refuses
+// True for a file or range source or a buffer with bytes in it; otherwise refuses
 // the record: an empty buffer, or a kind the backend does not know.  Both
 // can_load and load ask it first.
 bool usable_kind(objkit_source *record) noexcept;
 
-// "file" or "buffer", for texts that speak of the source's end.
+// "file", "range" or "buffer", for texts that speak of the source's end.
 const char *source_noun(const objkit_source *record) noexcept;
 
 }  // namespace objkit

@@ -156,7 +156,8 @@ bool copy_source(objkit_image_state *state, int out)
     for (uint64_t at = 0; ok && at < file->size; at += chunk) {
         const uint64_t left = file->size - at;
         const size_t count = left < chunk ? static_cast<size_t>(left) : chunk;
-        ok = read_exactly(file->fd, buffer, count, at) && write_exactly(out, buffer, count, at);
+        ok = read_exactly(file->fd, buffer, count, file->base + at) &&
+             write_exactly(out, buffer, count, at);
     }
     std::free(buffer);
     return ok && file_unchanged(file);

@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # The library's dynamic symbol table must hold exactly the interface: every
 # listed function and table, and nothing else defined by the library, each
-# of them in the version node NODE as its default version.
+# of them in one of the version nodes NODE... as its default version.
 #
-# Usage: check_exports.sh LIBRARY EXPORTS_LIST NODE
+# Usage: check_exports.sh LIBRARY EXPORTS_LIST NODE...
 set -euo pipefail
 lib=$1
 expected=$2
-node=$3
+shift 2
+nodes=" $* "
 
 # Every defined global or weak symbol of .dynsym: type and versioned name.
-# The node's own definition (an absolute symbol named NODE) is left out.
+# The nodes' own definitions (absolute symbols named NODE) are left out.
 defined=$(readelf --dyn-syms -W "$lib" |
-    awk -v node="$node" '$1 ~ /^[0-9]+:$/ && $7 != "UND" && ($5 == "GLOBAL" || $5 == "WEAK") &&
-                         $8 != node { print $4, $8 }')
+    awk -v nodes="$nodes" '$1 ~ /^[0-9]+:$/ && $7 != "UND" && ($5 == "GLOBAL" || $5 == "WEAK") &&
+                           index(nodes, " " $8 " ") == 0 { print $4, $8 }')
 
 actual=$(printf '%s\n' "$defined" | awk '{ sub(/@.*/, "", $2); print $2 }' | sort)
 if ! diff -u "$expected" <(printf '%s\n' "$actual"); then
@@ -21,10 +22,10 @@ if ! diff -u "$expected" <(printf '%s\n' "$actual"); then
     exit 1
 fi
 
-unversioned=$(printf '%s\n' "$defined" | awk -v want="@@$node" \
-    'substr($2, length($2) - length(want) + 1) != want { print $2 }')
+unversioned=$(printf '%s\n' "$defined" | awk -v nodes="$nodes" \
+    '{ at = index($2, "@@"); if (at == 0 || index(nodes, " " substr($2, at + 2) " ") == 0) print $2 }')
 if [ -n "$unversioned" ]; then
-    echo "exports of $lib not in version node $node as their default version:" >&2
+    echo "exports of $lib not in a version node of$nodes as their default version:" >&2
     awk '{ print "  " $0 }' <<<"$unversioned" >&2
     exit 1
 fi
@@ -36,4 +37,4 @@ if [ -n "$misfiled" ]; then
     awk '{ print "  " $0 }' <<<"$misfiled" >&2
     exit 1
 fi
-echo "$(printf '%s\n' "$actual" | wc -l) symbols exported in $node, as listed"
+echo "$(printf '%s\n' "$actual" | wc -l) symbols exported in$nodes, as listed"

@@ -12,6 +12,7 @@
 #include <stdint.h>
 
 #include "elf_constants.h"
+#include "archive.h"
 #include "header.h"
 #include "main.h"
 #include "names.h"
@@ -20,11 +21,16 @@
 #include "versions.h"
 
 /* The FILE operand, the first member of a document; "file_hex" follows
- * for a path that is not valid UTF-8. */
+ * for a path that is not valid UTF-8.  A member of an archive has "file"
+ * as the text names it, ARCHIVE(MEMBER), then "archive" and "member". */
 static void document_begin(json_printer *printer)
 {
     json_begin_object(&printer->w);
     json_field_name(&printer->w, "file", printer->path, NULL);
+    if (printer->archive != NULL) {
+        json_field_name(&printer->w, "archive", printer->archive, NULL);
+        json_field_name(&printer->w, "member", printer->member, NULL);
+    }
 }
 
 void json_part_begin(json_printer *printer, const char *key)
@@ -339,7 +345,9 @@ static void notes(void *context, dump_image *image) { json_notes(context, image)
 void json_dump(dump_image *image, unsigned parts)
 {
     json_printer printer = {.records = image->options != NULL && image->options->json_records,
-                            .path = image->path};
+                            .path = image->path,
+                            .archive = image->archive,
+                            .member = image->member};
     const dump_printer callbacks = {
         .context = &printer,
         .header = header,
@@ -376,9 +384,11 @@ void json_dump(dump_image *image, unsigned parts)
         json_end(&printer.w);
 }
 
-void json_refusal(const char *path, const char *reason, const header_fields *header, int records)
+void json_refusal(const dump_image *image, const char *reason, const header_fields *header,
+                  int records)
 {
-    json_printer printer = {.records = records, .path = path};
+    json_printer printer = {
+        .records = records, .path = image->path, .archive = image->archive, .member = image->member};
     json_writer_init(&printer.w);
     if (records) {
         json_record_begin(&printer, "error");
@@ -393,4 +403,51 @@ void json_refusal(const char *path, const char *reason, const header_fields *hea
         json_end(&printer.w);
     }
     json_end(&printer.w);
+}
+
+void json_archive_index(const char *archive, const archive_index *index, const char *const *members,
+                        const uint64_t *headers, const uint64_t *starts, size_t groups,
+                        const char *error, int records)
+{
+    json_printer printer = {.records = records, .path = archive, .archive = archive};
+    json_writer_init(&printer.w);
+    if (!records) {
+        json_begin_object(&printer.w);
+        json_field_name(&printer.w, "file", archive, NULL);
+        json_field_name(&printer.w, "archive", archive, NULL);
+        json_key(&printer.w, "archive_index");
+        json_begin_array(&printer.w);
+    }
+    for (size_t g = 0; g < groups; g++) {
+        const uint64_t end = g + 1 < groups ? starts[g + 1] : index->count;
+        if (records) {
+            json_begin_object(&printer.w);
+            json_field_name(&printer.w, "file", archive, NULL);
+            json_field_name(&printer.w, "archive", archive, NULL);
+            json_field_text(&printer.w, "kind", "archive_index");
+        } else {
+            json_begin_object(&printer.w);
+        }
+        json_field_name(&printer.w, "member", members[g], NULL);
+        json_field_uint(&printer.w, "offset", headers[g]);
+        json_key(&printer.w, "symbols");
+        json_begin_array(&printer.w);
+        for (uint64_t i = starts[g]; i < end; i++)
+            json_text(&printer.w, index->names[i]);
+        json_end(&printer.w);
+        json_end(&printer.w);
+    }
+    if (!records) {
+        json_end(&printer.w); /* the array */
+        if (error != NULL)
+            json_field_name(&printer.w, "error", error, NULL);
+        json_end(&printer.w);
+    } else if (error != NULL) {
+        json_begin_object(&printer.w);
+        json_field_name(&printer.w, "file", archive, NULL);
+        json_field_name(&printer.w, "archive", archive, NULL);
+        json_field_text(&printer.w, "kind", "error");
+        json_field_name(&printer.w, "error", error, NULL);
+        json_end(&printer.w);
+    }
 }

@@ -22,6 +22,8 @@ typedef struct json_printer {
     json_writer w;
     int records; /* the records form */
     const char *path;
+    const char *archive; /* beside "file" for an archive's member */
+    const char *member;
 } json_printer;
 
 /* A part: its array in the documents form, nothing in the records form. */

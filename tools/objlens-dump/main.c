@@ -11,10 +11,12 @@
 #include <elf.h>
 #include <errno.h>
 #include <getopt.h>
+#include <inttypes.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "archive.h"
 #include "diag.h"
 #include "dump.h"
 #include "main.h"
@@ -49,6 +51,7 @@ static const char usage_text[] =
     "  -n, --notes            the notes of the SHT_NOTE sections, or of the PT_NOTE\n"
     "                         segments when there are no such sections\n"
     "  -a, --all              all of the above\n"
+    "  -c, --archive-index    the symbol index of an archive FILE\n"
     "  -x, --hex-dump=NUMBER|NAME\n"
     "                         the bytes of a section, in hexadecimal\n"
     "  -p, --string-dump=NUMBER|NAME\n"
@@ -83,6 +86,7 @@ static const struct option long_options[] = {
     {"version-info", no_argument, NULL, 'V'},
     {"notes", no_argument, NULL, 'n'},
     {"all", no_argument, NULL, 'a'},
+    {"archive-index", no_argument, NULL, 'c'},
     {"hex-dump", required_argument, NULL, 'x'},
     {"string-dump", required_argument, NULL, 'p'},
     {"decompress", no_argument, NULL, 'z'},
@@ -179,53 +183,234 @@ static int header_still_readable(int reason)
 /* A FILE that cannot be dumped: the reason on standard error, and what can
  * still be shown without the library (the ELF header, when -h asks for it
  * or in the JSON document). */
-static void refuse(const char *path, const char *reason, const header_fields *header,
-                   unsigned parts, const dump_options *options, int json, int name_it)
+static void refuse(const dump_image *image, const char *reason, const header_fields *header,
+                   unsigned parts, int json, int name_it)
 {
-    diag_file(path, "%s", reason);
+    diag_file(image->path, "%s", reason);
     if (json) {
-        json_refusal(path, reason, header, options->json_records);
+        json_refusal(image, reason, header, image->options->json_records);
         return;
     }
     if (header == NULL || (parts & DUMP_HEADER) == 0)
         return;
     if (name_it) {
         out_str("\nFile: ");
-        out_name(path);
+        out_name(image->path);
         out_char('\n');
     }
     text_header(header);
 }
 
-/* Dumps one FILE; 0 when it was dumped in full. */
+/* Dumps one ELF image from `source`, named as `image` says; 0 when it was
+ * dumped in full.  A member of an archive is always named, as readelf
+ * names it: before its parts, and before the reason it was refused when
+ * its bytes could hold an ELF header. */
+static int dump_source(dump_image *image, objkit_source *source, unsigned parts, int json,
+                       int name_it)
+{
+    header_fields header;
+    parts &= ~(unsigned)DUMP_ARCHIVE_INDEX;
+    if (objlens_load(&image->image, source) != 0) {
+        int shown = image->archive == NULL && header_still_readable(source->reason) &&
+                    header_from_file(image->path, &header) == 0;
+        if (image->archive != NULL && !json && image->header_room >= sizeof(Elf32_Ehdr)) {
+            out_str("\nFile: ");
+            out_name(image->path);
+            out_char('\n');
+        }
+        refuse(image, refusal_text(source), shown ? &header : NULL, parts, json, name_it);
+        return 1;
+    }
+    dump_image_describe(image);
+    image->parts = parts;
+    if (json) {
+        json_dump(image, parts);
+    } else {
+        if (name_it) {
+            out_str("\nFile: ");
+            out_name(image->path);
+            out_char('\n');
+        }
+        text_dump(image, parts);
+    }
+    objlens_unload(&image->image);
+    return image->damaged;
+}
+
+/* "ARCHIVE(MEMBER)", or "ARCHIVE[MEMBER]" for a thin archive's, as readelf
+ * names them; null when no memory is left. */
+static char *member_title(const archive *ar, const char *member)
+{
+    const size_t a = strlen(ar->path), m = strlen(member);
+    char *title = malloc(a + m + 3);
+    if (title != NULL) {
+        memcpy(title, ar->path, a);
+        title[a] = ar->thin ? '[' : '(';
+        memcpy(title + a + 1, member, m);
+        title[a + 1 + m] = ar->thin ? ']' : ')';
+        title[a + 2 + m] = '\0';
+    }
+    return title;
+}
+
+/* -c: the index as readelf -c shows it, the symbols grouped under each run
+ * of entries for one member; the member's header is read once per run. */
+static int dump_index(archive *ar, int json, int records)
+{
+    archive_index index;
+    int status = 0;
+    const int read = archive_index_read(ar, &index);
+    const char *error = read != 0 ? ar->error : NULL;
+    size_t groups = 0;
+    uint64_t shown = 0;
+    char **members = calloc((size_t)index.count + 1, sizeof *members);
+    uint64_t *headers = calloc((size_t)index.count + 1, sizeof *headers);
+    uint64_t *starts = calloc((size_t)index.count + 1, sizeof *starts);
+
+    if (members == NULL || headers == NULL || starts == NULL) {
+        diag_file(ar->path, "%s", strerror(ENOMEM));
+        status = 1;
+        goto done;
+    }
+    if (error != NULL) {
+        diag_file(ar->path, "%s", error);
+        status = 1;
+    }
+    if (ar->index_kind == ARCHIVE_INDEX_NONE) {
+        if (!json)
+            out_str(ar->path), out_str(" has no archive index\n");
+        diag_file(ar->path, "unable to dump the index as none was found");
+        goto done;
+    }
+    if (!json) {
+        char line[96];
+        out_str("Index of archive ");
+        out_name(ar->path);
+        out_str(format_into(line, sizeof line, ": (%" PRIu64 " entries, 0x%" PRIx64
+                            " bytes in the symbol table)\n",
+                            index.count, index.strings_size));
+    }
+    for (uint64_t i = 0; i < index.count; i++) {
+        archive_member member;
+        if (i > 0 && index.offsets[i] == index.offsets[i - 1]) {
+            shown = i + 1;
+            if (!json)
+                out_char('\t'), out_name(index.names[i]), out_char('\n');
+            continue;
+        }
+        if (archive_member_at(ar, index.offsets[i], &member) != 0) {
+            diag_file(ar->path, "%s", ar->error);
+            status = 1;
+            break;
+        }
+        members[groups] = strdup(member.name);
+        if (members[groups] == NULL) {
+            diag_file(ar->path, "%s", strerror(ENOMEM));
+            status = 1;
+            break;
+        }
+        headers[groups] = index.offsets[i];
+        starts[groups++] = i;
+        shown = i + 1;
+        if (!json) {
+            char line[64];
+            out_str("Contents of binary ");
+            out_name(ar->path);
+            out_char(ar->thin ? '[' : '(');
+            out_name(members[groups - 1]);
+            out_char(ar->thin ? ']' : ')');
+            out_str(format_into(line, sizeof line, " at offset 0x%" PRIx64 "\n", index.offsets[i]));
+            out_char('\t'), out_name(index.names[i]), out_char('\n');
+        }
+    }
+    if (json) {
+        index.count = shown; /* the runs read whole */
+        json_archive_index(ar->path, &index, (const char *const *)members, headers, starts,
+                           groups, status != 0 ? (error != NULL ? error : ar->error) : NULL,
+                           records);
+    }
+done:
+    for (size_t g = 0; g < groups; g++)
+        free(members[g]);
+    free(members);
+    free(headers);
+    free(starts);
+    archive_index_free(&index);
+    return status;
+}
+
+/* Every member of an archive, each loaded from its own bytes. */
+static int dump_archive(archive *ar, unsigned parts, const dump_options *options, int json)
+{
+    archive_member member;
+    int status = 0, next;
+    if ((parts & DUMP_ARCHIVE_INDEX) != 0) {
+        status = dump_index(ar, json, options->json_records);
+        parts &= ~(unsigned)DUMP_ARCHIVE_INDEX;
+        if (parts == 0)
+            return status;
+    }
+    while ((next = archive_next(ar, &member)) != 0) {
+        dump_image image;
+        objkit_source source;
+        if (next < 0) {
+            diag_file(ar->path, "%s", ar->error);
+            status = 1;
+            continue;
+        }
+        if ((size_t)member.size != member.size) {
+            diag_file(ar->path, "the member %s is too large", member.name);
+            status = 1;
+            continue;
+        }
+        memset(&image, 0, sizeof image);
+        image.path = member_title(ar, member.name);
+        if (image.path == NULL) {
+            diag_file(ar->path, "%s", strerror(ENOMEM));
+            return 1;
+        }
+        image.archive = ar->path;
+        image.member = member.name;
+        image.options = options;
+        source = objkit_source_file_range(member.path, member.offset, (size_t)member.size);
+        /* readelf reads a member's ELF header from the archive's bytes, past
+         * the member's end if need be: it names the member when there are
+         * enough of them. */
+        image.header_room = ar->thin ? member.size : ar->size - member.offset;
+        if (dump_source(&image, &source, parts, json, 1) != 0)
+            status = 1;
+        free((char *)image.path);
+    }
+    return status;
+}
+
+/* Dumps one FILE, an ELF file or an archive; 0 when it was dumped in full. */
 static int dump_path(const char *path, unsigned parts, const dump_options *options, int json,
                      int name_it)
 {
     dump_image image;
-    header_fields header;
     objkit_source source = objkit_source_file(path);
+    archive ar;
+    const int opened = archive_open(&ar, path);
 
+    if (opened != 0) {
+        int status = 1;
+        if (opened < 0)
+            diag_file(path, "%s", ar.error);
+        else
+            status = dump_archive(&ar, parts, options, json);
+        archive_close(&ar);
+        return status;
+    }
+    if ((parts & DUMP_ARCHIVE_INDEX) != 0) {
+        diag_file(NULL, "File %s is not an archive so its index cannot be displayed.", path);
+        if ((parts & ~(unsigned)DUMP_ARCHIVE_INDEX) == 0)
+            return 0;
+    }
+    memset(&image, 0, sizeof image);
     image.path = path;
-    if (objlens_load(&image.image, &source) != 0) {
-        int shown = header_still_readable(source.reason) && header_from_file(path, &header) == 0;
-        refuse(path, refusal_text(&source), shown ? &header : NULL, parts, options, json, name_it);
-        return 1;
-    }
-    dump_image_describe(&image);
-    image.parts = parts;
     image.options = options;
-    if (json) {
-        json_dump(&image, parts);
-    } else {
-        if (name_it) {
-            out_str("\nFile: ");
-            out_name(path);
-            out_char('\n');
-        }
-        text_dump(&image, parts);
-    }
-    objlens_unload(&image.image);
-    return image.damaged;
+    return dump_source(&image, &source, parts, json, name_it);
 }
 
 int dump_main(int argc, char **argv)
@@ -244,7 +429,7 @@ int dump_main(int argc, char **argv)
     options.requests = requests;
     opterr = 0;
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
-    while ((option = getopt_long(argc, argv, ":hSlesrdVnax:p:zCW", long_options, NULL)) != -1) {
+    while ((option = getopt_long(argc, argv, ":hSlesrdVnacx:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
         case 'h': parts |= DUMP_HEADER; break;
         case 'S': parts |= DUMP_SECTIONS; break;
@@ -257,6 +442,7 @@ int dump_main(int argc, char **argv)
         case 'V': parts |= DUMP_VERSIONS; break;
         case 'n': parts |= DUMP_NOTES; break;
         case 'a': parts |= DUMP_ALL; break;
+        case 'c': parts |= DUMP_ARCHIVE_INDEX; break;
         case 'x': add_request(requests, &options.request_count, optarg, DUMP_CONTENT_HEX); break;
         case 'p':
             add_request(requests, &options.request_count, optarg, DUMP_CONTENT_STRINGS);
@@ -305,7 +491,7 @@ int dump_main(int argc, char **argv)
         if (!json) {
             diag_usage(
                 "nothing to show: give at least one of -h -S -l -e -s --dyn-syms -r -d -V "
-                "-n -x -p -a");
+                "-n -c -x -p -a");
             free(requests);
             return EXIT_USAGE;
         }

@@ -17,7 +17,16 @@ void json_dump(dump_image *image, unsigned parts);
 struct header_fields;
 /* The document of a FILE that cannot be dumped: {"file", "error"} and,
  * when the file's ELF header could be read, "header". */
-void json_refusal(const char *path, const char *reason, const struct header_fields *header,
+void json_refusal(const dump_image *image, const char *reason, const struct header_fields *header,
                   int records);
+
+struct archive_index;
+/* An archive's index: one document, or one "archive_index" record per
+ * member, with the member's name, its header's offset and its symbols
+ * (group g's are index->names[starts[g]] up to the next group's start);
+ * `error`, when not null, says why the index was not read whole. */
+void json_archive_index(const char *archive, const struct archive_index *index,
+                        const char *const *members, const uint64_t *headers,
+                        const uint64_t *starts, size_t groups, const char *error, int records);
 
 #endif

@@ -21,7 +21,8 @@ enum dump_part {
     DUMP_NOTES = 1 << 7,
     DUMP_ALL = (1 << 8) - 1,
     DUMP_DYNAMIC_SYMBOLS = 1 << 8, /* the SHT_DYNSYM tables only */
-    DUMP_CONTENTS = 1 << 9         /* the sections -x and -p name */
+    DUMP_CONTENTS = 1 << 9,        /* the sections -x and -p name */
+    DUMP_ARCHIVE_INDEX = 1 << 10   /* -c: an archive's symbol index */
 };
 
 /* A section whose bytes -x (hex) or -p (strings) asks for: by number, or
@@ -48,7 +49,10 @@ typedef struct dump_options {
  * record stays where the driver put it until the image is unloaded.
  */
 typedef struct dump_image {
-    const char *path;
+    const char *path;    /* as messages and "File:" name it: ARCHIVE(MEMBER) for a member */
+    const char *archive; /* for a member: its archive, and its name there; else null */
+    const char *member;
+    uint64_t header_room; /* for a member: the bytes readelf would read its header from */
     objlens_image image;
     objlens_ehdr ehdr;
     int bits;

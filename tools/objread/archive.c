@@ -1,0 +1,435 @@
+/*
+ * archive.c - reading ar archives: member headers, names and the index.
+ *
+ * Every field of a header is checked before it is used: the decimal size
+ * against what is left of the archive, a long-name offset against the
+ * name table, an index's counts against the index's own size.  The name
+ * table and the index are read once, each bounded by the archive's size;
+ * a member costs one read of its header, so a walk is linear in the
+ * member count however the names and the index are laid out.
+ */
+#define _POSIX_C_SOURCE 200809L
+
+#include "archive.h"
+
+#include <ar.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#define THINMAG "!<thin>\n"
+#define BSD_NAME_PREFIX "#1/"
+#define FIELD_SIZE(member) (sizeof(((struct ar_hdr *)0)->member))
+
+static int failed(archive *ar, const char *format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+static int failed(archive *ar, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    (void)vsnprintf(ar->error, sizeof ar->error, format, args);
+    va_end(args);
+    return -1;
+}
+
+/* `count` bytes at `offset`, wholly inside the archive. */
+static int read_at(archive *ar, uint64_t offset, void *dest, size_t count)
+{
+    size_t have = 0;
+    if (offset > ar->size || count > ar->size - offset)
+        return -1;
+    while (have < count) {
+        ssize_t got = pread(ar->fd, (char *)dest + have, count - have, (off_t)(offset + have));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return -1;
+        have += (size_t)got;
+    }
+    return 0;
+}
+
+/* `size` bytes at `offset`, read into a new buffer with a NUL after them;
+ * null when they are not inside the archive or cannot be read. */
+static char *read_block(archive *ar, uint64_t offset, uint64_t size)
+{
+    char *block;
+    if (offset > ar->size || size > ar->size - offset || size >= SIZE_MAX)
+        return NULL;
+    block = malloc((size_t)size + 1);
+    if (block == NULL)
+        return NULL;
+    if (read_at(ar, offset, block, (size_t)size) != 0) {
+        free(block);
+        return NULL;
+    }
+    block[size] = '\0';
+    return block;
+}
+
+/* A decimal field: digits, then spaces to its end; -1 for anything else. */
+static int decimal_field(const char *field, size_t width, uint64_t *value)
+{
+    size_t i = 0;
+    *value = 0;
+    while (i < width && field[i] >= '0' && field[i] <= '9') {
+        if (*value > (UINT64_MAX - 9) / 10)
+            return -1;
+        *value = *value * 10 + (uint64_t)(field[i] - '0');
+        i++;
+    }
+    if (i == 0)
+        return -1;
+    while (i < width && field[i] == ' ')
+        i++;
+    return i == width ? 0 : -1;
+}
+
+/* The name field without its trailing spaces, NUL-terminated in `ar->name`. */
+static size_t raw_name(archive *ar, const struct ar_hdr *header)
+{
+    size_t length = FIELD_SIZE(ar_name);
+    while (length > 0 && header->ar_name[length - 1] == ' ')
+        length--;
+    memcpy(ar->name, header->ar_name, length);
+    ar->name[length] = '\0';
+    return length;
+}
+
+static int is_bsd_index(const char *name)
+{
+    return strcmp(name, "__.SYMDEF") == 0 || strcmp(name, "__.SYMDEF SORTED") == 0 ||
+           strcmp(name, "__.SYMDEF_64") == 0 || strcmp(name, "__.SYMDEF_64 SORTED") == 0;
+}
+
+/*
+ * One header and what it names.  `*data` is where the member's bytes start
+ * in the archive (after a BSD name), `*size` how many there are, `*end`
+ * where the next header is; `*end` is 0 when it cannot be known, and the
+ * walk cannot go on.  -1 with `error` set for a malformed header.
+ */
+static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_t *end)
+{
+    struct ar_hdr header;
+    uint64_t size, stored, skip = 0;
+    size_t length;
+
+    *end = 0;
+    if (ar->size - at < sizeof header)
+        return failed(ar, "the member header at 0x%llx ends past the end of the archive",
+                      (unsigned long long)at);
+    if (read_at(ar, at, &header, sizeof header) != 0)
+        return failed(ar, "the member header at 0x%llx cannot be read: %s",
+                      (unsigned long long)at, strerror(errno != 0 ? errno : EIO));
+    if (memcmp(header.ar_fmag, ARFMAG, FIELD_SIZE(ar_fmag)) != 0)
+        return failed(ar, "the member header at 0x%llx does not end in ar's magic",
+                      (unsigned long long)at);
+    if (decimal_field(header.ar_size, FIELD_SIZE(ar_size), &size) != 0)
+        return failed(ar, "the member header at 0x%llx has a bad size field \"%.*s\"",
+                      (unsigned long long)at, (int)FIELD_SIZE(ar_size), header.ar_size);
+    length = raw_name(ar, &header);
+    /* A thin archive keeps only its own tables inline. */
+    stored = size;
+    if (ar->thin && !(length >= 1 && ar->name[0] == '/' &&
+                      (length == 1 || strcmp(ar->name, "//") == 0 ||
+                       strcmp(ar->name, "/SYM64/") == 0)))
+        stored = 0;
+    if (stored > ar->size - at - sizeof header)
+        return failed(ar, "the member at 0x%llx (%llu bytes) ends past the end of the archive",
+                      (unsigned long long)at, (unsigned long long)size);
+    *end = at + sizeof header + stored + (stored & 1);
+    member->header = at;
+    member->path = ar->path;
+    member->offset = at + sizeof header;
+    member->size = size;
+    member->name = ar->name;
+
+    if (length > 1 && ar->name[0] == '/' && ar->name[1] >= '0' && ar->name[1] <= '9') {
+        uint64_t offset;
+        const char *start, *stop;
+        if (decimal_field(header.ar_name + 1, FIELD_SIZE(ar_name) - 1, &offset) != 0)
+            return failed(ar, "the member at 0x%llx has a bad long-name offset \"%s\"",
+                          (unsigned long long)at, ar->name);
+        if (ar->names == NULL || offset >= ar->names_size)
+            return failed(ar, "the member at 0x%llx names offset %llu of a long-name table of "
+                              "%llu bytes",
+                          (unsigned long long)at, (unsigned long long)offset,
+                          (unsigned long long)ar->names_size);
+        start = ar->names + offset;
+        length = strcspn(start, "\n");
+        if (length > ARCHIVE_NAME_MAX)
+            return failed(ar, "the member at 0x%llx has a name longer than %d bytes",
+                          (unsigned long long)at, ARCHIVE_NAME_MAX);
+        stop = start + length;
+        if (stop > start && stop[-1] == '/')
+            stop--;
+        memcpy(ar->name, start, (size_t)(stop - start));
+        ar->name[stop - start] = '\0';
+    } else if (strncmp(ar->name, BSD_NAME_PREFIX, strlen(BSD_NAME_PREFIX)) == 0) {
+        if (decimal_field(header.ar_name + 3, FIELD_SIZE(ar_name) - 3, &skip) != 0 ||
+            skip > size)
+            return failed(ar, "the member at 0x%llx has a bad BSD name length \"%s\"",
+                          (unsigned long long)at, ar->name);
+        if (skip > ARCHIVE_NAME_MAX)
+            return failed(ar, "the member at 0x%llx has a name longer than %d bytes",
+                          (unsigned long long)at, ARCHIVE_NAME_MAX);
+        if (read_at(ar, member->offset, ar->name, (size_t)skip) != 0)
+            return failed(ar, "the name of the member at 0x%llx cannot be read",
+                          (unsigned long long)at);
+        ar->name[skip] = '\0'; /* the name ends at its first NUL, if any */
+        member->offset += skip;
+        member->size -= skip;
+    } else if (length > 1 && ar->name[length - 1] == '/' && strcmp(ar->name, "//") != 0 &&
+               strcmp(ar->name, "/SYM64/") != 0) {
+        ar->name[length - 1] = '\0';
+    }
+    return 0;
+}
+
+/* Where a thin member's bytes are: its name, beside the archive unless the
+ * name is absolute. */
+static int thin_member_path(archive *ar, archive_member *member)
+{
+    size_t name_length = strlen(member->name);
+    const size_t dir = member->name[0] == '/' ? 0 : ar->dir_length;
+    char *path = realloc(ar->member_path, dir + name_length + 1);
+    if (path == NULL)
+        return failed(ar, "%s", strerror(ENOMEM));
+    ar->member_path = path;
+    memcpy(path, ar->path, dir);
+    memcpy(path + dir, member->name, name_length + 1);
+    member->path = path;
+    member->offset = 0;
+    return 0;
+}
+
+/* The tables at the start: the index, then the long-name table. */
+static int read_tables(archive *ar)
+{
+    archive_member member;
+    uint64_t end;
+    while (ar->next < ar->size) {
+        if (read_header(ar, ar->next, &member, &end) != 0) {
+            ar->error[0] = '\0'; /* the walk reports it */
+            return 0;
+        }
+        if (ar->index_kind == ARCHIVE_INDEX_NONE && strcmp(ar->name, "/") == 0) {
+            ar->index_kind = ARCHIVE_INDEX_GNU32;
+        } else if (ar->index_kind == ARCHIVE_INDEX_NONE && strcmp(ar->name, "/SYM64/") == 0) {
+            ar->index_kind = ARCHIVE_INDEX_GNU64;
+        } else if (ar->index_kind == ARCHIVE_INDEX_NONE && is_bsd_index(ar->name)) {
+            ar->index_kind = strstr(ar->name, "_64") != NULL ? ARCHIVE_INDEX_BSD64
+                                                             : ARCHIVE_INDEX_BSD32;
+        } else if (ar->names == NULL && strcmp(ar->name, "//") == 0) {
+            ar->names = read_block(ar, member.offset, member.size);
+            if (ar->names == NULL)
+                return failed(ar, "the long-name table (%llu bytes) cannot be read",
+                              (unsigned long long)member.size);
+            ar->names_size = member.size;
+            ar->next = end;
+            continue;
+        } else {
+            return 0;
+        }
+        ar->index_at = member.offset;
+        ar->index_size = member.size;
+        ar->next = end;
+    }
+    return 0;
+}
+
+int archive_open(archive *ar, const char *path)
+{
+    char magic[SARMAG];
+    struct stat info;
+    const char *slash = strrchr(path, '/');
+
+    memset(ar, 0, sizeof *ar);
+    ar->path = path;
+    ar->dir_length = slash != NULL ? (size_t)(slash - path) + 1 : 0;
+    ar->fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (ar->fd < 0)
+        return 0; /* the ELF loader says why */
+    if (fstat(ar->fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < SARMAG) {
+        archive_close(ar);
+        return 0;
+    }
+    ar->size = (uint64_t)info.st_size;
+    if (read_at(ar, 0, magic, SARMAG) != 0 ||
+        (memcmp(magic, ARMAG, SARMAG) != 0 && memcmp(magic, THINMAG, SARMAG) != 0)) {
+        archive_close(ar);
+        return 0;
+    }
+    ar->thin = memcmp(magic, THINMAG, SARMAG) == 0;
+    ar->next = SARMAG;
+    return read_tables(ar) == 0 ? 1 : -1;
+}
+
+void archive_close(archive *ar)
+{
+    if (ar->fd >= 0)
+        close(ar->fd);
+    ar->fd = -1;
+    free(ar->names);
+    free(ar->member_path);
+    ar->names = NULL;
+    ar->member_path = NULL;
+}
+
+int archive_next(archive *ar, archive_member *member)
+{
+    for (;;) {
+        uint64_t end;
+        int result;
+        if (ar->next >= ar->size)
+            return 0;
+        result = read_header(ar, ar->next, member, &end);
+        ar->next = end != 0 ? end : ar->size;
+        if (result != 0)
+            return -1;
+        /* Tables that are not where GNU ar puts them are skipped. */
+        if (strcmp(ar->name, "/") == 0 || strcmp(ar->name, "//") == 0 ||
+            strcmp(ar->name, "/SYM64/") == 0 || is_bsd_index(ar->name))
+            continue;
+        if (ar->thin)
+            return thin_member_path(ar, member) == 0 ? 1 : -1;
+        return 1;
+    }
+}
+
+int archive_member_at(archive *ar, uint64_t header, archive_member *member)
+{
+    uint64_t end;
+    if (header < SARMAG || header >= ar->size)
+        return failed(ar, "the index names a member at 0x%llx, outside the archive",
+                      (unsigned long long)header);
+    if (read_header(ar, header, member, &end) != 0)
+        return -1;
+    return 0;
+}
+
+static uint64_t load_be(const unsigned char *bytes, int width)
+{
+    uint64_t value = 0;
+    for (int i = 0; i < width; i++)
+        value = value << 8 | bytes[i];
+    return value;
+}
+
+static uint64_t load_le(const unsigned char *bytes, int width)
+{
+    uint64_t value = 0;
+    for (int i = width; i > 0; i--)
+        value = value << 8 | bytes[i - 1];
+    return value;
+}
+
+/* GNU: a count, that many offsets, then the names one after another. */
+static int gnu_index(archive *ar, archive_index *index, const unsigned char *bytes, uint64_t size,
+                     int width)
+{
+    uint64_t count, at;
+    const char *name;
+    if (size < (uint64_t)width)
+        return failed(ar, "the archive index (%llu bytes) has no room for its count",
+                      (unsigned long long)size);
+    count = load_be(bytes, width);
+    if (count > (size - (uint64_t)width) / (uint64_t)width)
+        return failed(ar, "the archive index's %llu entries do not fit in its %llu bytes",
+                      (unsigned long long)count, (unsigned long long)size);
+    at = (uint64_t)width + count * (uint64_t)width;
+    index->strings_size = size - at;
+    index->offsets = malloc((size_t)(count == 0 ? 1 : count) * sizeof *index->offsets);
+    index->names = malloc((size_t)(count == 0 ? 1 : count) * sizeof *index->names);
+    if (index->offsets == NULL || index->names == NULL)
+        return failed(ar, "%s", strerror(ENOMEM));
+    name = (const char *)bytes + at;
+    for (uint64_t i = 0; i < count; i++) {
+        if (name >= (const char *)bytes + size) {
+            index->count = i;
+            return failed(ar, "the archive index ends after %llu of its %llu names",
+                          (unsigned long long)i, (unsigned long long)count);
+        }
+        index->offsets[i] = load_be(bytes + width + i * (uint64_t)width, width);
+        index->names[i] = name;
+        name += strlen(name) + 1; /* the block ends in a NUL */
+    }
+    index->count = count;
+    return 0;
+}
+
+/* BSD: the bytes of the ranlib records, the records (a name's offset in
+ * the strings, a member's header), the bytes of the strings, the strings. */
+static int bsd_index(archive *ar, archive_index *index, const unsigned char *bytes, uint64_t size,
+                     int width)
+{
+    uint64_t records, count, strings_at, strings_size;
+    if (size < (uint64_t)width)
+        return failed(ar, "the archive index (%llu bytes) has no room for its size",
+                      (unsigned long long)size);
+    records = load_le(bytes, width);
+    if (records > size - (uint64_t)width || size - (uint64_t)width - records < (uint64_t)width)
+        return failed(ar, "the archive index's %llu bytes of entries do not fit in its %llu bytes",
+                      (unsigned long long)records, (unsigned long long)size);
+    strings_at = (uint64_t)width + records + (uint64_t)width;
+    strings_size = load_le(bytes + width + records, width);
+    if (strings_size > size - strings_at)
+        return failed(ar, "the archive index's %llu bytes of names do not fit in its %llu bytes",
+                      (unsigned long long)strings_size, (unsigned long long)size);
+    count = records / (2 * (uint64_t)width);
+    index->strings_size = strings_size;
+    index->offsets = malloc((size_t)(count == 0 ? 1 : count) * sizeof *index->offsets);
+    index->names = malloc((size_t)(count == 0 ? 1 : count) * sizeof *index->names);
+    if (index->offsets == NULL || index->names == NULL)
+        return failed(ar, "%s", strerror(ENOMEM));
+    for (uint64_t i = 0; i < count; i++) {
+        const unsigned char *record = bytes + width + i * 2 * (uint64_t)width;
+        const uint64_t name = load_le(record, width);
+        if (name >= strings_size) {
+            index->count = i;
+            return failed(ar, "the archive index's name %llu lies outside its %llu bytes of names",
+                          (unsigned long long)i, (unsigned long long)strings_size);
+        }
+        index->offsets[i] = load_le(record + width, width);
+        index->names[i] = (const char *)bytes + strings_at + name;
+    }
+    /* The strings end in a NUL: the byte after them is one or the block's. */
+    if (strings_at + strings_size < size)
+        ((char *)bytes)[strings_at + strings_size] = '\0';
+    index->count = count;
+    return 0;
+}
+
+int archive_index_read(archive *ar, archive_index *index)
+{
+    unsigned char *bytes;
+    memset(index, 0, sizeof *index);
+    if (ar->index_kind == ARCHIVE_INDEX_NONE)
+        return 0;
+    bytes = (unsigned char *)read_block(ar, ar->index_at, ar->index_size);
+    if (bytes == NULL)
+        return failed(ar, "the archive index (%llu bytes) cannot be read",
+                      (unsigned long long)ar->index_size);
+    index->strings = (char *)bytes; /* freed with the index */
+    switch (ar->index_kind) {
+    case ARCHIVE_INDEX_GNU32: return gnu_index(ar, index, bytes, ar->index_size, 4);
+    case ARCHIVE_INDEX_GNU64: return gnu_index(ar, index, bytes, ar->index_size, 8);
+    case ARCHIVE_INDEX_BSD32: return bsd_index(ar, index, bytes, ar->index_size, 4);
+    default: return bsd_index(ar, index, bytes, ar->index_size, 8);
+    }
+}
+
+void archive_index_free(archive_index *index)
+{
+    free(index->offsets);
+    free(index->names);
+    free(index->strings);
+    memset(index, 0, sizeof *index);
+}
