@@ -218,6 +218,28 @@ class DamagedNotes(Files):
         self.assert_readelf_agrees(["-n"], path)
         self.assertIn("Properties: <corrupt type (0xc0000002) datasz: 0x40>\n\n", out)
         self.assertIn("Properties: <corrupt GNU_PROPERTY_TYPE, size = 0xc>\n", out)
+        status, out, _ = run(["--json", "-n", path])
+        found = json_lines.documents(out)[0]["notes"]
+        self.assertEqual([(n["properties"], n["properties_error"]) for n in found], [
+            ([], "a property's data runs past the note"),
+            ([], "the note's size is below a property header or not a multiple of the word")])
+
+    def test_property_header_cut(self):
+        """In a 32-bit image a property header can start 4 bytes before the
+        end: the properties before it are shown, then the damage."""
+        image = Image(32, True, 3)
+        desc = image.pack("II", 0xC0000002, 4) + image.pack("I", 3) + image.pack("I", 0xC0000002)
+        image.section(".note.gnu.property", elfwriter.SHT_NOTE,
+                      notes(image, [("GNU", 5, desc)]), align=4)
+        path = self.write("props32", image.build())
+        status, out, _ = run(["-n", path])
+        self.assertEqual(status, 0)
+        self.assertIn("Properties: x86 feature: IBT, SHSTK, <corrupt descsz: 0x10>\n\n", out)
+        self.assert_readelf_agrees(["-n"], path)
+        status, out, _ = run(["--json", "-n", path])
+        note = json_lines.documents(out)[0]["notes"][0]
+        self.assertEqual(note["properties"], [{"pr_type": 0xC0000002, "pr_data": "00000003"}])
+        self.assertEqual(note["properties_error"], "a property header runs past the note")
 
 
 class SymbolKinds(Files):

@@ -187,49 +187,53 @@ static void property_text(const dump_image *image, uint32_t type, const unsigned
     out_char('>');
 }
 
-static void gnu_properties(const dump_image *image, const note_record *note)
+/* Properties are separated by ", "; what ends the list early follows one. */
+typedef struct property_line {
+    const dump_image *image;
+    const note_record *note;
+    int shown; /* properties shown so far */
+    int ended; /* the line is ended */
+} property_line;
+
+static void property_event(void *context, const note_property *property)
 {
-    const unsigned char *at = note->desc;
-    const unsigned char *end = note->desc + note->descsz;
-    uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
-    out_str("      Properties: ");
-    if (note->descsz < 8 || note->descsz % word_size != 0) {
+    property_line *line = context;
+    if (property->kind == PROPERTY_BAD_SIZE) {
         out_str("<corrupt GNU_PROPERTY_TYPE, size = ");
-        out_hex_alt(note->descsz, 1);
+        out_hex_alt(line->note->descsz, 1);
         out_str(">\n");
+        line->ended = 1;
         return;
     }
-    while (at < end) {
-        uint32_t type;
-        uint32_t size;
-        uint64_t step;
-        if ((size_t)(end - at) < 8) {
-            out_str("<corrupt descsz: ");
-            out_hex_alt(note->descsz, 1);
-            out_str(">\n");
-            break;
-        }
-        type = bytes_word(&image->image, at);
-        size = bytes_word(&image->image, at + 4);
-        at += 8;
-        if (size > (size_t)(end - at)) {
-            out_str("<corrupt type (");
-            out_hex_alt(type, 1);
-            out_str(") datasz: ");
-            out_hex_alt(size, 1);
-            out_str(">\n");
-            break;
-        }
-        property_text(image, type, at, size);
-        step = note_align_up(size, word_size);
-        if ((uint64_t)(end - at) == step)
-            break;
+    if (line->shown++ > 0)
         out_str(", ");
-        if ((uint64_t)(end - at) < step)
-            break;
-        at += step;
+    switch (property->kind) {
+    case PROPERTY_ONE:
+        property_text(line->image, property->type, property->data, property->datasz);
+        break;
+    case PROPERTY_HEADER_CUT:
+        out_str("<corrupt descsz: ");
+        out_hex_alt(line->note->descsz, 1);
+        out_str(">\n");
+        break;
+    case PROPERTY_DATA_CUT:
+        out_str("<corrupt type (");
+        out_hex_alt(property->type, 1);
+        out_str(") datasz: ");
+        out_hex_alt(property->datasz, 1);
+        out_str(">\n");
+        break;
+    default: break;
     }
-    out_char('\n');
+}
+
+static void gnu_properties(const dump_image *image, const note_record *note)
+{
+    property_line line = {.image = image, .note = note};
+    out_str("      Properties: ");
+    note_properties_walk(image, note, property_event, &line);
+    if (!line.ended)
+        out_char('\n');
 }
 
 static void gnu_note(const dump_image *image, const note_record *note)

@@ -177,6 +177,46 @@ uint64_t note_align_up(uint64_t value, uint64_t align)
     return (value + align - 1) & ~(align - 1);
 }
 
+/* A GNU property's header; <elf.h> has no type for it. */
+typedef struct property_header {
+    Elf32_Word pr_type;
+    Elf32_Word pr_datasz;
+} property_header;
+
+void note_properties_walk(const dump_image *image, const note_record *note, property_fn each,
+                          void *context)
+{
+    uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
+    uint64_t at = 0;
+    note_property property = {.kind = PROPERTY_BAD_SIZE};
+    if (note->descsz < sizeof(property_header) || note->descsz % word != 0) {
+        each(context, &property);
+        return;
+    }
+    while (at < note->descsz) {
+        const unsigned char *header = note->desc + at;
+        if (note->descsz - at < sizeof(property_header)) {
+            property.kind = PROPERTY_HEADER_CUT;
+            each(context, &property);
+            return;
+        }
+        property.type = bytes_word(&image->image, header + offsetof(property_header, pr_type));
+        property.datasz = bytes_word(&image->image, header + offsetof(property_header, pr_datasz));
+        at += sizeof(property_header);
+        if (property.datasz > note->descsz - at) {
+            property.kind = PROPERTY_DATA_CUT;
+            each(context, &property);
+            return;
+        }
+        property.kind = PROPERTY_ONE;
+        property.data = note->desc + at;
+        each(context, &property);
+        /* descsz and `at` are multiples of the word, so the padding stays
+         * inside the note. */
+        at += note_align_up(property.datasz, word);
+    }
+}
+
 /* The notes of one area's bytes; stops at the first note that does not
  * fit what is left of the area. */
 static void walk_area(dump_image *image, const note_area *area, const unsigned char *bytes,

@@ -70,6 +70,31 @@ enum {
 /* The operating system of an ABI tag note: "Linux", "Hurd" ... "Unknown". */
 const char *note_abi_os(uint32_t os);
 
+/*
+ * The properties of a GNU property note (NT_GNU_PROPERTY_TYPE_0), each a
+ * pr_type and pr_datasz word and its data, padded to the image's word.
+ * The walk calls `each` for every property and for the damage that ends
+ * it: a description whose size is below one header or not a multiple of
+ * the word (nothing is walked then), fewer bytes left than a header (in
+ * a 32-bit image), or data running past the description.
+ */
+enum property_kind {
+    PROPERTY_ONE,          /* type, datasz, data */
+    PROPERTY_BAD_SIZE,     /* the note's descsz cannot hold properties */
+    PROPERTY_HEADER_CUT,   /* a property header does not fit what is left */
+    PROPERTY_DATA_CUT      /* type, datasz: the data runs past the note */
+};
+
+typedef struct note_property {
+    int kind; /* enum property_kind */
+    uint32_t type, datasz;
+    const unsigned char *data;
+} note_property;
+
+typedef void (*property_fn)(void *context, const note_property *property);
+void note_properties_walk(const dump_image *image, const note_record *note, property_fn each,
+                          void *context);
+
 /* `value` rounded up to a multiple of `align`, a power of two: the padding
  * of a note's name and descriptor, and of a GNU property's data. */
 uint64_t note_align_up(uint64_t value, uint64_t align);
