@@ -193,13 +193,14 @@ static void note_decoded(json_writer *w, const dump_image *image, const note_rec
     if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_BUILD_ID) {
         json_key(w, "build_id");
         json_hex_bytes(w, note->desc, note->descsz);
-    } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_ABI_TAG && note->descsz >= 16) {
+    } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_ABI_TAG &&
+               note_word_count(note) >= ABI_TAG_WORDS) {
         json_key(w, "abi_tag");
         json_begin_object(w);
-        json_field_text(w, "os", note_abi_os(bytes_word(&image->image, note->desc)));
-        json_field_uint(w, "major", bytes_word(&image->image, note->desc + 4));
-        json_field_uint(w, "minor", bytes_word(&image->image, note->desc + 8));
-        json_field_uint(w, "subminor", bytes_word(&image->image, note->desc + 12));
+        json_field_text(w, "os", note_abi_os(note_word(image, note, ABI_TAG_OS)));
+        json_field_uint(w, "major", note_word(image, note, ABI_TAG_MAJOR));
+        json_field_uint(w, "minor", note_word(image, note, ABI_TAG_MINOR));
+        json_field_uint(w, "subminor", note_word(image, note, ABI_TAG_SUBMINOR));
         json_end(w);
     } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_PROPERTY_TYPE_0) {
         note_properties(w, image, note);

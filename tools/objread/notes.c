@@ -172,6 +172,13 @@ const char *note_abi_os(uint32_t os)
     return os < sizeof names / sizeof names[0] ? names[os] : "Unknown";
 }
 
+uint32_t note_word_count(const note_record *note) { return note->descsz / sizeof(Elf32_Word); }
+
+uint32_t note_word(const dump_image *image, const note_record *note, uint32_t i)
+{
+    return bytes_word(&image->image, note->desc + (size_t)i * sizeof(Elf32_Word));
+}
+
 uint64_t note_align_up(uint64_t value, uint64_t align)
 {
     return (value + align - 1) & ~(align - 1);

@@ -67,6 +67,15 @@ enum {
 };
 #define NOTE_FDO_PACKAGING_METADATA 0xcafe1a7eu
 
+/* The descriptions of NT_GNU_ABI_TAG and NT_GNU_HWCAP are arrays of
+ * Elf32_Word: their words, in order. */
+enum { ABI_TAG_OS, ABI_TAG_MAJOR, ABI_TAG_MINOR, ABI_TAG_SUBMINOR, ABI_TAG_WORDS };
+enum { HWCAP_ENTRIES, HWCAP_MASK, HWCAP_WORDS };
+/* The number of words `note`'s description holds. */
+uint32_t note_word_count(const note_record *note);
+/* Word `i` of the description, which the caller knows it holds. */
+uint32_t note_word(const dump_image *image, const note_record *note, uint32_t i);
+
 /* The operating system of an ABI tag note: "Linux", "Hurd" ... "Unknown". */
 const char *note_abi_os(uint32_t os);
 

@@ -19,6 +19,7 @@
 #include "bytes.h"
 
 /* The records have one layout in both classes: the 32-bit types serve. */
+#define VERSYM_SIZE sizeof(Elf32_Versym)
 #define VERDEF_SIZE sizeof(Elf32_Verdef)
 #define VERDAUX_SIZE sizeof(Elf32_Verdaux)
 #define VERNEED_SIZE sizeof(Elf32_Verneed)
@@ -204,7 +205,7 @@ void symbol_versions_open(symbol_versions *versions, const dump_image *image,
     if (section == NULL || objlens_section_get_type(section) != SHT_DYNSYM ||
         !versym_section(image, table_index, &versions->versym))
         return;
-    versions->count = objlens_section_data_size(&versions->versym) / 2;
+    versions->count = objlens_section_data_size(&versions->versym) / VERSYM_SIZE;
     versions->present = 1;
     version_lists_open(&versions->lists, image);
 }
@@ -223,14 +224,14 @@ static int versym_entry(symbol_versions *versions, uint32_t index)
         uint32_t start = index - index % VERSYM_WINDOW;
         uint32_t count =
             versions->count - start < VERSYM_WINDOW ? versions->count - start : VERSYM_WINDOW;
-        if (objlens_section_data_read(&versions->versym, versions->window, 2 * start, 2 * count,
-                                      0) != 2 * count)
+        if (objlens_section_data_read(&versions->versym, versions->window, start * VERSYM_SIZE,
+                                      count * VERSYM_SIZE, 0) != count * VERSYM_SIZE)
             return -1;
         versions->window_start = start;
         versions->window_count = count;
     }
     return (int)bytes_half(&versions->image->image,
-                           versions->window + 2 * (size_t)(index - versions->window_start));
+                           versions->window + (size_t)(index - versions->window_start) * VERSYM_SIZE);
 }
 
 /* What the two lists say of index `vers`, looked up again only when it

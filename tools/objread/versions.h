@@ -14,6 +14,7 @@
 #ifndef OBJLENS_DUMP_VERSIONS_H
 #define OBJLENS_DUMP_VERSIONS_H
 
+#include <elf.h>
 #include <stdint.h>
 
 #include "dump.h"
@@ -77,7 +78,7 @@ typedef struct symbol_versions {
     uint32_t count;         /* its entries */
     uint32_t window_start;  /* the first entry in `window` */
     uint32_t window_count;  /* entries in `window`; 0 before the first read */
-    unsigned char window[2 * VERSYM_WINDOW];
+    unsigned char window[VERSYM_WINDOW * sizeof(Elf32_Versym)];
     const dump_image *image;
     const string_table *names; /* the symbol table's string table */
     version_lists lists;
