@@ -169,6 +169,8 @@ class CoreFiles(Files):
         self.assertEqual((status, err), (0, ""))
         found = json_lines.documents(out)[0]["notes"]
         self.assertEqual([n["n_type"] for n in found], [1, 3, 6, 0x46494C45, 0x202, 0x4F4F4F4F])
+        self.assertEqual([n["type_name"] for n in found], [
+            "NT_PRSTATUS", "NT_PRPSINFO", "NT_AUXV", "NT_FILE", "NT_X86_XSTATE", None])
         self.assertEqual({n["segment"] for n in found}, {0})
         self.assertEqual(found[4]["owner"], "LINUX")
         self.assertEqual(found[4]["desc"], "7f030000")

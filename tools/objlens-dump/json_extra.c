@@ -223,7 +223,6 @@ static void note_record_json(void *context, int event, const note_area *area,
                              const note_record *note)
 {
     note_json *walk = context;
-    char buffer[48];
     if (event != NOTE_ONE)
         return;
     json_writer *w = &walk->printer->w;
@@ -234,7 +233,7 @@ static void note_record_json(void *context, int event, const note_area *area,
     json_field_uint(w, "n_namesz", note->namesz);
     json_field_uint(w, "n_descsz", note->descsz);
     json_field_uint(w, "n_type", note->type);
-    json_field_text(w, "type_name", note_type_name(walk->image, note, buffer));
+    json_field_text(w, "type_name", note_type_constant(walk->image, note));
     json_key(w, "desc");
     json_hex_bytes(w, note->desc, note->descsz);
     note_decoded(w, walk->image, note);

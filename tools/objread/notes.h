@@ -46,6 +46,9 @@ void notes_walk(dump_image *image, note_fn each, void *context);
 /* The name of a note's type as the readers show it, "Unknown note type:
  * (0x...)" when it has none; `buffer` holds the text then. */
 const char *note_type_name(const dump_image *image, const note_record *note, char buffer[48]);
+/* The name of the constant <elf.h> has for the note's type
+ * ("NT_GNU_BUILD_ID"); null when it has none. */
+const char *note_type_constant(const dump_image *image, const note_record *note);
 
 /* The owner families whose descriptions are decoded. */
 enum note_owner {
