@@ -270,7 +270,7 @@ static int version_symbols(dump_image *image, const objlens_section *section,
         for (uint32_t j = 0; j < 4 && cnt + j < size; j++)
             versym_entry(lists, &strings,
                          (uint16_t)bytes_half(&image->image,
-                                               bytes + (size_t)(cnt + j) * sizeof(Elf32_Versym)),
+                                              bytes + (size_t)(cnt + j) * sizeof(Elf32_Versym)),
                          cnt + j, symbol_count);
         out_char('\n');
     }

@@ -46,7 +46,10 @@ typedef struct field_at {
     size_t offset, size;
 } field_at;
 
-#define AT(type, member) {offsetof(type, member), sizeof(((type *)0)->member)}
+#define AT(type, member)                                                                           \
+    {                                                                                              \
+        offsetof(type, member), sizeof(((type *)0)->member)                                        \
+    }
 
 typedef struct ehdr_layout {
     field_at type, machine, version, entry, phoff, shoff, flags, ehsize, phentsize, phnum,
@@ -54,9 +57,11 @@ typedef struct ehdr_layout {
 } ehdr_layout;
 
 #define EHDR_LAYOUT(E)                                                                             \
-    {AT(E, e_type),    AT(E, e_machine),   AT(E, e_version),   AT(E, e_entry), AT(E, e_phoff),     \
-     AT(E, e_shoff),   AT(E, e_flags),     AT(E, e_ehsize),    AT(E, e_phentsize),                 \
-     AT(E, e_phnum),   AT(E, e_shentsize), AT(E, e_shnum),     AT(E, e_shstrndx)}
+    {                                                                                              \
+        AT(E, e_type), AT(E, e_machine), AT(E, e_version), AT(E, e_entry), AT(E, e_phoff),         \
+            AT(E, e_shoff), AT(E, e_flags), AT(E, e_ehsize), AT(E, e_phentsize), AT(E, e_phnum),   \
+            AT(E, e_shentsize), AT(E, e_shnum), AT(E, e_shstrndx)                                  \
+    }
 
 static const ehdr_layout ehdr_layouts[2] = {EHDR_LAYOUT(Elf32_Ehdr), EHDR_LAYOUT(Elf64_Ehdr)};
 

@@ -27,7 +27,10 @@ typedef struct note_type {
     const char *text;
 } note_type;
 
-#define NAMED(constant, text) {constant, #constant, text}
+#define NAMED(constant, text)                                                                      \
+    {                                                                                              \
+        constant, #constant, text                                                                  \
+    }
 
 /* Type names of the notes in core files. */
 static const note_type core_types[] = {
@@ -84,7 +87,8 @@ static const note_type core_types[] = {
     NAMED(NT_ARM_PACA_KEYS, "NT_ARM_PACA_KEYS (ARM pointer authentication address keys)"),
     NAMED(NT_ARM_PACG_KEYS, "NT_ARM_PACG_KEYS (ARM pointer authentication generic keys)"),
     NAMED(NT_ARM_TAGGED_ADDR_CTRL, "NT_ARM_TAGGED_ADDR_CTRL (AArch tagged address control)"),
-    NAMED(NT_ARM_PAC_ENABLED_KEYS, "NT_ARM_PAC_ENABLED_KEYS (AArch64 pointer authentication enabled keys)"),
+    NAMED(NT_ARM_PAC_ENABLED_KEYS,
+          "NT_ARM_PAC_ENABLED_KEYS (AArch64 pointer authentication enabled keys)"),
     {0x600, NULL, "NT_ARC_V2 (ARC HS accumulator/extra registers)"},
     {0x900, NULL, "NT_RISCV_CSR (RISC-V control and status registers)"},
     NAMED(NT_FILE, "NT_FILE (mapped files)"),

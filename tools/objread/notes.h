@@ -91,10 +91,10 @@ const char *note_abi_os(uint32_t os);
  * a 32-bit image), or data running past the description.
  */
 enum property_kind {
-    PROPERTY_ONE,          /* type, datasz, data */
-    PROPERTY_BAD_SIZE,     /* the note's descsz cannot hold properties */
-    PROPERTY_HEADER_CUT,   /* a property header does not fit what is left */
-    PROPERTY_DATA_CUT      /* type, datasz: the data runs past the note */
+    PROPERTY_ONE,        /* type, datasz, data */
+    PROPERTY_BAD_SIZE,   /* the note's descsz cannot hold properties */
+    PROPERTY_HEADER_CUT, /* a property header does not fit what is left */
+    PROPERTY_DATA_CUT    /* type, datasz: the data runs past the note */
 };
 
 typedef struct note_property {

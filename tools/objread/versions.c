@@ -231,7 +231,8 @@ static int versym_entry(symbol_versions *versions, uint32_t index)
         versions->window_count = count;
     }
     return (int)bytes_half(&versions->image->image,
-                           versions->window + (size_t)(index - versions->window_start) * VERSYM_SIZE);
+                           versions->window +
+                               (size_t)(index - versions->window_start) * VERSYM_SIZE);
 }
 
 /* What the two lists say of index `vers`, looked up again only when it
