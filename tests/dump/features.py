@@ -169,6 +169,8 @@ class CoreFiles(Files):
         self.assertEqual((status, err), (0, ""))
         found = json_lines.documents(out)[0]["notes"]
         self.assertEqual([n["n_type"] for n in found], [1, 3, 6, 0x46494C45, 0x202, 0x4F4F4F4F])
+        self.assertEqual([n["type_name"] for n in found], [
+            "NT_PRSTATUS", "NT_PRPSINFO", "NT_AUXV", "NT_FILE", "NT_X86_XSTATE", None])
         self.assertEqual({n["segment"] for n in found}, {0})
         self.assertEqual(found[4]["owner"], "LINUX")
         self.assertEqual(found[4]["desc"], "7f030000")
@@ -218,6 +220,28 @@ class DamagedNotes(Files):
         self.assert_readelf_agrees(["-n"], path)
         self.assertIn("Properties: <corrupt type (0xc0000002) datasz: 0x40>\n\n", out)
         self.assertIn("Properties: <corrupt GNU_PROPERTY_TYPE, size = 0xc>\n", out)
+        status, out, _ = run(["--json", "-n", path])
+        found = json_lines.documents(out)[0]["notes"]
+        self.assertEqual([(n["properties"], n["properties_error"]) for n in found], [
+            ([], "a property's data runs past the note"),
+            ([], "the note's size is below a property header or not a multiple of the word")])
+
+    def test_property_header_cut(self):
+        """In a 32-bit image a property header can start 4 bytes before the
+        end: the properties before it are shown, then the damage."""
+        image = Image(32, True, 3)
+        desc = image.pack("II", 0xC0000002, 4) + image.pack("I", 3) + image.pack("I", 0xC0000002)
+        image.section(".note.gnu.property", elfwriter.SHT_NOTE,
+                      notes(image, [("GNU", 5, desc)]), align=4)
+        path = self.write("props32", image.build())
+        status, out, _ = run(["-n", path])
+        self.assertEqual(status, 0)
+        self.assertIn("Properties: x86 feature: IBT, SHSTK, <corrupt descsz: 0x10>\n\n", out)
+        self.assert_readelf_agrees(["-n"], path)
+        status, out, _ = run(["--json", "-n", path])
+        note = json_lines.documents(out)[0]["notes"][0]
+        self.assertEqual(note["properties"], [{"pr_type": 0xC0000002, "pr_data": "00000003"}])
+        self.assertEqual(note["properties_error"], "a property header runs past the note")
 
 
 class SymbolKinds(Files):
@@ -248,7 +272,7 @@ class SymbolKinds(Files):
 
 
 class DamagedVersions(Files):
-    def image(self, verdef, versym=2, needs=False):
+    def image(self, verdef, versym=2, needs=False, count=2):
         """A library whose one symbol f has the .gnu.version entry `versym`,
         with the definitions `verdef` and, with `needs`, Y1 (index 3) of
         liby.so.  Its .dynamic names the version sections as a linker's
@@ -256,7 +280,7 @@ class DamagedVersions(Files):
         image = Image(64, False, 62, elfwriter.ET_DYN, mapped=True)
         strings = b"\0libx.so\0V1\0f\0liby.so\0Y1\0"
         tags = [(5, ".dynstr"), (10, len(strings)), (6, ".dynsym"), (11, 24),
-                (0x6FFFFFF0, ".gnu.version"), (0x6FFFFFFC, ".gnu.version_d"), (0x6FFFFFFD, 2)]
+                (0x6FFFFFF0, ".gnu.version"), (0x6FFFFFFC, ".gnu.version_d"), (0x6FFFFFFD, count)]
         if needs:
             tags += [(0x6FFFFFFE, ".gnu.version_r"), (0x6FFFFFFF, 1)]
         symbols = b"\0" * 24 + image.pack("IBBHQQ", 12, 0x12, 0, 1, 0x10, 1)
@@ -266,7 +290,7 @@ class DamagedVersions(Files):
         image.section(".dynstr", elfwriter.SHT_STRTAB, strings, flags=2)
         image.section(".gnu.version", elfwriter.SHT_GNU_VERSYM, image.pack("HH", 0, versym),
                       link=2, align=2, entsize=2, flags=2)
-        image.section(".gnu.version_d", elfwriter.SHT_GNU_VERDEF, verdef, link=3, info=2,
+        image.section(".gnu.version_d", elfwriter.SHT_GNU_VERDEF, verdef, link=3, info=count,
                       align=4, flags=2)
         if needs:
             need = image.pack("HHIII", 1, 1, 14, 16, 0) + image.pack("IHHII", 0, 0, 3, 22, 0)
@@ -323,6 +347,17 @@ class DamagedVersions(Files):
                 self.assertEqual(status, 0)
                 self.assertIn("    1 %s\n" % shown, out)
                 self.assert_readelf_agrees(["--dyn-syms", "-V"], path)
+
+    def test_lookup_stops_where_the_listing_does(self):
+        """A symbol's version is looked up in what -V lists: with sh_info
+        saying one definition, V1 beyond it is no version of the file's,
+        although its vd_next leads there (readelf's lookup follows it)."""
+        image = Image(64, False, 62)
+        status, out, err = run(["--dyn-syms", "-V", self.image(self.verdef(image, 28), count=1)])
+        self.assertEqual((status, err), (0, ""))
+        self.assertNotIn("Index: 2", out)
+        self.assertIn("    1 f\n", out)
+        self.assertIn("  000:   0 (*local*)       2              \n", out)
 
 
 class Compressed(Files):

@@ -149,28 +149,42 @@ typedef struct note_json {
     dump_image *image;
 } note_json;
 
+/* The properties as an array, then what ended the walk early, if anything,
+ * under "properties_error". */
+typedef struct property_json {
+    json_writer *w;
+    const char *error;
+} property_json;
+
+static void property_record(void *context, const note_property *property)
+{
+    property_json *walk = context;
+    switch (property->kind) {
+    case PROPERTY_ONE:
+        json_begin_object(walk->w);
+        json_field_uint(walk->w, "pr_type", property->type);
+        json_key(walk->w, "pr_data");
+        json_hex_bytes(walk->w, property->data, property->datasz);
+        json_end(walk->w);
+        break;
+    case PROPERTY_BAD_SIZE:
+        walk->error = "the note's size is below a property header or not a multiple of the word";
+        break;
+    case PROPERTY_HEADER_CUT: walk->error = "a property header runs past the note"; break;
+    case PROPERTY_DATA_CUT: walk->error = "a property's data runs past the note"; break;
+    default: break;
+    }
+}
+
 static void note_properties(json_writer *w, const dump_image *image, const note_record *note)
 {
-    uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
-    uint64_t at = 0;
+    property_json walk = {.w = w};
     json_key(w, "properties");
     json_begin_array(w);
-    while (note->descsz - at >= 8 && note->descsz % word == 0) {
-        uint32_t type = bytes_word(&image->image, note->desc + at);
-        uint32_t size = bytes_word(&image->image, note->desc + at + 4);
-        at += 8;
-        if (size > note->descsz - at)
-            break;
-        json_begin_object(w);
-        json_field_uint(w, "pr_type", type);
-        json_key(w, "pr_data");
-        json_hex_bytes(w, note->desc + at, size);
-        json_end(w);
-        at += note_align_up(size, word);
-        if (at >= note->descsz)
-            break;
-    }
+    note_properties_walk(image, note, property_record, &walk);
     json_end(w);
+    if (walk.error != NULL)
+        json_field_text(w, "properties_error", walk.error);
 }
 
 static void note_decoded(json_writer *w, const dump_image *image, const note_record *note)
@@ -179,13 +193,14 @@ static void note_decoded(json_writer *w, const dump_image *image, const note_rec
     if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_BUILD_ID) {
         json_key(w, "build_id");
         json_hex_bytes(w, note->desc, note->descsz);
-    } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_ABI_TAG && note->descsz >= 16) {
+    } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_ABI_TAG &&
+               note_word_count(note) >= ABI_TAG_WORDS) {
         json_key(w, "abi_tag");
         json_begin_object(w);
-        json_field_text(w, "os", note_abi_os(bytes_word(&image->image, note->desc)));
-        json_field_uint(w, "major", bytes_word(&image->image, note->desc + 4));
-        json_field_uint(w, "minor", bytes_word(&image->image, note->desc + 8));
-        json_field_uint(w, "subminor", bytes_word(&image->image, note->desc + 12));
+        json_field_text(w, "os", note_abi_os(note_word(image, note, ABI_TAG_OS)));
+        json_field_uint(w, "major", note_word(image, note, ABI_TAG_MAJOR));
+        json_field_uint(w, "minor", note_word(image, note, ABI_TAG_MINOR));
+        json_field_uint(w, "subminor", note_word(image, note, ABI_TAG_SUBMINOR));
         json_end(w);
     } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_PROPERTY_TYPE_0) {
         note_properties(w, image, note);
@@ -208,7 +223,6 @@ static void note_record_json(void *context, int event, const note_area *area,
                              const note_record *note)
 {
     note_json *walk = context;
-    char buffer[48];
     if (event != NOTE_ONE)
         return;
     json_writer *w = &walk->printer->w;
@@ -219,7 +233,7 @@ static void note_record_json(void *context, int event, const note_area *area,
     json_field_uint(w, "n_namesz", note->namesz);
     json_field_uint(w, "n_descsz", note->descsz);
     json_field_uint(w, "n_type", note->type);
-    json_field_text(w, "type_name", note_type_name(walk->image, note, buffer));
+    json_field_text(w, "type_name", note_type_constant(walk->image, note));
     json_key(w, "desc");
     json_hex_bytes(w, note->desc, note->descsz);
     note_decoded(w, walk->image, note);

@@ -77,7 +77,8 @@ static void out_corrupt_length(uint32_t size)
     out_str("> ");
 }
 
-/* A property whose data is a mask of 4 bytes, with a name for each bit. */
+/* A property whose data is a mask of one Elf32_Word, with a name for each
+ * bit. */
 typedef struct mask_property {
     uint32_t type;
     const char *label;
@@ -110,7 +111,7 @@ static int mask_property_text(const dump_image *image, const mask_property *tabl
         if (table[i].type != type)
             continue;
         out_str(table[i].label);
-        if (size != 4)
+        if (size != sizeof(Elf32_Word))
             out_corrupt_length(size);
         else
             out_bit_names(bytes_word(&image->image, data), table[i].bits, table[i].count,
@@ -143,7 +144,7 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
         return 0;
     if (type == GNU_PROPERTY_1_NEEDED) {
         out_str("1_needed: ");
-        if (size != 4)
+        if (size != sizeof(Elf32_Word))
             out_corrupt_length(size);
         else
             out_bit_names(bytes_word(&image->image, data), BITS(needed_1_bits), NULL);
@@ -152,7 +153,7 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
     out_str(type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND (" : "UINT32_OR (");
     out_hex_alt(type, 1);
     out_str("): ");
-    if (size != 4)
+    if (size != sizeof(Elf32_Word))
         out_corrupt_length(size);
     else
         out_hex_alt(bytes_word(&image->image, data), 1);
@@ -187,49 +188,53 @@ static void property_text(const dump_image *image, uint32_t type, const unsigned
     out_char('>');
 }
 
-static void gnu_properties(const dump_image *image, const note_record *note)
+/* Properties are separated by ", "; what ends the list early follows one. */
+typedef struct property_line {
+    const dump_image *image;
+    const note_record *note;
+    int shown; /* properties shown so far */
+    int ended; /* the line is ended */
+} property_line;
+
+static void property_event(void *context, const note_property *property)
 {
-    const unsigned char *at = note->desc;
-    const unsigned char *end = note->desc + note->descsz;
-    uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
-    out_str("      Properties: ");
-    if (note->descsz < 8 || note->descsz % word_size != 0) {
+    property_line *line = context;
+    if (property->kind == PROPERTY_BAD_SIZE) {
         out_str("<corrupt GNU_PROPERTY_TYPE, size = ");
-        out_hex_alt(note->descsz, 1);
+        out_hex_alt(line->note->descsz, 1);
         out_str(">\n");
+        line->ended = 1;
         return;
     }
-    while (at < end) {
-        uint32_t type;
-        uint32_t size;
-        uint64_t step;
-        if ((size_t)(end - at) < 8) {
-            out_str("<corrupt descsz: ");
-            out_hex_alt(note->descsz, 1);
-            out_str(">\n");
-            break;
-        }
-        type = bytes_word(&image->image, at);
-        size = bytes_word(&image->image, at + 4);
-        at += 8;
-        if (size > (size_t)(end - at)) {
-            out_str("<corrupt type (");
-            out_hex_alt(type, 1);
-            out_str(") datasz: ");
-            out_hex_alt(size, 1);
-            out_str(">\n");
-            break;
-        }
-        property_text(image, type, at, size);
-        step = note_align_up(size, word_size);
-        if ((uint64_t)(end - at) == step)
-            break;
+    if (line->shown++ > 0)
         out_str(", ");
-        if ((uint64_t)(end - at) < step)
-            break;
-        at += step;
+    switch (property->kind) {
+    case PROPERTY_ONE:
+        property_text(line->image, property->type, property->data, property->datasz);
+        break;
+    case PROPERTY_HEADER_CUT:
+        out_str("<corrupt descsz: ");
+        out_hex_alt(line->note->descsz, 1);
+        out_str(">\n");
+        break;
+    case PROPERTY_DATA_CUT:
+        out_str("<corrupt type (");
+        out_hex_alt(property->type, 1);
+        out_str(") datasz: ");
+        out_hex_alt(property->datasz, 1);
+        out_str(">\n");
+        break;
+    default: break;
     }
-    out_char('\n');
+}
+
+static void gnu_properties(const dump_image *image, const note_record *note)
+{
+    property_line line = {.image = image, .note = note};
+    out_str("      Properties: ");
+    note_properties_walk(image, note, property_event, &line);
+    if (!line.ended)
+        out_char('\n');
 }
 
 static void gnu_note(const dump_image *image, const note_record *note)
@@ -241,16 +246,16 @@ static void gnu_note(const dump_image *image, const note_record *note)
         out_char('\n');
         return;
     case NOTE_GNU_ABI_TAG:
-        if (note->descsz < 16) {
+        if (note_word_count(note) < ABI_TAG_WORDS) {
             out_str("    <corrupt GNU_ABI_TAG>\n");
             return;
         }
         out_str("    OS: ");
-        out_str(note_abi_os(bytes_word(&image->image, note->desc)));
+        out_str(note_abi_os(note_word(image, note, ABI_TAG_OS)));
         out_str(", ABI: ");
-        for (int i = 1; i < 4; i++) {
-            out_sdec((int32_t)bytes_word(&image->image, note->desc + (size_t)4 * (size_t)i));
-            out_char(i < 3 ? '.' : '\n');
+        for (uint32_t i = ABI_TAG_MAJOR; i < ABI_TAG_WORDS; i++) {
+            out_sdec((int32_t)note_word(image, note, i));
+            out_char(i + 1 < ABI_TAG_WORDS ? '.' : '\n');
         }
         return;
     case NOTE_GNU_GOLD_VERSION:
@@ -260,12 +265,12 @@ static void gnu_note(const dump_image *image, const note_record *note)
         return;
     case NOTE_GNU_HWCAP:
         out_str("      Hardware Capabilities: ");
-        if (note->descsz < 8)
+        if (note_word_count(note) < HWCAP_WORDS)
             return; /* the readers stop here too, without ending the line */
         out_str("num entries: ");
-        out_sdec((int32_t)bytes_word(&image->image, note->desc));
+        out_sdec((int32_t)note_word(image, note, HWCAP_ENTRIES));
         out_str(", enabled mask: ");
-        out_hex(bytes_word(&image->image, note->desc + 4), 1);
+        out_hex(note_word(image, note, HWCAP_MASK), 1);
         out_char('\n');
         return;
     case NOTE_GNU_PROPERTY_TYPE_0: gnu_properties(image, note); return;

@@ -245,7 +245,7 @@ static int version_symbols(dump_image *image, const objlens_section *section,
     objlens_section symbols;
     string_table strings;
     uint32_t link = objlens_section_get_link(section);
-    uint64_t total = objlens_section_get_size(section) / 2;
+    uint64_t total = objlens_section_get_size(section) / sizeof(Elf32_Versym);
     uint32_t symbol_count;
     uint32_t size;
     unsigned char *bytes;
@@ -262,13 +262,15 @@ static int version_symbols(dump_image *image, const objlens_section *section,
                     section_name(image, section));
         return 1;
     }
-    for (uint32_t cnt = 0; cnt < size / 2; cnt += 4) {
+    size /= sizeof(Elf32_Versym);
+    for (uint32_t cnt = 0; cnt < size; cnt += 4) {
         out_str("  ");
         out_hex(cnt, 3);
         out_char(':');
-        for (uint32_t j = 0; j < 4 && cnt + j < size / 2; j++)
+        for (uint32_t j = 0; j < 4 && cnt + j < size; j++)
             versym_entry(lists, &strings,
-                         (uint16_t)bytes_half(&image->image, bytes + 2 * (size_t)(cnt + j)),
+                         (uint16_t)bytes_half(&image->image,
+                                              bytes + (size_t)(cnt + j) * sizeof(Elf32_Versym)),
                          cnt + j, symbol_count);
         out_char('\n');
     }

@@ -127,7 +127,7 @@ int content_expand(section_content *content, dump_image *image, const objlens_se
         }
     } else if (zdebug_header(content->bytes, (uint32_t)content->size, &expanded)) {
         method = COMPRESSION_ZLIB;
-        skip = 12;
+        skip = sizeof(zdebug_layout);
     } else {
         return CONTENT_READY;
     }

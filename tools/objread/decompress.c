@@ -44,11 +44,17 @@ int compression_header_read(const objlens_image *image, const unsigned char *byt
 
 int zdebug_header(const unsigned char *bytes, uint32_t size, uint64_t *expanded)
 {
-    if (size <= 12 || memcmp(bytes, "ZLIB", 5) != 0)
+    zdebug_layout header;
+    if (size <= sizeof header)
+        return 0;
+    memcpy(&header, bytes, sizeof header);
+    /* A size of 2^56 bytes or more is no stream's: such a section is shown
+     * as it is, as readelf shows it. */
+    if (memcmp(header.magic, "ZLIB", sizeof header.magic) != 0 || header.size[0] != 0)
         return 0;
     *expanded = 0;
-    for (int i = 4; i < 12; i++)
-        *expanded = *expanded << 8 | bytes[i];
+    for (size_t i = 0; i < sizeof header.size; i++)
+        *expanded = *expanded << 8 | header.size[i];
     return 1;
 }
 

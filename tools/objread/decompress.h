@@ -29,8 +29,16 @@ typedef struct compression_header {
 int compression_header_read(const objlens_image *image, const unsigned char *bytes, uint32_t size,
                             compression_header *header);
 
-/* 1 when `bytes` start with the header of the older .zdebug form, whose
- * expanded size goes into *expanded. */
+/* The header of the older .zdebug form: "ZLIB", then the expanded size as
+ * a big-endian 64-bit number. */
+typedef struct zdebug_layout {
+    unsigned char magic[4];
+    unsigned char size[8];
+} zdebug_layout;
+
+/* 1 when `bytes` start with a .zdebug header and more, whose expanded
+ * size goes into *expanded; the stream follows sizeof(zdebug_layout)
+ * bytes in. */
 int zdebug_header(const unsigned char *bytes, uint32_t size, uint64_t *expanded);
 
 /*

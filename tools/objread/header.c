@@ -9,6 +9,7 @@
 #include "header.h"
 
 #include <elf.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -40,36 +41,58 @@ void header_from_image(header_fields *fields, const dump_image *image)
     fields->pie = fields->type == ET_DYN && image_is_pie(image);
 }
 
-/* `size` bytes at `bytes` as an unsigned number in the header's byte order. */
-static uint64_t field(const unsigned char *bytes, size_t size, int big_endian)
+/* Where a field of the ELF header sits in a class, and its size. */
+typedef struct field_at {
+    size_t offset, size;
+} field_at;
+
+#define AT(type, member)                                                                           \
+    {                                                                                              \
+        offsetof(type, member), sizeof(((type *)0)->member)                                        \
+    }
+
+typedef struct ehdr_layout {
+    field_at type, machine, version, entry, phoff, shoff, flags, ehsize, phentsize, phnum,
+        shentsize, shnum, shstrndx;
+} ehdr_layout;
+
+#define EHDR_LAYOUT(E)                                                                             \
+    {                                                                                              \
+        AT(E, e_type), AT(E, e_machine), AT(E, e_version), AT(E, e_entry), AT(E, e_phoff),         \
+            AT(E, e_shoff), AT(E, e_flags), AT(E, e_ehsize), AT(E, e_phentsize), AT(E, e_phnum),   \
+            AT(E, e_shentsize), AT(E, e_shnum), AT(E, e_shstrndx)                                  \
+    }
+
+static const ehdr_layout ehdr_layouts[2] = {EHDR_LAYOUT(Elf32_Ehdr), EHDR_LAYOUT(Elf64_Ehdr)};
+
+/* The field `at` of the header `bytes` as an unsigned number in the
+ * header's byte order. */
+static uint64_t field(const unsigned char *bytes, field_at at, int big_endian)
 {
     uint64_t value = 0;
-    for (size_t i = 0; i < size; i++)
-        value = value << 8 | bytes[big_endian ? i : size - 1 - i];
+    for (size_t i = 0; i < at.size; i++)
+        value = value << 8 | bytes[at.offset + (big_endian ? i : at.size - 1 - i)];
     return value;
 }
 
 static void decode(header_fields *fields, const unsigned char *bytes)
 {
     int big = bytes[EI_DATA] == ELFDATA2MSB;
-    size_t word = bytes[EI_CLASS] == ELFCLASS64 ? 8 : 4; /* Addr and Off */
-    const unsigned char *p = bytes + EI_NIDENT;
+    const ehdr_layout *layout = &ehdr_layouts[bytes[EI_CLASS] == ELFCLASS64];
     memcpy(fields->ident, bytes, EI_NIDENT);
-    fields->type = (uint16_t)field(p, 2, big);
-    fields->machine = (uint16_t)field(p + 2, 2, big);
-    fields->version = (uint32_t)field(p + 4, 4, big);
-    p += 8;
-    fields->entry = field(p, word, big);
-    fields->phoff = field(p + word, word, big);
-    fields->shoff = field(p + 2 * word, word, big);
-    p += 3 * word;
-    fields->flags = (uint32_t)field(p, 4, big);
-    fields->ehsize = (uint16_t)field(p + 4, 2, big);
-    fields->phentsize = (uint16_t)field(p + 6, 2, big);
-    fields->phnum = (uint16_t)field(p + 8, 2, big);
-    fields->shentsize = (uint16_t)field(p + 10, 2, big);
-    fields->shnum = (uint16_t)field(p + 12, 2, big);
-    fields->shstrndx = (uint16_t)field(p + 14, 2, big);
+    fields->type = (uint16_t)field(bytes, layout->type, big);
+    fields->machine = (uint16_t)field(bytes, layout->machine, big);
+    fields->version = (uint32_t)field(bytes, layout->version, big);
+    fields->entry = field(bytes, layout->entry, big);
+    fields->phoff = field(bytes, layout->phoff, big);
+    fields->shoff = field(bytes, layout->shoff, big);
+    fields->flags = (uint32_t)field(bytes, layout->flags, big);
+    fields->ehsize = (uint16_t)field(bytes, layout->ehsize, big);
+    fields->phentsize = (uint16_t)field(bytes, layout->phentsize, big);
+    fields->phnum = (uint16_t)field(bytes, layout->phnum, big);
+    fields->shentsize = (uint16_t)field(bytes, layout->shentsize, big);
+    fields->shnum = (uint16_t)field(bytes, layout->shnum, big);
+    fields->shstrndx = (uint16_t)field(bytes, layout->shstrndx, big);
     fields->loaded = 0;
     fields->num_sections = fields->num_programs = fields->shstrndx_real = 0;
     fields->pie = 0;

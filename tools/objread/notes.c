@@ -18,108 +18,116 @@
 #include "diag.h"
 #include "out.h"
 
-/* A note type and its name. */
+/* A note type, the name of its constant in <elf.h> (null where <elf.h>
+ * has none) and the text the readers show for it.  NAMED takes both from
+ * the constant, so the compiler checks that <elf.h> has it. */
 typedef struct note_type {
     uint32_t type;
-    const char *name;
+    const char *constant;
+    const char *text;
 } note_type;
+
+#define NAMED(constant, text)                                                                      \
+    {                                                                                              \
+        constant, #constant, text                                                                  \
+    }
 
 /* Type names of the notes in core files. */
 static const note_type core_types[] = {
-    {1, "NT_PRSTATUS (prstatus structure)"},
-    {2, "NT_FPREGSET (floating point registers)"},
-    {3, "NT_PRPSINFO (prpsinfo structure)"},
-    {4, "NT_TASKSTRUCT (task structure)"},
-    {6, "NT_AUXV (auxiliary vector)"},
-    {10, "NT_PSTATUS (pstatus structure)"},
-    {12, "NT_FPREGS (floating point registers)"},
-    {13, "NT_PSINFO (psinfo structure)"},
-    {16, "NT_LWPSTATUS (lwpstatus_t structure)"},
-    {17, "NT_LWPSINFO (lwpsinfo_t structure)"},
-    {18, "NT_WIN32PSTATUS (win32_pstatus structure)"},
-    {0x100, "NT_PPC_VMX (ppc Altivec registers)"},
-    {0x102, "NT_PPC_VSX (ppc VSX registers)"},
-    {0x103, "NT_PPC_TAR (ppc TAR register)"},
-    {0x104, "NT_PPC_PPR (ppc PPR register)"},
-    {0x105, "NT_PPC_DSCR (ppc DSCR register)"},
-    {0x106, "NT_PPC_EBB (ppc EBB registers)"},
-    {0x107, "NT_PPC_PMU (ppc PMU registers)"},
-    {0x108, "NT_PPC_TM_CGPR (ppc checkpointed GPR registers)"},
-    {0x109, "NT_PPC_TM_CFPR (ppc checkpointed floating point registers)"},
-    {0x10a, "NT_PPC_TM_CVMX (ppc checkpointed Altivec registers)"},
-    {0x10b, "NT_PPC_TM_CVSX (ppc checkpointed VSX registers)"},
-    {0x10c, "NT_PPC_TM_SPR (ppc TM special purpose registers)"},
-    {0x10d, "NT_PPC_TM_CTAR (ppc checkpointed TAR register)"},
-    {0x10e, "NT_PPC_TM_CPPR (ppc checkpointed PPR register)"},
-    {0x10f, "NT_PPC_TM_CDSCR (ppc checkpointed DSCR register)"},
-    {0x200, "NT_386_TLS (x86 TLS information)"},
-    {0x201, "NT_386_IOPERM (x86 I/O permissions)"},
-    {0x202, "NT_X86_XSTATE (x86 XSAVE extended state)"},
-    {0x203, "NT_X86_CET (x86 CET state)"},
-    {0x300, "NT_S390_HIGH_GPRS (s390 upper register halves)"},
-    {0x301, "NT_S390_TIMER (s390 timer register)"},
-    {0x302, "NT_S390_TODCMP (s390 TOD comparator register)"},
-    {0x303, "NT_S390_TODPREG (s390 TOD programmable register)"},
-    {0x304, "NT_S390_CTRS (s390 control registers)"},
-    {0x305, "NT_S390_PREFIX (s390 prefix register)"},
-    {0x306, "NT_S390_LAST_BREAK (s390 last breaking event address)"},
-    {0x307, "NT_S390_SYSTEM_CALL (s390 system call restart data)"},
-    {0x308, "NT_S390_TDB (s390 transaction diagnostic block)"},
-    {0x309, "NT_S390_VXRS_LOW (s390 vector registers 0-15 upper half)"},
-    {0x30a, "NT_S390_VXRS_HIGH (s390 vector registers 16-31)"},
-    {0x30b, "NT_S390_GS_CB (s390 guarded-storage registers)"},
-    {0x30c, "NT_S390_GS_BC (s390 guarded-storage broadcast control)"},
-    {0x400, "NT_ARM_VFP (arm VFP registers)"},
-    {0x401, "NT_ARM_TLS (AArch TLS registers)"},
-    {0x402, "NT_ARM_HW_BREAK (AArch hardware breakpoint registers)"},
-    {0x403, "NT_ARM_HW_WATCH (AArch hardware watchpoint registers)"},
-    {0x404, "NT_ARM_SYSTEM_CALL (AArch system call number)"},
-    {0x405, "NT_ARM_SVE (AArch SVE registers)"},
-    {0x406, "NT_ARM_PAC_MASK (AArch pointer authentication code masks)"},
-    {0x407, "NT_ARM_PACA_KEYS (ARM pointer authentication address keys)"},
-    {0x408, "NT_ARM_PACG_KEYS (ARM pointer authentication generic keys)"},
-    {0x409, "NT_ARM_TAGGED_ADDR_CTRL (AArch tagged address control)"},
-    {0x40a, "NT_ARM_PAC_ENABLED_KEYS (AArch64 pointer authentication enabled keys)"},
-    {0x600, "NT_ARC_V2 (ARC HS accumulator/extra registers)"},
-    {0x900, "NT_RISCV_CSR (RISC-V control and status registers)"},
-    {0x46494c45, "NT_FILE (mapped files)"},
-    {0x46e62b7f, "NT_PRXFPREG (user_xfpregs structure)"},
-    {0x53494749, "NT_SIGINFO (siginfo_t data)"},
+    NAMED(NT_PRSTATUS, "NT_PRSTATUS (prstatus structure)"),
+    NAMED(NT_FPREGSET, "NT_FPREGSET (floating point registers)"),
+    NAMED(NT_PRPSINFO, "NT_PRPSINFO (prpsinfo structure)"),
+    NAMED(NT_TASKSTRUCT, "NT_TASKSTRUCT (task structure)"),
+    NAMED(NT_AUXV, "NT_AUXV (auxiliary vector)"),
+    NAMED(NT_PSTATUS, "NT_PSTATUS (pstatus structure)"),
+    {12, NULL, "NT_FPREGS (floating point registers)"},
+    NAMED(NT_PSINFO, "NT_PSINFO (psinfo structure)"),
+    NAMED(NT_LWPSTATUS, "NT_LWPSTATUS (lwpstatus_t structure)"),
+    NAMED(NT_LWPSINFO, "NT_LWPSINFO (lwpsinfo_t structure)"),
+    {18, NULL, "NT_WIN32PSTATUS (win32_pstatus structure)"},
+    NAMED(NT_PPC_VMX, "NT_PPC_VMX (ppc Altivec registers)"),
+    NAMED(NT_PPC_VSX, "NT_PPC_VSX (ppc VSX registers)"),
+    NAMED(NT_PPC_TAR, "NT_PPC_TAR (ppc TAR register)"),
+    NAMED(NT_PPC_PPR, "NT_PPC_PPR (ppc PPR register)"),
+    NAMED(NT_PPC_DSCR, "NT_PPC_DSCR (ppc DSCR register)"),
+    NAMED(NT_PPC_EBB, "NT_PPC_EBB (ppc EBB registers)"),
+    NAMED(NT_PPC_PMU, "NT_PPC_PMU (ppc PMU registers)"),
+    NAMED(NT_PPC_TM_CGPR, "NT_PPC_TM_CGPR (ppc checkpointed GPR registers)"),
+    NAMED(NT_PPC_TM_CFPR, "NT_PPC_TM_CFPR (ppc checkpointed floating point registers)"),
+    NAMED(NT_PPC_TM_CVMX, "NT_PPC_TM_CVMX (ppc checkpointed Altivec registers)"),
+    NAMED(NT_PPC_TM_CVSX, "NT_PPC_TM_CVSX (ppc checkpointed VSX registers)"),
+    NAMED(NT_PPC_TM_SPR, "NT_PPC_TM_SPR (ppc TM special purpose registers)"),
+    NAMED(NT_PPC_TM_CTAR, "NT_PPC_TM_CTAR (ppc checkpointed TAR register)"),
+    NAMED(NT_PPC_TM_CPPR, "NT_PPC_TM_CPPR (ppc checkpointed PPR register)"),
+    NAMED(NT_PPC_TM_CDSCR, "NT_PPC_TM_CDSCR (ppc checkpointed DSCR register)"),
+    NAMED(NT_386_TLS, "NT_386_TLS (x86 TLS information)"),
+    NAMED(NT_386_IOPERM, "NT_386_IOPERM (x86 I/O permissions)"),
+    NAMED(NT_X86_XSTATE, "NT_X86_XSTATE (x86 XSAVE extended state)"),
+    {0x203, NULL, "NT_X86_CET (x86 CET state)"},
+    NAMED(NT_S390_HIGH_GPRS, "NT_S390_HIGH_GPRS (s390 upper register halves)"),
+    NAMED(NT_S390_TIMER, "NT_S390_TIMER (s390 timer register)"),
+    NAMED(NT_S390_TODCMP, "NT_S390_TODCMP (s390 TOD comparator register)"),
+    NAMED(NT_S390_TODPREG, "NT_S390_TODPREG (s390 TOD programmable register)"),
+    NAMED(NT_S390_CTRS, "NT_S390_CTRS (s390 control registers)"),
+    NAMED(NT_S390_PREFIX, "NT_S390_PREFIX (s390 prefix register)"),
+    NAMED(NT_S390_LAST_BREAK, "NT_S390_LAST_BREAK (s390 last breaking event address)"),
+    NAMED(NT_S390_SYSTEM_CALL, "NT_S390_SYSTEM_CALL (s390 system call restart data)"),
+    NAMED(NT_S390_TDB, "NT_S390_TDB (s390 transaction diagnostic block)"),
+    NAMED(NT_S390_VXRS_LOW, "NT_S390_VXRS_LOW (s390 vector registers 0-15 upper half)"),
+    NAMED(NT_S390_VXRS_HIGH, "NT_S390_VXRS_HIGH (s390 vector registers 16-31)"),
+    NAMED(NT_S390_GS_CB, "NT_S390_GS_CB (s390 guarded-storage registers)"),
+    NAMED(NT_S390_GS_BC, "NT_S390_GS_BC (s390 guarded-storage broadcast control)"),
+    NAMED(NT_ARM_VFP, "NT_ARM_VFP (arm VFP registers)"),
+    NAMED(NT_ARM_TLS, "NT_ARM_TLS (AArch TLS registers)"),
+    NAMED(NT_ARM_HW_BREAK, "NT_ARM_HW_BREAK (AArch hardware breakpoint registers)"),
+    NAMED(NT_ARM_HW_WATCH, "NT_ARM_HW_WATCH (AArch hardware watchpoint registers)"),
+    NAMED(NT_ARM_SYSTEM_CALL, "NT_ARM_SYSTEM_CALL (AArch system call number)"),
+    NAMED(NT_ARM_SVE, "NT_ARM_SVE (AArch SVE registers)"),
+    NAMED(NT_ARM_PAC_MASK, "NT_ARM_PAC_MASK (AArch pointer authentication code masks)"),
+    NAMED(NT_ARM_PACA_KEYS, "NT_ARM_PACA_KEYS (ARM pointer authentication address keys)"),
+    NAMED(NT_ARM_PACG_KEYS, "NT_ARM_PACG_KEYS (ARM pointer authentication generic keys)"),
+    NAMED(NT_ARM_TAGGED_ADDR_CTRL, "NT_ARM_TAGGED_ADDR_CTRL (AArch tagged address control)"),
+    NAMED(NT_ARM_PAC_ENABLED_KEYS,
+          "NT_ARM_PAC_ENABLED_KEYS (AArch64 pointer authentication enabled keys)"),
+    {0x600, NULL, "NT_ARC_V2 (ARC HS accumulator/extra registers)"},
+    {0x900, NULL, "NT_RISCV_CSR (RISC-V control and status registers)"},
+    NAMED(NT_FILE, "NT_FILE (mapped files)"),
+    NAMED(NT_PRXFPREG, "NT_PRXFPREG (user_xfpregs structure)"),
+    NAMED(NT_SIGINFO, "NT_SIGINFO (siginfo_t data)"),
 };
 
 /* Type names of the notes of other files whose owner is not known. */
 static const note_type object_types[] = {
-    {1, "NT_VERSION (version)"},
-    {2, "NT_ARCH (architecture)"},
-    {4, "GO BUILDID"},
-    {0x100, "OPEN"},
-    {0x101, "func"},
-    {0xcafe1a7e, "FDO_PACKAGING_METADATA"},
+    NAMED(NT_VERSION, "NT_VERSION (version)"),
+    {2, NULL, "NT_ARCH (architecture)"},
+    {4, NULL, "GO BUILDID"},
+    {0x100, NULL, "OPEN"},
+    {0x101, NULL, "func"},
+    NAMED(NT_FDO_PACKAGING_METADATA, "FDO_PACKAGING_METADATA"),
 };
 
 /* Type names of the notes whose owner is GNU. */
 static const note_type gnu_types[] = {
-    {NOTE_GNU_ABI_TAG, "NT_GNU_ABI_TAG (ABI version tag)"},
-    {NOTE_GNU_HWCAP, "NT_GNU_HWCAP (DSO-supplied software HWCAP info)"},
-    {NOTE_GNU_BUILD_ID, "NT_GNU_BUILD_ID (unique build ID bitstring)"},
-    {NOTE_GNU_GOLD_VERSION, "NT_GNU_GOLD_VERSION (gold version)"},
-    {NOTE_GNU_PROPERTY_TYPE_0, "NT_GNU_PROPERTY_TYPE_0"},
-    {0x100, "NT_GNU_BUILD_ATTRIBUTE_OPEN"},
-    {0x101, "NT_GNU_BUILD_ATTRIBUTE_FUNC"},
+    NAMED(NT_GNU_ABI_TAG, "NT_GNU_ABI_TAG (ABI version tag)"),
+    NAMED(NT_GNU_HWCAP, "NT_GNU_HWCAP (DSO-supplied software HWCAP info)"),
+    NAMED(NT_GNU_BUILD_ID, "NT_GNU_BUILD_ID (unique build ID bitstring)"),
+    NAMED(NT_GNU_GOLD_VERSION, "NT_GNU_GOLD_VERSION (gold version)"),
+    NAMED(NT_GNU_PROPERTY_TYPE_0, "NT_GNU_PROPERTY_TYPE_0"),
+    {0x100, NULL, "NT_GNU_BUILD_ATTRIBUTE_OPEN"},
+    {0x101, NULL, "NT_GNU_BUILD_ATTRIBUTE_FUNC"},
 };
 
-/* A table and the number of its entries, for find_type. */
 /* A note header has one layout in both classes. */
 #define NOTE_HEADER_SIZE sizeof(Elf32_Nhdr)
 
 #define TYPES(table) (table), (sizeof(table) / sizeof(table)[0])
 
-/* The name `type` has in the `count` entries of `table`; null for none. */
-static const char *find_type(const note_type *table, size_t count, uint32_t type)
+/* The entry of `type` among the `count` entries of `table`; null for none. */
+static const note_type *find_type(const note_type *table, size_t count, uint32_t type)
 {
     for (size_t i = 0; i < count; i++)
         if (table[i].type == type)
-            return table[i].name;
+            return &table[i];
     return NULL;
 }
 
@@ -143,26 +151,34 @@ int note_owner(const note_record *note)
     return NOTE_OWNER_OTHER;
 }
 
-const char *note_type_name(const dump_image *image, const note_record *note, char buffer[48])
+/* The entry of the note's type, which depends on its owner and, for an
+ * owner not known, on whether the image is a core file; null for none. */
+static const note_type *note_type_of(const dump_image *image, const note_record *note)
 {
-    const char *name = NULL;
+    static const note_type stapsdt = {3, NULL, "NT_STAPSDT (SystemTap probe descriptors)"};
     switch (note_owner(note)) {
-    case NOTE_OWNER_GNU: name = find_type(TYPES(gnu_types), note->type); break;
-    case NOTE_OWNER_STAPSDT:
-        if (note->type == 3)
-            name = "NT_STAPSDT (SystemTap probe descriptors)";
-        break;
+    case NOTE_OWNER_GNU: return find_type(TYPES(gnu_types), note->type);
+    case NOTE_OWNER_STAPSDT: return note->type == stapsdt.type ? &stapsdt : NULL;
     default:
         if (objlens_ehdr_get_type(&image->ehdr) == ET_CORE)
-            name = find_type(TYPES(core_types), note->type);
-        else
-            name = find_type(TYPES(object_types), note->type);
-        break;
+            return find_type(TYPES(core_types), note->type);
+        return find_type(TYPES(object_types), note->type);
     }
-    if (name != NULL)
-        return name;
+}
+
+const char *note_type_name(const dump_image *image, const note_record *note, char buffer[48])
+{
+    const note_type *type = note_type_of(image, note);
+    if (type != NULL)
+        return type->text;
     format_into(buffer, 48, "Unknown note type: (0x%08x)", (unsigned)note->type);
     return buffer;
+}
+
+const char *note_type_constant(const dump_image *image, const note_record *note)
+{
+    const note_type *type = note_type_of(image, note);
+    return type != NULL ? type->constant : NULL;
 }
 
 const char *note_abi_os(uint32_t os)
@@ -172,9 +188,56 @@ const char *note_abi_os(uint32_t os)
     return os < sizeof names / sizeof names[0] ? names[os] : "Unknown";
 }
 
+uint32_t note_word_count(const note_record *note) { return note->descsz / sizeof(Elf32_Word); }
+
+uint32_t note_word(const dump_image *image, const note_record *note, uint32_t i)
+{
+    return bytes_word(&image->image, note->desc + (size_t)i * sizeof(Elf32_Word));
+}
+
 uint64_t note_align_up(uint64_t value, uint64_t align)
 {
     return (value + align - 1) & ~(align - 1);
+}
+
+/* A GNU property's header; <elf.h> has no type for it. */
+typedef struct property_header {
+    Elf32_Word pr_type;
+    Elf32_Word pr_datasz;
+} property_header;
+
+void note_properties_walk(const dump_image *image, const note_record *note, property_fn each,
+                          void *context)
+{
+    uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
+    uint64_t at = 0;
+    note_property property = {.kind = PROPERTY_BAD_SIZE};
+    if (note->descsz < sizeof(property_header) || note->descsz % word != 0) {
+        each(context, &property);
+        return;
+    }
+    while (at < note->descsz) {
+        const unsigned char *header = note->desc + at;
+        if (note->descsz - at < sizeof(property_header)) {
+            property.kind = PROPERTY_HEADER_CUT;
+            each(context, &property);
+            return;
+        }
+        property.type = bytes_word(&image->image, header + offsetof(property_header, pr_type));
+        property.datasz = bytes_word(&image->image, header + offsetof(property_header, pr_datasz));
+        at += sizeof(property_header);
+        if (property.datasz > note->descsz - at) {
+            property.kind = PROPERTY_DATA_CUT;
+            each(context, &property);
+            return;
+        }
+        property.kind = PROPERTY_ONE;
+        property.data = note->desc + at;
+        each(context, &property);
+        /* descsz and `at` are multiples of the word, so the padding stays
+         * inside the note. */
+        at += note_align_up(property.datasz, word);
+    }
 }
 
 /* The notes of one area's bytes; stops at the first note that does not

@@ -46,6 +46,9 @@ void notes_walk(dump_image *image, note_fn each, void *context);
 /* The name of a note's type as the readers show it, "Unknown note type:
  * (0x...)" when it has none; `buffer` holds the text then. */
 const char *note_type_name(const dump_image *image, const note_record *note, char buffer[48]);
+/* The name of the constant <elf.h> has for the note's type
+ * ("NT_GNU_BUILD_ID"); null when it has none. */
+const char *note_type_constant(const dump_image *image, const note_record *note);
 
 /* The owner families whose descriptions are decoded. */
 enum note_owner {
@@ -67,8 +70,42 @@ enum {
 };
 #define NOTE_FDO_PACKAGING_METADATA 0xcafe1a7eu
 
+/* The descriptions of NT_GNU_ABI_TAG and NT_GNU_HWCAP are arrays of
+ * Elf32_Word: their words, in order. */
+enum { ABI_TAG_OS, ABI_TAG_MAJOR, ABI_TAG_MINOR, ABI_TAG_SUBMINOR, ABI_TAG_WORDS };
+enum { HWCAP_ENTRIES, HWCAP_MASK, HWCAP_WORDS };
+/* The number of words `note`'s description holds. */
+uint32_t note_word_count(const note_record *note);
+/* Word `i` of the description, which the caller knows it holds. */
+uint32_t note_word(const dump_image *image, const note_record *note, uint32_t i);
+
 /* The operating system of an ABI tag note: "Linux", "Hurd" ... "Unknown". */
 const char *note_abi_os(uint32_t os);
+
+/*
+ * The properties of a GNU property note (NT_GNU_PROPERTY_TYPE_0), each a
+ * pr_type and pr_datasz word and its data, padded to the image's word.
+ * The walk calls `each` for every property and for the damage that ends
+ * it: a description whose size is below one header or not a multiple of
+ * the word (nothing is walked then), fewer bytes left than a header (in
+ * a 32-bit image), or data running past the description.
+ */
+enum property_kind {
+    PROPERTY_ONE,        /* type, datasz, data */
+    PROPERTY_BAD_SIZE,   /* the note's descsz cannot hold properties */
+    PROPERTY_HEADER_CUT, /* a property header does not fit what is left */
+    PROPERTY_DATA_CUT    /* type, datasz: the data runs past the note */
+};
+
+typedef struct note_property {
+    int kind; /* enum property_kind */
+    uint32_t type, datasz;
+    const unsigned char *data;
+} note_property;
+
+typedef void (*property_fn)(void *context, const note_property *property);
+void note_properties_walk(const dump_image *image, const note_record *note, property_fn each,
+                          void *context);
 
 /* `value` rounded up to a multiple of `align`, a power of two: the padding
  * of a note's name and descriptor, and of a GNU property's data. */

@@ -7,6 +7,7 @@
 
 #include <elf.h>
 #include <inttypes.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -122,8 +123,9 @@ uint64_t segment_dynamic_val(const dump_image *image, const segment_dynamic *dyn
                              uint32_t entry)
 {
     int size = objlens_get_sizeof_Dyn(&image->image);
+    size_t d_un = image->bits == 64 ? offsetof(Elf64_Dyn, d_un) : offsetof(Elf32_Dyn, d_un);
     return objlens_load_Xword(&image->image,
-                              dynamic->entries + (size_t)entry * (size_t)size + (size_t)size / 2);
+                              dynamic->entries + (size_t)entry * (size_t)size + d_un);
 }
 
 const char *segment_dynamic_string(const segment_dynamic *dynamic, uint64_t offset)
@@ -245,9 +247,10 @@ int symbol_table_open(symbol_table *table, dump_image *image, uint32_t index)
 int symbol_table_xindex(const symbol_table *table, const dump_image *image, uint32_t entry,
                         uint32_t *real)
 {
-    unsigned char word[4];
-    if (!table->has_shndx || entry > UINT32_MAX / 4 ||
-        objlens_section_data_read(&table->shndx, word, entry * 4, 4, 0) != 4)
+    unsigned char word[sizeof(Elf32_Word)];
+    if (!table->has_shndx || entry > UINT32_MAX / sizeof word ||
+        objlens_section_data_read(&table->shndx, word, entry * (uint32_t)sizeof word, sizeof word,
+                                  0) != sizeof word)
         return -1;
     *real = (uint32_t)objlens_load_Word(&image->image, word);
     return 0;
@@ -337,7 +340,7 @@ uint64_t relr_table_walk(const relr_table *table, dump_image *image, relr_addres
     uint64_t next = 0;
     uint64_t found = 0;
     for (uint32_t i = 0; i < table->count; i++) {
-        unsigned char bytes[8];
+        unsigned char bytes[sizeof(Elf64_Addr)];
         uint64_t word;
         if (objlens_section_data_read(&table->section, bytes, i * word_size, word_size, 0) !=
             word_size) {

@@ -14,6 +14,7 @@
 #ifndef OBJLENS_DUMP_VERSIONS_H
 #define OBJLENS_DUMP_VERSIONS_H
 
+#include <elf.h>
 #include <stdint.h>
 
 #include "dump.h"
@@ -35,15 +36,14 @@ typedef struct symbol_version {
     uint16_t index;      /* the raw .gnu.version entry */
 } symbol_version;
 
-/* One entry of the definition or need list, in the order the list is
- * walked, keyed by the version index it defines or stands for. */
+/* One entry of the definition or need list, keyed by the version index it
+ * defines or stands for. */
 typedef struct version_entry {
     uint16_t key;
     uint16_t flags;     /* vd_flags; 0 for needs */
     uint16_t max_index; /* definitions: the largest index up to this one */
     uint8_t name_known; /* the first auxiliary entry could be read */
     uint32_t name;      /* vda_name / vna_name */
-    uint32_t order;     /* place in the walk */
 } version_entry;
 
 typedef struct version_list {
@@ -59,8 +59,9 @@ typedef struct version_lists {
     version_list needs;
 } version_lists;
 
-/* Reads the first SHT_GNU_verdef and SHT_GNU_verneed sections; a section
- * that cannot be read, or whose chain leaves it, keeps what could be read. */
+/* Reads the first SHT_GNU_verdef and SHT_GNU_verneed sections through
+ * version_walk: a list holds what -V shows of its section, the first entry
+ * of each index; a section that cannot be read gives an empty list. */
 void version_lists_open(version_lists *lists, const dump_image *image);
 void version_lists_close(version_lists *lists);
 /* The first entry whose key is `key`, or null. */
@@ -77,7 +78,7 @@ typedef struct symbol_versions {
     uint32_t count;         /* its entries */
     uint32_t window_start;  /* the first entry in `window` */
     uint32_t window_count;  /* entries in `window`; 0 before the first read */
-    unsigned char window[2 * VERSYM_WINDOW];
+    unsigned char window[VERSYM_WINDOW * sizeof(Elf32_Versym)];
     const dump_image *image;
     const string_table *names; /* the symbol table's string table */
     version_lists lists;
