@@ -272,7 +272,7 @@ class SymbolKinds(Files):
 
 
 class DamagedVersions(Files):
-    def image(self, verdef, versym=2, needs=False, count=2):
+    def image(self, verdef, versym=2, needs=False):
         """A library whose one symbol f has the .gnu.version entry `versym`,
         with the definitions `verdef` and, with `needs`, Y1 (index 3) of
         liby.so.  Its .dynamic names the version sections as a linker's
@@ -280,7 +280,7 @@ class DamagedVersions(Files):
         image = Image(64, False, 62, elfwriter.ET_DYN, mapped=True)
         strings = b"\0libx.so\0V1\0f\0liby.so\0Y1\0"
         tags = [(5, ".dynstr"), (10, len(strings)), (6, ".dynsym"), (11, 24),
-                (0x6FFFFFF0, ".gnu.version"), (0x6FFFFFFC, ".gnu.version_d"), (0x6FFFFFFD, count)]
+                (0x6FFFFFF0, ".gnu.version"), (0x6FFFFFFC, ".gnu.version_d"), (0x6FFFFFFD, 2)]
         if needs:
             tags += [(0x6FFFFFFE, ".gnu.version_r"), (0x6FFFFFFF, 1)]
         symbols = b"\0" * 24 + image.pack("IBBHQQ", 12, 0x12, 0, 1, 0x10, 1)
@@ -290,7 +290,7 @@ class DamagedVersions(Files):
         image.section(".dynstr", elfwriter.SHT_STRTAB, strings, flags=2)
         image.section(".gnu.version", elfwriter.SHT_GNU_VERSYM, image.pack("HH", 0, versym),
                       link=2, align=2, entsize=2, flags=2)
-        image.section(".gnu.version_d", elfwriter.SHT_GNU_VERDEF, verdef, link=3, info=count,
+        image.section(".gnu.version_d", elfwriter.SHT_GNU_VERDEF, verdef, link=3, info=2,
                       align=4, flags=2)
         if needs:
             need = image.pack("HHIII", 1, 1, 14, 16, 0) + image.pack("IHHII", 0, 0, 3, 22, 0)
@@ -347,17 +347,6 @@ class DamagedVersions(Files):
                 self.assertEqual(status, 0)
                 self.assertIn("    1 %s\n" % shown, out)
                 self.assert_readelf_agrees(["--dyn-syms", "-V"], path)
-
-    def test_lookup_stops_where_the_listing_does(self):
-        """A symbol's version is looked up in what -V lists: with sh_info
-        saying one definition, V1 beyond it is no version of the file's,
-        although its vd_next leads there (readelf's lookup follows it)."""
-        image = Image(64, False, 62)
-        status, out, err = run(["--dyn-syms", "-V", self.image(self.verdef(image, 28), count=1)])
-        self.assertEqual((status, err), (0, ""))
-        self.assertNotIn("Index: 2", out)
-        self.assertIn("    1 f\n", out)
-        self.assertIn("  000:   0 (*local*)       2              \n", out)
 
 
 class Compressed(Files):

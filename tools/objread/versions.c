@@ -4,11 +4,10 @@
  * A definition entry (Elf_Verdef) and a need entry (Elf_Verneed) have the
  * same layout in both classes; each points at its
  * auxiliary entries (Elf_Verdaux, Elf_Vernaux) and at
- * the next entry by byte offsets from itself.  version_walk is the one
- * walker of those chains: -V shows its events, and the lists a symbol's
- * version is looked up in are built from the same events, so both stop
- * where the section's counts (sh_info, vd_cnt, vn_cnt) end the chain, at a
- * link too short to reach another entry, or at the end of the section.
+ * the next entry by byte offsets from itself.  The chains are walked in
+ * file order, as the loader does, and flattened into one sorted array per
+ * list.  A chain may point anywhere, so the walk stops at the end of the
+ * section and after a number of steps that the section's size bounds.
  */
 #include "versions.h"
 
@@ -26,83 +25,107 @@
 #define VERNAUX_SIZE sizeof(Elf32_Vernaux)
 #define FIELD(type, member) offsetof(type, member)
 
+/* Steps a walk may take: the section could hold no more entries without
+ * overlapping ones, and a chain of overlapping ones is cut off there. */
+static uint32_t walk_budget(uint32_t size) { return size / 8 + 16; }
+
 static int entry_order(const void *a, const void *b)
 {
     const version_entry *x = a;
     const version_entry *y = b;
-    return x->key < y->key ? -1 : (x->key > y->key);
+    if (x->key != y->key)
+        return x->key < y->key ? -1 : 1;
+    return x->order < y->order ? -1 : (x->order > y->order);
 }
 
-/* A list being built from version_walk's events.  An index keeps the
- * first entry the walk gives it, so the list holds at most one entry per
- * 16-bit index, however often a damaged chain revisits one. */
-typedef struct list_builder {
-    version_list *list;
-    uint32_t capacity;
-    int failed;
-    int current; /* the entry the last definition added, or -1 */
-    unsigned char seen[(UINT16_MAX + 1) / 8];
-} list_builder;
-
-/* A new entry keyed `key`; null when the key has one already or memory
- * runs out. */
-static version_entry *list_add(list_builder *builder, uint16_t key)
+/* Sorts by key and keeps the first entry of the walk for each key. */
+static void list_finish(version_list *list)
 {
-    version_list *list = builder->list;
-    if (builder->failed || (builder->seen[key / 8] & (1u << (key % 8))) != 0)
-        return NULL;
-    if (list->count == builder->capacity) {
-        uint32_t capacity = builder->capacity == 0 ? 16 : 2 * builder->capacity;
-        version_entry *grown = realloc(list->entries, capacity * sizeof *grown);
-        if (grown == NULL) {
-            builder->failed = 1;
-            return NULL;
-        }
-        list->entries = grown;
-        builder->capacity = capacity;
-    }
-    builder->seen[key / 8] |= (unsigned char)(1u << (key % 8));
-    return &list->entries[list->count++];
+    uint32_t kept = 0;
+    if (list->count == 0)
+        return;
+    qsort(list->entries, list->count, sizeof *list->entries, entry_order);
+    for (uint32_t i = 0; i < list->count; i++)
+        if (kept == 0 || list->entries[kept - 1].key != list->entries[i].key)
+            list->entries[kept++] = list->entries[i];
+    list->count = kept;
 }
 
-/* Adds a definition or a needed version of the walk to the list. */
-static void list_event(void *context, const version_event *event)
+static version_entry *list_add(version_list *list, uint32_t budget)
 {
-    list_builder *builder = context;
-    version_list *list = builder->list;
     version_entry *entry;
-    switch (event->kind) {
-    case VERSION_DEFINITION:
-        if ((event->index & VERSYM_INDEX_MASK) > list->max_index)
-            list->max_index = event->index & VERSYM_INDEX_MASK;
-        entry = list_add(builder, (uint16_t)event->index);
-        builder->current = entry != NULL ? (int)(entry - list->entries) : -1;
+    if (list->count >= budget)
+        return NULL;
+    entry = &list->entries[list->count];
+    entry->order = list->count;
+    list->count++;
+    return entry;
+}
+
+static void read_definitions(version_list *list, const objlens_image *image,
+                             const unsigned char *bytes, uint32_t size)
+{
+    uint32_t budget = walk_budget(size);
+    uint64_t offset = 0;
+    uint16_t max_index = 0;
+    list->entries = malloc(budget * sizeof *list->entries);
+    if (list->entries == NULL)
+        return;
+    while (offset <= size && size - offset >= VERDEF_SIZE) {
+        const unsigned char *def = bytes + offset;
+        uint64_t aux = bytes_word(image, def + FIELD(Elf32_Verdef, vd_aux));
+        uint64_t next = bytes_word(image, def + FIELD(Elf32_Verdef, vd_next));
+        version_entry *entry = list_add(list, budget);
         if (entry == NULL)
-            return;
-        entry->key = (uint16_t)event->index;
-        entry->flags = (uint16_t)event->flags;
-        entry->max_index = list->max_index;
-        entry->name_known = 0;
-        entry->name = 0;
-        break;
-    case VERSION_DEFINITION_NAME:
-        if (builder->current < 0)
-            return;
-        list->entries[builder->current].name_known = 1;
-        list->entries[builder->current].name = event->name;
-        break;
-    case VERSION_NEED_AUX:
-        entry = list_add(builder, (uint16_t)event->index);
-        if (entry == NULL)
-            return;
-        entry->key = (uint16_t)event->index;
-        entry->flags = (uint16_t)event->flags;
-        entry->max_index = 0;
-        entry->name_known = 1;
-        entry->name = event->name;
-        break;
-    default: break;
+            break;
+        entry->key = (uint16_t)bytes_half(image, def + FIELD(Elf32_Verdef, vd_ndx));
+        entry->flags = (uint16_t)bytes_half(image, def + FIELD(Elf32_Verdef, vd_flags));
+        if ((entry->key & VERSYM_INDEX_MASK) > max_index)
+            max_index = entry->key & VERSYM_INDEX_MASK;
+        entry->max_index = max_index;
+        entry->name_known = aux <= size - offset && size - offset - aux >= VERDAUX_SIZE;
+        entry->name = entry->name_known ? bytes_word(image, def + aux + FIELD(Elf32_Verdaux, vda_name)) : 0;
+        if (next == 0)
+            break;
+        offset += next;
     }
+    list->max_index = max_index;
+    list_finish(list);
+}
+
+static void read_needs(version_list *list, const objlens_image *image, const unsigned char *bytes,
+                       uint32_t size)
+{
+    uint32_t budget = walk_budget(size);
+    uint64_t offset = 0;
+    list->entries = malloc(budget * sizeof *list->entries);
+    if (list->entries == NULL)
+        return;
+    while (offset <= size && size - offset >= VERNEED_SIZE) {
+        const unsigned char *need = bytes + offset;
+        uint64_t next = bytes_word(image, need + FIELD(Elf32_Verneed, vn_next));
+        uint64_t aux = offset + bytes_word(image, need + FIELD(Elf32_Verneed, vn_aux));
+        while (aux <= size && size - aux >= VERNAUX_SIZE) {
+            const unsigned char *item = bytes + aux;
+            uint64_t step = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_next));
+            version_entry *entry = list_add(list, budget);
+            if (entry == NULL)
+                goto done;
+            entry->key = (uint16_t)bytes_half(image, item + FIELD(Elf32_Vernaux, vna_other));
+            entry->flags = (uint16_t)bytes_half(image, item + FIELD(Elf32_Vernaux, vna_flags));
+            entry->max_index = 0;
+            entry->name_known = 1;
+            entry->name = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_name));
+            if (step == 0)
+                break;
+            aux += step;
+        }
+        if (next == 0)
+            break;
+        offset += next;
+    }
+done:
+    list_finish(list);
 }
 
 /* The first section of `type`; 0 when there is none. */
@@ -119,21 +142,22 @@ static uint32_t first_section_of_type(const dump_image *image, uint32_t type,
 static void list_open(version_list *list, const dump_image *image, uint32_t type)
 {
     objlens_section section;
-    list_builder *builder;
+    unsigned char *bytes;
+    uint32_t size;
     list->entries = NULL;
     list->count = 0;
     list->max_index = 0;
     list->present = first_section_of_type(image, type, &section) != 0;
-    if (!list->present || (builder = calloc(1, sizeof *builder)) == NULL)
+    if (!list->present)
         return;
-    builder->list = list;
-    builder->current = -1;
-    /* What the walk cannot read or reports as damaged is what -V shows as
-     * such; the list keeps the entries before it. */
-    (void)version_walk(&section, &image->image, list_event, builder);
-    free(builder);
-    if (list->count > 1)
-        qsort(list->entries, list->count, sizeof *list->entries, entry_order);
+    bytes = section_bytes(&section, &size);
+    if (bytes == NULL)
+        return;
+    if (type == SHT_GNU_verdef)
+        read_definitions(list, &image->image, bytes, size);
+    else
+        read_needs(list, &image->image, bytes, size);
+    free(bytes);
 }
 
 void version_lists_open(version_lists *lists, const dump_image *image)

@@ -36,14 +36,15 @@ typedef struct symbol_version {
     uint16_t index;      /* the raw .gnu.version entry */
 } symbol_version;
 
-/* One entry of the definition or need list, keyed by the version index it
- * defines or stands for. */
+/* One entry of the definition or need list, in the order the list is
+ * walked, keyed by the version index it defines or stands for. */
 typedef struct version_entry {
     uint16_t key;
     uint16_t flags;     /* vd_flags; 0 for needs */
     uint16_t max_index; /* definitions: the largest index up to this one */
     uint8_t name_known; /* the first auxiliary entry could be read */
     uint32_t name;      /* vda_name / vna_name */
+    uint32_t order;     /* place in the walk */
 } version_entry;
 
 typedef struct version_list {
@@ -59,9 +60,8 @@ typedef struct version_lists {
     version_list needs;
 } version_lists;
 
-/* Reads the first SHT_GNU_verdef and SHT_GNU_verneed sections through
- * version_walk: a list holds what -V shows of its section, the first entry
- * of each index; a section that cannot be read gives an empty list. */
+/* Reads the first SHT_GNU_verdef and SHT_GNU_verneed sections; a section
+ * that cannot be read, or whose chain leaves it, keeps what could be read. */
 void version_lists_open(version_lists *lists, const dump_image *image);
 void version_lists_close(version_lists *lists);
 /* The first entry whose key is `key`, or null. */
