@@ -175,7 +175,7 @@ enum objkit_reason {
 };
 
 #define OBJKIT_REASON_TEXT_SIZE 256
-#define OBJKIT_PROBE_HEAD 1024
+#define OBJKIT_PROBE_HEAD 1000
 
 /*
  * What a can_load of a file learnt, kept in the caller's record for the
@@ -194,6 +194,11 @@ struct objkit_probe {
     uint64_t size;   /* the file's */
     uint64_t base;   /* where the source's bytes start in the file */
     uint64_t length; /* how many there are */
+    /* OBJKIT_SOURCE_FILE_RANGE: where the range starts, as its constructors
+     * set it.  Kept here so that the record keeps the size and the public
+     * members the offsets they had before ranges: a caller built against an
+     * earlier header still passes a record of the right shape. */
+    uint64_t range_offset;
     int64_t modified_sec;
     int64_t modified_nsec;
     uint32_t head_size; /* bytes of `head`: the file's first bytes */
@@ -203,7 +208,8 @@ struct objkit_probe {
 /*
  * A load source: what to load, and what the backend says back.  Set one up
  * with objkit_source_file(), objkit_source_buffer() or
- * objkit_source_file_range() (or zero it and fill the first five members),
+ * objkit_source_file_range() (or zero it and fill the first four members;
+ * a range needs its constructor),
  * or have one allocated by objkit_source_new_file(),
  * objkit_source_new_buffer() or objkit_source_new_file_range() below.  One
  * record serves one source.
@@ -237,7 +243,6 @@ typedef struct objkit_source {
     const char *path;  /* OBJKIT_SOURCE_FILE, OBJKIT_SOURCE_FILE_RANGE */
     const void *bytes; /* OBJKIT_SOURCE_BUFFER */
     size_t size;       /* OBJKIT_SOURCE_BUFFER, OBJKIT_SOURCE_FILE_RANGE */
-    uint64_t offset;   /* OBJKIT_SOURCE_FILE_RANGE */
 
     int reason;                                /* enum objkit_reason */
     int error;                                 /* errno, or 0 */
@@ -278,7 +283,7 @@ static inline objkit_source objkit_source_file_range(const char *path, uint64_t 
 {
     objkit_source source = objkit_source_file(path);
     source.kind = OBJKIT_SOURCE_FILE_RANGE;
-    source.offset = offset;
+    source.probe.range_offset = offset;
     source.size = size;
     return source;
 }

@@ -83,15 +83,15 @@ bool open_regular_file(objkit_source *record, OpenedFile *file) noexcept
     file->base = 0;
     file->length = stamp.size;
     if (record->kind == OBJKIT_SOURCE_FILE_RANGE) {
-        if (!range_inside(record->offset, record->size, stamp.size)) {
+        if (!range_inside(record->probe.range_offset, record->size, stamp.size)) {
             ::close(fd);
             return refuse(record, OBJKIT_REASON_RANGE, 0,
                           "the range of %zu bytes at 0x%llx does not lie inside the file "
                           "(%llu bytes)",
-                          record->size, static_cast<unsigned long long>(record->offset),
+                          record->size, static_cast<unsigned long long>(record->probe.range_offset),
                           static_cast<unsigned long long>(stamp.size));
         }
-        file->base = record->offset;
+        file->base = record->probe.range_offset;
         file->length = record->size;
     }
     file->fd = fd;

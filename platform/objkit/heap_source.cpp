@@ -8,9 +8,17 @@
 // free releases both.  A buffer is not copied here: a load copies it.
 #include "objkit.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+// Callers lay the record out from the header they were built with: its size
+// and its public members' offsets stay as they were when the first release
+// shipped (on LP64 systems: 1,392 bytes, `reason` at 32).
+static_assert(sizeof(void *) != 8 ||
+              (sizeof(objkit_source) == 1392 && offsetof(objkit_source, reason) == 32 &&
+               offsetof(objkit_source, probe) == 296));
 
 extern "C" objkit_source *objkit_source_new_file(const char *path) noexcept
 {
@@ -36,7 +44,7 @@ extern "C" objkit_source *objkit_source_new_file_range(const char *path, uint64_
     objkit_source *source = objkit_source_new_file(path);
     if (source != nullptr) {
         source->kind = OBJKIT_SOURCE_FILE_RANGE;
-        source->offset = offset;
+        source->probe.range_offset = offset;
         source->size = size;
     }
     return source;

@@ -30,7 +30,7 @@ bool same_range(const objkit_probe &probe, const objkit_source &record)
 {
     if (record.kind != OBJKIT_SOURCE_FILE_RANGE)
         return probe.base == 0 && probe.length == probe.size;
-    return probe.base == record.offset && probe.length == record.size;
+    return probe.base == record.probe.range_offset && probe.length == record.size;
 }
 
 }  // namespace

@@ -6,7 +6,6 @@ Usage: archives.py OBJLENS_DUMP
 """
 
 import glob
-import json
 import os
 import shutil
 import subprocess
@@ -15,6 +14,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import json_lines  # noqa: E402
 import readelf_text  # noqa: E402
 from unavailable import missing  # noqa: E402
 
@@ -150,12 +150,20 @@ class Archives(unittest.TestCase):
         self.assertEqual((ours, code), (b"", 0))
         self.assertIn("is not an archive so its index cannot be displayed", err)
 
+    def test_index_of_archives_without_one(self):
+        """No index: said on standard output only when there are members."""
+        self.write("empty.a", b"!<arch>\n")
+        self.write("nosym.a", b"!<arch>\n" + member("notes.txt", b"text\n"))
+        for name in ("empty.a", "nosym.a"):
+            err = self.same_as_readelf(["-c"], name, 0)
+            self.assertIn("unable to dump the index as none was found", err)
+
     # JSON.
 
     def test_json_documents_name_archive_and_member(self):
         ours, err, code = run(["--json", "-h", self.path("gnu.a")])
         self.assertEqual(code, 0, err)
-        docs = [json.loads(line) for line in ours.splitlines()]
+        docs = json_lines.documents(ours.decode())
         self.assertEqual([d["member"] for d in docs], ["a_member_with_a_long_name.o", "b.o"])
         self.assertEqual(docs[1]["file"], self.path("gnu.a") + "(b.o)")
         self.assertEqual({d["archive"] for d in docs}, {self.path("gnu.a")})
@@ -163,12 +171,12 @@ class Archives(unittest.TestCase):
     def test_json_records_index(self):
         ours, err, code = run(["--json=records", "-c", self.path("gnu.a")])
         self.assertEqual(code, 0, err)
-        records = [json.loads(line) for line in ours.splitlines()]
+        records = json_lines.documents(ours.decode())
         self.assertEqual([r["kind"] for r in records], ["archive_index"] * 2)
         self.assertEqual(records[0]["symbols"], ["long_named_function", "shared_data"])
         self.assertEqual(records[1]["symbols"], ["b"])
         ours = run(["--json", "-c", "-h", self.path("gnu.a")])[0]
-        first = json.loads(ours.splitlines()[0])
+        first = json_lines.documents(ours.decode())[0]
         self.assertEqual(len(first["archive_index"]), 2)
 
     # Malformed archives, each with a good member after the fault where the

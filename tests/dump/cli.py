@@ -54,7 +54,7 @@ class CommandLine(unittest.TestCase):
             (["-a"], 2, "", "objlens-dump: missing FILE operand\n" + TRY_HELP),
             (["-x", ".text"], 2, "", "objlens-dump: missing FILE operand\n" + TRY_HELP),
             ([image], 2, "", "objlens-dump: nothing to show: give at least one of "
-                             "-h -S -l -e -s --dyn-syms -r -d -V -n -x -p -a\n" + TRY_HELP),
+                             "-h -S -l -e -s --dyn-syms -r -d -V -n -c -x -p -a\n" + TRY_HELP),
             (["-Q", image], 2, "", "objlens-dump: invalid option -- 'Q'\n" + TRY_HELP),
             (["-hQ", image], 2, "", "objlens-dump: invalid option -- 'Q'\n" + TRY_HELP),
             (["--json", "-Qh", image], 2, "", "objlens-dump: invalid option -- 'Q'\n" + TRY_HELP),

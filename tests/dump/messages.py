@@ -64,7 +64,8 @@ class LoadFailures(Files):
                 ("empty", b"", "the file is empty"),
                 ("text", b"#!/bin/sh\necho hello\n", "not an ELF file: no ELF magic"),
                 ("short", b"\x7fEL", "not an ELF file: no ELF magic"),
-                ("archive", b"!<arch>\n" + b"\0" * 60, "not an ELF file: no ELF magic")):
+                ("archive", b"!<arch>\n" + b"\0" * 60,
+                 "the member header at 0x8 does not end in ar's magic")):
             with self.subTest(name):
                 self.expect_refusal(self.write(name, data), reason)
 

@@ -166,7 +166,7 @@ TEST(FileRangeRefusal, TheProbeOfOneRangeIsNotTakenForAnother)
     ASSERT_TRUE(write_bytes(path, p.file));
     objkit_source source = objkit_source_file_range(path.c_str(), p.first_at, p.first.size());
     ASSERT_EQ(objcore64_can_load(&source), 1);
-    source.offset = p.second_at;
+    source.probe.range_offset = p.second_at; // the private member its constructor sets
     source.size = p.second.size();
     objcore64_image *image = objcore64_load(&source);
     ASSERT_NE(image, nullptr) << source.reason_text;

@@ -85,8 +85,10 @@ declarations=$(wc -l <"$work/declarations")
 
 # From objkit.h, the load source's functions, and the reasons with their
 # codes (under objkit_reason, whose page is the load source's).
-grep -E '^(static inline|OBJKIT_API) .*objkit_source_[a-z_]+\(' "$include_dir/objkit.h" |
-    sed -E 's/^OBJKIT_API //; s/ OBJKIT_NOEXCEPT//; s/;?$/;/' | name_each >>"$work/declarations"
+# A declaration broken after a comma is joined first.
+sed -e ':a' -e '/,$/N; s/,\n */, /; ta' "$include_dir/objkit.h" |
+    grep -E '^(static inline|OBJKIT_API) .*objkit_source_[a-z_]+\(' |
+    sed -E 's/^OBJKIT_API //; s/ OBJKIT_NOEXCEPT//; s/\)$/);/; s/;?$/;/' | name_each >>"$work/declarations"
 awk '/^enum objkit_reason/, /^};/' "$include_dir/objkit.h" |
     grep -oE 'OBJKIT_REASON_[A-Z_]+ = [0-9]+,?' | sed 's/^/objkit_reason\t/' >>"$work/declarations"
 [ "$(grep -c '^objkit_' "$work/declarations")" -gt 3 ] ||

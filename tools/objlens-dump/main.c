@@ -8,6 +8,7 @@
  */
 #define _POSIX_C_SOURCE 200809L
 
+#include <ar.h>
 #include <elf.h>
 #include <errno.h>
 #include <getopt.h>
@@ -253,6 +254,13 @@ static char *member_title(const archive *ar, const char *member)
     return title;
 }
 
+static void index_name_line(const char *name)
+{
+    out_char('\t');
+    out_name(name);
+    out_char('\n');
+}
+
 /* -c: the index as readelf -c shows it, the symbols grouped under each run
  * of entries for one member; the member's header is read once per run. */
 static int dump_index(archive *ar, int json, int records)
@@ -277,8 +285,11 @@ static int dump_index(archive *ar, int json, int records)
         status = 1;
     }
     if (ar->index_kind == ARCHIVE_INDEX_NONE) {
-        if (!json)
-            out_str(ar->path), out_str(" has no archive index\n");
+        /* An archive without members has nothing to say it lacks. */
+        if (!json && ar->size > SARMAG) {
+            out_name(ar->path);
+            out_str(" has no archive index\n");
+        }
         diag_file(ar->path, "unable to dump the index as none was found");
         goto done;
     }
@@ -295,7 +306,7 @@ static int dump_index(archive *ar, int json, int records)
         if (i > 0 && index.offsets[i] == index.offsets[i - 1]) {
             shown = i + 1;
             if (!json)
-                out_char('\t'), out_name(index.names[i]), out_char('\n');
+                index_name_line(index.names[i]);
             continue;
         }
         if (archive_member_at(ar, index.offsets[i], &member) != 0) {
@@ -320,7 +331,7 @@ static int dump_index(archive *ar, int json, int records)
             out_name(members[groups - 1]);
             out_char(ar->thin ? ']' : ')');
             out_str(format_into(line, sizeof line, " at offset 0x%" PRIx64 "\n", index.offsets[i]));
-            out_char('\t'), out_name(index.names[i]), out_char('\n');
+            index_name_line(index.names[i]);
         }
     }
     if (json) {
