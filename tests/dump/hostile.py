@@ -153,14 +153,17 @@ class Cost(Files):
 
 
 class Limits(Files):
+    def skip_unless_it_starts_under(self, megabytes):
+        if run("--version", preexec_fn=limited(megabytes)).returncode != 0:
+            self.skipTest("the tool cannot start under the limit (a sanitizer's shadow memory)")
+
     def test_demangle_past_the_bound_shows_the_mangled_name(self):
         """Under an address-space limit that holds the demangled name once
         but not twice, -C shows the table, the long name mangled."""
         name = exploding_name(14)
         path = self.write("explode.o", elfwriter.build(64, False, 62,
                                                        symbol_names=(name, "_Z3foov")))
-        if run("--version", preexec_fn=limited(200)).returncode != 0:
-            self.skipTest("the tool cannot start under the limit (a sanitizer's shadow memory)")
+        self.skip_unless_it_starts_under(200)
         result = run("-C", "-s", path, preexec_fn=limited(200))
         self.assertEqual((result.returncode, result.stderr), (0, b""))
         out = result.stdout.decode()
@@ -175,6 +178,7 @@ class Limits(Files):
         image = elfwriter.Image(64, False, 62)
         image.section(".near", elfwriter.SHT_PROGBITS, b"nearnear")
         image.section(".far", elfwriter.SHT_PROGBITS, b"farfarfa")
+        self.skip_unless_it_starts_under(1024)
         far = 3 << 30
         path = self.write("sparse", elfwriter.patch_section(image.build(), 2, "offset", far))
         with open(path, "r+b") as f:
