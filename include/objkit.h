@@ -146,8 +146,8 @@ extern "C" {
 /* ------------------------------------------------------------------------ */
 
 enum objkit_source_kind {
-    OBJKIT_SOURCE_FILE = 1,  /* `path` names a file to read */
-    OBJKIT_SOURCE_BUFFER = 2, /* `bytes`/`size` hold the image; copied at load */
+    OBJKIT_SOURCE_FILE = 1,      /* `path` names a file to read */
+    OBJKIT_SOURCE_BUFFER = 2,    /* `bytes`/`size` hold the image; copied at load */
     OBJKIT_SOURCE_FILE_RANGE = 3 /* `size` bytes at `offset` in the file `path` */
 };
 
@@ -278,8 +278,7 @@ static inline objkit_source objkit_source_buffer(const void *bytes, size_t size)
  * range that does not lie inside the file is refused (OBJKIT_REASON_RANGE),
  * an empty one as an empty file is.  A save writes the range's bytes alone.
  */
-static inline objkit_source objkit_source_file_range(const char *path, uint64_t offset,
-                                                     size_t size)
+static inline objkit_source objkit_source_file_range(const char *path, uint64_t offset, size_t size)
 {
     objkit_source source = objkit_source_file(path);
     source.kind = OBJKIT_SOURCE_FILE_RANGE;

@@ -166,7 +166,7 @@ TEST(FileRangeRefusal, TheProbeOfOneRangeIsNotTakenForAnother)
     ASSERT_TRUE(write_bytes(path, p.file));
     objkit_source source = objkit_source_file_range(path.c_str(), p.first_at, p.first.size());
     ASSERT_EQ(objcore64_can_load(&source), 1);
-    source.probe.range_offset = p.second_at; // the private member its constructor sets
+    source.probe.range_offset = p.second_at;  // the private member its constructor sets
     source.size = p.second.size();
     objcore64_image *image = objcore64_load(&source);
     ASSERT_NE(image, nullptr) << source.reason_text;
@@ -216,7 +216,8 @@ TEST(FileRangeHeap, TheHeapRecordCopiesThePathAndKeepsTheRange)
     const Packed p = packed(64);
     std::string path = dir.file("packed");
     ASSERT_TRUE(write_bytes(path, p.file));
-    objkit_source *source = objkit_source_new_file_range(path.c_str(), p.second_at, p.second.size());
+    objkit_source *source =
+        objkit_source_new_file_range(path.c_str(), p.second_at, p.second.size());
     ASSERT_NE(source, nullptr);
     path.assign(path.size(), 'x');  // the caller's string is gone
     EXPECT_EQ(source->kind, OBJKIT_SOURCE_FILE_RANGE);

@@ -11,8 +11,8 @@
 #include <elf.h>
 #include <stdint.h>
 
-#include "elf_constants.h"
 #include "archive.h"
+#include "elf_constants.h"
 #include "header.h"
 #include "main.h"
 #include "names.h"
@@ -387,8 +387,10 @@ void json_dump(dump_image *image, unsigned parts)
 void json_refusal(const dump_image *image, const char *reason, const header_fields *header,
                   int records)
 {
-    json_printer printer = {
-        .records = records, .path = image->path, .archive = image->archive, .member = image->member};
+    json_printer printer = {.records = records,
+                            .path = image->path,
+                            .archive = image->archive,
+                            .member = image->member};
     json_writer_init(&printer.w);
     if (records) {
         json_record_begin(&printer, "error");

@@ -20,8 +20,8 @@
 #include "archive.h"
 #include "diag.h"
 #include "dump.h"
-#include "main.h"
 #include "header.h"
+#include "main.h"
 #include "objkit.h"
 #include "objlens.h"
 #include "out.h"
@@ -242,7 +242,8 @@ static int dump_source(dump_image *image, objkit_source *source, unsigned parts,
  * names them; null when no memory is left. */
 static char *member_title(const archive *ar, const char *member)
 {
-    const size_t a = strlen(ar->path), m = strlen(member);
+    const size_t a = strlen(ar->path);
+    const size_t m = strlen(member);
     char *title = malloc(a + m + 3);
     if (title != NULL) {
         memcpy(title, ar->path, a);
@@ -263,19 +264,83 @@ static void index_name_line(const char *name)
 
 /* -c: the index as readelf -c shows it, the symbols grouped under each run
  * of entries for one member; the member's header is read once per run. */
+/* An archive without an index, as readelf reports one; an archive without
+ * members has nothing to say it lacks. */
+static void report_no_index(const archive *ar, int json)
+{
+    if (!json && ar->size > SARMAG) {
+        out_name(ar->path);
+        out_str(" has no archive index\n");
+    }
+    diag_file(ar->path, "unable to dump the index as none was found");
+}
+
+static void index_heading(const archive *ar, const archive_index *index)
+{
+    char line[96];
+    out_str("Index of archive ");
+    out_name(ar->path);
+    out_str(format_into(line, sizeof line,
+                        ": (%" PRIu64 " entries, 0x%" PRIx64 " bytes in the symbol table)\n",
+                        index->count, index->strings_size));
+}
+
+static void index_member_heading(const archive *ar, const char *member, uint64_t offset)
+{
+    char line[64];
+    out_str("Contents of binary ");
+    out_name(ar->path);
+    out_char(ar->thin ? '[' : '(');
+    out_name(member);
+    out_char(ar->thin ? ']' : ')');
+    out_str(format_into(line, sizeof line, " at offset 0x%" PRIx64 "\n", offset));
+}
+
+/* The runs of index entries for one member each: the member's name, its
+ * header's offset and the run's first entry. */
+typedef struct index_groups {
+    char **members;
+    uint64_t *headers;
+    uint64_t *starts;
+    size_t count;
+} index_groups;
+
+/* Entry `i` starts a run: its member's header read once; -1 after saying
+ * why it cannot be. */
+static int index_group_add(index_groups *groups, archive *ar, const archive_index *index,
+                           uint64_t i, int json)
+{
+    archive_member member;
+    if (archive_member_at(ar, index->offsets[i], &member) != 0) {
+        diag_file(ar->path, "%s", ar->error);
+        return -1;
+    }
+    groups->members[groups->count] = strdup(member.name);
+    if (groups->members[groups->count] == NULL) {
+        diag_file(ar->path, "%s", strerror(ENOMEM));
+        return -1;
+    }
+    groups->headers[groups->count] = index->offsets[i];
+    groups->starts[groups->count++] = i;
+    if (!json) {
+        index_member_heading(ar, member.name, index->offsets[i]);
+        index_name_line(index->names[i]);
+    }
+    return 0;
+}
+
 static int dump_index(archive *ar, int json, int records)
 {
     archive_index index;
     int status = 0;
     const int read = archive_index_read(ar, &index);
     const char *error = read != 0 ? ar->error : NULL;
-    size_t groups = 0;
     uint64_t shown = 0;
-    char **members = calloc((size_t)index.count + 1, sizeof *members);
-    uint64_t *headers = calloc((size_t)index.count + 1, sizeof *headers);
-    uint64_t *starts = calloc((size_t)index.count + 1, sizeof *starts);
+    index_groups groups = {calloc((size_t)index.count + 1, sizeof *groups.members),
+                           calloc((size_t)index.count + 1, sizeof *groups.headers),
+                           calloc((size_t)index.count + 1, sizeof *groups.starts), 0};
 
-    if (members == NULL || headers == NULL || starts == NULL) {
+    if (groups.members == NULL || groups.headers == NULL || groups.starts == NULL) {
         diag_file(ar->path, "%s", strerror(ENOMEM));
         status = 1;
         goto done;
@@ -285,67 +350,33 @@ static int dump_index(archive *ar, int json, int records)
         status = 1;
     }
     if (ar->index_kind == ARCHIVE_INDEX_NONE) {
-        /* An archive without members has nothing to say it lacks. */
-        if (!json && ar->size > SARMAG) {
-            out_name(ar->path);
-            out_str(" has no archive index\n");
-        }
-        diag_file(ar->path, "unable to dump the index as none was found");
+        report_no_index(ar, json);
         goto done;
     }
-    if (!json) {
-        char line[96];
-        out_str("Index of archive ");
-        out_name(ar->path);
-        out_str(format_into(line, sizeof line, ": (%" PRIu64 " entries, 0x%" PRIx64
-                            " bytes in the symbol table)\n",
-                            index.count, index.strings_size));
-    }
+    if (!json)
+        index_heading(ar, &index);
     for (uint64_t i = 0; i < index.count; i++) {
-        archive_member member;
         if (i > 0 && index.offsets[i] == index.offsets[i - 1]) {
-            shown = i + 1;
             if (!json)
                 index_name_line(index.names[i]);
-            continue;
-        }
-        if (archive_member_at(ar, index.offsets[i], &member) != 0) {
-            diag_file(ar->path, "%s", ar->error);
+        } else if (index_group_add(&groups, ar, &index, i, json) != 0) {
             status = 1;
             break;
         }
-        members[groups] = strdup(member.name);
-        if (members[groups] == NULL) {
-            diag_file(ar->path, "%s", strerror(ENOMEM));
-            status = 1;
-            break;
-        }
-        headers[groups] = index.offsets[i];
-        starts[groups++] = i;
         shown = i + 1;
-        if (!json) {
-            char line[64];
-            out_str("Contents of binary ");
-            out_name(ar->path);
-            out_char(ar->thin ? '[' : '(');
-            out_name(members[groups - 1]);
-            out_char(ar->thin ? ']' : ')');
-            out_str(format_into(line, sizeof line, " at offset 0x%" PRIx64 "\n", index.offsets[i]));
-            index_name_line(index.names[i]);
-        }
     }
     if (json) {
         index.count = shown; /* the runs read whole */
-        json_archive_index(ar->path, &index, (const char *const *)members, headers, starts,
-                           groups, status != 0 ? (error != NULL ? error : ar->error) : NULL,
-                           records);
+        json_archive_index(ar->path, &index, (const char *const *)groups.members, groups.headers,
+                           groups.starts, groups.count,
+                           status != 0 ? (error != NULL ? error : ar->error) : NULL, records);
     }
 done:
-    for (size_t g = 0; g < groups; g++)
-        free(members[g]);
-    free(members);
-    free(headers);
-    free(starts);
+    for (size_t g = 0; g < groups.count; g++)
+        free(groups.members[g]);
+    free(groups.members);
+    free(groups.headers);
+    free(groups.starts);
     archive_index_free(&index);
     return status;
 }
@@ -354,7 +385,8 @@ done:
 static int dump_archive(archive *ar, unsigned parts, const dump_options *options, int json)
 {
     archive_member member;
-    int status = 0, next;
+    int status = 0;
+    int next;
     if ((parts & DUMP_ARCHIVE_INDEX) != 0) {
         status = dump_index(ar, json, options->json_records);
         parts &= ~(unsigned)DUMP_ARCHIVE_INDEX;
@@ -424,6 +456,27 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
     return dump_source(&image, &source, parts, json, name_it);
 }
 
+/* An option getopt_long refused, in its words. */
+static void report_option_error(const char *given, int option)
+{
+    if (long_form_error(given, option))
+        report_long_option(given, option == ':');
+    else if (option == ':')
+        diag_usage("option requires an argument -- '%c'", optopt);
+    else
+        diag_usage("invalid option -- '%c'", optopt);
+}
+
+/* --json's FORM: 0 when it is one, -1 after saying it is not. */
+static int json_form(const char *form, dump_options *options)
+{
+    options->json_records = form != NULL && strcmp(form, "records") == 0;
+    if (form == NULL || options->json_records || strcmp(form, "documents") == 0)
+        return 0;
+    diag_usage("invalid argument '%s' for '--json': 'documents' or 'records'", form);
+    return -1;
+}
+
 int dump_main(int argc, char **argv)
 {
     unsigned parts = 0;
@@ -463,11 +516,7 @@ int dump_main(int argc, char **argv)
         case 'W': break; /* the output is wide already */
         case OPT_JSON:
             json = 1;
-            if (optarg != NULL && strcmp(optarg, "records") == 0) {
-                options.json_records = 1;
-            } else if (optarg != NULL && strcmp(optarg, "documents") != 0) {
-                diag_usage("invalid argument '%s' for '--json': 'documents' or 'records'",
-                           optarg);
+            if (json_form(optarg, &options) != 0) {
                 free(requests);
                 return EXIT_USAGE;
             }
@@ -483,12 +532,7 @@ int dump_main(int argc, char **argv)
             out_char('\n');
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;
         default:
-            if (long_form_error(argv[optind - 1], option))
-                report_long_option(argv[optind - 1], option == ':');
-            else if (option == ':')
-                diag_usage("option requires an argument -- '%c'", optopt);
-            else
-                diag_usage("invalid option -- '%c'", optopt);
+            report_option_error(argv[optind - 1], option);
             free(requests);
             return EXIT_USAGE;
         }

@@ -26,7 +26,7 @@ struct archive_index;
  * (group g's are index->names[starts[g]] up to the next group's start);
  * `error`, when not null, says why the index was not read whole. */
 void json_archive_index(const char *archive, const struct archive_index *index,
-                        const char *const *members, const uint64_t *headers,
-                        const uint64_t *starts, size_t groups, const char *error, int records);
+                        const char *const *members, const uint64_t *headers, const uint64_t *starts,
+                        size_t groups, const char *error, int records);
 
 #endif

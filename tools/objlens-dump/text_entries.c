@@ -146,15 +146,13 @@ static char *fmt_kind_columns(char *at, text_state *state, const dump_image *ima
     unsigned type = ELF32_ST_TYPE(info);
     unsigned bind = ELF32_ST_BIND(info);
     symbol_columns *columns = &state->columns;
-    at = fmt_kept(at, &columns->types[type], &columns->known_types, type,
-                  columns->known_types & 1u << type ? NULL
-                                                   : st_type_text((uint8_t)type, image, buffer),
-                  7);
+    at = fmt_kept(
+        at, &columns->types[type], &columns->known_types, type,
+        columns->known_types & 1u << type ? NULL : st_type_text((uint8_t)type, image, buffer), 7);
     *at++ = ' ';
-    at = fmt_kept(at, &columns->binds[bind], &columns->known_binds, bind,
-                  columns->known_binds & 1u << bind ? NULL
-                                                   : st_bind_text((uint8_t)bind, image, buffer),
-                  6);
+    at = fmt_kept(
+        at, &columns->binds[bind], &columns->known_binds, bind,
+        columns->known_binds & 1u << bind ? NULL : st_bind_text((uint8_t)bind, image, buffer), 6);
     *at++ = ' ';
     at = fmt_str_left(at, name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
     if (other & ~0x3u) {
@@ -265,6 +263,27 @@ static void out_reloc_symbol_value(const dump_image *image, const symbol_record 
     out_spaces(columns <= width ? width + 1 - columns : 1);
 }
 
+/* The value (or IFUNC name) and name columns of a relocation's symbol,
+ * the name with its version, and the addend after it. */
+static void out_relocation_symbol(const dump_image *image, const relocation_record *rel)
+{
+    out_char(' ');
+    if (rel->has_symbol) {
+        out_reloc_symbol_value(image, &rel->symbol);
+        out_symbol_name(image, rel->symbol.display_name);
+        if (rel->symbol.st_name != 0)
+            text_symbol_version(&rel->symbol.version, 0);
+    } else {
+        out_spaces(image->bits == 64 ? 16 : 8);
+        out_str(image->bits == 64 ? " " : "   ");
+        out_str(strtab_corrupt);
+    }
+    if (rel->has_addend) {
+        out_str(rel->r_addend < 0 ? " - " : " + ");
+        out_hex(rel->r_addend < 0 ? 0 - (uint64_t)rel->r_addend : (uint64_t)rel->r_addend, 1);
+    }
+}
+
 static void relocation_line(void *context, dump_image *image, const relocation_record *rel)
 {
     int digits = image->bits == 64 ? 16 : 8;
@@ -282,21 +301,7 @@ static void relocation_line(void *context, dump_image *image, const relocation_r
             out_addend(rel->r_addend);
         }
     } else {
-        out_char(' ');
-        if (rel->has_symbol) {
-            out_reloc_symbol_value(image, &rel->symbol);
-            out_symbol_name(image, rel->symbol.display_name);
-            if (rel->symbol.st_name != 0)
-                text_symbol_version(&rel->symbol.version, 0);
-        } else {
-            out_spaces(digits);
-            out_str(image->bits == 64 ? " " : "   ");
-            out_str(strtab_corrupt);
-        }
-        if (rel->has_addend) {
-            out_str(rel->r_addend < 0 ? " - " : " + ");
-            out_hex(rel->r_addend < 0 ? 0 - (uint64_t)rel->r_addend : (uint64_t)rel->r_addend, 1);
-        }
+        out_relocation_symbol(image, rel);
     }
     if (fields->has_type_data && fields->type == R_SPARC_OLO10) {
         out_str(" + ");

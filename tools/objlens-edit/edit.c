@@ -44,8 +44,10 @@ static int parse(const dump_image *image, const edit_op *op, uint64_t old, uint6
 
 static int expect(const dump_image *image, const edit_op *op, unsigned char *at)
 {
-    char have[TEXT_SIZE], want[TEXT_SIZE];
-    uint64_t old = field_load(&image->image, op->ref.field, at), value;
+    char have[TEXT_SIZE];
+    char want[TEXT_SIZE];
+    uint64_t old = field_load(&image->image, op->ref.field, at);
+    uint64_t value;
     int status = parse(image, op, old, &value);
     if (status != EDIT_OK || old == value)
         return status;
@@ -58,7 +60,8 @@ static int expect(const dump_image *image, const edit_op *op, unsigned char *at)
 static int set(const dump_image *image, const report *report, const edit_op *op, unsigned char *at,
                int show)
 {
-    uint64_t old = field_load(&image->image, op->ref.field, at), value;
+    uint64_t old = field_load(&image->image, op->ref.field, at);
+    uint64_t value;
     int status = parse(image, op, old, &value);
     if (status != EDIT_OK)
         return status;
@@ -133,7 +136,8 @@ int edit_file(const edit_run *run, const char *path)
     objkit_source source = objkit_source_file(path);
     struct stat before;
     int known = lstat(path, &before) == 0;
-    int sets = 0, status;
+    int sets = 0;
+    int status;
 
     memset(&image, 0, sizeof image);
     image.path = path;

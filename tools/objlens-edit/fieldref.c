@@ -87,7 +87,7 @@ static int segment_type(const field_ref *ref, uint16_t machine, uint64_t *type)
     const char *prefix = strncmp(ref->selector, "PT_", 3) == 0 ? "" : "PT_";
     if (ref->selector_length + 4 > sizeof name)
         return -1;
-    snprintf(name, sizeof name, "%s%.*s", prefix, (int)ref->selector_length, ref->selector);
+    (void)snprintf(name, sizeof name, "%s%.*s", prefix, (int)ref->selector_length, ref->selector);
     return elf_constant_value(ELF_PT, name, machine, type);
 }
 
@@ -113,7 +113,8 @@ static int find_one(const field_ref *ref, const dump_image *image, uint32_t *ind
 {
     int sections = ref->field->header == FIELD_SHDR;
     uint32_t count = sections ? image->num_sections : image->num_programs;
-    uint32_t found = 0, *matches;
+    uint32_t found = 0;
+    uint32_t *matches;
     uint64_t type = 0;
     if (ref->by_index) {
         if (ref->index >= count) {

@@ -137,12 +137,12 @@ static char *shorthand_value(const char *text, const char *prefix, const alias *
         return NULL;
     for (const alias *a = aliases; a->name != NULL; a++)
         if (same_name(text, a->name)) {
-            snprintf(value, length, "%s", a->value);
+            (void)snprintf(value, length, "%s", a->value);
             return value;
         }
     if (value_number(text, &number) == 0 || strncmp(text, prefix, strlen(prefix)) == 0)
         prefix = "";
-    snprintf(value, length, "%s%s", prefix, text);
+    (void)snprintf(value, length, "%s%s", prefix, text);
     for (char *c = value; *c != '\0'; c++)
         *c = (char)toupper((unsigned char)*c);
     return value;
@@ -229,7 +229,8 @@ static int run_files(const command *cmd, int argc, char **argv)
 int main(int argc, char **argv)
 {
     command cmd = {calloc((size_t)argc, sizeof(edit_op)), 0, {0}};
-    int option, status = EDIT_USAGE;
+    int option;
+    int status = EDIT_USAGE;
 
     diag_set_program("objlens-edit");
     if (cmd.ops == NULL) {

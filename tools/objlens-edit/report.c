@@ -19,9 +19,9 @@ const char *report_format(char *buffer, size_t size, const field_desc *field, ui
     char names[NAMES_SIZE];
     const char *name = value_names(names, sizeof names, field, machine, value);
     if (name != NULL)
-        snprintf(buffer, size, "%" PRIu64 " (%s)", value, name);
+        (void)snprintf(buffer, size, "%" PRIu64 " (%s)", value, name);
     else
-        snprintf(buffer, size, "%" PRIu64, value);
+        (void)snprintf(buffer, size, "%" PRIu64, value);
     return buffer;
 }
 

@@ -55,7 +55,7 @@ int value_parse(const char *text, const field_desc *field, uint16_t machine, uin
     if (!field_is_flags(field))
         return one_value(text, strlen(text), field, machine, value);
     if (text[0] == '+' || text[0] == '-')
-        op = *text++;
+        op = (unsigned char)*text++;
     for (;;) {
         const char *bar = strchr(text, '|');
         size_t length = bar != NULL ? (size_t)(bar - text) : strlen(text);
@@ -98,7 +98,7 @@ const char *value_names(char *buffer, size_t size, const field_desc *field, uint
     buffer[0] = '\0';
     rest = elf_flag_names((enum elf_family)field->family, value, machine, append_flag, &list);
     if (rest != 0 && list.count > 0) {
-        snprintf(hex, sizeof hex, "0x%" PRIx64, rest);
+        (void)snprintf(hex, sizeof hex, "0x%" PRIx64, rest);
         append(&list, hex);
     }
     return list.count > 0 ? buffer : NULL;

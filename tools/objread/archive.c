@@ -27,8 +27,7 @@
 #define BSD_NAME_PREFIX "#1/"
 #define FIELD_SIZE(member) (sizeof(((struct ar_hdr *)0)->member))
 
-static int failed(archive *ar, const char *format, ...)
-    __attribute__((format(printf, 2, 3)));
+static int failed(archive *ar, const char *format, ...) __attribute__((format(printf, 2, 3)));
 
 static int failed(archive *ar, const char *format, ...)
 {
@@ -115,10 +114,60 @@ static int is_bsd_index(const char *name)
  * where the next header is; `*end` is 0 when it cannot be known, and the
  * walk cannot go on.  -1 with `error` set for a malformed header.
  */
+/* A GNU long name, "/N": the name at offset N of the `//` table. */
+static int long_name(archive *ar, const struct ar_hdr *header, uint64_t at)
+{
+    uint64_t offset;
+    const char *start;
+    const char *stop;
+    size_t length;
+    if (decimal_field(header->ar_name + 1, FIELD_SIZE(ar_name) - 1, &offset) != 0)
+        return failed(ar, "the member at 0x%llx has a bad long-name offset \"%s\"",
+                      (unsigned long long)at, ar->name);
+    if (ar->names == NULL || offset >= ar->names_size)
+        return failed(ar,
+                      "the member at 0x%llx names offset %llu of a long-name table of "
+                      "%llu bytes",
+                      (unsigned long long)at, (unsigned long long)offset,
+                      (unsigned long long)ar->names_size);
+    start = ar->names + offset;
+    length = strcspn(start, "\n");
+    if (length > ARCHIVE_NAME_MAX)
+        return failed(ar, "the member at 0x%llx has a name longer than %d bytes",
+                      (unsigned long long)at, ARCHIVE_NAME_MAX);
+    stop = start + length;
+    if (stop > start && stop[-1] == '/')
+        stop--;
+    memcpy(ar->name, start, (size_t)(stop - start));
+    ar->name[stop - start] = '\0';
+    return 0;
+}
+
+/* A BSD name, "#1/N": the N bytes that start the member's data. */
+static int bsd_name(archive *ar, const struct ar_hdr *header, uint64_t at, archive_member *member)
+{
+    uint64_t skip;
+    if (decimal_field(header->ar_name + 3, FIELD_SIZE(ar_name) - 3, &skip) != 0 ||
+        skip > member->size)
+        return failed(ar, "the member at 0x%llx has a bad BSD name length \"%s\"",
+                      (unsigned long long)at, ar->name);
+    if (skip > ARCHIVE_NAME_MAX)
+        return failed(ar, "the member at 0x%llx has a name longer than %d bytes",
+                      (unsigned long long)at, ARCHIVE_NAME_MAX);
+    if (read_at(ar, member->offset, ar->name, (size_t)skip) != 0)
+        return failed(ar, "the name of the member at 0x%llx cannot be read",
+                      (unsigned long long)at);
+    ar->name[skip] = '\0'; /* the name ends at its first NUL, if any */
+    member->offset += skip;
+    member->size -= skip;
+    return 0;
+}
+
 static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_t *end)
 {
     struct ar_hdr header;
-    uint64_t size, stored, skip = 0;
+    uint64_t size;
+    uint64_t stored;
     size_t length;
 
     *end = 0;
@@ -126,8 +175,8 @@ static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_
         return failed(ar, "the member header at 0x%llx ends past the end of the archive",
                       (unsigned long long)at);
     if (read_at(ar, at, &header, sizeof header) != 0)
-        return failed(ar, "the member header at 0x%llx cannot be read: %s",
-                      (unsigned long long)at, strerror(errno != 0 ? errno : EIO));
+        return failed(ar, "the member header at 0x%llx cannot be read: %s", (unsigned long long)at,
+                      strerror(errno != 0 ? errno : EIO));
     if (memcmp(header.ar_fmag, ARFMAG, FIELD_SIZE(ar_fmag)) != 0)
         return failed(ar, "the member header at 0x%llx does not end in ar's magic",
                       (unsigned long long)at);
@@ -137,9 +186,9 @@ static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_
     length = raw_name(ar, &header);
     /* A thin archive keeps only its own tables inline. */
     stored = size;
-    if (ar->thin && !(length >= 1 && ar->name[0] == '/' &&
-                      (length == 1 || strcmp(ar->name, "//") == 0 ||
-                       strcmp(ar->name, "/SYM64/") == 0)))
+    if (ar->thin &&
+        !(length >= 1 && ar->name[0] == '/' &&
+          (length == 1 || strcmp(ar->name, "//") == 0 || strcmp(ar->name, "/SYM64/") == 0)))
         stored = 0;
     if (stored > ar->size - at - sizeof header)
         return failed(ar, "the member at 0x%llx (%llu bytes) ends past the end of the archive",
@@ -152,40 +201,11 @@ static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_
     member->name = ar->name;
 
     if (length > 1 && ar->name[0] == '/' && ar->name[1] >= '0' && ar->name[1] <= '9') {
-        uint64_t offset;
-        const char *start, *stop;
-        if (decimal_field(header.ar_name + 1, FIELD_SIZE(ar_name) - 1, &offset) != 0)
-            return failed(ar, "the member at 0x%llx has a bad long-name offset \"%s\"",
-                          (unsigned long long)at, ar->name);
-        if (ar->names == NULL || offset >= ar->names_size)
-            return failed(ar, "the member at 0x%llx names offset %llu of a long-name table of "
-                              "%llu bytes",
-                          (unsigned long long)at, (unsigned long long)offset,
-                          (unsigned long long)ar->names_size);
-        start = ar->names + offset;
-        length = strcspn(start, "\n");
-        if (length > ARCHIVE_NAME_MAX)
-            return failed(ar, "the member at 0x%llx has a name longer than %d bytes",
-                          (unsigned long long)at, ARCHIVE_NAME_MAX);
-        stop = start + length;
-        if (stop > start && stop[-1] == '/')
-            stop--;
-        memcpy(ar->name, start, (size_t)(stop - start));
-        ar->name[stop - start] = '\0';
+        if (long_name(ar, &header, at) != 0)
+            return -1;
     } else if (strncmp(ar->name, BSD_NAME_PREFIX, strlen(BSD_NAME_PREFIX)) == 0) {
-        if (decimal_field(header.ar_name + 3, FIELD_SIZE(ar_name) - 3, &skip) != 0 ||
-            skip > size)
-            return failed(ar, "the member at 0x%llx has a bad BSD name length \"%s\"",
-                          (unsigned long long)at, ar->name);
-        if (skip > ARCHIVE_NAME_MAX)
-            return failed(ar, "the member at 0x%llx has a name longer than %d bytes",
-                          (unsigned long long)at, ARCHIVE_NAME_MAX);
-        if (read_at(ar, member->offset, ar->name, (size_t)skip) != 0)
-            return failed(ar, "the name of the member at 0x%llx cannot be read",
-                          (unsigned long long)at);
-        ar->name[skip] = '\0'; /* the name ends at its first NUL, if any */
-        member->offset += skip;
-        member->size -= skip;
+        if (bsd_name(ar, &header, at, member) != 0)
+            return -1;
     } else if (length > 1 && ar->name[length - 1] == '/' && strcmp(ar->name, "//") != 0 &&
                strcmp(ar->name, "/SYM64/") != 0) {
         ar->name[length - 1] = '\0';
@@ -225,8 +245,8 @@ static int read_tables(archive *ar)
         } else if (ar->index_kind == ARCHIVE_INDEX_NONE && strcmp(ar->name, "/SYM64/") == 0) {
             ar->index_kind = ARCHIVE_INDEX_GNU64;
         } else if (ar->index_kind == ARCHIVE_INDEX_NONE && is_bsd_index(ar->name)) {
-            ar->index_kind = strstr(ar->name, "_64") != NULL ? ARCHIVE_INDEX_BSD64
-                                                             : ARCHIVE_INDEX_BSD32;
+            ar->index_kind =
+                strstr(ar->name, "_64") != NULL ? ARCHIVE_INDEX_BSD64 : ARCHIVE_INDEX_BSD32;
         } else if (ar->names == NULL && strcmp(ar->name, "//") == 0) {
             ar->names = read_block(ar, member.offset, member.size);
             if (ar->names == NULL)
@@ -335,7 +355,8 @@ static uint64_t load_le(const unsigned char *bytes, int width)
 static int gnu_index(archive *ar, archive_index *index, const unsigned char *bytes, uint64_t size,
                      int width)
 {
-    uint64_t count, at;
+    uint64_t count;
+    uint64_t at;
     const char *name;
     if (size < (uint64_t)width)
         return failed(ar, "the archive index (%llu bytes) has no room for its count",
@@ -370,7 +391,10 @@ static int gnu_index(archive *ar, archive_index *index, const unsigned char *byt
 static int bsd_index(archive *ar, archive_index *index, const unsigned char *bytes, uint64_t size,
                      int width)
 {
-    uint64_t records, count, strings_at, strings_size;
+    uint64_t records;
+    uint64_t count;
+    uint64_t strings_at;
+    uint64_t strings_size;
     if (size < (uint64_t)width)
         return failed(ar, "the archive index (%llu bytes) has no room for its size",
                       (unsigned long long)size);

@@ -29,13 +29,13 @@ typedef struct archive {
     const char *path;
     int fd;
     uint64_t size;
-    int thin;          /* `!<thin>`: members are files beside the archive */
-    char *names;       /* the `//` table, NUL-terminated past its end */
+    int thin;    /* `!<thin>`: members are files beside the archive */
+    char *names; /* the `//` table, NUL-terminated past its end */
     uint64_t names_size;
     int index_kind;    /* enum archive_index_kind */
     uint64_t index_at; /* the index's bytes: offset and size in the archive */
     uint64_t index_size;
-    uint64_t next;     /* the next member header's offset */
+    uint64_t next; /* the next member header's offset */
     char name[ARCHIVE_NAME_MAX + 1];
     char *member_path; /* a thin member's path, beside the archive */
     size_t dir_length; /* of the archive's folder, with its '/' */
@@ -43,10 +43,10 @@ typedef struct archive {
 } archive;
 
 typedef struct archive_member {
-    const char *name;  /* NUL-terminated; valid until the next call */
-    const char *path;  /* the file that holds its bytes */
-    uint64_t header;   /* where its header is in the archive */
-    uint64_t offset;   /* its bytes: where they start in `path`, and how many */
+    const char *name; /* NUL-terminated; valid until the next call */
+    const char *path; /* the file that holds its bytes */
+    uint64_t header;  /* where its header is in the archive */
+    uint64_t offset;  /* its bytes: where they start in `path`, and how many */
     uint64_t size;
 } archive_member;
 

@@ -39,8 +39,8 @@ typedef struct dump_request {
 typedef struct dump_options {
     const dump_request *requests;
     size_t request_count;
-    int decompress; /* -z: expand SHF_COMPRESSED sections before dumping */
-    int demangle;   /* -C: C++ names demangled */
+    int decompress;   /* -z: expand SHF_COMPRESSED sections before dumping */
+    int demangle;     /* -C: C++ names demangled */
     int json_records; /* --json=records: a JSON line per record */
 } dump_options;
 

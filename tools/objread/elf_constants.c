@@ -26,8 +26,7 @@ const char *elf_constant_name(enum elf_family family, uint64_t value, uint16_t m
     return generic;
 }
 
-int elf_constant_value(enum elf_family family, const char *name, uint16_t machine,
-                       uint64_t *value)
+int elf_constant_value(enum elf_family family, const char *name, uint16_t machine, uint64_t *value)
 {
     const elf_constant_table *table = &elf_constant_tables[family];
     for (size_t i = 0; i < table->count; i++) {

@@ -47,8 +47,7 @@ const char *elf_constant_name(enum elf_family family, uint64_t value, uint16_t m
 
 /* The value of `name` for files of `machine`: 0 with *value set, -1 when
  * the family has no such name for that machine. */
-int elf_constant_value(enum elf_family family, const char *name, uint16_t machine,
-                       uint64_t *value);
+int elf_constant_value(enum elf_family family, const char *name, uint16_t machine, uint64_t *value);
 
 /* The named bits of a flag word, lowest first, one call each; returns the
  * bits that have no name. */

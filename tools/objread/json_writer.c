@@ -4,6 +4,7 @@
 #include "json_writer.h"
 
 #include <assert.h>
+#include <stdio.h>
 #include <string.h>
 
 #include "out.h"
@@ -165,10 +166,8 @@ void json_field_text(json_writer *writer, const char *key, const char *text)
 static void suffixed_key(json_writer *writer, const char *key, const char *suffix)
 {
     char buffer[64];
-    size_t length = strlen(key);
-    assert(length + strlen(suffix) < sizeof buffer);
-    memcpy(buffer, key, length);
-    strcpy(buffer + length, suffix);
+    assert(strlen(key) + strlen(suffix) < sizeof buffer);
+    (void)snprintf(buffer, sizeof buffer, "%s%s", key, suffix);
     json_key(writer, buffer);
 }
 

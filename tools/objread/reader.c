@@ -209,7 +209,8 @@ static void read_relr(dump_image *image, const dump_printer *printer, uint32_t i
     if (!relr_table_open(&relr, image, index))
         return;
     table_of(&heading, image, &relr.section, index, relr.count);
-    printer->relr_table(printer->context, image, &heading, relr_table_walk(&relr, image, NULL, NULL));
+    printer->relr_table(printer->context, image, &heading,
+                        relr_table_walk(&relr, image, NULL, NULL));
     relr_table_walk(&relr, image, relr_address, &walk);
 }
 
@@ -286,8 +287,12 @@ static int read_segment_dynamic(dump_image *image, const dump_printer *printer)
     heading.type = SHT_DYNAMIC;
     printer->dynamic_table(printer->context, image, &heading);
     for (uint32_t i = 0; i < dynamic.count; i++) {
-        dynamic_record record = {0, i, segment_dynamic_tag(image, &dynamic, i),
-                                 segment_dynamic_val(image, &dynamic, i), NULL, NULL};
+        dynamic_record record = {0,
+                                 i,
+                                 segment_dynamic_tag(image, &dynamic, i),
+                                 segment_dynamic_val(image, &dynamic, i),
+                                 NULL,
+                                 NULL};
         if (dynamic_tag_names_string(record.d_tag)) {
             record.string = segment_dynamic_string(&dynamic, record.d_val);
             if (record.string == NULL)

@@ -84,7 +84,8 @@ static void read_definitions(version_list *list, const objlens_image *image,
             max_index = entry->key & VERSYM_INDEX_MASK;
         entry->max_index = max_index;
         entry->name_known = aux <= size - offset && size - offset - aux >= VERDAUX_SIZE;
-        entry->name = entry->name_known ? bytes_word(image, def + aux + FIELD(Elf32_Verdaux, vda_name)) : 0;
+        entry->name =
+            entry->name_known ? bytes_word(image, def + aux + FIELD(Elf32_Verdaux, vda_name)) : 0;
         if (next == 0)
             break;
         offset += next;
