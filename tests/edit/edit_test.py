@@ -236,7 +236,9 @@ class Refusals(Scratch):
         os.chmod(path, 0o751)
         before = self.read(path)
         for fault in ("write:ENOSPC", "fsync:EIO", "rename:EACCES", "write:kill"):
-            env = dict(os.environ, LD_PRELOAD=SHIM, RUNCARD_FAULT=fault)
+            # A sanitizer's runtime must come first, unless told the shim may.
+            asan = os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0"
+            env = dict(os.environ, LD_PRELOAD=SHIM, RUNCARD_FAULT=fault, ASAN_OPTIONS=asan)
             done = run("--set", "ehdr.e_entry=0x1234", path, env=env)
             if fault.endswith("kill"):
                 self.assertEqual(done.returncode, -signal.SIGKILL)
