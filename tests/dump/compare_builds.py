@@ -39,12 +39,12 @@ def elf_files(paths):
                     pass
 
 
-def command(spec):
+def command(target):
     """("env", "binary") from "LD_LIBRARY_PATH=DIR:BINARY" or "BINARY"."""
-    if spec.startswith("LD_LIBRARY_PATH="):
-        libs, binary = spec[len("LD_LIBRARY_PATH="):].rsplit(":", 1)
+    if target.startswith("LD_LIBRARY_PATH="):
+        libs, binary = target[len("LD_LIBRARY_PATH="):].rsplit(":", 1)
         return dict(os.environ, LD_LIBRARY_PATH=libs), binary
-    return dict(os.environ), spec
+    return dict(os.environ), target
 
 
 def section_count(path):
@@ -75,8 +75,8 @@ def option_sets(path, text_only):
     return sets
 
 
-def run(spec, args):
-    env, binary = spec
+def run(target, args):
+    env, binary = target
     done = subprocess.run([binary] + args, env=env, capture_output=True, timeout=300)
     return done.returncode, done.stdout, done.stderr
 

@@ -13,12 +13,12 @@ import resource
 import struct
 import subprocess
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import elfwriter  # noqa: E402
 import json_lines  # noqa: E402
+from messages import Files  # noqa: E402
 
 DUMP = None
 CALL_COUNT = None
@@ -54,20 +54,6 @@ def exploding_name(levels):
     for level in range(levels):
         name += "S0_I%sE" % (substitution(level + 3) * 3)
     return name + "Evv"
-
-
-class Files(unittest.TestCase):
-    def setUp(self):
-        self.folder = tempfile.TemporaryDirectory()
-
-    def tearDown(self):
-        self.folder.cleanup()
-
-    def write(self, name, data):
-        path = os.path.join(self.folder.name, name)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
 
 
 class Json(Files):

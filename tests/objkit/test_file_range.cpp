@@ -25,14 +25,6 @@ Bytes image_bytes(int bits, unsigned char data, int sections, size_t data_size =
     return w.build().bytes;
 }
 
-size_t open_descriptors()
-{
-    size_t count = 0;
-    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
 // Two images laid one after the other, each between runs of filler, as an
 // archive lays out its members.
 struct Packed {

@@ -29,14 +29,6 @@ Bytes image_bytes(int bits, int sections)
     return w.build().bytes;
 }
 
-size_t open_descriptors()
-{
-    size_t count = 0;
-    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
 // Writes a new file and renames it over `path`, as an installer would.
 void replace(const TempDir &dir, const std::string &path, const Bytes &bytes)
 {

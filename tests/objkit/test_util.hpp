@@ -15,6 +15,15 @@ namespace objkit_test {
 
 using Bytes = std::vector<unsigned char>;
 
+// The descriptors this process has open.
+inline size_t open_descriptors()
+{
+    size_t count = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
 inline std::string fixture(const std::string &name)
 {
     return std::string(OBJKIT_FIXTURES_DIR) + "/" + name;
