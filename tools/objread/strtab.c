@@ -29,13 +29,6 @@ const char *string_table_find(const string_table *table, uint64_t offset, const 
     return NULL;
 }
 
-const char *string_table_get(const string_table *table, uint64_t offset)
-{
-    const char *problem;
-    const char *name = string_table_find(table, offset, &problem);
-    return name != NULL ? name : strtab_corrupt;
-}
-
 const char *section_name_find(const dump_image *image, const objlens_section *section,
                               const char **problem)
 {
@@ -62,16 +55,4 @@ const char *section_name_at(const dump_image *image, uint32_t index)
     if (objlens_get_section(&image->image, &section, index) != 0)
         return strtab_corrupt;
     return section_name(image, &section);
-}
-
-const char *symbol_display_name(const dump_image *image, const string_table *names,
-                                const objlens_sym *symbol)
-{
-    uint32_t offset = objlens_sym_get_name_offs(symbol);
-    if (offset == 0 && ELF32_ST_TYPE(objlens_sym_get_info(symbol)) == STT_SECTION) {
-        uint16_t shndx = objlens_sym_get_shndx(symbol);
-        if (shndx != SHN_UNDEF && shndx < SHN_LORESERVE && shndx < image->num_sections)
-            return section_name_at(image, shndx);
-    }
-    return string_table_get(names, offset);
 }

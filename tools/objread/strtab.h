@@ -25,9 +25,8 @@ struct dump_image;
  * (index 0 included). */
 void string_table_open(string_table *table, const objlens_image *image, uint32_t index);
 
-/* The string at `offset`; "" for offset 0 of an absent table. */
-const char *string_table_get(const string_table *table, uint64_t offset);
-/* The same, or null with `*problem` saying why there is no name. */
+/* The string at `offset` ("" for offset 0 of an absent table), or null
+ * with `*problem` saying why there is no name. */
 const char *string_table_find(const string_table *table, uint64_t offset, const char **problem);
 
 /* The section's name from the section name string table. */
@@ -38,10 +37,5 @@ const char *section_name_find(const struct dump_image *image, const objlens_sect
 
 /* The name of section `index`, or "<corrupt>" when there is none. */
 const char *section_name_at(const struct dump_image *image, uint32_t index);
-
-/* A symbol's name; a section symbol without one is shown by the name of
- * its section, as readers of relocations expect. */
-const char *symbol_display_name(const struct dump_image *image, const string_table *names,
-                                const objlens_sym *symbol);
 
 #endif
