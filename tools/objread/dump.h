@@ -19,10 +19,13 @@ enum dump_part {
     DUMP_DYNAMIC = 1 << 5,
     DUMP_VERSIONS = 1 << 6,
     DUMP_NOTES = 1 << 7,
-    DUMP_ALL = (1 << 8) - 1,
     DUMP_DYNAMIC_SYMBOLS = 1 << 8, /* the SHT_DYNSYM tables only */
     DUMP_CONTENTS = 1 << 9,        /* the sections -x and -p name */
-    DUMP_ARCHIVE_INDEX = 1 << 10   /* -c: an archive's symbol index */
+    DUMP_ARCHIVE_INDEX = 1 << 10,  /* -c: an archive's symbol index */
+    DUMP_GROUPS = 1 << 11,         /* -g: section groups */
+    DUMP_HISTOGRAM = 1 << 12,      /* -I: hash bucket list lengths */
+    DUMP_ARCH = 1 << 13,           /* -A: processor-specific attributes */
+    DUMP_ALL = (1 << 8) - 1 + DUMP_GROUPS + DUMP_HISTOGRAM + DUMP_ARCH
 };
 
 /* A section whose bytes -x (hex) or -p (strings) asks for: by number, or

@@ -343,6 +343,8 @@ void read_parts(dump_image *image, unsigned parts, const dump_printer *printer)
     }
     if (parts & DUMP_SECTIONS)
         read_sections(image, printer);
+    if ((parts & DUMP_GROUPS) && printer->groups != NULL)
+        printer->groups(printer->context, image);
     if (parts & DUMP_SEGMENTS)
         read_segments(image, printer);
     if (parts & DUMP_DYNAMIC)
@@ -351,10 +353,14 @@ void read_parts(dump_image *image, unsigned parts, const dump_printer *printer)
         read_relocations(image, printer);
     if (parts & (DUMP_SYMBOLS | DUMP_DYNAMIC_SYMBOLS))
         read_symbols(image, printer);
+    if ((parts & DUMP_HISTOGRAM) && printer->histogram != NULL)
+        printer->histogram(printer->context, image);
     if (parts & DUMP_VERSIONS)
         printer->versions(printer->context, image);
     if (parts & DUMP_CONTENTS)
         printer->contents(printer->context, image);
     if (parts & DUMP_NOTES)
         printer->notes(printer->context, image);
+    if ((parts & DUMP_ARCH) && printer->arch_specific != NULL)
+        printer->arch_specific(printer->context, image);
 }

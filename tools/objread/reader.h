@@ -116,9 +116,12 @@ typedef struct dump_printer {
     void (*symbol)(void *context, dump_image *image, const symbol_record *symbol);
     void (*symbols_end)(void *context, dump_image *image);
     /* The parts whose walkers take a callback per event of their own. */
+    void (*groups)(void *context, dump_image *image);
+    void (*histogram)(void *context, dump_image *image);
     void (*versions)(void *context, dump_image *image);
     void (*contents)(void *context, dump_image *image);
     void (*notes)(void *context, dump_image *image);
+    void (*arch_specific)(void *context, dump_image *image);
 } dump_printer;
 
 /* Every part `parts` asks for, in readelf's order. */
