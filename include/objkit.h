@@ -59,7 +59,9 @@
  * is read whole on its first use, and a larger one when a read_name finds
  * no NUL within the chunk after the string's start), so sections that
  * overlap share bytes and one entry of a large section costs one chunk.
- * The cache is reserved as large as the file, without backing; where a
+ * The cache is reserved as large as the file, without backing (a source of
+ * at most one chunk, which its first read fills whole, takes a heap block
+ * of its size instead); where a
  * limit on the address space (RLIMIT_AS) leaves no room for that, it is a
  * window over part of the file, placed at the first read, and a read of
  * bytes outside it fails for want of memory (errno ENOMEM).  Besides those bytes, the

@@ -3,7 +3,8 @@
 //
 // The cache of a file image is one anonymous mapping as large as the file,
 // reserved without backing (MAP_NORESERVE): pages cost memory only once a
-// read fills them, and a string that runs across a chunk boundary is still
+// read fills them (a file of one chunk, read whole at once, takes a heap
+// block instead), and a string that runs across a chunk boundary is still
 // one run of bytes.  A chunk is marked present only after the read that
 // filled it was found to come from the file as loaded, so a reader never
 // sees bytes of a file that changed.
@@ -107,6 +108,19 @@ bool reserve(objkit_file *file, uint64_t offset, uint64_t count) noexcept
         errno = ENOMEM;
         return false;
     }
+    if (file->size <= chunk_size) {
+        file->cache = static_cast<unsigned char *>(std::malloc(file->size == 0 ? 1 : file->size));
+        if (file->cache == nullptr) {
+            std::free(present);
+            errno = ENOMEM;
+            return false;
+        }
+        file->cache_on_heap = true;
+        file->cache_start = 0;
+        file->cache_size = file->size;
+        file->present = present;
+        return true;
+    }
     void *cache = file->size <= SIZE_MAX ? map_anonymous(file->size) : MAP_FAILED;
     if (cache != MAP_FAILED) {
         file->cache = static_cast<unsigned char *>(cache);
@@ -160,7 +174,8 @@ bool fill(objkit_file *file, uint64_t first, uint64_t last, bool *read_any) noex
         const uint64_t from = chunk * chunk_size;
         const uint64_t to = end * chunk_size < file->size ? end * chunk_size : file->size;
         unsigned char *into = file->cache + (from - file->cache_start);
-        populate(into, to - from);
+        if (!file->cache_on_heap)
+            populate(into, to - from);
         if (!read_exactly(file->fd, into, static_cast<size_t>(to - from), file->base + from))
             return false;
         *read_any = true;
@@ -226,7 +241,9 @@ const unsigned char *cache_range(objkit_file *file, uint64_t offset, uint64_t co
 void cache_release(objkit_file *file) noexcept
 {
     if (file->present != nullptr) {
-        if (file->cache != nullptr)
+        if (file->cache_on_heap)
+            std::free(file->cache);
+        else if (file->cache != nullptr)
             ::munmap(file->cache, static_cast<size_t>(file->cache_size));
         std::free(file->present);
     } else {

@@ -29,7 +29,10 @@ struct objkit_file_stamp {
 // bytes, as large as the file (or, where the address space has no room for
 // that, a window over part of it), and filled chunk by chunk as reads ask
 // for them; `present` has one bit per OBJKIT_CACHE_CHUNK bytes of the file.
-// Memory is used only for the chunks that were read.
+// Memory is used only for the chunks that were read.  A source of at most
+// one chunk is read whole on its first read anyway, so its cache comes
+// from the heap instead: an archive's members are mostly that small, and a
+// mapping per member costs more to give back than to read the member.
 struct objkit_file {
     int fd;         // -1 for a buffer image
     unsigned mode;  // permission bits, for a save to a new file
@@ -41,6 +44,7 @@ struct objkit_file {
     uint64_t cache_start;  // file: the offset in the file of cache[0]
     uint64_t cache_size;   // file: the bytes reserved at `cache`
     uint64_t *present;     // file: chunk bits; null for a buffer
+    bool cache_on_heap;    // file: `cache` is a heap block, not a mapping
 };
 
 struct objkit_image_state {

@@ -5,6 +5,7 @@
 // read as its own, a range outside its file is refused before anything is
 // read, and the file's stamp guards the range's bytes as it guards a file's.
 #include "any_image.hpp"
+#include "mmap_count.h"
 #include "support/elf_writer.hpp"
 #include "test_util.hpp"
 
@@ -200,6 +201,35 @@ TEST(FileRangeFile, MembersLoadedOneByOneLeaveNoDescriptorBehind)
         EXPECT_EQ(open_descriptors(), before + 1);  // the image's own
     }
     EXPECT_EQ(open_descriptors(), before);
+}
+
+// An archive's members are mostly smaller than a chunk: a mapping made and
+// given back for each cost more than reading the member.
+TEST(FileRangeFile, AMemberOfOneChunkIsCachedWithoutAMappingOfItsOwn)
+{
+    TempDir dir;
+    const std::string path = dir.file("packed");
+    const Packed p = packed(64);
+    ASSERT_TRUE(write_bytes(path, p.file));
+    const std::string big_path = dir.file("big");
+    ASSERT_TRUE(write_bytes(big_path, image_bytes(64, 0x33, 1, 2 * OBJKIT_CACHE_CHUNK)));
+    unsigned char byte = 0;
+
+    unsigned long before = mmap_calls();
+    {
+        AnyImage image(objkit_source_file_range(path.c_str(), p.second_at, p.second.size()));
+        ASSERT_TRUE(image.loaded());
+        ASSERT_TRUE(image.raw_read(1, &byte, 1, 2));
+        EXPECT_EQ(byte, 0x22);
+    }
+    EXPECT_EQ(mmap_calls(), before);
+
+    before = mmap_calls();  // a larger file is mapped, as the count sees
+    AnyImage big(objkit_source_file(big_path.c_str()));
+    ASSERT_TRUE(big.loaded());
+    ASSERT_TRUE(big.raw_read(1, &byte, 1, OBJKIT_CACHE_CHUNK));
+    EXPECT_EQ(byte, 0x33);
+    EXPECT_GT(mmap_calls(), before);
 }
 
 TEST(FileRangeHeap, TheHeapRecordCopiesThePathAndKeepsTheRange)
