@@ -110,6 +110,52 @@ class Archives(unittest.TestCase):
         self.assertEqual(code, 0, err)
         self.assertEqual(ours.count(b"ELF Header:"), 3)
 
+    def test_an_archive_nested_in_a_thin_one(self):
+        # ar puts a plain archive in a thin one as "/N:ORIGIN": the member at
+        # ORIGIN of the archive that long name N gives.
+        d = self.dir
+        subprocess.run(["ar", "rc", "plain.a", "b.o"], cwd=d, check=True)
+        subprocess.run(["ar", "rcsT", "nest.a", "plain.a", "sub/c.o"], cwd=d, check=True)
+        self.same_as_readelf(["-c"], "nest.a", 0)
+        ours, err, code = run(["-h", "-s", self.path("nest.a")])
+        self.assertEqual(code, 0, err)
+        self.assertIn(b"\nFile: %s[%s(b.o)]\nELF Header:" % (self.path("nest.a").encode(),
+                                                               self.path("plain.a").encode()),
+                      ours)
+        self.assertEqual(ours.count(b"Symbol table '.symtab'"), 2)
+
+    def thin(self, name, members):
+        """A thin archive naming `members` (name, size, origin or None)."""
+        names = b"".join(m.encode() + b"/\n" for m, _, _ in members)
+        names += b"\n" * (len(names) % 2)
+        data, at = b"!<thin>\n" + header("//", len(names)) + names, 0
+        for m, size, origin in members:
+            data += header("/%d" % at + (":%d" % origin if origin else ""), size)
+            at += len(m) + 2
+        return self.write(name, data)
+
+    def test_thin_members_that_cannot_be_read(self):
+        b = len(self.elf_b)
+        cases = [
+            # A member file that is gone: not named, as readelf names none.
+            ("gone.a", [("gone.o", b, None), ("b.o", b, None)], "[gone.o]: its file",
+             "No such file or directory"),
+            # A thin archive as a member (ar adds its members instead).
+            ("whole.a", [("thin.a", b, None), ("b.o", b, None)], "[thin.a]: its file",
+             "is an archive"),
+            # A member of a thin archive nested in another.
+            ("deep.a", [("thin.a", b, 68), ("b.o", b, None)], "the member thin.a is in",
+             "a thin archive"),
+        ]
+        for name, members, where, why in cases:
+            path = self.thin(name, members)
+            ours, err, code = run(["-h", path])
+            self.assertEqual(code, 1, name)
+            self.assertIn(where, err, name)
+            self.assertIn(why, err, name)
+            self.assertIn(b"\nFile: %s[b.o]\nELF Header:" % path.encode(), ours, name)
+            self.assertEqual(ours.count(b"\nFile: "), 1 if name != "whole.a" else 2, name)
+
     def test_bsd_names_and_index(self):
         # readelf 2.40 reads neither #1/N names nor __.SYMDEF: the names and
         # index are held against what llvm-ar put in.

@@ -202,24 +202,49 @@ static void refuse(const dump_image *image, const char *reason, const header_fie
     text_header(header);
 }
 
+/* Why a member of an archive was refused.  A thin archive's member whose
+ * file cannot be opened is said by its path; one that is an archive whole
+ * (ar puts the members of an archive in a thin one, each by itself) is said
+ * to be one. */
+static const char *member_refusal(const archive *ar, const objkit_source *source, char *reason,
+                                  size_t size)
+{
+    if (source->reason == OBJKIT_REASON_OPEN || source->reason == OBJKIT_REASON_NOT_REGULAR)
+        return format_into(reason, size, "its file %s cannot be opened: %s", source->path,
+                           refusal_text(source));
+    if (ar->thin && source->reason == OBJKIT_REASON_NOT_ELF && archive_magic(source->path))
+        return format_into(reason, size,
+                           "its file %s is an archive, whose members a thin archive names "
+                           "one by one",
+                           source->path);
+    return refusal_text(source);
+}
+
 /* Dumps one ELF image from `source`, named as `image` says; 0 when it was
- * dumped in full.  A member of an archive is always named, as readelf
+ * dumped in full.  A member of an archive `ar` is always named, as readelf
  * names it: before its parts, and before the reason it was refused when
- * its bytes could hold an ELF header. */
-static int dump_source(dump_image *image, objkit_source *source, unsigned parts, int json,
-                       int name_it)
+ * its bytes could hold an ELF header (a thin member's file that cannot be
+ * opened is not named, as readelf does not name it). */
+static int dump_source(dump_image *image, objkit_source *source, const archive *ar,
+                       unsigned parts, int json, int name_it)
 {
     header_fields header;
     parts &= ~(unsigned)DUMP_ARCHIVE_INDEX;
     if (objlens_load(&image->image, source) != 0) {
-        int shown = image->archive == NULL && header_still_readable(source->reason) &&
-                    header_from_file(image->path, &header) == 0;
-        if (image->archive != NULL && !json && image->header_room >= sizeof(Elf32_Ehdr)) {
+        char reason[OBJKIT_REASON_TEXT_SIZE + ARCHIVE_NAME_MAX];
+        const int shown = ar == NULL && header_still_readable(source->reason) &&
+                          header_from_file(image->path, &header) == 0;
+        const int opened =
+            source->reason != OBJKIT_REASON_OPEN && source->reason != OBJKIT_REASON_NOT_REGULAR;
+        if (ar != NULL && !json && opened && image->header_room >= sizeof(Elf32_Ehdr)) {
             out_str("\nFile: ");
             out_name(image->path);
             out_char('\n');
         }
-        refuse(image, refusal_text(source), shown ? &header : NULL, parts, json, name_it);
+        refuse(image,
+               ar != NULL ? member_refusal(ar, source, reason, sizeof reason)
+                          : refusal_text(source),
+               shown ? &header : NULL, parts, json, name_it);
         return 1;
     }
     dump_image_describe(image);
@@ -415,12 +440,16 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
         image.archive = ar->path;
         image.member = member.name;
         image.options = options;
-        source = objkit_source_file_range(member.path, member.offset, (size_t)member.size);
+        /* A thin member's file is read as it is now, whatever size the
+         * archive says it had, as readelf reads it. */
+        source = member.whole ? objkit_source_file(member.path)
+                              : objkit_source_file_range(member.path, member.offset,
+                                                         (size_t)member.size);
         /* readelf reads a member's ELF header from the archive's bytes, past
          * the member's end if need be: it names the member when there are
          * enough of them. */
         image.header_room = ar->thin ? member.size : ar->size - member.offset;
-        if (dump_source(&image, &source, parts, json, 1) != 0)
+        if (dump_source(&image, &source, ar, parts, json, 1) != 0)
             status = 1;
         free((char *)image.path);
     }
@@ -453,7 +482,7 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
     memset(&image, 0, sizeof image);
     image.path = path;
     image.options = options;
-    return dump_source(&image, &source, parts, json, name_it);
+    return dump_source(&image, &source, NULL, parts, json, name_it);
 }
 
 /* An option getopt_long refused, in its words. */

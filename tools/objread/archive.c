@@ -114,14 +114,26 @@ static int is_bsd_index(const char *name)
  * where the next header is; `*end` is 0 when it cannot be known, and the
  * walk cannot go on.  -1 with `error` set for a malformed header.
  */
-/* A GNU long name, "/N": the name at offset N of the `//` table. */
+/* A GNU long name, "/N": the name at offset N of the `//` table.  In a
+ * thin archive, "/N:ORIGIN" names the member whose header is at ORIGIN in
+ * the archive that the name N gives. */
 static int long_name(archive *ar, const struct ar_hdr *header, uint64_t at)
 {
     uint64_t offset;
     const char *start;
     const char *stop;
     size_t length;
-    if (decimal_field(header->ar_name + 1, FIELD_SIZE(ar_name) - 1, &offset) != 0)
+    size_t digits = strspn(header->ar_name + 1, "0123456789");
+    ar->origin = 0;
+    if (ar->thin && digits + 1 < FIELD_SIZE(ar_name) && header->ar_name[1 + digits] == ':') {
+        const size_t after = 1 + digits + 1;
+        if (decimal_field(header->ar_name + after, FIELD_SIZE(ar_name) - after, &ar->origin) != 0)
+            return failed(ar, "the member at 0x%llx has a bad nested member offset \"%s\"",
+                          (unsigned long long)at, ar->name);
+    } else {
+        digits = FIELD_SIZE(ar_name) - 1;
+    }
+    if (decimal_field(header->ar_name + 1, digits, &offset) != 0)
         return failed(ar, "the member at 0x%llx has a bad long-name offset \"%s\"",
                       (unsigned long long)at, ar->name);
     if (ar->names == NULL || offset >= ar->names_size)
@@ -171,6 +183,7 @@ static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_
     size_t length;
 
     *end = 0;
+    ar->origin = 0;
     if (ar->size - at < sizeof header)
         return failed(ar, "the member header at 0x%llx ends past the end of the archive",
                       (unsigned long long)at);
@@ -199,6 +212,7 @@ static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_
     member->offset = at + sizeof header;
     member->size = size;
     member->name = ar->name;
+    member->whole = 0;
 
     if (length > 1 && ar->name[0] == '/' && ar->name[1] >= '0' && ar->name[1] <= '9') {
         if (long_name(ar, &header, at) != 0)
@@ -227,7 +241,76 @@ static int thin_member_path(archive *ar, archive_member *member)
     memcpy(path + dir, member->name, name_length + 1);
     member->path = path;
     member->offset = 0;
+    member->whole = 1;
     return 0;
+}
+
+/*
+ * A thin archive's member that is a member of another archive: the name
+ * and bytes that member has there.  The other archive stays open for the
+ * members after it, which ar writes one after another.  One that is thin
+ * itself is refused: its members are files of their own, and ar puts them
+ * in a thin archive by their paths, not through it.
+ */
+static int open_nested(archive *ar, const char *path)
+{
+    int opened;
+    if (ar->nested_path != NULL && strcmp(ar->nested_path, path) == 0)
+        return 0;
+    if (ar->nested_path != NULL)
+        archive_close(ar->nested);
+    free(ar->nested_path);
+    ar->nested_path = NULL;
+    if (ar->nested == NULL && (ar->nested = malloc(sizeof *ar->nested)) == NULL)
+        return failed(ar, "%s", strerror(ENOMEM));
+    ar->nested_path = strdup(path);
+    if (ar->nested_path == NULL)
+        return failed(ar, "%s", strerror(ENOMEM));
+    opened = archive_open(ar->nested, ar->nested_path);
+    if (opened > 0)
+        return 0;
+    if (opened < 0)
+        archive_close(ar->nested);
+    free(ar->nested_path);
+    ar->nested_path = NULL;
+    return -1;
+}
+
+static int nested_member(archive *ar, archive_member *member)
+{
+    archive_member inner;
+    char name[ARCHIVE_NAME_MAX + 1];
+    int length;
+    if (open_nested(ar, member->path) != 0)
+        return failed(ar, "the member %s is in %s, which is not an archive that can be read",
+                      member->name, member->path);
+    if (ar->nested->thin)
+        return failed(ar,
+                      "the member %s is in %s, a thin archive, whose members are not read "
+                      "through another",
+                      member->name, member->path);
+    if (archive_member_at(ar->nested, ar->origin, &inner) != 0)
+        return failed(ar, "the member %s is in %s: %s", member->name, member->path,
+                      ar->nested->error);
+    length = snprintf(name, sizeof name, "%s(%s)", member->path, inner.name);
+    if (length < 0 || (size_t)length >= sizeof name)
+        return failed(ar, "the member %s has a name longer than %d bytes", member->name,
+                      ARCHIVE_NAME_MAX);
+    memcpy(ar->name, name, (size_t)length + 1);
+    member->name = ar->name;
+    member->path = ar->nested_path;
+    member->offset = inner.offset;
+    member->size = inner.size;
+    member->whole = 0;
+    return 0;
+}
+
+/* A thin archive's member: where its bytes are. */
+static int thin_member(archive *ar, archive_member *member)
+{
+    if (thin_member_path(ar, member) != 0)
+        return -1;
+    return ar->origin != 0 ? nested_member(ar, member) : 0;
 }
 
 /* The tables at the start: the index, then the long-name table. */
@@ -292,6 +375,19 @@ int archive_open(archive *ar, const char *path)
     return read_tables(ar) == 0 ? 1 : -1;
 }
 
+int archive_magic(const char *path)
+{
+    char magic[SARMAG];
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int found;
+    if (fd < 0)
+        return 0;
+    found = pread(fd, magic, SARMAG, 0) == SARMAG &&
+            (memcmp(magic, ARMAG, SARMAG) == 0 || memcmp(magic, THINMAG, SARMAG) == 0);
+    close(fd);
+    return found;
+}
+
 void archive_close(archive *ar)
 {
     if (ar->fd >= 0)
@@ -301,6 +397,14 @@ void archive_close(archive *ar)
     free(ar->member_path);
     ar->names = NULL;
     ar->member_path = NULL;
+    if (ar->nested != NULL) {
+        if (ar->nested_path != NULL)
+            archive_close(ar->nested);
+        free(ar->nested);
+        free(ar->nested_path);
+        ar->nested = NULL;
+        ar->nested_path = NULL;
+    }
 }
 
 int archive_next(archive *ar, archive_member *member)
@@ -319,7 +423,7 @@ int archive_next(archive *ar, archive_member *member)
             strcmp(ar->name, "/SYM64/") == 0 || is_bsd_index(ar->name))
             continue;
         if (ar->thin)
-            return thin_member_path(ar, member) == 0 ? 1 : -1;
+            return thin_member(ar, member) == 0 ? 1 : -1;
         return 1;
     }
 }
@@ -332,7 +436,7 @@ int archive_member_at(archive *ar, uint64_t header, archive_member *member)
                       (unsigned long long)header);
     if (read_header(ar, header, member, &end) != 0)
         return -1;
-    return 0;
+    return ar->thin && ar->origin != 0 ? thin_member(ar, member) : 0;
 }
 
 static uint64_t load_be(const unsigned char *bytes, int width)

@@ -39,15 +39,23 @@ typedef struct archive {
     char name[ARCHIVE_NAME_MAX + 1];
     char *member_path; /* a thin member's path, beside the archive */
     size_t dir_length; /* of the archive's folder, with its '/' */
+    uint64_t origin;   /* "/N:ORIGIN": a nested archive's member header */
+    struct archive *nested; /* the archive a thin one's last nested member is in */
+    char *nested_path;
     char error[320];   /* what the last call that failed found */
 } archive;
 
 typedef struct archive_member {
-    const char *name; /* NUL-terminated; valid until the next call */
+    /* NUL-terminated; valid until the next call.  A member of an archive
+     * nested in a thin one ("/N:ORIGIN" in GNU ar's long names) is named
+     * NESTED(MEMBER), and its bytes are NESTED's. */
+    const char *name;
     const char *path; /* the file that holds its bytes */
     uint64_t header;  /* where its header is in the archive */
     uint64_t offset;  /* its bytes: where they start in `path`, and how many */
     uint64_t size;
+    int whole; /* its bytes are all of `path`'s, as its header's size was when
+                * ar wrote it: a thin archive's own member */
 } archive_member;
 
 /* 1 when `path` is an archive, opened; 0 when it is not one (nothing is
@@ -55,6 +63,9 @@ typedef struct archive_member {
  * `error`. */
 int archive_open(archive *ar, const char *path);
 void archive_close(archive *ar);
+
+/* 1 when the file at `path` starts as an archive does, 0 otherwise. */
+int archive_magic(const char *path);
 
 /* The next member: 1 with the member, 0 at the end, -1 for a malformed
  * header (the reason in `error`); after -1 the walk goes on with the next
