@@ -204,6 +204,14 @@ class Archives(unittest.TestCase):
             err = self.same_as_readelf(["-c"], name, 0)
             self.assertIn("unable to dump the index as none was found", err)
 
+    def test_an_index_without_symbols_ends_the_dump_of_its_archive(self):
+        data = b"!<arch>\n" + member("/", b"\0\0\0\0") + member("b.o/", self.elf_b)
+        self.write("nosymbols.a", data)
+        for options in (["-c"], ["-c", "-h"]):
+            err = self.same_as_readelf(options, "nosymbols.a", 1)
+            self.assertIn("the archive has an index but no symbols", err)
+        self.same_as_readelf(["-h"], "nosymbols.a", 0)
+
     # JSON.
 
     def test_json_documents_name_archive_and_member(self):

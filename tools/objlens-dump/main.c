@@ -354,6 +354,8 @@ static int index_group_add(index_groups *groups, archive *ar, const archive_inde
     return 0;
 }
 
+/* 0 when the index was shown whole, 1 when part of it could not be read,
+ * -1 when it holds no symbols, which ends the archive's dump. */
 static int dump_index(archive *ar, int json, int records)
 {
     archive_index index;
@@ -376,6 +378,15 @@ static int dump_index(archive *ar, int json, int records)
     }
     if (ar->index_kind == ARCHIVE_INDEX_NONE) {
         report_no_index(ar, json);
+        goto done;
+    }
+    if (index.count == 0 && error == NULL) {
+        /* As readelf, which then shows none of the members either. */
+        diag_file(ar->path, "the archive has an index but no symbols");
+        if (json)
+            json_archive_index(ar->path, &index, NULL, NULL, NULL, 0,
+                               "the archive has an index but no symbols", records);
+        status = -1;
         goto done;
     }
     if (!json)
@@ -415,8 +426,8 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
     if ((parts & DUMP_ARCHIVE_INDEX) != 0) {
         status = dump_index(ar, json, options->json_records);
         parts &= ~(unsigned)DUMP_ARCHIVE_INDEX;
-        if (parts == 0)
-            return status;
+        if (parts == 0 || status < 0)
+            return status != 0;
     }
     while ((next = archive_next(ar, &member)) != 0) {
         dump_image image;
