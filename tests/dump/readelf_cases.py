@@ -131,6 +131,16 @@ class Cases(Files):
                     relr=[0x1000, 0b1011, 0x2000, (1 << (bits - 1)) | 1]))
                 self.agree(["-r"], path)
 
+    def test_a_long_section_name_is_cut_in_headings(self):
+        if shutil.which("gcc") is None:
+            self.skipTest("no gcc")
+        name = ".s" + "x" * 299
+        source = self.write("long.c", ('__attribute__((section("%s"))) int v = 1;\n'
+                                       'static int *p __attribute__((section(".data%s"), used))'
+                                       ' = &v;\n' % (name, name)).encode())
+        subprocess.run(["gcc", "-c", source, "-o", source + ".o"], check=True)
+        self.agree(["-r", "-x", name, "-p", name], source + ".o")
+
     def test_xindex(self):
         path = self.write("many", elfwriter.build(64, False, 62, filler_sections=65300))
         self.agree(["-s"], path)

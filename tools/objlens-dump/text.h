@@ -5,6 +5,10 @@
 #ifndef OBJLENS_DUMP_TEXT_H
 #define OBJLENS_DUMP_TEXT_H
 
+/* readelf shows at most this many bytes of a section's name in the line
+ * that heads a section's entries or contents. */
+#define HEADING_NAME_MAX 256
+
 #include "dump.h"
 #include "header.h"
 #include "reader.h"

@@ -17,7 +17,7 @@ static void heading(dump_image *image, const char *what, const objlens_section *
     out_str("\n");
     out_str(what);
     out_str(" dump of section '");
-    out_name(section_name(image, section));
+    out_name_bounded(section_name(image, section), HEADING_NAME_MAX);
     out_str("':\n");
 }
 

@@ -103,7 +103,7 @@ static void entries_heading(const char *what, const char *name, uint64_t offset,
     out_char('\n');
     out_str(what);
     out_str(" '");
-    out_name(name);
+    out_name_bounded(name, HEADING_NAME_MAX);
     out_char('\'');
     if (offset != UINT64_MAX) {
         out_str(" at offset ");
@@ -356,7 +356,7 @@ static void packed_heading(void *context, dump_image *image, const table_record 
     (void)context;
     (void)image;
     out_str("\nRelocation section '");
-    out_name(table->name);
+    out_name_bounded(table->name, HEADING_NAME_MAX);
     out_str("' at offset ");
     out_hex0x(table->offset, 1);
     out_str(" holds Android packed relocations (");

@@ -34,7 +34,7 @@ static void version_heading(dump_image *image, const char *what, const objlens_s
     out_str("\nVersion ");
     out_str(what);
     out_str(" section '");
-    out_name(section_name(image, section));
+    out_name_bounded(section_name(image, section), HEADING_NAME_MAX);
     out_str("' contains ");
     out_udec(count);
     out_str(count == 1 ? " entry:\n" : " entries:\n");
