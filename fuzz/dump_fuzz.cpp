@@ -4,7 +4,8 @@
 // Each input becomes the one file of a memfd, and dump_main runs over it
 // with each set of options below, as the command line would give them: all
 // the text parts with -C, --dyn-syms, section contents raw and expanded by
-// number and by name, and --json of everything.  Text goes to /dev/null;
+// number and by name, and --json of everything; an archive's index (-c)
+// as text and as JSON records too.  Text goes to /dev/null;
 // JSON goes to a memory stream, and each of its lines must be one valid
 // JSON object.  A status other than 0 or 1, a crash, a sanitizer report or
 // invalid JSON is a finding.
@@ -210,7 +211,7 @@ int run(std::vector<std::string> args, FILE *stream)
 }
 
 // A --json run; every line of what it writes is one JSON object, one per
-// FILE.
+// FILE (`files` 0: an archive's, as many as it has members and parts).
 void run_json(const std::vector<std::string> &args, size_t files)
 {
     char *text = nullptr;
@@ -230,7 +231,7 @@ void run_json(const std::vector<std::string> &args, size_t files)
         ++lines;
         start = end + 1;
     }
-    CHECK(lines == files);
+    CHECK(files == 0 || lines == files);
     std::free(text);
 }
 
@@ -251,7 +252,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     contents.insert(contents.end(), {"-x", ".debug_info", "-p", ".debug_str", "-p", ".comment",
                                      "-x", ".note.gnu.build-id"});
 
+    // An archive is dumped member by member, each a JSON document.
+    const bool archive = size >= 8 && (std::memcmp(data, "!<arch>\n", 8) == 0 ||
+                                       std::memcmp(data, "!<thin>\n", 8) == 0);
     run({"-a", "-C", file}, s.discard);
+    if (archive)
+        run({"-c", "-s", file}, s.discard);
     run({"--dyn-syms", "-W", file}, s.discard);
     std::vector<std::string> raw = contents;
     raw.push_back(file);
@@ -261,10 +267,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     expanded.push_back(file);
     run(expanded, s.discard);
 
-    run_json({"--json", file}, 1);
+    run_json({"--json", file}, archive ? 0 : 1);
+    if (archive)
+        run_json({"--json=records", "-c", "-h", file}, 0);
     std::vector<std::string> json = {"--json", "-a", "-C", "--dyn-syms"};
     json.insert(json.end(), expanded.begin(), expanded.end() - 1);
     json.insert(json.end(), {file, file});
-    run_json(json, 2);
+    run_json(json, archive ? 0 : 2);
     return 0;
 }
