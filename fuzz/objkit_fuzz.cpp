@@ -9,8 +9,9 @@
 // names, the image base); every refusal must give a reason.  A buffer image
 // is saved, must save to exactly the input, and must load from that file
 // with the same records.  A file image is walked again after its file was
-// cut in half: every read then gives the input's bytes or fails.  Crashes,
-// sanitizer reports and failed checks are all findings.
+// cut in half: every read then gives the input's bytes or fails.  It is
+// loaded once more as a range of a larger file, as an archive's member is.
+// Crashes, sanitizer reports and failed checks are all findings.
 //
 // The fuzzing build makes the backend's cache chunks small (see
 // CMakeLists.txt), so that inputs of a few KiB span many of them.
@@ -278,6 +279,25 @@ void fuzz_file(const std::string &path, const uint8_t *input, size_t size)
     CHECK(elftest::write_file(path, input, size));
 }
 
+// The input as an archive's member: a range of a larger file, between bytes
+// that are not its own (an odd number before it, as a BSD name leaves).
+// Every read gives the input's bytes, never those around it.
+constexpr size_t range_lead = 61;
+constexpr size_t range_trail = 7;
+
+template <int Bits>
+void fuzz_range(const std::string &path, const uint8_t *input, size_t size)
+{
+    using O = backend_class<Bits>;
+    objkit_source source = objkit_source_file_range(path.c_str(), range_lead, size);
+    typename O::core_image *image = load_checked<Bits>(&source);
+    objkit_source_release(&source);
+    if (image == nullptr)
+        return;
+    walk_image<Bits>(image, input, size);
+    O::core_free(image);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -288,6 +308,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     CHECK(elftest::write_file(path, data, size));
     fuzz_file<32>(path, data, size);
     fuzz_file<64>(path, data, size);
+    std::vector<unsigned char> padded(range_lead, 0xee);
+    padded.insert(padded.end(), data, data + size);
+    padded.insert(padded.end(), range_trail, 0xee);
+    CHECK(elftest::write_file(path, padded.data(), padded.size()));
+    fuzz_range<32>(path, data, size);
+    fuzz_range<64>(path, data, size);
     ::unlink(path.c_str());
     return 0;
 }
