@@ -226,8 +226,8 @@ static const char *member_refusal(const archive *ar, const objkit_source *source
  * names it: before its parts, and before the reason it was refused when
  * its bytes could hold an ELF header (a thin member's file that cannot be
  * opened is not named, as readelf does not name it). */
-static int dump_source(dump_image *image, objkit_source *source, const archive *ar,
-                       unsigned parts, int json, int name_it)
+static int dump_source(dump_image *image, objkit_source *source, const archive *ar, unsigned parts,
+                       int json, int name_it)
 {
     header_fields header;
     parts &= ~(unsigned)DUMP_ARCHIVE_INDEX;
@@ -454,9 +454,9 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
         image.options = options;
         /* A thin member's file is read as it is now, whatever size the
          * archive says it had, as readelf reads it. */
-        source = member.whole ? objkit_source_file(member.path)
-                              : objkit_source_file_range(member.path, member.offset,
-                                                         (size_t)member.size);
+        source = member.whole
+                     ? objkit_source_file(member.path)
+                     : objkit_source_file_range(member.path, member.offset, (size_t)member.size);
         /* readelf reads a member's ELF header from the archive's bytes, past
          * the member's end if need be: it names the member when there are
          * enough of them. */

@@ -37,12 +37,12 @@ typedef struct archive {
     uint64_t index_size;
     uint64_t next; /* the next member header's offset */
     char name[ARCHIVE_NAME_MAX + 1];
-    char *member_path; /* a thin member's path, beside the archive */
-    size_t dir_length; /* of the archive's folder, with its '/' */
-    uint64_t origin;   /* "/N:ORIGIN": a nested archive's member header */
+    char *member_path;      /* a thin member's path, beside the archive */
+    size_t dir_length;      /* of the archive's folder, with its '/' */
+    uint64_t origin;        /* "/N:ORIGIN": a nested archive's member header */
     struct archive *nested; /* the archive a thin one's last nested member is in */
     char *nested_path;
-    char error[320];   /* what the last call that failed found */
+    char error[320]; /* what the last call that failed found */
 } archive;
 
 typedef struct archive_member {
