@@ -123,7 +123,10 @@ static int long_name(archive *ar, const struct ar_hdr *header, uint64_t at)
     const char *start;
     const char *stop;
     size_t length;
-    size_t digits = strspn(header->ar_name + 1, "0123456789");
+    size_t digits = 0;
+    while (1 + digits < FIELD_SIZE(ar_name) && header->ar_name[1 + digits] >= '0' &&
+           header->ar_name[1 + digits] <= '9')
+        digits++;
     ar->origin = 0;
     if (ar->thin && digits + 1 < FIELD_SIZE(ar_name) && header->ar_name[1 + digits] == ':') {
         const size_t after = 1 + digits + 1;
