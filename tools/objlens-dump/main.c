@@ -355,6 +355,25 @@ static int index_group_add(index_groups *groups, archive *ar, const archive_inde
     return 0;
 }
 
+/* An index with nothing to show: none at all (1, said as readelf says it),
+ * or one without symbols (-1: readelf then shows none of the members
+ * either).  0 when there is something to show. */
+static int index_empty(const archive *ar, const archive_index *index, const char *error, int json,
+                       int records)
+{
+    static const char no_symbols[] = "the archive has an index but no symbols";
+    if (ar->index_kind == ARCHIVE_INDEX_NONE) {
+        report_no_index(ar, json);
+        return 1;
+    }
+    if (index->count != 0 || error != NULL)
+        return 0;
+    diag_file(ar->path, "%s", no_symbols);
+    if (json)
+        json_archive_index(ar->path, index, NULL, NULL, NULL, 0, no_symbols, records);
+    return -1;
+}
+
 /* 0 when the index was shown whole, 1 when part of it could not be read,
  * -1 when it holds no symbols, which ends the archive's dump. */
 static int dump_index(archive *ar, int json, int records)
@@ -364,6 +383,7 @@ static int dump_index(archive *ar, int json, int records)
     const int read = archive_index_read(ar, &index);
     const char *error = read != 0 ? ar->error : NULL;
     uint64_t shown = 0;
+    int empty;
     index_groups groups = {calloc((size_t)index.count + 1, sizeof *groups.members),
                            calloc((size_t)index.count + 1, sizeof *groups.headers),
                            calloc((size_t)index.count + 1, sizeof *groups.starts), 0};
@@ -377,19 +397,11 @@ static int dump_index(archive *ar, int json, int records)
         diag_file(ar->path, "%s", error);
         status = 1;
     }
-    if (ar->index_kind == ARCHIVE_INDEX_NONE) {
-        report_no_index(ar, json);
-        goto done;
-    }
-    if (index.count == 0 && error == NULL) {
-        /* As readelf, which then shows none of the members either. */
-        diag_file(ar->path, "the archive has an index but no symbols");
-        if (json)
-            json_archive_index(ar->path, &index, NULL, NULL, NULL, 0,
-                               "the archive has an index but no symbols", records);
+    empty = index_empty(ar, &index, error, json, records);
+    if (empty < 0)
         status = -1;
+    if (empty != 0)
         goto done;
-    }
     if (!json)
         index_heading(ar, &index);
     for (uint64_t i = 0; i < index.count; i++) {
