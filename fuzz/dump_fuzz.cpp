@@ -3,7 +3,7 @@
 //
 // Each input becomes the one file of a memfd, and dump_main runs over it
 // with each set of options below, as the command line would give them: all
-// the text parts with -C, --dyn-syms, section contents raw and expanded by
+// the text parts with -C, --dyn-syms, -D with -I, section contents raw and expanded by
 // number and by name, and --json of everything.  Text goes to /dev/null;
 // JSON goes to a memory stream, and each of its lines must be one valid
 // JSON object.  A status other than 0 or 1, a crash, a sanitizer report or
@@ -253,6 +253,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     run({"-a", "-C", file}, s.discard);
     run({"--dyn-syms", "-W", file}, s.discard);
+    run({"-D", "-s", "-r", "-d", "-I", file}, s.discard);
     std::vector<std::string> raw = contents;
     raw.push_back(file);
     run(raw, s.discard);
@@ -262,6 +263,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     run(expanded, s.discard);
 
     run_json({"--json", file}, 1);
+    run_json({"--json", "-D", "-s", "-r", "-d", "-I", file}, 1);
     std::vector<std::string> json = {"--json", "-a", "-C", "--dyn-syms"};
     json.insert(json.end(), expanded.begin(), expanded.end() - 1);
     json.insert(json.end(), {file, file});
