@@ -186,26 +186,27 @@ elftest::Image dynamic_seed(const elftest::ImageKind &kind)
                                                  .flags = SHF_ALLOC,
                                                  .addralign = static_cast<uint64_t>(bits / 8),
                                                  .data = gnu});
-        const uint32_t dynsym = w.add_symtab(
-            ".dynsym",
-            {{.name = "f", .value = 0x10, .size = 3, .type = STT_FUNC, .shndx = 1},
-             {.name = "g", .value = 0x20, .size = 8, .type = STT_OBJECT, .shndx = 1}},
-            SHT_DYNSYM);
+        const uint32_t dynsym =
+            w.add_symtab(".dynsym",
+                         {{.name = "f", .value = 0x10, .size = 3, .type = STT_FUNC, .shndx = 1},
+                          {.name = "g", .value = 0x20, .size = 8, .type = STT_OBJECT, .shndx = 1}},
+                         SHT_DYNSYM);
         const uint32_t dynstr = dynsym - 1;
-        const uint32_t relocs = w.add_relocations(
-            rela ? ".rela.dyn" : ".rel.dyn", rela ? SHT_RELA : SHT_REL, dynsym, 0,
-            {{.offset = 0x10, .sym = 1, .type = 1, .addend = 2}, {.offset = 0x18, .sym = 2, .type = 1}});
-        const uint32_t dynamic = w.add_dynamic(
-            {{DT_HASH, addr(hash)},
-             {DT_GNU_HASH, addr(gnu_hash)},
-             {DT_SYMTAB, addr(dynsym)},
-             {DT_SYMENT, elftest::sym_size(bits)},
-             {DT_STRTAB, addr(dynstr)},
-             {DT_STRSZ, w.section(dynstr).data.size()},
-             {rela ? DT_RELA : DT_REL, addr(relocs)},
-             {rela ? DT_RELASZ : DT_RELSZ, w.section(relocs).data.size()},
-             {DT_NULL, 0}},
-            dynstr);
+        const uint32_t relocs =
+            w.add_relocations(rela ? ".rela.dyn" : ".rel.dyn", rela ? SHT_RELA : SHT_REL, dynsym, 0,
+                              {{.offset = 0x10, .sym = 1, .type = 1, .addend = 2},
+                               {.offset = 0x18, .sym = 2, .type = 1}});
+        const uint32_t dynamic =
+            w.add_dynamic({{DT_HASH, addr(hash)},
+                           {DT_GNU_HASH, addr(gnu_hash)},
+                           {DT_SYMTAB, addr(dynsym)},
+                           {DT_SYMENT, elftest::sym_size(bits)},
+                           {DT_STRTAB, addr(dynstr)},
+                           {DT_STRSZ, w.section(dynstr).data.size()},
+                           {rela ? DT_RELA : DT_REL, addr(relocs)},
+                           {rela ? DT_RELASZ : DT_RELSZ, w.section(relocs).data.size()},
+                           {DT_NULL, 0}},
+                          dynstr);
         w.add_segment({.type = PT_LOAD, .flags = PF_R | PF_W});
         w.add_segment({.type = PT_DYNAMIC,
                        .flags = PF_R | PF_W,

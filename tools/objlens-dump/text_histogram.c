@@ -30,8 +30,9 @@ static void histogram_lines(void *context, dump_image *image, const hash_histogr
                         (double)histogram->counts[0] * 100.0 / (double)histogram->buckets));
     for (uint64_t length = 1; length <= histogram->longest; length++) {
         covered += histogram->counts[length] * length;
-        out_str(format_into(line, sizeof line, "%7" PRIu64 "  %-10" PRIu64 " (%5.1f%%)    %5.1f%%\n",
-                            length, histogram->counts[length],
+        out_str(format_into(line, sizeof line,
+                            "%7" PRIu64 "  %-10" PRIu64 " (%5.1f%%)    %5.1f%%\n", length,
+                            histogram->counts[length],
                             (double)histogram->counts[length] * 100.0 / (double)histogram->buckets,
                             (double)covered * 100.0 / (double)histogram->symbols));
     }

@@ -25,11 +25,11 @@
 #endif
 
 static const int64_t view_tags[VIEW_TAGS] = {
-    [VIEW_SYMTAB] = DT_SYMTAB,   [VIEW_SYMENT] = DT_SYMENT,     [VIEW_HASH] = DT_HASH,
-    [VIEW_GNU_HASH] = DT_GNU_HASH, [VIEW_REL] = DT_REL,         [VIEW_RELSZ] = DT_RELSZ,
-    [VIEW_RELA] = DT_RELA,       [VIEW_RELASZ] = DT_RELASZ,     [VIEW_RELR] = DT_RELR,
-    [VIEW_RELRSZ] = DT_RELRSZ,   [VIEW_JMPREL] = DT_JMPREL,     [VIEW_PLTRELSZ] = DT_PLTRELSZ,
-    [VIEW_PLTREL] = DT_PLTREL,   [VIEW_VERSYM] = DT_VERSYM,     [VIEW_VERDEF] = DT_VERDEF,
+    [VIEW_SYMTAB] = DT_SYMTAB,     [VIEW_SYMENT] = DT_SYMENT, [VIEW_HASH] = DT_HASH,
+    [VIEW_GNU_HASH] = DT_GNU_HASH, [VIEW_REL] = DT_REL,       [VIEW_RELSZ] = DT_RELSZ,
+    [VIEW_RELA] = DT_RELA,         [VIEW_RELASZ] = DT_RELASZ, [VIEW_RELR] = DT_RELR,
+    [VIEW_RELRSZ] = DT_RELRSZ,     [VIEW_JMPREL] = DT_JMPREL, [VIEW_PLTRELSZ] = DT_PLTRELSZ,
+    [VIEW_PLTREL] = DT_PLTREL,     [VIEW_VERSYM] = DT_VERSYM, [VIEW_VERDEF] = DT_VERDEF,
     [VIEW_VERNEED] = DT_VERNEED,
 };
 
@@ -54,8 +54,7 @@ int dynamic_view_open(dynamic_view *view, dump_image *image)
 
 void dynamic_view_close(dynamic_view *view) { segment_dynamic_close(&view->dynamic); }
 
-int dynamic_view_locate(const dump_image *image, uint64_t address, uint64_t *offset,
-                        uint64_t *room)
+int dynamic_view_locate(const dump_image *image, uint64_t address, uint64_t *offset, uint64_t *room)
 {
     for (uint32_t p = 0; p < image->num_programs; p++) {
         objlens_program segment;
@@ -111,8 +110,7 @@ typedef struct view_symbols {
 
 /* The bytes from `address` to the end of its segment's file bytes, for the
  * version chains, whose ends no tag gives; null when the file has none. */
-static unsigned char *read_to_segment_end(const dump_image *image, uint64_t address,
-                                          uint32_t *size)
+static unsigned char *read_to_segment_end(const dump_image *image, uint64_t address, uint32_t *size)
 {
     uint64_t offset;
     uint64_t room;
@@ -131,8 +129,8 @@ static void view_symbols_versions(view_symbols *symbols, dump_image *image,
     uint32_t verneed_size = 0;
     uint32_t count = symbols->count > UINT32_MAX ? UINT32_MAX : (uint32_t)symbols->count;
     if (view->has[VIEW_VERSYM])
-        symbols->versym =
-            dynamic_view_read(image, view->value[VIEW_VERSYM], (uint64_t)count * sizeof(Elf32_Versym));
+        symbols->versym = dynamic_view_read(image, view->value[VIEW_VERSYM],
+                                            (uint64_t)count * sizeof(Elf32_Versym));
     if (view->has[VIEW_VERDEF])
         symbols->verdef = read_to_segment_end(image, view->value[VIEW_VERDEF], &verdef_size);
     if (view->has[VIEW_VERNEED])
@@ -250,9 +248,9 @@ void read_dynamic_view_symbols(dump_image *image, const dump_printer *printer)
 
 /* The four tables in the order the loader applies them. */
 static const struct {
-    const char *label;  /* as readers head the table */
-    const char *tag;    /* its address's tag */
-    int address, size;  /* enum dynamic_view_tag */
+    const char *label; /* as readers head the table */
+    const char *tag;   /* its address's tag */
+    int address, size; /* enum dynamic_view_tag */
 } relocation_tables[] = {
     {"REL", "DT_REL", VIEW_REL, VIEW_RELSZ},
     {"RELA", "DT_RELA", VIEW_RELA, VIEW_RELASZ},
@@ -287,13 +285,12 @@ static void view_relr(dump_image *image, const dump_printer *printer, const tabl
     printer->relr_table(printer->context, image, heading, addresses);
     next = 0;
     for (uint32_t i = 0; i < heading->count; i++)
-        relr_word_decode(bytes_addr(&image->image, words + (size_t)i * word_size), word_size,
-                         &next, view_relr_address, &walk);
+        relr_word_decode(bytes_addr(&image->image, words + (size_t)i * word_size), word_size, &next,
+                         view_relr_address, &walk);
 }
 
-static void view_relocation(relocation_record *record, dump_image *image,
-                            const dynamic_view *view, view_symbols *symbols,
-                            const unsigned char *rel, int with_addend)
+static void view_relocation(relocation_record *record, dump_image *image, const dynamic_view *view,
+                            view_symbols *symbols, const unsigned char *rel, int with_addend)
 {
     uint64_t sym;
     uint64_t type;
@@ -344,8 +341,8 @@ static void view_relocation_table(dump_image *image, const dump_printer *printer
     heading.count = size / entry > UINT32_MAX ? UINT32_MAX : (uint32_t)(size / entry);
     bytes = dynamic_view_read(image, address, heading.count * entry);
     if (bytes == NULL && heading.count != 0) {
-        diag_damage(image, "the %" PRIu64 " bytes of %s 0x%" PRIx64 " lie outside its segment", size,
-                    heading.dynamic_tag, address);
+        diag_damage(image, "the %" PRIu64 " bytes of %s 0x%" PRIx64 " lie outside its segment",
+                    size, heading.dynamic_tag, address);
         heading.count = 0;
     }
     if (type == (int)SHT_RELR_TYPE) {

@@ -170,8 +170,7 @@ static int gnu_open(gnu_table *table, dump_image *image, const dynamic_view *vie
         return 0;
     if (!dynamic_view_locate(image, address, &offset, &room) || room < 16 ||
         (head = file_bytes(image->path, offset, 16)) == NULL) {
-        diag_damage(image, "DT_GNU_HASH 0x%" PRIx64 " lies in no PT_LOAD segment's bytes",
-                    address);
+        diag_damage(image, "DT_GNU_HASH 0x%" PRIx64 " lies in no PT_LOAD segment's bytes", address);
         return 0;
     }
     table->nbucket = word_at(image, head, 0);
@@ -259,8 +258,9 @@ static void sysv_histogram(dump_image *image, const sysv_table *table, hash_hist
         for (uint64_t si = sysv_word(image, table, b); si > 0 && si < table->nchain;
              si = sysv_word(image, table, table->nbucket + si)) {
             if (steps++ == table->nchain) {
-                diag_damage(image, "DT_HASH: the lists hold more entries than the %" PRIu64
-                                   " symbols: a list loops",
+                diag_damage(image,
+                            "DT_HASH: the lists hold more entries than the %" PRIu64
+                            " symbols: a list loops",
                             table->nchain);
                 goto counted;
             }

@@ -318,8 +318,7 @@ static void versions_lookup(symbol_versions *versions, uint16_t vers, int define
 
 /* A version's name from the symbol table's strings, "<corrupt>" with the
  * reason when they do not hold it. */
-static void version_name(symbol_version *version, const symbol_versions *versions,
-                         uint32_t offset)
+static void version_name(symbol_version *version, const symbol_versions *versions, uint32_t offset)
 {
     if (versions->strings != NULL) {
         version->name = segment_dynamic_string(versions->strings, offset);
