@@ -67,6 +67,17 @@ class AgainstReadelf(Files):
                     self.agree(["-D", "-s", "-r", "-d", "-I"], path)
 
 
+    def test_hash_lists_all_empty(self):
+        """Only undefined symbols: the lists are empty and count none, and
+        the SHT_DYNSYM section at DT_SYMTAB gives the count when there is
+        one."""
+        for strip in (False, True):
+            with self.subTest(strip=strip):
+                path = self.write("image", elfwriter.hashed(sysv=(0, 0, [], []),
+                                                            gnu=(2, 4, [0, 0], []), strip=strip))
+                self.agree(["-D", "-s", "-I"], path)
+
+
 class HostileHashTables(Files):
     """Counts that do not fit, lists that loop or share their entries: a
     message and status 1, never a crash, and no walk longer than the

@@ -140,6 +140,22 @@ static void view_symbols_versions(view_symbols *symbols, dump_image *image,
                                symbols->verneed, verneed_size, &view->dynamic);
 }
 
+/* The entries of the SHT_DYNSYM section at `address`; 0 when there is
+ * none.  A table whose hash lists are all empty counts no symbol, though
+ * the table holds the undefined ones: readers then count the section's. */
+static uint64_t dynsym_section_count(const dump_image *image, uint64_t address)
+{
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        objlens_section section;
+        if (objlens_get_section(&image->image, &section, index) == 0 &&
+            objlens_section_get_type(&section) == SHT_DYNSYM &&
+            objlens_section_get_addr(&section) == address)
+            return objlens_section_get_size(&section) /
+                   (uint64_t)objlens_get_sizeof_Sym(&image->image);
+    }
+    return 0;
+}
+
 /* 1 when the view names a symbol table that can be read. */
 static int view_symbols_open(view_symbols *symbols, dump_image *image, const dynamic_view *view)
 {
@@ -152,6 +168,8 @@ static int view_symbols_open(view_symbols *symbols, dump_image *image, const dyn
     if (!view->has[VIEW_SYMTAB] || !view->has[VIEW_SYMENT] || view->dynamic.strings == NULL)
         return 0;
     symbols->count = hash_symbol_count(image, view);
+    if (symbols->count == 0)
+        symbols->count = dynsym_section_count(image, view->value[VIEW_SYMTAB]);
     if (symbols->count == 0)
         return 0;
     if (symbols->count <= UINT64_MAX / size)
