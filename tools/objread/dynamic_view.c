@@ -108,16 +108,22 @@ typedef struct view_symbols {
     symbol_versions versions;
 } view_symbols;
 
-/* The bytes from `address` to the end of its segment's file bytes, for the
- * version chains, whose ends no tag gives; null when the file has none. */
+/* The version chains hold a few dozen entries, and a MiB tens of
+ * thousands; the relocation tables that follow them in the segment may be
+ * far larger, and are not read for them. */
+enum { VERSION_CHAINS_MAX = 1 << 20 };
+
+/* The bytes from `address` to the end of its segment's file bytes, at most
+ * VERSION_CHAINS_MAX, for the version chains, whose ends no tag gives;
+ * null when the file has none. */
 static unsigned char *read_to_segment_end(const dump_image *image, uint64_t address, uint32_t *size)
 {
     uint64_t offset;
     uint64_t room;
     if (!dynamic_view_locate(image, address, &offset, &room))
         return NULL;
-    if (room > UINT32_MAX)
-        room = UINT32_MAX;
+    if (room > VERSION_CHAINS_MAX)
+        room = VERSION_CHAINS_MAX;
     *size = (uint32_t)room;
     return file_bytes(image->path, offset, room);
 }
