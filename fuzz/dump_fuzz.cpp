@@ -3,9 +3,9 @@
 //
 // Each input becomes the one file of a memfd, and dump_main runs over it
 // with each set of options below, as the command line would give them: all
-// the text parts with -C, --dyn-syms, section contents raw and expanded by
-// number and by name, and --json of everything; an archive's index (-c)
-// as text and as JSON records too.  Text goes to /dev/null;
+// the text parts with -C, --dyn-syms, -D with -I, section contents raw and
+// expanded by number and by name, and --json of everything; an archive's
+// index (-c) as text and as JSON records too.  Text goes to /dev/null;
 // JSON goes to a memory stream, and each of its lines must be one valid
 // JSON object.  A status other than 0 or 1, a crash, a sanitizer report or
 // invalid JSON is a finding.
@@ -259,6 +259,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (archive)
         run({"-c", "-s", file}, s.discard);
     run({"--dyn-syms", "-W", file}, s.discard);
+    run({"-D", "-s", "-r", "-d", "-I", file}, s.discard);
     std::vector<std::string> raw = contents;
     raw.push_back(file);
     run(raw, s.discard);
@@ -268,6 +269,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     run(expanded, s.discard);
 
     run_json({"--json", file}, archive ? 0 : 1);
+    run_json({"--json", "-D", "-s", "-r", "-d", "-I", file}, archive ? 0 : 1);
     if (archive)
         run_json({"--json=records", "-c", "-h", file}, 0);
     std::vector<std::string> json = {"--json", "-a", "-C", "--dyn-syms"};

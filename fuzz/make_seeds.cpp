@@ -1,7 +1,8 @@
 // make_seeds.cpp - writes extra fuzz seeds made with the tests' ELF writer:
 // every class and byte order, with extended numbering, with the section
 // header table before the section bytes, and with symbol, relocation and
-// dynamic sections, and core files of notes.  Usage: objkit_fuzz_seeds
+// dynamic sections, core files of notes, and files without section
+// headers read through their dynamic array.  Usage: objkit_fuzz_seeds
 // CORPUS_FOLDER
 #include "support/elf_writer.hpp"
 #include "support/image_kinds.hpp"
@@ -143,6 +144,84 @@ elftest::Image core_seed(const elftest::ImageKind &kind)
     return w.build();
 }
 
+// Words of 4 bytes in the image's byte order.
+elftest::Bytes words(const std::vector<uint32_t> &values, int data)
+{
+    elftest::Bytes out(values.size() * 4);
+    for (size_t i = 0; i < values.size(); ++i)
+        elftest::put_uint(out.data() + 4 * i, 4, values[i], data);
+    return out;
+}
+
+// A file without section headers whose dynamic array names its symbols,
+// their strings, its relocations and both hash tables, for objlens-dump's
+// -D and -I: one PT_LOAD maps the whole file at address 0, so that every
+// address is its offset.  Built twice: the first build says where each
+// section lands, the second writes those offsets into the dynamic array.
+elftest::Image dynamic_seed(const elftest::ImageKind &kind)
+{
+    const int bits = kind.bits;
+    const bool rela = bits == 64;
+    std::vector<uint64_t> at;
+    elftest::Image image;
+    for (int pass = 0; pass < 2; ++pass) {
+        elftest::ElfWriter w(bits, kind.data, bits == 64 ? EM_X86_64 : EM_386, ET_DYN);
+        w.options().section_headers = false;
+        w.options().shstrtab = false;
+        auto addr = [&](uint32_t section) { return pass == 0 ? 0 : at.at(section); };
+        // One bucket: symbol 2, then 1.
+        const uint32_t hash = w.add_section({.name = ".hash",
+                                             .type = SHT_HASH,
+                                             .flags = SHF_ALLOC,
+                                             .addralign = 4,
+                                             .entsize = 4,
+                                             .data = words({1, 3, 2, 0, 0, 1}, kind.data)});
+        // One bucket, symoffset 1, one Bloom word (zero), shift 6; one list.
+        elftest::Bytes gnu = words({1, 1, 1, 6}, kind.data);
+        gnu.resize(gnu.size() + static_cast<size_t>(bits / 8));
+        const elftest::Bytes lists = words({1, 2, 3}, kind.data);
+        gnu.insert(gnu.end(), lists.begin(), lists.end());
+        const uint32_t gnu_hash = w.add_section({.name = ".gnu.hash",
+                                                 .type = SHT_GNU_HASH,
+                                                 .flags = SHF_ALLOC,
+                                                 .addralign = static_cast<uint64_t>(bits / 8),
+                                                 .data = gnu});
+        const uint32_t dynsym =
+            w.add_symtab(".dynsym",
+                         {{.name = "f", .value = 0x10, .size = 3, .type = STT_FUNC, .shndx = 1},
+                          {.name = "g", .value = 0x20, .size = 8, .type = STT_OBJECT, .shndx = 1}},
+                         SHT_DYNSYM);
+        const uint32_t dynstr = dynsym - 1;
+        const uint32_t relocs =
+            w.add_relocations(rela ? ".rela.dyn" : ".rel.dyn", rela ? SHT_RELA : SHT_REL, dynsym, 0,
+                              {{.offset = 0x10, .sym = 1, .type = 1, .addend = 2},
+                               {.offset = 0x18, .sym = 2, .type = 1}});
+        const uint32_t dynamic =
+            w.add_dynamic({{DT_HASH, addr(hash)},
+                           {DT_GNU_HASH, addr(gnu_hash)},
+                           {DT_SYMTAB, addr(dynsym)},
+                           {DT_SYMENT, elftest::sym_size(bits)},
+                           {DT_STRTAB, addr(dynstr)},
+                           {DT_STRSZ, w.section(dynstr).data.size()},
+                           {rela ? DT_RELA : DT_REL, addr(relocs)},
+                           {rela ? DT_RELASZ : DT_RELSZ, w.section(relocs).data.size()},
+                           {DT_NULL, 0}},
+                          dynstr);
+        w.add_segment({.type = PT_LOAD, .flags = PF_R | PF_W});
+        w.add_segment({.type = PT_DYNAMIC,
+                       .flags = PF_R | PF_W,
+                       .vaddr = addr(dynamic),
+                       .align = static_cast<uint64_t>(bits / 8),
+                       .first_section = dynamic,
+                       .last_section = dynamic});
+        image = w.build();
+        at = image.section_offset;
+    }
+    image.set(0, elftest::Ph::filesz, image.bytes.size());
+    image.set(0, elftest::Ph::memsz, image.bytes.size());
+    return image;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -165,6 +244,11 @@ int main(int argc, char **argv)
     }
     for (const elftest::ImageKind &kind : elftest::all_kinds) {
         if (!core_seed(kind).write_to(folder + "/core-" + kind.name()))
+            return 1;
+        ++written;
+    }
+    for (const elftest::ImageKind &kind : elftest::all_kinds) {
+        if (!dynamic_seed(kind).write_to(folder + "/dynamic-" + kind.name()))
             return 1;
         ++written;
     }

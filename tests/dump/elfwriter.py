@@ -346,3 +346,65 @@ def raw_object(bits, big_endian, machine, relocations):
     image.section(".strtab", SHT_STRTAB, b"\0")
     image.section(".rela", SHT_RELA, relocations, link=1, align=8, entsize=24 if is64 else 12)
     return image.build()
+
+
+SHT_HASH, SHT_GNU_HASH = 5, 0x6FFFFFF6
+DT_HASH, DT_STRTAB, DT_SYMTAB, DT_RELA, DT_RELASZ, DT_STRSZ, DT_SYMENT = 4, 5, 6, 7, 8, 10, 11
+DT_GNU_HASH = 0x6FFFFEF5
+
+
+def strip_section_headers(data):
+    """`data` with e_shoff, e_shnum and e_shstrndx zeroed: a file the
+    readers can see only through its segments."""
+    is64, e = data[4] == 2, ">" if data[5] == 2 else "<"
+    out = bytearray(data)
+    struct.pack_into(e + ("Q" if is64 else "I"), out, 0x28 if is64 else 0x20, 0)
+    struct.pack_into(e + "HH", out, 0x3C if is64 else 0x30, 0, 0)
+    return bytes(out)
+
+
+def hashed(bits=64, big_endian=False, machine=62, names=("alpha", "beta", "gamma"),
+           sysv=None, gnu=None, strip=True):
+    """A loadable image whose dynamic array names its symbols, their
+    strings, a RELA table with one relocation per symbol, and both hash
+    tables, without section headers unless `strip` is false.  The tables
+    are sound (one bucket whose list holds every symbol) unless `sysv`
+    gives (nbucket, nchain, buckets, chain) or `gnu` (nbuckets, symoffset,
+    buckets, chain) as the words to write, counts that lie included."""
+    is64 = bits == 64
+    image = Image(bits, big_endian, machine, ET_DYN, mapped=True)
+    strings = Strings()
+    count = len(names) + 1
+    symbols = b"\0" * (24 if is64 else 16)
+    relocations = b""
+    for i, name in enumerate(names, 1):
+        offset, info = strings.add(name), (STB_GLOBAL << 4) | STT_FUNC
+        symbols += (image.pack("IBBHQQ", offset, info, 0, 1, 0x10 * i, 4) if is64
+                    else image.pack("IIIBBH", offset, 0x10 * i, 4, info, 0, 1))
+        relocations += (image.pack("QQq", 8 * i, i << 32 | 1, i) if is64
+                        else image.pack("IIi", 4 * i, i << 8 | 1, i))
+    nbucket, nchain, buckets, chain = sysv or (1, count, [count - 1],
+                                                [0] + list(range(count - 1)))
+    nbuckets, symoffset, gnu_buckets, gnu_chain = gnu or (1, 1, [1], [2] * (count - 2) + [3])
+    hash_words = image.pack("I" * (2 + len(buckets) + len(chain)), nbucket, nchain, *buckets,
+                            *chain)
+    gnu_words = (image.pack("III", nbuckets, symoffset, 1) + image.pack("I", 6) + image.addr(0)
+                 + image.pack("I" * (len(gnu_buckets) + len(gnu_chain)), *gnu_buckets,
+                              *gnu_chain))
+    tags = [(DT_HASH, ".hash"), (DT_GNU_HASH, ".gnu.hash"), (DT_SYMTAB, ".dynsym"),
+            (DT_SYMENT, 24 if is64 else 16), (DT_STRTAB, ".dynstr"),
+            (DT_STRSZ, len(strings.data)), (DT_RELA, ".rela.dyn"),
+            (DT_RELASZ, len(relocations))]
+    word = 8 if is64 else 4
+    image.section(".hash", SHT_HASH, hash_words, SHF_ALLOC, link=3, align=4, entsize=4)
+    image.section(".gnu.hash", SHT_GNU_HASH, gnu_words, SHF_ALLOC, link=3, align=word)
+    image.section(".dynsym", SHT_DYNSYM, symbols, SHF_ALLOC, link=4, info=1, align=word,
+                  entsize=24 if is64 else 16)
+    image.section(".dynstr", SHT_STRTAB, strings.data, SHF_ALLOC)
+    image.section(".rela.dyn", SHT_RELA, relocations, SHF_ALLOC, link=3, align=word,
+                  entsize=24 if is64 else 12)
+    image.section(".dynamic", SHT_DYNAMIC, lambda offsets: dynamic(image, offsets, tags),
+                  SHF_WRITE | SHF_ALLOC, link=4, align=word, entsize=2 * word)
+    image.segment(PT_DYNAMIC, ".dynamic", align=word)
+    data = image.build()
+    return strip_section_headers(data) if strip else data

@@ -169,6 +169,20 @@ static void part_end_found(void *context, dump_image *image, int found)
     json_part_end(context);
 }
 
+/* "section": the index of the section that holds the table, or null and,
+ * under "through", the tag or segment that names it, for a table read
+ * through the dynamic array. */
+static void table_field(json_writer *w, uint32_t section, const char *through)
+{
+    json_key(w, "section");
+    if (through == NULL) {
+        json_uint(w, section);
+        return;
+    }
+    json_null(w);
+    json_field_text(w, "through", through);
+}
+
 static void no_table(void *context, dump_image *image, const table_record *table)
 {
     (void)context;
@@ -227,7 +241,7 @@ static void symbol(void *context, dump_image *image, const symbol_record *symbol
     uint8_t type = ELF32_ST_TYPE(symbol->st_info);
     uint8_t visibility = ELF32_ST_VISIBILITY(symbol->st_other);
     json_record_begin(printer, "symbol");
-    json_field_uint(w, "section", symbol->table);
+    table_field(w, symbol->table, symbol->table == 0 ? "DT_SYMTAB" : NULL);
     json_field_uint(w, "index", symbol->index);
     json_field_name(w, "name", symbol->name, symbol->name_problem);
     json_field_uint(w, "st_name", symbol->st_name);
@@ -259,7 +273,7 @@ static void relocation(void *context, dump_image *image, const relocation_record
     json_writer *w = &printer->w;
     const relocation_fields *fields = &rel->fields;
     json_record_begin(printer, "relocation");
-    json_field_uint(w, "section", rel->table);
+    table_field(w, rel->table, rel->dynamic_tag);
     json_field_uint(w, "index", rel->index);
     json_field_uint(w, "r_offset", rel->r_offset);
     json_field_uint(w, "r_info", rel->r_info);
@@ -291,7 +305,7 @@ static void relr_address(void *context, dump_image *image, const table_record *t
     json_writer *w = &printer->w;
     (void)image;
     json_record_begin(printer, "relocation");
-    json_field_uint(w, "section", table->index);
+    table_field(w, table->index, table->dynamic_tag);
     json_field_uint(w, "index", index);
     json_field_uint(w, "r_offset", address);
     json_field_bool(w, "relr", 1);
@@ -324,11 +338,7 @@ static void dynamic_entry(void *context, dump_image *image, const dynamic_record
     json_printer *printer = context;
     json_writer *w = &printer->w;
     json_record_begin(printer, "dynamic");
-    json_key(w, "section");
-    if (entry->table != 0)
-        json_uint(w, entry->table);
-    else
-        json_null(w);
+    table_field(w, entry->table, entry->table == 0 ? "PT_DYNAMIC" : NULL);
     json_field_uint(w, "index", entry->index);
     json_field_int(w, "d_tag", entry->d_tag);
     name_field(w, "d_tag", name_d_tag_constant(entry->d_tag, image->machine));
@@ -341,6 +351,7 @@ static void dynamic_entry(void *context, dump_image *image, const dynamic_record
 static void versions(void *context, dump_image *image) { json_versions(context, image); }
 static void contents(void *context, dump_image *image) { json_contents(context, image); }
 static void notes(void *context, dump_image *image) { json_notes(context, image); }
+static void histogram(void *context, dump_image *image) { json_histogram(context, image); }
 
 void json_dump(dump_image *image, unsigned parts)
 {
@@ -375,6 +386,7 @@ void json_dump(dump_image *image, unsigned parts)
         .versions = versions,
         .contents = contents,
         .notes = notes,
+        .histogram = histogram,
     };
     json_writer_init(&printer.w);
     if (!printer.records)

@@ -38,6 +38,7 @@ void json_record_end(json_printer *printer);
 void json_versions(json_printer *printer, dump_image *image);
 void json_notes(json_printer *printer, dump_image *image);
 void json_contents(json_printer *printer, dump_image *image);
+void json_histogram(json_printer *printer, dump_image *image);
 
 struct symbol_version;
 /* "version", "version_hidden", "versym" (and "version_needed") for a

@@ -52,7 +52,11 @@ static const char usage_text[] =
     "                         .gnu.version_r)\n"
     "  -n, --notes            the notes of the SHT_NOTE sections, or of the PT_NOTE\n"
     "                         segments when there are no such sections\n"
+    "  -I, --histogram        the bucket list lengths of the hash tables\n"
     "  -a, --all              all of the above\n"
+    "  -D, --use-dynamic      with -s, -r and -d: the symbols, relocations and\n"
+    "                         dynamic entries the dynamic array names, read through\n"
+    "                         the program headers, not the section headers\n"
     "  -c, --archive-index    the symbol index of an archive FILE\n"
     "  -x, --hex-dump=NUMBER|NAME\n"
     "                         the bytes of a section, in hexadecimal\n"
@@ -87,6 +91,8 @@ static const struct option long_options[] = {
     {"dynamic", no_argument, NULL, 'd'},
     {"version-info", no_argument, NULL, 'V'},
     {"notes", no_argument, NULL, 'n'},
+    {"histogram", no_argument, NULL, 'I'},
+    {"use-dynamic", no_argument, NULL, 'D'},
     {"all", no_argument, NULL, 'a'},
     {"archive-index", no_argument, NULL, 'c'},
     {"hex-dump", required_argument, NULL, 'x'},
@@ -546,7 +552,7 @@ int dump_main(int argc, char **argv)
     options.requests = requests;
     opterr = 0;
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
-    while ((option = getopt_long(argc, argv, ":hSlesrdVnacx:p:zCW", long_options, NULL)) != -1) {
+    while ((option = getopt_long(argc, argv, ":hSlesrdVnaIDcx:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
         case 'h': parts |= DUMP_HEADER; break;
         case 'S': parts |= DUMP_SECTIONS; break;
@@ -559,6 +565,8 @@ int dump_main(int argc, char **argv)
         case 'V': parts |= DUMP_VERSIONS; break;
         case 'n': parts |= DUMP_NOTES; break;
         case 'a': parts |= DUMP_ALL; break;
+        case 'I': parts |= DUMP_HISTOGRAM; break;
+        case 'D': options.use_dynamic = 1; break;
         case 'c': parts |= DUMP_ARCHIVE_INDEX; break;
         case 'x': add_request(requests, &options.request_count, optarg, DUMP_CONTENT_HEX); break;
         case 'p':

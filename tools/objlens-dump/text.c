@@ -17,6 +17,12 @@ static void contents(void *context, dump_image *image)
     text_contents(image);
 }
 
+static void histogram(void *context, dump_image *image)
+{
+    (void)context;
+    text_histogram(image);
+}
+
 static void notes(void *context, dump_image *image)
 {
     (void)context;
@@ -32,5 +38,8 @@ void text_dump(dump_image *image, unsigned parts)
     printer.versions = versions;
     printer.contents = contents;
     printer.notes = notes;
+    printer.histogram = histogram;
+    if (image->options != NULL && image->options->use_dynamic)
+        text_printer_dynamic_view(&printer);
     read_parts(image, parts, &printer);
 }

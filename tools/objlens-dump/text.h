@@ -31,6 +31,7 @@ typedef struct symbol_columns {
 /* The text printer's state over one image. */
 typedef struct text_state {
     symbol_columns columns;
+    int symbol_tables; /* symbol tables shown so far */
 } text_state;
 
 void text_header(const header_fields *header);
@@ -39,6 +40,15 @@ void text_header(const header_fields *header);
  * for symbols, relocations and dynamic entries. */
 void text_printer_tables(dump_printer *printer);
 void text_printer_entries(dump_printer *printer);
+/* -D: the headings of the tables the dynamic array names, over those of
+ * text_printer_entries. */
+void text_printer_dynamic_view(dump_printer *printer);
+/* The column lines under a symbol table's and a relocation table's
+ * heading. */
+void text_symbol_columns(const dump_image *image);
+void text_relocation_columns(const dump_image *image, const table_record *table);
+/* -I: the bucket list lengths of the hash tables. */
+void text_histogram(dump_image *image);
 
 /* -V: the version sections. */
 void text_versions(dump_image *image);

@@ -202,6 +202,11 @@ static void symbol_table_heading(void *context, dump_image *image, const table_r
 {
     (void)context;
     entries_heading("Symbol table", table->name, UINT64_MAX, table->count);
+    text_symbol_columns(image);
+}
+
+void text_symbol_columns(const dump_image *image)
+{
     if (image->bits == 64)
         out_str("   Num:    Value          Size Type    Bind   Vis      Ndx Name\n");
     else
@@ -318,6 +323,11 @@ static void relocation_table_heading(void *context, dump_image *image, const tab
 {
     (void)context;
     entries_heading("Relocation section", table->name, table->offset, table->count);
+    text_relocation_columns(image, table);
+}
+
+void text_relocation_columns(const dump_image *image, const table_record *table)
+{
     if (image->bits == 64)
         out_str(table->with_addend ? "    Offset             Info             Type               "
                                      "Symbol's Value  Symbol's Name + Addend\n"

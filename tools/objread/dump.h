@@ -45,6 +45,8 @@ typedef struct dump_options {
     int decompress;   /* -z: expand SHF_COMPRESSED sections before dumping */
     int demangle;     /* -C: C++ names demangled */
     int json_records; /* --json=records: a JSON line per record */
+    int use_dynamic;  /* -D: symbols, relocations and the dynamic array as the
+                         dynamic array names them, not as sections hold them */
 } dump_options;
 
 /*

@@ -9,6 +9,7 @@
 
 #include "bytes.h"
 #include "diag.h"
+#include "dynamic_view.h"
 #include "strtab.h"
 
 static void read_sections(dump_image *image, const dump_printer *printer)
@@ -105,6 +106,8 @@ static void table_of(table_record *table, const dump_image *image, const objlens
     table->count = count;
     table->with_addend = table->type == SHT_RELA;
     table->packed_kind = NULL;
+    table->dynamic_tag = NULL;
+    table->size = objlens_section_get_size(section);
 }
 
 /* A symbol's fields, its name and its version. */
@@ -231,6 +234,7 @@ static void read_relocation_table(dump_image *image, const dump_printer *printer
             break;
         record.table = table->index;
         record.index = i;
+        record.dynamic_tag = NULL;
         record.r_offset = objlens_rel_get_offset(&rel);
         record.r_info = objlens_rel_get_info(&rel);
         record.has_addend = objlens_rel_has_addend(&rel);
@@ -282,6 +286,7 @@ static int read_segment_dynamic(dump_image *image, const dump_printer *printer)
     if (!segment_dynamic_open(&dynamic, image, 1))
         return 0;
     heading.name = "";
+    heading.dynamic_tag = "PT_DYNAMIC";
     heading.offset = dynamic.offset;
     heading.count = dynamic.count;
     heading.type = SHT_DYNAMIC;
@@ -304,11 +309,16 @@ static int read_segment_dynamic(dump_image *image, const dump_printer *printer)
     return 1;
 }
 
+static int use_dynamic(const dump_image *image)
+{
+    return image->options != NULL && image->options->use_dynamic;
+}
+
 static void read_dynamic(dump_image *image, const dump_printer *printer)
 {
     int found = 0;
     printer->dynamic_begin(printer->context, image);
-    for (uint32_t index = 1; index < image->num_sections; index++) {
+    for (uint32_t index = 1; index < image->num_sections && !use_dynamic(image); index++) {
         dynamic_table table;
         table_record heading;
         if (!dynamic_table_open(&table, image, index))
@@ -329,7 +339,7 @@ static void read_dynamic(dump_image *image, const dump_printer *printer)
             printer->dynamic_entry(printer->context, image, &record);
         }
     }
-    if (!found && image->num_sections == 0)
+    if (!found && (image->num_sections == 0 || use_dynamic(image)))
         found = read_segment_dynamic(image, printer);
     printer->dynamic_end(printer->context, image, found);
 }
@@ -349,9 +359,14 @@ void read_parts(dump_image *image, unsigned parts, const dump_printer *printer)
         read_segments(image, printer);
     if (parts & DUMP_DYNAMIC)
         read_dynamic(image, printer);
-    if (parts & DUMP_RELOCS)
+    if ((parts & DUMP_RELOCS) && use_dynamic(image))
+        read_dynamic_view_relocations(image, printer);
+    else if (parts & DUMP_RELOCS)
         read_relocations(image, printer);
-    if (parts & (DUMP_SYMBOLS | DUMP_DYNAMIC_SYMBOLS))
+    /* --dyn-syms names the SHT_DYNSYM sections even under -D. */
+    if ((parts & DUMP_SYMBOLS) && use_dynamic(image))
+        read_dynamic_view_symbols(image, printer);
+    else if (parts & (DUMP_SYMBOLS | DUMP_DYNAMIC_SYMBOLS))
         read_symbols(image, printer);
     if ((parts & DUMP_HISTOGRAM) && printer->histogram != NULL)
         printer->histogram(printer->context, image);

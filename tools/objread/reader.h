@@ -45,6 +45,10 @@ typedef struct table_record {
     uint32_t count;
     int with_addend;
     const char *packed_kind; /* Android packed relocations: the type's name */
+    /* Read through the dynamic array (-D): the tag that names the table,
+     * and its size in bytes; `index` is then 0 and `offset` its address. */
+    const char *dynamic_tag;
+    uint64_t size;
 } table_record;
 
 typedef struct symbol_record {
@@ -72,6 +76,7 @@ typedef struct relocation_record {
     /* The symbol fields.sym names, when fields.sym is not 0. */
     int has_symbol; /* the linked symbol table holds it */
     symbol_record symbol;
+    const char *dynamic_tag; /* read through the dynamic array: its tag; else null */
 } relocation_record;
 
 typedef struct dynamic_record {

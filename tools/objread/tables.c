@@ -349,22 +349,29 @@ uint64_t relr_table_walk(const relr_table *table, dump_image *image, relr_addres
             break;
         }
         word = objlens_load_Addr(&image->image, bytes);
-        if ((word & 1) == 0) {
-            if (each != NULL)
-                each(word, context);
-            found++;
-            next = word + word_size;
-            continue;
-        }
-        for (uint32_t bit = 1; bit < word_size * 8; bit++) {
-            if ((word >> bit & 1) == 0)
-                continue;
-            if (each != NULL)
-                each(next + (uint64_t)(bit - 1) * word_size, context);
-            found++;
-        }
-        next += (uint64_t)(word_size * 8 - 1) * word_size;
+        found += relr_word_decode(word, word_size, &next, each, context);
     }
+    return found;
+}
+
+uint64_t relr_word_decode(uint64_t word, uint32_t word_size, uint64_t *next, relr_address_fn each,
+                          void *context)
+{
+    uint64_t found = 0;
+    if ((word & 1) == 0) {
+        if (each != NULL)
+            each(word, context);
+        *next = word + word_size;
+        return 1;
+    }
+    for (uint32_t bit = 1; bit < word_size * 8; bit++) {
+        if ((word >> bit & 1) == 0)
+            continue;
+        if (each != NULL)
+            each(*next + (uint64_t)(bit - 1) * word_size, context);
+        found++;
+    }
+    *next += (uint64_t)(word_size * 8 - 1) * word_size;
     return found;
 }
 

@@ -95,10 +95,10 @@ typedef struct relocation_fields {
     int has_type_data;
 } relocation_fields;
 
-static inline void relocation_fields_of(const dump_image *image, const objlens_rel *rel,
-                                        relocation_fields *fields)
+/* From r_info and the class's split of it into `sym` and `type`. */
+static inline void relocation_fields_split(const dump_image *image, uint64_t info, uint64_t sym,
+                                           uint64_t type, relocation_fields *fields)
 {
-    uint64_t info = objlens_rel_get_info(rel);
     fields->has_types23 = 0;
     fields->has_type_data = 0;
     if (image->bits == 64 && image->machine == 8 /* EM_MIPS */) {
@@ -115,14 +115,21 @@ static inline void relocation_fields_of(const dump_image *image, const objlens_r
         return;
     }
     fields->info = info;
-    fields->sym = objlens_rel_get_r_sym(rel);
-    fields->type = objlens_rel_get_r_type(rel);
+    fields->sym = sym;
+    fields->type = type;
     if (image->bits == 64 && image->machine == 43 /* EM_SPARCV9 */) {
         /* The 24 bits above the type are a signed addend of their own. */
         fields->type = info & 0xffu;
         fields->type_data = (int64_t)((info & 0xffffffffu) >> 8 ^ 0x800000u) - 0x800000;
         fields->has_type_data = 1;
     }
+}
+
+static inline void relocation_fields_of(const dump_image *image, const objlens_rel *rel,
+                                        relocation_fields *fields)
+{
+    relocation_fields_split(image, objlens_rel_get_info(rel), objlens_rel_get_r_sym(rel),
+                            objlens_rel_get_r_type(rel), fields);
 }
 
 /* SHT_RELR: a section of address-sized words, each an address to relocate
@@ -139,6 +146,11 @@ int relr_table_open(relr_table *table, dump_image *image, uint32_t index);
 typedef void (*relr_address_fn)(uint64_t address, void *context);
 uint64_t relr_table_walk(const relr_table *table, dump_image *image, relr_address_fn each,
                          void *context);
+/* One word of a RELR table: the addresses it names, handed to `each`
+ * when it is not null; `*next` is where the next bitmap starts.  Returns
+ * how many addresses the word names. */
+uint64_t relr_word_decode(uint64_t word, uint32_t word_size, uint64_t *next, relr_address_fn each,
+                          void *context);
 
 /* The name of an Android packed relocation section type, or null. */
 const char *android_packed_kind(uint32_t type);

@@ -16,6 +16,7 @@
 #include <stdlib.h>
 
 #include "bytes.h"
+#include "tables.h"
 
 /* The records have one layout in both classes: the 32-bit types serve. */
 #define VERSYM_SIZE sizeof(Elf32_Versym)
@@ -225,6 +226,8 @@ void symbol_versions_open(symbol_versions *versions, const dump_image *image,
     versions->last_index = 0;
     versions->last_defined = -1;
     versions->last_max = 0;
+    versions->versym_bytes = NULL;
+    versions->strings = NULL;
     versions->lists.definitions.entries = NULL;
     versions->lists.needs.entries = NULL;
     if (section == NULL || objlens_section_get_type(section) != SHT_DYNSYM ||
@@ -233,6 +236,36 @@ void symbol_versions_open(symbol_versions *versions, const dump_image *image,
     versions->count = objlens_section_data_size(&versions->versym) / VERSYM_SIZE;
     versions->present = 1;
     version_lists_open(&versions->lists, image);
+}
+
+static void list_from_bytes(version_list *list, const objlens_image *image,
+                            const unsigned char *bytes, uint32_t size, int definitions)
+{
+    list->entries = NULL;
+    list->count = 0;
+    list->max_index = 0;
+    list->present = bytes != NULL;
+    if (bytes != NULL && definitions)
+        read_definitions(list, image, bytes, size);
+    else if (bytes != NULL)
+        read_needs(list, image, bytes, size);
+}
+
+void symbol_versions_open_bytes(symbol_versions *versions, const dump_image *image,
+                                const unsigned char *versym, uint32_t count,
+                                const unsigned char *verdef, uint32_t verdef_size,
+                                const unsigned char *verneed, uint32_t verneed_size,
+                                const struct segment_dynamic *strings)
+{
+    symbol_versions_open(versions, image, NULL, 0, NULL);
+    if (versym == NULL || count == 0)
+        return;
+    versions->versym_bytes = versym;
+    versions->strings = strings;
+    versions->count = count;
+    versions->present = 1;
+    list_from_bytes(&versions->lists.definitions, &image->image, verdef, verdef_size, 1);
+    list_from_bytes(&versions->lists.needs, &image->image, verneed, verneed_size, 0);
 }
 
 void symbol_versions_close(symbol_versions *versions)
@@ -245,6 +278,9 @@ void symbol_versions_close(symbol_versions *versions)
  * it is not the one read last; -1 when it cannot be read. */
 static int versym_entry(symbol_versions *versions, uint32_t index)
 {
+    if (versions->versym_bytes != NULL)
+        return (int)bytes_half(&versions->image->image,
+                               versions->versym_bytes + (size_t)index * VERSYM_SIZE);
     if (index - versions->window_start >= versions->window_count) {
         uint32_t start = index - index % VERSYM_WINDOW;
         uint32_t count =
@@ -282,9 +318,14 @@ static void versions_lookup(symbol_versions *versions, uint16_t vers, int define
 
 /* A version's name from the symbol table's strings, "<corrupt>" with the
  * reason when they do not hold it. */
-static void version_name(symbol_version *version, const string_table *names, uint32_t offset)
+static void version_name(symbol_version *version, const symbol_versions *versions, uint32_t offset)
 {
-    version->name = string_table_find(names, offset, &version->problem);
+    if (versions->strings != NULL) {
+        version->name = segment_dynamic_string(versions->strings, offset);
+        version->problem = "the name lies outside the DT_STRTAB table";
+    } else {
+        version->name = string_table_find(versions->names, offset, &version->problem);
+    }
     if (version->name == NULL)
         version->name = strtab_corrupt;
     else
@@ -293,6 +334,13 @@ static void version_name(symbol_version *version, const string_table *names, uin
 
 void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlens_sym *symbol,
                          symbol_version *version)
+{
+    symbol_versions_get_fields(versions, index, (uint16_t)objlens_sym_get_shndx(symbol),
+                               objlens_sym_get_name_offs(symbol), version);
+}
+
+void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint16_t shndx,
+                                uint32_t st_name, symbol_version *version)
 {
     const version_entry *def;
     int entry;
@@ -308,7 +356,7 @@ void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlen
         return;
     vers = (uint16_t)entry;
     version->index = vers;
-    defined = objlens_sym_get_shndx(symbol) != SHN_UNDEF && vers != (VERSYM_HIDDEN_BIT | 1) &&
+    defined = shndx != SHN_UNDEF && vers != (VERSYM_HIDDEN_BIT | 1) &&
               versions->lists.definitions.present;
     versions_lookup(versions, vers, defined);
     kind = (vers & VERSYM_HIDDEN_BIT) ? VERSION_HIDDEN : VERSION_DEFAULT;
@@ -318,9 +366,9 @@ void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlen
             return;
         /* A definition named like the symbol is the symbol's own base
          * name, not a version of it. */
-        if (def->name_known && objlens_sym_get_name_offs(symbol) != def->name) {
+        if (def->name_known && st_name != def->name) {
             version->kind = kind;
-            version_name(version, versions->names, def->name);
+            version_name(version, versions, def->name);
             return;
         }
     }
@@ -328,7 +376,7 @@ void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlen
         return;
     if (versions->last_need != NULL) {
         version->kind = VERSION_NEEDED;
-        version_name(version, versions->names, versions->last_need->name);
+        version_name(version, versions, versions->last_need->name);
     } else if ((versions->last_max != 0 || (vers & VERSYM_INDEX_MASK) != 1) &&
                (vers & VERSYM_INDEX_MASK) > versions->last_max) {
         version->kind = kind;

@@ -67,6 +67,8 @@ void version_lists_close(version_lists *lists);
 /* The first entry whose key is `key`, or null. */
 const version_entry *version_list_find(const version_list *list, uint16_t key);
 
+struct segment_dynamic;
+
 /* Entries of .gnu.version read at a time: a walk in table order reads the
  * section a window at a time, and a lookup out of order costs one small
  * read, without a copy of the whole section. */
@@ -81,6 +83,10 @@ typedef struct symbol_versions {
     unsigned char window[VERSYM_WINDOW * sizeof(Elf32_Versym)];
     const dump_image *image;
     const string_table *names; /* the symbol table's string table */
+    /* Read through the dynamic array instead (-D): the entries and the
+     * DT_STRTAB strings; null otherwise. */
+    const unsigned char *versym_bytes;
+    const struct segment_dynamic *strings;
     version_lists lists;
     /* the last index looked up and what the two lists said of it */
     uint16_t last_index;
@@ -101,10 +107,22 @@ void symbol_versions_open(symbol_versions *versions, const dump_image *image,
                           const string_table *names);
 void symbol_versions_close(symbol_versions *versions);
 
+/* The same for the symbols the dynamic array names: `count` entries of
+ * DT_VERSYM in `versym`, the lists read from the bytes at DT_VERDEF and
+ * DT_VERNEED (null when there are none), names from `strings`. */
+void symbol_versions_open_bytes(symbol_versions *versions, const dump_image *image,
+                                const unsigned char *versym, uint32_t count,
+                                const unsigned char *verdef, uint32_t verdef_size,
+                                const unsigned char *verneed, uint32_t verneed_size,
+                                const struct segment_dynamic *strings);
+
 /* The version symbol `index` of the table is shown with; kind
  * VERSION_NONE when it has none. */
 void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlens_sym *symbol,
                          symbol_version *version);
+/* The same from the symbol's st_shndx and st_name. */
+void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint16_t shndx,
+                                uint32_t st_name, symbol_version *version);
 
 /*
  * The entries of a version definition (SHT_GNU_verdef) or version need

@@ -1,0 +1,75 @@
+/*
+ * text_dynamic_view.c - the headings of -D: the tables the dynamic array
+ * names have no section name, so a symbol table is "for image" and a
+ * relocation table is named by its kind, with its address and its size
+ * in bytes.  The entry lines are those of the sections' tables.
+ */
+#include <inttypes.h>
+
+#include "out.h"
+#include "text.h"
+
+static void symbol_table_heading(void *context, dump_image *image, const table_record *table)
+{
+    text_state *state = context;
+    state->symbol_tables++;
+    out_str("\nSymbol table for image contains ");
+    out_udec(table->count);
+    out_str(table->count == 1 ? " entry:\n" : " entries:\n");
+    text_symbol_columns(image);
+}
+
+static void symbols_end(void *context, dump_image *image)
+{
+    const text_state *state = context;
+    (void)image;
+    if (state->symbol_tables == 0)
+        out_str("\nDynamic symbol information is not available for displaying symbols.\n");
+}
+
+/* "'RELA' relocation section at offset 0x17e8 contains 5472 bytes:",
+ * the address as C's %#x shows it. */
+static void table_heading(const table_record *table)
+{
+    char line[96];
+    out_str("\n'");
+    out_str(table->name);
+    out_str(format_into(line, sizeof line,
+                        "' relocation section at offset %#" PRIx64 " contains %" PRId64 " bytes:\n",
+                        table->offset, (int64_t)table->size));
+}
+
+static void relocation_table_heading(void *context, dump_image *image, const table_record *table)
+{
+    (void)context;
+    table_heading(table);
+    text_relocation_columns(image, table);
+}
+
+static void relr_heading(void *context, dump_image *image, const table_record *table,
+                         uint64_t addresses)
+{
+    (void)context;
+    (void)image;
+    table_heading(table);
+    out_str("  ");
+    out_udec(addresses);
+    out_str(addresses == 1 ? " offset\n" : " offsets\n");
+}
+
+static void relocations_end(void *context, dump_image *image, int found)
+{
+    (void)context;
+    (void)image;
+    if (!found)
+        out_str("\nThere are no dynamic relocations in this file.\n");
+}
+
+void text_printer_dynamic_view(dump_printer *printer)
+{
+    printer->symbol_table = symbol_table_heading;
+    printer->symbols_end = symbols_end;
+    printer->relocation_table = relocation_table_heading;
+    printer->relr_table = relr_heading;
+    printer->relocations_end = relocations_end;
+}
