@@ -42,6 +42,7 @@ static const char usage_text[] =
     "  -l, --program-headers  the program header table and the sections of each\n"
     "                         segment\n"
     "  -e, --headers          the same as -h -S -l\n"
+    "  -g, --section-groups   the section groups and the sections of each\n"
     "  -s, --symbols, --syms  the entries of every SHT_SYMTAB and SHT_DYNSYM section,\n"
     "                         with the version of each dynamic symbol\n"
     "      --dyn-syms         the entries of the SHT_DYNSYM sections only\n"
@@ -79,6 +80,7 @@ static const struct option long_options[] = {
     {"program-headers", no_argument, NULL, 'l'},
     {"segments", no_argument, NULL, 'l'},
     {"headers", no_argument, NULL, 'e'},
+    {"section-groups", no_argument, NULL, 'g'},
     {"symbols", no_argument, NULL, 's'},
     {"syms", no_argument, NULL, 's'},
     {"dyn-syms", no_argument, NULL, OPT_DYN_SYMS},
@@ -493,12 +495,13 @@ int dump_main(int argc, char **argv)
     options.requests = requests;
     opterr = 0;
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
-    while ((option = getopt_long(argc, argv, ":hSlesrdVnacx:p:zCW", long_options, NULL)) != -1) {
+    while ((option = getopt_long(argc, argv, ":hSlegsrdVnacx:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
         case 'h': parts |= DUMP_HEADER; break;
         case 'S': parts |= DUMP_SECTIONS; break;
         case 'l': parts |= DUMP_SEGMENTS; break;
         case 'e': parts |= DUMP_HEADER | DUMP_SECTIONS | DUMP_SEGMENTS; break;
+        case 'g': parts |= DUMP_GROUPS; break;
         case 's': parts |= DUMP_SYMBOLS; break;
         case OPT_DYN_SYMS: parts |= DUMP_DYNAMIC_SYMBOLS; break;
         case 'r': parts |= DUMP_RELOCS; break;
@@ -545,7 +548,7 @@ int dump_main(int argc, char **argv)
     if (parts == 0 && options.request_count == 0) {
         if (!json) {
             diag_usage(
-                "nothing to show: give at least one of -h -S -l -e -s --dyn-syms -r -d -V "
+                "nothing to show: give at least one of -h -S -l -e -g -s --dyn-syms -r -d -V "
                 "-n -c -x -p -a");
             free(requests);
             return EXIT_USAGE;

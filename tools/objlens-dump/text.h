@@ -36,6 +36,8 @@ void text_header(const header_fields *header);
 void text_printer_tables(dump_printer *printer);
 void text_printer_entries(dump_printer *printer);
 
+/* -g: the section groups. */
+void text_groups(dump_image *image);
 /* -V: the version sections. */
 void text_versions(dump_image *image);
 /* -n: the notes. */
