@@ -18,6 +18,7 @@
 #include <string.h>
 
 #include "archive.h"
+#include "demangle.h"
 #include "diag.h"
 #include "dump.h"
 #include "header.h"
@@ -28,7 +29,7 @@
 #include "text.h"
 
 enum { EXIT_DAMAGED = 1, EXIT_USAGE = 2 };
-enum { OPT_JSON = 256, OPT_HELP, OPT_VERSION, OPT_DYN_SYMS };
+enum { OPT_JSON = 256, OPT_HELP, OPT_VERSION, OPT_DYN_SYMS, OPT_NO_DEMANGLE };
 
 static const char usage_text[] =
     "Usage: " PROGRAM_NAME
@@ -59,7 +60,10 @@ static const char usage_text[] =
     "  -p, --string-dump=NUMBER|NAME\n"
     "                         the printable strings of a section\n"
     "  -z, --decompress       expand a compressed section before -x or -p shows it\n"
-    "  -C, --demangle         C++ symbol names as the source spells them\n"
+    "  -C, --demangle[=STYLE] symbol names as the source spells them: STYLE\n"
+    "                         'auto' (the default: Rust, then C++), 'gnu-v3',\n"
+    "                         'rust', 'dlang', 'java', 'gnat' or 'none'\n"
+    "      --no-demangle      symbol names as they are stored (the default)\n"
     "  -W, --wide             accepted for compatibility; the output is always wide\n"
     "      --json[=FORM]      JSON Lines instead of text: FORM 'documents' (the\n"
     "                         default) gives one JSON document per FILE on a\n"
@@ -93,7 +97,8 @@ static const struct option long_options[] = {
     {"hex-dump", required_argument, NULL, 'x'},
     {"string-dump", required_argument, NULL, 'p'},
     {"decompress", no_argument, NULL, 'z'},
-    {"demangle", no_argument, NULL, 'C'},
+    {"demangle", optional_argument, NULL, 'C'},
+    {"no-demangle", no_argument, NULL, OPT_NO_DEMANGLE},
     {"wide", no_argument, NULL, 'W'},
     {"json", optional_argument, NULL, OPT_JSON},
     {"help", no_argument, NULL, OPT_HELP},
@@ -515,7 +520,16 @@ int dump_main(int argc, char **argv)
             add_request(requests, &options.request_count, optarg, DUMP_CONTENT_STRINGS);
             break;
         case 'z': options.decompress = 1; break;
-        case 'C': options.demangle = 1; break;
+        case 'C':
+            options.demangle = optarg != NULL ? demangle_style_named(optarg)
+                                              : demangle_style_default();
+            if (options.demangle < 0) {
+                diag_usage("unknown demangling style '%s'", optarg);
+                free(requests);
+                return EXIT_USAGE;
+            }
+            break;
+        case OPT_NO_DEMANGLE: options.demangle = DEMANGLE_NONE; break;
         case 'W': break; /* the output is wide already */
         case OPT_JSON:
             json = 1;
