@@ -13,6 +13,7 @@
 #include <errno.h>
 #include <getopt.h>
 #include <inttypes.h>
+#include <libiberty/libiberty.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -71,6 +72,8 @@ static const char usage_text[] =
     "                         symbol, relocation, dynamic entry, version or\n"
     "                         note, each with its \"file\" and \"kind\"; without\n"
     "                         any of the options above, every part but -x and -p\n"
+    "  @FILE                  the arguments FILE holds, separated by white space,\n"
+    "                         quoted with ' or \" or escaped with \\\n"
     "      --help             display this help and exit\n"
     "      --version          output version information and exit\n"
     "\n"
@@ -484,7 +487,7 @@ static int json_form(const char *form, dump_options *options)
     return -1;
 }
 
-int dump_main(int argc, char **argv)
+static int dump_arguments(int argc, char **argv)
 {
     unsigned parts = 0;
     int json = 0;
@@ -579,5 +582,20 @@ int dump_main(int argc, char **argv)
         diag_file(NULL, "write error: %s", strerror(errno));
         status = EXIT_DAMAGED;
     }
+    return status;
+}
+
+/* An argument @FILE stands for the arguments FILE holds, read as readelf
+ * reads them (libiberty's expandargv): separated by white space, with
+ * single and double quotes and backslash escapes, @FILE within FILE read
+ * in turn; an @FILE that cannot be read stays as it is. */
+int dump_main(int argc, char **argv)
+{
+    char **given = argv;
+    int status;
+    expandargv(&argc, &argv);
+    status = dump_arguments(argc, argv);
+    if (argv != given)
+        freeargv(argv);
     return status;
 }
