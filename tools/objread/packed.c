@@ -63,7 +63,7 @@ int packed_table_open(packed_table *table, dump_image *image, uint32_t index, ui
                     (unsigned)index, section_name(image, &table->section));
     } else if (read_sleb(table->bytes, table->size, &table->start, &count) != 0 ||
                read_sleb(table->bytes, table->size, &table->start, &offset) != 0) {
-        diag_damage(image, "section [%u] '%s': the packed relocation header is cut short",
+        diag_damage(image, "section [%u] '%s': the packed relocation header cannot be read",
                     (unsigned)index, section_name(image, &table->section));
     } else if ((uint64_t)count > budget) {
         diag_damage(image,
