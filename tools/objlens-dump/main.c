@@ -524,8 +524,8 @@ static int dump_arguments(int argc, char **argv)
             break;
         case 'z': options.decompress = 1; break;
         case 'C':
-            options.demangle = optarg != NULL ? demangle_style_named(optarg)
-                                              : demangle_style_default();
+            options.demangle =
+                optarg != NULL ? demangle_style_named(optarg) : demangle_style_default();
             if (options.demangle < 0) {
                 diag_usage("unknown demangling style '%s'", optarg);
                 free(requests);

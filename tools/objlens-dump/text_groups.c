@@ -19,10 +19,11 @@ static void group_flags(uint32_t flags)
         out_str("COMDAT ");
         return;
     }
-    out_str(format_into(text, sizeof text, "[0x%x: %s%s%s]", (unsigned)flags,
-                        flags & GROUP_MASKOS ? "<OS specific>" : "",
-                        flags & GROUP_MASKPROC ? "<PROC specific>" : "",
-                        flags & ~(GROUP_COMDAT | GROUP_MASKOS | GROUP_MASKPROC) ? "<unknown>" : ""));
+    out_str(
+        format_into(text, sizeof text, "[0x%x: %s%s%s]", (unsigned)flags,
+                    flags & GROUP_MASKOS ? "<OS specific>" : "",
+                    flags & GROUP_MASKPROC ? "<PROC specific>" : "",
+                    flags & ~(GROUP_COMDAT | GROUP_MASKOS | GROUP_MASKPROC) ? "<unknown>" : ""));
 }
 
 /* Readers show a section's name here cut to 256 columns, a control byte

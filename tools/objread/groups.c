@@ -81,8 +81,7 @@ static int member_shown(group_walk *walk, uint32_t group, uint32_t entry)
         /* Some compilers put section 0 in every group: said once, and
          * shown each time. */
         if (!walk->zero_reported)
-            diag_damage(image, "section 0 in group section [%5u]",
-                        (unsigned)(walk->holder[0] - 1));
+            diag_damage(image, "section 0 in group section [%5u]", (unsigned)(walk->holder[0] - 1));
         walk->zero_reported = 1;
         return 1;
     }

@@ -96,8 +96,7 @@ typedef struct packed_walk {
 static int64_t next(packed_walk *walk)
 {
     int64_t value = 0;
-    if (!walk->failed &&
-        read_sleb(walk->table->bytes, walk->table->size, &walk->at, &value) != 0)
+    if (!walk->failed && read_sleb(walk->table->bytes, walk->table->size, &walk->at, &value) != 0)
         walk->failed = 1;
     return walk->failed ? 0 : value;
 }
@@ -129,8 +128,9 @@ uint64_t packed_table_walk(const packed_table *table, dump_image *image, packed_
         uint64_t info = 0;
         int has_addend = (flags & PACKED_GROUP_HAS_ADDEND) != 0;
         if (walk.failed || in_group > left) {
-            fault = walk.failed ? "the stream ends inside a group" : "a group holds more "
-                                                                     "relocations than are left";
+            fault = walk.failed ? "the stream ends inside a group"
+                                : "a group holds more "
+                                  "relocations than are left";
             break;
         }
         left -= in_group;
@@ -144,8 +144,7 @@ uint64_t packed_table_walk(const packed_table *table, dump_image *image, packed_
             addend = 0;
         for (uint64_t i = 0; i < in_group && !walk.failed; i++) {
             packed_relocation relocation;
-            offset +=
-                flags & PACKED_GROUPED_BY_OFFSET_DELTA ? offset_delta : (uint64_t)next(&walk);
+            offset += flags & PACKED_GROUPED_BY_OFFSET_DELTA ? offset_delta : (uint64_t)next(&walk);
             relocation.r_offset = offset;
             relocation.r_info = flags & PACKED_GROUPED_BY_INFO ? info : (uint64_t)next(&walk);
             if (has_addend && !(flags & PACKED_GROUPED_BY_ADDEND))

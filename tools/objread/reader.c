@@ -278,9 +278,10 @@ static void packed_relocation_record(const packed_relocation *relocation, void *
     record.has_addend = read->table->with_addend;
     record.r_addend = record.has_addend ? relocation->r_addend : 0;
     record.fields.info = relocation->r_info;
-    record.fields.sym = read->image->bits == 64 ? relocation->r_info >> 32 : relocation->r_info >> 8;
-    record.fields.type = read->image->bits == 64 ? relocation->r_info & 0xffffffffu
-                                                 : relocation->r_info & 0xffu;
+    record.fields.sym =
+        read->image->bits == 64 ? relocation->r_info >> 32 : relocation->r_info >> 8;
+    record.fields.type =
+        read->image->bits == 64 ? relocation->r_info & 0xffffffffu : relocation->r_info & 0xffu;
     record.fields.has_types23 = 0;
     record.fields.has_type_data = 0;
     relocation_symbol(&record, read->image, &read->symbols, &read->versions, read->link);
