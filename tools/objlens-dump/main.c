@@ -477,6 +477,17 @@ static void report_option_error(const char *given, int option)
         diag_usage("invalid option -- '%c'", optopt);
 }
 
+/* -C and --demangle[=STYLE]: 0 when STYLE is one, -1 after saying it is
+ * not. */
+static int demangle_option(const char *style, dump_options *options)
+{
+    options->demangle = style != NULL ? demangle_style_named(style) : demangle_style_default();
+    if (options->demangle >= 0)
+        return 0;
+    diag_usage("unknown demangling style '%s'", style);
+    return -1;
+}
+
 /* --json's FORM: 0 when it is one, -1 after saying it is not. */
 static int json_form(const char *form, dump_options *options)
 {
@@ -493,6 +504,7 @@ static int dump_arguments(int argc, char **argv)
     int json = 0;
     int status = 0;
     int option;
+    int refused = 0; /* an option's argument was refused */
     dump_options options = {0};
     dump_request *requests = calloc((size_t)argc, sizeof *requests);
 
@@ -523,23 +535,12 @@ static int dump_arguments(int argc, char **argv)
             add_request(requests, &options.request_count, optarg, DUMP_CONTENT_STRINGS);
             break;
         case 'z': options.decompress = 1; break;
-        case 'C':
-            options.demangle =
-                optarg != NULL ? demangle_style_named(optarg) : demangle_style_default();
-            if (options.demangle < 0) {
-                diag_usage("unknown demangling style '%s'", optarg);
-                free(requests);
-                return EXIT_USAGE;
-            }
-            break;
+        case 'C': refused = demangle_option(optarg, &options) != 0; break;
         case OPT_NO_DEMANGLE: options.demangle = DEMANGLE_NONE; break;
         case 'W': break; /* the output is wide already */
         case OPT_JSON:
             json = 1;
-            if (json_form(optarg, &options) != 0) {
-                free(requests);
-                return EXIT_USAGE;
-            }
+            refused = json_form(optarg, &options) != 0;
             break;
         case OPT_HELP:
             free(requests);
@@ -551,8 +552,9 @@ static int dump_arguments(int argc, char **argv)
             out_str(objlens_get_version());
             out_char('\n');
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;
-        default:
-            report_option_error(argv[optind - 1], option);
+        default: report_option_error(argv[optind - 1], option); refused = 1;
+        }
+        if (refused) {
             free(requests);
             return EXIT_USAGE;
         }

@@ -91,6 +91,7 @@ typedef struct packed_walk {
     const packed_table *table;
     uint32_t at;
     int failed;
+    uint64_t offset, addend;
 } packed_walk;
 
 static int64_t next(packed_walk *walk)
@@ -99,6 +100,45 @@ static int64_t next(packed_walk *walk)
     if (!walk->failed && read_sleb(walk->table->bytes, walk->table->size, &walk->at, &value) != 0)
         walk->failed = 1;
     return walk->failed ? 0 : value;
+}
+
+static const char stream_ends[] = "the stream ends inside a group";
+
+/* What a group's entries share. */
+typedef struct packed_group {
+    uint64_t count, flags, offset_delta, info;
+} packed_group;
+
+/* Reads a group's header; null, or what is wrong with it. */
+static const char *group_begin(packed_walk *walk, uint64_t left, packed_group *group)
+{
+    group->count = (uint64_t)next(walk);
+    group->flags = (uint64_t)next(walk);
+    if (walk->failed)
+        return stream_ends;
+    if (group->count > left)
+        return "a group holds more relocations than are left";
+    group->offset_delta = group->flags & PACKED_GROUPED_BY_OFFSET_DELTA ? (uint64_t)next(walk) : 0;
+    group->info = group->flags & PACKED_GROUPED_BY_INFO ? (uint64_t)next(walk) : 0;
+    if (!(group->flags & PACKED_GROUP_HAS_ADDEND))
+        walk->addend = 0;
+    else if (group->flags & PACKED_GROUPED_BY_ADDEND)
+        walk->addend += (uint64_t)next(walk);
+    return walk->failed ? stream_ends : NULL;
+}
+
+/* The group's next entry: 0, or -1 when the stream ends first. */
+static int group_entry(packed_walk *walk, const packed_group *group, packed_relocation *relocation)
+{
+    const uint64_t flags = group->flags;
+    walk->offset +=
+        flags & PACKED_GROUPED_BY_OFFSET_DELTA ? group->offset_delta : (uint64_t)next(walk);
+    relocation->r_offset = walk->offset;
+    relocation->r_info = flags & PACKED_GROUPED_BY_INFO ? group->info : (uint64_t)next(walk);
+    if ((flags & PACKED_GROUP_HAS_ADDEND) && !(flags & PACKED_GROUPED_BY_ADDEND))
+        walk->addend += (uint64_t)next(walk);
+    relocation->r_addend = (int64_t)walk->addend;
+    return walk->failed ? -1 : 0;
 }
 
 /* An entry as the class stores it: 32-bit fields for ELFCLASS32. */
@@ -114,51 +154,28 @@ static void fit_class(const dump_image *image, packed_relocation *relocation)
 uint64_t packed_table_walk(const packed_table *table, dump_image *image, packed_relocation_fn each,
                            void *context, int report)
 {
-    packed_walk walk = {table, table->start, 0};
+    packed_walk walk = {table, table->start, 0, table->offset, 0};
     uint64_t left = table->count;
-    uint64_t offset = table->offset;
-    uint64_t addend = 0;
     uint64_t found = 0;
     const char *fault = NULL;
 
     while (left > 0 && fault == NULL) {
-        uint64_t in_group = (uint64_t)next(&walk);
-        uint64_t flags = (uint64_t)next(&walk);
-        uint64_t offset_delta = 0;
-        uint64_t info = 0;
-        int has_addend = (flags & PACKED_GROUP_HAS_ADDEND) != 0;
-        if (walk.failed || in_group > left) {
-            fault = walk.failed ? "the stream ends inside a group"
-                                : "a group holds more "
-                                  "relocations than are left";
+        packed_group group;
+        fault = group_begin(&walk, left, &group);
+        if (fault != NULL)
             break;
-        }
-        left -= in_group;
-        if (flags & PACKED_GROUPED_BY_OFFSET_DELTA)
-            offset_delta = (uint64_t)next(&walk);
-        if (flags & PACKED_GROUPED_BY_INFO)
-            info = (uint64_t)next(&walk);
-        if ((flags & PACKED_GROUPED_BY_ADDEND) && has_addend)
-            addend += (uint64_t)next(&walk);
-        if (!has_addend)
-            addend = 0;
-        for (uint64_t i = 0; i < in_group && !walk.failed; i++) {
+        left -= group.count;
+        for (uint64_t i = 0; i < group.count; i++) {
             packed_relocation relocation;
-            offset += flags & PACKED_GROUPED_BY_OFFSET_DELTA ? offset_delta : (uint64_t)next(&walk);
-            relocation.r_offset = offset;
-            relocation.r_info = flags & PACKED_GROUPED_BY_INFO ? info : (uint64_t)next(&walk);
-            if (has_addend && !(flags & PACKED_GROUPED_BY_ADDEND))
-                addend += (uint64_t)next(&walk);
-            relocation.r_addend = (int64_t)addend;
-            if (walk.failed)
+            if (group_entry(&walk, &group, &relocation) != 0) {
+                fault = stream_ends;
                 break;
+            }
             fit_class(image, &relocation);
             if (each != NULL)
                 each(&relocation, context);
             found++;
         }
-        if (walk.failed)
-            fault = "the stream ends inside a group";
     }
     if (fault != NULL && report)
         diag_damage(image, "section [%u] '%s': packed relocation %llu: %s", (unsigned)table->index,
