@@ -252,7 +252,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                      "-x", ".note.gnu.build-id"});
 
     run({"-a", "-C", file}, s.discard);
-    run({"--dyn-syms", "-W", file}, s.discard);
+    run({"--dyn-syms", "-W", "--demangle=dlang", file}, s.discard);
     std::vector<std::string> raw = contents;
     raw.push_back(file);
     run(raw, s.discard);
