@@ -50,7 +50,8 @@ class Scratch(unittest.TestCase):
         return path
 
 
-def group_image(bits, big_endian, machine, groups, symbol_type=elfwriter.STT_FUNC):
+def group_image(bits, big_endian, machine, groups, symbol_type=elfwriter.STT_FUNC,
+                names=(".text.a", ".text.b", ".text.c")):
     """An object of .text.a, .text.b and .text.c, a symbol per section, and
     a .group section per (flags, signature symbol, member indexes)."""
     image = Image(bits, big_endian, machine)
@@ -61,7 +62,7 @@ def group_image(bits, big_endian, machine, groups, symbol_type=elfwriter.STT_FUN
         info = elfwriter.STB_GLOBAL << 4 | symbol_type
         symbols.append(image.pack("IBBHQQ", strtab.add(name), info, 0, i + 1, 0, 0) if is64
                        else image.pack("IIIBBH", strtab.add(name), 0, 0, info, 0, i + 1))
-    for name in (".text.a", ".text.b", ".text.c"):
+    for name in names:
         image.section(name, elfwriter.SHT_PROGBITS, b"\x90" * 4, elfwriter.SHF_ALLOC)
     image.section(".symtab", elfwriter.SHT_SYMTAB, b"".join(symbols), link=5, info=1,
                   align=8 if is64 else 4, entsize=24 if is64 else 16)
@@ -105,6 +106,13 @@ class Groups(Scratch):
                               group_image(bits, big_endian, machine, [(GRP_COMDAT, 2, [2])],
                                           symbol_type=3))
             self.assertIn("`.group' [.text.b] contains 1 sections:", self.same_as_readelf(path))
+
+    def test_long_section_names_cut_as_readelf_cuts_them(self):
+        """A section's name in the group lines stops at 256 columns."""
+        names = (".text." + "x" * 300, ".text.\x01" + "y" * 300, ".text.c")
+        path = self.write("long", group_image(64, False, 62, [(GRP_COMDAT, 1, [1, 2])],
+                                              names=names))
+        self.same_as_readelf(path)
 
     def test_damaged_groups_are_reported_and_skipped(self):
         """A member index past the section table, a section in two groups,
