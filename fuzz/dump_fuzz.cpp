@@ -258,7 +258,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     run({"-a", "-C", file}, s.discard);
     if (archive)
         run({"-c", "-s", file}, s.discard);
-    run({"--dyn-syms", "-W", file}, s.discard);
+    run({"--dyn-syms", "-W", "--demangle=dlang", file}, s.discard);
     run({"-D", "-s", "-r", "-d", "-I", file}, s.discard);
     std::vector<std::string> raw = contents;
     raw.push_back(file);

@@ -54,7 +54,7 @@ class CommandLine(unittest.TestCase):
             (["-a"], 2, "", "objlens-dump: missing FILE operand\n" + TRY_HELP),
             (["-x", ".text"], 2, "", "objlens-dump: missing FILE operand\n" + TRY_HELP),
             ([image], 2, "", "objlens-dump: nothing to show: give at least one of "
-                             "-h -S -l -e -s --dyn-syms -r -d -V -n -c -x -p -a\n" + TRY_HELP),
+                             "-h -S -l -e -g -s --dyn-syms -r -d -V -n -c -x -p -a\n" + TRY_HELP),
             (["-Q", image], 2, "", "objlens-dump: invalid option -- 'Q'\n" + TRY_HELP),
             (["-hQ", image], 2, "", "objlens-dump: invalid option -- 'Q'\n" + TRY_HELP),
             (["--json", "-Qh", image], 2, "", "objlens-dump: invalid option -- 'Q'\n" + TRY_HELP),
@@ -80,11 +80,12 @@ class CommandLine(unittest.TestCase):
             return subprocess.run([DUMP] + args, capture_output=True, check=True).stdout
         image = self.image
         all_parts = out(["-a", image])
-        self.assertEqual(out(["-hSldrsVn", image]), all_parts)
-        self.assertEqual(out([image, "-h", "-S", "-l", "-d", "-r", "-s", "-V", "-n"]), all_parts)
+        self.assertEqual(out(["-hSgldrsVn", image]), all_parts)
+        self.assertEqual(out([image, "-h", "-S", "-g", "-l", "-d", "-r", "-s", "-V", "-n"]), all_parts)
         self.assertEqual(out(["--all", image]), all_parts)
         self.assertEqual(out(["-W", "--all", "--wide", image]), all_parts)
-        self.assertEqual(out(["--file-header", "--section-headers", "--program-headers",
+        self.assertEqual(out(["--file-header", "--section-headers", "--section-groups",
+                              "--program-headers",
                               "--dynamic", "--relocs", "--symbols", "--version-info", "--notes",
                               image]), all_parts)
         self.assertEqual(out(["--json", image]), out(["--json", "-a", image]))

@@ -102,7 +102,8 @@ class Samples(unittest.TestCase):
         parts = {"sections": "section", "segments": "segment", "symbols": "symbol",
                  "relocations": "relocation", "dynamic": "dynamic", "notes": "note",
                  "version_definitions": "version_definition", "version_needs": "version_need",
-                 "section_contents": "section_content", "histogram": "histogram"}
+                 "section_contents": "section_content", "histogram": "histogram",
+                 "groups": "group"}
         for sample in sorted(os.listdir(SAMPLES)):
             if not sample.endswith((".o", ".so", ".exe")):
                 continue

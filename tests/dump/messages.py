@@ -259,17 +259,20 @@ class DamagedParts(Files):
                         self.assertEqual((status, err), (1, "objlens-dump: %s: section [6] "
                                                             "'.dynamic': %s\n" % (path, message)))
 
-    def test_android_packed_relocations_named(self):
-        """A packed relocation section is named as not decoded, never left out
-        in silence."""
+    def test_android_packed_relocations_cut_short(self):
+        """A packed relocation stream that ends before the relocations it
+        states is reported, and its table shown with what it holds."""
         path = self.write("packed", elfwriter.build(64, False, 183, android_packed=True))
+        message = ("objlens-dump: %s: section [8] '.rela.android': packed relocation 0: the "
+                   "stream ends inside a group\n" % path)
         status, out, err = run("-r", path)
-        self.assertEqual((status, err), (0, ""))
-        self.assertRegex(out, r"\nRelocation section '\.rela\.android' at offset 0x[0-9a-f]+ holds "
-                              r"Android packed relocations \(SHT_ANDROID_RELA\): not decoded\.\n")
+        self.assertEqual((status, err), (1, message))
+        self.assertRegex(out, r"\nRelocation section '\.rela\.android' at offset 0x[0-9a-f]+ "
+                              r"contains 0 entries:\n")
         status, out, err = run("--json", "-r", path)
+        self.assertEqual((status, err), (1, message))
         (document,) = json_documents(out)
-        self.assertIn({"section": 8, "not_decoded": "SHT_ANDROID_RELA"}, document["relocations"])
+        self.assertNotIn(8, [r["section"] for r in document["relocations"]])
 
     def test_names_escaped_in_json(self):
         names = ('quote"d', "back\\slash", "new\nline", "ctl\x01", "caf\u00e9", "\u20ac",

@@ -50,7 +50,7 @@ def main():
     different = 0
     for path in files:
         ours = subprocess.run([dump, "-a", path], capture_output=True, check=True).stdout
-        theirs, _ = readelf_text.run(["-h", "-S", "-l", "-d", "-r", "-s", "-I", "-V", "-n"], path,
+        theirs, _ = readelf_text.run(["-h", "-S", "-g", "-l", "-d", "-r", "-s", "-I", "-V", "-n"], path,
                                      readelf)
         a = normalise(theirs.decode("utf-8", "replace"), True)
         b = normalise(ours.decode("utf-8", "replace"), False)

@@ -1,5 +1,6 @@
 /*
- * demangle.h - C++ names as source code spells them, for -C.
+ * demangle.h - C++, Rust, D, Java and Ada names as source code spells
+ * them, for -C.
  */
 #ifndef OBJLENS_DUMP_DEMANGLE_H
 #define OBJLENS_DUMP_DEMANGLE_H
@@ -7,22 +8,20 @@
 /* The longest demangled name shown (objlens-dump(1) states it). */
 #define DEMANGLE_MAX_LENGTH 65536
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+/* No demangling: what --demangle=none asks for. */
+#define DEMANGLE_NONE 0
+
+/* The style --demangle=STYLE names ("auto", "gnu-v3", "rust", "dlang",
+ * "java", "gnat", "none"), or -1 for a name that is none of them. */
+int demangle_style_named(const char *name);
+/* The style -C asks for: Rust, then GNU v3 C++. */
+int demangle_style_default(void);
 
 /*
- * The demangled form of a mangled C++ name (an Itanium ABI "_Z" name, or
- * a "_GLOBAL_" constructor or destructor list), with a leading run of '.'
- * or '$' and a trailing "@VERSION" kept as they are; `name` itself when it
- * is not mangled or cannot be demangled, or when its demangled form is
- * longer than DEMANGLE_MAX_LENGTH bytes.  The text lives until the next
- * call.
+ * The demangled form of a mangled name in `style`, in a new string to
+ * free; null when `name` is not mangled in that style, cannot be
+ * demangled, or demangles to more than DEMANGLE_MAX_LENGTH bytes.
  */
-const char *demangle_symbol(const char *name);
-
-#ifdef __cplusplus
-}
-#endif
+char *demangle_symbol(const char *name, int style);
 
 #endif

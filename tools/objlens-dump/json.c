@@ -348,6 +348,7 @@ static void dynamic_entry(void *context, dump_image *image, const dynamic_record
     json_record_end(printer);
 }
 
+static void groups(void *context, dump_image *image) { json_groups(context, image); }
 static void versions(void *context, dump_image *image) { json_versions(context, image); }
 static void contents(void *context, dump_image *image) { json_contents(context, image); }
 static void notes(void *context, dump_image *image) { json_notes(context, image); }
@@ -383,6 +384,7 @@ void json_dump(dump_image *image, unsigned parts)
         .symbol_table = no_table,
         .symbol = symbol,
         .symbols_end = part_end,
+        .groups = groups,
         .versions = versions,
         .contents = contents,
         .notes = notes,

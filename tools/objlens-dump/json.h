@@ -35,6 +35,7 @@ void json_record_begin(json_printer *printer, const char *kind);
 void json_record_end(json_printer *printer);
 
 /* The parts whose walkers call back per event. */
+void json_groups(json_printer *printer, dump_image *image);
 void json_versions(json_printer *printer, dump_image *image);
 void json_notes(json_printer *printer, dump_image *image);
 void json_contents(json_printer *printer, dump_image *image);

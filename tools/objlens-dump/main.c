@@ -13,11 +13,13 @@
 #include <errno.h>
 #include <getopt.h>
 #include <inttypes.h>
+#include <libiberty/libiberty.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "archive.h"
+#include "demangle.h"
 #include "diag.h"
 #include "dump.h"
 #include "header.h"
@@ -28,7 +30,7 @@
 #include "text.h"
 
 enum { EXIT_DAMAGED = 1, EXIT_USAGE = 2 };
-enum { OPT_JSON = 256, OPT_HELP, OPT_VERSION, OPT_DYN_SYMS };
+enum { OPT_JSON = 256, OPT_HELP, OPT_VERSION, OPT_DYN_SYMS, OPT_NO_DEMANGLE };
 
 static const char usage_text[] =
     "Usage: " PROGRAM_NAME
@@ -43,6 +45,7 @@ static const char usage_text[] =
     "  -l, --program-headers  the program header table and the sections of each\n"
     "                         segment\n"
     "  -e, --headers          the same as -h -S -l\n"
+    "  -g, --section-groups   the section groups and the sections of each\n"
     "  -s, --symbols, --syms  the entries of every SHT_SYMTAB and SHT_DYNSYM section,\n"
     "                         with the version of each dynamic symbol\n"
     "      --dyn-syms         the entries of the SHT_DYNSYM sections only\n"
@@ -63,7 +66,10 @@ static const char usage_text[] =
     "  -p, --string-dump=NUMBER|NAME\n"
     "                         the printable strings of a section\n"
     "  -z, --decompress       expand a compressed section before -x or -p shows it\n"
-    "  -C, --demangle         C++ symbol names as the source spells them\n"
+    "  -C, --demangle[=STYLE] symbol names as the source spells them: STYLE\n"
+    "                         'auto' (the default: Rust, then C++), 'gnu-v3',\n"
+    "                         'rust', 'dlang', 'java', 'gnat' or 'none'\n"
+    "      --no-demangle      symbol names as they are stored (the default)\n"
     "  -W, --wide             accepted for compatibility; the output is always wide\n"
     "      --json[=FORM]      JSON Lines instead of text: FORM 'documents' (the\n"
     "                         default) gives one JSON document per FILE on a\n"
@@ -71,6 +77,8 @@ static const char usage_text[] =
     "                         symbol, relocation, dynamic entry, version or\n"
     "                         note, each with its \"file\" and \"kind\"; without\n"
     "                         any of the options above, every part but -x and -p\n"
+    "  @FILE                  the arguments FILE holds, separated by white space,\n"
+    "                         quoted with ' or \" or escaped with \\\n"
     "      --help             display this help and exit\n"
     "      --version          output version information and exit\n"
     "\n"
@@ -84,6 +92,7 @@ static const struct option long_options[] = {
     {"program-headers", no_argument, NULL, 'l'},
     {"segments", no_argument, NULL, 'l'},
     {"headers", no_argument, NULL, 'e'},
+    {"section-groups", no_argument, NULL, 'g'},
     {"symbols", no_argument, NULL, 's'},
     {"syms", no_argument, NULL, 's'},
     {"dyn-syms", no_argument, NULL, OPT_DYN_SYMS},
@@ -98,7 +107,8 @@ static const struct option long_options[] = {
     {"hex-dump", required_argument, NULL, 'x'},
     {"string-dump", required_argument, NULL, 'p'},
     {"decompress", no_argument, NULL, 'z'},
-    {"demangle", no_argument, NULL, 'C'},
+    {"demangle", optional_argument, NULL, 'C'},
+    {"no-demangle", no_argument, NULL, OPT_NO_DEMANGLE},
     {"wide", no_argument, NULL, 'W'},
     {"json", optional_argument, NULL, OPT_JSON},
     {"help", no_argument, NULL, OPT_HELP},
@@ -526,6 +536,17 @@ static void report_option_error(const char *given, int option)
         diag_usage("invalid option -- '%c'", optopt);
 }
 
+/* -C and --demangle[=STYLE]: 0 when STYLE is one, -1 after saying it is
+ * not. */
+static int demangle_option(const char *style, dump_options *options)
+{
+    options->demangle = style != NULL ? demangle_style_named(style) : demangle_style_default();
+    if (options->demangle >= 0)
+        return 0;
+    diag_usage("unknown demangling style '%s'", style);
+    return -1;
+}
+
 /* --json's FORM: 0 when it is one, -1 after saying it is not. */
 static int json_form(const char *form, dump_options *options)
 {
@@ -536,12 +557,13 @@ static int json_form(const char *form, dump_options *options)
     return -1;
 }
 
-int dump_main(int argc, char **argv)
+static int dump_arguments(int argc, char **argv)
 {
     unsigned parts = 0;
     int json = 0;
     int status = 0;
     int option;
+    int refused = 0; /* an option's argument was refused */
     dump_options options = {0};
     dump_request *requests = calloc((size_t)argc, sizeof *requests);
 
@@ -552,12 +574,13 @@ int dump_main(int argc, char **argv)
     options.requests = requests;
     opterr = 0;
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
-    while ((option = getopt_long(argc, argv, ":hSlesrdVnaIDcx:p:zCW", long_options, NULL)) != -1) {
+    while ((option = getopt_long(argc, argv, ":hSlegsrdVnaIDcx:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
         case 'h': parts |= DUMP_HEADER; break;
         case 'S': parts |= DUMP_SECTIONS; break;
         case 'l': parts |= DUMP_SEGMENTS; break;
         case 'e': parts |= DUMP_HEADER | DUMP_SECTIONS | DUMP_SEGMENTS; break;
+        case 'g': parts |= DUMP_GROUPS; break;
         case 's': parts |= DUMP_SYMBOLS; break;
         case OPT_DYN_SYMS: parts |= DUMP_DYNAMIC_SYMBOLS; break;
         case 'r': parts |= DUMP_RELOCS; break;
@@ -573,14 +596,12 @@ int dump_main(int argc, char **argv)
             add_request(requests, &options.request_count, optarg, DUMP_CONTENT_STRINGS);
             break;
         case 'z': options.decompress = 1; break;
-        case 'C': options.demangle = 1; break;
+        case 'C': refused = demangle_option(optarg, &options) != 0; break;
+        case OPT_NO_DEMANGLE: options.demangle = DEMANGLE_NONE; break;
         case 'W': break; /* the output is wide already */
         case OPT_JSON:
             json = 1;
-            if (json_form(optarg, &options) != 0) {
-                free(requests);
-                return EXIT_USAGE;
-            }
+            refused = json_form(optarg, &options) != 0;
             break;
         case OPT_HELP:
             free(requests);
@@ -592,8 +613,9 @@ int dump_main(int argc, char **argv)
             out_str(objlens_get_version());
             out_char('\n');
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;
-        default:
-            report_option_error(argv[optind - 1], option);
+        default: report_option_error(argv[optind - 1], option); refused = 1;
+        }
+        if (refused) {
             free(requests);
             return EXIT_USAGE;
         }
@@ -606,7 +628,7 @@ int dump_main(int argc, char **argv)
     if (parts == 0 && options.request_count == 0) {
         if (!json) {
             diag_usage(
-                "nothing to show: give at least one of -h -S -l -e -s --dyn-syms -r -d -V "
+                "nothing to show: give at least one of -h -S -l -e -g -s --dyn-syms -r -d -V "
                 "-n -c -x -p -a");
             free(requests);
             return EXIT_USAGE;
@@ -623,5 +645,20 @@ int dump_main(int argc, char **argv)
         diag_file(NULL, "write error: %s", strerror(errno));
         status = EXIT_DAMAGED;
     }
+    return status;
+}
+
+/* An argument @FILE stands for the arguments FILE holds, read as readelf
+ * reads them (libiberty's expandargv): separated by white space, with
+ * single and double quotes and backslash escapes, @FILE within FILE read
+ * in turn; an @FILE that cannot be read stays as it is. */
+int dump_main(int argc, char **argv)
+{
+    char **given = argv;
+    int status;
+    expandargv(&argc, &argv);
+    status = dump_arguments(argc, argv);
+    if (argv != given)
+        freeargv(argv);
     return status;
 }

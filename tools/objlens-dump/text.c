@@ -5,6 +5,12 @@
 
 #include "main.h"
 
+static void groups(void *context, dump_image *image)
+{
+    (void)context;
+    text_groups(image);
+}
+
 static void versions(void *context, dump_image *image)
 {
     (void)context;
@@ -35,6 +41,7 @@ void text_dump(dump_image *image, unsigned parts)
     dump_printer printer = {.context = &state};
     text_printer_tables(&printer);
     text_printer_entries(&printer);
+    printer.groups = groups;
     printer.versions = versions;
     printer.contents = contents;
     printer.notes = notes;

@@ -50,6 +50,8 @@ void text_relocation_columns(const dump_image *image, const table_record *table)
 /* -I: the bucket list lengths of the hash tables. */
 void text_histogram(dump_image *image);
 
+/* -g: the section groups. */
+void text_groups(dump_image *image);
 /* -V: the version sections. */
 void text_versions(dump_image *image);
 /* -n: the notes. */

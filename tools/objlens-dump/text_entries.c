@@ -6,6 +6,7 @@
 #include <elf.h>
 #include <inttypes.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "demangle.h"
@@ -118,8 +119,14 @@ static void entries_heading(const char *what, const char *name, uint64_t offset,
  * written. */
 static int out_symbol_name(const dump_image *image, const char *name)
 {
-    return out_name(image->options != NULL && image->options->demangle ? demangle_symbol(name)
-                                                                       : name);
+    char *demangled;
+    int columns;
+    if (image->options == NULL || image->options->demangle == DEMANGLE_NONE)
+        return out_name(name);
+    demangled = demangle_symbol(name, image->options->demangle);
+    columns = out_name(demangled != NULL ? demangled : name);
+    free(demangled);
+    return columns;
 }
 
 /* The columns of a symbol before its name: at most 6 + 2 + 16 + 1 + 18 +

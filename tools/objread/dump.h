@@ -43,7 +43,7 @@ typedef struct dump_options {
     const dump_request *requests;
     size_t request_count;
     int decompress;   /* -z: expand SHF_COMPRESSED sections before dumping */
-    int demangle;     /* -C: C++ names demangled */
+    int demangle;     /* -C: the demangling style (demangle.h), 0 for none */
     int json_records; /* --json=records: a JSON line per record */
     int use_dynamic;  /* -D: symbols, relocations and the dynamic array as the
                          dynamic array names them, not as sections hold them */

@@ -10,6 +10,7 @@
 #include "bytes.h"
 #include "diag.h"
 #include "dynamic_view.h"
+#include "packed.h"
 #include "strtab.h"
 
 static void read_sections(dump_image *image, const dump_printer *printer)
@@ -217,6 +218,19 @@ static void read_relr(dump_image *image, const dump_printer *printer, uint32_t i
     relr_table_walk(&relr, image, relr_address, &walk);
 }
 
+/* The symbol a relocation names, when its table holds it. */
+static void relocation_symbol(relocation_record *record, dump_image *image,
+                              const linked_symbols *symbols, symbol_versions *versions,
+                              uint32_t link)
+{
+    objlens_sym symbol;
+    record->has_symbol =
+        record->fields.sym != 0 && linked_symbols_get(symbols, record->fields.sym, &symbol) == 0;
+    if (record->has_symbol)
+        symbol_of(&record->symbol, image, &symbols->names, versions, link,
+                  (uint32_t)record->fields.sym, &symbol);
+}
+
 static void read_relocation_table(dump_image *image, const dump_printer *printer,
                                   const relocation_table *table)
 {
@@ -228,7 +242,6 @@ static void read_relocation_table(dump_image *image, const dump_printer *printer
     printer->relocation_table(printer->context, image, &heading);
     for (uint32_t i = 0; i < table->count; i++) {
         objlens_rel rel;
-        objlens_sym symbol;
         relocation_record record;
         if (relocation_table_get(table, image, i, &rel) != 0)
             break;
@@ -240,20 +253,81 @@ static void read_relocation_table(dump_image *image, const dump_printer *printer
         record.has_addend = objlens_rel_has_addend(&rel);
         record.r_addend = record.has_addend ? objlens_rel_get_addend(&rel) : 0;
         relocation_fields_of(image, &rel, &record.fields);
-        record.has_symbol = record.fields.sym != 0 &&
-                            linked_symbols_get(&table->symbols, record.fields.sym, &symbol) == 0;
-        if (record.has_symbol)
-            symbol_of(&record.symbol, image, &table->symbols.names, &versions,
-                      objlens_section_get_link(&table->section), (uint32_t)record.fields.sym,
-                      &symbol);
+        relocation_symbol(&record, image, &table->symbols, &versions,
+                          objlens_section_get_link(&table->section));
         printer->relocation(printer->context, image, &record);
     }
     symbol_versions_close(&versions);
 }
 
+/* Android packed relocations, decoded, as the entries of a table. */
+typedef struct packed_read {
+    const dump_printer *printer;
+    dump_image *image;
+    const packed_table *table;
+    linked_symbols symbols;
+    symbol_versions versions;
+    uint32_t link;
+    uint32_t next;
+} packed_read;
+
+static void packed_relocation_record(const packed_relocation *relocation, void *context)
+{
+    packed_read *read = context;
+    relocation_record record;
+    record.table = read->table->index;
+    record.index = read->next++;
+    record.r_offset = relocation->r_offset;
+    record.r_info = relocation->r_info;
+    record.has_addend = read->table->with_addend;
+    record.r_addend = record.has_addend ? relocation->r_addend : 0;
+    record.fields.info = relocation->r_info;
+    record.fields.sym =
+        read->image->bits == 64 ? relocation->r_info >> 32 : relocation->r_info >> 8;
+    record.fields.type =
+        read->image->bits == 64 ? relocation->r_info & 0xffffffffu : relocation->r_info & 0xffu;
+    record.fields.has_types23 = 0;
+    record.fields.has_type_data = 0;
+    relocation_symbol(&record, read->image, &read->symbols, &read->versions, read->link);
+    read->printer->relocation(read->printer->context, read->image, &record);
+}
+
+/* A packed section whose header cannot be read is named as not decoded;
+ * the entries of one damaged further on are shown up to the damage. */
+static void read_packed(dump_image *image, const dump_printer *printer,
+                        const objlens_section *section, uint32_t index, uint64_t *budget)
+{
+    packed_read read = {.printer = printer, .image = image};
+    packed_table table;
+    table_record heading;
+    int opened;
+    if (*budget == UINT64_MAX)
+        *budget = packed_budget(image);
+    opened = packed_table_open(&table, image, index, *budget);
+    table_of(&heading, image, section, index, 0);
+    if (opened != 1) {
+        heading.packed_kind = android_packed_kind(heading.type);
+        printer->packed_table(printer->context, image, &heading);
+        return;
+    }
+    read.table = &table;
+    read.link = objlens_section_get_link(section);
+    linked_symbols_open(&read.symbols, image, read.link);
+    symbol_versions_open(&read.versions, image, read.symbols.present ? &read.symbols.section : NULL,
+                         read.link, &read.symbols.names);
+    /* The count the heading gives is of the entries that can be decoded. */
+    heading.count = (uint32_t)packed_table_walk(&table, image, NULL, NULL, 1);
+    heading.with_addend = table.with_addend;
+    printer->relocation_table(printer->context, image, &heading);
+    packed_table_walk(&table, image, packed_relocation_record, &read, 0);
+    symbol_versions_close(&read.versions);
+    packed_table_close(&table);
+}
+
 static void read_relocations(dump_image *image, const dump_printer *printer)
 {
     int found = 0;
+    uint64_t budget = UINT64_MAX; /* packed relocations: worked out once, when needed */
     printer->relocations_begin(printer->context, image);
     for (uint32_t index = 1; index < image->num_sections; index++) {
         relocation_table table;
@@ -266,6 +340,10 @@ static void read_relocations(dump_image *image, const dump_printer *printer)
             continue;
         } else if (objlens_section_get_type(&section) == SHT_RELR_TYPE) {
             read_relr(image, printer, index);
+            found = 1;
+        } else if (objlens_section_get_type(&section) == SHT_ANDROID_REL_TYPE ||
+                   objlens_section_get_type(&section) == SHT_ANDROID_RELA_TYPE) {
+            read_packed(image, printer, &section, index, &budget);
             found = 1;
         } else if ((kind = android_packed_kind(objlens_section_get_type(&section))) != NULL) {
             table_record heading;

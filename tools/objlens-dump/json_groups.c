@@ -1,0 +1,59 @@
+/*
+ * json_groups.c - the JSON form of the section groups: a record per group
+ * with its section, flag word (and the flag's <elf.h> name), signature
+ * and members.
+ */
+#include "groups.h"
+#include "json.h"
+#include "json_writer.h"
+
+static void group_begin(void *context, dump_image *image, const group_record *group)
+{
+    json_printer *printer = context;
+    json_writer *w = &printer->w;
+    (void)image;
+    json_record_begin(printer, "group");
+    json_field_uint(w, "section", group->index);
+    json_field_name(w, "name", group->name, NULL);
+    json_field_uint(w, "sh_link", group->sh_link);
+    json_field_uint(w, "sh_info", group->sh_info);
+    json_field_name(w, "signature", group->signature, NULL);
+    json_field_uint(w, "flags", group->flags);
+    json_key(w, "flags_names");
+    json_begin_array(w);
+    if (group->flags & GROUP_COMDAT)
+        json_text(w, "GRP_COMDAT");
+    json_end(w);
+    json_field_uint(w, "count", group->count);
+    json_key(w, "members");
+    json_begin_array(w);
+}
+
+static void group_member(void *context, dump_image *image, const group_record *group,
+                         uint32_t section, const char *name)
+{
+    json_writer *w = &((json_printer *)context)->w;
+    (void)image;
+    (void)group;
+    json_begin_object(w);
+    json_field_uint(w, "section", section);
+    json_field_name(w, "name", name, NULL);
+    json_end(w);
+}
+
+static void group_end(void *context, dump_image *image, const group_record *group)
+{
+    json_printer *printer = context;
+    (void)image;
+    (void)group;
+    json_end(&printer->w);
+    json_record_end(printer);
+}
+
+void json_groups(json_printer *printer, dump_image *image)
+{
+    static const group_events events = {group_begin, group_member, group_end};
+    json_part_begin(printer, "groups");
+    groups_walk(image, &events, printer);
+    json_part_end(printer);
+}
