@@ -258,6 +258,12 @@ class Archives(unittest.TestCase):
         self.assertEqual(code, 1)
         self.assertIn('bad size field "12x       "', err)
         self.assertEqual(ours.count(b"ELF Header:"), 1)
+        for form in ("--json", "--json=records"):
+            ours, _, code = run([form, "-h", self.path("decimal.a")])
+            self.assertEqual(code, 1)
+            errors = [d for d in json_lines.documents(ours.decode()) if "error" in d]
+            self.assertEqual([d["file"] for d in errors], [self.path("decimal.a")])
+            self.assertIn("bad size field", errors[0]["error"])
 
     def test_index_entry_outside_the_archive(self):
         index = (2).to_bytes(4, "big") + (8 + 60 + 18).to_bytes(4, "big") + \

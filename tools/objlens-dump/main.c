@@ -237,6 +237,19 @@ static const char *member_refusal(const archive *ar, const objkit_source *source
     return refusal_text(source);
 }
 
+/* What keeps an archive, or the next of its members, from being read: on
+ * standard error, and as an error record in JSON, so that a reader of the
+ * JSON alone sees that something is missing. */
+static void archive_problem(const char *path, const char *reason, const dump_options *options,
+                            int json)
+{
+    dump_image image;
+    memset(&image, 0, sizeof image);
+    image.path = path;
+    image.options = options;
+    refuse(&image, reason, NULL, 0, json, 0);
+}
+
 /* Dumps one ELF image from `source`, named as `image` says; 0 when it was
  * dumped in full.  A member of an archive `ar` is always named, as readelf
  * names it: before its parts, and before the reason it was refused when
@@ -462,12 +475,16 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
         dump_image image;
         objkit_source source;
         if (next < 0) {
-            diag_file(ar->path, "%s", ar->error);
+            archive_problem(ar->path, ar->error, options, json);
             status = 1;
             continue;
         }
         if ((size_t)member.size != member.size) {
-            diag_file(ar->path, "the member %s is too large", member.name);
+            char reason[ARCHIVE_NAME_MAX + 64];
+            archive_problem(ar->path,
+                            format_into(reason, sizeof reason, "the member %s is too large",
+                                        member.name),
+                            options, json);
             status = 1;
             continue;
         }
@@ -508,7 +525,7 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
     if (opened != 0) {
         int status = 1;
         if (opened < 0)
-            diag_file(path, "%s", ar.error);
+            archive_problem(path, ar.error, options, json);
         else
             status = dump_archive(&ar, parts, options, json);
         archive_close(&ar);
