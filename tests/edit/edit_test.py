@@ -235,16 +235,31 @@ class Refusals(Scratch):
         path = self.copy(os.path.join(FIXTURES, "riscv64.so"))
         os.chmod(path, 0o751)
         before = self.read(path)
-        for fault in ("write:ENOSPC", "fsync:EIO", "rename:EACCES", "write:kill"):
-            # A sanitizer's runtime must come first, unless told the shim may.
-            asan = os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0"
-            env = dict(os.environ, LD_PRELOAD=SHIM, RUNCARD_FAULT=fault, ASAN_OPTIONS=asan)
+        # A sanitizer's runtime must come first, unless told the shim may.
+        asan = os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0"
+        for fault in ("write:ENOSPC", "fsync:EIO", "rename:EACCES", "write:kill", "fsize:kill",
+                      "open:change"):
+            env = dict(os.environ, LD_PRELOAD=SHIM, RUNCARD_FAULT=fault, ASAN_OPTIONS=asan,
+                       RUNCARD_FAULT_FILE=path)
+            if fault == "fsize:kill":
+                # The system's own refusal: a file-size limit below FILE's size.
+                env["RUNCARD_FILE_SIZE_LIMIT"] = str(len(before) // 2)
+                del env["RUNCARD_FAULT"]
+            listing = sorted(os.listdir(self.dir))
             done = run("--set", "ehdr.e_entry=0x1234", path, env=env)
             if fault.endswith("kill"):
-                self.assertEqual(done.returncode, -signal.SIGKILL)
+                self.assertIn(done.returncode, (-signal.SIGKILL, -signal.SIGXFSZ), fault)
             else:
                 self.assertEqual(done.returncode, 1, (fault, done.stderr))
                 self.assertIn(b"not written", done.stderr)
+                # No new file is left behind; a killed save cannot clean up.
+                self.assertEqual(sorted(os.listdir(self.dir)), listing, fault)
+            if fault == "open:change":
+                # Another program wrote to FILE after the load: its write
+                # stays, ours is refused.
+                self.assertIn(b"the file changed since it was read", done.stderr)
+                self.assertEqual(self.read(path), before + b"\n")
+                self.copy(os.path.join(FIXTURES, "riscv64.so"))
             self.assertEqual(self.read(path), before, fault)
         # Without a fault the mode is kept.
         self.assertEqual(run("--set", "ehdr.e_entry=0x1234", path).returncode, 0)
@@ -254,6 +269,31 @@ class Refusals(Scratch):
             done = run("--set", "ehdr.e_entry=0x0", path)
             self.assertEqual(done.returncode, 1)
             os.chmod(self.dir, 0o755)
+
+    def test_json_error_records(self):
+        path = self.copy(os.path.join(FIXTURES, "i386.o"))
+        missing = os.path.join(self.dir, "none")
+        env = dict(os.environ, LD_PRELOAD=SHIM, RUNCARD_FAULT="write:ENOSPC",
+                   ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+        cases = [(["--set", "ehdr.e_shnum=65536", path], None, 3,
+                  {"file": path, "field": "ehdr.e_shnum",
+                   "error": "ehdr.e_shnum: 65536 (0x10000) does not fit a 2-byte Half"}),
+                 (["--get", "ehdr.e_type", missing], None, 1,
+                  {"file": missing, "error": "No such file or directory"}),
+                 (["--set", "section[.nope].sh_type=1", path], None, 1,
+                  {"file": path, "field": "section[.nope].sh_type",
+                   "error": "section[.nope].sh_type: no section of that name"}),
+                 (["--set", "ehdr.e_entry=1", path], env, 1,
+                  {"file": path, "field": "ehdr.e_entry", "old": 0, "old_name": None, "new": 1,
+                   "new_name": None})]
+        for args, environment, status, first in cases:
+            done = run("--json", *args, env=environment)
+            self.assertEqual(done.returncode, status, (args, done.stderr))
+            lines = [json.loads(line) for line in done.stdout.decode().splitlines()]
+            self.assertEqual(lines[0], first, args)
+            # The message stays on standard error as well.
+            self.assertTrue(done.stderr.startswith(b"objlens-edit: "), args)
+        self.assertEqual(lines[1:], [{"file": path, "error": "not written: No space left on device"}])
 
 
 def run_elfedit(args, path):

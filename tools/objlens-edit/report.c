@@ -5,7 +5,9 @@
 #include "report.h"
 
 #include <inttypes.h>
+#include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "json_writer.h"
 #include "out.h"
@@ -82,4 +84,36 @@ void report_change(const report *report, const field_ref *ref, uint64_t old, uin
     out_str(" -> ");
     out_name(report_format(text, sizeof text, ref->field, report->machine, value));
     out_char('\n');
+}
+
+void report_error(const report *report, const field_ref *ref, const char *format, ...)
+{
+    char small[512];
+    char *text = small;
+    va_list args;
+    int length;
+    va_start(args, format);
+    length = vsnprintf(small, sizeof small, format, args);
+    va_end(args);
+    /* Without memory for a long message, its first part. */
+    if (length >= (int)sizeof small && (text = malloc((size_t)length + 1)) != NULL) {
+        va_start(args, format);
+        (void)vsnprintf(text, (size_t)length + 1, format, args);
+        va_end(args);
+    }
+    if (text == NULL || length < 0)
+        text = length < 0 ? (char *)format : small;
+    diag_file(report->path, "%s", text);
+    if (report->json) {
+        json_writer w;
+        json_writer_init(&w);
+        json_begin_object(&w);
+        json_field_name(&w, "file", report->path, NULL);
+        if (ref != NULL)
+            json_field_name(&w, "field", ref->text, NULL);
+        json_field_name(&w, "error", text, NULL);
+        json_end(&w);
+    }
+    if (text != small && text != format)
+        free(text);
 }
