@@ -252,10 +252,22 @@ class AgainstElfedit(Scratch):
         edits += [["--output-osabi", o] for o in (
             "none", "HPUX", "NetBSD", "GNU", "Linux", "Solaris", "AIX", "Irix", "FreeBSD",
             "TRU64", "Modesto", "OpenBSD", "OpenVMS", "NSK", "AROS", "FenixOS")]
-        edits += [["--output-abiversion", "7"], ["--input-mach", "x86_64", "--output-type", "dyn"],
-                  ["--input-type", "rel", "--output-osabi", "GNU"],
-                  ["--input-osabi", "none", "--input-abiversion", "0", "--output-mach", "x86_64"],
-                  ["--input-mach", "i386", "--output-osabi", "FreeBSD"]]
+        edits += [["--output-osabi", "linux"], ["--output-osabi", "FREEBSD"],
+                  ["--output-mach", "X86_64"]]
+        edits += [["--output-abiversion", n] for n in ("0", "1", "7", "255")]
+        # Several edits at once, each with a machine that is not the file's:
+        # elfedit makes no edit at all where --output-mach names the file's
+        # own machine, a quirk objlens-edit does not copy.
+        edits += [["--output-mach", "iamcu", "--output-type", "exec", "--output-osabi", "FreeBSD",
+                   "--output-abiversion", "2"],
+                  ["--output-mach", "k1om", "--output-type", "dyn", "--output-osabi", "GNU"]]
+        # The filters, each value matching some files and not others.
+        edits += [["--input-type", t, "--output-osabi", "GNU"] for t in ("none", "rel", "exec", "dyn")]
+        edits += [["--input-mach", m, "--output-type", "dyn"]
+                  for m in ("none", "i386", "iamcu", "l1om", "k1om", "x86_64")]
+        edits += [["--input-osabi", o, "--output-abiversion", "1"] for o in ("none", "GNU", "FreeBSD")]
+        edits += [["--input-abiversion", n, "--output-type", "exec"] for n in ("0", "1")]
+        edits += [["--input-osabi", "none", "--input-abiversion", "0", "--output-mach", "x86_64"]]
         compared = 0
         for source in sorted(glob.glob(os.path.join(FIXTURES, "i386*")) +
                              glob.glob(os.path.join(FIXTURES, "x86_64*"))):
@@ -271,7 +283,7 @@ class AgainstElfedit(Scratch):
                     self.assertEqual(done.returncode, status, (source, args, done.stderr))
                     self.assertEqual(self.read(ours), self.read(theirs), (source, args))
                     compared += status == 0
-        self.assertGreater(compared, 100)
+        self.assertGreater(compared, 200)
 
 
 class ExecStack(Scratch):
