@@ -303,5 +303,18 @@ class ExecStack(Scratch):
         self.assertEqual(stack[0].split()[-2], "RW")
 
 
+class Linkage(unittest.TestCase):
+    def test_needs_libobjlens_and_the_c_library_alone(self):
+        # objread, linked in statically, brings zlib and Zstandard for
+        # objlens-dump; a sanitizer build adds its runtimes.
+        dynamic = subprocess.run(["readelf", "-dW", EDIT], capture_output=True, text=True).stdout
+        needed = {line.split("[")[1].rstrip("]") for line in dynamic.splitlines() if "(NEEDED)" in line}
+        runtimes = set()
+        if any(n.startswith(("libasan", "libubsan")) for n in needed):
+            runtimes = {n for n in needed
+                        if n.startswith(("libasan", "libubsan", "libstdc++", "libm.", "libgcc_s"))}
+        self.assertLessEqual(needed - runtimes, {"libobjlens.so.0", "libobjkit.so.0", "libc.so.6"})
+
+
 if __name__ == "__main__":
     unittest.main()
