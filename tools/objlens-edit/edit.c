@@ -37,8 +37,8 @@ static int parse(const dump_image *image, const report *report, const edit_op *o
 {
     if (value_parse(op->value, op->ref.field, image->machine, old, value) == 0)
         return EDIT_OK;
-    report_error(report, &op->ref, "%s: '%s' is not a value of %s in this file", op->ref.text, op->value,
-              op->ref.field->name);
+    report_error(report, &op->ref, "%s: '%s' is not a value of %s in this file", op->ref.text,
+                 op->value, op->ref.field->name);
     return EDIT_USAGE;
 }
 
@@ -53,8 +53,8 @@ static int expect(const dump_image *image, const report *report, const edit_op *
     if (status != EDIT_OK || old == value)
         return status;
     report_error(report, &op->ref, "%s is %s, not %s: left as it is", op->ref.text,
-              report_format(have, sizeof have, op->ref.field, image->machine, old),
-              report_format(want, sizeof want, op->ref.field, image->machine, value));
+                 report_format(have, sizeof have, op->ref.field, image->machine, old),
+                 report_format(want, sizeof want, op->ref.field, image->machine, value));
     return EDIT_FILE;
 }
 
@@ -68,8 +68,8 @@ static int set(const dump_image *image, const report *report, const edit_op *op,
         return status;
     if (field_store(&image->image, op->ref.field, at, value) != 0) {
         report_error(report, &op->ref, "%s: %" PRIu64 " (0x%" PRIx64 ") does not fit a %d-byte %s",
-                  op->ref.text, value, value, field_width(&image->image, op->ref.field),
-                  field_type_name(op->ref.field));
+                     op->ref.text, value, value, field_width(&image->image, op->ref.field),
+                     field_type_name(op->ref.field));
         return EDIT_RANGE;
     }
     if (show)
@@ -124,9 +124,9 @@ static int save(const edit_run *run, const dump_image *image, const report *repo
     errno = 0;
     if (objlens_save(&image->image, target) != 0) {
         report_error(&at_target, NULL, "not written: %s",
-                  errno != 0 ? strerror(errno)
-                             : "the file changed since it was read, or is "
-                               "not a regular file");
+                     errno != 0 ? strerror(errno)
+                                : "the file changed since it was read, or is "
+                                  "not a regular file");
         return EDIT_FILE;
     }
     if (run->output == NULL && known)

@@ -120,7 +120,7 @@ static int find_one(const field_ref *ref, const dump_image *image, const report 
     if (ref->by_index) {
         if (ref->index >= count) {
             report_error(report, ref, "%s: no %s %" PRIu64 " (the file has %" PRIu32 ")", ref->text,
-                      sections ? "section" : "segment", ref->index, count);
+                         sections ? "section" : "segment", ref->index, count);
             return -1;
         }
         *index = (uint32_t)ref->index;
@@ -128,7 +128,7 @@ static int find_one(const field_ref *ref, const dump_image *image, const report 
     }
     if (!sections && segment_type(ref, image->machine, &type) != 0) {
         report_error(report, ref, "%s: '%.*s' is no segment type", ref->text,
-                  (int)ref->selector_length, ref->selector);
+                     (int)ref->selector_length, ref->selector);
         return -1;
     }
     /* The count was checked against the file's size at load. */
@@ -149,7 +149,7 @@ static int find_one(const field_ref *ref, const dump_image *image, const report 
         *index = matches[0];
     else if (found == 0)
         report_error(report, ref, "%s: no %s", ref->text,
-                  sections ? "section of that name" : "segment of that type");
+                     sections ? "section of that name" : "segment of that type");
     else
         report_several(ref, report, sections ? "sections" : "segments", matches, found);
     free(matches);
