@@ -20,9 +20,9 @@ field to its value with the lowest bit flipped, with -o to a copy, and
     tables were moved may no longer load: counted as "not reloaded").
 
 Usage: corpus_check.py EDIT [--all] [--sample N] [FILE_OR_FOLDER...]
-Without FILEs: tests/fixtures, tests/dump/samples and the corpus in
-~/.cache/objlens/xarch, of which one file in N (20) or, with --all, every
-file.  Prints the counts and each mismatch; status 1 on a mismatch, 77
+Without FILEs: tests/fixtures and one file in N (20) of the corpus in
+~/.cache/objlens/xarch; with --all, tests/dump/samples too and every
+corpus file.  Prints the counts and each mismatch; status 1 on a mismatch, 77
 without readelf.
 """
 
@@ -240,8 +240,11 @@ def main():
         cache = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
         source = os.path.join(HERE, "..")
         corpus = list(elf_files([os.path.join(cache, "objlens", "xarch")]))
-        roots = [os.path.join(source, "fixtures"), os.path.join(source, "dump", "samples")]
-        roots += corpus if args.all else corpus[::args.sample]
+        roots = [os.path.join(source, "fixtures")]
+        if args.all:
+            roots += [os.path.join(source, "dump", "samples")] + corpus
+        else:
+            roots += corpus[::args.sample]
     counts = {"files": 0, "edits": 0, "derived": 0, "not reloaded": 0}
     kinds = set()
     mismatches = []
