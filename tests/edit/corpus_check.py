@@ -209,6 +209,7 @@ def check_file(edit, source, scratch, counts, mismatches):
                     problem = "--get of the saved file gave %r" % got
         if problem is not None:
             mismatches.append("%s: %s: %s" % (source, field, problem.strip()))
+            print("MISMATCH " + mismatches[-1], flush=True)
     os.unlink(path)
     if os.path.exists(out):
         os.unlink(out)
@@ -256,8 +257,6 @@ def main():
                                                            else "little")))
             counts["files"] += 1
             check_file(args.edit, path, scratch, counts, mismatches)
-    for line in mismatches:
-        print("MISMATCH " + line)
     print("files %(files)d, edits %(edits)d, readelf derived %(derived)d, "
           "not reloaded %(not reloaded)d" % counts +
           ", machines %d, class/byte-order kinds %d, mismatches %d"
