@@ -15,14 +15,15 @@ is 8 bytes wide), with -o to a copy, and --get it in the same run; then
     the names behind e_shstrndx, and the processor's and system's own
     names behind e_machine and EI_OSABI.  The section-to-segment mapping
     is readelf's reading of addresses and sizes and is not compared;
-  - --get returns the new value, in the editing run and again from the
-    saved copy where the library still loads it (a file whose header
-    tables were moved may no longer load: counted as "not reloaded").
+  - --get returns the new value, in the editing run and, with --all or
+    --reload, again from the saved copy where the library still loads it
+    (a file whose header tables were moved may no longer load: counted as
+    "not reloaded").
 
-Usage: corpus_check.py EDIT [--all] [--sample N] [FILE_OR_FOLDER...]
-Without FILEs: tests/fixtures and one file in N (20) of the corpus in
-~/.cache/objlens/xarch; with --all, tests/dump/samples too and every
-corpus file.  Prints the counts and each mismatch; status 1 on a mismatch, 77
+Usage: corpus_check.py EDIT [--all] [--reload] [--sample N] [FILE_OR_FOLDER...]
+Without FILEs: the fixtures but the dependency objects, and one file in N
+(20) of the corpus in ~/.cache/objlens/xarch; with --all, every fixture,
+tests/dump/samples and every corpus file.  Prints the counts and each mismatch; status 1 on a mismatch, 77
 without readelf.
 """
 
@@ -172,7 +173,7 @@ def get_value(edit, field, path):
     return done.returncode, done.stdout.split()[1] if done.returncode == 0 else done.stderr
 
 
-def check_file(edit, source, scratch, counts, mismatches):
+def check_file(edit, source, scratch, reload, counts, mismatches):
     with open(source, "rb") as f:
         original = f.read()
     field_list, e = sites.field_sites(original)
@@ -204,7 +205,7 @@ def check_file(edit, source, scratch, counts, mismatches):
                     counts["derived"] += 1
                 elif verdict is not None:
                     problem = verdict
-                status, got = get_value(edit, field, out)
+                status, got = get_value(edit, field, out) if reload else (1, None)
                 if status != 0:
                     counts["not reloaded"] += 1
                 elif got != str(new).encode():
@@ -232,6 +233,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("edit")
     parser.add_argument("--all", action="store_true", help="every corpus file")
+    parser.add_argument("--reload", action="store_true", help="--get from each saved copy too")
     parser.add_argument("--sample", type=int, default=20, help="one corpus file in N")
     parser.add_argument("files", nargs="*")
     args = parser.parse_args()
@@ -243,10 +245,11 @@ def main():
         cache = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
         source = os.path.join(HERE, "..")
         corpus = list(elf_files([os.path.join(cache, "objlens", "xarch")]))
-        roots = [os.path.join(source, "fixtures")]
+        fixtures = os.path.join(source, "fixtures")
         if args.all:
-            roots += [os.path.join(source, "dump", "samples")] + corpus
+            roots = [fixtures, os.path.join(source, "dump", "samples")] + corpus
         else:
+            roots = [path for path in elf_files([fixtures]) if "-dep." not in path]
             roots += corpus[::args.sample]
     counts = {"files": 0, "edits": 0, "derived": 0, "not reloaded": 0}
     kinds = set()
@@ -258,7 +261,7 @@ def main():
             kinds.add((ident[4], ident[5], int.from_bytes(ident[18:20], "big" if ident[5] == 2
                                                            else "little")))
             counts["files"] += 1
-            check_file(args.edit, path, scratch, counts, mismatches)
+            check_file(args.edit, path, scratch, args.all or args.reload, counts, mismatches)
     print("files %(files)d, edits %(edits)d, readelf derived %(derived)d, "
           "not reloaded %(not reloaded)d" % counts +
           ", machines %d, class/byte-order kinds %d, mismatches %d"

@@ -89,21 +89,23 @@ void report_change(const report *report, const field_ref *ref, uint64_t old, uin
 void report_error(const report *report, const field_ref *ref, const char *format, ...)
 {
     char small[512];
-    char *text = small;
+    char *long_text = NULL;
+    const char *message = small;
     va_list args;
     int length;
     va_start(args, format);
     length = vsnprintf(small, sizeof small, format, args);
     va_end(args);
     /* Without memory for a long message, its first part. */
-    if (length >= (int)sizeof small && (text = malloc((size_t)length + 1)) != NULL) {
+    if (length < 0) {
+        message = format;
+    } else if ((size_t)length >= sizeof small && (long_text = malloc((size_t)length + 1)) != NULL) {
         va_start(args, format);
-        (void)vsnprintf(text, (size_t)length + 1, format, args);
+        (void)vsnprintf(long_text, (size_t)length + 1, format, args);
         va_end(args);
+        message = long_text;
     }
-    if (text == NULL || length < 0)
-        text = length < 0 ? (char *)format : small;
-    diag_file(report->path, "%s", text);
+    diag_file(report->path, "%s", message);
     if (report->json) {
         json_writer w;
         json_writer_init(&w);
@@ -111,9 +113,8 @@ void report_error(const report *report, const field_ref *ref, const char *format
         json_field_name(&w, "file", report->path, NULL);
         if (ref != NULL)
             json_field_name(&w, "field", ref->text, NULL);
-        json_field_name(&w, "error", text, NULL);
+        json_field_name(&w, "error", message, NULL);
         json_end(&w);
     }
-    if (text != small && text != format)
-        free(text);
+    free(long_text);
 }
