@@ -236,7 +236,7 @@ def main():
     parser.add_argument("--reload", action="store_true", help="--get from each saved copy too")
     parser.add_argument("--sample", type=int, default=20, help="one corpus file in N")
     parser.add_argument("files", nargs="*")
-    args = parser.parse_args()
+    args = parser.parse_intermixed_args()
     if shutil.which("readelf") is None:
         print("readelf is not installed; skipping")
         return 77
