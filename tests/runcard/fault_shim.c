@@ -15,6 +15,9 @@
  * and WHAT is an error name (EIO, ENOSPC, EACCES, EXDEV), which the call
  * returns, or "kill": the write stores half its bytes and the process is
  * killed with SIGKILL, as `kill -9` in the middle of the write would.
+ * "open:change" lets the open through after appending a line feed to the
+ * file RUNCARD_FAULT_FILE names, as another program that writes to a file
+ * between its load and its save would.
  *
  * Only regular files are touched, so the messages runcard prints on its
  * standard streams still come out.
@@ -42,9 +45,10 @@
 /* The definitions below keep the C library's parameter names (less their
  * underscores), so that each parameter has one name in every declaration. */
 
-enum { KILL_PROCESS = -1 };
+enum { KILL_PROCESS = -1, CHANGE_FILE = -2 };
 
-/* The errno the fault gives CALL, KILL_PROCESS, or 0 for no fault. */
+/* The errno the fault gives CALL, KILL_PROCESS, CHANGE_FILE, or 0 for no
+ * fault. */
 static int fault_for(const char *call)
 {
     static const struct {
@@ -52,7 +56,7 @@ static int fault_for(const char *call)
         int value;
     } errors[] = {
         {"EIO", EIO},     {"ENOSPC", ENOSPC},     {"EACCES", EACCES},
-        {"EXDEV", EXDEV}, {"kill", KILL_PROCESS},
+        {"EXDEV", EXDEV}, {"kill", KILL_PROCESS}, {"change", CHANGE_FILE},
     };
     const char *fault = getenv("RUNCARD_FAULT");
     const size_t length = strlen(call);
@@ -82,9 +86,20 @@ static int is_regular(int fd)
         memcpy(&(fn), &found, sizeof(fn));                                                         \
     } while (0)
 
-static int refuse_create(int flags)
+static void change_file(int (*real_open)(const char *, int, ...))
+{
+    const char *path = getenv("RUNCARD_FAULT_FILE");
+    const int fd = path != NULL ? real_open(path, O_WRONLY | O_APPEND) : -1;
+    if (fd < 0 || write(fd, "\n", 1) != 1)
+        abort();
+    close(fd);
+}
+
+static int refuse_create(int flags, int (*real_open)(const char *, int, ...))
 {
     const int error = (flags & O_CREAT) ? fault_for("open") : 0;
+    if (error == CHANGE_FILE)
+        change_file(real_open);
     if (error > 0)
         errno = error;
     return error > 0;
@@ -100,10 +115,10 @@ int open(const char *file, int oflag, ...)
         mode = (mode_t)va_arg(extra, unsigned);
         va_end(extra);
     }
-    if (refuse_create(oflag))
-        return -1;
     int (*real)(const char *, int, ...);
     FIND_NEXT(real, "open");
+    if (refuse_create(oflag, real))
+        return -1;
     return real(file, oflag, mode);
 }
 

@@ -13,7 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "diag.h"
 #include "dump.h"
 #include "objkit.h"
 #include "objlens.h"
@@ -33,27 +32,29 @@ static const char *refusal_text(const objkit_source *source)
 
 /* The value an op's VALUE stands for in this file; EDIT_USAGE after a
  * message when it stands for nothing. */
-static int parse(const dump_image *image, const edit_op *op, uint64_t old, uint64_t *value)
+static int parse(const dump_image *image, const report *report, const edit_op *op, uint64_t old,
+                 uint64_t *value)
 {
     if (value_parse(op->value, op->ref.field, image->machine, old, value) == 0)
         return EDIT_OK;
-    diag_file(image->path, "%s: '%s' is not a value of %s in this file", op->ref.text, op->value,
-              op->ref.field->name);
+    report_error(report, &op->ref, "%s: '%s' is not a value of %s in this file", op->ref.text,
+                 op->value, op->ref.field->name);
     return EDIT_USAGE;
 }
 
-static int expect(const dump_image *image, const edit_op *op, unsigned char *at)
+static int expect(const dump_image *image, const report *report, const edit_op *op,
+                  unsigned char *at)
 {
     char have[TEXT_SIZE];
     char want[TEXT_SIZE];
     uint64_t old = field_load(&image->image, op->ref.field, at);
     uint64_t value;
-    int status = parse(image, op, old, &value);
+    int status = parse(image, report, op, old, &value);
     if (status != EDIT_OK || old == value)
         return status;
-    diag_file(image->path, "%s is %s, not %s: left as it is", op->ref.text,
-              report_format(have, sizeof have, op->ref.field, image->machine, old),
-              report_format(want, sizeof want, op->ref.field, image->machine, value));
+    report_error(report, &op->ref, "%s is %s, not %s: left as it is", op->ref.text,
+                 report_format(have, sizeof have, op->ref.field, image->machine, old),
+                 report_format(want, sizeof want, op->ref.field, image->machine, value));
     return EDIT_FILE;
 }
 
@@ -62,13 +63,13 @@ static int set(const dump_image *image, const report *report, const edit_op *op,
 {
     uint64_t old = field_load(&image->image, op->ref.field, at);
     uint64_t value;
-    int status = parse(image, op, old, &value);
+    int status = parse(image, report, op, old, &value);
     if (status != EDIT_OK)
         return status;
     if (field_store(&image->image, op->ref.field, at, value) != 0) {
-        diag_file(image->path, "%s: %" PRIu64 " (0x%" PRIx64 ") does not fit a %d-byte %s",
-                  op->ref.text, value, value, field_width(&image->image, op->ref.field),
-                  field_type_name(op->ref.field));
+        report_error(report, &op->ref, "%s: %" PRIu64 " (0x%" PRIx64 ") does not fit a %d-byte %s",
+                     op->ref.text, value, value, field_width(&image->image, op->ref.field),
+                     field_type_name(op->ref.field));
         return EDIT_RANGE;
     }
     if (show)
@@ -86,10 +87,10 @@ static int apply(const edit_run *run, const dump_image *image, const report *rep
             int status = EDIT_OK;
             if ((op->kind == EDIT_EXPECT) != (pass == 0))
                 continue;
-            if (field_ref_locate(&op->ref, image, &at) != 0)
+            if (field_ref_locate(&op->ref, image, report, &at) != 0)
                 return EDIT_FILE;
             if (op->kind == EDIT_EXPECT) {
-                status = expect(image, op, at);
+                status = expect(image, report, op, at);
             } else if (op->kind == EDIT_GET) {
                 report_value(report, &op->ref, field_load(&image->image, op->ref.field, at));
             } else {
@@ -113,15 +114,19 @@ static void keep_owner(const char *path, const struct stat *before)
         (void)lchown(path, before->st_uid, before->st_gid);
 }
 
-static int save(const edit_run *run, const dump_image *image, const struct stat *before, int known)
+static int save(const edit_run *run, const dump_image *image, const report *report,
+                const struct stat *before, int known)
 {
+    /* A failure names the file that was not written: OUTFILE with -o. */
+    struct report at_target = *report;
     const char *target = run->output != NULL ? run->output : image->path;
+    at_target.path = target;
     errno = 0;
     if (objlens_save(&image->image, target) != 0) {
-        diag_file(target, "not written: %s",
-                  errno != 0 ? strerror(errno)
-                             : "the file changed since it was read, or is "
-                               "not a regular file");
+        report_error(&at_target, NULL, "not written: %s",
+                     errno != 0 ? strerror(errno)
+                                : "the file changed since it was read, or is "
+                                  "not a regular file");
         return EDIT_FILE;
     }
     if (run->output == NULL && known)
@@ -142,14 +147,14 @@ int edit_file(const edit_run *run, const char *path)
     memset(&image, 0, sizeof image);
     image.path = path;
     if (objlens_load(&image.image, &source) != 0) {
-        diag_file(path, "%s", refusal_text(&source));
+        report_error(&report, NULL, "%s", refusal_text(&source));
         return EDIT_FILE;
     }
     dump_image_describe(&image);
     report.machine = image.machine;
     status = apply(run, &image, &report, &sets);
     if (status == EDIT_OK && sets && !run->dry_run)
-        status = save(run, &image, &before, known);
+        status = save(run, &image, &report, &before, known);
     objlens_unload(&image.image);
     return status;
 }

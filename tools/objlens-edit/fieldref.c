@@ -14,8 +14,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "diag.h"
 #include "objkit.h"
+#include "report.h"
 #include "strtab.h"
 #include "value.h"
 
@@ -92,24 +92,25 @@ static int segment_type(const field_ref *ref, uint16_t machine, uint64_t *type)
 }
 
 /* Reports that several headers match, with their indexes. */
-static void report_several(const field_ref *ref, const dump_image *image, const char *what,
+static void report_several(const field_ref *ref, const report *report, const char *what,
                            const uint32_t *indexes, uint32_t count)
 {
     char *list = malloc((size_t)count * 12 + 1);
     char *at = list;
     if (list == NULL) {
-        diag_file(image->path, "%s: %" PRIu32 " %s match", ref->text, count, what);
+        report_error(report, ref, "%s: %" PRIu32 " %s match", ref->text, count, what);
         return;
     }
     for (uint32_t i = 0; i < count; i++)
         at += sprintf(at, i > 0 ? ", %" PRIu32 : "%" PRIu32, indexes[i]);
-    diag_file(image->path, "%s: several %s match: %s", ref->text, what, list);
+    report_error(report, ref, "%s: several %s match: %s", ref->text, what, list);
     free(list);
 }
 
 /* The index of the one section or segment the selector names; -1 after a
  * message. */
-static int find_one(const field_ref *ref, const dump_image *image, uint32_t *index)
+static int find_one(const field_ref *ref, const dump_image *image, const report *report,
+                    uint32_t *index)
 {
     int sections = ref->field->header == FIELD_SHDR;
     uint32_t count = sections ? image->num_sections : image->num_programs;
@@ -118,22 +119,22 @@ static int find_one(const field_ref *ref, const dump_image *image, uint32_t *ind
     uint64_t type = 0;
     if (ref->by_index) {
         if (ref->index >= count) {
-            diag_file(image->path, "%s: no %s %" PRIu64 " (the file has %" PRIu32 ")", ref->text,
-                      sections ? "section" : "segment", ref->index, count);
+            report_error(report, ref, "%s: no %s %" PRIu64 " (the file has %" PRIu32 ")", ref->text,
+                         sections ? "section" : "segment", ref->index, count);
             return -1;
         }
         *index = (uint32_t)ref->index;
         return 0;
     }
     if (!sections && segment_type(ref, image->machine, &type) != 0) {
-        diag_file(image->path, "%s: '%.*s' is no segment type", ref->text,
-                  (int)ref->selector_length, ref->selector);
+        report_error(report, ref, "%s: '%.*s' is no segment type", ref->text,
+                     (int)ref->selector_length, ref->selector);
         return -1;
     }
     /* The count was checked against the file's size at load. */
     matches = malloc(((size_t)count + 1) * sizeof *matches);
     if (matches == NULL) {
-        diag_file(image->path, "%s", strerror(ENOMEM));
+        report_error(report, ref, "%s", strerror(ENOMEM));
         return -1;
     }
     for (uint32_t i = 0; i < count; i++) {
@@ -147,15 +148,16 @@ static int find_one(const field_ref *ref, const dump_image *image, uint32_t *ind
     if (found == 1)
         *index = matches[0];
     else if (found == 0)
-        diag_file(image->path, "%s: no %s", ref->text,
-                  sections ? "section of that name" : "segment of that type");
+        report_error(report, ref, "%s: no %s", ref->text,
+                     sections ? "section of that name" : "segment of that type");
     else
-        report_several(ref, image, sections ? "sections" : "segments", matches, found);
+        report_several(ref, report, sections ? "sections" : "segments", matches, found);
     free(matches);
     return found == 1 ? 0 : -1;
 }
 
-int field_ref_locate(const field_ref *ref, const dump_image *image, unsigned char **at)
+int field_ref_locate(const field_ref *ref, const dump_image *image, const report *report,
+                     unsigned char **at)
 {
     int column = field_class(image->bits);
     uint32_t index;
@@ -163,7 +165,7 @@ int field_ref_locate(const field_ref *ref, const dump_image *image, unsigned cha
     if (ref->field->header == FIELD_EHDR) {
         record = image->ehdr.item;
     } else {
-        if (find_one(ref, image, &index) != 0)
+        if (find_one(ref, image, report, &index) != 0)
             return -1;
         if (ref->field->header == FIELD_SHDR) {
             objlens_section section;

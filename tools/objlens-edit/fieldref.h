@@ -12,6 +12,8 @@
 #include "dump.h"
 #include "fields.h"
 
+struct report;
+
 typedef struct field_ref {
     const char *text; /* the argument, for messages */
     const field_desc *field;
@@ -25,9 +27,10 @@ typedef struct field_ref {
  * `text` must outlive `ref`. */
 int field_ref_parse(field_ref *ref, const char *text);
 
-/* The address of the field in the loaded image: 0, or -1 after a message
- * on the FILE (no such section or segment, or a name or type that several
- * hold, with their indexes). */
-int field_ref_locate(const field_ref *ref, const dump_image *image, unsigned char **at);
+/* The address of the field in the loaded image: 0, or -1 after an error
+ * reported on the FILE (no such section or segment, or a name or type that
+ * several hold, with their indexes). */
+int field_ref_locate(const field_ref *ref, const dump_image *image, const struct report *report,
+                     unsigned char **at);
 
 #endif

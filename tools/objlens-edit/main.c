@@ -57,7 +57,7 @@ static const char usage_text[] =
     "  --input-abiversion N   edit only FILEs whose field has this value\n"
     "  -o, --output OUTFILE   write the result to OUTFILE (one FILE only)\n"
     "  --dry-run              print each change as FIELD: OLD -> NEW, write nothing\n"
-    "  --json                 print values and changes as JSON Lines\n"
+    "  --json                 print values, changes and errors as JSON Lines\n"
     "      --help             display this help and exit\n"
     "      --version          output version information and exit\n"
     "\n"

@@ -5,7 +5,9 @@
 #include "report.h"
 
 #include <inttypes.h>
+#include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "json_writer.h"
 #include "out.h"
@@ -82,4 +84,37 @@ void report_change(const report *report, const field_ref *ref, uint64_t old, uin
     out_str(" -> ");
     out_name(report_format(text, sizeof text, ref->field, report->machine, value));
     out_char('\n');
+}
+
+void report_error(const report *report, const field_ref *ref, const char *format, ...)
+{
+    char small[512];
+    char *long_text = NULL;
+    const char *message = small;
+    va_list args;
+    int length;
+    va_start(args, format);
+    length = vsnprintf(small, sizeof small, format, args);
+    va_end(args);
+    /* Without memory for a long message, its first part. */
+    if (length < 0) {
+        message = format;
+    } else if ((size_t)length >= sizeof small && (long_text = malloc((size_t)length + 1)) != NULL) {
+        va_start(args, format);
+        (void)vsnprintf(long_text, (size_t)length + 1, format, args);
+        va_end(args);
+        message = long_text;
+    }
+    diag_file(report->path, "%s", message);
+    if (report->json) {
+        json_writer w;
+        json_writer_init(&w);
+        json_begin_object(&w);
+        json_field_name(&w, "file", report->path, NULL);
+        if (ref != NULL)
+            json_field_name(&w, "field", ref->text, NULL);
+        json_field_name(&w, "error", message, NULL);
+        json_end(&w);
+    }
+    free(long_text);
 }
