@@ -51,6 +51,8 @@ static const char usage_text[] =
     "                         .gnu.version_r)\n"
     "  -n, --notes            the notes of the SHT_NOTE sections, or of the PT_NOTE\n"
     "                         segments when there are no such sections\n"
+    "  -A, --arch-specific    the processor-specific parts: build attributes, and\n"
+    "                         MIPS ABI flags\n"
     "  -a, --all              all of the above\n"
     "  -c, --archive-index    the symbol index of an archive FILE\n"
     "  -x, --hex-dump=NUMBER|NAME\n"
@@ -86,6 +88,7 @@ static const struct option long_options[] = {
     {"dynamic", no_argument, NULL, 'd'},
     {"version-info", no_argument, NULL, 'V'},
     {"notes", no_argument, NULL, 'n'},
+    {"arch-specific", no_argument, NULL, 'A'},
     {"all", no_argument, NULL, 'a'},
     {"archive-index", no_argument, NULL, 'c'},
     {"hex-dump", required_argument, NULL, 'x'},
@@ -493,7 +496,7 @@ int dump_main(int argc, char **argv)
     options.requests = requests;
     opterr = 0;
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
-    while ((option = getopt_long(argc, argv, ":hSlesrdVnacx:p:zCW", long_options, NULL)) != -1) {
+    while ((option = getopt_long(argc, argv, ":hSlesrdVnAacx:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
         case 'h': parts |= DUMP_HEADER; break;
         case 'S': parts |= DUMP_SECTIONS; break;
@@ -505,6 +508,7 @@ int dump_main(int argc, char **argv)
         case 'd': parts |= DUMP_DYNAMIC; break;
         case 'V': parts |= DUMP_VERSIONS; break;
         case 'n': parts |= DUMP_NOTES; break;
+        case 'A': parts |= DUMP_ARCH; break;
         case 'a': parts |= DUMP_ALL; break;
         case 'c': parts |= DUMP_ARCHIVE_INDEX; break;
         case 'x': add_request(requests, &options.request_count, optarg, DUMP_CONTENT_HEX); break;
@@ -546,7 +550,7 @@ int dump_main(int argc, char **argv)
         if (!json) {
             diag_usage(
                 "nothing to show: give at least one of -h -S -l -e -s --dyn-syms -r -d -V "
-                "-n -c -x -p -a");
+                "-n -A -c -x -p -a");
             free(requests);
             return EXIT_USAGE;
         }

@@ -23,6 +23,12 @@ static void notes(void *context, dump_image *image)
     text_notes(image);
 }
 
+static void arch_specific(void *context, dump_image *image)
+{
+    (void)context;
+    text_arch_specific(image);
+}
+
 void text_dump(dump_image *image, unsigned parts)
 {
     text_state state = {0};
@@ -32,5 +38,6 @@ void text_dump(dump_image *image, unsigned parts)
     printer.versions = versions;
     printer.contents = contents;
     printer.notes = notes;
+    printer.arch_specific = arch_specific;
     read_parts(image, parts, &printer);
 }

@@ -40,6 +40,8 @@ void text_printer_entries(dump_printer *printer);
 void text_versions(dump_image *image);
 /* -n: the notes. */
 void text_notes(dump_image *image);
+/* -A: the processor-specific parts. */
+void text_arch_specific(dump_image *image);
 /* -x and -p: the sections' bytes. */
 void text_contents(dump_image *image);
 
