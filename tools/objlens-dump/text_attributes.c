@@ -13,6 +13,7 @@
 #include <stdint.h>
 
 #include "attributes.h"
+#include "mips.h"
 #include "out.h"
 #include "text.h"
 
@@ -513,4 +514,114 @@ static void text_attribute(void *context, int event, const attribute_record *r)
     }
 }
 
-void text_arch_specific(dump_image *image) { attributes_walk(image, text_attribute, image); }
+/* ---- MIPS ABI flags ---------------------------------------------------- */
+
+static const char *mips_isa_extension(uint32_t value)
+{
+    static const char *const names[] = {NULL,
+                                        "RMI XLR",
+                                        "Cavium Networks Octeon2",
+                                        "Cavium Networks OcteonP",
+                                        NULL,
+                                        "Cavium Networks Octeon",
+                                        "Toshiba R5900",
+                                        "MIPS R4650",
+                                        "LSI R4010",
+                                        "NEC VR4100",
+                                        "Toshiba R3900",
+                                        "MIPS R10000",
+                                        "Broadcom SB-1",
+                                        "NEC VR4111/VR4181",
+                                        "NEC VR4120",
+                                        "NEC VR5400",
+                                        "NEC VR5500",
+                                        "ST Microelectronics Loongson 2E",
+                                        "ST Microelectronics Loongson 2F",
+                                        "Cavium Networks Octeon3",
+                                        "Imagination interAptiv MR2"};
+    if (value == 0)
+        return "None";
+    return value < COUNT(names) ? names[value] : NULL;
+}
+
+/* The ASE bits in the order the readers list them. */
+static const struct {
+    uint32_t bit;
+    const char *name;
+} mips_ases[] = {{0x1, "DSP ASE"},
+                 {0x2, "DSP R2 ASE"},
+                 {0x2000, "DSP R3 ASE"},
+                 {0x4, "Enhanced VA Scheme"},
+                 {0x8, "MCU (MicroController) ASE"},
+                 {0x10, "MDMX ASE"},
+                 {0x20, "MIPS-3D ASE"},
+                 {0x40, "MT ASE"},
+                 {0x80, "SmartMIPS ASE"},
+                 {0x100, "VZ ASE"},
+                 {0x200, "MSA ASE"},
+                 {0x400, "MIPS16 ASE"},
+                 {0x800, "MICROMIPS ASE"},
+                 {0x1000, "XPA ASE"},
+                 {0x4000, "MIPS16e2 ASE"},
+                 {0x8000, "CRC ASE"},
+                 {0x10000, "GINV ASE"},
+                 {0x20000, "Loongson MMI ASE"},
+                 {0x40000, "Loongson CAM ASE"},
+                 {0x80000, "Loongson EXT ASE"},
+                 {0x100000, "Loongson EXT2 ASE"}};
+#define MIPS_ASES_KNOWN 0x1fffffu
+
+static void mips_abiflags_text(const mips_abiflags *f)
+{
+    const char *extension = mips_isa_extension(f->isa_ext);
+    out_str("\nMIPS ABI Flags Version: ");
+    out_udec(f->version);
+    out_str("\n\nISA: MIPS");
+    out_udec(f->isa_level);
+    if (f->isa_rev > 1) {
+        out_char('r');
+        out_udec(f->isa_rev);
+    }
+    out_str("\nGPR size: ");
+    out_sdec(mips_register_size(f->gpr_size));
+    out_str("\nCPR1 size: ");
+    out_sdec(mips_register_size(f->cpr1_size));
+    out_str("\nCPR2 size: ");
+    out_sdec(mips_register_size(f->cpr2_size));
+    out_str("\nFP ABI: ");
+    out_list_text(mips_fp_abi, COUNT(mips_fp_abi), f->fp_abi);
+    out_str("ISA Extension: ");
+    if (extension != NULL) {
+        out_str(extension);
+    } else {
+        out_str("Unknown (");
+        out_udec(f->isa_ext);
+        out_char(')');
+    }
+    out_str("\nASEs:");
+    for (size_t i = 0; i < COUNT(mips_ases); i++)
+        if (f->ases & mips_ases[i].bit) {
+            out_str("\n\t");
+            out_str(mips_ases[i].name);
+        }
+    if (f->ases == 0) {
+        out_str("\n\tNone");
+    } else if ((f->ases & ~MIPS_ASES_KNOWN) != 0) {
+        out_str("\n\tUnknown (");
+        out_hex(f->ases & ~MIPS_ASES_KNOWN, 1);
+        out_char(')');
+    }
+    out_str("\nFLAGS 1: ");
+    out_hex(f->flags1, 8);
+    out_str("\nFLAGS 2: ");
+    out_hex(f->flags2, 8);
+    out_char('\n');
+}
+
+void text_arch_specific(dump_image *image)
+{
+    mips_abiflags flags;
+    attributes_walk(image, text_attribute, image);
+    if (attribute_family(image->machine) == EM_MIPS && mips_abiflags_read(image, &flags) == 1)
+        mips_abiflags_text(&flags);
+}
