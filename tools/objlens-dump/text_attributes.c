@@ -14,7 +14,9 @@
 
 #include "attributes.h"
 #include "mips.h"
+#include "names.h"
 #include "out.h"
+#include "strtab.h"
 #include "text.h"
 
 #define COUNT(a) (sizeof(a) / sizeof((a)[0]))
@@ -618,10 +620,145 @@ static void mips_abiflags_text(const mips_abiflags *f)
     out_char('\n');
 }
 
+/* ---- the MIPS global offset table --------------------------------------- */
+
+/* An entry's address, its offset from the gp register when the register
+ * reaches it, and its value; 0 after "<corrupt>" for an entry past the
+ * table's bytes. */
+static int got_entry_text(const mips_got *got, const dump_image *image, uint64_t address)
+{
+    int digits = got->entry_size * 2;
+    uint64_t value;
+    int state = mips_got_entry(got, image, address, &value);
+    out_str("  ");
+    out_hex(address, digits);
+    out_char(' ');
+    if (address - got->pltgot < 0xfff0) {
+        char buffer[16];
+        out_str_right(format_into(buffer, sizeof buffer, "%d",
+                                  (int)(int64_t)(address - got->pltgot - 0x7ff0)),
+                      6);
+        out_str("(gp)");
+    } else {
+        out_spaces(10);
+    }
+    out_char(' ');
+    if (state == 1)
+        out_hex(value, digits);
+    else
+        out_str_right(state == 0 ? "<unknown>" : "<corrupt>", digits);
+    return state >= 0;
+}
+
+static void got_heading(const mips_got *got, int with_symbols)
+{
+    int digits = got->entry_size * 2;
+    out_str("  ");
+    out_str_right("Address", digits);
+    out_str("     Access ");
+    out_str_right("Initial", digits);
+    if (with_symbols) {
+        out_char(' ');
+        out_str_right("Sym.Val.", digits);
+        out_str(" Type    Ndx Name");
+    }
+}
+
+static void got_symbol_text(const mips_got *got, dump_image *image, uint64_t index)
+{
+    objlens_sym symbol;
+    const char *name, *problem;
+    char buffer[16];
+    if (!got->has_symbols) {
+        out_str("<no dynamic symbols>");
+        return;
+    }
+    if (index >= got->symbols.count ||
+        symbol_table_get(&got->symbols, image, (uint32_t)index, &symbol) != 0) {
+        out_str("<symbol index ");
+        out_udec(index);
+        out_str(" exceeds number of dynamic symbols>");
+        return;
+    }
+    out_hex(objlens_sym_get_value(&symbol), got->entry_size * 2);
+    out_char(' ');
+    out_str_left(name_st_type(ELF32_ST_TYPE(objlens_sym_get_info(&symbol)), image->machine), 7);
+    out_char(' ');
+    out_str_right(text_shndx(objlens_sym_get_shndx(&symbol), image->machine, buffer), 3);
+    out_char(' ');
+    name = string_table_find(&got->symbols.names, objlens_sym_get_name_offs(&symbol), &problem);
+    if (name != NULL) {
+        out_name(name);
+    } else {
+        out_str("<corrupt: ");
+        out_str_right(
+            format_into(buffer, sizeof buffer, "%u", (unsigned)objlens_sym_get_name_offs(&symbol)),
+            14);
+        out_char('>');
+    }
+}
+
+static void mips_got_text(const mips_got *got, dump_image *image)
+{
+    uint64_t entry = got->pltgot, value;
+    int size = got->entry_size;
+    out_str("\nPrimary GOT:\n Canonical gp value: ");
+    out_hex(got->pltgot + 0x7ff0, size * 2);
+    out_str("\n\n Reserved entries:\n");
+    got_heading(got, 0);
+    out_str(" Purpose\n");
+    if (!got_entry_text(got, image, entry))
+        return;
+    out_str(" Lazy resolver\n");
+    entry += (uint64_t)size;
+    /* The top bit of the second entry marks a GNU object, which keeps the
+     * module pointer there; otherwise it is an ordinary local entry. */
+    if (mips_got_entry(got, image, entry, &value) == 1 && (value >> (size * 8 - 1)) != 0) {
+        if (!got_entry_text(got, image, entry))
+            return;
+        out_str(" Module pointer (GNU extension)\n");
+        entry += (uint64_t)size;
+    }
+    out_char('\n');
+    if (got->data != NULL && entry < got->local_end) {
+        out_str(" Local entries:\n");
+        got_heading(got, 0);
+        out_char('\n');
+        for (; entry < got->local_end; entry += (uint64_t)size) {
+            int whole = got_entry_text(got, image, entry);
+            out_char('\n');
+            if (!whole)
+                return;
+        }
+        out_char('\n');
+    }
+    if (got->data != NULL && got->gotsym < got->symtabno) {
+        out_str(" Global entries:\n");
+        got_heading(got, 1);
+        out_char('\n');
+        for (uint64_t i = got->gotsym; i < got->symtabno; i++, entry += (uint64_t)size) {
+            int whole = got_entry_text(got, image, entry);
+            out_char(' ');
+            got_symbol_text(got, image, i);
+            out_char('\n');
+            if (!whole)
+                break;
+        }
+        out_char('\n');
+    }
+}
+
 void text_arch_specific(dump_image *image)
 {
     mips_abiflags flags;
+    mips_got got;
     attributes_walk(image, text_attribute, image);
-    if (attribute_family(image->machine) == EM_MIPS && mips_abiflags_read(image, &flags) == 1)
+    if (attribute_family(image->machine) != EM_MIPS)
+        return;
+    if (mips_abiflags_read(image, &flags) == 1)
         mips_abiflags_text(&flags);
+    if (mips_got_open(&got, image)) {
+        mips_got_text(&got, image);
+        mips_got_close(&got);
+    }
 }

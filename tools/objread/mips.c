@@ -5,6 +5,7 @@
 #include "mips.h"
 
 #include <elf.h>
+#include <inttypes.h>
 #include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
@@ -12,6 +13,7 @@
 #include "bytes.h"
 #include "diag.h"
 #include "strtab.h"
+#include "tables.h"
 
 int mips_register_size(uint32_t value)
 {
@@ -66,4 +68,80 @@ int mips_abiflags_read(dump_image *image, mips_abiflags *flags)
         return 1;
     }
     return 0;
+}
+
+/* The tags the table needs, from the first dynamic array: 1 when there is
+ * one. */
+static int got_tags(mips_got *got, dump_image *image)
+{
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        dynamic_table table;
+        if (!dynamic_table_open(&table, image, index))
+            continue;
+        for (uint32_t i = 0; i < table.count; i++) {
+            objlens_dyn dyn;
+            if (dynamic_table_get(&table, image, i, &dyn) != 0)
+                break;
+            switch (objlens_dyn_get_tag(&dyn)) {
+            case DT_PLTGOT: got->pltgot = objlens_dyn_get_val(&dyn); break;
+            case DT_MIPS_LOCAL_GOTNO: got->local_gotno = objlens_dyn_get_val(&dyn); break;
+            case DT_MIPS_GOTSYM: got->gotsym = objlens_dyn_get_val(&dyn); break;
+            case DT_MIPS_SYMTABNO: got->symtabno = objlens_dyn_get_val(&dyn); break;
+            default: break;
+            }
+        }
+        return 1;
+    }
+    return 0;
+}
+
+int mips_got_open(mips_got *got, dump_image *image)
+{
+    uint64_t offset, globals;
+    memset(got, 0, sizeof *got);
+    if (!got_tags(got, image) || got->pltgot == 0 || got->local_gotno == 0)
+        return 0;
+    got->entry_size = image->bits == 64 ? 8 : 4;
+    if (got->symtabno < got->gotsym) {
+        diag_damage(image,
+                    "The GOT symbol offset (%" PRIu64
+                    ") is greater than the symbol table size (%" PRIu64 ")",
+                    got->gotsym, got->symtabno);
+        return 0;
+    }
+    globals = got->symtabno - got->gotsym;
+    if (got->local_gotno > (UINT64_MAX - got->pltgot) / (uint64_t)got->entry_size ||
+        globals > (UINT64_MAX - got->pltgot) / (uint64_t)got->entry_size - got->local_gotno) {
+        diag_damage(image, "Too many GOT symbols: %" PRIu64, got->symtabno);
+        return 0;
+    }
+    got->local_end = got->pltgot + got->local_gotno * (uint64_t)got->entry_size;
+    got->global_end = got->local_end + globals * (uint64_t)got->entry_size;
+    got->size = got->global_end - got->pltgot;
+    /* file_bytes checks the range against the file before it allocates. */
+    if (address_offset(image, got->pltgot, &offset))
+        got->data = file_bytes(image->path, offset, got->size);
+    if (got->data == NULL)
+        diag_damage(image, "the GOT at 0x%" PRIx64 " cannot be read", got->pltgot);
+    for (uint32_t index = 1; index < image->num_sections && !got->has_symbols; index++)
+        got->has_symbols = symbol_table_open(&got->symbols, image, index) &&
+                           objlens_section_get_type(&got->symbols.section) == SHT_DYNSYM;
+    return 1;
+}
+
+void mips_got_close(mips_got *got)
+{
+    free(got->data);
+    got->data = NULL;
+}
+
+int mips_got_entry(const mips_got *got, const dump_image *image, uint64_t address, uint64_t *value)
+{
+    uint64_t at = address - got->pltgot;
+    if (got->data == NULL)
+        return 0;
+    if (address < got->pltgot || at > got->size || got->size - at < (uint64_t)got->entry_size)
+        return -1;
+    *value = bytes_addr(&image->image, got->data + at);
+    return 1;
 }

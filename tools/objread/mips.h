@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include "dump.h"
+#include "tables.h"
 
 /* The fields of Elf_MIPS_ABIFlags_v0, in the image's byte order read. */
 typedef struct mips_abiflags {
@@ -22,6 +23,31 @@ typedef struct mips_abiflags {
  * there is none, -1 when it is not one record long or cannot be read
  * (reported). */
 int mips_abiflags_read(dump_image *image, mips_abiflags *flags);
+
+/*
+ * The global offset table the dynamic array describes: DT_PLTGOT its
+ * address, DT_MIPS_LOCAL_GOTNO its local entries (the two reserved ones
+ * among them), and one global entry for each dynamic symbol from
+ * DT_MIPS_GOTSYM to DT_MIPS_SYMTABNO.
+ */
+typedef struct mips_got {
+    uint64_t pltgot, local_gotno, gotsym, symtabno;
+    uint64_t local_end, global_end; /* addresses */
+    int entry_size;                 /* of an address */
+    unsigned char *data;            /* the table's bytes; null when they cannot be had */
+    uint64_t size;
+    symbol_table symbols; /* the SHT_DYNSYM table */
+    int has_symbols;
+} mips_got;
+
+/* 1 with `got` filled (close it) when the dynamic array names a table with
+ * local entries; 0 when it names none, or names one whose counts do not
+ * fit together (reported). */
+int mips_got_open(mips_got *got, dump_image *image);
+void mips_got_close(mips_got *got);
+/* The entry at `address`: 1 with *value, 0 when the table's bytes could
+ * not be had, -1 when the entry lies past them. */
+int mips_got_entry(const mips_got *got, const dump_image *image, uint64_t address, uint64_t *value);
 
 /* The register size a MIPS_AFL_REG_ value stands for; -1 for another. */
 int mips_register_size(uint32_t value);
