@@ -341,6 +341,7 @@ static void dynamic_entry(void *context, dump_image *image, const dynamic_record
 static void versions(void *context, dump_image *image) { json_versions(context, image); }
 static void contents(void *context, dump_image *image) { json_contents(context, image); }
 static void notes(void *context, dump_image *image) { json_notes(context, image); }
+static void arch_specific(void *context, dump_image *image) { json_arch_specific(context, image); }
 
 void json_dump(dump_image *image, unsigned parts)
 {
@@ -375,6 +376,7 @@ void json_dump(dump_image *image, unsigned parts)
         .versions = versions,
         .contents = contents,
         .notes = notes,
+        .arch_specific = arch_specific,
     };
     json_writer_init(&printer.w);
     if (!printer.records)
