@@ -313,7 +313,8 @@ static void read_section(walk *w, const unsigned char *data, uint32_t size)
     if (data[0] != 'A') {
         r->version = data[0];
         w->each(w->context, ATTRIBUTE_BAD_VERSION, r);
-        w->image->damaged = 1;
+        diag_damage(w->image, "attribute section %u: version %u, not 'A'", (unsigned)r->section,
+                    (unsigned)data[0]);
         return;
     }
     while (section_left > 0) {

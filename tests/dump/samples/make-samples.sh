@@ -63,3 +63,10 @@ clang++ --target=x86_64-linux-gnu -O1 -fno-exceptions -fno-asynchronous-unwind-t
   -c "$src/names.cpp" -o "$here/x86_64-names.o"
 
 ls -l "$here"/*.so "$here"/*.exe "$here"/*.o
+
+# Build attributes (-A): ARM's aeabi subsection from a hard-float ARMv7-A
+# compile, and RISC-V's arch string, stack alignment and privileged spec.
+clang --target=armv7a-linux-gnueabihf -mfpu=neon "${common[@]}" -c "$src/start.c" \
+  -o "$here/arm-attributes.o"
+clang --target=riscv64-linux-gnu -march=rv64gc "${common[@]}" -c "$src/start.c" \
+  -o "$here/riscv64-attributes.o"
