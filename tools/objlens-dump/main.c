@@ -550,7 +550,7 @@ int dump_main(int argc, char **argv)
         if (!json) {
             diag_usage(
                 "nothing to show: give at least one of -h -S -l -e -s --dyn-syms -r -d -V "
-                "-n -A -c -x -p -a");
+                "-n -c -x -p -a");
             free(requests);
             return EXIT_USAGE;
         }

@@ -650,13 +650,13 @@ static int got_entry_text(const mips_got *got, const dump_image *image, uint64_t
     return state >= 0;
 }
 
-static void got_heading(const mips_got *got, int with_symbols)
+static void got_heading(const mips_got *got, int with_symbols, const char *value)
 {
     int digits = got->entry_size * 2;
     out_str("  ");
     out_str_right("Address", digits);
     out_str("     Access ");
-    out_str_right("Initial", digits);
+    out_str_right(value, digits);
     if (with_symbols) {
         out_char(' ');
         out_str_right("Sym.Val.", digits);
@@ -698,6 +698,46 @@ static void got_symbol_text(const mips_got *got, dump_image *image, uint64_t ind
     }
 }
 
+/* The .got of a file without a dynamic array: the reserved entries only
+ * when the first is 0, as a dynamic loader would have left it. */
+static void mips_static_got_text(const mips_got *got, dump_image *image)
+{
+    uint64_t entry = got->pltgot, value;
+    int size = got->entry_size;
+    out_str("\nStatic GOT:\n Canonical gp value: ");
+    out_hex(got->pltgot + 0x7ff0, size * 2);
+    out_str("\n\n");
+    if (mips_got_entry(got, image, entry, &value) == 1 && value == 0) {
+        out_str(" Reserved entries:\n");
+        got_heading(got, 0, "Value");
+        out_char('\n');
+        if (!got_entry_text(got, image, entry)) {
+            out_char('\n');
+            return;
+        }
+        out_char('\n');
+        entry += (uint64_t)size;
+        if (mips_got_entry(got, image, entry, &value) == 1 && (value >> (size * 8 - 1)) != 0) {
+            got_entry_text(got, image, entry);
+            out_char('\n');
+            entry += (uint64_t)size;
+        }
+        out_char('\n');
+    }
+    if (got->data != NULL && entry < got->local_end) {
+        out_str(" Local entries:\n");
+        got_heading(got, 0, "Value");
+        out_char('\n');
+        for (; entry < got->local_end; entry += (uint64_t)size) {
+            int whole = got_entry_text(got, image, entry);
+            out_char('\n');
+            if (!whole)
+                return;
+        }
+        out_char('\n');
+    }
+}
+
 static void mips_got_text(const mips_got *got, dump_image *image)
 {
     uint64_t entry = got->pltgot, value;
@@ -705,7 +745,7 @@ static void mips_got_text(const mips_got *got, dump_image *image)
     out_str("\nPrimary GOT:\n Canonical gp value: ");
     out_hex(got->pltgot + 0x7ff0, size * 2);
     out_str("\n\n Reserved entries:\n");
-    got_heading(got, 0);
+    got_heading(got, 0, "Initial");
     out_str(" Purpose\n");
     if (!got_entry_text(got, image, entry))
         return;
@@ -722,7 +762,7 @@ static void mips_got_text(const mips_got *got, dump_image *image)
     out_char('\n');
     if (got->data != NULL && entry < got->local_end) {
         out_str(" Local entries:\n");
-        got_heading(got, 0);
+        got_heading(got, 0, "Initial");
         out_char('\n');
         for (; entry < got->local_end; entry += (uint64_t)size) {
             int whole = got_entry_text(got, image, entry);
@@ -734,7 +774,7 @@ static void mips_got_text(const mips_got *got, dump_image *image)
     }
     if (got->data != NULL && got->gotsym < got->symtabno) {
         out_str(" Global entries:\n");
-        got_heading(got, 1);
+        got_heading(got, 1, "Initial");
         out_char('\n');
         for (uint64_t i = got->gotsym; i < got->symtabno; i++, entry += (uint64_t)size) {
             int whole = got_entry_text(got, image, entry);
@@ -758,7 +798,10 @@ void text_arch_specific(dump_image *image)
     if (mips_abiflags_read(image, &flags) == 1)
         mips_abiflags_text(&flags);
     if (mips_got_open(&got, image)) {
-        mips_got_text(&got, image);
+        if (got.is_static)
+            mips_static_got_text(&got, image);
+        else
+            mips_got_text(&got, image);
         mips_got_close(&got);
     }
 }

@@ -95,13 +95,37 @@ static int got_tags(mips_got *got, dump_image *image)
     return 0;
 }
 
+/* The .got section of a file without a dynamic array. */
+static int static_got_open(mips_got *got, dump_image *image)
+{
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        objlens_section section;
+        const char *name, *problem;
+        uint32_t size;
+        if (objlens_get_section(&image->image, &section, index) != 0)
+            continue;
+        name = section_name_find(image, &section, &problem);
+        if (name == NULL || strcmp(name, ".got") != 0)
+            continue;
+        got->is_static = 1;
+        got->pltgot = objlens_section_get_addr(&section);
+        got->data = section_bytes(&section, &size);
+        got->size = got->data != NULL ? size : 0;
+        got->local_end = got->global_end = got->pltgot + got->size;
+        return 1;
+    }
+    return 0;
+}
+
 int mips_got_open(mips_got *got, dump_image *image)
 {
     uint64_t offset, globals;
     memset(got, 0, sizeof *got);
-    if (!got_tags(got, image) || got->pltgot == 0 || got->local_gotno == 0)
-        return 0;
     got->entry_size = image->bits == 64 ? 8 : 4;
+    if (!got_tags(got, image))
+        return static_got_open(got, image);
+    if (got->pltgot == 0 || got->local_gotno == 0)
+        return 0;
     if (got->symtabno < got->gotsym) {
         diag_damage(image,
                     "The GOT symbol offset (%" PRIu64

@@ -38,11 +38,15 @@ typedef struct mips_got {
     uint64_t size;
     symbol_table symbols; /* the SHT_DYNSYM table */
     int has_symbols;
+    /* A file without a dynamic array: the .got section, all of it local
+     * entries, the first two reserved when they look so. */
+    int is_static;
 } mips_got;
 
 /* 1 with `got` filled (close it) when the dynamic array names a table with
- * local entries; 0 when it names none, or names one whose counts do not
- * fit together (reported). */
+ * local entries, or when there is no dynamic array and a .got section; 0
+ * when there is no table, or the counts of one do not fit together
+ * (reported). */
 int mips_got_open(mips_got *got, dump_image *image);
 void mips_got_close(mips_got *got);
 /* The entry at `address`: 1 with *value, 0 when the table's bytes could
