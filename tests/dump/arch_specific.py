@@ -7,6 +7,8 @@ damaged on purpose (cut short, lengths past the end, a ULEB128 of more
 than 64 bits, a bad version, a vendor without its NUL).  The text must be
 readelf's byte for byte; damage must give status 1 and a message naming
 the file, never a crash.  The JSON of each is checked against the schema.
+The MIPS GOT sample is damaged too: counts past the file and past each
+other.
 
 Usage: arch_specific.py OBJLENS-DUMP
 Exit status: 0 all agree, 1 a case differs, 77 readelf is not installed.
@@ -26,7 +28,9 @@ from messages import Files  # noqa: E402
 from unavailable import missing  # noqa: E402
 
 DUMP = READELF = None
+SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "samples")
 SHT_GNU_ATTRIBUTES, SHT_PROC_ATTRIBUTES = 0x6FFFFFF5, 0x70000003
+DT_PLTGOT, DT_MIPS_SYMTABNO, DT_MIPS_GOTSYM = 3, 0x70000011, 0x70000013
 EM_SPARC, EM_MIPS, EM_PPC, EM_S390, EM_ARM, EM_X86_64, EM_AARCH64, EM_RISCV = (
     2, 8, 20, 22, 40, 62, 183, 243)
 
@@ -129,6 +133,26 @@ class Damage(Files):
     def test_bad_version_and_vendor_without_nul(self):
         self.expect(b"B" + section(False, (b"aeabi", [(1, b"\x06\x0a")]))[1:])
         self.expect(b"A" + struct.pack("<I", 9) + b"aeabi")
+
+    def test_mips_got_counts(self):
+        """mips64-got.so (ELFCLASS64, MSB) with one dynamic tag changed: a
+        GOT far larger than the file, one in no segment, and a first
+        global symbol past the symbol count."""
+        with open(os.path.join(SAMPLES, "mips64-got.so"), "rb") as f:
+            sound = f.read()
+        shoff, = struct.unpack_from(">Q", sound, 0x28)
+        shnum, = struct.unpack_from(">H", sound, 0x3C)
+        dynamic = [struct.unpack_from(">QQ", sound, shoff + 64 * i + 24)
+                   for i in range(shnum) if struct.unpack_from(">I", sound, shoff + 64 * i + 4)[0] == 6]
+        offset, size = dynamic[0]
+        for tag, value in ((DT_MIPS_SYMTABNO, 1 << 40), (DT_PLTGOT, 0x7FFF0000),
+                           (DT_MIPS_GOTSYM, 99)):
+            with self.subTest(tag=tag):
+                data = bytearray(sound)
+                for at in range(offset, offset + size, 16):
+                    if struct.unpack_from(">q", data, at)[0] == tag:
+                        struct.pack_into(">Q", data, at + 8, value)
+                Text.agree(self, self.write("got", bytes(data)), status=1)
 
 
 def main():

@@ -118,6 +118,9 @@ class Samples(unittest.TestCase):
                 attributes = sum(len(s["attributes"]) for s in document.get("attributes", []))
                 expected.update({"attribute": attributes} if attributes else {})
                 expected.update({"mips_abiflags": 1} if "mips_abiflags" in document else {})
+                if "mips_got" in document:
+                    expected.update({"mips_got": 1,
+                                     "mips_got_entry": len(document["mips_got"]["entries"])})
                 self.assertEqual({k: kinds.count(k) for k in set(kinds) - {"header"}}, expected)
 
 

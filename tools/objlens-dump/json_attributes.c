@@ -1,6 +1,6 @@
 /*
- * json_attributes.c - the JSON form of -A: the build attribute sections
- * and the MIPS ABI flags.
+ * json_attributes.c - the JSON form of -A: the build attribute sections,
+ * the MIPS ABI flags and the MIPS GOT.
  *
  * In the documents form "attributes" holds one object per scope of a
  * vendor subsection, with its section and symbol numbers and its
@@ -17,6 +17,7 @@
 #include "attributes.h"
 #include "json.h"
 #include "mips.h"
+#include "strtab.h"
 
 typedef struct attribute_json {
     json_printer *printer;
@@ -221,14 +222,99 @@ static void abiflags_json(json_printer *printer, const mips_abiflags *f)
     json_record_end(printer);
 }
 
+/* ---- the MIPS GOT ------------------------------------------------------ */
+
+typedef struct got_json {
+    json_printer *printer;
+    dump_image *image;
+    const mips_got *got;
+} got_json;
+
+static void got_entry_json(void *context, const mips_got_entry *entry)
+{
+    static const char *const kinds[] = {"lazy_resolver", "module_pointer", "reserved", "local",
+                                        "global"};
+    got_json *walk = context;
+    json_writer *w = &walk->printer->w;
+    uint64_t from = entry->address - walk->got->pltgot;
+    json_record_begin(walk->printer, "mips_got_entry");
+    json_field_text(w, "entry", kinds[entry->kind]);
+    json_field_uint(w, "address", entry->address);
+    json_key(w, "gp_offset");
+    if (from < 0xfff0)
+        json_int(w, (int64_t)from - 0x7ff0);
+    else
+        json_null(w);
+    json_key(w, "value");
+    if (entry->state == MIPS_GOT_VALUE)
+        json_uint(w, entry->value);
+    else
+        json_null(w);
+    if (entry->state != MIPS_GOT_VALUE)
+        json_field_text(w, "value_error",
+                        entry->state == MIPS_GOT_UNKNOWN ? "the table cannot be read"
+                                                         : "the entry lies past the table");
+    if (entry->kind == MIPS_GOT_GLOBAL) {
+        objlens_sym symbol;
+        const char *problem = "no such dynamic symbol";
+        const char *name = NULL;
+        json_field_uint(w, "symbol", entry->symbol);
+        if (walk->got->has_symbols && entry->symbol < walk->got->symbols.count &&
+            symbol_table_get(&walk->got->symbols, walk->image, (uint32_t)entry->symbol, &symbol) ==
+                0)
+            name = string_table_find(&walk->got->symbols.names, objlens_sym_get_name_offs(&symbol),
+                                     &problem);
+        json_field_name(w, "name", name, problem);
+    }
+    json_record_end(walk->printer);
+}
+
+static void got_json_part(json_printer *printer, dump_image *image, const mips_got *got)
+{
+    json_writer *w = &printer->w;
+    got_json walk = {printer, image, got};
+    if (printer->records) {
+        json_record_begin(printer, "mips_got");
+    } else {
+        json_key(w, "mips_got");
+        json_begin_object(w);
+    }
+    json_field_bool(w, "static", got->is_static);
+    json_field_uint(w, "pltgot", got->pltgot);
+    json_field_uint(w, "canonical_gp", got->pltgot + 0x7ff0);
+    if (!got->is_static) {
+        json_field_uint(w, "local_gotno", got->local_gotno);
+        json_field_uint(w, "gotsym", got->gotsym);
+        json_field_uint(w, "symtabno", got->symtabno);
+    }
+    if (printer->records) {
+        json_record_end(printer);
+    } else {
+        json_key(w, "entries");
+        json_begin_array(w);
+    }
+    mips_got_walk(got, image, got_entry_json, &walk);
+    if (!printer->records) {
+        json_end(w);
+        json_end(w);
+    }
+}
+
 void json_arch_specific(json_printer *printer, dump_image *image)
 {
+    mips_got got;
     attribute_json walk = {.printer = printer, .image = image};
     mips_abiflags flags;
     json_part_begin(printer, "attributes");
     attributes_walk(image, attribute_event_json, &walk);
     close_scope(&walk);
     json_part_end(printer);
-    if (attribute_family(image->machine) == EM_MIPS && mips_abiflags_read(image, &flags) == 1)
+    if (attribute_family(image->machine) != EM_MIPS)
+        return;
+    if (mips_abiflags_read(image, &flags) == 1)
         abiflags_json(printer, &flags);
+    if (mips_got_open(&got, image)) {
+        got_json_part(printer, image, &got);
+        mips_got_close(&got);
+    }
 }

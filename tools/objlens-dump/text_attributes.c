@@ -622,34 +622,7 @@ static void mips_abiflags_text(const mips_abiflags *f)
 
 /* ---- the MIPS global offset table --------------------------------------- */
 
-/* An entry's address, its offset from the gp register when the register
- * reaches it, and its value; 0 after "<corrupt>" for an entry past the
- * table's bytes. */
-static int got_entry_text(const mips_got *got, const dump_image *image, uint64_t address)
-{
-    int digits = got->entry_size * 2;
-    uint64_t value;
-    int state = mips_got_entry(got, image, address, &value);
-    out_str("  ");
-    out_hex(address, digits);
-    out_char(' ');
-    if (address - got->pltgot < 0xfff0) {
-        char buffer[16];
-        out_str_right(format_into(buffer, sizeof buffer, "%d",
-                                  (int)(int64_t)(address - got->pltgot - 0x7ff0)),
-                      6);
-        out_str("(gp)");
-    } else {
-        out_spaces(10);
-    }
-    out_char(' ');
-    if (state == 1)
-        out_hex(value, digits);
-    else
-        out_str_right(state == 0 ? "<unknown>" : "<corrupt>", digits);
-    return state >= 0;
-}
-
+/* The column headings of the entries that follow. */
 static void got_heading(const mips_got *got, int with_symbols, const char *value)
 {
     int digits = got->entry_size * 2;
@@ -698,94 +671,79 @@ static void got_symbol_text(const mips_got *got, dump_image *image, uint64_t ind
     }
 }
 
-/* The .got of a file without a dynamic array: the reserved entries only
- * when the first is 0, as a dynamic loader would have left it. */
-static void mips_static_got_text(const mips_got *got, dump_image *image)
+typedef struct got_text {
+    const mips_got *got;
+    dump_image *image;
+    int last; /* the kind of the entry before, -1 before the first */
+} got_text;
+
+static int is_reserved(int kind) { return kind >= 0 && kind <= MIPS_GOT_RESERVED; }
+
+/* A block's blank line and the next block's headings, as the kind of
+ * entry changes. */
+static void got_block(got_text *t, int kind)
 {
-    uint64_t entry = got->pltgot, value;
-    int size = got->entry_size;
-    out_str("\nStatic GOT:\n Canonical gp value: ");
-    out_hex(got->pltgot + 0x7ff0, size * 2);
-    out_str("\n\n");
-    if (mips_got_entry(got, image, entry, &value) == 1 && value == 0) {
-        out_str(" Reserved entries:\n");
-        got_heading(got, 0, "Value");
+    const char *value = t->got->is_static ? "Value" : "Initial";
+    if (t->last == kind || (is_reserved(t->last) && is_reserved(kind)))
+        return;
+    if (t->last != -1)
         out_char('\n');
-        if (!got_entry_text(got, image, entry)) {
-            out_char('\n');
-            return;
-        }
-        out_char('\n');
-        entry += (uint64_t)size;
-        if (mips_got_entry(got, image, entry, &value) == 1 && (value >> (size * 8 - 1)) != 0) {
-            got_entry_text(got, image, entry);
-            out_char('\n');
-            entry += (uint64_t)size;
-        }
-        out_char('\n');
+    out_str(is_reserved(kind)        ? " Reserved entries:\n"
+            : kind == MIPS_GOT_LOCAL ? " Local entries:\n"
+                                     : " Global entries:\n");
+    got_heading(t->got, kind == MIPS_GOT_GLOBAL, value);
+    out_str(kind == MIPS_GOT_LAZY_RESOLVER ? " Purpose\n" : "\n");
+    t->last = kind;
+}
+
+/* An entry's address, its offset from the gp register when the register
+ * reaches it, its value, and what it is for. */
+static void got_entry_text(void *context, const mips_got_entry *entry)
+{
+    got_text *t = context;
+    const mips_got *got = t->got;
+    int digits = got->entry_size * 2;
+    got_block(t, entry->kind);
+    out_str("  ");
+    out_hex(entry->address, digits);
+    out_char(' ');
+    if (entry->address - got->pltgot < 0xfff0) {
+        char buffer[16];
+        out_str_right(format_into(buffer, sizeof buffer, "%d",
+                                  (int)(int64_t)(entry->address - got->pltgot - 0x7ff0)),
+                      6);
+        out_str("(gp)");
+    } else {
+        out_spaces(10);
     }
-    if (got->data != NULL && entry < got->local_end) {
-        out_str(" Local entries:\n");
-        got_heading(got, 0, "Value");
-        out_char('\n');
-        for (; entry < got->local_end; entry += (uint64_t)size) {
-            int whole = got_entry_text(got, image, entry);
-            out_char('\n');
-            if (!whole)
-                return;
-        }
-        out_char('\n');
+    out_char(' ');
+    if (entry->state == MIPS_GOT_VALUE)
+        out_hex(entry->value, digits);
+    else
+        out_str_right(entry->state == MIPS_GOT_UNKNOWN ? "<unknown>" : "<corrupt>", digits);
+    if (entry->kind == MIPS_GOT_LAZY_RESOLVER)
+        out_str(" Lazy resolver");
+    else if (entry->kind == MIPS_GOT_MODULE_POINTER)
+        out_str(" Module pointer (GNU extension)");
+    if (entry->kind == MIPS_GOT_GLOBAL) {
+        out_char(' ');
+        got_symbol_text(got, t->image, entry->symbol);
     }
+    out_char('\n');
 }
 
 static void mips_got_text(const mips_got *got, dump_image *image)
 {
-    uint64_t entry = got->pltgot, value;
-    int size = got->entry_size;
-    out_str("\nPrimary GOT:\n Canonical gp value: ");
-    out_hex(got->pltgot + 0x7ff0, size * 2);
-    out_str("\n\n Reserved entries:\n");
-    got_heading(got, 0, "Initial");
-    out_str(" Purpose\n");
-    if (!got_entry_text(got, image, entry))
-        return;
-    out_str(" Lazy resolver\n");
-    entry += (uint64_t)size;
-    /* The top bit of the second entry marks a GNU object, which keeps the
-     * module pointer there; otherwise it is an ordinary local entry. */
-    if (mips_got_entry(got, image, entry, &value) == 1 && (value >> (size * 8 - 1)) != 0) {
-        if (!got_entry_text(got, image, entry))
-            return;
-        out_str(" Module pointer (GNU extension)\n");
-        entry += (uint64_t)size;
-    }
-    out_char('\n');
-    if (got->data != NULL && entry < got->local_end) {
-        out_str(" Local entries:\n");
-        got_heading(got, 0, "Initial");
-        out_char('\n');
-        for (; entry < got->local_end; entry += (uint64_t)size) {
-            int whole = got_entry_text(got, image, entry);
+    got_text t = {got, image, -1};
+    out_str(got->is_static ? "\nStatic GOT:\n" : "\nPrimary GOT:\n");
+    out_str(" Canonical gp value: ");
+    out_hex(got->pltgot + 0x7ff0, got->entry_size * 2);
+    out_str("\n\n");
+    /* The readers leave out a block's blank line when a damaged entry
+     * ends the table, but for the global entries'. */
+    if (mips_got_walk(got, image, got_entry_text, &t) || t.last == MIPS_GOT_GLOBAL)
+        if (t.last != -1)
             out_char('\n');
-            if (!whole)
-                return;
-        }
-        out_char('\n');
-    }
-    if (got->data != NULL && got->gotsym < got->symtabno) {
-        out_str(" Global entries:\n");
-        got_heading(got, 1, "Initial");
-        out_char('\n');
-        for (uint64_t i = got->gotsym; i < got->symtabno; i++, entry += (uint64_t)size) {
-            int whole = got_entry_text(got, image, entry);
-            out_char(' ');
-            got_symbol_text(got, image, i);
-            out_char('\n');
-            if (!whole)
-                break;
-        }
-        out_char('\n');
-    }
 }
 
 void text_arch_specific(dump_image *image)
@@ -798,10 +756,7 @@ void text_arch_specific(dump_image *image)
     if (mips_abiflags_read(image, &flags) == 1)
         mips_abiflags_text(&flags);
     if (mips_got_open(&got, image)) {
-        if (got.is_static)
-            mips_static_got_text(&got, image);
-        else
-            mips_got_text(&got, image);
+        mips_got_text(&got, image);
         mips_got_close(&got);
     }
 }

@@ -159,13 +159,70 @@ void mips_got_close(mips_got *got)
     got->data = NULL;
 }
 
-int mips_got_entry(const mips_got *got, const dump_image *image, uint64_t address, uint64_t *value)
+/* The entry at `address`, its value read when the bytes are there. */
+static mips_got_entry entry_at(const mips_got *got, const dump_image *image, int kind,
+                               uint64_t address)
 {
+    mips_got_entry entry = {kind, MIPS_GOT_UNKNOWN, address, 0, 0};
     uint64_t at = address - got->pltgot;
     if (got->data == NULL)
-        return 0;
-    if (address < got->pltgot || at > got->size || got->size - at < (uint64_t)got->entry_size)
-        return -1;
-    *value = bytes_addr(&image->image, got->data + at);
+        return entry;
+    if (address < got->pltgot || at > got->size || got->size - at < (uint64_t)got->entry_size) {
+        entry.state = MIPS_GOT_CORRUPT;
+        return entry;
+    }
+    entry.state = MIPS_GOT_VALUE;
+    entry.value = bytes_addr(&image->image, got->data + at);
+    return entry;
+}
+
+/* Hands `entry` on; 0 when it ends the walk. */
+static int give(dump_image *image, const mips_got_entry *entry, mips_got_fn each, void *context)
+{
+    each(context, entry);
+    if (entry->state != MIPS_GOT_CORRUPT)
+        return 1;
+    diag_damage(image, "MIPS GOT entry at 0x%" PRIx64 " extends beyond the end of available data",
+                entry->address);
+    return 0;
+}
+
+int mips_got_walk(const mips_got *got, dump_image *image, mips_got_fn each, void *context)
+{
+    uint64_t step = (uint64_t)got->entry_size;
+    int top = got->entry_size * 8 - 1;
+    mips_got_entry entry = entry_at(got, image, MIPS_GOT_LAZY_RESOLVER, got->pltgot);
+    uint64_t address = got->pltgot;
+    /* A static GOT has reserved entries only when the first is 0, as a
+     * dynamic loader would find it. */
+    if (got->is_static && entry.state == MIPS_GOT_VALUE && entry.value == 0)
+        entry.kind = MIPS_GOT_RESERVED;
+    if (!got->is_static || entry.kind == MIPS_GOT_RESERVED) {
+        if (!give(image, &entry, each, context))
+            return 0;
+        address += step;
+        /* The top bit of the second entry marks a GNU object, which keeps
+         * the module pointer there; otherwise it is a local entry. */
+        entry = entry_at(got, image, got->is_static ? MIPS_GOT_RESERVED : MIPS_GOT_MODULE_POINTER,
+                         address);
+        if (entry.state == MIPS_GOT_VALUE && (entry.value >> top) != 0) {
+            if (!give(image, &entry, each, context))
+                return 0;
+            address += step;
+        }
+    }
+    for (; got->data != NULL && address < got->local_end; address += step) {
+        entry = entry_at(got, image, MIPS_GOT_LOCAL, address);
+        if (!give(image, &entry, each, context))
+            return 0;
+    }
+    if (got->data == NULL)
+        return 1;
+    for (uint64_t i = got->gotsym; i < got->symtabno; i++, address += step) {
+        entry = entry_at(got, image, MIPS_GOT_GLOBAL, address);
+        entry.symbol = i;
+        if (!give(image, &entry, each, context))
+            return 0;
+    }
     return 1;
 }

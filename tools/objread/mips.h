@@ -49,9 +49,34 @@ typedef struct mips_got {
  * (reported). */
 int mips_got_open(mips_got *got, dump_image *image);
 void mips_got_close(mips_got *got);
-/* The entry at `address`: 1 with *value, 0 when the table's bytes could
- * not be had, -1 when the entry lies past them. */
-int mips_got_entry(const mips_got *got, const dump_image *image, uint64_t address, uint64_t *value);
+/* What an entry of the table is. */
+enum mips_got_kind {
+    MIPS_GOT_LAZY_RESOLVER,  /* the first reserved entry */
+    MIPS_GOT_MODULE_POINTER, /* the second, when its top bit marks a GNU object */
+    MIPS_GOT_RESERVED,       /* of a static GOT */
+    MIPS_GOT_LOCAL,
+    MIPS_GOT_GLOBAL /* `symbol` is the dynamic symbol's index */
+};
+
+enum mips_got_state {
+    MIPS_GOT_VALUE,   /* `value` holds the entry */
+    MIPS_GOT_UNKNOWN, /* the table's bytes could not be had */
+    MIPS_GOT_CORRUPT  /* the entry lies past them: the walk ends with it */
+};
+
+typedef struct mips_got_entry {
+    int kind;  /* enum mips_got_kind */
+    int state; /* enum mips_got_state */
+    uint64_t address, value, symbol;
+} mips_got_entry;
+
+typedef void (*mips_got_fn)(void *context, const mips_got_entry *entry);
+
+/* Calls `each` for the table's entries in the readers' order: the
+ * reserved ones, the local ones, then one per global symbol.  Returns 0
+ * when an entry past the table's bytes ended the walk (reported), 1
+ * otherwise. */
+int mips_got_walk(const mips_got *got, dump_image *image, mips_got_fn each, void *context);
 
 /* The register size a MIPS_AFL_REG_ value stands for; -1 for another. */
 int mips_register_size(uint32_t value);
