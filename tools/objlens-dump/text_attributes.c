@@ -269,10 +269,20 @@ static void arm_attribute(const attribute_record *r, const char *name)
     out_str("  ");
     out_str(name);
     out_str(": ");
+    /* Which tags hold which shape is the walk's rule: follow it. */
+    switch (r->value) {
+    case ATTRIBUTE_STRING: out_tag_value(-1, r); return;
+    case ATTRIBUTE_COMPAT: out_compatibility(r); return;
+    case ATTRIBUTE_FLAG_BYTE: out_str("True\n"); return;
+    case ATTRIBUTE_ALSO:
+        if (!r->has_also_value)
+            out_str("???\n");
+        else
+            out_list_text(cpu_arch, COUNT(cpu_arch), r->also_value);
+        return;
+    default: break;
+    }
     switch (r->tag) {
-    case 4:
-    case 5:
-    case 67: out_tag_value(-1, r); return;
     case 7:
         switch (v) {
         case 0: out_str("None\n"); break;
@@ -285,14 +295,6 @@ static void arm_attribute(const attribute_record *r, const char *name)
         return;
     case 24: out_align(v, "8-byte\n", "4-byte\n"); return;
     case 25: out_align(v, "8-byte, except leaf SP\n", "8-byte\n"); return;
-    case 32: out_compatibility(r); return;
-    case 64: out_str("True\n"); return;
-    case 65:
-        if (!r->has_also_value)
-            out_str("???\n");
-        else
-            out_list_text(cpu_arch, COUNT(cpu_arch), r->also_value);
-        return;
     default: break;
     }
     for (size_t i = 0; i < COUNT(arm_lists); i++)
@@ -312,8 +314,11 @@ static void riscv_attribute(const attribute_record *r, const char *name)
     out_str("  ");
     out_str(name);
     out_str(": ");
+    if (r->value == ATTRIBUTE_STRING) {
+        out_tag_value(-1, r);
+        return;
+    }
     switch (r->tag) {
-    case 5: out_tag_value(-1, r); break;
     case 4:
         out_udec((uint32_t)v);
         out_str("-bytes\n");
@@ -393,7 +398,7 @@ static void gnu_attribute(uint16_t machine, const attribute_record *r, const cha
 {
     uint64_t v = r->number_value;
     int64_t low_bit = (int64_t)(r->tag & 1);
-    if (r->tag == 32) {
+    if (r->value == ATTRIBUTE_COMPAT) {
         out_compatibility(r);
         return;
     }
