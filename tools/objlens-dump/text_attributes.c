@@ -454,7 +454,7 @@ static void raw_bytes(const unsigned char *bytes, size_t size)
         }
         for (size_t j = 0; j < line; j++) {
             unsigned char c = bytes[at + j];
-            out_char(c >= ' ' && c < 0x7f ? (char)c : '.');
+            out_char((char)(c >= ' ' && c < 0x7f ? c : '.'));
         }
         out_char('\n');
     }
@@ -645,7 +645,8 @@ static void got_heading(const mips_got *got, int with_symbols, const char *value
 static void got_symbol_text(const mips_got *got, dump_image *image, uint64_t index)
 {
     objlens_sym symbol;
-    const char *name, *problem;
+    const char *name;
+    const char *problem;
     char buffer[16];
     if (!got->has_symbols) {
         out_str("<no dynamic symbols>");

@@ -135,7 +135,8 @@ static uint64_t read_uleb(walk *w, const unsigned char **at, const unsigned char
 {
     uint64_t value = 0;
     unsigned shift = 0;
-    int ended = 0, overflow = 0;
+    int ended = 0;
+    int overflow = 0;
     const unsigned char *p = *at;
     while (p < end) {
         unsigned char byte = *p++;
@@ -251,6 +252,19 @@ static int read_scope_body(walk *w, uint16_t family, const unsigned char *p,
     return 1;
 }
 
+/* The section or symbol numbers of a Section or Symbol scope at `p`, up
+ * to their 0; returns where they end. */
+static const unsigned char *read_scope_entries(walk *w, const unsigned char *p,
+                                               const unsigned char *end)
+{
+    for (;;) {
+        w->record.number = read_uleb(w, &p, end);
+        if (w->record.number == 0)
+            return p;
+        w->each(w->context, ATTRIBUTE_SCOPE_ENTRY, &w->record);
+    }
+}
+
 /* The scopes of one subsection: `left` bytes at *at, of a section whose
  * bytes end at `limit`.  Returns 0 when damage ends the section. */
 static int read_scopes(walk *w, uint16_t family, const unsigned char **at, uint32_t left,
@@ -285,14 +299,8 @@ static int read_scopes(walk *w, uint16_t family, const unsigned char **at, uint3
             public_section = 0;
         r->style = style == ATTRIBUTES_PUBLIC && !public_section ? ATTRIBUTES_RAW : style;
         w->each(w->context, ATTRIBUTE_SCOPE, r);
-        if (r->scope == 2 || r->scope == 3) {
-            for (;;) {
-                r->number = read_uleb(w, &p, end);
-                if (r->number == 0)
-                    break;
-                w->each(w->context, ATTRIBUTE_SCOPE_ENTRY, r);
-            }
-        }
+        if (r->scope == 2 || r->scope == 3)
+            p = read_scope_entries(w, p, end);
         w->each(w->context, ATTRIBUTE_SCOPE_END, r);
         if (!read_scope_body(w, family, p, end))
             break;
@@ -320,7 +328,8 @@ static void read_section(walk *w, const unsigned char *data, uint32_t size)
     while (section_left > 0) {
         uint32_t length;
         size_t name_size;
-        int is_public, style;
+        int is_public;
+        int style;
         if (section_left <= 4) {
             diag_damage(w->image, "Tag section ends prematurely");
             return;
@@ -368,7 +377,8 @@ void attributes_walk(dump_image *image, attribute_fn each, void *context)
     walk w = {.image = image, .each = each, .context = context};
     for (uint32_t index = 0; index < image->num_sections; index++) {
         objlens_section section;
-        uint32_t type, size;
+        uint32_t type;
+        uint32_t size;
         unsigned char *data;
         if (objlens_get_section(&image->image, &section, index) != 0)
             continue;

@@ -30,7 +30,8 @@ int mips_abiflags_read(dump_image *image, mips_abiflags *flags)
 {
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
-        const char *name, *problem;
+        const char *name;
+        const char *problem;
         unsigned char *data;
         uint32_t size;
         if (objlens_get_section(&image->image, &section, index) != 0)
@@ -100,7 +101,8 @@ static int static_got_open(mips_got *got, dump_image *image)
 {
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
-        const char *name, *problem;
+        const char *name;
+        const char *problem;
         uint32_t size;
         if (objlens_get_section(&image->image, &section, index) != 0)
             continue;
@@ -119,7 +121,8 @@ static int static_got_open(mips_got *got, dump_image *image)
 
 int mips_got_open(mips_got *got, dump_image *image)
 {
-    uint64_t offset, globals;
+    uint64_t offset;
+    uint64_t globals;
     memset(got, 0, sizeof *got);
     got->entry_size = image->bits == 64 ? 8 : 4;
     if (!got_tags(got, image))
