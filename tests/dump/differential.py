@@ -329,11 +329,11 @@ def compare_dynamic(path, ours, theirs, bits, cmp):
 
 def text_options(ours):
     """The options of the text comparison for one file: the version
-    sections, the notes, and dumps of the sections every file is likely to
+    sections, the notes, the processor-specific parts, and dumps of the sections every file is likely to
     have and of the first compressed one."""
     sections = ours["sections"]
     names = {s["name"] for s in sections}
-    options = ["-V", "-n"]
+    options = ["-V", "-n", "-A"]
     if ".comment" in names:
         options += ["-x", ".comment", "-p", ".comment"]
     for s in sections:

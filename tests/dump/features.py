@@ -103,7 +103,7 @@ class Samples(unittest.TestCase):
                  "relocations": "relocation", "dynamic": "dynamic", "notes": "note",
                  "version_definitions": "version_definition", "version_needs": "version_need",
                  "section_contents": "section_content", "histogram": "histogram",
-                 "groups": "group"}
+                 "groups": "group", "attributes": "attribute_scope"}
         for sample in sorted(os.listdir(SAMPLES)):
             if not sample.endswith((".o", ".so", ".exe")):
                 continue
@@ -113,9 +113,16 @@ class Samples(unittest.TestCase):
                 _, records, _ = run(["--json=records"] + args, cwd=SAMPLES)
                 (document,) = json_lines.documents(documents)
                 kinds = [r["kind"] for r in json_lines.documents(records)]
-                self.assertEqual({k: kinds.count(k) for k in set(kinds) - {"header"}},
-                                 {parts[key]: len(value) for key, value in document.items()
-                                  if key in parts and value})
+                expected = {parts[key]: len(value) for key, value in document.items()
+                            if key in parts and value}
+                # A scope's attributes are records of their own.
+                attributes = sum(len(s["attributes"]) for s in document.get("attributes", []))
+                expected.update({"attribute": attributes} if attributes else {})
+                expected.update({"mips_abiflags": 1} if "mips_abiflags" in document else {})
+                if "mips_got" in document:
+                    expected.update({"mips_got": 1,
+                                     "mips_got_entry": len(document["mips_got"]["entries"])})
+                self.assertEqual({k: kinds.count(k) for k in set(kinds) - {"header"}}, expected)
 
 
 class Files(ScratchFiles):

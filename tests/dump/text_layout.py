@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """objlens-dump -a reads like readelf -W: for every fixture and sample, the
-text form equals what `readelf -W -h -S -l -d -r -s -I -V -n` prints, line for
+text form equals what `readelf -W -h -S -g -l -d -r -s -I -V -n -A` prints, line for
 line, once the few things objlens-dump shows differently on purpose are set
 aside:
 
@@ -50,7 +50,7 @@ def main():
     different = 0
     for path in files:
         ours = subprocess.run([dump, "-a", path], capture_output=True, check=True).stdout
-        theirs, _ = readelf_text.run(["-h", "-S", "-g", "-l", "-d", "-r", "-s", "-I", "-V", "-n"], path,
+        theirs, _ = readelf_text.run(["-h", "-S", "-g", "-l", "-d", "-r", "-s", "-I", "-V", "-n", "-A"], path,
                                      readelf)
         a = normalise(theirs.decode("utf-8", "replace"), True)
         b = normalise(ours.decode("utf-8", "replace"), False)

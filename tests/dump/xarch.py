@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""objlens-dump -h -S -l -d -r -s -V -n, with -x and -p of .comment and of
+"""objlens-dump -h -S -l -d -r -s -V -n -A, with -x and -p of .comment and of
 the first writable data section (and -z -x, -z -p of the first compressed
 section), against readelf -W on ELF files of many architectures, line for
 line, names included: symbol types, bindings, visibilities, sections and
@@ -39,7 +39,7 @@ from unavailable import in_ci, missing  # noqa: E402
 def elf_files(root):
     """The ELF files under `root`, each once: links left out."""
     return [path for path in fixture_files(root) if not os.path.islink(path)]
-OPTIONS = ["-h", "-S", "-l", "-d", "-r", "-s"]
+OPTIONS = ["-h", "-S", "-l", "-d", "-r", "-s", "-A"]
 LLVM_TYPES = re.compile(r"LOOS\+0xfff4c0([0-9a-b]) ")
 LLVM_NAMES = {"0": "LLVM_ODRTAB", "1": "LLVM_LINKER_OPTIONS", "3": "LLVM_ADDRSIG",
               "4": "LLVM_DEPENDENT_LIBRARIES", "5": "LLVM_SYMPART", "6": "LLVM_PART_EHDR",

@@ -353,6 +353,7 @@ static void versions(void *context, dump_image *image) { json_versions(context, 
 static void contents(void *context, dump_image *image) { json_contents(context, image); }
 static void notes(void *context, dump_image *image) { json_notes(context, image); }
 static void histogram(void *context, dump_image *image) { json_histogram(context, image); }
+static void arch_specific(void *context, dump_image *image) { json_arch_specific(context, image); }
 
 void json_dump(dump_image *image, unsigned parts)
 {
@@ -389,6 +390,7 @@ void json_dump(dump_image *image, unsigned parts)
         .contents = contents,
         .notes = notes,
         .histogram = histogram,
+        .arch_specific = arch_specific,
     };
     json_writer_init(&printer.w);
     if (!printer.records)

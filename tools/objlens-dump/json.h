@@ -40,6 +40,8 @@ void json_versions(json_printer *printer, dump_image *image);
 void json_notes(json_printer *printer, dump_image *image);
 void json_contents(json_printer *printer, dump_image *image);
 void json_histogram(json_printer *printer, dump_image *image);
+/* -A: "attributes" and, for MIPS, "mips_abiflags". */
+void json_arch_specific(json_printer *printer, dump_image *image);
 
 struct symbol_version;
 /* "version", "version_hidden", "versym" (and "version_needed") for a

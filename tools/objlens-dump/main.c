@@ -56,6 +56,8 @@ static const char usage_text[] =
     "  -n, --notes            the notes of the SHT_NOTE sections, or of the PT_NOTE\n"
     "                         segments when there are no such sections\n"
     "  -I, --histogram        the bucket list lengths of the hash tables\n"
+    "  -A, --arch-specific    the processor-specific parts: build attributes, and\n"
+    "                         MIPS ABI flags and GOT\n"
     "  -a, --all              all of the above\n"
     "  -D, --use-dynamic      with -s, -r and -d: the symbols, relocations and\n"
     "                         dynamic entries the dynamic array names, read through\n"
@@ -102,6 +104,7 @@ static const struct option long_options[] = {
     {"notes", no_argument, NULL, 'n'},
     {"histogram", no_argument, NULL, 'I'},
     {"use-dynamic", no_argument, NULL, 'D'},
+    {"arch-specific", no_argument, NULL, 'A'},
     {"all", no_argument, NULL, 'a'},
     {"archive-index", no_argument, NULL, 'c'},
     {"hex-dump", required_argument, NULL, 'x'},
@@ -591,7 +594,7 @@ static int dump_arguments(int argc, char **argv)
     options.requests = requests;
     opterr = 0;
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
-    while ((option = getopt_long(argc, argv, ":hSlegsrdVnaIDcx:p:zCW", long_options, NULL)) != -1) {
+    while ((option = getopt_long(argc, argv, ":hSlegsrdVnAaIDcx:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
         case 'h': parts |= DUMP_HEADER; break;
         case 'S': parts |= DUMP_SECTIONS; break;
@@ -604,6 +607,7 @@ static int dump_arguments(int argc, char **argv)
         case 'd': parts |= DUMP_DYNAMIC; break;
         case 'V': parts |= DUMP_VERSIONS; break;
         case 'n': parts |= DUMP_NOTES; break;
+        case 'A': parts |= DUMP_ARCH; break;
         case 'a': parts |= DUMP_ALL; break;
         case 'I': parts |= DUMP_HISTOGRAM; break;
         case 'D': options.use_dynamic = 1; break;

@@ -35,6 +35,12 @@ static void notes(void *context, dump_image *image)
     text_notes(image);
 }
 
+static void arch_specific(void *context, dump_image *image)
+{
+    (void)context;
+    text_arch_specific(image);
+}
+
 void text_dump(dump_image *image, unsigned parts)
 {
     text_state state = {0};
@@ -46,6 +52,7 @@ void text_dump(dump_image *image, unsigned parts)
     printer.contents = contents;
     printer.notes = notes;
     printer.histogram = histogram;
+    printer.arch_specific = arch_specific;
     if (image->options != NULL && image->options->use_dynamic)
         text_printer_dynamic_view(&printer);
     read_parts(image, parts, &printer);

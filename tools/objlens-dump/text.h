@@ -56,6 +56,11 @@ void text_groups(dump_image *image);
 void text_versions(dump_image *image);
 /* -n: the notes. */
 void text_notes(dump_image *image);
+/* A symbol's section index as the Ndx column shows it ("UND", "ABS", a
+ * number), in `buffer` when it is made up. */
+const char *text_shndx(uint16_t shndx, uint16_t machine, char buffer[16]);
+/* -A: the processor-specific parts. */
+void text_arch_specific(dump_image *image);
 /* -x and -p: the sections' bytes. */
 void text_contents(dump_image *image);
 

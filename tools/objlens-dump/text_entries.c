@@ -74,29 +74,32 @@ static const char *st_other_text(uint8_t bits, uint16_t machine, char buffer[32]
     return buffer;
 }
 
+const char *text_shndx(uint16_t shndx, uint16_t machine, char buffer[16])
+{
+    if (shndx < SHN_LORESERVE && shndx != SHN_UNDEF)
+        return format_into(buffer, 16, "%u", (unsigned)shndx);
+    switch (shndx) {
+    case SHN_UNDEF: return "UND";
+    case SHN_ABS: return "ABS";
+    case SHN_COMMON: return "COM";
+    default:
+        if (shndx == 0xff02 && machine == EM_X86_64) /* SHN_X86_64_LCOMMON */
+            return "LARGE_COM";
+        if (shndx >= SHN_LOPROC && shndx <= SHN_HIPROC)
+            return format_into(buffer, 16, "PRC[0x%04x]", (unsigned)shndx);
+        if (shndx >= SHN_LOOS && shndx <= SHN_HIOS)
+            return format_into(buffer, 16, "OS [0x%04x]", (unsigned)shndx);
+        return format_into(buffer, 16, "RSV[0x%04x]", (unsigned)shndx);
+    }
+}
+
 /* The Ndx column, right-aligned in four columns. */
 static char *fmt_shndx(char *at, uint16_t shndx, uint16_t machine)
 {
     char buffer[16];
-    const char *text;
     if (shndx < SHN_LORESERVE && shndx != SHN_UNDEF)
         return fmt_udec_right(at, shndx, 4);
-    switch (shndx) {
-    case SHN_UNDEF: text = "UND"; break;
-    case SHN_ABS: text = "ABS"; break;
-    case SHN_COMMON: text = "COM"; break;
-    default:
-        if (shndx == 0xff02 && machine == EM_X86_64) /* SHN_X86_64_LCOMMON */
-            text = "LARGE_COM";
-        else if (shndx >= SHN_LOPROC && shndx <= SHN_HIPROC)
-            text = format_into(buffer, sizeof buffer, "PRC[0x%04x]", (unsigned)shndx);
-        else if (shndx >= SHN_LOOS && shndx <= SHN_HIOS)
-            text = format_into(buffer, sizeof buffer, "OS [0x%04x]", (unsigned)shndx);
-        else
-            text = format_into(buffer, sizeof buffer, "RSV[0x%04x]", (unsigned)shndx);
-        break;
-    }
-    return fmt_str_right(at, text, 4);
+    return fmt_str_right(at, text_shndx(shndx, machine, buffer), 4);
 }
 
 static void entries_heading(const char *what, const char *name, uint64_t offset, uint32_t count)

@@ -95,8 +95,7 @@ static int dynamic_segment(const dump_image *image, objlens_program *segment)
     return 0;
 }
 
-/* The file offset of address `address` through the PT_LOAD segments. */
-static int address_offset(const dump_image *image, uint64_t address, uint64_t *offset)
+int address_offset(const dump_image *image, uint64_t address, uint64_t *offset)
 {
     for (uint32_t p = 0; p < image->num_programs; p++) {
         objlens_program segment;

@@ -73,3 +73,19 @@ for line in "aarch64 aarch64-linux-gnu" "i386 i386-linux-gnu" "powerpc64 powerpc
 done
 
 ls -l "$here"/*.so "$here"/*.exe "$here"/*.o "$here"/../packed/*.so
+ls -l "$here"/*.so "$here"/*.exe "$here"/*.o
+
+# Build attributes (-A): ARM's aeabi subsection from a hard-float ARMv7-A
+# compile, and RISC-V's arch string, stack alignment and privileged spec.
+clang --target=armv7a-linux-gnueabihf -mfpu=neon "${common[@]}" -c "$src/start.c" \
+  -o "$here/arm-attributes.o"
+clang --target=riscv64-linux-gnu -march=rv64gc "${common[@]}" -c "$src/start.c" \
+  -o "$here/riscv64-attributes.o"
+
+# The MIPS GOT (-A): the static GOT of an executable without a dynamic
+# array, and the primary GOT of a 64-bit big-endian shared library.
+clang --target=mipsel-linux-gnu -fPIC "${common[@]}" -c "$src/got.c" -o "$work/got-mipsel.o"
+ld.lld -static -e _start "$work/got-mipsel.o" --defsym shared_value=0 \
+  -o "$here/mipsel-static-got.exe"
+clang --target=mips64-linux-gnuabi64 -fPIC "${common[@]}" -c "$src/got.c" -o "$work/got-mips64.o"
+ld.lld -z max-page-size=4096 -shared --build-id=none "$work/got-mips64.o" -o "$here/mips64-got.so"
