@@ -484,10 +484,10 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
         }
         if ((size_t)member.size != member.size) {
             char reason[ARCHIVE_NAME_MAX + 64];
-            archive_problem(ar->path,
-                            format_into(reason, sizeof reason, "the member %s is too large",
-                                        member.name),
-                            options, json);
+            archive_problem(
+                ar->path,
+                format_into(reason, sizeof reason, "the member %s is too large", member.name),
+                options, json);
             status = 1;
             continue;
         }
@@ -594,7 +594,8 @@ static int dump_arguments(int argc, char **argv)
     options.requests = requests;
     opterr = 0;
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
-    while ((option = getopt_long(argc, argv, ":hSlegsrdVnAaIDcx:p:zCW", long_options, NULL)) != -1) {
+    while ((option = getopt_long(argc, argv, ":hSlegsrdVnAaIDcx:p:zCW", long_options, NULL)) !=
+           -1) {
         switch (option) {
         case 'h': parts |= DUMP_HEADER; break;
         case 'S': parts |= DUMP_SECTIONS; break;
