@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """objlens-dump against readelf -W on every archive under the folders given,
-line for line: -h -S -l -s -r -d -V -n in one run and -c in another.
+line for line: what -a shows (-h -S -g -l -s -r -d -I -V -n -A; readelf -a
+adds -u, which objlens-dump does not show) in one run and -c in another.
 Prints the archives, members, lines and mismatched lines, and the first
 differences of each archive that has any.
 
@@ -17,7 +18,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from unavailable import missing  # noqa: E402
 
-RUNS = (["-h", "-S", "-l", "-s", "-r", "-d", "-V", "-n"], ["-c"])
+RUNS = (["-h", "-S", "-g", "-l", "-s", "-r", "-d", "-I", "-V", "-n", "-A"], ["-c"])
 
 
 def archives(folders):
