@@ -11,7 +11,6 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -20,6 +19,7 @@ sys.path.insert(0, HERE)
 import elfwriter  # noqa: E402
 import json_lines  # noqa: E402
 from elfwriter import KINDS, Image  # noqa: E402
+from messages import Files  # noqa: E402
 from unavailable import missing  # noqa: E402
 
 DUMP = None
@@ -36,18 +36,6 @@ def readelf(args, tool="readelf"):
     return result.stdout.decode("latin-1")
 
 
-class Scratch(unittest.TestCase):
-    def setUp(self):
-        self.folder = tempfile.TemporaryDirectory()
-
-    def tearDown(self):
-        self.folder.cleanup()
-
-    def write(self, name, data):
-        path = os.path.join(self.folder.name, name)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
 
 
 def group_image(bits, big_endian, machine, groups, symbol_type=elfwriter.STT_FUNC,
@@ -73,7 +61,7 @@ def group_image(bits, big_endian, machine, groups, symbol_type=elfwriter.STT_FUN
     return image.build()
 
 
-class Groups(Scratch):
+class Groups(Files):
     def same_as_readelf(self, path, status=0):
         code, out, _ = run(["-gW", path])
         self.assertEqual(out, readelf(["-gW", path]), path)
@@ -150,7 +138,7 @@ class Groups(Scratch):
                                {"section": 2, "name": ".text.b"}]))
 
 
-class Demangle(Scratch):
+class Demangle(Files):
     NAMES = ("_RNvC6_123foo3bar", "_RNvMs_Cs4Cv8Wi1oAIB_7mycrateINtB4_3FooNtB4_3BarE3baz",
              "_ZN4core3fmt9Formatter3pad17h0123456789abcdefE", "_D8demangle4testFAiZv",
              "_ZN3foo3barEv", "_ada__pkg__proc", "plain")
@@ -176,7 +164,7 @@ class Demangle(Scratch):
                              "Try 'objlens-dump --help' for more information.\n"))
 
 
-class OptionFiles(Scratch):
+class OptionFiles(Files):
     def test_quotes_escapes_nesting(self):
         """An @FILE's arguments: quoted, escaped, and from a nested @FILE,
         the same as given on the command line."""
@@ -250,7 +238,7 @@ def relocation_rows(text):
     return [line.split() for line in text.splitlines() if line and line[0] in "0123456789abcdef"]
 
 
-class Packed(Scratch):
+class Packed(Files):
     def same_as_llvm(self, path, rel=False):
         """The entries, heading included, as llvm-readelf decodes them;
         it shows addends for SHT_ANDROID_REL too, whose entries have none."""

@@ -76,7 +76,7 @@ ls -l "$here"/*.so "$here"/*.exe "$here"/*.o "$here"/../packed/*.so
 ls -l "$here"/*.so "$here"/*.exe "$here"/*.o
 
 # Build attributes (-A): ARM's aeabi subsection from a hard-float ARMv7-A
-# compile, and RISC-V's arch string, stack alignment and privileged spec.
+# compile, and RISC-V's arch string, stack alignment and privileged architecture version.
 clang --target=armv7a-linux-gnueabihf -mfpu=neon "${common[@]}" -c "$src/start.c" \
   -o "$here/arm-attributes.o"
 clang --target=riscv64-linux-gnu -march=rv64gc "${common[@]}" -c "$src/start.c" \
