@@ -1,18 +1,42 @@
 /*
  * call_count.c - a preloaded counter of the calls objlens-dump makes to
  * objlens_section_get_offset, for the tests that bound how often the tool
- * reads a section's fields.  The count goes to the file that
- * OBJLENS_CALL_COUNT names when the process ends.
+ * reads a section's fields, and of the opens of the file that
+ * OBJLENS_OPENS_OF names, for the tests that check that a part is read
+ * through the image.  The counts go to the file that OBJLENS_CALL_COUNT
+ * names when the process ends, a line each.
  */
 #define _GNU_SOURCE /* RTLD_NEXT */
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "objlens.h"
 
 static unsigned long calls;
+static unsigned long opens;
+
+int open(const char *path, int flags, ...)
+{
+    static int (*next)(const char *, int, ...);
+    const char *watched = getenv("OBJLENS_OPENS_OF");
+    mode_t mode = 0;
+    if (next == NULL)
+        *(void **)&next = dlsym(RTLD_NEXT, "open");
+    if (flags & O_CREAT) {
+        va_list arguments;
+        va_start(arguments, flags);
+        mode = va_arg(arguments, mode_t);
+        va_end(arguments);
+    }
+    if (watched != NULL && strcmp(path, watched) == 0)
+        opens++;
+    return next(path, flags, mode);
+}
 
 uint64_t objlens_section_get_offset(const objlens_section *section)
 {
@@ -28,7 +52,7 @@ __attribute__((destructor)) static void report(void)
     const char *path = getenv("OBJLENS_CALL_COUNT");
     FILE *file = path != NULL ? fopen(path, "w") : NULL;
     if (file != NULL) {
-        fprintf(file, "%lu\n", calls);
+        fprintf(file, "%lu\n%lu\n", calls, opens);
         (void)fclose(file);
     }
 }

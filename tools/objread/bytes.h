@@ -36,6 +36,18 @@ size_t file_range_read(const char *path, uint64_t offset, uint64_t size, unsigne
  * does not lie inside the file or cannot be read. */
 unsigned char *file_bytes(const char *path, uint64_t offset, uint64_t size);
 
+/*
+ * The same two reads for a range of a loaded image's file that the program
+ * headers or the dynamic array name: served from the image, through the
+ * section whose data holds the whole range, and from the file only when no
+ * section does (a file without section headers), so that a file that holds
+ * sections is read through the library alone.
+ */
+struct dump_image;
+size_t image_range_read(const struct dump_image *image, uint64_t offset, uint64_t size,
+                        unsigned char **bytes);
+unsigned char *image_bytes(const struct dump_image *image, uint64_t offset, uint64_t size);
+
 /* Fields of the image's byte order, read from the tool's own buffers. */
 static inline uint32_t bytes_half(const objlens_image *image, const unsigned char *field)
 {

@@ -80,7 +80,7 @@ unsigned char *dynamic_view_read(const dump_image *image, uint64_t address, uint
     uint64_t room;
     if (size == 0 || !dynamic_view_locate(image, address, &offset, &room) || size > room)
         return NULL;
-    return file_bytes(image->path, offset, size);
+    return image_bytes(image, offset, size);
 }
 
 /* A field of `size` bytes (1, 2, 4 or 8) in the image's byte order. */
@@ -125,7 +125,7 @@ static unsigned char *read_to_segment_end(const dump_image *image, uint64_t addr
     if (room > VERSION_CHAINS_MAX)
         room = VERSION_CHAINS_MAX;
     *size = (uint32_t)room;
-    return file_bytes(image->path, offset, room);
+    return image_bytes(image, offset, room);
 }
 
 static void view_symbols_versions(view_symbols *symbols, dump_image *image,

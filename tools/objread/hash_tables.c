@@ -56,7 +56,7 @@ static int sysv_open(sysv_table *table, dump_image *image, const dynamic_view *v
     if (!view->has[VIEW_HASH])
         return 0;
     if (!dynamic_view_locate(image, address, &offset, &room) || room / table->entry < 2 ||
-        (head = file_bytes(image->path, offset, 2 * table->entry)) == NULL) {
+        (head = image_bytes(image, offset, 2 * table->entry)) == NULL) {
         diag_damage(image, "DT_HASH 0x%" PRIx64 " lies in no PT_LOAD segment's bytes", address);
         return 0;
     }
@@ -75,8 +75,8 @@ static int sysv_open(sysv_table *table, dump_image *image, const dynamic_view *v
     }
     if (table->nbucket == 0 || table->nchain == 0)
         return 0;
-    table->words = file_bytes(image->path, offset + 2 * table->entry,
-                              (table->nbucket + table->nchain) * table->entry);
+    table->words = image_bytes(image, offset + 2 * table->entry,
+                               (table->nbucket + table->nchain) * table->entry);
     return table->words != NULL;
 }
 
@@ -120,7 +120,7 @@ static int gnu_read_chain(gnu_table *table, dump_image *image, uint64_t offset, 
 {
     const uint64_t word = sizeof(Elf32_Word);
     uint64_t have = last + 1;
-    table->chain = file_bytes(image->path, offset, have * word);
+    table->chain = image_bytes(image, offset, have * word);
     if (table->chain == NULL)
         return 0;
     for (uint64_t i = last;; i++) {
@@ -130,7 +130,7 @@ static int gnu_read_chain(gnu_table *table, dump_image *image, uint64_t offset, 
             unsigned char *piece;
             if (more == 0)
                 return 0;
-            piece = file_bytes(image->path, offset + have * word, more * word);
+            piece = image_bytes(image, offset + have * word, more * word);
             grown = piece != NULL ? realloc(table->chain, (have + more) * word) : NULL;
             if (grown == NULL) {
                 free(piece);
@@ -169,7 +169,7 @@ static int gnu_open(gnu_table *table, dump_image *image, const dynamic_view *vie
     if (!view->has[VIEW_GNU_HASH])
         return 0;
     if (!dynamic_view_locate(image, address, &offset, &room) || room < 16 ||
-        (head = file_bytes(image->path, offset, 16)) == NULL) {
+        (head = image_bytes(image, offset, 16)) == NULL) {
         diag_damage(image, "DT_GNU_HASH 0x%" PRIx64 " lies in no PT_LOAD segment's bytes", address);
         return 0;
     }
@@ -188,7 +188,7 @@ static int gnu_open(gnu_table *table, dump_image *image, const dynamic_view *vie
     offset += 16 + bloom * word_size;
     room -= bloom * word_size + table->nbucket * 4;
     if (table->nbucket == 0 ||
-        (table->buckets = file_bytes(image->path, offset, table->nbucket * 4)) == NULL)
+        (table->buckets = image_bytes(image, offset, table->nbucket * 4)) == NULL)
         return 0;
     last = gnu_last_list(image, table, address);
     if (last == 0) {

@@ -145,9 +145,9 @@ int mips_got_open(mips_got *got, dump_image *image)
     got->local_end = got->pltgot + got->local_gotno * (uint64_t)got->entry_size;
     got->global_end = got->local_end + globals * (uint64_t)got->entry_size;
     got->size = got->global_end - got->pltgot;
-    /* file_bytes checks the range against the file before it allocates. */
+    /* image_bytes checks the range against the file before it allocates. */
     if (address_offset(image, got->pltgot, &offset))
-        got->data = file_bytes(image->path, offset, got->size);
+        got->data = image_bytes(image, offset, got->size);
     if (got->data == NULL)
         diag_damage(image, "the GOT at 0x%" PRIx64 " cannot be read", got->pltgot);
     for (uint32_t index = 1; index < image->num_sections && !got->has_symbols; index++)

@@ -308,7 +308,7 @@ static void show_area(dump_image *image, note_area *area, const objlens_section 
             bytes = NULL;
         }
     } else {
-        bytes = file_bytes(image->path, area->offset, area->size);
+        bytes = image_bytes(image, area->offset, area->size);
     }
     if (bytes == NULL) {
         diag_damage(image, "note %s %u lies outside the file",

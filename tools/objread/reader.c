@@ -61,8 +61,8 @@ static const char *interpreter_path(const dump_image *image, const objlens_progr
             return path;
     }
     /* A path longer than a page is no path a loader would take. */
-    if (file_range_read(
-            image->path, offset,
+    if (image_range_read(
+            image, offset,
             objlens_program_get_filesz(segment) < 4096 ? objlens_program_get_filesz(segment) : 4096,
             held) == 0)
         return NULL;

@@ -149,8 +149,8 @@ int segment_dynamic_open(segment_dynamic *dynamic, dump_image *image, int report
     if (!dynamic_segment(image, &segment))
         return 0;
     dynamic->offset = objlens_program_get_offset(&segment);
-    size = file_range_read(image->path, dynamic->offset, objlens_program_get_filesz(&segment),
-                           &dynamic->entries);
+    size = image_range_read(image, dynamic->offset, objlens_program_get_filesz(&segment),
+                            &dynamic->entries);
     if (size < objlens_program_get_filesz(&segment) && report)
         diag_damage(image, "the PT_DYNAMIC segment at 0x%" PRIx64 " lies outside the file",
                     dynamic->offset);
@@ -168,8 +168,7 @@ int segment_dynamic_open(segment_dynamic *dynamic, dump_image *image, int report
         }
     }
     if (have_strtab && address_offset(image, strtab, &strtab_offset))
-        dynamic->strings_size =
-            file_range_read(image->path, strtab_offset, strsz, &dynamic->strings);
+        dynamic->strings_size = image_range_read(image, strtab_offset, strsz, &dynamic->strings);
     else if (have_strtab && report)
         diag_damage(image, "DT_STRTAB 0x%" PRIx64 " lies in no PT_LOAD segment", strtab);
     return 1;
