@@ -282,25 +282,11 @@ static const struct {
     {"PLT", "DT_JMPREL", VIEW_JMPREL, VIEW_PLTRELSZ},
 };
 
-typedef struct view_relr_walk {
-    const dump_printer *printer;
-    dump_image *image;
-    const table_record *table;
-    uint64_t index;
-} view_relr_walk;
-
-static void view_relr_address(uint64_t address, void *context)
-{
-    view_relr_walk *walk = context;
-    walk->printer->relr_address(walk->printer->context, walk->image, walk->table, walk->index++,
-                                address);
-}
-
 static void view_relr(dump_image *image, const dump_printer *printer, const table_record *heading,
                       const unsigned char *words)
 {
     uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
-    view_relr_walk walk = {printer, image, heading, 0};
+    relr_walk walk = {printer, image, heading, 0};
     uint64_t addresses = 0;
     uint64_t next = 0;
     for (uint32_t i = 0; i < heading->count; i++)
@@ -310,7 +296,7 @@ static void view_relr(dump_image *image, const dump_printer *printer, const tabl
     next = 0;
     for (uint32_t i = 0; i < heading->count; i++)
         relr_word_decode(bytes_addr(&image->image, words + (size_t)i * word_size), word_size, &next,
-                         view_relr_address, &walk);
+                         relr_walk_address, &walk);
 }
 
 static void view_relocation(relocation_record *record, dump_image *image, const dynamic_view *view,

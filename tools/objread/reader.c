@@ -191,14 +191,7 @@ static void read_symbols(dump_image *image, const dump_printer *printer)
     printer->symbols_end(printer->context, image);
 }
 
-typedef struct relr_walk {
-    const dump_printer *printer;
-    dump_image *image;
-    const table_record *table;
-    uint64_t index;
-} relr_walk;
-
-static void relr_address(uint64_t address, void *context)
+void relr_walk_address(uint64_t address, void *context)
 {
     relr_walk *walk = context;
     walk->printer->relr_address(walk->printer->context, walk->image, walk->table, walk->index++,
@@ -215,7 +208,7 @@ static void read_relr(dump_image *image, const dump_printer *printer, uint32_t i
     table_of(&heading, image, &relr.section, index, relr.count);
     printer->relr_table(printer->context, image, &heading,
                         relr_table_walk(&relr, image, NULL, NULL));
-    relr_table_walk(&relr, image, relr_address, &walk);
+    relr_table_walk(&relr, image, relr_walk_address, &walk);
 }
 
 /* The symbol a relocation names, when its table holds it. */

@@ -129,6 +129,17 @@ typedef struct dump_printer {
     void (*arch_specific)(void *context, dump_image *image);
 } dump_printer;
 
+/* An SHT_RELR table's addresses handed to the printer one by one, counted
+ * in `index`: the callback of relr_table_walk and relr_word_decode, for
+ * tables found through sections and through the dynamic array alike. */
+typedef struct relr_walk {
+    const dump_printer *printer;
+    dump_image *image;
+    const table_record *table;
+    uint64_t index;
+} relr_walk;
+void relr_walk_address(uint64_t address, void *context);
+
 /* Every part `parts` asks for, in readelf's order. */
 void read_parts(dump_image *image, unsigned parts, const dump_printer *printer);
 
