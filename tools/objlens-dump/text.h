@@ -24,8 +24,8 @@ typedef struct kind_column {
 } kind_column;
 
 typedef struct symbol_columns {
-    kind_column types[16], binds[16];
-    uint32_t known_types, known_binds; /* a bit per value made */
+    kind_column types[16], binds[16], visibilities[4];
+    uint32_t known_types, known_binds, known_visibilities; /* a bit per value made */
 } symbol_columns;
 
 /* The text printer's state over one image. */

@@ -155,6 +155,7 @@ static char *fmt_kind_columns(char *at, text_state *state, const dump_image *ima
     char buffer[32];
     unsigned type = ELF32_ST_TYPE(info);
     unsigned bind = ELF32_ST_BIND(info);
+    unsigned visibility = ELF32_ST_VISIBILITY(other);
     symbol_columns *columns = &state->columns;
     at = fmt_kept(
         at, &columns->types[type], &columns->known_types, type,
@@ -164,7 +165,8 @@ static char *fmt_kind_columns(char *at, text_state *state, const dump_image *ima
         at, &columns->binds[bind], &columns->known_binds, bind,
         columns->known_binds & 1u << bind ? NULL : st_bind_text((uint8_t)bind, image, buffer), 6);
     *at++ = ' ';
-    at = fmt_str_left(at, name_st_visibility(ELF32_ST_VISIBILITY(other)), 7);
+    at = fmt_kept(at, &columns->visibilities[visibility], &columns->known_visibilities, visibility,
+                  name_st_visibility((uint8_t)visibility), 7);
     if (other & ~0x3u) {
         *at++ = ' ';
         *at++ = '[';

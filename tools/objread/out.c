@@ -382,20 +382,14 @@ static char *fmt_pad(char *at, int count)
 }
 
 /* Decimal digits `value` needs: 1 to 20. */
-static int udec_length(uint64_t value)
-{
-    int count = 1;
-    for (uint64_t power = 10; count < 20 && value >= power; power *= 10)
-        count++;
-    return count;
-}
-
 char *fmt_udec_right(char *at, uint64_t value, int width)
 {
-    int length = udec_length(value);
+    char text[20];
+    char *start = format_udec(text + sizeof text, value);
+    int length = (int)(text + sizeof text - start);
     if (width > length)
         at = fmt_pad(at, width - length);
-    format_udec(at + length, value);
+    memcpy(at, start, (size_t)length);
     return at + length;
 }
 

@@ -182,9 +182,8 @@ static void read_symbols(dump_image *image, const dump_printer *printer)
         for (uint32_t i = 0; i < SYMBOLS_AHEAD; i++)
             symbol_ahead(&ring, image, &table, &versions, i);
         for (uint32_t i = 0; i < table.count && ring.read[i % SYMBOLS_AHEAD]; i++) {
-            symbol_record record = ring.records[i % SYMBOLS_AHEAD];
+            printer->symbol(printer->context, image, &ring.records[i % SYMBOLS_AHEAD]);
             symbol_ahead(&ring, image, &table, &versions, i + SYMBOLS_AHEAD);
-            printer->symbol(printer->context, image, &record);
         }
         symbol_versions_close(&versions);
     }
