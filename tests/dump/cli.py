@@ -66,7 +66,7 @@ class CommandLine(unittest.TestCase):
              "objlens-dump: invalid argument 'yes' for '--json': 'documents' or 'records'\n"
              + TRY_HELP),
             (["--notes=yes", image], 2, "",
-             "objlens-dump: unrecognized option '--notes=yes'\n" + TRY_HELP),
+             "objlens-dump: option '--notes' doesn't allow an argument\n" + TRY_HELP),
             (["--de", image], 2, "", "objlens-dump: option '--de' is ambiguous; possibilities: "
                                      "'--decompress' '--demangle'\n" + TRY_HELP),
         ]

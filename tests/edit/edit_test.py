@@ -144,6 +144,7 @@ class Refusals(Scratch):
                  ([path], 2, b"nothing to do"),
                  (["--set", "ehdr.e_type=1", "-o", "x", path, path], 2, b"-o takes one FILE"),
                  (["--bogus", path], 2, b"unrecognized option '--bogus'"),
+                 (["--se", path], 2, b"option '--se' is ambiguous; possibilities: '--set'"),
                  (["--set", "section[.nope].sh_type=1", path], 1, b"no section of that name"),
                  (["--set", "section[99].sh_type=1", path], 1, b"no section 99"),
                  (["--set", "ehdr.e_shnum=65536", path], 3, b"does not fit a 2-byte Half"),

@@ -136,48 +136,6 @@ static void add_request(dump_request *requests, size_t *count, const char *argum
         request->name = NULL;
 }
 
-/* The long options that `given` (without its "--" and any "=value")
- * abbreviates; for telling an ambiguous abbreviation from an unknown one. */
-static void report_long_option(const char *given, int missing_argument)
-{
-    size_t length = strcspn(given + 2, "=");
-    const char *names[sizeof long_options / sizeof long_options[0]];
-    size_t found = 0;
-    for (const struct option *o = long_options; o->name != NULL; o++) {
-        if (strncmp(o->name, given + 2, length) != 0)
-            continue;
-        if (o->name[length] == '\0') {
-            found = 1;
-            names[0] = o->name;
-            break;
-        }
-        names[found++] = o->name;
-    }
-    if (missing_argument) {
-        diag_usage("option '--%s' requires an argument", found == 1 ? names[0] : given + 2);
-    } else if (found > 1) {
-        char list[512];
-        size_t used = 0;
-        for (size_t i = 0; i < found && used < sizeof list; i++)
-            used += (size_t)snprintf(list + used, sizeof list - used, " '--%s'", names[i]);
-        diag_usage("option '%s' is ambiguous; possibilities:%s", given, list);
-    } else {
-        diag_usage("unrecognized option '%s'", given);
-    }
-}
-
-/* Whether the error getopt_long just returned concerns a long option:
- * getopt leaves optopt 0 for an unknown or ambiguous one, and the option's
- * value for one given an argument it takes none of, or missing its own. */
-static int long_form_error(const char *element, int option)
-{
-    if (strncmp(element, "--", 2) != 0)
-        return 0;
-    if (option == ':' || optopt == 0)
-        return 1;
-    return strchr(element, '=') != NULL;
-}
-
 /* The backend's reason for refusing `source`: the system's text for a file
  * that cannot be opened (as other tools say it), else the backend's line. */
 static const char *refusal_text(const objkit_source *source)
@@ -545,17 +503,6 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
     return dump_source(&image, &source, NULL, parts, json, name_it);
 }
 
-/* An option getopt_long refused, in its words. */
-static void report_option_error(const char *given, int option)
-{
-    if (long_form_error(given, option))
-        report_long_option(given, option == ':');
-    else if (option == ':')
-        diag_usage("option requires an argument -- '%c'", optopt);
-    else
-        diag_usage("invalid option -- '%c'", optopt);
-}
-
 /* -C and --demangle[=STYLE]: 0 when STYLE is one, -1 after saying it is
  * not. */
 static int demangle_option(const char *style, dump_options *options)
@@ -592,10 +539,11 @@ static int dump_arguments(int argc, char **argv)
         return EXIT_DAMAGED;
     }
     options.requests = requests;
-    opterr = 0;
+    /* getopt_long says what is wrong with an option in its own words,
+     * under the name it finds in argv[0]. */
+    argv[0] = (char *)PROGRAM_NAME;
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
-    while ((option = getopt_long(argc, argv, ":hSlegsrdVnAaIDcx:p:zCW", long_options, NULL)) !=
-           -1) {
+    while ((option = getopt_long(argc, argv, "hSlegsrdVnAaIDcx:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
         case 'h': parts |= DUMP_HEADER; break;
         case 'S': parts |= DUMP_SECTIONS; break;
@@ -635,7 +583,7 @@ static int dump_arguments(int argc, char **argv)
             out_str(objlens_get_version());
             out_char('\n');
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;
-        default: report_option_error(argv[optind - 1], option); refused = 1;
+        default: diag_try_help(); refused = 1;
         }
         if (refused) {
             free(requests);

@@ -194,7 +194,7 @@ static int add_shorthand(command *cmd, int option, const char *argument)
     return add_op(cmd, output ? EDIT_SET : EDIT_EXPECT, shorthands[which].field, value, value);
 }
 
-static int read_option(command *cmd, int option, const char *element)
+static int read_option(command *cmd, int option)
 {
     switch (option) {
     case OPT_SET: return add_set(cmd, optarg);
@@ -206,8 +206,7 @@ static int read_option(command *cmd, int option, const char *element)
     case 'o': cmd->run.output = optarg; return 0;
     case OPT_DRY_RUN: cmd->run.dry_run = 1; return 0;
     case OPT_JSON: cmd->run.json = 1; return 0;
-    case '?': diag_usage("unrecognized option '%s'", element); return -1;
-    case ':': diag_usage("option '%s' needs an argument", element); return -1;
+    case '?': diag_try_help(); return -1;
     default:
         if (option >= OPT_OUTPUT_TYPE && option <= OPT_INPUT_ABIVERSION)
             return add_shorthand(cmd, option, optarg);
@@ -228,17 +227,20 @@ static int run_files(const command *cmd, int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    static const char program[] = "objlens-edit";
     command cmd = {calloc((size_t)argc, sizeof(edit_op)), 0, {0}};
     int option;
     int status = EDIT_USAGE;
 
-    diag_set_program("objlens-edit");
+    diag_set_program(program);
     if (cmd.ops == NULL) {
         diag_file(NULL, "%s", strerror(ENOMEM));
         return EDIT_FILE;
     }
-    opterr = 0;
-    while ((option = getopt_long(argc, argv, ":o:", long_options, NULL)) != -1) {
+    /* getopt_long says what is wrong with an option in its own words,
+     * under the name it finds in argv[0]. */
+    argv[0] = (char *)program;
+    while ((option = getopt_long(argc, argv, "o:", long_options, NULL)) != -1) {
         if (option == OPT_HELP || option == OPT_VERSION) {
             if (option == OPT_HELP) {
                 out_str(usage_text);
@@ -250,7 +252,7 @@ int main(int argc, char **argv)
             status = out_flush() == 0 ? EDIT_OK : EDIT_FILE;
             goto done;
         }
-        if (read_option(&cmd, option, argv[optind - 1]) != 0)
+        if (read_option(&cmd, option) != 0)
             goto done;
     }
     cmd.run.ops = cmd.ops;

@@ -70,5 +70,10 @@ void diag_usage(const char *format, ...)
     va_start(args, format);
     diag_line(NULL, format, args);
     va_end(args);
+    diag_try_help();
+}
+
+void diag_try_help(void)
+{
     fprintf(DIAG_TARGET, "Try '%s --help' for more information.\n", diag_program);
 }

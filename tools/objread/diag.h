@@ -30,5 +30,7 @@ void diag_file(const char *path, const char *format, ...) DIAG_PRINTF(2, 3);
 void diag_damage(struct dump_image *image, const char *format, ...) DIAG_PRINTF(2, 3);
 /* "PROGRAM: message" and the pointer to --help. */
 void diag_usage(const char *format, ...) DIAG_PRINTF(1, 2);
+/* The pointer to --help alone, after a message of getopt's own. */
+void diag_try_help(void);
 
 #endif
