@@ -58,14 +58,16 @@
  * OBJKIT_CACHE_CHUNK bytes (a section of at most OBJKIT_WHOLE_SECTION bytes
  * is read whole on its first use, and a larger one when a read_name finds
  * no NUL within the chunk after the string's start), so sections that
- * overlap share bytes and one entry of a large section costs one chunk.
+ * overlap share bytes and one entry of a large section reads one chunk.
  * The cache is reserved as large as the file, without backing (a source of
  * at most one chunk, which its first read fills whole, takes a heap block
- * of its size instead); where a
- * limit on the address space (RLIMIT_AS) leaves no room for that, it is a
- * window over part of the file, placed at the first read, and a read of
- * bytes outside it fails for want of memory (errno ENOMEM).  Besides those bytes, the
- * records of an image (section records with their names, program headers,
+ * of its size instead), and asks for huge pages: where the kernel grants
+ * them, a read holds the huge page around it (2 MiB on x86-64), never more
+ * than the file, for one first touch of memory where 4 KiB pages take 512.
+ * Where a limit on the address space (RLIMIT_AS) leaves no room for the
+ * reservation, it is a window over part of the file, placed at the first
+ * read, and a read of bytes outside it fails for want of memory (errno
+ * ENOMEM).  Besides those bytes, the records of an image (section records with their names, program headers,
  * the image record) may take at most
  *     min(OBJKIT_RECORD_FACTOR * source size + OBJKIT_RECORD_BASE,
  *         OBJKIT_RECORD_CAP)
