@@ -463,6 +463,19 @@ done:
     return status;
 }
 
+/* The source of a file read whole: the file open on `file`, or, when it
+ * could not be opened as a regular file, its path, which the library then
+ * refuses in its own words. */
+static objkit_source whole_file(dump_image *image, const dump_file *file, const char *path)
+{
+    if (file->fd < 0)
+        return objkit_source_file(path);
+    image->file = file;
+    image->file_base = 0;
+    image->file_size = file->size;
+    return objkit_source_descriptor(file->fd);
+}
+
 /* Every member of an archive, each loaded from its own bytes. */
 static int dump_archive(archive *ar, unsigned parts, const dump_options *options, int json)
 {
@@ -478,6 +491,7 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
     while ((next = archive_next(ar, &member)) != 0) {
         dump_image image;
         objkit_source source;
+        dump_file own = {-1, 0, 0, 0, 0, 0}; /* a thin member's file */
         if (next < 0) {
             archive_problem(ar->path, ar->error, options, json);
             status = 1;
@@ -502,8 +516,8 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
         image.member = member.name;
         image.options = options;
         /* A member's bytes are read from the archive open already; a thin
-         * member's file by its path, as it is now, whatever size the
-         * archive says it had, as readelf reads it. */
+         * member's file is opened once, and read as it is now, whatever
+         * size the archive says it had, as readelf reads it. */
         if (member.file != NULL) {
             source = objkit_source_descriptor_range(member.file->fd, member.offset,
                                                     (size_t)member.size);
@@ -511,7 +525,8 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
             image.file_base = member.offset;
             image.file_size = member.size;
         } else {
-            source = objkit_source_file(member.path);
+            (void)dump_file_open(&own, member.path);
+            source = whole_file(&image, &own, member.path);
         }
         /* readelf reads a member's ELF header from the archive's bytes, past
          * the member's end if need be: it names the member when there are
@@ -519,6 +534,7 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
         image.header_room = ar->thin ? member.size : ar->size - member.offset;
         if (dump_source(&image, &source, ar, member.path, parts, json, 1) != 0)
             status = 1;
+        dump_file_close(&own);
         free((char *)image.path);
     }
     return status;
@@ -559,13 +575,7 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
     memset(&image, 0, sizeof image);
     image.path = path;
     image.options = options;
-    if (file.fd >= 0) {
-        source = objkit_source_descriptor(file.fd);
-        image.file = &file;
-        image.file_size = file.size;
-    } else {
-        source = objkit_source_file(path);
-    }
+    source = whole_file(&image, &file, path);
     status = dump_source(&image, &source, NULL, NULL, parts, json, name_it);
     dump_file_close(&file);
     return status;
