@@ -166,6 +166,17 @@ class Cost(Files):
                     self.assertEqual(int(f.read().split()[1]), 1, (option, path))
 
 
+    def test_a_member_without_section_headers_reads_its_segments(self):
+        """A member seen only through its segments reads them from the
+        archive, as a FILE of its own bytes reads them from itself."""
+        alone = self.write("hashed", elfwriter.hashed())
+        archive = os.path.join(self.folder.name, "one.a")
+        subprocess.run(["ar", "rc", archive, alone], check=True)
+        whole, member = run("-d", "-I", alone), run("-d", "-I", archive)
+        self.assertEqual((member.returncode, member.stderr), (0, b""))
+        self.assertEqual(member.stdout.split(b"\n", 2)[2], whole.stdout)
+
+
 class Limits(Files):
     def skip_unless_it_starts_under(self, megabytes):
         if run("--version", preexec_fn=limited(megabytes)).returncode != 0:
