@@ -148,10 +148,10 @@ extern "C" {
 /* ------------------------------------------------------------------------ */
 
 enum objkit_source_kind {
-    OBJKIT_SOURCE_FILE = 1,      /* `path` names a file to read */
-    OBJKIT_SOURCE_BUFFER = 2,    /* `bytes`/`size` hold the image; copied at load */
-    OBJKIT_SOURCE_FILE_RANGE = 3, /* `size` bytes at `offset` in the file `path` */
-    OBJKIT_SOURCE_DESCRIPTOR = 4, /* the file open on a descriptor of the caller's */
+    OBJKIT_SOURCE_FILE = 1,            /* `path` names a file to read */
+    OBJKIT_SOURCE_BUFFER = 2,          /* `bytes`/`size` hold the image; copied at load */
+    OBJKIT_SOURCE_FILE_RANGE = 3,      /* `size` bytes at `offset` in the file `path` */
+    OBJKIT_SOURCE_DESCRIPTOR = 4,      /* the file open on a descriptor of the caller's */
     OBJKIT_SOURCE_DESCRIPTOR_RANGE = 5 /* `size` bytes at `offset` in that file */
 };
 

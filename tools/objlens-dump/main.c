@@ -226,8 +226,8 @@ static void refuse(const dump_image *image, const char *reason, const header_fie
  * file cannot be opened is said by its path; one that is an archive whole
  * (ar puts the members of an archive in a thin one, each by itself) is said
  * to be one. */
-static const char *member_refusal(const archive *ar, const char *path,
-                                  const objkit_source *source, char *reason, size_t size)
+static const char *member_refusal(const archive *ar, const char *path, const objkit_source *source,
+                                  char *reason, size_t size)
 {
     if (source->reason == OBJKIT_REASON_OPEN || source->reason == OBJKIT_REASON_NOT_REGULAR)
         return format_into(reason, size, "its file %s cannot be opened: %s", path,
@@ -519,8 +519,8 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
          * member's file is opened once, and read as it is now, whatever
          * size the archive says it had, as readelf reads it. */
         if (member.file != NULL) {
-            source = objkit_source_descriptor_range(member.file->fd, member.offset,
-                                                    (size_t)member.size);
+            source =
+                objkit_source_descriptor_range(member.file->fd, member.offset, (size_t)member.size);
             image.file = member.file;
             image.file_base = member.offset;
             image.file_size = member.size;

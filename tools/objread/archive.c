@@ -204,7 +204,6 @@ static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_
     member->offset = at + sizeof header;
     member->size = size;
     member->name = ar->name;
-    member->whole = 0;
 
     if (length > 1 && ar->name[0] == '/' && ar->name[1] >= '0' && ar->name[1] <= '9') {
         if (long_name(ar, &header, at) != 0)
@@ -234,7 +233,6 @@ static int thin_member_path(archive *ar, archive_member *member)
     member->path = path;
     member->file = NULL;
     member->offset = 0;
-    member->whole = 1;
     return 0;
 }
 
@@ -295,7 +293,6 @@ static int nested_member(archive *ar, archive_member *member)
     member->file = &ar->nested->file;
     member->offset = inner.offset;
     member->size = inner.size;
-    member->whole = 0;
     return 0;
 }
 

@@ -53,14 +53,13 @@ typedef struct archive_member {
      * nested in a thin one ("/N:ORIGIN" in GNU ar's long names) is named
      * NESTED(MEMBER), and its bytes are NESTED's. */
     const char *name;
-    const char *path;       /* the file that holds its bytes */
+    const char *path;      /* the file that holds its bytes */
     const dump_file *file; /* that file, open; null for a thin archive's own
-                            * member, whose file is opened by its path */
-    uint64_t header;  /* where its header is in the archive */
-    uint64_t offset;  /* its bytes: where they start in `path`, and how many */
+                            * member: all of the file at `path` is its bytes,
+                            * which the caller opens */
+    uint64_t header;       /* where its header is in the archive */
+    uint64_t offset;       /* its bytes: where they start in `path`, and how many */
     uint64_t size;
-    int whole; /* its bytes are all of `path`'s, as its header's size was when
-                * ar wrote it: a thin archive's own member */
 } archive_member;
 
 /* 1 when `path`, open on `file`, is an archive: `file` is read until the
