@@ -180,7 +180,7 @@ static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_
                       (unsigned long long)at);
     if (read_at(ar, at, &header, sizeof header) != 0)
         return failed(ar, "the member header at 0x%llx cannot be read: %s", (unsigned long long)at,
-                      strerror(errno != 0 ? errno : EIO));
+                      errno != 0 ? strerror(errno) : "the archive changed while it was read");
     if (memcmp(header.ar_fmag, ARFMAG, FIELD_SIZE(ar_fmag)) != 0)
         return failed(ar, "the member header at 0x%llx does not end in ar's magic",
                       (unsigned long long)at);

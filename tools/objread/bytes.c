@@ -79,6 +79,8 @@ int dump_file_read(const dump_file *file, uint64_t offset, void *dest, size_t co
         ssize_t got = pread(file->fd, (char *)dest + have, count - have, (off_t)(offset + have));
         if (got < 0 && errno == EINTR)
             continue;
+        if (got == 0)
+            errno = 0; /* the file ended early: it changed */
         if (got <= 0)
             return -1;
         have += (size_t)got;

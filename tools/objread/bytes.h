@@ -41,7 +41,8 @@ void dump_file_close(dump_file *file);
 
 /* Exactly `count` bytes at `offset` of an open file, then a look at it:
  * 0 when they were read and the file still has the device, inode, size
- * and modification time it had at the open; -1 otherwise. */
+ * and modification time it had at the open; -1 otherwise, with errno 0
+ * when the file changed, or the read's errno. */
 int dump_file_read(const dump_file *file, uint64_t offset, void *dest, size_t count);
 
 /*
