@@ -166,6 +166,20 @@ class Cost(Files):
                     self.assertEqual(int(f.read().split()[1]), 1, (option, path))
 
 
+    def test_an_archive_changed_under_the_walk_ends_it(self):
+        """An archive whose modification time changes after a few reads:
+        the next member header read says so and the walk ends, where the
+        members after the change would be read from the changed file."""
+        members = [self.write("m%d.o" % i, elfwriter.build(64, False, 62)) for i in range(40)]
+        archive = os.path.join(self.folder.name, "changing.a")
+        subprocess.run(["ar", "rc", archive] + members, check=True)
+        env = dict(os.environ, LD_PRELOAD=CALL_COUNT, OBJLENS_TOUCH_AFTER="20",
+                   ASAN_OPTIONS="verify_asan_link_order=0")
+        result = run("-s", archive, env=env)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(b": the archive changed while it was read\n", result.stderr)
+        self.assertLess(result.stdout.count(b"\nFile: "), 10)
+
     def test_a_member_without_section_headers_reads_its_segments(self):
         """A member seen only through its segments reads them from the
         archive, as a FILE of its own bytes reads them from itself."""
