@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -285,17 +286,24 @@ void fuzz_file(const std::string &path, const uint8_t *input, size_t size)
 constexpr size_t range_lead = 61;
 constexpr size_t range_trail = 7;
 
+// The same range by path and through a descriptor held open, as
+// objlens-dump loads an archive's members: both read the input alone.
 template <int Bits>
 void fuzz_range(const std::string &path, const uint8_t *input, size_t size)
 {
     using O = backend_class<Bits>;
-    objkit_source source = objkit_source_file_range(path.c_str(), range_lead, size);
-    typename O::core_image *image = load_checked<Bits>(&source);
-    objkit_source_release(&source);
-    if (image == nullptr)
-        return;
-    walk_image<Bits>(image, input, size);
-    O::core_free(image);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    CHECK(fd >= 0);
+    for (objkit_source source : {objkit_source_file_range(path.c_str(), range_lead, size),
+                                 objkit_source_descriptor_range(fd, range_lead, size)}) {
+        typename O::core_image *image = load_checked<Bits>(&source);
+        objkit_source_release(&source);
+        if (image == nullptr)
+            continue;
+        walk_image<Bits>(image, input, size);
+        O::core_free(image);
+    }
+    ::close(fd);
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
  * objcore64_*), each over records laid out with that class's <elf.h> types.
  *
  * What a load refuses (returns null, and says why in the source record):
- *   - a source that cannot be read (a path that does not name a readable
- *     regular file, a null or empty buffer), or whose identification bytes
+ *   - a source that cannot be read (a path or descriptor that does not name
+ *     a readable regular file, a null or empty buffer), or whose identification bytes
  *     are not ELF magic, this class, EI_DATA 1 or 2 and EI_VERSION 1;
  *   - an ELF header that is not wholly inside the source;
  *   - a section header table (at a non-zero e_shoff) or a program header
@@ -150,9 +150,11 @@ extern "C" {
 /* ------------------------------------------------------------------------ */
 
 enum objkit_source_kind {
-    OBJKIT_SOURCE_FILE = 1,      /* `path` names a file to read */
-    OBJKIT_SOURCE_BUFFER = 2,    /* `bytes`/`size` hold the image; copied at load */
-    OBJKIT_SOURCE_FILE_RANGE = 3 /* `size` bytes at `offset` in the file `path` */
+    OBJKIT_SOURCE_FILE = 1,            /* `path` names a file to read */
+    OBJKIT_SOURCE_BUFFER = 2,          /* `bytes`/`size` hold the image; copied at load */
+    OBJKIT_SOURCE_FILE_RANGE = 3,      /* `size` bytes at `offset` in the file `path` */
+    OBJKIT_SOURCE_DESCRIPTOR = 4,      /* the file open on a descriptor of the caller's */
+    OBJKIT_SOURCE_DESCRIPTOR_RANGE = 5 /* `size` bytes at `offset` in that file */
 };
 
 /*
@@ -198,7 +200,7 @@ struct objkit_probe {
     uint64_t size;   /* the file's */
     uint64_t base;   /* where the source's bytes start in the file */
     uint64_t length; /* how many there are */
-    /* OBJKIT_SOURCE_FILE_RANGE: where the range starts, as its constructors
+    /* A range source: where the range starts, as its constructors
      * set it.  Kept here so that the record keeps the size and the public
      * members the offsets they had before ranges: a caller built against an
      * earlier header still passes a record of the right shape. */
@@ -206,14 +208,19 @@ struct objkit_probe {
     int64_t modified_sec;
     int64_t modified_nsec;
     uint32_t head_size; /* bytes of `head`: the file's first bytes */
+    /* OBJKIT_SOURCE_DESCRIPTOR and _RANGE: the caller's descriptor, as its
+     * constructor sets it; the record reads through a duplicate of it and
+     * never closes it.  It takes what was padding before `head`. */
+    int descriptor;
     unsigned char head[OBJKIT_PROBE_HEAD];
 };
 
 /*
  * A load source: what to load, and what the backend says back.  Set one up
- * with objkit_source_file(), objkit_source_buffer() or
- * objkit_source_file_range() (or zero it and fill the first four members;
- * a range needs its constructor),
+ * with objkit_source_file(), objkit_source_buffer(),
+ * objkit_source_file_range(), objkit_source_descriptor() or
+ * objkit_source_descriptor_range() (or zero it and fill the first four
+ * members; a range or a descriptor needs its constructor),
  * or have one allocated by objkit_source_new_file(),
  * objkit_source_new_buffer() or objkit_source_new_file_range() below.  One
  * record serves one source.
@@ -233,7 +240,12 @@ struct objkit_probe {
  * leaves none behind.  A caller of can_load that does not go on to load
  * calls objkit_source_release().  A record that holds a descriptor must not
  * be copied.  A load by class (objlens_load) leaves no descriptor open but
- * the one its image holds.
+ * the one its image holds.  A descriptor source opens nothing: where a
+ * file source opens its path, it duplicates the caller's descriptor
+ * (F_DUPFD_CLOEXEC), and the record and the image own that duplicate as
+ * they would own a descriptor they had opened.  The caller's own is never
+ * closed, and never moved (every read is positioned), so it stays open and
+ * usable after the load, a release or the image's free.
  *
  * What the calls on one record see.  The other class's can_load answers
  * from what the first one read, and a load loads the file its can_load
@@ -246,7 +258,7 @@ typedef struct objkit_source {
     int kind;          /* enum objkit_source_kind */
     const char *path;  /* OBJKIT_SOURCE_FILE, OBJKIT_SOURCE_FILE_RANGE */
     const void *bytes; /* OBJKIT_SOURCE_BUFFER */
-    size_t size;       /* OBJKIT_SOURCE_BUFFER, OBJKIT_SOURCE_FILE_RANGE */
+    size_t size;       /* OBJKIT_SOURCE_BUFFER and the two ranges */
 
     int reason;                                /* enum objkit_reason */
     int error;                                 /* errno, or 0 */
@@ -286,6 +298,34 @@ static inline objkit_source objkit_source_file_range(const char *path, uint64_t 
 {
     objkit_source source = objkit_source_file(path);
     source.kind = OBJKIT_SOURCE_FILE_RANGE;
+    source.probe.range_offset = offset;
+    source.size = size;
+    return source;
+}
+
+/*
+ * A file the caller has open for reading on `fd`: loaded as its path would
+ * be, with the same checks, reasons and texts (a descriptor that is not
+ * open is OBJKIT_REASON_OPEN, one on a FIFO OBJKIT_REASON_NOT_REGULAR),
+ * but from the file it is open on, whatever its path names by now.  `fd`
+ * must stay open until the first can_load or load on the record, which
+ * duplicates it; after that the caller may close it whenever it likes.
+ */
+static inline objkit_source objkit_source_descriptor(int fd)
+{
+    objkit_source source;
+    memset(&source, 0, sizeof source);
+    source.kind = OBJKIT_SOURCE_DESCRIPTOR;
+    source.probe.descriptor = fd;
+    return source;
+}
+
+/* A range of the file open on `fd`, as objkit_source_file_range() is of the
+ * file at a path. */
+static inline objkit_source objkit_source_descriptor_range(int fd, uint64_t offset, size_t size)
+{
+    objkit_source source = objkit_source_descriptor(fd);
+    source.kind = OBJKIT_SOURCE_DESCRIPTOR_RANGE;
     source.probe.range_offset = offset;
     source.size = size;
     return source;

@@ -49,19 +49,28 @@ const char *kind_of(mode_t mode)
     return "not a regular file";
 }
 
-}  // namespace
-
-bool open_regular_file(objkit_source *record, OpenedFile *file) noexcept
+// A descriptor of the record's own on its file: the path opened, or the
+// caller's descriptor duplicated; -1 with errno set when there is none.
+int open_source(const objkit_source &record)
 {
-    const char *path = record->path;
-    if (path == nullptr || *path == '\0')
-        return refuse(record, OBJKIT_REASON_OPEN, ENOENT, "no file named");
+    if (source_is_descriptor(record))
+        return ::fcntl(record.probe.descriptor, F_DUPFD_CLOEXEC, 0);
     // O_NONBLOCK so that opening a FIFO does not wait for a writer; it
     // changes nothing for the regular files that are kept.
     int fd;
     do {
-        fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        fd = ::open(record.path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+}  // namespace
+
+bool open_regular_file(objkit_source *record, OpenedFile *file) noexcept
+{
+    if (!source_is_descriptor(*record) && (record->path == nullptr || *record->path == '\0'))
+        return refuse(record, OBJKIT_REASON_OPEN, ENOENT, "no file named");
+    const int fd = open_source(*record);
     if (fd < 0) {
         const int error = errno;
         return refuse(record, OBJKIT_REASON_OPEN, error, "cannot be opened: %s",
@@ -82,7 +91,7 @@ bool open_regular_file(objkit_source *record, OpenedFile *file) noexcept
     const objkit_file_stamp stamp = stamp_of(st);
     file->base = 0;
     file->length = stamp.size;
-    if (record->kind == OBJKIT_SOURCE_FILE_RANGE) {
+    if (source_is_range(*record)) {
         if (!range_inside(record->probe.range_offset, record->size, stamp.size)) {
             ::close(fd);
             return refuse(record, OBJKIT_REASON_RANGE, 0,

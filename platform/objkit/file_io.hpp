@@ -22,7 +22,8 @@ struct OpenedFile {
     uint64_t length = 0;  // how many there are: the file's size but for a range
 };
 
-// Opens the record's file for reading.  Only regular files are kept:
+// Opens the record's file for reading (for a descriptor source: duplicates
+// the caller's descriptor, which stays the caller's).  Only regular files are kept:
 // anything else (a folder, a FIFO, a device) has no stable size to check
 // against.  A range source's range is checked against the file's size here,
 // once.  False, with the record's reason set, when the path names no

@@ -25,10 +25,14 @@ void clear(objkit_probe *probe) noexcept
     probe->head_size = 0;
 }
 
-// Whether the probe was taken for the bytes the record asks for now.
-bool same_range(const objkit_probe &probe, const objkit_source &record)
+// Whether the probe was taken for the bytes the record asks for now: the
+// same path (a descriptor source names its file once, in its constructor),
+// and the same range of it.
+bool same_source(const objkit_probe &probe, const objkit_source &record)
 {
-    if (record.kind != OBJKIT_SOURCE_FILE_RANGE)
+    if (!source_is_descriptor(record) && (probe.path != record.path || record.path == nullptr))
+        return false;
+    if (!source_is_range(record))
         return probe.base == 0 && probe.length == probe.size;
     return probe.base == record.probe.range_offset && probe.length == record.size;
 }
@@ -66,9 +70,8 @@ bool probe_head(objkit_source *record, unsigned elf_class, const unsigned char *
 {
     objkit_probe *probe = &record->probe;
     const unsigned bit = class_bit(elf_class);
-    const bool usable = probe->served != 0 && probe->path == record->path &&
-                        record->path != nullptr && (probe->served & bit) == 0 &&
-                        same_range(*probe, *record);
+    const bool usable =
+        probe->served != 0 && (probe->served & bit) == 0 && same_source(*probe, *record);
     if (!usable && !probe_anew(record))
         return false;
     probe->served |= bit;
@@ -91,7 +94,7 @@ bool take_probe(objkit_source *record, OpenedFile *file, unsigned char *head,
                 size_t *head_size) noexcept
 {
     objkit_probe *probe = &record->probe;
-    if (probe->held == 0 || probe->path != record->path || !same_range(*probe, *record)) {
+    if (probe->held == 0 || !same_source(*probe, *record)) {
         clear(probe);
         return false;
     }

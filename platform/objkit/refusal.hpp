@@ -35,10 +35,23 @@ bool refuse(objkit_source *record, int reason, int error, const char *format,
 // Clears the record's verdict after an acceptance.
 void accept(objkit_source *record) noexcept;
 
-// True for a file or range source or a buffer with bytes in it; otherwise refuses
+// True for a file, range or descriptor source or a buffer with bytes in it; otherwise refuses
 // the record: an empty buffer, or a kind the backend does not know.  Both
 // can_load and load ask it first.
 bool usable_kind(objkit_source *record) noexcept;
+
+// A range of a file, by path or by descriptor: its bytes start at the
+// probe's range_offset and `size` of them are its own.
+inline bool source_is_range(const objkit_source &record)
+{
+    return record.kind == OBJKIT_SOURCE_FILE_RANGE || record.kind == OBJKIT_SOURCE_DESCRIPTOR_RANGE;
+}
+
+// A file the caller holds open, read through a duplicate of its descriptor.
+inline bool source_is_descriptor(const objkit_source &record)
+{
+    return record.kind == OBJKIT_SOURCE_DESCRIPTOR || record.kind == OBJKIT_SOURCE_DESCRIPTOR_RANGE;
+}
 
 // "file", "range" or "buffer", for texts that speak of the source's end.
 const char *source_noun(const objkit_source *record) noexcept;

@@ -137,22 +137,58 @@ class Cost(Files):
         with open(count) as f:
             self.assertLessEqual(int(f.read().split()[0]), 2 * 302)
 
-    def test_a_file_with_sections_is_read_through_the_image(self):
-        """The hash tables, the dynamic array, the notes and the MIPS GOT of
-        a file with sections come from the image: -a opens the file no more
-        often than -h does (the load and the archive probe)."""
+    def test_each_file_is_opened_once(self):
+        """-h and -a open a FILE once, and read everything from that one
+        open file: the archive probe, the load, the hash tables, notes and
+        MIPS GOT of a file with sections, the segments of one without
+        section headers, the header of a refused file, every member of an
+        archive."""
         samples = os.path.join(os.path.dirname(os.path.abspath(__file__)), "samples")
+        with open(os.path.join(samples, "x86_64-versioned.so"), "rb") as f:
+            stripped = self.write("stripped.so", elfwriter.strip_section_headers(f.read()))
+        members = [self.write("m%d.o" % i, elfwriter.build(64, False, 62)) for i in range(40)]
+        archive = os.path.join(self.folder.name, "many.a")
+        subprocess.run(["ar", "rcs", archive] + members, check=True)
+        cases = {os.path.join(samples, "x86_64-versioned.so"): 0,
+                 os.path.join(samples, "mips64-got.so"): 0,
+                 stripped: 0,
+                 self.write("hashed", elfwriter.hashed()): 0,
+                 self.write("refused.o", elfwriter.build(
+                     64, False, 62, damage=("shoff-outside-file",))): 1,
+                 archive: 0}
         count = os.path.join(self.folder.name, "count")
-        for sample in ("x86_64-versioned.so", "mips64-got.so"):
-            path = os.path.join(samples, sample)
+        for path, status in cases.items():
             env = dict(os.environ, LD_PRELOAD=CALL_COUNT, OBJLENS_CALL_COUNT=count,
                        OBJLENS_OPENS_OF=path, ASAN_OPTIONS="verify_asan_link_order=0")
-            opens = {}
-            for options in (["-h"], ["-a"]):
-                self.assertEqual(run(*options, path, env=env).returncode, 0)
+            for option in ("-h", "-a"):
+                self.assertEqual(run(option, path, env=env).returncode, status, path)
                 with open(count) as f:
-                    opens[" ".join(options)] = int(f.read().split()[1])
-            self.assertEqual(opens, {key: opens["-h"] for key in opens}, sample)
+                    self.assertEqual(int(f.read().split()[1]), 1, (option, path))
+
+
+    def test_an_archive_changed_under_the_walk_ends_it(self):
+        """An archive whose modification time changes after a few reads:
+        the next member header read says so and the walk ends, where the
+        members after the change would be read from the changed file."""
+        members = [self.write("m%d.o" % i, elfwriter.build(64, False, 62)) for i in range(40)]
+        archive = os.path.join(self.folder.name, "changing.a")
+        subprocess.run(["ar", "rc", archive] + members, check=True)
+        env = dict(os.environ, LD_PRELOAD=CALL_COUNT, OBJLENS_TOUCH_AFTER="20",
+                   ASAN_OPTIONS="verify_asan_link_order=0")
+        result = run("-s", archive, env=env)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(b": the archive changed while it was read\n", result.stderr)
+        self.assertLess(result.stdout.count(b"\nFile: "), 10)
+
+    def test_a_member_without_section_headers_reads_its_segments(self):
+        """A member seen only through its segments reads them from the
+        archive, as a FILE of its own bytes reads them from itself."""
+        alone = self.write("hashed", elfwriter.hashed())
+        archive = os.path.join(self.folder.name, "one.a")
+        subprocess.run(["ar", "rc", archive, alone], check=True)
+        whole, member = run("-d", "-I", alone), run("-d", "-I", archive)
+        self.assertEqual((member.returncode, member.stderr), (0, b""))
+        self.assertEqual(member.stdout.split(b"\n", 2)[2], whole.stdout)
 
 
 class Limits(Files):

@@ -779,7 +779,7 @@ TEST(Sources, UnusableSourcesAreRefusedWithTheirReason)
     objkit_source odd = objkit_source_buffer(elf.data(), elf.size());
     odd.kind = 0;
     cases.push_back({odd, OBJKIT_REASON_OPEN, EINVAL});
-    odd.kind = 4;
+    odd.kind = OBJKIT_SOURCE_DESCRIPTOR_RANGE + 1;
     cases.push_back({odd, OBJKIT_REASON_OPEN, EINVAL});
     for (Case &c : cases) {
         EXPECT_FALSE(objcore32_can_load(&c.source));

@@ -184,17 +184,17 @@ static void refuse(const dump_image *image, const char *reason, const header_fie
  * file cannot be opened is said by its path; one that is an archive whole
  * (ar puts the members of an archive in a thin one, each by itself) is said
  * to be one. */
-static const char *member_refusal(const archive *ar, const objkit_source *source, char *reason,
-                                  size_t size)
+static const char *member_refusal(const archive *ar, const char *path, const objkit_source *source,
+                                  char *reason, size_t size)
 {
     if (source->reason == OBJKIT_REASON_OPEN || source->reason == OBJKIT_REASON_NOT_REGULAR)
-        return format_into(reason, size, "its file %s cannot be opened: %s", source->path,
+        return format_into(reason, size, "its file %s cannot be opened: %s", path,
                            refusal_text(source));
-    if (ar->thin && source->reason == OBJKIT_REASON_NOT_ELF && archive_magic(source->path))
+    if (ar->thin && source->reason == OBJKIT_REASON_NOT_ELF && archive_magic(path))
         return format_into(reason, size,
                            "its file %s is an archive, whose members a thin archive names "
                            "one by one",
-                           source->path);
+                           path);
     return refusal_text(source);
 }
 
@@ -212,19 +212,20 @@ static void archive_problem(const char *path, const char *reason, const dump_opt
 }
 
 /* Dumps one ELF image from `source`, named as `image` says; 0 when it was
- * dumped in full.  A member of an archive `ar` is always named, as readelf
+ * dumped in full.  A member of an archive `ar` (its bytes in the file at
+ * `member_path`) is always named, as readelf
  * names it: before its parts, and before the reason it was refused when
  * its bytes could hold an ELF header (a thin member's file that cannot be
  * opened is not named, as readelf does not name it). */
-static int dump_source(dump_image *image, objkit_source *source, const archive *ar, unsigned parts,
-                       int json, int name_it)
+static int dump_source(dump_image *image, objkit_source *source, const archive *ar,
+                       const char *member_path, unsigned parts, int json, int name_it)
 {
     header_fields header;
     parts &= ~(unsigned)DUMP_ARCHIVE_INDEX;
     if (objlens_load(&image->image, source) != 0) {
         char reason[OBJKIT_REASON_TEXT_SIZE + ARCHIVE_NAME_MAX];
         const int shown = ar == NULL && header_still_readable(source->reason) &&
-                          header_from_file(image->path, &header) == 0;
+                          header_from_file(image, &header) == 0;
         const int opened =
             source->reason != OBJKIT_REASON_OPEN && source->reason != OBJKIT_REASON_NOT_REGULAR;
         if (ar != NULL && !json && opened && image->header_room >= sizeof(Elf32_Ehdr)) {
@@ -233,7 +234,7 @@ static int dump_source(dump_image *image, objkit_source *source, const archive *
             out_char('\n');
         }
         refuse(image,
-               ar != NULL ? member_refusal(ar, source, reason, sizeof reason)
+               ar != NULL ? member_refusal(ar, member_path, source, reason, sizeof reason)
                           : refusal_text(source),
                shown ? &header : NULL, parts, json, name_it);
         return 1;
@@ -420,6 +421,19 @@ done:
     return status;
 }
 
+/* The source of a file read whole: the file open on `file`, or, when it
+ * could not be opened as a regular file, its path, which the library then
+ * refuses in its own words. */
+static objkit_source whole_file(dump_image *image, const dump_file *file, const char *path)
+{
+    if (file->fd < 0)
+        return objkit_source_file(path);
+    image->file = file;
+    image->file_base = 0;
+    image->file_size = file->size;
+    return objkit_source_descriptor(file->fd);
+}
+
 /* Every member of an archive, each loaded from its own bytes. */
 static int dump_archive(archive *ar, unsigned parts, const dump_options *options, int json)
 {
@@ -435,6 +449,7 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
     while ((next = archive_next(ar, &member)) != 0) {
         dump_image image;
         objkit_source source;
+        dump_file own = {-1, 0, 0, 0, 0, 0}; /* a thin member's file */
         if (next < 0) {
             archive_problem(ar->path, ar->error, options, json);
             status = 1;
@@ -458,49 +473,70 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
         image.archive = ar->path;
         image.member = member.name;
         image.options = options;
-        /* A thin member's file is read as it is now, whatever size the
-         * archive says it had, as readelf reads it. */
-        source = member.whole
-                     ? objkit_source_file(member.path)
-                     : objkit_source_file_range(member.path, member.offset, (size_t)member.size);
+        /* A member's bytes are read from the archive open already; a thin
+         * member's file is opened once, and read as it is now, whatever
+         * size the archive says it had, as readelf reads it. */
+        if (member.file != NULL) {
+            source =
+                objkit_source_descriptor_range(member.file->fd, member.offset, (size_t)member.size);
+            image.file = member.file;
+            image.file_base = member.offset;
+            image.file_size = member.size;
+        } else {
+            (void)dump_file_open(&own, member.path);
+            source = whole_file(&image, &own, member.path);
+        }
         /* readelf reads a member's ELF header from the archive's bytes, past
          * the member's end if need be: it names the member when there are
          * enough of them. */
         image.header_room = ar->thin ? member.size : ar->size - member.offset;
-        if (dump_source(&image, &source, ar, parts, json, 1) != 0)
+        if (dump_source(&image, &source, ar, member.path, parts, json, 1) != 0)
             status = 1;
+        dump_file_close(&own);
         free((char *)image.path);
     }
     return status;
 }
 
-/* Dumps one FILE, an ELF file or an archive; 0 when it was dumped in full. */
+/* Dumps one FILE, an ELF file or an archive; 0 when it was dumped in full.
+ * The FILE is opened once, and the archive probe, every load and every
+ * read of its bytes go through that one descriptor.  A path that names no
+ * regular file that can be opened is handed to the library as a path: its
+ * refusal says why, in its words. */
 static int dump_path(const char *path, unsigned parts, const dump_options *options, int json,
                      int name_it)
 {
     dump_image image;
-    objkit_source source = objkit_source_file(path);
+    objkit_source source;
     archive ar;
-    const int opened = archive_open(&ar, path);
+    dump_file file;
+    int opened;
+    int status = 1;
 
+    opened = dump_file_open(&file, path) == 0 ? archive_open(&ar, path, &file) : 0;
     if (opened != 0) {
-        int status = 1;
         if (opened < 0)
             archive_problem(path, ar.error, options, json);
         else
             status = dump_archive(&ar, parts, options, json);
         archive_close(&ar);
+        dump_file_close(&file);
         return status;
     }
     if ((parts & DUMP_ARCHIVE_INDEX) != 0) {
         diag_file(NULL, "File %s is not an archive so its index cannot be displayed.", path);
-        if ((parts & ~(unsigned)DUMP_ARCHIVE_INDEX) == 0)
+        if ((parts & ~(unsigned)DUMP_ARCHIVE_INDEX) == 0) {
+            dump_file_close(&file);
             return 0;
+        }
     }
     memset(&image, 0, sizeof image);
     image.path = path;
     image.options = options;
-    return dump_source(&image, &source, NULL, parts, json, name_it);
+    source = whole_file(&image, &file, path);
+    status = dump_source(&image, &source, NULL, NULL, parts, json, name_it);
+    dump_file_close(&file);
+    return status;
 }
 
 /* -C and --demangle[=STYLE]: 0 when STYLE is one, -1 after saying it is

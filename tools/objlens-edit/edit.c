@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "bytes.h"
 #include "dump.h"
 #include "objkit.h"
 #include "objlens.h"
@@ -144,10 +145,17 @@ int edit_file(const edit_run *run, const char *path)
     int sets = 0;
     int status;
 
+    dump_file file; /* what the image reads of the file beside its sections */
+
     memset(&image, 0, sizeof image);
     image.path = path;
+    if (dump_file_open(&file, path) == 0) {
+        image.file = &file;
+        image.file_size = file.size;
+    }
     if (objlens_load(&image.image, &source) != 0) {
         report_error(&report, NULL, "%s", refusal_text(&source));
+        dump_file_close(&file);
         return EDIT_FILE;
     }
     dump_image_describe(&image);
@@ -156,5 +164,6 @@ int edit_file(const edit_run *run, const char *path)
     if (status == EDIT_OK && sets && !run->dry_run)
         status = save(run, &image, &report, &before, known);
     objlens_unload(&image.image);
+    dump_file_close(&file);
     return status;
 }

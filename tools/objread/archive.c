@@ -20,7 +20,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #define THINMAG "!<thin>\n"
@@ -41,18 +40,7 @@ static int failed(archive *ar, const char *format, ...)
 /* `count` bytes at `offset`, wholly inside the archive. */
 static int read_at(archive *ar, uint64_t offset, void *dest, size_t count)
 {
-    size_t have = 0;
-    if (offset > ar->size || count > ar->size - offset)
-        return -1;
-    while (have < count) {
-        ssize_t got = pread(ar->fd, (char *)dest + have, count - have, (off_t)(offset + have));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return -1;
-        have += (size_t)got;
-    }
-    return 0;
+    return dump_file_read(&ar->file, offset, dest, count);
 }
 
 /* `size` bytes at `offset`, read into a new buffer with a NUL after them;
@@ -192,7 +180,7 @@ static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_
                       (unsigned long long)at);
     if (read_at(ar, at, &header, sizeof header) != 0)
         return failed(ar, "the member header at 0x%llx cannot be read: %s", (unsigned long long)at,
-                      strerror(errno != 0 ? errno : EIO));
+                      errno != 0 ? strerror(errno) : "the archive changed while it was read");
     if (memcmp(header.ar_fmag, ARFMAG, FIELD_SIZE(ar_fmag)) != 0)
         return failed(ar, "the member header at 0x%llx does not end in ar's magic",
                       (unsigned long long)at);
@@ -212,10 +200,10 @@ static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_
     *end = at + sizeof header + stored + (stored & 1);
     member->header = at;
     member->path = ar->path;
+    member->file = &ar->file;
     member->offset = at + sizeof header;
     member->size = size;
     member->name = ar->name;
-    member->whole = 0;
 
     if (length > 1 && ar->name[0] == '/' && ar->name[1] >= '0' && ar->name[1] <= '9') {
         if (long_name(ar, &header, at) != 0)
@@ -243,8 +231,8 @@ static int thin_member_path(archive *ar, archive_member *member)
     memcpy(path, ar->path, dir);
     memcpy(path + dir, member->name, name_length + 1);
     member->path = path;
+    member->file = NULL;
     member->offset = 0;
-    member->whole = 1;
     return 0;
 }
 
@@ -269,7 +257,7 @@ static int open_nested(archive *ar, const char *path)
     ar->nested_path = strdup(path);
     if (ar->nested_path == NULL)
         return failed(ar, "%s", strerror(ENOMEM));
-    opened = archive_open(ar->nested, ar->nested_path);
+    opened = archive_open(ar->nested, ar->nested_path, NULL);
     if (opened > 0)
         return 0;
     if (opened < 0)
@@ -302,9 +290,9 @@ static int nested_member(archive *ar, archive_member *member)
     memcpy(ar->name, name, (size_t)length + 1);
     member->name = ar->name;
     member->path = ar->nested_path;
+    member->file = &ar->nested->file;
     member->offset = inner.offset;
     member->size = inner.size;
-    member->whole = 0;
     return 0;
 }
 
@@ -351,24 +339,22 @@ static int read_tables(archive *ar)
     return 0;
 }
 
-int archive_open(archive *ar, const char *path)
+int archive_open(archive *ar, const char *path, const dump_file *file)
 {
     char magic[SARMAG];
-    struct stat info;
     const char *slash = strrchr(path, '/');
 
     memset(ar, 0, sizeof *ar);
     ar->path = path;
     ar->dir_length = slash != NULL ? (size_t)(slash - path) + 1 : 0;
-    ar->fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (ar->fd < 0)
+    if (file != NULL)
+        ar->file = *file;
+    else if (dump_file_open(&ar->file, path) == 0)
+        ar->own_file = 1;
+    if (ar->file.fd < 0)
         return 0; /* the ELF loader says why */
-    if (fstat(ar->fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < SARMAG) {
-        archive_close(ar);
-        return 0;
-    }
-    ar->size = (uint64_t)info.st_size;
-    if (read_at(ar, 0, magic, SARMAG) != 0 ||
+    ar->size = ar->file.size;
+    if (ar->size < SARMAG || read_at(ar, 0, magic, SARMAG) != 0 ||
         (memcmp(magic, ARMAG, SARMAG) != 0 && memcmp(magic, THINMAG, SARMAG) != 0)) {
         archive_close(ar);
         return 0;
@@ -393,9 +379,10 @@ int archive_magic(const char *path)
 
 void archive_close(archive *ar)
 {
-    if (ar->fd >= 0)
-        close(ar->fd);
-    ar->fd = -1;
+    if (ar->own_file)
+        dump_file_close(&ar->file);
+    ar->own_file = 0;
+    ar->file.fd = -1;
     free(ar->names);
     free(ar->member_path);
     ar->names = NULL;

@@ -14,6 +14,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "bytes.h"
+
 /* Longest member name taken; a longer one is reported as malformed. */
 #define ARCHIVE_NAME_MAX 4096
 
@@ -27,7 +29,8 @@ enum archive_index_kind {
 
 typedef struct archive {
     const char *path;
-    int fd;
+    dump_file file; /* the caller's, or one of its own (`own_file`) */
+    int own_file;
     uint64_t size;
     int thin;    /* `!<thin>`: members are files beside the archive */
     char *names; /* the `//` table, NUL-terminated past its end */
@@ -50,18 +53,21 @@ typedef struct archive_member {
      * nested in a thin one ("/N:ORIGIN" in GNU ar's long names) is named
      * NESTED(MEMBER), and its bytes are NESTED's. */
     const char *name;
-    const char *path; /* the file that holds its bytes */
-    uint64_t header;  /* where its header is in the archive */
-    uint64_t offset;  /* its bytes: where they start in `path`, and how many */
+    const char *path;      /* the file that holds its bytes */
+    const dump_file *file; /* that file, open; null for a thin archive's own
+                            * member: all of the file at `path` is its bytes,
+                            * which the caller opens */
+    uint64_t header;       /* where its header is in the archive */
+    uint64_t offset;       /* its bytes: where they start in `path`, and how many */
     uint64_t size;
-    int whole; /* its bytes are all of `path`'s, as its header's size was when
-                * ar wrote it: a thin archive's own member */
 } archive_member;
 
-/* 1 when `path` is an archive, opened; 0 when it is not one (nothing is
- * kept open); -1 when it is one that cannot be read, with the reason in
- * `error`. */
-int archive_open(archive *ar, const char *path);
+/* 1 when `path`, open on `file`, is an archive: `file` is read until the
+ * archive is closed, and stays the caller's.  With `file` null the path is
+ * opened here, and kept open while it is an archive.  0 when it is not one
+ * (nothing is kept open); -1 when it is one that cannot be read, with the
+ * reason in `error`. */
+int archive_open(archive *ar, const char *path, const dump_file *file);
 void archive_close(archive *ar);
 
 /* 1 when the file at `path` starts as an archive does, 0 otherwise. */

@@ -10,6 +10,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,48 +33,92 @@ unsigned char *section_bytes(const objlens_section *section, uint32_t *size)
     return bytes;
 }
 
-size_t file_range_read(const char *path, uint64_t offset, uint64_t size, unsigned char **bytes)
+int dump_file_open(dump_file *file, const char *path)
 {
     struct stat info;
-    unsigned char *buffer;
-    size_t have = 0;
-    /* Without blocking: a FIFO put where the file was must not hang the
-     * open; it is then refused as no regular file. */
-    int fd = open(path, O_RDONLY | O_NONBLOCK);
-    *bytes = NULL;
-    if (fd < 0)
-        return 0;
-    /* The file's size bounds the buffer, whatever the field claims. */
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || (uint64_t)info.st_size <= offset ||
-        size == 0) {
-        close(fd);
-        return 0;
+    memset(file, 0, sizeof *file);
+    file->fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file->fd < 0)
+        return -1;
+    if (fstat(file->fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+        dump_file_close(file);
+        return -1;
     }
-    if (size > (uint64_t)info.st_size - offset)
-        size = (uint64_t)info.st_size - offset;
-    buffer = (size_t)size == size ? malloc((size_t)size + 1) : NULL;
-    while (buffer != NULL && have < size) {
-        ssize_t got = pread(fd, buffer + have, (size_t)size - have, (off_t)(offset + have));
+    file->device = (uint64_t)info.st_dev;
+    file->inode = (uint64_t)info.st_ino;
+    file->size = (uint64_t)info.st_size;
+    file->modified_sec = (int64_t)info.st_mtim.tv_sec;
+    file->modified_nsec = (int64_t)info.st_mtim.tv_nsec;
+    return 0;
+}
+
+void dump_file_close(dump_file *file)
+{
+    if (file->fd >= 0)
+        close(file->fd);
+    file->fd = -1;
+}
+
+/* Whether the file is still the one opened, as it was then.  A rewrite
+ * that keeps its size and puts its old time back cannot be seen. */
+static int unchanged(const dump_file *file)
+{
+    struct stat info;
+    return fstat(file->fd, &info) == 0 && (uint64_t)info.st_dev == file->device &&
+           (uint64_t)info.st_ino == file->inode && (uint64_t)info.st_size == file->size &&
+           (int64_t)info.st_mtim.tv_sec == file->modified_sec &&
+           (int64_t)info.st_mtim.tv_nsec == file->modified_nsec;
+}
+
+int dump_file_read(const dump_file *file, uint64_t offset, void *dest, size_t count)
+{
+    size_t have = 0;
+    if (file->fd < 0 || offset > file->size || count > file->size - offset)
+        return -1;
+    while (have < count) {
+        ssize_t got = pread(file->fd, (char *)dest + have, count - have, (off_t)(offset + have));
         if (got < 0 && errno == EINTR)
             continue;
+        if (got == 0)
+            errno = 0; /* the file ended early: it changed */
         if (got <= 0)
-            break;
+            return -1;
         have += (size_t)got;
     }
-    close(fd);
-    if (have == 0) {
+    if (!unchanged(file)) {
+        errno = 0;
+        return -1;
+    }
+    return 0;
+}
+
+size_t image_file_read(const dump_image *image, uint64_t offset, uint64_t size,
+                       unsigned char **bytes)
+{
+    unsigned char *buffer;
+    *bytes = NULL;
+    /* The image's bytes in the file bound the buffer, whatever the field
+     * claims. */
+    if (image->file == NULL || offset >= image->file_size || size == 0)
+        return 0;
+    if (size > image->file_size - offset)
+        size = image->file_size - offset;
+    buffer = (size_t)size == size ? malloc((size_t)size + 1) : NULL;
+    if (buffer == NULL ||
+        dump_file_read(image->file, image->file_base + offset, buffer, (size_t)size) != 0) {
         free(buffer);
         return 0;
     }
-    buffer[have] = 0;
+    buffer[size] = 0;
     *bytes = buffer;
-    return have;
+    return (size_t)size;
 }
 
-unsigned char *file_bytes(const char *path, uint64_t offset, uint64_t size)
+/* All `size` bytes of the image's file at `offset`, or null. */
+static unsigned char *image_file_bytes(const dump_image *image, uint64_t offset, uint64_t size)
 {
     unsigned char *bytes;
-    if (file_range_read(path, offset, size, &bytes) != size) {
+    if (image_file_read(image, offset, size, &bytes) != size) {
         free(bytes);
         return NULL;
     }
@@ -141,11 +186,11 @@ size_t image_range_read(const dump_image *image, uint64_t offset, uint64_t size,
 {
     if ((*bytes = section_range(image, offset, size)) != NULL)
         return (size_t)size;
-    return file_range_read(image->path, offset, size, bytes);
+    return image_file_read(image, offset, size, bytes);
 }
 
 unsigned char *image_bytes(const dump_image *image, uint64_t offset, uint64_t size)
 {
     unsigned char *bytes = section_range(image, offset, size);
-    return bytes != NULL ? bytes : file_bytes(image->path, offset, size);
+    return bytes != NULL ? bytes : image_file_bytes(image, offset, size);
 }

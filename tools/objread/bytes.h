@@ -22,28 +22,51 @@
 unsigned char *section_bytes(const objlens_section *section, uint32_t *size);
 
 /*
- * Bytes of the file itself, for what the library reads only through
- * sections: the interpreter path, the dynamic array of a file without
- * section headers, note segments, the header of a refused file.  Reads
- * `size` bytes at `offset` of the regular file at `path`, cut to the end
- * of the file, into a buffer of the caller's to free, with a zero byte
- * after them; returns the count read.  0 with *bytes null when nothing
- * can be read (no regular file, an empty range, an offset past the end).
+ * A FILE operand, opened once: the archive probe, the library's loads and
+ * the tool's own reads all go through this one descriptor, so every byte
+ * shown comes from the file that was opened, whatever the path names by
+ * the time it is read.
  */
-size_t file_range_read(const char *path, uint64_t offset, uint64_t size, unsigned char **bytes);
+typedef struct dump_file {
+    int fd; /* -1 when the path names no regular file that could be opened */
+    uint64_t device, inode, size;
+    int64_t modified_sec, modified_nsec;
+} dump_file;
 
-/* `size` bytes of the file at `offset`, all of them; null when the range
- * does not lie inside the file or cannot be read. */
-unsigned char *file_bytes(const char *path, uint64_t offset, uint64_t size);
+/* Opens `path` for reading, without blocking (a FIFO put where the file
+ * was must not hang the open), and keeps it only when it is a regular
+ * file: 0 then, -1 with `fd` -1 otherwise. */
+int dump_file_open(dump_file *file, const char *path);
+void dump_file_close(dump_file *file);
+
+/* Exactly `count` bytes at `offset` of an open file, then a look at it:
+ * 0 when they were read and the file still has the device, inode, size
+ * and modification time it had at the open; -1 otherwise, with errno 0
+ * when the file changed, or the read's errno. */
+int dump_file_read(const dump_file *file, uint64_t offset, void *dest, size_t count);
 
 /*
- * The same two reads for a range of a loaded image's file that the program
- * headers or the dynamic array name: served from the image, through the
- * section whose data holds the whole range, and from the file only when no
- * section does (a file without section headers), so that a file that holds
- * sections is read through the library alone.
+ * Bytes of the image's file itself, for what the library reads only
+ * through sections: the interpreter path, the dynamic array of a file
+ * without section headers, note segments, the header of a refused file.
+ * Reads `size` bytes at `offset` of the image's bytes in its file (all of
+ * a FILE's, or an archive member's), cut to their end, into a buffer of
+ * the caller's to free, with a zero byte after them; returns the count
+ * read.  0 with *bytes null when nothing can be read (no open file, an
+ * empty range, an offset past the end, a file changed since its open).
  */
 struct dump_image;
+size_t image_file_read(const struct dump_image *image, uint64_t offset, uint64_t size,
+                       unsigned char **bytes);
+
+/*
+ * The same read, and one that wants all `size` bytes or none, for a range
+ * of a loaded image that the program headers or the dynamic array name:
+ * served from the image, through the section whose data holds the whole
+ * range, and from the file only when no section does (a file without
+ * section headers), so that a file that holds sections is read through the
+ * library alone.
+ */
 size_t image_range_read(const struct dump_image *image, uint64_t offset, uint64_t size,
                         unsigned char **bytes);
 unsigned char *image_bytes(const struct dump_image *image, uint64_t offset, uint64_t size);

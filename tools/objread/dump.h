@@ -58,6 +58,11 @@ typedef struct dump_image {
     const char *archive; /* for a member: its archive, and its name there; else null */
     const char *member;
     uint64_t header_room; /* for a member: the bytes readelf would read its header from */
+    /* The open file that holds the image's bytes, `file_size` of them at
+     * `file_base`; null when there is none (a thin archive's member, read
+     * by its path). */
+    const struct dump_file *file;
+    uint64_t file_base, file_size;
     objlens_image image;
     objlens_ehdr ehdr;
     int bits;

@@ -98,10 +98,10 @@ static void decode(header_fields *fields, const unsigned char *bytes)
     fields->pie = 0;
 }
 
-int header_from_file(const char *path, header_fields *fields)
+int header_from_file(const dump_image *image, header_fields *fields)
 {
     unsigned char *bytes;
-    size_t have = file_range_read(path, 0, sizeof(Elf64_Ehdr), &bytes);
+    size_t have = image_file_read(image, 0, sizeof(Elf64_Ehdr), &bytes);
     int result = -1;
     if (have >= EI_NIDENT && memcmp(bytes, ELFMAG, SELFMAG) == 0 &&
         (bytes[EI_CLASS] == ELFCLASS32 || bytes[EI_CLASS] == ELFCLASS64) &&

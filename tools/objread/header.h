@@ -26,12 +26,11 @@ typedef struct header_fields {
 void header_from_image(header_fields *fields, const struct dump_image *image);
 
 /*
- * Reads the ELF header of `path` from the file itself, for a file the
- * library refused (its tables, not its header, are at fault).  Opens it
- * without blocking and only when it is a regular file.  0 with `fields`
+ * Reads the ELF header of a file the library refused (its tables, not its
+ * header, are at fault) from the image's open file.  0 with `fields`
  * filled; -1 when the file has no whole header of a known class and byte
- * order.
+ * order, or cannot be read.
  */
-int header_from_file(const char *path, header_fields *fields);
+int header_from_file(const struct dump_image *image, header_fields *fields);
 
 #endif
