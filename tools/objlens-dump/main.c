@@ -575,9 +575,6 @@ static int dump_arguments(int argc, char **argv)
         return EXIT_DAMAGED;
     }
     options.requests = requests;
-    /* getopt_long says what is wrong with an option in its own words,
-     * under the name it finds in argv[0]. */
-    argv[0] = (char *)PROGRAM_NAME;
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
     while ((option = getopt_long(argc, argv, "hSlegsrdVnAaIDcx:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
@@ -661,9 +658,16 @@ static int dump_arguments(int argc, char **argv)
 int dump_main(int argc, char **argv)
 {
     char **given = argv;
+    char *name;
     int status;
     expandargv(&argc, &argv);
+    /* getopt_long says what is wrong with an option in its own words,
+     * under the name it finds in argv[0]; the vector's own goes back
+     * before freeargv frees it. */
+    name = argv[0];
+    argv[0] = (char *)PROGRAM_NAME;
     status = dump_arguments(argc, argv);
+    argv[0] = name;
     if (argv != given)
         freeargv(argv);
     return status;
