@@ -13,6 +13,7 @@
 
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #define OUT_BUFFER_SIZE (1u << 16)
@@ -341,6 +342,37 @@ void out_udec_right(uint64_t value, int width)
         width = 44;
     }
     out_commit(fmt_udec_right(out_room(44), value, width));
+}
+
+void out_printf(const char *format, ...)
+{
+    va_list args;
+    va_list again;
+    size_t room = OUT_BUFFER_SIZE - out_used;
+    int length;
+    va_start(args, format);
+    va_copy(again, args);
+    length = vsnprintf(out_buffer + out_used, room, format, args);
+    va_end(args);
+    if (length < 0) {
+        out_failed = 1;
+    } else if ((size_t)length < room) {
+        out_used += (size_t)length;
+    } else if ((size_t)length < OUT_BUFFER_SIZE) {
+        /* It did not fit behind what is buffered: it does after a drain. */
+        out_drain();
+        out_used = (size_t)vsnprintf(out_buffer, OUT_BUFFER_SIZE, format, again);
+    } else {
+        char *text = malloc((size_t)length + 1);
+        if (text == NULL) {
+            out_failed = 1;
+        } else {
+            vsnprintf(text, (size_t)length + 1, format, again);
+            out_bytes(text, (size_t)length);
+            free(text);
+        }
+    }
+    va_end(again);
 }
 
 const char *format_into(char *buffer, size_t size, const char *format, ...)
