@@ -104,18 +104,13 @@ static char *fmt_shndx(char *at, uint16_t shndx, uint16_t machine)
 
 static void entries_heading(const char *what, const char *name, uint64_t offset, uint32_t count)
 {
-    out_char('\n');
-    out_str(what);
-    out_str(" '");
+    out_printf("\n%s '", what);
     out_name_bounded(name, HEADING_NAME_MAX);
-    out_char('\'');
-    if (offset != UINT64_MAX) {
-        out_str(" at offset ");
-        out_hex0x(offset, 1);
-    }
-    out_str(" contains ");
-    out_udec(count);
-    out_str(count == 1 ? " entry:\n" : " entries:\n");
+    if (offset != UINT64_MAX)
+        out_printf("' at offset 0x%" PRIx64, offset);
+    else
+        out_printf("'");
+    out_printf(" contains %u %s:\n", count, count == 1 ? "entry" : "entries");
 }
 
 /* A symbol's name, demangled when -C asks for it; returns the columns
@@ -219,10 +214,8 @@ static void symbol_table_heading(void *context, dump_image *image, const table_r
 
 void text_symbol_columns(const dump_image *image)
 {
-    if (image->bits == 64)
-        out_str("   Num:    Value          Size Type    Bind   Vis      Ndx Name\n");
-    else
-        out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
+    out_printf(image->bits == 64 ? "   Num:    Value          Size Type    Bind   Vis      Ndx Name\n"
+                                 : "   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
 }
 
 static void out_addend(int64_t addend)
@@ -340,15 +333,11 @@ static void relocation_table_heading(void *context, dump_image *image, const tab
 
 void text_relocation_columns(const dump_image *image, const table_record *table)
 {
-    if (image->bits == 64)
-        out_str(table->with_addend ? "    Offset             Info             Type               "
-                                     "Symbol's Value  Symbol's Name + Addend\n"
-                                   : "    Offset             Info             Type               "
-                                     "Symbol's Value  Symbol's Name\n");
-    else
-        out_str(table->with_addend
-                    ? " Offset     Info    Type                Sym. Value  Symbol's Name + Addend\n"
-                    : " Offset     Info    Type                Sym. Value  Symbol's Name\n");
+    out_printf("%s%s\n",
+               image->bits == 64
+                   ? "    Offset             Info             Type               Symbol's Value  "
+                   : " Offset     Info    Type                Sym. Value  ",
+               table->with_addend ? "Symbol's Name + Addend" : "Symbol's Name");
 }
 
 /* An SHT_RELR section: the count of addresses, then one address a line. */
@@ -358,9 +347,7 @@ static void relr_heading(void *context, dump_image *image, const table_record *t
     (void)context;
     (void)image;
     entries_heading("Relocation section", table->name, table->offset, table->count);
-    out_str("  ");
-    out_udec(addresses);
-    out_str(addresses == 1 ? " offset\n" : " offsets\n");
+    out_printf("  %" PRIu64 " offset%s\n", addresses, addresses == 1 ? "" : "s");
 }
 
 static void relr_address_line(void *context, dump_image *image, const table_record *table,
@@ -377,13 +364,10 @@ static void packed_heading(void *context, dump_image *image, const table_record 
 {
     (void)context;
     (void)image;
-    out_str("\nRelocation section '");
+    out_printf("\nRelocation section '");
     out_name_bounded(table->name, HEADING_NAME_MAX);
-    out_str("' at offset ");
-    out_hex0x(table->offset, 1);
-    out_str(" holds Android packed relocations (");
-    out_str(table->packed_kind);
-    out_str("): not decoded.\n");
+    out_printf("' at offset 0x%" PRIx64 " holds Android packed relocations (%s): not decoded.\n",
+               table->offset, table->packed_kind);
 }
 
 static void relocations_end(void *context, dump_image *image, int found)
@@ -391,7 +375,7 @@ static void relocations_end(void *context, dump_image *image, int found)
     (void)context;
     (void)image;
     if (!found)
-        out_str("\nThere are no relocations in this file.\n");
+        out_printf("\nThere are no relocations in this file.\n");
 }
 
 /* Flag names separated by spaces; `context` points at "a word is
@@ -399,9 +383,7 @@ static void relocations_end(void *context, dump_image *image, int found)
 static void out_flag_name(const char *name, void *context)
 {
     int *after_word = context;
-    if (*after_word)
-        out_char(' ');
-    out_str(name);
+    out_printf(*after_word ? " %s" : "%s", name);
     *after_word = 1;
 }
 
@@ -409,11 +391,8 @@ static void out_flag_word(uint64_t value, int after_word,
                           uint64_t (*names)(uint64_t, flag_name_fn, void *))
 {
     uint64_t rest = names(value, out_flag_name, &after_word);
-    if (rest != 0 || value == 0) {
-        if (after_word)
-            out_char(' ');
-        out_hex0x(rest, 1);
-    }
+    if (rest != 0 || value == 0)
+        out_printf(after_word ? " 0x%" PRIx64 : "0x%" PRIx64, rest);
 }
 
 static const char *d_tag_text(int64_t tag, uint16_t machine, char buffer[48])
@@ -496,33 +475,28 @@ static void dynamic_value(const dump_image *image, const char *string, int64_t t
     if (tag == DT_BIND_NOW) {
         /* Its value means nothing: the tag alone asks for it. */
     } else if (label != NULL) {
-        out_str(label);
+        out_printf("%s", label);
         out_name(string);
-        out_char(']');
+        out_printf("]");
     } else if (tag == DT_FLAGS) {
         out_flag_word(value, 0, name_dt_flags);
     } else if (tag == DT_FLAGS_1) {
-        out_str("Flags:");
+        out_printf("Flags:");
         out_flag_word(value, 1, name_dt_flags_1);
-    } else if (tag == DT_PLTREL) {
-        const char *name = name_d_tag((int64_t)value, image->machine);
-        if (name != NULL)
-            out_str(name);
-        else
-            out_hex0x(value, 1);
+    } else if (tag == DT_PLTREL && name_d_tag((int64_t)value, image->machine) != NULL) {
+        out_printf("%s", name_d_tag((int64_t)value, image->machine));
     } else if (dynamic_value_is_size(tag)) {
-        out_udec(value);
-        out_str(" (bytes)");
+        out_printf("%" PRIu64 " (bytes)", value);
     } else if (tag == DT_MIPS_FLAGS &&
                (image->machine == EM_MIPS || image->machine == EM_MIPS_RS3_LE)) {
         if (value == 0)
-            out_str("NONE");
+            out_printf("NONE");
         else
             out_flag_word(value, 0, name_dt_mips_flags);
     } else if (dynamic_value_is_count(tag, image->machine)) {
-        out_udec(value);
+        out_printf("%" PRIu64, value);
     } else {
-        out_hex0x(value, 1);
+        out_printf("0x%" PRIx64, value);
     }
 }
 
@@ -532,30 +506,21 @@ static void dynamic_line(void *context, dump_image *image, const dynamic_record 
     const char *name = d_tag_text(entry->d_tag, image->machine, buffer);
     int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
     (void)context;
-    out_char(' ');
-    if (image->bits == 64)
-        out_hex0x((uint64_t)entry->d_tag, 16);
-    else
-        out_hex0x((uint64_t)entry->d_tag & 0xffffffffu, 8);
-    out_str(" (");
-    out_str(name);
-    out_char(')');
-    out_spaces(pad > 1 ? pad : 1);
+    out_printf(" 0x%0*" PRIx64 " (%s)%*s", image->bits == 64 ? 16 : 8,
+               image->bits == 64 ? (uint64_t)entry->d_tag : (uint64_t)entry->d_tag & 0xffffffffu,
+               name, pad > 1 ? pad : 1, "");
     dynamic_value(image, entry->string != NULL ? entry->string : strtab_corrupt, entry->d_tag,
                   entry->d_val);
-    out_char('\n');
+    out_printf("\n");
 }
 
 static void dynamic_heading(void *context, dump_image *image, const table_record *table)
 {
     (void)context;
     (void)image;
-    out_str("\nDynamic section at offset ");
-    out_hex0x(table->offset, 1);
-    out_str(" contains ");
-    out_udec(table->count);
-    out_str(table->count == 1 ? " entry:\n" : " entries:\n");
-    out_str("  Tag        Type                         Name/Value\n");
+    out_printf("\nDynamic section at offset 0x%" PRIx64 " contains %u %s:\n"
+               "  Tag        Type                         Name/Value\n",
+               table->offset, table->count, table->count == 1 ? "entry" : "entries");
 }
 
 static void dynamic_end(void *context, dump_image *image, int found)
@@ -563,7 +528,7 @@ static void dynamic_end(void *context, dump_image *image, int found)
     (void)context;
     (void)image;
     if (!found)
-        out_str("\nThere is no dynamic section in this file.\n");
+        out_printf("\nThere is no dynamic section in this file.\n");
 }
 
 static void nothing(void *context, dump_image *image)
