@@ -333,11 +333,9 @@ static void core_file_note(const dump_image *image, const note_record *note)
 static void note_line(const dump_image *image, const note_record *note)
 {
     char buffer[48];
-    int columns;
     out_printf("  ");
-    columns = out_name(note->namesz != 0 ? note->name : "(NONE)");
-    out_printf("%*s 0x%08x\t%s\t", columns < 20 ? 20 - columns : 0, "", note->descsz,
-               note_type_name(image, note, buffer));
+    out_name_left(note->namesz != 0 ? note->name : "(NONE)", 20);
+    out_printf(" 0x%08x\t%s\t", note->descsz, note_type_name(image, note, buffer));
     switch (note_owner(note)) {
     case NOTE_OWNER_GNU: gnu_note(image, note); return;
     case NOTE_OWNER_STAPSDT: stapsdt_note(image, note); return;
