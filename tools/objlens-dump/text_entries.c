@@ -383,7 +383,9 @@ static void relocations_end(void *context, dump_image *image, int found)
 static void out_flag_name(const char *name, void *context)
 {
     int *after_word = context;
-    out_printf(*after_word ? " %s" : "%s", name);
+    if (*after_word)
+        out_char(' ');
+    out_str(name);
     *after_word = 1;
 }
 
@@ -391,8 +393,11 @@ static void out_flag_word(uint64_t value, int after_word,
                           uint64_t (*names)(uint64_t, flag_name_fn, void *))
 {
     uint64_t rest = names(value, out_flag_name, &after_word);
-    if (rest != 0 || value == 0)
-        out_printf(after_word ? " 0x%" PRIx64 : "0x%" PRIx64, rest);
+    if (rest != 0 || value == 0) {
+        if (after_word)
+            out_char(' ');
+        out_hex0x(rest, 1);
+    }
 }
 
 static const char *d_tag_text(int64_t tag, uint16_t machine, char buffer[48])
@@ -475,28 +480,33 @@ static void dynamic_value(const dump_image *image, const char *string, int64_t t
     if (tag == DT_BIND_NOW) {
         /* Its value means nothing: the tag alone asks for it. */
     } else if (label != NULL) {
-        out_printf("%s", label);
+        out_str(label);
         out_name(string);
-        out_printf("]");
+        out_char(']');
     } else if (tag == DT_FLAGS) {
         out_flag_word(value, 0, name_dt_flags);
     } else if (tag == DT_FLAGS_1) {
-        out_printf("Flags:");
+        out_str("Flags:");
         out_flag_word(value, 1, name_dt_flags_1);
-    } else if (tag == DT_PLTREL && name_d_tag((int64_t)value, image->machine) != NULL) {
-        out_printf("%s", name_d_tag((int64_t)value, image->machine));
+    } else if (tag == DT_PLTREL) {
+        const char *name = name_d_tag((int64_t)value, image->machine);
+        if (name != NULL)
+            out_str(name);
+        else
+            out_hex0x(value, 1);
     } else if (dynamic_value_is_size(tag)) {
-        out_printf("%" PRIu64 " (bytes)", value);
+        out_udec(value);
+        out_str(" (bytes)");
     } else if (tag == DT_MIPS_FLAGS &&
                (image->machine == EM_MIPS || image->machine == EM_MIPS_RS3_LE)) {
         if (value == 0)
-            out_printf("NONE");
+            out_str("NONE");
         else
             out_flag_word(value, 0, name_dt_mips_flags);
     } else if (dynamic_value_is_count(tag, image->machine)) {
-        out_printf("%" PRIu64, value);
+        out_udec(value);
     } else {
-        out_printf("0x%" PRIx64, value);
+        out_hex0x(value, 1);
     }
 }
 
@@ -506,12 +516,18 @@ static void dynamic_line(void *context, dump_image *image, const dynamic_record 
     const char *name = d_tag_text(entry->d_tag, image->machine, buffer);
     int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
     (void)context;
-    out_printf(" 0x%0*" PRIx64 " (%s)%*s", image->bits == 64 ? 16 : 8,
-               image->bits == 64 ? (uint64_t)entry->d_tag : (uint64_t)entry->d_tag & 0xffffffffu,
-               name, pad > 1 ? pad : 1, "");
+    out_char(' ');
+    if (image->bits == 64)
+        out_hex0x((uint64_t)entry->d_tag, 16);
+    else
+        out_hex0x((uint64_t)entry->d_tag & 0xffffffffu, 8);
+    out_str(" (");
+    out_str(name);
+    out_char(')');
+    out_spaces(pad > 1 ? pad : 1);
     dynamic_value(image, entry->string != NULL ? entry->string : strtab_corrupt, entry->d_tag,
                   entry->d_val);
-    out_printf("\n");
+    out_char('\n');
 }
 
 static void dynamic_heading(void *context, dump_image *image, const table_record *table)

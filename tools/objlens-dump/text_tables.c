@@ -79,8 +79,7 @@ void text_header(const header_fields *header)
                               header->machine);
     e_flags_words(header->machine, header->flags, flags_text, sizeof flags_text);
     out_printf("ELF Header:\n  Magic:   ");
-    for (int i = 0; i < EI_NIDENT; i++)
-        out_printf("%02x ", ident[i]);
+    out_bytes_hex(ident, EI_NIDENT, 1);
     out_printf("\n  %-35s%s\n", "Class:", class_text(ident[EI_CLASS]));
     out_printf("  %-35s%s\n", "Data:", data_text(ident[EI_DATA]));
     out_printf("  %-35s%u%s\n", "Version:", ident[EI_VERSION],
@@ -142,17 +141,34 @@ static void section_line(void *context, dump_image *image, const section_record 
 {
     char buffer[32];
     char letters[65];
+    int address_digits = image->bits == 64 ? 16 : 8;
     (void)context;
 
+    out_str("  [");
+    out_udec_right(section->index, 2);
+    out_str("] ");
+    out_name_left(section->name != NULL ? section->name : strtab_corrupt, 17);
+    out_char(' ');
+    out_str_left(sh_type_text(section->sh_type, image->machine, buffer), 15);
+    out_char(' ');
+    out_hex(section->sh_addr, address_digits);
+    out_char(' ');
+    out_hex(section->sh_offset, 6);
+    out_char(' ');
+    out_hex(section->sh_size, 6);
+    out_char(' ');
+    out_hex(section->sh_entsize, 2);
+    out_char(' ');
     sh_flags_letters(section->sh_flags, image->machine,
                      objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI], letters);
-    out_printf("  [%2u] ", section->index);
-    out_name_left(section->name != NULL ? section->name : strtab_corrupt, 17);
-    out_printf(" %-15s %0*" PRIx64 " %06" PRIx64 " %06" PRIx64 " %02" PRIx64 " %3s %2u %3u %2" PRIu64
-               "\n",
-               sh_type_text(section->sh_type, image->machine, buffer), image->bits == 64 ? 16 : 8,
-               section->sh_addr, section->sh_offset, section->sh_size, section->sh_entsize, letters,
-               section->sh_link, section->sh_info, section->sh_addralign);
+    out_str_right(letters, 3);
+    out_char(' ');
+    out_udec_right(section->sh_link, 2);
+    out_char(' ');
+    out_udec_right(section->sh_info, 3);
+    out_char(' ');
+    out_udec_right(section->sh_addralign, 2);
+    out_char('\n');
 }
 
 static void sections_begin(void *context, dump_image *image)
@@ -198,21 +214,36 @@ static void segment_line(void *context, dump_image *image, const segment_record 
 {
     char buffer[32];
     uint32_t flags = segment->p_flags;
-    int address = image->bits == 64 ? 16 : 8;
-    int size = image->bits == 64 ? 6 : 5;
+    int wide = image->bits == 64;
     (void)context;
 
-    /* The type is cut to 14 columns, as readelf cuts the longer names. */
-    out_printf("  %-14.14s 0x%06" PRIx64 " 0x%0*" PRIx64 " 0x%0*" PRIx64 " 0x%0*" PRIx64
-               " 0x%0*" PRIx64 " %c%c%c %#" PRIx64 "\n",
-               p_type_text(segment->p_type, image->machine, buffer), segment->p_offset, address,
-               segment->p_vaddr, address, segment->p_paddr, size, segment->p_filesz, size,
-               segment->p_memsz, flags & PF_R ? 'R' : ' ', flags & PF_W ? 'W' : ' ',
-               flags & PF_X ? 'E' : ' ', segment->p_align);
+    out_str("  ");
+    /* Cut to 14 columns, as readelf cuts the longer names. */
+    out_str_cut(p_type_text(segment->p_type, image->machine, buffer), 14);
+    out_char(' ');
+    out_hex0x(segment->p_offset, 6);
+    out_char(' ');
+    out_hex0x(segment->p_vaddr, wide ? 16 : 8);
+    out_char(' ');
+    out_hex0x(segment->p_paddr, wide ? 16 : 8);
+    out_char(' ');
+    out_hex0x(segment->p_filesz, wide ? 6 : 5);
+    out_char(' ');
+    out_hex0x(segment->p_memsz, wide ? 6 : 5);
+    out_char(' ');
+    out_char(flags & PF_R ? 'R' : ' ');
+    out_char(flags & PF_W ? 'W' : ' ');
+    out_char(flags & PF_X ? 'E' : ' ');
+    out_char(' ');
+    if (segment->p_align == 0)
+        out_char('0');
+    else
+        out_hex0x(segment->p_align, 1);
+    out_char('\n');
     if (segment->interpreter != NULL) {
-        out_printf("      [Requesting program interpreter: ");
+        out_str("      [Requesting program interpreter: ");
         out_name(segment->interpreter);
-        out_printf("]\n");
+        out_str("]\n");
     }
 }
 

@@ -222,6 +222,23 @@ void out_str_left(const char *text, int width)
         out_spaces(width - (int)length);
 }
 
+void out_str_cut(const char *text, int width)
+{
+    size_t length = strlen(text);
+    if (length > (size_t)width)
+        length = (size_t)width;
+    out_bytes(text, length);
+    out_spaces(width - (int)length);
+}
+
+void out_str_right(const char *text, int width)
+{
+    size_t length = strlen(text);
+    if ((size_t)width > length)
+        out_spaces(width - (int)length);
+    out_bytes(text, length);
+}
+
 /* "00" to "ff": two digits a step. */
 static const char hex_pairs[] =
     "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"
@@ -316,6 +333,15 @@ void out_sdec(int64_t value)
     } else {
         out_udec((uint64_t)value);
     }
+}
+
+void out_udec_right(uint64_t value, int width)
+{
+    if (width > 44) {
+        out_spaces(width - 44);
+        width = 44;
+    }
+    out_commit(fmt_udec_right(out_room(44), value, width));
 }
 
 void out_printf(const char *format, ...)

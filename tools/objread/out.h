@@ -25,6 +25,10 @@ void out_spaces(int count);
 
 /* `text` left-aligned in `width` columns (never cut). */
 void out_str_left(const char *text, int width);
+/* `text` left-aligned in `width` columns, cut to `width`. */
+void out_str_cut(const char *text, int width);
+/* `text` right-aligned in `width` columns (never cut). */
+void out_str_right(const char *text, int width);
 
 /*
  * A name read from a file, made safe for a terminal the way readelf shows
@@ -62,6 +66,8 @@ void out_hex_right(uint64_t value, int width);
 void out_bytes_hex(const unsigned char *bytes, uint64_t count, int spaced);
 void out_udec(uint64_t value);
 void out_sdec(int64_t value);
+/* Decimal, right-aligned in `width` columns. */
+void out_udec_right(uint64_t value, int width);
 
 /* printf into the buffer.  Only for text the program makes: bytes from a
  * file go through out_name and its kin, never through a %s. */
