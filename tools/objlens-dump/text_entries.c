@@ -510,6 +510,8 @@ static void dynamic_value(const dump_image *image, const char *string, int64_t t
     }
 }
 
+/* Field by field rather than one printf, as section_line: printf here
+ * cost 2 % more instructions in -a of the system's libraries. */
 static void dynamic_line(void *context, dump_image *image, const dynamic_record *entry)
 {
     char buffer[48];

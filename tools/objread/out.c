@@ -222,15 +222,6 @@ void out_str_left(const char *text, int width)
         out_spaces(width - (int)length);
 }
 
-void out_str_cut(const char *text, int width)
-{
-    size_t length = strlen(text);
-    if (length > (size_t)width)
-        length = (size_t)width;
-    out_bytes(text, length);
-    out_spaces(width - (int)length);
-}
-
 void out_str_right(const char *text, int width)
 {
     size_t length = strlen(text);
