@@ -13,7 +13,6 @@
 
 #include <stdarg.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #define OUT_BUFFER_SIZE (1u << 16)
@@ -349,19 +348,14 @@ void out_printf(const char *format, ...)
         out_failed = 1;
     } else if ((size_t)length < room) {
         out_used += (size_t)length;
-    } else if ((size_t)length < OUT_BUFFER_SIZE) {
-        /* It did not fit behind what is buffered: it does after a drain. */
-        out_drain();
-        out_used = (size_t)vsnprintf(out_buffer, OUT_BUFFER_SIZE, format, again);
     } else {
-        char *text = malloc((size_t)length + 1);
-        if (text == NULL) {
+        /* It did not fit behind what is buffered: it does after a drain,
+         * or goes to the stream itself when it is longer than the buffer. */
+        out_drain();
+        if ((size_t)length < OUT_BUFFER_SIZE)
+            out_used = (size_t)vsnprintf(out_buffer, OUT_BUFFER_SIZE, format, again);
+        else if (vfprintf(OUT_TARGET, format, again) != length)
             out_failed = 1;
-        } else {
-            vsnprintf(text, (size_t)length + 1, format, again);
-            out_bytes(text, (size_t)length);
-            free(text);
-        }
     }
     va_end(again);
 }
