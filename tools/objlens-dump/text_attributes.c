@@ -15,7 +15,6 @@
 
 #include "attributes.h"
 #include "mips.h"
-#include "names.h"
 #include "out.h"
 #include "strtab.h"
 #include "text.h"
@@ -559,6 +558,7 @@ static void got_symbol_text(const mips_got *got, dump_image *image, uint64_t ind
     objlens_sym symbol;
     const char *name;
     const char *problem;
+    char type[32];
     char buffer[16];
     if (!got->has_symbols) {
         out_printf("<no dynamic symbols>");
@@ -570,7 +570,7 @@ static void got_symbol_text(const mips_got *got, dump_image *image, uint64_t ind
         return;
     }
     out_printf("%0*" PRIx64 " %-7s %3s ", got->entry_size * 2, objlens_sym_get_value(&symbol),
-               name_st_type(ELF32_ST_TYPE(objlens_sym_get_info(&symbol)), image->machine),
+               text_st_type(ELF32_ST_TYPE(objlens_sym_get_info(&symbol)), image, type),
                text_shndx(objlens_sym_get_shndx(&symbol), image->machine, buffer));
     name = string_table_find(&got->symbols.names, objlens_sym_get_name_offs(&symbol), &problem);
     if (name != NULL)

@@ -24,7 +24,7 @@ static uint8_t image_osabi(const dump_image *image)
     return objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI];
 }
 
-static const char *st_type_text(uint8_t type, const dump_image *image, char buffer[32])
+const char *text_st_type(uint8_t type, const dump_image *image, char buffer[32])
 {
     const char *name = name_st_type(type, image->machine);
     if (type == STT_GNU_IFUNC && !osabi_gnu_or_freebsd(image_osabi(image)))
@@ -154,7 +154,7 @@ static char *fmt_kind_columns(char *at, text_state *state, const dump_image *ima
     symbol_columns *columns = &state->columns;
     at = fmt_kept(
         at, &columns->types[type], &columns->known_types, type,
-        columns->known_types & 1u << type ? NULL : st_type_text((uint8_t)type, image, buffer), 7);
+        columns->known_types & 1u << type ? NULL : text_st_type((uint8_t)type, image, buffer), 7);
     *at++ = ' ';
     at = fmt_kept(
         at, &columns->binds[bind], &columns->known_binds, bind,
