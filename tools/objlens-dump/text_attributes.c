@@ -402,8 +402,10 @@ static void raw_bytes(const unsigned char *bytes, size_t size)
             if ((j & 3) == 3)
                 out_printf(" ");
         }
-        for (size_t j = 0; j < line; j++)
-            out_char(bytes[at + j] >= ' ' && bytes[at + j] < 0x7f ? (char)bytes[at + j] : '.');
+        for (size_t j = 0; j < line; j++) {
+            unsigned char c = bytes[at + j];
+            out_char((char)(c >= ' ' && c < 0x7f ? c : '.'));
+        }
         out_char('\n');
     }
     out_printf("\n");
@@ -524,9 +526,9 @@ static void mips_abiflags_text(const mips_abiflags *f)
     out_printf("\nMIPS ABI Flags Version: %u\n\nISA: MIPS%u", f->version, f->isa_level);
     if (f->isa_rev > 1)
         out_printf("r%u", f->isa_rev);
-    out_printf("\nGPR size: %d\nCPR1 size: %d\nCPR2 size: %d\nFP ABI: ",
-               mips_register_size(f->gpr_size), mips_register_size(f->cpr1_size),
-               mips_register_size(f->cpr2_size));
+    out_printf(
+        "\nGPR size: %d\nCPR1 size: %d\nCPR2 size: %d\nFP ABI: ", mips_register_size(f->gpr_size),
+        mips_register_size(f->cpr1_size), mips_register_size(f->cpr2_size));
     out_list_text(mips_fp_abi, COUNT(mips_fp_abi), f->fp_abi);
     if (extension != NULL)
         out_printf("ISA Extension: %s\nASEs:", extension);

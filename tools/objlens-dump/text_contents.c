@@ -120,9 +120,10 @@ static void dump_one(dump_image *image, uint32_t index, const objlens_section *s
         return;
     }
     if (content_has_relocations(image, index))
-        out_printf("%s: This section has relocations against it, but these have NOT been "
-                   "applied to this dump.\n",
-                   hex ? " NOTE" : "  Note");
+        out_printf(
+            "%s: This section has relocations against it, but these have NOT been "
+            "applied to this dump.\n",
+            hex ? " NOTE" : "  Note");
     if (hex) {
         hex_lines(content.data, content.size, objlens_section_get_addr(section));
         out_printf("\n");

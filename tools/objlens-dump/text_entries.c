@@ -214,8 +214,9 @@ static void symbol_table_heading(void *context, dump_image *image, const table_r
 
 void text_symbol_columns(const dump_image *image)
 {
-    out_printf(image->bits == 64 ? "   Num:    Value          Size Type    Bind   Vis      Ndx Name\n"
-                                 : "   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
+    out_printf(image->bits == 64
+                   ? "   Num:    Value          Size Type    Bind   Vis      Ndx Name\n"
+                   : "   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
 }
 
 static void out_addend(int64_t addend)
@@ -536,7 +537,8 @@ static void dynamic_heading(void *context, dump_image *image, const table_record
 {
     (void)context;
     (void)image;
-    out_printf("\nDynamic section at offset 0x%" PRIx64 " contains %u %s:\n"
+    out_printf("\nDynamic section at offset 0x%" PRIx64
+               " contains %u %s:\n"
                "  Tag        Type                         Name/Value\n",
                table->offset, table->count, table->count == 1 ? "entry" : "entries");
 }

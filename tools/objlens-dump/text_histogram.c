@@ -15,7 +15,8 @@ static void histogram_lines(void *context, dump_image *image, const hash_histogr
     uint64_t covered = 0;
     (void)context;
     (void)image;
-    out_printf("\nHistogram for %sbucket list length (total of %" PRIu64 " bucket%s):\n"
+    out_printf("\nHistogram for %sbucket list length (total of %" PRIu64
+               " bucket%s):\n"
                " Length  Number     %% of total  Coverage\n",
                histogram->tag == DT_GNU_HASH ? "`.gnu.hash' " : "", histogram->buckets,
                histogram->buckets == 1 ? "" : "s");

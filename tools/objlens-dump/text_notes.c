@@ -143,8 +143,7 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
             out_bit_names(bytes_word(&image->image, data), BITS(needed_1_bits), NULL);
         return 1;
     }
-    out_printf("%s (%#x): ", type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND" : "UINT32_OR",
-               type);
+    out_printf("%s (%#x): ", type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND" : "UINT32_OR", type);
     if (size != sizeof(Elf32_Word))
         out_corrupt_length(size);
     else
@@ -199,9 +198,7 @@ static void property_event(void *context, const note_property *property)
     case PROPERTY_ONE:
         property_text(line->image, property->type, property->data, property->datasz);
         break;
-    case PROPERTY_HEADER_CUT:
-        out_printf("<corrupt descsz: %#x>\n", line->note->descsz);
-        break;
+    case PROPERTY_HEADER_CUT: out_printf("<corrupt descsz: %#x>\n", line->note->descsz); break;
     case PROPERTY_DATA_CUT:
         out_printf("<corrupt type (%#x) datasz: %#x>\n", property->type, property->datasz);
         break;
@@ -313,8 +310,9 @@ static void core_file_note(const dump_image *image, const note_record *note)
     count = bytes_addr(&image->image, note->desc);
     if (count > (note->descsz - 2 * word) / (3 * word))
         return;
-    out_printf("    Page size: %" PRIu64 "\n    %*s%*s%*s\n", bytes_addr(&image->image, note->desc + word),
-               2 + digits, "Start", 4 + digits, "End", 4 + digits, "Page Offset");
+    out_printf("    Page size: %" PRIu64 "\n    %*s%*s%*s\n",
+               bytes_addr(&image->image, note->desc + word), 2 + digits, "Start", 4 + digits, "End",
+               4 + digits, "Page Offset");
     names = note->desc + 2 * word + count * 3 * word;
     for (uint64_t i = 0; i < count; i++) {
         const unsigned char *range = note->desc + 2 * word + i * 3 * word;

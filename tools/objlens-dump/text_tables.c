@@ -75,8 +75,8 @@ void text_header(const header_fields *header)
     if (osabi == NULL)
         osabi = format_into(osabi_text, sizeof osabi_text, "<unknown: %x>", ident[EI_OSABI]);
     if (machine == NULL)
-        machine = format_into(machine_text, sizeof machine_text, "<unknown>: 0x%x",
-                              header->machine);
+        machine =
+            format_into(machine_text, sizeof machine_text, "<unknown>: 0x%x", header->machine);
     e_flags_words(header->machine, header->flags, flags_text, sizeof flags_text);
     out_printf("ELF Header:\n  Magic:   ");
     out_bytes_hex(ident, EI_NIDENT, 1);
@@ -90,10 +90,10 @@ void text_header(const header_fields *header)
     out_printf("  %-35s%s\n", "Machine:", machine);
     out_printf("  %-35s0x%x\n", "Version:", header->version);
     out_printf("  %-35s0x%" PRIx64 "\n", "Entry point address:", header->entry);
-    out_printf("  %-35s%" PRIu64 " (bytes into file)\n", "Start of program headers:",
-               header->phoff);
-    out_printf("  %-35s%" PRIu64 " (bytes into file)\n", "Start of section headers:",
-               header->shoff);
+    out_printf("  %-35s%" PRIu64 " (bytes into file)\n",
+               "Start of program headers:", header->phoff);
+    out_printf("  %-35s%" PRIu64 " (bytes into file)\n",
+               "Start of section headers:", header->shoff);
     out_printf("  %-35s0x%x%s\n", "Flags:", header->flags, flags_text);
     out_printf("  %-35s%u (bytes)\n", "Size of this header:", header->ehsize);
     out_printf("  %-35s%u (bytes)\n", "Size of program headers:", header->phentsize);
@@ -124,17 +124,18 @@ static const char *sh_type_text(uint32_t type, uint16_t machine, char buffer[32]
 
 static void section_flags_key(uint16_t machine, uint8_t osabi)
 {
-    out_printf("Key to Flags:\n"
-               "  W (write), A (alloc), X (execute), M (merge), S (strings), I (info),\n"
-               "  L (link order), O (extra OS processing required), G (group), T (TLS),\n"
-               "  C (compressed), x (unknown), o (OS specific), E (exclude),\n"
-               "  %s%s%sp (processor specific)\n",
-               osabi_gnu_or_freebsd(osabi) ? "R (retain), " : "",
-               osabi_has_gnu_mbind(osabi) ? "D (mbind), " : "",
-               machine == EM_X86_64 ? "l (large), "
-               : machine == EM_ARM  ? "y (purecode), "
-               : machine == EM_PPC  ? "v (VLE), "
-                                    : "");
+    out_printf(
+        "Key to Flags:\n"
+        "  W (write), A (alloc), X (execute), M (merge), S (strings), I (info),\n"
+        "  L (link order), O (extra OS processing required), G (group), T (TLS),\n"
+        "  C (compressed), x (unknown), o (OS specific), E (exclude),\n"
+        "  %s%s%sp (processor specific)\n",
+        osabi_gnu_or_freebsd(osabi) ? "R (retain), " : "",
+        osabi_has_gnu_mbind(osabi) ? "D (mbind), " : "",
+        machine == EM_X86_64 ? "l (large), "
+        : machine == EM_ARM  ? "y (purecode), "
+        : machine == EM_PPC  ? "v (VLE), "
+                             : "");
 }
 
 /* Field by field rather than one printf: a printf for each section line
@@ -299,10 +300,11 @@ static void segments_begin(void *context, dump_image *image)
                    image->num_programs == 1 ? "" : "s", objlens_ehdr_get_phoff(&image->ehdr));
     }
     out_printf("\nProgram Header%s:\n%s", image->num_programs == 1 ? "" : "s",
-               image->bits == 64 ? "  Type           Offset   VirtAddr           PhysAddr           "
-                                   "FileSiz  MemSiz   Flg Align\n"
-                                 : "  Type           Offset   VirtAddr   PhysAddr   FileSiz MemSiz  "
-                                   "Flg Align\n");
+               image->bits == 64
+                   ? "  Type           Offset   VirtAddr           PhysAddr           "
+                     "FileSiz  MemSiz   Flg Align\n"
+                   : "  Type           Offset   VirtAddr   PhysAddr   FileSiz MemSiz  "
+                     "Flg Align\n");
 }
 
 static void segments_end(void *context, dump_image *image)
