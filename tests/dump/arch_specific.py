@@ -154,6 +154,21 @@ class Damage(Files):
                         struct.pack_into(">Q", data, at + 8, value)
                 Text.agree(self, self.write("got", bytes(data)), status=1)
 
+    def test_mips_got_symbol_of_unnamed_type(self):
+        """mips64-got.so with its global GOT symbol of type 13, which has
+        no name: readelf's "<processor specific>: 13", where the GOT's
+        Type column once crashed."""
+        with open(os.path.join(SAMPLES, "mips64-got.so"), "rb") as f:
+            data = bytearray(f.read())
+        shoff, = struct.unpack_from(">Q", data, 0x28)
+        shnum, = struct.unpack_from(">H", data, 0x3C)
+        for i in range(shnum):
+            if struct.unpack_from(">I", data, shoff + 64 * i + 4)[0] == 11:  # SHT_DYNSYM
+                offset, size = struct.unpack_from(">QQ", data, shoff + 64 * i + 24)
+                for at in range(offset + 24 + 4, offset + size, 24):  # st_info, past symbol 0
+                    data[at] = (data[at] & 0xF0) | 13
+        Text.agree(self, self.write("got-type", bytes(data)))
+
 
 def main():
     global DUMP, READELF

@@ -56,6 +56,9 @@ void text_groups(dump_image *image);
 void text_versions(dump_image *image);
 /* -n: the notes. */
 void text_notes(dump_image *image);
+/* A symbol's type as the Type column shows it, in `buffer` when it is
+ * made up ("<processor specific>: 13"). */
+const char *text_st_type(uint8_t type, const dump_image *image, char buffer[32]);
 /* A symbol's section index as the Ndx column shows it ("UND", "ABS", a
  * number), in `buffer` when it is made up. */
 const char *text_shndx(uint16_t shndx, uint16_t machine, char buffer[16]);

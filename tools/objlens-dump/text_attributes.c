@@ -10,11 +10,11 @@
  * unaligned access value other than 0 or 1 ends without a newline.
  */
 #include <elf.h>
+#include <inttypes.h>
 #include <stdint.h>
 
 #include "attributes.h"
 #include "mips.h"
-#include "names.h"
 #include "out.h"
 #include "strtab.h"
 #include "text.h"
@@ -171,35 +171,33 @@ static const struct {
 
 /* ---- pieces of a line -------------------------------------------------- */
 
-/* C's %d of the readers' unsigned int. */
-static void out_int(uint64_t value) { out_sdec((int32_t)(uint32_t)value); }
+/* The readers show their unsigned int with C's %d: this is its value. */
+static int as_int(uint64_t value) { return (int32_t)(uint32_t)value; }
 
-static void out_unknown_value(uint64_t value)
-{
-    out_str("??? (");
-    out_int(value);
-    out_str(")\n");
-}
+static void out_unknown_value(uint64_t value) { out_printf("??? (%d)\n", as_int(value)); }
 
 static void out_list_text(const char *const *texts, size_t count, uint64_t value)
 {
-    if (value >= count) {
+    if (value >= count)
         out_unknown_value(value);
-        return;
-    }
-    out_str(texts[value]);
-    out_char('\n');
+    else
+        out_printf("%s\n", texts[value]);
 }
 
-/* A string value: its bytes, or "<corrupt string tag>" where none is. */
-static void out_quoted(const attribute_record *r)
+/* A string from the file, or `missing` where there is none. */
+static void out_string_or(const attribute_record *r, const char *missing)
 {
-    out_char('"');
     if (r->string != NULL)
         out_name_bounded(r->string, r->string_size);
     else
-        out_str("<corrupt string tag>");
-    out_str("\"\n");
+        out_printf("%s", missing);
+}
+
+static void out_quoted(const attribute_record *r)
+{
+    out_printf("\"");
+    out_string_or(r, "<corrupt string tag>");
+    out_printf("\"\n");
 }
 
 /*
@@ -210,51 +208,36 @@ static void out_quoted(const attribute_record *r)
  */
 static void out_tag_value(int64_t shown, const attribute_record *r)
 {
-    if (shown > 0) {
-        out_str("  Tag_unknown_");
-        out_sdec(shown);
-        out_str(": ");
-    }
+    if (shown > 0)
+        out_printf("  Tag_unknown_%" PRId64 ": ", shown);
     if (r->missing)
         return;
-    if (shown & 1) {
+    if (shown & 1)
         out_quoted(r);
-        return;
-    }
-    out_sdec((int64_t)r->number_value);
-    out_str(" (0x");
-    out_hex(r->number_value, 1);
-    out_str(")\n");
+    else
+        out_printf("%" PRId64 " (0x%" PRIx64 ")\n", (int64_t)r->number_value, r->number_value);
 }
 
 /* Tag_compatibility's flag and vendor. */
 static void out_compatibility(const attribute_record *r)
 {
-    out_str("flag = ");
-    out_int(r->number_value);
-    out_str(", vendor = ");
-    if (r->string != NULL)
-        out_name_bounded(r->string, r->string_size);
-    else
-        out_str("<corrupt>");
-    out_char('\n');
+    out_printf("flag = %d, vendor = ", as_int(r->number_value));
+    out_string_or(r, "<corrupt>");
+    out_printf("\n");
 }
 
 static void out_align(uint64_t value, const char *one, const char *two)
 {
     if (value == 0)
-        out_str("None\n");
+        out_printf("None\n");
     else if (value == 1 || value == 2)
-        out_str(value == 1 ? one : two);
+        out_printf("%s", value == 1 ? one : two);
     else if (value == 3)
-        out_str("??? 3\n");
-    else if (value <= 12) {
-        out_str("8-byte and up to ");
-        out_int(1u << value);
-        out_str("-byte extended\n");
-    } else {
+        out_printf("??? 3\n");
+    else if (value <= 12)
+        out_printf("8-byte and up to %d-byte extended\n", 1 << value);
+    else
         out_unknown_value(value);
-    }
 }
 
 /* ---- one attribute, by vendor ----------------------------------------- */
@@ -266,17 +249,15 @@ static void arm_attribute(const attribute_record *r, const char *name)
         out_tag_value((int64_t)r->tag, r);
         return;
     }
-    out_str("  ");
-    out_str(name);
-    out_str(": ");
+    out_printf("  %s: ", name);
     /* Which tags hold which shape is the walk's rule: follow it. */
     switch (r->value) {
     case ATTRIBUTE_STRING: out_tag_value(-1, r); return;
     case ATTRIBUTE_COMPAT: out_compatibility(r); return;
-    case ATTRIBUTE_FLAG_BYTE: out_str("True\n"); return;
+    case ATTRIBUTE_FLAG_BYTE: out_printf("True\n"); return;
     case ATTRIBUTE_ALSO:
         if (!r->has_also_value)
-            out_str("???\n");
+            out_printf("???\n");
         else
             out_list_text(cpu_arch, COUNT(cpu_arch), r->also_value);
         return;
@@ -285,11 +266,11 @@ static void arm_attribute(const attribute_record *r, const char *name)
     switch (r->tag) {
     case 7:
         switch (v) {
-        case 0: out_str("None\n"); break;
-        case 'A': out_str("Application\n"); break;
-        case 'R': out_str("Realtime\n"); break;
-        case 'M': out_str("Microcontroller\n"); break;
-        case 'S': out_str("Application or Realtime\n"); break;
+        case 0: out_printf("None\n"); break;
+        case 'A': out_printf("Application\n"); break;
+        case 'R': out_printf("Realtime\n"); break;
+        case 'M': out_printf("Microcontroller\n"); break;
+        case 'S': out_printf("Application or Realtime\n"); break;
         default: out_unknown_value(v); break;
         }
         return;
@@ -311,37 +292,22 @@ static void riscv_attribute(const attribute_record *r, const char *name)
         out_tag_value((int64_t)r->tag, r);
         return;
     }
-    out_str("  ");
-    out_str(name);
-    out_str(": ");
-    if (r->value == ATTRIBUTE_STRING) {
+    out_printf("  %s: ", name);
+    if (r->value == ATTRIBUTE_STRING)
         out_tag_value(-1, r);
-        return;
-    }
-    switch (r->tag) {
-    case 4:
-        out_udec((uint32_t)v);
-        out_str("-bytes\n");
-        break;
-    case 6:
-        if (v <= 1)
-            out_str(v == 0 ? "No unaligned access\n" : "Unaligned access\n");
-        break;
-    default:
-        out_udec((uint32_t)v);
-        out_char('\n');
-        break;
-    }
+    else if (r->tag == 4)
+        out_printf("%u-bytes\n", (uint32_t)v);
+    else if (r->tag != 6)
+        out_printf("%u\n", (uint32_t)v);
+    else if (v <= 1)
+        out_printf(v == 0 ? "No unaligned access\n" : "Unaligned access\n");
 }
 
 /* "(0x..), " before a Power value with bits the readers do not name. */
 static void power_extra_bits(uint64_t v, uint64_t highest)
 {
-    if (v > highest) {
-        out_str("(0x");
-        out_hex((uint32_t)v, 1);
-        out_str("), ");
-    }
+    if (v > highest)
+        out_printf("(0x%x), ", (uint32_t)v);
 }
 
 static void power_attribute(const attribute_record *r, const char *name)
@@ -354,23 +320,18 @@ static void power_attribute(const attribute_record *r, const char *name)
     static const char *const vector[] = {"unspecified\n", "generic\n", "AltiVec\n", "SPE\n"};
     static const char *const struct_return[] = {"unspecified\n", "r3/r4\n", "memory\n", "???\n"};
     uint64_t v = r->number_value;
-    out_str("  ");
-    out_str(name);
-    out_str(": ");
+    out_printf("  %s: ", name);
     if (r->missing) {
-        out_str("<corrupt>\n");
-        return;
-    }
-    if (r->tag == 4) {
+        out_printf("<corrupt>\n");
+    } else if (r->tag == 4) {
         power_extra_bits(v, 15);
-        out_str(fp[v & 3]);
-        out_str(long_double[(v & 0xc) >> 2]);
+        out_printf("%s%s", fp[v & 3], long_double[(v & 0xc) >> 2]);
     } else if (r->tag == 8) {
         power_extra_bits(v, 3);
-        out_str(vector[v & 3]);
+        out_printf("%s", vector[v & 3]);
     } else {
         power_extra_bits(v, 2);
-        out_str(struct_return[v & 3]);
+        out_printf("%s", struct_return[v & 3]);
     }
 }
 
@@ -383,14 +344,10 @@ static void sparc_hwcaps_line(const attribute_record *r, int second)
         uint32_t bit = second ? sparc_hwcaps2[i].bit : sparc_hwcaps[i].bit;
         if ((mask & bit) == 0)
             continue;
-        if (!first)
-            out_char('|');
-        out_str(second ? sparc_hwcaps2[i].name : sparc_hwcaps[i].name);
+        out_printf("%s%s", first ? "" : "|", second ? sparc_hwcaps2[i].name : sparc_hwcaps[i].name);
         first = 0;
     }
-    if (mask == 0)
-        out_char('0');
-    out_char('\n');
+    out_printf(mask == 0 ? "0\n" : "\n");
 }
 
 /* A tag of the "gnu" vendor on a machine whose readers know its tags. */
@@ -416,22 +373,17 @@ static void gnu_attribute(uint16_t machine, const attribute_record *r, const cha
         power_attribute(r, name);
         return;
     }
-    out_str("  ");
-    out_str(name);
-    out_str(": ");
+    out_printf("  %s: ", name);
     if (machine == EM_SPARC) {
         sparc_hwcaps_line(r, r->tag == 8);
     } else if (machine == EM_S390) {
-        if (v <= 2)
-            out_str(v == 0 ? "any\n" : v == 1 ? "software\n" : "hardware\n");
-        else
-            out_unknown_value(v);
+        static const char *const float_abi[] = {"any", "software", "hardware"};
+        out_list_text(float_abi, COUNT(float_abi), v);
     } else if (r->tag == 4) {
         out_list_text(mips_fp_abi, COUNT(mips_fp_abi), v);
-    } else if (v <= 1) {
-        out_str(v == 0 ? "Any MSA or not\n" : "128-bit MSA\n");
     } else {
-        out_unknown_value(v);
+        static const char *const msa_abi[] = {"Any MSA or not", "128-bit MSA"};
+        out_list_text(msa_abi, COUNT(msa_abi), v);
     }
 }
 
@@ -441,16 +393,14 @@ static void raw_bytes(const unsigned char *bytes, size_t size)
 {
     for (size_t at = 0; at < size; at += 16) {
         size_t line = size - at < 16 ? size - at : 16;
-        out_str("  0x");
-        out_hex(at, 8);
-        out_char(' ');
+        out_printf("  0x%08zx ", at);
         for (size_t j = 0; j < 16; j++) {
             if (j < line)
-                out_hex(bytes[at + j], 2);
+                out_printf("%02x", bytes[at + j]);
             else
-                out_str("  ");
+                out_printf("  ");
             if ((j & 3) == 3)
-                out_char(' ');
+                out_printf(" ");
         }
         for (size_t j = 0; j < line; j++) {
             unsigned char c = bytes[at + j];
@@ -458,7 +408,7 @@ static void raw_bytes(const unsigned char *bytes, size_t size)
         }
         out_char('\n');
     }
-    out_char('\n');
+    out_printf("\n");
 }
 
 static void text_attribute(void *context, int event, const attribute_record *r)
@@ -467,35 +417,27 @@ static void text_attribute(void *context, int event, const attribute_record *r)
     uint16_t machine = attribute_family(image->machine);
     switch (event) {
     case ATTRIBUTE_BAD_VERSION:
-        out_str("Unknown attributes version '");
+        out_printf("Unknown attributes version '");
         out_name_bounded((const char *)&(unsigned char){(unsigned char)r->version}, 1);
-        out_str("'(");
-        out_udec(r->version);
-        out_str(") - expecting 'A'\n");
+        out_printf("'(%u) - expecting 'A'\n", r->version);
         break;
     case ATTRIBUTE_VENDOR:
-        out_str("Attribute Section: ");
+        out_printf("Attribute Section: ");
         out_name(r->vendor);
-        out_char('\n');
+        out_printf("\n");
         break;
     case ATTRIBUTE_SCOPE:
-        if (r->scope == 1) {
-            out_str("File Attributes\n");
-        } else if (r->scope == 2 || r->scope == 3) {
-            out_str(r->scope == 2 ? "Section Attributes:" : "Symbol Attributes:");
-        } else {
-            out_str("Unknown tag: ");
-            out_udec(r->scope);
-            out_char('\n');
-        }
+        if (r->scope == 1)
+            out_printf("File Attributes\n");
+        else if (r->scope == 2 || r->scope == 3)
+            out_printf(r->scope == 2 ? "Section Attributes:" : "Symbol Attributes:");
+        else
+            out_printf("Unknown tag: %u\n", r->scope);
         break;
-    case ATTRIBUTE_SCOPE_ENTRY:
-        out_char(' ');
-        out_int(r->number);
-        break;
+    case ATTRIBUTE_SCOPE_ENTRY: out_printf(" %d", as_int(r->number)); break;
     case ATTRIBUTE_SCOPE_END:
         if (r->scope == 2 || r->scope == 3)
-            out_char('\n');
+            out_printf("\n");
         break;
     case ATTRIBUTE_ONE: {
         const char *name = attribute_tag_name(image->machine, r->style, r->tag);
@@ -509,11 +451,11 @@ static void text_attribute(void *context, int event, const attribute_record *r)
     }
     case ATTRIBUTE_RAW:
         if (r->style == ATTRIBUTES_GNU_RAW) {
-            out_str("  Unknown GNU attribute: ");
+            out_printf("  Unknown GNU attribute: ");
             out_name_bounded(r->string, r->string_size);
-            out_char('\n');
+            out_printf("\n");
         } else {
-            out_str("  Unknown attribute:\n");
+            out_printf("  Unknown attribute:\n");
         }
         raw_bytes(r->bytes, r->size);
         break;
@@ -581,48 +523,25 @@ static const struct {
 static void mips_abiflags_text(const mips_abiflags *f)
 {
     const char *extension = mips_isa_extension(f->isa_ext);
-    out_str("\nMIPS ABI Flags Version: ");
-    out_udec(f->version);
-    out_str("\n\nISA: MIPS");
-    out_udec(f->isa_level);
-    if (f->isa_rev > 1) {
-        out_char('r');
-        out_udec(f->isa_rev);
-    }
-    out_str("\nGPR size: ");
-    out_sdec(mips_register_size(f->gpr_size));
-    out_str("\nCPR1 size: ");
-    out_sdec(mips_register_size(f->cpr1_size));
-    out_str("\nCPR2 size: ");
-    out_sdec(mips_register_size(f->cpr2_size));
-    out_str("\nFP ABI: ");
+    out_printf("\nMIPS ABI Flags Version: %u\n\nISA: MIPS%u", f->version, f->isa_level);
+    if (f->isa_rev > 1)
+        out_printf("r%u", f->isa_rev);
+    out_printf(
+        "\nGPR size: %d\nCPR1 size: %d\nCPR2 size: %d\nFP ABI: ", mips_register_size(f->gpr_size),
+        mips_register_size(f->cpr1_size), mips_register_size(f->cpr2_size));
     out_list_text(mips_fp_abi, COUNT(mips_fp_abi), f->fp_abi);
-    out_str("ISA Extension: ");
-    if (extension != NULL) {
-        out_str(extension);
-    } else {
-        out_str("Unknown (");
-        out_udec(f->isa_ext);
-        out_char(')');
-    }
-    out_str("\nASEs:");
+    if (extension != NULL)
+        out_printf("ISA Extension: %s\nASEs:", extension);
+    else
+        out_printf("ISA Extension: Unknown (%u)\nASEs:", f->isa_ext);
     for (size_t i = 0; i < COUNT(mips_ases); i++)
-        if (f->ases & mips_ases[i].bit) {
-            out_str("\n\t");
-            out_str(mips_ases[i].name);
-        }
-    if (f->ases == 0) {
-        out_str("\n\tNone");
-    } else if ((f->ases & ~MIPS_ASES_KNOWN) != 0) {
-        out_str("\n\tUnknown (");
-        out_hex(f->ases & ~MIPS_ASES_KNOWN, 1);
-        out_char(')');
-    }
-    out_str("\nFLAGS 1: ");
-    out_hex(f->flags1, 8);
-    out_str("\nFLAGS 2: ");
-    out_hex(f->flags2, 8);
-    out_char('\n');
+        if (f->ases & mips_ases[i].bit)
+            out_printf("\n\t%s", mips_ases[i].name);
+    if (f->ases == 0)
+        out_printf("\n\tNone");
+    else if ((f->ases & ~MIPS_ASES_KNOWN) != 0)
+        out_printf("\n\tUnknown (%x)", f->ases & ~MIPS_ASES_KNOWN);
+    out_printf("\nFLAGS 1: %08x\nFLAGS 2: %08x\n", f->flags1, f->flags2);
 }
 
 /* ---- the MIPS global offset table --------------------------------------- */
@@ -631,15 +550,9 @@ static void mips_abiflags_text(const mips_abiflags *f)
 static void got_heading(const mips_got *got, int with_symbols, const char *value)
 {
     int digits = got->entry_size * 2;
-    out_str("  ");
-    out_str_right("Address", digits);
-    out_str("     Access ");
-    out_str_right(value, digits);
-    if (with_symbols) {
-        out_char(' ');
-        out_str_right("Sym.Val.", digits);
-        out_str(" Type    Ndx Name");
-    }
+    out_printf("  %*s     Access %*s", digits, "Address", digits, value);
+    if (with_symbols)
+        out_printf(" %*s Type    Ndx Name", digits, "Sym.Val.");
 }
 
 static void got_symbol_text(const mips_got *got, dump_image *image, uint64_t index)
@@ -647,34 +560,25 @@ static void got_symbol_text(const mips_got *got, dump_image *image, uint64_t ind
     objlens_sym symbol;
     const char *name;
     const char *problem;
+    char type[32];
     char buffer[16];
     if (!got->has_symbols) {
-        out_str("<no dynamic symbols>");
+        out_printf("<no dynamic symbols>");
         return;
     }
     if (index >= got->symbols.count ||
         symbol_table_get(&got->symbols, image, (uint32_t)index, &symbol) != 0) {
-        out_str("<symbol index ");
-        out_udec(index);
-        out_str(" exceeds number of dynamic symbols>");
+        out_printf("<symbol index %" PRIu64 " exceeds number of dynamic symbols>", index);
         return;
     }
-    out_hex(objlens_sym_get_value(&symbol), got->entry_size * 2);
-    out_char(' ');
-    out_str_left(name_st_type(ELF32_ST_TYPE(objlens_sym_get_info(&symbol)), image->machine), 7);
-    out_char(' ');
-    out_str_right(text_shndx(objlens_sym_get_shndx(&symbol), image->machine, buffer), 3);
-    out_char(' ');
+    out_printf("%0*" PRIx64 " %-7s %3s ", got->entry_size * 2, objlens_sym_get_value(&symbol),
+               text_st_type(ELF32_ST_TYPE(objlens_sym_get_info(&symbol)), image, type),
+               text_shndx(objlens_sym_get_shndx(&symbol), image->machine, buffer));
     name = string_table_find(&got->symbols.names, objlens_sym_get_name_offs(&symbol), &problem);
-    if (name != NULL) {
+    if (name != NULL)
         out_name(name);
-    } else {
-        out_str("<corrupt: ");
-        out_str_right(
-            format_into(buffer, sizeof buffer, "%u", (unsigned)objlens_sym_get_name_offs(&symbol)),
-            14);
-        out_char('>');
-    }
+    else
+        out_printf("<corrupt: %14u>", (unsigned)objlens_sym_get_name_offs(&symbol));
 }
 
 typedef struct got_text {
@@ -692,13 +596,12 @@ static void got_block(got_text *t, int kind)
     const char *value = t->got->is_static ? "Value" : "Initial";
     if (t->last == kind || (is_reserved(t->last) && is_reserved(kind)))
         return;
-    if (t->last != -1)
-        out_char('\n');
-    out_str(is_reserved(kind)        ? " Reserved entries:\n"
-            : kind == MIPS_GOT_LOCAL ? " Local entries:\n"
-                                     : " Global entries:\n");
+    out_printf("%s %s entries:\n", t->last != -1 ? "\n" : "",
+               is_reserved(kind)        ? "Reserved"
+               : kind == MIPS_GOT_LOCAL ? "Local"
+                                        : "Global");
     got_heading(t->got, kind == MIPS_GOT_GLOBAL, value);
-    out_str(kind == MIPS_GOT_LAZY_RESOLVER ? " Purpose\n" : "\n");
+    out_printf(kind == MIPS_GOT_LAZY_RESOLVER ? " Purpose\n" : "\n");
     t->last = kind;
 }
 
@@ -710,46 +613,36 @@ static void got_entry_text(void *context, const mips_got_entry *entry)
     const mips_got *got = t->got;
     int digits = got->entry_size * 2;
     got_block(t, entry->kind);
-    out_str("  ");
-    out_hex(entry->address, digits);
-    out_char(' ');
-    if (entry->address - got->pltgot < 0xfff0) {
-        char buffer[16];
-        out_str_right(format_into(buffer, sizeof buffer, "%d",
-                                  (int)(int64_t)(entry->address - got->pltgot - 0x7ff0)),
-                      6);
-        out_str("(gp)");
-    } else {
-        out_spaces(10);
-    }
-    out_char(' ');
-    if (entry->state == MIPS_GOT_VALUE)
-        out_hex(entry->value, digits);
+    out_printf("  %0*" PRIx64 " ", digits, entry->address);
+    if (entry->address - got->pltgot < 0xfff0)
+        out_printf("%6d(gp) ", (int)(int64_t)(entry->address - got->pltgot - 0x7ff0));
     else
-        out_str_right(entry->state == MIPS_GOT_UNKNOWN ? "<unknown>" : "<corrupt>", digits);
+        out_printf("%10s ", "");
+    if (entry->state == MIPS_GOT_VALUE)
+        out_printf("%0*" PRIx64, digits, entry->value);
+    else
+        out_printf("%*s", digits, entry->state == MIPS_GOT_UNKNOWN ? "<unknown>" : "<corrupt>");
     if (entry->kind == MIPS_GOT_LAZY_RESOLVER)
-        out_str(" Lazy resolver");
+        out_printf(" Lazy resolver");
     else if (entry->kind == MIPS_GOT_MODULE_POINTER)
-        out_str(" Module pointer (GNU extension)");
+        out_printf(" Module pointer (GNU extension)");
     if (entry->kind == MIPS_GOT_GLOBAL) {
-        out_char(' ');
+        out_printf(" ");
         got_symbol_text(got, t->image, entry->symbol);
     }
-    out_char('\n');
+    out_printf("\n");
 }
 
 static void mips_got_text(const mips_got *got, dump_image *image)
 {
     got_text t = {got, image, -1};
-    out_str(got->is_static ? "\nStatic GOT:\n" : "\nPrimary GOT:\n");
-    out_str(" Canonical gp value: ");
-    out_hex(got->pltgot + 0x7ff0, got->entry_size * 2);
-    out_str("\n\n");
+    out_printf("\n%s GOT:\n Canonical gp value: %0*" PRIx64 "\n\n",
+               got->is_static ? "Static" : "Primary", got->entry_size * 2, got->pltgot + 0x7ff0);
     /* The readers leave out a block's blank line when a damaged entry
      * ends the table, but for the global entries'. */
     if (mips_got_walk(got, image, got_entry_text, &t) || t.last == MIPS_GOT_GLOBAL)
         if (t.last != -1)
-            out_char('\n');
+            out_printf("\n");
 }
 
 void text_arch_specific(dump_image *image)

@@ -4,6 +4,7 @@
  * line with their address, or each printable string with its offset.
  */
 #include <elf.h>
+#include <inttypes.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -14,11 +15,9 @@
 
 static void heading(dump_image *image, const char *what, const objlens_section *section)
 {
-    out_str("\n");
-    out_str(what);
-    out_str(" dump of section '");
+    out_printf("\n%s dump of section '", what);
     out_name_bounded(section_name(image, section), HEADING_NAME_MAX);
-    out_str("':\n");
+    out_printf("':\n");
 }
 
 static void hex_lines(const unsigned char *data, uint64_t size, uint64_t address)
@@ -89,20 +88,15 @@ static void string_lines(const unsigned char *data, uint64_t size)
             at++;
         if (at >= size)
             break;
-        if (continuing) {
-            out_spaces(12);
-            continuing = 0;
-        } else {
-            out_str("  [");
-            out_hex_right(at, 6);
-            out_str("]  ");
-        }
+        if (continuing)
+            out_printf("%12s", "");
+        else
+            out_printf("  [%6" PRIx64 "]  ", at);
+        continuing = 0;
         at = string_line(data, size, at, &continuing);
         shown = 1;
     }
-    if (!shown)
-        out_str("  No strings found in this section.");
-    out_char('\n');
+    out_printf(shown ? "\n" : "  No strings found in this section.\n");
 }
 
 static void dump_one(dump_image *image, uint32_t index, const objlens_section *section, int kind,
@@ -113,9 +107,9 @@ static void dump_one(dump_image *image, uint32_t index, const objlens_section *s
     int hex = kind == DUMP_CONTENT_HEX;
     int state = content_open(&content, image, index, section);
     if (state == CONTENT_EMPTY) {
-        out_str("Section '");
+        out_printf("Section '");
         out_name(section_name(image, section));
-        out_str("' has no data to dump.\n");
+        out_printf("' has no data to dump.\n");
         return;
     }
     if (state != CONTENT_READY)
@@ -126,13 +120,13 @@ static void dump_one(dump_image *image, uint32_t index, const objlens_section *s
         return;
     }
     if (content_has_relocations(image, index))
-        out_str(hex ? " NOTE: This section has relocations against it, but these have NOT been "
-                      "applied to this dump.\n"
-                    : "  Note: This section has relocations against it, but these have NOT been "
-                      "applied to this dump.\n");
+        out_printf(
+            "%s: This section has relocations against it, but these have NOT been "
+            "applied to this dump.\n",
+            hex ? " NOTE" : "  Note");
     if (hex) {
         hex_lines(content.data, content.size, objlens_section_get_addr(section));
-        out_char('\n');
+        out_printf("\n");
     } else {
         string_lines(content.data, content.size);
     }

@@ -13,9 +13,8 @@ static void symbol_table_heading(void *context, dump_image *image, const table_r
 {
     text_state *state = context;
     state->symbol_tables++;
-    out_str("\nSymbol table for image contains ");
-    out_udec(table->count);
-    out_str(table->count == 1 ? " entry:\n" : " entries:\n");
+    out_printf("\nSymbol table for image contains %u %s:\n", table->count,
+               table->count == 1 ? "entry" : "entries");
     text_symbol_columns(image);
 }
 
@@ -24,19 +23,15 @@ static void symbols_end(void *context, dump_image *image)
     const text_state *state = context;
     (void)image;
     if (state->symbol_tables == 0)
-        out_str("\nDynamic symbol information is not available for displaying symbols.\n");
+        out_printf("\nDynamic symbol information is not available for displaying symbols.\n");
 }
 
 /* "'RELA' relocation section at offset 0x17e8 contains 5472 bytes:",
  * the address as C's %#x shows it. */
 static void table_heading(const table_record *table)
 {
-    char line[96];
-    out_str("\n'");
-    out_str(table->name);
-    out_str(format_into(line, sizeof line,
-                        "' relocation section at offset %#" PRIx64 " contains %" PRId64 " bytes:\n",
-                        table->offset, (int64_t)table->size));
+    out_printf("\n'%s' relocation section at offset %#" PRIx64 " contains %" PRId64 " bytes:\n",
+               table->name, table->offset, (int64_t)table->size);
 }
 
 static void relocation_table_heading(void *context, dump_image *image, const table_record *table)
@@ -52,9 +47,7 @@ static void relr_heading(void *context, dump_image *image, const table_record *t
     (void)context;
     (void)image;
     table_heading(table);
-    out_str("  ");
-    out_udec(addresses);
-    out_str(addresses == 1 ? " offset\n" : " offsets\n");
+    out_printf("  %" PRIu64 " offset%s\n", addresses, addresses == 1 ? "" : "s");
 }
 
 static void relocations_end(void *context, dump_image *image, int found)
@@ -62,7 +55,7 @@ static void relocations_end(void *context, dump_image *image, int found)
     (void)context;
     (void)image;
     if (!found)
-        out_str("\nThere are no dynamic relocations in this file.\n");
+        out_printf("\nThere are no dynamic relocations in this file.\n");
 }
 
 void text_printer_dynamic_view(dump_printer *printer)

@@ -12,18 +12,12 @@
  * its bits are for any other. */
 static void group_flags(uint32_t flags)
 {
-    char text[80];
-    if (flags == 0)
-        return;
-    if (flags == GROUP_COMDAT) {
-        out_str("COMDAT ");
-        return;
-    }
-    out_str(
-        format_into(text, sizeof text, "[0x%x: %s%s%s]", (unsigned)flags,
-                    flags & GROUP_MASKOS ? "<OS specific>" : "",
-                    flags & GROUP_MASKPROC ? "<PROC specific>" : "",
-                    flags & ~(GROUP_COMDAT | GROUP_MASKOS | GROUP_MASKPROC) ? "<unknown>" : ""));
+    if (flags == GROUP_COMDAT)
+        out_printf("COMDAT ");
+    else if (flags != 0)
+        out_printf("[0x%x: %s%s%s]", (unsigned)flags, flags & GROUP_MASKOS ? "<OS specific>" : "",
+                   flags & GROUP_MASKPROC ? "<PROC specific>" : "",
+                   flags & ~(GROUP_COMDAT | GROUP_MASKOS | GROUP_MASKPROC) ? "<unknown>" : "");
 }
 
 /* Readers show a section's name here cut to 256 columns, a control byte
@@ -46,30 +40,26 @@ static void out_section_name(const char *name)
 
 static void group_heading(void *context, dump_image *image, const group_record *group)
 {
-    char number[32];
     (void)context;
     (void)image;
-    out_char('\n');
+    out_printf("\n");
     group_flags(group->flags);
-    out_str(format_into(number, sizeof number, "group section [%5u] `", (unsigned)group->index));
+    out_printf("group section [%5u] `", (unsigned)group->index);
     out_section_name(group->name);
-    out_str("' [");
+    out_printf("' [");
     out_name(group->signature);
-    out_str("] contains ");
-    out_udec(group->count);
-    out_str(" sections:\n   [Index]    Name\n");
+    out_printf("] contains %u sections:\n   [Index]    Name\n", (unsigned)group->count);
 }
 
 static void group_member(void *context, dump_image *image, const group_record *group,
                          uint32_t section, const char *name)
 {
-    char number[32];
     (void)context;
     (void)image;
     (void)group;
-    out_str(format_into(number, sizeof number, "   [%5u]   ", (unsigned)section));
+    out_printf("   [%5u]   ", (unsigned)section);
     out_section_name(name);
-    out_char('\n');
+    out_printf("\n");
 }
 
 static void group_end(void *context, dump_image *image, const group_record *group)
@@ -83,5 +73,5 @@ void text_groups(dump_image *image)
 {
     static const group_events events = {group_heading, group_member, group_end};
     if (groups_walk(image, &events, NULL) == 0)
-        out_str("\nThere are no section groups in this file.\n");
+        out_printf("\nThere are no section groups in this file.\n");
 }

@@ -12,29 +12,24 @@
 
 static void histogram_lines(void *context, dump_image *image, const hash_histogram *histogram)
 {
-    char line[96];
     uint64_t covered = 0;
     (void)context;
     (void)image;
-    if (histogram->tag == DT_GNU_HASH)
-        out_str("\nHistogram for `.gnu.hash' bucket list length (total of ");
-    else
-        out_str("\nHistogram for bucket list length (total of ");
-    out_udec(histogram->buckets);
-    out_str(histogram->buckets == 1 ? " bucket):\n" : " buckets):\n");
-    out_str(" Length  Number     % of total  Coverage\n");
+    out_printf("\nHistogram for %sbucket list length (total of %" PRIu64
+               " bucket%s):\n"
+               " Length  Number     %% of total  Coverage\n",
+               histogram->tag == DT_GNU_HASH ? "`.gnu.hash' " : "", histogram->buckets,
+               histogram->buckets == 1 ? "" : "s");
     if (histogram->buckets == 0)
         return;
-    out_str(format_into(line, sizeof line, "      0  %-10" PRIu64 " (%5.1f%%)\n",
-                        histogram->counts[0],
-                        (double)histogram->counts[0] * 100.0 / (double)histogram->buckets));
+    out_printf("      0  %-10" PRIu64 " (%5.1f%%)\n", histogram->counts[0],
+               (double)histogram->counts[0] * 100.0 / (double)histogram->buckets);
     for (uint64_t length = 1; length <= histogram->longest; length++) {
         covered += histogram->counts[length] * length;
-        out_str(format_into(line, sizeof line,
-                            "%7" PRIu64 "  %-10" PRIu64 " (%5.1f%%)    %5.1f%%\n", length,
-                            histogram->counts[length],
-                            (double)histogram->counts[length] * 100.0 / (double)histogram->buckets,
-                            (double)covered * 100.0 / (double)histogram->symbols));
+        out_printf("%7" PRIu64 "  %-10" PRIu64 " (%5.1f%%)    %5.1f%%\n", length,
+                   histogram->counts[length],
+                   (double)histogram->counts[length] * 100.0 / (double)histogram->buckets,
+                   (double)covered * 100.0 / (double)histogram->symbols);
     }
 }
 

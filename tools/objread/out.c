@@ -221,15 +221,6 @@ void out_str_left(const char *text, int width)
         out_spaces(width - (int)length);
 }
 
-void out_str_cut(const char *text, int width)
-{
-    size_t length = strlen(text);
-    if (length > (size_t)width)
-        length = (size_t)width;
-    out_bytes(text, length);
-    out_spaces(width - (int)length);
-}
-
 void out_str_right(const char *text, int width)
 {
     size_t length = strlen(text);
@@ -341,6 +332,32 @@ void out_udec_right(uint64_t value, int width)
         width = 44;
     }
     out_commit(fmt_udec_right(out_room(44), value, width));
+}
+
+void out_printf(const char *format, ...)
+{
+    va_list args;
+    va_list again;
+    size_t room = OUT_BUFFER_SIZE - out_used;
+    int length;
+    va_start(args, format);
+    va_copy(again, args);
+    length = vsnprintf(out_buffer + out_used, room, format, args);
+    va_end(args);
+    if (length < 0) {
+        out_failed = 1;
+    } else if ((size_t)length < room) {
+        out_used += (size_t)length;
+    } else {
+        /* It did not fit behind what is buffered: it does after a drain,
+         * or goes to the stream itself when it is longer than the buffer. */
+        out_drain();
+        if ((size_t)length < OUT_BUFFER_SIZE)
+            out_used = (size_t)vsnprintf(out_buffer, OUT_BUFFER_SIZE, format, again);
+        else if (vfprintf(OUT_TARGET, format, again) != length)
+            out_failed = 1;
+    }
+    va_end(again);
 }
 
 const char *format_into(char *buffer, size_t size, const char *format, ...)

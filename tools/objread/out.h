@@ -1,9 +1,11 @@
 /*
- * out.h - buffered standard output with hand-rolled number formatting.
+ * out.h - buffered standard output: out_printf for most lines, and
+ * hand-rolled number formatting for the hot ones.
  *
  * A dump of a large symbol table is mostly fixed-width numbers and names;
- * formatting them here into one big buffer, instead of a printf call per
- * field, keeps the tool's cost close to that of copying the bytes.
+ * formatting those lines here into one big buffer, instead of a printf
+ * call per field, keeps the tool's cost close to that of copying the
+ * bytes (docs/BENCHMARKS.md).
  */
 #ifndef OBJLENS_DUMP_OUT_H
 #define OBJLENS_DUMP_OUT_H
@@ -23,8 +25,6 @@ void out_spaces(int count);
 
 /* `text` left-aligned in `width` columns (never cut). */
 void out_str_left(const char *text, int width);
-/* `text` left-aligned in `width` columns, cut to `width`. */
-void out_str_cut(const char *text, int width);
 /* `text` right-aligned in `width` columns (never cut). */
 void out_str_right(const char *text, int width);
 
@@ -66,6 +66,14 @@ void out_udec(uint64_t value);
 void out_sdec(int64_t value);
 /* Decimal, right-aligned in `width` columns. */
 void out_udec_right(uint64_t value, int width);
+
+/* printf into the buffer.  Only for text the program makes: bytes from a
+ * file go through out_name and its kin, never through a %s. */
+void out_printf(const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
 
 /* printf into `buffer`, cut to `size`; returns `buffer`.  For the few
  * values shown in a form of their own (unknown types and the like), never
