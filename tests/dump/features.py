@@ -280,9 +280,9 @@ class SymbolKinds(Files):
 
 
 class DamagedVersions(Files):
-    def image(self, verdef, versym=2, needs=False):
+    def image(self, verdef, versym=2, needs=False, count=2):
         """A library whose one symbol f has the .gnu.version entry `versym`,
-        with the definitions `verdef` and, with `needs`, Y1 (index 3) of
+        with the `count` definitions `verdef` and, with `needs`, Y1 (index 3) of
         liby.so.  Its .dynamic names the version sections as a linker's
         does, so that readers which find them by that way agree."""
         image = Image(64, False, 62, elfwriter.ET_DYN, mapped=True)
@@ -298,7 +298,7 @@ class DamagedVersions(Files):
         image.section(".dynstr", elfwriter.SHT_STRTAB, strings, flags=2)
         image.section(".gnu.version", elfwriter.SHT_GNU_VERSYM, image.pack("HH", 0, versym),
                       link=2, align=2, entsize=2, flags=2)
-        image.section(".gnu.version_d", elfwriter.SHT_GNU_VERDEF, verdef, link=3, info=2,
+        image.section(".gnu.version_d", elfwriter.SHT_GNU_VERDEF, verdef, link=3, info=count,
                       align=4, flags=2)
         if needs:
             need = image.pack("HHIII", 1, 1, 14, 16, 0) + image.pack("IHHII", 0, 0, 3, 22, 0)
@@ -342,6 +342,20 @@ class DamagedVersions(Files):
         self.assertIn("  Version definition past end of section\n", out)
         self.assertIn("    1 f\n", out)
         self.assert_readelf_agrees(["--dyn-syms", "-V"], self.image(self.verdef(image, 4000)))
+
+    def test_shared_parent_chain(self):
+        """Definitions that all point at one long chain of parents are
+        listed no further than the section could hold records side by
+        side: the listing costs what the section holds, not its square."""
+        image = Image(64, False, 62)
+        defs = parents = 200
+        verdef = b"".join(image.pack("HHHHIII", 1, 0, 2 + i, parents + 1, 0, 20 * (defs - i),
+                                     20 if i < defs - 1 else 0) for i in range(defs))
+        verdef += b"".join(image.pack("II", 9, 8) for _ in range(parents)) + image.pack("II", 9, 0)
+        status, out, _ = run(["-V", self.image(verdef, count=defs)])
+        self.assertEqual(status, 0)
+        self.assertIn("  0x0fa8: Parent 1: V1\n", out)
+        self.assertLessEqual(out.count(": Parent "), len(verdef) // 8 + 16)
 
     def test_index_no_list_holds(self):
         """An index beyond every definition, in an image with needs, reads

@@ -2,12 +2,12 @@
  * versions.c - the version lists and the per-symbol lookup of versions.h.
  *
  * A definition entry (Elf_Verdef) and a need entry (Elf_Verneed) have the
- * same layout in both classes; each points at its
- * auxiliary entries (Elf_Verdaux, Elf_Vernaux) and at
- * the next entry by byte offsets from itself.  The chains are walked in
- * file order, as the loader does, and flattened into one sorted array per
- * list.  A chain may point anywhere, so the walk stops at the end of the
- * section and after a number of steps that the section's size bounds.
+ * same layout in both classes; each points at its auxiliary entries
+ * (Elf_Verdaux, Elf_Vernaux) and at the next entry by byte offsets from
+ * itself.  One walker reads the chains, in file order, for the -V listing
+ * and for the lookup lists, which it flattens into one sorted array each.
+ * A chain may point anywhere, so the walk stops at the end of the section
+ * and after a number of records that the section's size bounds.
  */
 #include "versions.h"
 
@@ -26,9 +26,174 @@
 #define VERNAUX_SIZE sizeof(Elf32_Vernaux)
 #define FIELD(type, member) offsetof(type, member)
 
-/* Steps a walk may take: the section could hold no more entries without
+/*
+ * How a walk reads a chain.  The -V listing reads it as readelf does: the
+ * entries the section's sh_info counts, the auxiliary entries vd_cnt and
+ * vn_cnt count, and no further than a link too short to reach another
+ * record.  The lookup lists read it as the loader does: every link but 0
+ * is followed, whatever the counts say, and only a definition's name.
+ */
+enum version_walk_rule { VERSION_WALK_LISTED, VERSION_WALK_LINKED };
+
+/* Records a walk may read: the section could hold no more without
  * overlapping ones, and a chain of overlapping ones is cut off there. */
 static uint32_t walk_budget(uint32_t size) { return size / 8 + 16; }
+
+/* One walk of a definition or need chain over the section's bytes. */
+typedef struct chain_walk {
+    const objlens_image *image;
+    const unsigned char *bytes;
+    uint32_t size;
+    int rule;        /* enum version_walk_rule */
+    uint32_t budget; /* records the walk may still read */
+    version_event_fn each;
+    void *context;
+} chain_walk;
+
+static void walk_notice(const chain_walk *walk, int kind, uint64_t value)
+{
+    version_event event = {.kind = kind, .value = value};
+    walk->each(walk->context, &event);
+}
+
+/* The record of `record_size` bytes at `offset`; null when it does not lie
+ * inside the section or the walk has read as many records as it may. */
+static const unsigned char *walk_record(chain_walk *walk, uint64_t offset, uint32_t record_size)
+{
+    if (offset > walk->size || walk->size - offset < record_size || walk->budget == 0)
+        return NULL;
+    walk->budget--;
+    return walk->bytes + offset;
+}
+
+/* Whether the link `step` out of a record ends its chain.  The loader
+ * follows any link but 0.  The listing stops at one shorter than the
+ * record, unless it is the 0 after the `last` record (readelf's "Invalid
+ * vd_next field" and the like), and tells `each` of it. */
+static int link_ends(const chain_walk *walk, uint32_t step, uint32_t record_size, int last)
+{
+    if (walk->rule == VERSION_WALK_LINKED)
+        return step == 0;
+    if (step >= record_size || (last && step == 0))
+        return 0;
+    walk_notice(walk, VERSION_BAD_NEXT, step);
+    return 1;
+}
+
+/* One definition entry and its auxiliary chain; 0 with its vd_next in
+ * `*next`, or -1 when the listing stops here because vd_aux leads out of
+ * the section (the loader goes on without the name). */
+static int walk_definition(chain_walk *walk, const unsigned char *def, uint64_t offset,
+                           uint32_t *next)
+{
+    const objlens_image *image = walk->image;
+    version_event event = {.kind = VERSION_DEFINITION, .offset = offset};
+    const unsigned char *aux;
+    uint32_t link;
+    uint32_t j = 1;
+    event.version = bytes_half(image, def + FIELD(Elf32_Verdef, vd_version));
+    event.flags = bytes_half(image, def + FIELD(Elf32_Verdef, vd_flags));
+    event.index = bytes_half(image, def + FIELD(Elf32_Verdef, vd_ndx));
+    event.count = bytes_half(image, def + FIELD(Elf32_Verdef, vd_cnt));
+    event.hash = bytes_word(image, def + FIELD(Elf32_Verdef, vd_hash));
+    *next = bytes_word(image, def + FIELD(Elf32_Verdef, vd_next));
+    walk->each(walk->context, &event);
+    offset += bytes_word(image, def + FIELD(Elf32_Verdef, vd_aux));
+    if ((aux = walk_record(walk, offset, VERDAUX_SIZE)) == NULL)
+        return walk->rule == VERSION_WALK_LINKED ? 0 : -1;
+    event.kind = VERSION_DEFINITION_NAME;
+    event.offset = offset;
+    event.name = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_name));
+    link = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_next));
+    walk->each(walk->context, &event);
+    if (walk->rule == VERSION_WALK_LINKED)
+        return 0; /* the loader reads a definition's name only */
+    for (; j < event.count; j++) {
+        if (link_ends(walk, link, VERDAUX_SIZE, j == event.count - 1)) {
+            j = event.count;
+            break;
+        }
+        if ((aux = walk_record(walk, offset + link, VERDAUX_SIZE)) == NULL)
+            break;
+        offset += link;
+        event.kind = VERSION_PARENT;
+        event.offset = offset;
+        event.parent = (int)j;
+        event.name = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_name));
+        link = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_next));
+        walk->each(walk->context, &event);
+    }
+    if (j < event.count)
+        walk_notice(walk, VERSION_AUX_PAST_END, 0);
+    return 0;
+}
+
+/* One need entry and its auxiliary chain; as walk_definition, -1 when the
+ * listing stops because vn_aux leads out of the section. */
+static int walk_need(chain_walk *walk, const unsigned char *need, uint64_t offset, uint32_t *next)
+{
+    const objlens_image *image = walk->image;
+    version_event event = {.kind = VERSION_NEED, .offset = offset};
+    const unsigned char *item;
+    uint32_t j = 0;
+    event.version = bytes_half(image, need + FIELD(Elf32_Verneed, vn_version));
+    event.count = bytes_half(image, need + FIELD(Elf32_Verneed, vn_cnt));
+    event.file = bytes_word(image, need + FIELD(Elf32_Verneed, vn_file));
+    *next = bytes_word(image, need + FIELD(Elf32_Verneed, vn_next));
+    walk->each(walk->context, &event);
+    offset += bytes_word(image, need + FIELD(Elf32_Verneed, vn_aux));
+    if (offset > walk->size)
+        return walk->rule == VERSION_WALK_LINKED ? 0 : -1;
+    for (; walk->rule == VERSION_WALK_LINKED || j < event.count; j++) {
+        uint32_t step;
+        if ((item = walk_record(walk, offset, VERNAUX_SIZE)) == NULL)
+            break;
+        event.kind = VERSION_NEED_AUX;
+        event.offset = offset;
+        event.hash = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_hash));
+        event.flags = bytes_half(image, item + FIELD(Elf32_Vernaux, vna_flags));
+        event.index = bytes_half(image, item + FIELD(Elf32_Vernaux, vna_other));
+        event.name = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_name));
+        step = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_next));
+        walk->each(walk->context, &event);
+        if (link_ends(walk, step, VERNAUX_SIZE, j == event.count - 1)) {
+            j = event.count;
+            break;
+        }
+        if (step > walk->size - offset)
+            break;
+        offset += step;
+    }
+    if (walk->rule == VERSION_WALK_LISTED && j < event.count)
+        walk_notice(walk, VERSION_AUX_MISSING, 0);
+    return 0;
+}
+
+/* The chain of definitions or needs in `bytes`, `count` entries long as
+ * the section says (the listing's bound), read as `rule` says. */
+static void walk_bytes(const objlens_image *image, const unsigned char *bytes, uint32_t size,
+                       int definitions, uint32_t count, int rule, version_event_fn each,
+                       void *context)
+{
+    chain_walk walk = {image, bytes, size, rule, walk_budget(size), each, context};
+    uint32_t record = definitions ? VERDEF_SIZE : VERNEED_SIZE;
+    uint64_t offset = 0;
+    uint32_t n = 0;
+    for (; rule == VERSION_WALK_LINKED || n < count; n++) {
+        const unsigned char *entry = walk_record(&walk, offset, record);
+        uint32_t next;
+        if (entry == NULL || (definitions ? walk_definition(&walk, entry, offset, &next)
+                                          : walk_need(&walk, entry, offset, &next)) != 0)
+            break;
+        if (link_ends(&walk, next, record, n == count - 1))
+            return;
+        if (next > size - offset)
+            break;
+        offset += next;
+    }
+    if (rule == VERSION_WALK_LISTED && n < count)
+        walk_notice(&walk, VERSION_PAST_END, 0);
+}
 
 static int entry_order(const void *a, const void *b)
 {
@@ -52,81 +217,63 @@ static void list_finish(version_list *list)
     list->count = kept;
 }
 
-static version_entry *list_add(version_list *list, uint32_t budget)
+/* A lookup list as its walk builds it: the array grows with the entries
+ * the walk meets, which its budget bounds. */
+typedef struct list_builder {
+    version_list *list;
+    uint32_t capacity;
+    int failed; /* an entry could not be stored: the rest are dropped */
+} list_builder;
+
+static void list_event(void *context, const version_event *event)
 {
+    list_builder *builder = context;
+    version_list *list = builder->list;
     version_entry *entry;
-    if (list->count >= budget)
-        return NULL;
-    entry = &list->entries[list->count];
-    entry->order = list->count;
-    list->count++;
-    return entry;
-}
-
-static void read_definitions(version_list *list, const objlens_image *image,
-                             const unsigned char *bytes, uint32_t size)
-{
-    uint32_t budget = walk_budget(size);
-    uint64_t offset = 0;
-    uint16_t max_index = 0;
-    list->entries = malloc(budget * sizeof *list->entries);
-    if (list->entries == NULL)
+    if (builder->failed)
         return;
-    while (offset <= size && size - offset >= VERDEF_SIZE) {
-        const unsigned char *def = bytes + offset;
-        uint64_t aux = bytes_word(image, def + FIELD(Elf32_Verdef, vd_aux));
-        uint64_t next = bytes_word(image, def + FIELD(Elf32_Verdef, vd_next));
-        version_entry *entry = list_add(list, budget);
-        if (entry == NULL)
-            break;
-        entry->key = (uint16_t)bytes_half(image, def + FIELD(Elf32_Verdef, vd_ndx));
-        entry->flags = (uint16_t)bytes_half(image, def + FIELD(Elf32_Verdef, vd_flags));
-        if ((entry->key & VERSYM_INDEX_MASK) > max_index)
-            max_index = entry->key & VERSYM_INDEX_MASK;
-        entry->max_index = max_index;
-        entry->name_known = aux <= size - offset && size - offset - aux >= VERDAUX_SIZE;
-        entry->name =
-            entry->name_known ? bytes_word(image, def + aux + FIELD(Elf32_Verdaux, vda_name)) : 0;
-        if (next == 0)
-            break;
-        offset += next;
+    if (event->kind == VERSION_DEFINITION_NAME) {
+        list->entries[list->count - 1].name_known = 1;
+        list->entries[list->count - 1].name = event->name;
+        return;
     }
-    list->max_index = max_index;
-    list_finish(list);
-}
-
-static void read_needs(version_list *list, const objlens_image *image, const unsigned char *bytes,
-                       uint32_t size)
-{
-    uint32_t budget = walk_budget(size);
-    uint64_t offset = 0;
-    list->entries = malloc(budget * sizeof *list->entries);
-    if (list->entries == NULL)
+    if (event->kind != VERSION_DEFINITION && event->kind != VERSION_NEED_AUX)
         return;
-    while (offset <= size && size - offset >= VERNEED_SIZE) {
-        const unsigned char *need = bytes + offset;
-        uint64_t next = bytes_word(image, need + FIELD(Elf32_Verneed, vn_next));
-        uint64_t aux = offset + bytes_word(image, need + FIELD(Elf32_Verneed, vn_aux));
-        while (aux <= size && size - aux >= VERNAUX_SIZE) {
-            const unsigned char *item = bytes + aux;
-            uint64_t step = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_next));
-            version_entry *entry = list_add(list, budget);
-            if (entry == NULL)
-                goto done;
-            entry->key = (uint16_t)bytes_half(image, item + FIELD(Elf32_Vernaux, vna_other));
-            entry->flags = (uint16_t)bytes_half(image, item + FIELD(Elf32_Vernaux, vna_flags));
-            entry->max_index = 0;
-            entry->name_known = 1;
-            entry->name = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_name));
-            if (step == 0)
-                break;
-            aux += step;
+    if (list->count == builder->capacity) {
+        uint32_t capacity = builder->capacity != 0 ? builder->capacity * 2 : 16;
+        version_entry *grown = realloc(list->entries, (size_t)capacity * sizeof *grown);
+        if (grown == NULL) {
+            builder->failed = 1;
+            return;
         }
-        if (next == 0)
-            break;
-        offset += next;
+        list->entries = grown;
+        builder->capacity = capacity;
     }
-done:
+    entry = &list->entries[list->count];
+    *entry = (version_entry){
+        .key = (uint16_t)event->index, .flags = (uint16_t)event->flags, .order = list->count++};
+    if (event->kind == VERSION_NEED_AUX) {
+        entry->name_known = 1;
+        entry->name = event->name;
+    } else {
+        if ((entry->key & VERSYM_INDEX_MASK) > list->max_index)
+            list->max_index = entry->key & VERSYM_INDEX_MASK;
+        entry->max_index = list->max_index;
+    }
+}
+
+/* The lookup list of the chain in `bytes` (null for none). */
+static void list_from_bytes(version_list *list, const objlens_image *image,
+                            const unsigned char *bytes, uint32_t size, int definitions)
+{
+    list_builder builder = {.list = list};
+    list->entries = NULL;
+    list->count = 0;
+    list->max_index = 0;
+    list->present = bytes != NULL;
+    if (bytes == NULL)
+        return;
+    walk_bytes(image, bytes, size, definitions, 0, VERSION_WALK_LINKED, list_event, &builder);
     list_finish(list);
 }
 
@@ -144,21 +291,13 @@ static uint32_t first_section_of_type(const dump_image *image, uint32_t type,
 static void list_open(version_list *list, const dump_image *image, uint32_t type)
 {
     objlens_section section;
-    unsigned char *bytes;
-    uint32_t size;
-    list->entries = NULL;
-    list->count = 0;
-    list->max_index = 0;
-    list->present = first_section_of_type(image, type, &section) != 0;
-    if (!list->present)
-        return;
-    bytes = section_bytes(&section, &size);
-    if (bytes == NULL)
-        return;
-    if (type == SHT_GNU_verdef)
-        read_definitions(list, &image->image, bytes, size);
-    else
-        read_needs(list, &image->image, bytes, size);
+    unsigned char *bytes = NULL;
+    uint32_t size = 0;
+    int present = first_section_of_type(image, type, &section) != 0;
+    if (present)
+        bytes = section_bytes(&section, &size);
+    list_from_bytes(list, &image->image, bytes, size, type == SHT_GNU_verdef);
+    list->present = present;
     free(bytes);
 }
 
@@ -236,19 +375,6 @@ void symbol_versions_open(symbol_versions *versions, const dump_image *image,
     versions->count = objlens_section_data_size(&versions->versym) / VERSYM_SIZE;
     versions->present = 1;
     version_lists_open(&versions->lists, image);
-}
-
-static void list_from_bytes(version_list *list, const objlens_image *image,
-                            const unsigned char *bytes, uint32_t size, int definitions)
-{
-    list->entries = NULL;
-    list->count = 0;
-    list->max_index = 0;
-    list->present = bytes != NULL;
-    if (bytes != NULL && definitions)
-        read_definitions(list, image, bytes, size);
-    else if (bytes != NULL)
-        read_needs(list, image, bytes, size);
 }
 
 void symbol_versions_open_bytes(symbol_versions *versions, const dump_image *image,
@@ -417,165 +543,15 @@ const char *version_flags_text(uint16_t flags, char buffer[48])
     return buffer;
 }
 
-/* Whether a vd_next, vda_next, vn_next or vna_next of `step` bytes breaks
- * its chain: shorter than the record it leaves, unless it is the 0 that ends
- * the chain after its last record (readelf's "Invalid vd_next field" and the
- * like); `each` hears of it. */
-static int bad_link(uint32_t step, uint32_t record_size, int last, version_event_fn each,
-                    void *context)
-{
-    if (step >= record_size || (last && step == 0))
-        return 0;
-    version_event bad = {.kind = VERSION_BAD_NEXT, .value = step};
-    each(context, &bad);
-    return 1;
-}
-
-/* The end of a definition or need entry at `idx`: 1 when its vd_next or
- * vn_next breaks the chain, -1 when it leads out of the section, else 0 with
- * the next entry's offset in `*next_idx`. */
-static int entry_next(uint32_t next, uint32_t record_size, int last, uint32_t size, size_t idx,
-                      version_event_fn each, void *context, size_t *next_idx)
-{
-    if (bad_link(next, record_size, last, each, context))
-        return 1;
-    if (next > size - idx)
-        return -1;
-    *next_idx = idx + next;
-    return 0;
-}
-
-/* One definition entry and its auxiliary chain; as entry_next, or -1 when
- * the entry's vd_aux leads out of the section. */
-static int walk_definition(const objlens_image *image, const unsigned char *bytes, uint32_t size,
-                           size_t idx, int last, version_event_fn each, void *context,
-                           size_t *next_idx)
-{
-    const unsigned char *def = bytes + idx;
-    version_event event = {0};
-    size_t at;
-    uint32_t aux;
-    uint32_t next;
-    uint32_t aux_next;
-    int j = 1;
-    event.kind = VERSION_DEFINITION;
-    event.offset = idx;
-    event.version = bytes_half(image, def + FIELD(Elf32_Verdef, vd_version));
-    event.flags = bytes_half(image, def + FIELD(Elf32_Verdef, vd_flags));
-    event.index = bytes_half(image, def + FIELD(Elf32_Verdef, vd_ndx));
-    event.count = bytes_half(image, def + FIELD(Elf32_Verdef, vd_cnt));
-    event.hash = bytes_word(image, def + FIELD(Elf32_Verdef, vd_hash));
-    aux = bytes_word(image, def + FIELD(Elf32_Verdef, vd_aux));
-    next = bytes_word(image, def + FIELD(Elf32_Verdef, vd_next));
-    each(context, &event);
-    if (aux > size - idx || size - idx - aux < VERDAUX_SIZE)
-        return -1;
-    at = idx + aux;
-    event.kind = VERSION_DEFINITION_NAME;
-    event.offset = at;
-    event.name = bytes_word(image, bytes + at + FIELD(Elf32_Verdaux, vda_name));
-    aux_next = bytes_word(image, bytes + at + FIELD(Elf32_Verdaux, vda_next));
-    each(context, &event);
-    for (; j < (int)event.count; j++) {
-        if (bad_link(aux_next, VERDAUX_SIZE, j == (int)event.count - 1, each, context)) {
-            j = (int)event.count;
-            break;
-        }
-        if (aux_next > size - at || size - at - aux_next < VERDAUX_SIZE)
-            break;
-        at += aux_next;
-        event.kind = VERSION_PARENT;
-        event.offset = at;
-        event.parent = j;
-        event.name = bytes_word(image, bytes + at + FIELD(Elf32_Verdaux, vda_name));
-        aux_next = bytes_word(image, bytes + at + FIELD(Elf32_Verdaux, vda_next));
-        each(context, &event);
-    }
-    if (j < (int)event.count) {
-        version_event past = {.kind = VERSION_AUX_PAST_END};
-        each(context, &past);
-    }
-    return entry_next(next, VERDEF_SIZE, last, size, idx, each, context, next_idx);
-}
-
-/* One need entry and its auxiliary chain; as walk_definition. */
-static int walk_need(const objlens_image *image, const unsigned char *bytes, uint32_t size,
-                     size_t idx, int last, version_event_fn each, void *context, size_t *next_idx)
-{
-    const unsigned char *need = bytes + idx;
-    version_event event = {0};
-    uint32_t aux;
-    uint32_t next;
-    size_t at;
-    int j = 0;
-    event.kind = VERSION_NEED;
-    event.offset = idx;
-    event.version = bytes_half(image, need + FIELD(Elf32_Verneed, vn_version));
-    event.count = bytes_half(image, need + FIELD(Elf32_Verneed, vn_cnt));
-    event.file = bytes_word(image, need + FIELD(Elf32_Verneed, vn_file));
-    aux = bytes_word(image, need + FIELD(Elf32_Verneed, vn_aux));
-    next = bytes_word(image, need + FIELD(Elf32_Verneed, vn_next));
-    each(context, &event);
-    if (aux > size - idx)
-        return -1;
-    at = idx + aux;
-    for (; j < (int)event.count; j++) {
-        const unsigned char *item = bytes + at;
-        uint32_t step;
-        if (size - at < VERNAUX_SIZE)
-            break;
-        event.kind = VERSION_NEED_AUX;
-        event.offset = at;
-        event.hash = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_hash));
-        event.flags = bytes_half(image, item + FIELD(Elf32_Vernaux, vna_flags));
-        event.index = bytes_half(image, item + FIELD(Elf32_Vernaux, vna_other));
-        event.name = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_name));
-        step = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_next));
-        each(context, &event);
-        if (bad_link(step, VERNAUX_SIZE, j == (int)event.count - 1, each, context)) {
-            j = (int)event.count;
-            break;
-        }
-        if (step > size - at)
-            break;
-        at += step;
-    }
-    if (j < (int)event.count) {
-        version_event missing = {.kind = VERSION_AUX_MISSING};
-        each(context, &missing);
-    }
-    return entry_next(next, VERNEED_SIZE, last, size, idx, each, context, next_idx);
-}
-
 int version_walk(const objlens_section *section, const objlens_image *image, version_event_fn each,
                  void *context)
 {
-    int definitions = objlens_section_get_type(section) == SHT_GNU_verdef;
-    uint32_t count = objlens_section_get_info(section);
     uint32_t size;
     unsigned char *bytes = section_bytes(section, &size);
-    size_t idx = 0;
-    uint32_t cnt = 0;
     if (bytes == NULL)
         return size == 0 ? 0 : -1;
-    for (; cnt < count; cnt++) {
-        int last = cnt == count - 1;
-        int stop;
-        if (size - idx < (definitions ? (size_t)VERDEF_SIZE : (size_t)VERNEED_SIZE))
-            break;
-        stop = definitions ? walk_definition(image, bytes, size, idx, last, each, context, &idx)
-                           : walk_need(image, bytes, size, idx, last, each, context, &idx);
-        if (stop > 0) {
-            cnt = count;
-            break;
-        }
-        if (stop < 0)
-            break;
-    }
-    if (cnt < count) {
-        version_event past = {.kind = VERSION_PAST_END};
-        each(context, &past);
-    }
+    walk_bytes(image, bytes, size, objlens_section_get_type(section) == SHT_GNU_verdef,
+               objlens_section_get_info(section), VERSION_WALK_LISTED, each, context);
     free(bytes);
     return 0;
 }
