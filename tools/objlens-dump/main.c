@@ -184,13 +184,14 @@ static void refuse(const dump_image *image, const char *reason, const header_fie
  * file cannot be opened is said by its path; one that is an archive whole
  * (ar puts the members of an archive in a thin one, each by itself) is said
  * to be one. */
-static const char *member_refusal(const archive *ar, const char *path, const objkit_source *source,
-                                  char *reason, size_t size)
+static const char *member_refusal(const archive *ar, const dump_image *image, const char *path,
+                                  const objkit_source *source, char *reason, size_t size)
 {
     if (source->reason == OBJKIT_REASON_OPEN || source->reason == OBJKIT_REASON_NOT_REGULAR)
         return format_into(reason, size, "its file %s cannot be opened: %s", path,
                            refusal_text(source));
-    if (ar->thin && source->reason == OBJKIT_REASON_NOT_ELF && archive_magic(path))
+    if (ar->thin && source->reason == OBJKIT_REASON_NOT_ELF && image->file != NULL &&
+        archive_magic(image->file))
         return format_into(reason, size,
                            "its file %s is an archive, whose members a thin archive names "
                            "one by one",
@@ -234,7 +235,7 @@ static int dump_source(dump_image *image, objkit_source *source, const archive *
             out_char('\n');
         }
         refuse(image,
-               ar != NULL ? member_refusal(ar, member_path, source, reason, sizeof reason)
+               ar != NULL ? member_refusal(ar, image, member_path, source, reason, sizeof reason)
                           : refusal_text(source),
                shown ? &header : NULL, parts, json, name_it);
         return 1;

@@ -364,17 +364,11 @@ int archive_open(archive *ar, const char *path, const dump_file *file)
     return read_tables(ar) == 0 ? 1 : -1;
 }
 
-int archive_magic(const char *path)
+int archive_magic(const dump_file *file)
 {
     char magic[SARMAG];
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    int found;
-    if (fd < 0)
-        return 0;
-    found = pread(fd, magic, SARMAG, 0) == SARMAG &&
-            (memcmp(magic, ARMAG, SARMAG) == 0 || memcmp(magic, THINMAG, SARMAG) == 0);
-    close(fd);
-    return found;
+    return file->fd >= 0 && dump_file_read(file, 0, magic, SARMAG) == 0 &&
+           (memcmp(magic, ARMAG, SARMAG) == 0 || memcmp(magic, THINMAG, SARMAG) == 0);
 }
 
 void archive_close(archive *ar)

@@ -70,8 +70,8 @@ typedef struct archive_member {
 int archive_open(archive *ar, const char *path, const dump_file *file);
 void archive_close(archive *ar);
 
-/* 1 when the file at `path` starts as an archive does, 0 otherwise. */
-int archive_magic(const char *path);
+/* 1 when the open file starts as an archive does, 0 otherwise. */
+int archive_magic(const dump_file *file);
 
 /* The next member: 1 with the member, 0 at the end, -1 for a malformed
  * header (the reason in `error`); after -1 the walk goes on with the next
