@@ -123,6 +123,11 @@ class Archives(unittest.TestCase):
                                                                self.path("plain.a").encode()),
                       ours)
         self.assertEqual(ours.count(b"Symbol table '.symtab'"), 2)
+        # A text member of the nested archive is no ELF file, whatever
+        # archive it lies in.
+        subprocess.run(["ar", "rcT", "textnest.a", "text.a"], cwd=d, check=True)
+        err = run(["-h", self.path("textnest.a")])[1]
+        self.assertIn("(notes.txt)]: not an ELF file", err)
 
     def thin(self, name, members):
         """A thin archive naming `members` (name, size, origin or None)."""

@@ -180,13 +180,16 @@ static void refuse(const dump_image *image, const char *reason, const header_fie
     text_header(header);
 }
 
-/* Why a member of an archive was refused.  A thin archive's member whose
- * file cannot be opened is said by its path; one that is an archive whole
- * (ar puts the members of an archive in a thin one, each by itself) is said
- * to be one. */
+/* Why a member of an archive was refused.  A thin archive's member in a
+ * file of its own (`path`; null for bytes inside an archive) whose file
+ * cannot be opened is said by its path; one that is an archive whole (ar
+ * puts the members of an archive in a thin one, each by itself) is said to
+ * be one. */
 static const char *member_refusal(const archive *ar, const dump_image *image, const char *path,
                                   const objkit_source *source, char *reason, size_t size)
 {
+    if (path == NULL)
+        return refusal_text(source);
     if (source->reason == OBJKIT_REASON_OPEN || source->reason == OBJKIT_REASON_NOT_REGULAR)
         return format_into(reason, size, "its file %s cannot be opened: %s", path,
                            refusal_text(source));
@@ -213,9 +216,9 @@ static void archive_problem(const char *path, const char *reason, const dump_opt
 }
 
 /* Dumps one ELF image from `source`, named as `image` says; 0 when it was
- * dumped in full.  A member of an archive `ar` (its bytes in the file at
- * `member_path`) is always named, as readelf
- * names it: before its parts, and before the reason it was refused when
+ * dumped in full.  A member of an archive `ar` (in a file of its own at
+ * `member_path`, or null for bytes inside an archive) is always named, as
+ * readelf names it: before its parts, and before the reason it was refused when
  * its bytes could hold an ELF header (a thin member's file that cannot be
  * opened is not named, as readelf does not name it). */
 static int dump_source(dump_image *image, objkit_source *source, const archive *ar,
@@ -422,19 +425,6 @@ done:
     return status;
 }
 
-/* The source of a file read whole: the file open on `file`, or, when it
- * could not be opened as a regular file, its path, which the library then
- * refuses in its own words. */
-static objkit_source whole_file(dump_image *image, const dump_file *file, const char *path)
-{
-    if (file->fd < 0)
-        return objkit_source_file(path);
-    image->file = file;
-    image->file_base = 0;
-    image->file_size = file->size;
-    return objkit_source_descriptor(file->fd);
-}
-
 /* Every member of an archive, each loaded from its own bytes. */
 static int dump_archive(archive *ar, unsigned parts, const dump_options *options, int json)
 {
@@ -485,13 +475,14 @@ static int dump_archive(archive *ar, unsigned parts, const dump_options *options
             image.file_size = member.size;
         } else {
             (void)dump_file_open(&own, member.path);
-            source = whole_file(&image, &own, member.path);
+            source = image_file_source(&image, &own, member.path);
         }
         /* readelf reads a member's ELF header from the archive's bytes, past
          * the member's end if need be: it names the member when there are
          * enough of them. */
         image.header_room = ar->thin ? member.size : ar->size - member.offset;
-        if (dump_source(&image, &source, ar, member.path, parts, json, 1) != 0)
+        if (dump_source(&image, &source, ar, member.file == NULL ? member.path : NULL, parts, json,
+                        1) != 0)
             status = 1;
         dump_file_close(&own);
         free((char *)image.path);
@@ -534,7 +525,7 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
     memset(&image, 0, sizeof image);
     image.path = path;
     image.options = options;
-    source = whole_file(&image, &file, path);
+    source = image_file_source(&image, &file, path);
     status = dump_source(&image, &source, NULL, NULL, parts, json, name_it);
     dump_file_close(&file);
     return status;

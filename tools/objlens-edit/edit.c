@@ -139,20 +139,18 @@ int edit_file(const edit_run *run, const char *path)
 {
     dump_image image;
     report report = {run->json, run->name_files, path, 0};
-    objkit_source source = objkit_source_file(path);
+    objkit_source source;
     struct stat before;
     int known = lstat(path, &before) == 0;
     int sets = 0;
     int status;
 
-    dump_file file; /* what the image reads of the file beside its sections */
+    dump_file file; /* the file, opened once: loaded, and read beside its sections */
 
     memset(&image, 0, sizeof image);
     image.path = path;
-    if (dump_file_open(&file, path) == 0) {
-        image.file = &file;
-        image.file_size = file.size;
-    }
+    (void)dump_file_open(&file, path);
+    source = image_file_source(&image, &file, path);
     if (objlens_load(&image.image, &source) != 0) {
         report_error(&report, NULL, "%s", refusal_text(&source));
         dump_file_close(&file);

@@ -60,7 +60,8 @@ void dump_file_close(dump_file *file)
 }
 
 /* Whether the file is still the one opened, as it was then.  A rewrite
- * that keeps its size and puts its old time back cannot be seen. */
+ * that keeps its size and puts its old time back cannot be seen.  The
+ * backend checks its own reads by the same rule (file_io.cpp). */
 static int unchanged(const dump_file *file)
 {
     struct stat info;
@@ -92,6 +93,16 @@ int dump_file_read(const dump_file *file, uint64_t offset, void *dest, size_t co
     return 0;
 }
 
+objkit_source image_file_source(dump_image *image, const dump_file *file, const char *path)
+{
+    if (file->fd < 0)
+        return objkit_source_file(path);
+    image->file = file;
+    image->file_base = 0;
+    image->file_size = file->size;
+    return objkit_source_descriptor(file->fd);
+}
+
 size_t image_file_read(const dump_image *image, uint64_t offset, uint64_t size,
                        unsigned char **bytes)
 {
@@ -103,7 +114,7 @@ size_t image_file_read(const dump_image *image, uint64_t offset, uint64_t size,
         return 0;
     if (size > image->file_size - offset)
         size = image->file_size - offset;
-    buffer = (size_t)size == size ? malloc((size_t)size + 1) : NULL;
+    buffer = size < SIZE_MAX ? malloc((size_t)size + 1) : NULL;
     if (buffer == NULL ||
         dump_file_read(image->file, image->file_base + offset, buffer, (size_t)size) != 0) {
         free(buffer);

@@ -14,6 +14,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "objkit.h"
 #include "objlens.h"
 
 /* The section's data in a new buffer (free it), its size in *size; null
@@ -45,6 +46,13 @@ void dump_file_close(dump_file *file);
  * when the file changed, or the read's errno. */
 int dump_file_read(const dump_file *file, uint64_t offset, void *dest, size_t count);
 
+/* The load source of a file read whole: the file open on `file` (the
+ * image then reads beside its sections from it), or, when it could not be
+ * opened as a regular file, its path, which the library then refuses in
+ * its own words. */
+struct dump_image;
+objkit_source image_file_source(struct dump_image *image, const dump_file *file, const char *path);
+
 /*
  * Bytes of the image's file itself, for what the library reads only
  * through sections: the interpreter path, the dynamic array of a file
@@ -55,7 +63,6 @@ int dump_file_read(const dump_file *file, uint64_t offset, void *dest, size_t co
  * read.  0 with *bytes null when nothing can be read (no open file, an
  * empty range, an offset past the end, a file changed since its open).
  */
-struct dump_image;
 size_t image_file_read(const struct dump_image *image, uint64_t offset, uint64_t size,
                        unsigned char **bytes);
 
