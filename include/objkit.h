@@ -307,9 +307,12 @@ static inline objkit_source objkit_source_file_range(const char *path, uint64_t 
  * A file the caller has open for reading on `fd`: loaded as its path would
  * be, with the same checks, reasons and texts (a descriptor that is not
  * open is OBJKIT_REASON_OPEN, one on a FIFO OBJKIT_REASON_NOT_REGULAR),
- * but from the file it is open on, whatever its path names by now.  `fd`
- * must stay open until the first can_load or load on the record, which
- * duplicates it; after that the caller may close it whenever it likes.
+ * but from the file it is open on, whatever its path names by now.  Each
+ * call that would open a path source's path anew (the first can_load or
+ * load, and those that follow a release, a load or a refusal) duplicates
+ * `fd` instead, so `fd` must stay open as long as the record is used; an
+ * image keeps its own duplicate.  A zeroed record of this kind stands for
+ * descriptor 0: make one with this constructor.
  */
 static inline objkit_source objkit_source_descriptor(int fd)
 {
