@@ -142,7 +142,7 @@ TEST_P(Memory, AHugeSectionCountIsRefusedBeforeTheTableIsRead)
     }
 }
 
-TEST_P(Memory, OneEntryOfALargeSectionCostsOneChunk)
+TEST_P(Memory, OneEntryOfALargeSectionReadsOneChunk)
 {
     TempDir dir;
     elftest::ElfWriter w(kind().bits, kind().data);

@@ -195,9 +195,9 @@ static void out_string_or(const attribute_record *r, const char *missing)
 
 static void out_quoted(const attribute_record *r)
 {
-    out_printf("\"");
+    out_str("\"");
     out_string_or(r, "<corrupt string tag>");
-    out_printf("\"\n");
+    out_str("\"\n");
 }
 
 /*
@@ -223,17 +223,17 @@ static void out_compatibility(const attribute_record *r)
 {
     out_printf("flag = %d, vendor = ", as_int(r->number_value));
     out_string_or(r, "<corrupt>");
-    out_printf("\n");
+    out_str("\n");
 }
 
 static void out_align(uint64_t value, const char *one, const char *two)
 {
     if (value == 0)
-        out_printf("None\n");
+        out_str("None\n");
     else if (value == 1 || value == 2)
         out_printf("%s", value == 1 ? one : two);
     else if (value == 3)
-        out_printf("??? 3\n");
+        out_str("??? 3\n");
     else if (value <= 12)
         out_printf("8-byte and up to %d-byte extended\n", 1 << value);
     else
@@ -254,10 +254,10 @@ static void arm_attribute(const attribute_record *r, const char *name)
     switch (r->value) {
     case ATTRIBUTE_STRING: out_tag_value(-1, r); return;
     case ATTRIBUTE_COMPAT: out_compatibility(r); return;
-    case ATTRIBUTE_FLAG_BYTE: out_printf("True\n"); return;
+    case ATTRIBUTE_FLAG_BYTE: out_str("True\n"); return;
     case ATTRIBUTE_ALSO:
         if (!r->has_also_value)
-            out_printf("???\n");
+            out_str("???\n");
         else
             out_list_text(cpu_arch, COUNT(cpu_arch), r->also_value);
         return;
@@ -266,11 +266,11 @@ static void arm_attribute(const attribute_record *r, const char *name)
     switch (r->tag) {
     case 7:
         switch (v) {
-        case 0: out_printf("None\n"); break;
-        case 'A': out_printf("Application\n"); break;
-        case 'R': out_printf("Realtime\n"); break;
-        case 'M': out_printf("Microcontroller\n"); break;
-        case 'S': out_printf("Application or Realtime\n"); break;
+        case 0: out_str("None\n"); break;
+        case 'A': out_str("Application\n"); break;
+        case 'R': out_str("Realtime\n"); break;
+        case 'M': out_str("Microcontroller\n"); break;
+        case 'S': out_str("Application or Realtime\n"); break;
         default: out_unknown_value(v); break;
         }
         return;
@@ -322,7 +322,7 @@ static void power_attribute(const attribute_record *r, const char *name)
     uint64_t v = r->number_value;
     out_printf("  %s: ", name);
     if (r->missing) {
-        out_printf("<corrupt>\n");
+        out_str("<corrupt>\n");
     } else if (r->tag == 4) {
         power_extra_bits(v, 15);
         out_printf("%s%s", fp[v & 3], long_double[(v & 0xc) >> 2]);
@@ -398,9 +398,9 @@ static void raw_bytes(const unsigned char *bytes, size_t size)
             if (j < line)
                 out_printf("%02x", bytes[at + j]);
             else
-                out_printf("  ");
+                out_str("  ");
             if ((j & 3) == 3)
-                out_printf(" ");
+                out_str(" ");
         }
         for (size_t j = 0; j < line; j++) {
             unsigned char c = bytes[at + j];
@@ -408,7 +408,7 @@ static void raw_bytes(const unsigned char *bytes, size_t size)
         }
         out_char('\n');
     }
-    out_printf("\n");
+    out_str("\n");
 }
 
 static void text_attribute(void *context, int event, const attribute_record *r)
@@ -417,18 +417,18 @@ static void text_attribute(void *context, int event, const attribute_record *r)
     uint16_t machine = attribute_family(image->machine);
     switch (event) {
     case ATTRIBUTE_BAD_VERSION:
-        out_printf("Unknown attributes version '");
+        out_str("Unknown attributes version '");
         out_name_bounded((const char *)&(unsigned char){(unsigned char)r->version}, 1);
         out_printf("'(%u) - expecting 'A'\n", r->version);
         break;
     case ATTRIBUTE_VENDOR:
-        out_printf("Attribute Section: ");
+        out_str("Attribute Section: ");
         out_name(r->vendor);
-        out_printf("\n");
+        out_str("\n");
         break;
     case ATTRIBUTE_SCOPE:
         if (r->scope == 1)
-            out_printf("File Attributes\n");
+            out_str("File Attributes\n");
         else if (r->scope == 2 || r->scope == 3)
             out_printf(r->scope == 2 ? "Section Attributes:" : "Symbol Attributes:");
         else
@@ -437,7 +437,7 @@ static void text_attribute(void *context, int event, const attribute_record *r)
     case ATTRIBUTE_SCOPE_ENTRY: out_printf(" %d", as_int(r->number)); break;
     case ATTRIBUTE_SCOPE_END:
         if (r->scope == 2 || r->scope == 3)
-            out_printf("\n");
+            out_str("\n");
         break;
     case ATTRIBUTE_ONE: {
         const char *name = attribute_tag_name(image->machine, r->style, r->tag);
@@ -451,11 +451,11 @@ static void text_attribute(void *context, int event, const attribute_record *r)
     }
     case ATTRIBUTE_RAW:
         if (r->style == ATTRIBUTES_GNU_RAW) {
-            out_printf("  Unknown GNU attribute: ");
+            out_str("  Unknown GNU attribute: ");
             out_name_bounded(r->string, r->string_size);
-            out_printf("\n");
+            out_str("\n");
         } else {
-            out_printf("  Unknown attribute:\n");
+            out_str("  Unknown attribute:\n");
         }
         raw_bytes(r->bytes, r->size);
         break;
@@ -538,7 +538,7 @@ static void mips_abiflags_text(const mips_abiflags *f)
         if (f->ases & mips_ases[i].bit)
             out_printf("\n\t%s", mips_ases[i].name);
     if (f->ases == 0)
-        out_printf("\n\tNone");
+        out_str("\n\tNone");
     else if ((f->ases & ~MIPS_ASES_KNOWN) != 0)
         out_printf("\n\tUnknown (%x)", f->ases & ~MIPS_ASES_KNOWN);
     out_printf("\nFLAGS 1: %08x\nFLAGS 2: %08x\n", f->flags1, f->flags2);
@@ -563,7 +563,7 @@ static void got_symbol_text(const mips_got *got, dump_image *image, uint64_t ind
     char type[32];
     char buffer[16];
     if (!got->has_symbols) {
-        out_printf("<no dynamic symbols>");
+        out_str("<no dynamic symbols>");
         return;
     }
     if (index >= got->symbols.count ||
@@ -623,14 +623,14 @@ static void got_entry_text(void *context, const mips_got_entry *entry)
     else
         out_printf("%*s", digits, entry->state == MIPS_GOT_UNKNOWN ? "<unknown>" : "<corrupt>");
     if (entry->kind == MIPS_GOT_LAZY_RESOLVER)
-        out_printf(" Lazy resolver");
+        out_str(" Lazy resolver");
     else if (entry->kind == MIPS_GOT_MODULE_POINTER)
-        out_printf(" Module pointer (GNU extension)");
+        out_str(" Module pointer (GNU extension)");
     if (entry->kind == MIPS_GOT_GLOBAL) {
-        out_printf(" ");
+        out_str(" ");
         got_symbol_text(got, t->image, entry->symbol);
     }
-    out_printf("\n");
+    out_str("\n");
 }
 
 static void mips_got_text(const mips_got *got, dump_image *image)
@@ -642,7 +642,7 @@ static void mips_got_text(const mips_got *got, dump_image *image)
      * ends the table, but for the global entries'. */
     if (mips_got_walk(got, image, got_entry_text, &t) || t.last == MIPS_GOT_GLOBAL)
         if (t.last != -1)
-            out_printf("\n");
+            out_str("\n");
 }
 
 void text_arch_specific(dump_image *image)

@@ -17,7 +17,7 @@ static void heading(dump_image *image, const char *what, const objlens_section *
 {
     out_printf("\n%s dump of section '", what);
     out_name_bounded(section_name(image, section), HEADING_NAME_MAX);
-    out_printf("':\n");
+    out_str("':\n");
 }
 
 static void hex_lines(const unsigned char *data, uint64_t size, uint64_t address)
@@ -89,7 +89,7 @@ static void string_lines(const unsigned char *data, uint64_t size)
         if (at >= size)
             break;
         if (continuing)
-            out_printf("%12s", "");
+            out_spaces(12);
         else
             out_printf("  [%6" PRIx64 "]  ", at);
         continuing = 0;
@@ -107,9 +107,9 @@ static void dump_one(dump_image *image, uint32_t index, const objlens_section *s
     int hex = kind == DUMP_CONTENT_HEX;
     int state = content_open(&content, image, index, section);
     if (state == CONTENT_EMPTY) {
-        out_printf("Section '");
+        out_str("Section '");
         out_name(section_name(image, section));
-        out_printf("' has no data to dump.\n");
+        out_str("' has no data to dump.\n");
         return;
     }
     if (state != CONTENT_READY)
@@ -126,7 +126,7 @@ static void dump_one(dump_image *image, uint32_t index, const objlens_section *s
             hex ? " NOTE" : "  Note");
     if (hex) {
         hex_lines(content.data, content.size, objlens_section_get_addr(section));
-        out_printf("\n");
+        out_str("\n");
     } else {
         string_lines(content.data, content.size);
     }

@@ -23,7 +23,7 @@ static void symbols_end(void *context, dump_image *image)
     const text_state *state = context;
     (void)image;
     if (state->symbol_tables == 0)
-        out_printf("\nDynamic symbol information is not available for displaying symbols.\n");
+        out_str("\nDynamic symbol information is not available for displaying symbols.\n");
 }
 
 /* "'RELA' relocation section at offset 0x17e8 contains 5472 bytes:",
@@ -55,7 +55,7 @@ static void relocations_end(void *context, dump_image *image, int found)
     (void)context;
     (void)image;
     if (!found)
-        out_printf("\nThere are no dynamic relocations in this file.\n");
+        out_str("\nThere are no dynamic relocations in this file.\n");
 }
 
 void text_printer_dynamic_view(dump_printer *printer)

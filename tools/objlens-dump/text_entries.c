@@ -378,7 +378,7 @@ static void packed_heading(void *context, dump_image *image, const table_record 
 {
     (void)context;
     (void)image;
-    out_printf("\nRelocation section '");
+    out_str("\nRelocation section '");
     out_name_bounded(table->name, HEADING_NAME_MAX);
     out_printf("' at offset 0x%" PRIx64 " holds Android packed relocations (%s): not decoded.\n",
                table->offset, table->packed_kind);
@@ -389,7 +389,7 @@ static void relocations_end(void *context, dump_image *image, int found)
     (void)context;
     (void)image;
     if (!found)
-        out_printf("\nThere are no relocations in this file.\n");
+        out_str("\nThere are no relocations in this file.\n");
 }
 
 /* Flag names separated by spaces; `context` points at "a word is
@@ -561,7 +561,7 @@ static void dynamic_end(void *context, dump_image *image, int found)
     (void)context;
     (void)image;
     if (!found)
-        out_printf("\nThere is no dynamic section in this file.\n");
+        out_str("\nThere is no dynamic section in this file.\n");
 }
 
 static void nothing(void *context, dump_image *image)

@@ -13,7 +13,7 @@
 static void group_flags(uint32_t flags)
 {
     if (flags == GROUP_COMDAT)
-        out_printf("COMDAT ");
+        out_str("COMDAT ");
     else if (flags != 0)
         out_printf("[0x%x: %s%s%s]", (unsigned)flags, flags & GROUP_MASKOS ? "<OS specific>" : "",
                    flags & GROUP_MASKPROC ? "<PROC specific>" : "",
@@ -42,11 +42,11 @@ static void group_heading(void *context, dump_image *image, const group_record *
 {
     (void)context;
     (void)image;
-    out_printf("\n");
+    out_str("\n");
     group_flags(group->flags);
     out_printf("group section [%5u] `", (unsigned)group->index);
     out_section_name(group->name);
-    out_printf("' [");
+    out_str("' [");
     out_name(group->signature);
     out_printf("] contains %u sections:\n   [Index]    Name\n", (unsigned)group->count);
 }
@@ -59,7 +59,7 @@ static void group_member(void *context, dump_image *image, const group_record *g
     (void)group;
     out_printf("   [%5u]   ", (unsigned)section);
     out_section_name(name);
-    out_printf("\n");
+    out_str("\n");
 }
 
 static void group_end(void *context, dump_image *image, const group_record *group)
@@ -73,5 +73,5 @@ void text_groups(dump_image *image)
 {
     static const group_events events = {group_heading, group_member, group_end};
     if (groups_walk(image, &events, NULL) == 0)
-        out_printf("\nThere are no section groups in this file.\n");
+        out_str("\nThere are no section groups in this file.\n");
 }

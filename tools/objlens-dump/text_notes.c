@@ -64,7 +64,7 @@ static void out_bit_names(uint32_t mask, const char *const *names, size_t count,
         else
             out_printf("<unknown: %x>", bit);
         if (mask != 0)
-            out_printf(", ");
+            out_str(", ");
     }
 }
 
@@ -120,7 +120,7 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
 {
     uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
     if (type == GNU_PROPERTY_STACK_SIZE) {
-        out_printf("stack size: ");
+        out_str("stack size: ");
         if (size != word_size)
             out_corrupt_length(size);
         else
@@ -128,7 +128,7 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
         return 1;
     }
     if (type == GNU_PROPERTY_NO_COPY_ON_PROTECTED) {
-        out_printf("no copy on protected ");
+        out_str("no copy on protected ");
         if (size != 0)
             out_corrupt_length(size);
         return 1;
@@ -136,7 +136,7 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
     if (type < GNU_PROPERTY_UINT32_AND_LO || type > GNU_PROPERTY_UINT32_OR_HI)
         return 0;
     if (type == GNU_PROPERTY_1_NEEDED) {
-        out_printf("1_needed: ");
+        out_str("1_needed: ");
         if (size != sizeof(Elf32_Word))
             out_corrupt_length(size);
         else
@@ -173,7 +173,7 @@ static void property_text(const dump_image *image, uint32_t type, const unsigned
                                             : "application-specific",
                type);
     out_bytes_hex(data, size, 1);
-    out_printf(">");
+    out_str(">");
 }
 
 /* Properties are separated by ", "; what ends the list early follows one. */
@@ -193,7 +193,7 @@ static void property_event(void *context, const note_property *property)
         return;
     }
     if (line->shown++ > 0)
-        out_printf(", ");
+        out_str(", ");
     switch (property->kind) {
     case PROPERTY_ONE:
         property_text(line->image, property->type, property->data, property->datasz);
@@ -209,23 +209,23 @@ static void property_event(void *context, const note_property *property)
 static void gnu_properties(const dump_image *image, const note_record *note)
 {
     property_line line = {.image = image, .note = note};
-    out_printf("      Properties: ");
+    out_str("      Properties: ");
     note_properties_walk(image, note, property_event, &line);
     if (!line.ended)
-        out_printf("\n");
+        out_str("\n");
 }
 
 static void gnu_note(const dump_image *image, const note_record *note)
 {
     switch (note->type) {
     case NOTE_GNU_BUILD_ID:
-        out_printf("    Build ID: ");
+        out_str("    Build ID: ");
         out_bytes_hex(note->desc, note->descsz, 0);
-        out_printf("\n");
+        out_str("\n");
         return;
     case NOTE_GNU_ABI_TAG:
         if (note_word_count(note) < ABI_TAG_WORDS)
-            out_printf("    <corrupt GNU_ABI_TAG>\n");
+            out_str("    <corrupt GNU_ABI_TAG>\n");
         else
             out_printf("    OS: %s, ABI: %d.%d.%d\n",
                        note_abi_os(note_word(image, note, ABI_TAG_OS)),
@@ -234,14 +234,14 @@ static void gnu_note(const dump_image *image, const note_record *note)
                        (int32_t)note_word(image, note, ABI_TAG_SUBMINOR));
         return;
     case NOTE_GNU_GOLD_VERSION:
-        out_printf("    Version: ");
+        out_str("    Version: ");
         out_name_bounded((const char *)note->desc, note->descsz);
-        out_printf("\n");
+        out_str("\n");
         return;
     case NOTE_GNU_HWCAP:
         /* The readers stop after the label too when the words are cut,
          * without ending the line. */
-        out_printf("      Hardware Capabilities: ");
+        out_str("      Hardware Capabilities: ");
         if (note_word_count(note) >= HWCAP_WORDS)
             out_printf("num entries: %d, enabled mask: %x\n",
                        (int32_t)note_word(image, note, HWCAP_ENTRIES),
@@ -249,9 +249,9 @@ static void gnu_note(const dump_image *image, const note_record *note)
         return;
     case NOTE_GNU_PROPERTY_TYPE_0: gnu_properties(image, note); return;
     default:
-        out_printf("    Description data: ");
+        out_str("    Description data: ");
         out_bytes_hex(note->desc, note->descsz, 1);
-        out_printf("\n");
+        out_str("\n");
         return;
     }
 }
@@ -280,9 +280,9 @@ static void stapsdt_note(const dump_image *image, const note_record *note)
         strings[i] = at;
         at += length + 1;
     }
-    out_printf("    Provider: ");
+    out_str("    Provider: ");
     out_name((const char *)strings[0]);
-    out_printf("\n    Name: ");
+    out_str("\n    Name: ");
     out_name((const char *)strings[1]);
     out_printf("\n    Location: 0x%0*" PRIx64 ", Base: 0x%0*" PRIx64 ", Semaphore: 0x%0*" PRIx64
                "\n    Arguments: ",
@@ -290,10 +290,10 @@ static void stapsdt_note(const dump_image *image, const note_record *note)
                bytes_addr(&image->image, note->desc + word), digits,
                bytes_addr(&image->image, note->desc + 2 * (size_t)word));
     out_name((const char *)strings[2]);
-    out_printf("\n");
+    out_str("\n");
     return;
 too_small:
-    out_printf("  <corrupt - note is too small>\n");
+    out_str("  <corrupt - note is too small>\n");
 }
 
 /* NT_FILE of a core file: the page size, then each mapped range with the
@@ -323,7 +323,7 @@ static void core_file_note(const dump_image *image, const note_record *note)
                    bytes_addr(&image->image, range + word), digits,
                    bytes_addr(&image->image, range + 2 * word));
         out_name((const char *)names);
-        out_printf("\n");
+        out_str("\n");
         names += strlen((const char *)names) + 1;
     }
 }
@@ -331,7 +331,7 @@ static void core_file_note(const dump_image *image, const note_record *note)
 static void note_line(const dump_image *image, const note_record *note)
 {
     char buffer[48];
-    out_printf("  ");
+    out_str("  ");
     out_name_left(note->namesz != 0 ? note->name : "(NONE)", 20);
     out_printf(" 0x%08x\t%s\t", note->descsz, note_type_name(image, note, buffer));
     switch (note_owner(note)) {
@@ -341,21 +341,21 @@ static void note_line(const dump_image *image, const note_record *note)
         if (note->type == NOTE_CORE_FILE)
             core_file_note(image, note);
         else
-            out_printf("\n");
+            out_str("\n");
         return;
     case NOTE_OWNER_FDO:
         if (note->type == NOTE_FDO_PACKAGING_METADATA && note->descsz > 0) {
-            out_printf("    Packaging Metadata: ");
+            out_str("    Packaging Metadata: ");
             out_name_bounded((const char *)note->desc, note->descsz);
-            out_printf("\n");
+            out_str("\n");
         }
         return;
     default:
         if (note->descsz != 0) {
-            out_printf("   description data: ");
+            out_str("   description data: ");
             out_bytes_hex(note->desc, note->descsz, 1);
         }
-        out_printf("\n");
+        out_str("\n");
         return;
     }
 }
@@ -367,18 +367,18 @@ static void print_note_event(void *context, int event, const note_area *area,
     switch (event) {
     case NOTE_AREA_START:
         if (area->is_section) {
-            out_printf("\nDisplaying notes found in: ");
+            out_str("\nDisplaying notes found in: ");
             out_name(section_name_at(image, area->index));
-            out_printf("\n");
+            out_str("\n");
         } else {
             out_printf("\nDisplaying notes found at file offset 0x%08" PRIx64
                        " with length 0x%08" PRIx64 ":\n",
                        area->offset, area->size);
         }
         break;
-    case NOTE_AREA_NOTES: out_printf("  Owner                Data size \tDescription\n"); break;
+    case NOTE_AREA_NOTES: out_str("  Owner                Data size \tDescription\n"); break;
     case NOTE_ONE: note_line(image, note); break;
-    case NOTE_NONE_IN_CORE: out_printf("No notes found file.\n"); break;
+    case NOTE_NONE_IN_CORE: out_str("No notes found file.\n"); break;
     default: break;
     }
 }

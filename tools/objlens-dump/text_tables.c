@@ -78,7 +78,7 @@ void text_header(const header_fields *header)
         machine =
             format_into(machine_text, sizeof machine_text, "<unknown>: 0x%x", header->machine);
     e_flags_words(header->machine, header->flags, flags_text, sizeof flags_text);
-    out_printf("ELF Header:\n  Magic:   ");
+    out_str("ELF Header:\n  Magic:   ");
     out_bytes_hex(ident, EI_NIDENT, 1);
     out_printf("\n  %-35s%s\n", "Class:", class_text(ident[EI_CLASS]));
     out_printf("  %-35s%s\n", "Data:", data_text(ident[EI_DATA]));
@@ -178,7 +178,7 @@ static void sections_begin(void *context, dump_image *image)
 {
     (void)context;
     if (image->num_sections == 0) {
-        out_printf("\nThere are no sections in this file.\n");
+        out_str("\nThere are no sections in this file.\n");
         return;
     }
     if ((image->parts & DUMP_HEADER) == 0)
@@ -229,9 +229,9 @@ static void segment_line(void *context, dump_image *image, const segment_record 
                segment->p_memsz, flags & PF_R ? 'R' : ' ', flags & PF_W ? 'W' : ' ',
                flags & PF_X ? 'E' : ' ', segment->p_align);
     if (segment->interpreter != NULL) {
-        out_printf("      [Requesting program interpreter: ");
+        out_str("      [Requesting program interpreter: ");
         out_name(segment->interpreter);
-        out_printf("]\n");
+        out_str("]\n");
     }
 }
 
@@ -258,7 +258,7 @@ static void segment_mapping(const dump_image *image)
     if (sections != NULL)
         for (uint32_t index = 1; index < count; index++)
             mapped_section_read(image, index, &sections[index]);
-    out_printf("\n Section to Segment mapping:\n  Segment Sections...\n");
+    out_str("\n Section to Segment mapping:\n  Segment Sections...\n");
     for (uint32_t p = 0; p < image->num_programs; p++) {
         objlens_program segment;
         segment_facts held_by;
@@ -288,7 +288,7 @@ static void segments_begin(void *context, dump_image *image)
     char buffer[32];
     (void)context;
     if (image->num_programs == 0) {
-        out_printf("\nThere are no program headers in this file.\n");
+        out_str("\nThere are no program headers in this file.\n");
         return;
     }
     if ((image->parts & DUMP_HEADER) == 0) {

@@ -14,13 +14,11 @@
 
 #include <ar.h>
 #include <errno.h>
-#include <fcntl.h>
 #include <limits.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
 #define THINMAG "!<thin>\n"
 #define BSD_NAME_PREFIX "#1/"

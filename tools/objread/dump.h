@@ -59,8 +59,8 @@ typedef struct dump_image {
     const char *member;
     uint64_t header_room; /* for a member: the bytes readelf would read its header from */
     /* The open file that holds the image's bytes, `file_size` of them at
-     * `file_base`; null when there is none (a thin archive's member, read
-     * by its path). */
+     * `file_base`; null when there is none (a path that could not be opened
+     * as a regular file, which the library then refuses). */
     const struct dump_file *file;
     uint64_t file_base, file_size;
     objlens_image image;

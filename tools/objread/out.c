@@ -352,9 +352,12 @@ void out_printf(const char *format, ...)
         /* It did not fit behind what is buffered: it does after a drain,
          * or goes to the stream itself when it is longer than the buffer. */
         out_drain();
-        if ((size_t)length < OUT_BUFFER_SIZE)
-            out_used = (size_t)vsnprintf(out_buffer, OUT_BUFFER_SIZE, format, again);
-        else if (vfprintf(OUT_TARGET, format, again) != length)
+        if ((size_t)length < OUT_BUFFER_SIZE) {
+            if (vsnprintf(out_buffer, OUT_BUFFER_SIZE, format, again) == length)
+                out_used = (size_t)length;
+            else
+                out_failed = 1;
+        } else if (vfprintf(OUT_TARGET, format, again) != length)
             out_failed = 1;
     }
     va_end(again);
@@ -398,7 +401,6 @@ static char *fmt_pad(char *at, int count)
     return at;
 }
 
-/* Decimal digits `value` needs: 1 to 20. */
 char *fmt_udec_right(char *at, uint64_t value, int width)
 {
     char text[20];
