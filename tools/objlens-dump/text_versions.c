@@ -3,6 +3,7 @@
  * version after a symbol's name, laid out as the common readers show them.
  */
 #include <elf.h>
+#include <inttypes.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -31,20 +32,12 @@ void text_symbol_version(const symbol_version *version, int with_index)
 static void version_heading(dump_image *image, const char *what, const objlens_section *section,
                             uint64_t count, const char *link_name)
 {
-    out_str("\nVersion ");
-    out_str(what);
-    out_str(" section '");
+    out_printf("\nVersion %s section '", what);
     out_name_bounded(section_name(image, section), HEADING_NAME_MAX);
-    out_str("' contains ");
-    out_udec(count);
-    out_str(count == 1 ? " entry:\n" : " entries:\n");
-    out_str(" Addr: ");
-    out_hex0x(objlens_section_get_addr(section), 16);
-    out_str("  Offset: ");
-    out_hex0x(objlens_section_get_offset(section), 8);
-    out_str("  Link: ");
-    out_udec(objlens_section_get_link(section));
-    out_str(" (");
+    out_printf("' contains %" PRIu64 " %s:\n Addr: 0x%016" PRIx64 "  Offset: 0x%08" PRIx64
+               "  Link: %u (",
+               count, count == 1 ? "entry" : "entries", objlens_section_get_addr(section),
+               objlens_section_get_offset(section), objlens_section_get_link(section));
     out_name(link_name);
     out_str(")\n");
 }
@@ -76,11 +69,7 @@ static void name_or_index(const walk_context *walk, uint32_t name, const char *l
         out_name(text);
         return;
     }
-    out_str(fallback);
-    if (hex)
-        out_hex(name, 1);
-    else
-        out_udec(name);
+    out_printf(hex ? "%s%x" : "%s%u", fallback, name);
 }
 
 static void print_version_event(void *context, const version_event *event)
@@ -89,50 +78,30 @@ static void print_version_event(void *context, const version_event *event)
     char flags[48];
     switch (event->kind) {
     case VERSION_DEFINITION:
-        out_str("  ");
-        out_hex_alt(event->offset, 6);
-        out_str(": Rev: ");
-        out_udec(event->version);
-        out_str("  Flags: ");
-        out_str(version_flags_text((uint16_t)event->flags, flags));
-        out_str("  Index: ");
-        out_udec(event->index);
-        out_str("  Cnt: ");
-        out_udec(event->count);
-        out_str("  ");
+        out_printf("  %#06" PRIx64 ": Rev: %u  Flags: %s  Index: %u  Cnt: %u  ", event->offset,
+                   event->version, version_flags_text((uint16_t)event->flags, flags), event->index,
+                   event->count);
         break;
     case VERSION_DEFINITION_NAME:
         name_or_index(walk, event->name, "Name: ", "Name index: ", 0);
         out_char('\n');
         break;
     case VERSION_PARENT:
-        out_str("  ");
-        out_hex_alt(event->offset, 6);
-        out_str(": Parent ");
-        out_udec((uint64_t)event->parent);
+        out_printf("  %#06" PRIx64 ": Parent %d", event->offset, event->parent);
         name_or_index(walk, event->name, ": ", ", name index: ", 0);
         out_char('\n');
         break;
     case VERSION_AUX_PAST_END: out_str("  Version def aux past end of section\n"); break;
     case VERSION_NEED:
-        out_str("  ");
-        out_hex_alt(event->offset, 6);
-        out_str(": Version: ");
-        out_udec(event->version);
+        out_printf("  %#06" PRIx64 ": Version: %u", event->offset, event->version);
         name_or_index(walk, event->file, "  File: ", "  File: ", 1);
-        out_str("  Cnt: ");
-        out_udec(event->count);
-        out_char('\n');
+        out_printf("  Cnt: %u\n", event->count);
         break;
     case VERSION_NEED_AUX:
-        out_str("  ");
-        out_hex_alt(event->offset, 6);
+        out_printf("  %#06" PRIx64, event->offset);
         name_or_index(walk, event->name, ":   Name: ", ":   Name index: ", 1);
-        out_str("  Flags: ");
-        out_str(version_flags_text((uint16_t)event->flags, flags));
-        out_str("  Version: ");
-        out_udec(event->index);
-        out_char('\n');
+        out_printf("  Flags: %s  Version: %u\n", version_flags_text((uint16_t)event->flags, flags),
+                   event->index);
         break;
     case VERSION_AUX_MISSING:
         diag_damage(walk->image, "a version need's auxiliary entries run past its section");
@@ -215,8 +184,7 @@ static void versym_entry(const version_lists *lists, const string_table *strings
         out_str("   1 (*global*)   ");
         return;
     }
-    out_hex_right(vers & VERSYM_INDEX_MASK, 4);
-    out_char(vers & VERSYM_HIDDEN_BIT ? 'h' : ' ');
+    out_printf("%4x%c", vers & VERSYM_INDEX_MASK, vers & VERSYM_HIDDEN_BIT ? 'h' : ' ');
     if (entry >= symbol_count)
         return; /* the readers stop the entry here */
     name = versym_name(lists, strings, vers, &stop);
@@ -264,9 +232,7 @@ static int version_symbols(dump_image *image, const objlens_section *section,
     }
     size /= sizeof(Elf32_Versym);
     for (uint32_t cnt = 0; cnt < size; cnt += 4) {
-        out_str("  ");
-        out_hex(cnt, 3);
-        out_char(':');
+        out_printf("  %03x:", cnt);
         for (uint32_t j = 0; j < 4 && cnt + j < size; j++)
             versym_entry(lists, &strings,
                          (uint16_t)bytes_half(&image->image,
