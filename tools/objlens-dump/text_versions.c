@@ -184,7 +184,9 @@ static void versym_entry(const version_lists *lists, const string_table *strings
         out_str("   1 (*global*)   ");
         return;
     }
-    out_printf("%4x%c", vers & VERSYM_INDEX_MASK, vers & VERSYM_HIDDEN_BIT ? 'h' : ' ');
+    /* Field by field: one entry per symbol, where a format's cost shows. */
+    out_hex_right(vers & VERSYM_INDEX_MASK, 4);
+    out_char(vers & VERSYM_HIDDEN_BIT ? 'h' : ' ');
     if (entry >= symbol_count)
         return; /* the readers stop the entry here */
     name = versym_name(lists, strings, vers, &stop);
@@ -232,7 +234,9 @@ static int version_symbols(dump_image *image, const objlens_section *section,
     }
     size /= sizeof(Elf32_Versym);
     for (uint32_t cnt = 0; cnt < size; cnt += 4) {
-        out_printf("  %03x:", cnt);
+        out_str("  ");
+        out_hex(cnt, 3);
+        out_char(':');
         for (uint32_t j = 0; j < 4 && cnt + j < size; j++)
             versym_entry(lists, &strings,
                          (uint16_t)bytes_half(&image->image,

@@ -262,6 +262,14 @@ void out_bytes_hex(const unsigned char *bytes, uint64_t count, int spaced)
 
 void out_hex(uint64_t value, int digits) { out_commit(fmt_hex(out_room(16), value, digits)); }
 
+void out_hex_right(uint64_t value, int width)
+{
+    int count = hex_length(value);
+    if (width > count)
+        out_spaces(width - count);
+    out_hex(value, 1);
+}
+
 void out_hex0x(uint64_t value, int digits)
 {
     out_bytes("0x", 2);

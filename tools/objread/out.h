@@ -53,6 +53,8 @@ int utf8_sequence_length(const unsigned char *s);
 void out_hex(uint64_t value, int digits);
 /* "0x" and lower-case hex, zero-padded to at least `digits` digits. */
 void out_hex0x(uint64_t value, int digits);
+/* Lower-case hex, right-aligned in `width` columns with spaces. */
+void out_hex_right(uint64_t value, int width);
 /* Each of `count` bytes as two lower-case hex digits, each followed by a
  * space when `spaced`. */
 void out_bytes_hex(const unsigned char *bytes, uint64_t count, int spaced);
