@@ -8,11 +8,9 @@
  */
 #define _POSIX_C_SOURCE 200809L
 
-#include <ar.h>
 #include <elf.h>
 #include <errno.h>
 #include <getopt.h>
-#include <inttypes.h>
 #include <libiberty/libiberty.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -138,7 +136,7 @@ static void add_request(dump_request *requests, size_t *count, const char *argum
 
 /* The backend's reason for refusing `source`: the system's text for a file
  * that cannot be opened (as other tools say it), else the backend's line. */
-static const char *refusal_text(const objkit_source *source)
+const char *refusal_text(const objkit_source *source)
 {
     if ((source->reason == OBJKIT_REASON_OPEN || source->reason == OBJKIT_REASON_NOT_REGULAR) &&
         source->error != 0)
@@ -180,33 +178,10 @@ static void refuse(const dump_image *image, const char *reason, const header_fie
     text_header(header);
 }
 
-/* Why a member of an archive was refused.  A thin archive's member in a
- * file of its own (`path`; null for bytes inside an archive) whose file
- * cannot be opened is said by its path; one that is an archive whole (ar
- * puts the members of an archive in a thin one, each by itself) is said to
- * be one. */
-static const char *member_refusal(const archive *ar, const dump_image *image, const char *path,
-                                  const objkit_source *source, char *reason, size_t size)
-{
-    if (path == NULL)
-        return refusal_text(source);
-    if (source->reason == OBJKIT_REASON_OPEN || source->reason == OBJKIT_REASON_NOT_REGULAR)
-        return format_into(reason, size, "its file %s cannot be opened: %s", path,
-                           refusal_text(source));
-    if (ar->thin && source->reason == OBJKIT_REASON_NOT_ELF && image->file != NULL &&
-        archive_magic(image->file))
-        return format_into(reason, size,
-                           "its file %s is an archive, whose members a thin archive names "
-                           "one by one",
-                           path);
-    return refusal_text(source);
-}
-
 /* What keeps an archive, or the next of its members, from being read: on
  * standard error, and as an error record in JSON, so that a reader of the
  * JSON alone sees that something is missing. */
-static void archive_problem(const char *path, const char *reason, const dump_options *options,
-                            int json)
+void archive_problem(const char *path, const char *reason, const dump_options *options, int json)
 {
     dump_image image;
     memset(&image, 0, sizeof image);
@@ -221,8 +196,8 @@ static void archive_problem(const char *path, const char *reason, const dump_opt
  * readelf names it: before its parts, and before the reason it was refused when
  * its bytes could hold an ELF header (a thin member's file that cannot be
  * opened is not named, as readelf does not name it). */
-static int dump_source(dump_image *image, objkit_source *source, const archive *ar,
-                       const char *member_path, unsigned parts, int json, int name_it)
+int dump_source(dump_image *image, objkit_source *source, const archive *ar,
+                const char *member_path, unsigned parts, int json, int name_it)
 {
     header_fields header;
     parts &= ~(unsigned)DUMP_ARCHIVE_INDEX;
@@ -257,237 +232,6 @@ static int dump_source(dump_image *image, objkit_source *source, const archive *
     }
     objlens_unload(&image->image);
     return image->damaged;
-}
-
-/* "ARCHIVE(MEMBER)", or "ARCHIVE[MEMBER]" for a thin archive's, as readelf
- * names them; null when no memory is left. */
-static char *member_title(const archive *ar, const char *member)
-{
-    const size_t a = strlen(ar->path);
-    const size_t m = strlen(member);
-    char *title = malloc(a + m + 3);
-    if (title != NULL) {
-        memcpy(title, ar->path, a);
-        title[a] = ar->thin ? '[' : '(';
-        memcpy(title + a + 1, member, m);
-        title[a + 1 + m] = ar->thin ? ']' : ')';
-        title[a + 2 + m] = '\0';
-    }
-    return title;
-}
-
-static void index_name_line(const char *name)
-{
-    out_char('\t');
-    out_name(name);
-    out_char('\n');
-}
-
-/* -c: the index as readelf -c shows it, the symbols grouped under each run
- * of entries for one member; the member's header is read once per run. */
-/* An archive without an index, as readelf reports one; an archive without
- * members has nothing to say it lacks. */
-static void report_no_index(const archive *ar, int json)
-{
-    if (!json && ar->size > SARMAG) {
-        out_name(ar->path);
-        out_str(" has no archive index\n");
-    }
-    diag_file(ar->path, "unable to dump the index as none was found");
-}
-
-static void index_heading(const archive *ar, const archive_index *index)
-{
-    char line[96];
-    out_str("Index of archive ");
-    out_name(ar->path);
-    out_str(format_into(line, sizeof line,
-                        ": (%" PRIu64 " entries, 0x%" PRIx64 " bytes in the symbol table)\n",
-                        index->count, index->strings_size));
-}
-
-static void index_member_heading(const archive *ar, const char *member, uint64_t offset)
-{
-    char line[64];
-    out_str("Contents of binary ");
-    out_name(ar->path);
-    out_char(ar->thin ? '[' : '(');
-    out_name(member);
-    out_char(ar->thin ? ']' : ')');
-    out_str(format_into(line, sizeof line, " at offset 0x%" PRIx64 "\n", offset));
-}
-
-/* The runs of index entries for one member each: the member's name, its
- * header's offset and the run's first entry. */
-typedef struct index_groups {
-    char **members;
-    uint64_t *headers;
-    uint64_t *starts;
-    size_t count;
-} index_groups;
-
-/* Entry `i` starts a run: its member's header read once; -1 after saying
- * why it cannot be. */
-static int index_group_add(index_groups *groups, archive *ar, const archive_index *index,
-                           uint64_t i, int json)
-{
-    archive_member member;
-    if (archive_member_at(ar, index->offsets[i], &member) != 0) {
-        diag_file(ar->path, "%s", ar->error);
-        return -1;
-    }
-    groups->members[groups->count] = strdup(member.name);
-    if (groups->members[groups->count] == NULL) {
-        diag_file(ar->path, "%s", strerror(ENOMEM));
-        return -1;
-    }
-    groups->headers[groups->count] = index->offsets[i];
-    groups->starts[groups->count++] = i;
-    if (!json) {
-        index_member_heading(ar, member.name, index->offsets[i]);
-        index_name_line(index->names[i]);
-    }
-    return 0;
-}
-
-/* An index with nothing to show: none at all (1, said as readelf says it),
- * or one without symbols (-1: readelf then shows none of the members
- * either).  0 when there is something to show. */
-static int index_empty(const archive *ar, const archive_index *index, const char *error, int json,
-                       int records)
-{
-    static const char no_symbols[] = "the archive has an index but no symbols";
-    if (ar->index_kind == ARCHIVE_INDEX_NONE) {
-        report_no_index(ar, json);
-        return 1;
-    }
-    if (index->count != 0 || error != NULL)
-        return 0;
-    diag_file(ar->path, "%s", no_symbols);
-    if (json)
-        json_archive_index(ar->path, index, NULL, NULL, NULL, 0, no_symbols, records);
-    return -1;
-}
-
-/* 0 when the index was shown whole, 1 when part of it could not be read,
- * -1 when it holds no symbols, which ends the archive's dump. */
-static int dump_index(archive *ar, int json, int records)
-{
-    archive_index index;
-    int status = 0;
-    const int read = archive_index_read(ar, &index);
-    const char *error = read != 0 ? ar->error : NULL;
-    uint64_t shown = 0;
-    int empty;
-    index_groups groups = {calloc((size_t)index.count + 1, sizeof *groups.members),
-                           calloc((size_t)index.count + 1, sizeof *groups.headers),
-                           calloc((size_t)index.count + 1, sizeof *groups.starts), 0};
-
-    if (groups.members == NULL || groups.headers == NULL || groups.starts == NULL) {
-        diag_file(ar->path, "%s", strerror(ENOMEM));
-        status = 1;
-        goto done;
-    }
-    if (error != NULL) {
-        diag_file(ar->path, "%s", error);
-        status = 1;
-    }
-    empty = index_empty(ar, &index, error, json, records);
-    if (empty < 0)
-        status = -1;
-    if (empty != 0)
-        goto done;
-    if (!json)
-        index_heading(ar, &index);
-    for (uint64_t i = 0; i < index.count; i++) {
-        if (i > 0 && index.offsets[i] == index.offsets[i - 1]) {
-            if (!json)
-                index_name_line(index.names[i]);
-        } else if (index_group_add(&groups, ar, &index, i, json) != 0) {
-            status = 1;
-            break;
-        }
-        shown = i + 1;
-    }
-    if (json) {
-        index.count = shown; /* the runs read whole */
-        json_archive_index(ar->path, &index, (const char *const *)groups.members, groups.headers,
-                           groups.starts, groups.count,
-                           status != 0 ? (error != NULL ? error : ar->error) : NULL, records);
-    }
-done:
-    for (size_t g = 0; g < groups.count; g++)
-        free(groups.members[g]);
-    free(groups.members);
-    free(groups.headers);
-    free(groups.starts);
-    archive_index_free(&index);
-    return status;
-}
-
-/* Every member of an archive, each loaded from its own bytes. */
-static int dump_archive(archive *ar, unsigned parts, const dump_options *options, int json)
-{
-    archive_member member;
-    int status = 0;
-    int next;
-    if ((parts & DUMP_ARCHIVE_INDEX) != 0) {
-        status = dump_index(ar, json, options->json_records);
-        parts &= ~(unsigned)DUMP_ARCHIVE_INDEX;
-        if (parts == 0 || status < 0)
-            return status != 0;
-    }
-    while ((next = archive_next(ar, &member)) != 0) {
-        dump_image image;
-        objkit_source source;
-        dump_file own = {-1, 0, 0, 0, 0, 0}; /* a thin member's file */
-        if (next < 0) {
-            archive_problem(ar->path, ar->error, options, json);
-            status = 1;
-            continue;
-        }
-        if ((size_t)member.size != member.size) {
-            char reason[ARCHIVE_NAME_MAX + 64];
-            archive_problem(
-                ar->path,
-                format_into(reason, sizeof reason, "the member %s is too large", member.name),
-                options, json);
-            status = 1;
-            continue;
-        }
-        memset(&image, 0, sizeof image);
-        image.path = member_title(ar, member.name);
-        if (image.path == NULL) {
-            diag_file(ar->path, "%s", strerror(ENOMEM));
-            return 1;
-        }
-        image.archive = ar->path;
-        image.member = member.name;
-        image.options = options;
-        /* A member's bytes are read from the archive open already; a thin
-         * member's file is opened once, and read as it is now, whatever
-         * size the archive says it had, as readelf reads it. */
-        if (member.file != NULL) {
-            source =
-                objkit_source_descriptor_range(member.file->fd, member.offset, (size_t)member.size);
-            image.file = member.file;
-            image.file_base = member.offset;
-            image.file_size = member.size;
-        } else {
-            (void)dump_file_open(&own, member.path);
-            source = image_file_source(&image, &own, member.path);
-        }
-        /* readelf reads a member's ELF header from the archive's bytes, past
-         * the member's end if need be: it names the member when there are
-         * enough of them. */
-        image.header_room = ar->thin ? member.size : ar->size - member.offset;
-        if (dump_source(&image, &source, ar, member.file == NULL ? member.path : NULL, parts, json,
-                        1) != 0)
-            status = 1;
-        dump_file_close(&own);
-        free((char *)image.path);
-    }
-    return status;
 }
 
 /* Dumps one FILE, an ELF file or an archive; 0 when it was dumped in full.

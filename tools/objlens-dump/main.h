@@ -5,6 +5,9 @@
 #ifndef OBJLENS_DUMP_MAIN_H
 #define OBJLENS_DUMP_MAIN_H
 
+#include <stddef.h>
+#include <stdint.h>
+
 #include "dump.h"
 
 /* A whole run over the command line `argv`; returns the exit status.
@@ -20,13 +23,44 @@ struct header_fields;
 void json_refusal(const dump_image *image, const char *reason, const struct header_fields *header,
                   int records);
 
+struct archive;
 struct archive_index;
-/* An archive's index: one document, or one "archive_index" record per
- * member, with the member's name, its header's offset and its symbols
- * (group g's are index->names[starts[g]] up to the next group's start);
- * `error`, when not null, says why the index was not read whole. */
-void json_archive_index(const char *archive, const struct archive_index *index,
-                        const char *const *members, const uint64_t *headers, const uint64_t *starts,
-                        size_t groups, const char *error, int records);
+struct objkit_source;
+
+/* One FILE's parts, as main.c and archive_dump.c share them. */
+const char *refusal_text(const struct objkit_source *source);
+/* Dumps one ELF image from `source`; 0 when it was dumped in full.  For a
+ * member of the archive `ar`, `member_path` is its own file (null for
+ * bytes inside the archive). */
+int dump_source(dump_image *image, struct objkit_source *source, const struct archive *ar,
+                const char *member_path, unsigned parts, int json, int name_it);
+/* What keeps an archive, or the next of its members, from being read. */
+void archive_problem(const char *path, const char *reason, const dump_options *options, int json);
+/* Why a member of `ar` was refused, in `reason` or a constant text. */
+const char *member_refusal(const struct archive *ar, const dump_image *image, const char *path,
+                           const struct objkit_source *source, char *reason, size_t size);
+/* Every member of an archive, and first its index when -c asks for it. */
+int dump_archive(struct archive *ar, unsigned parts, const dump_options *options, int json);
+
+/*
+ * -c: what a form does with an archive's symbol index.  The symbols come
+ * in runs, one per member: `member` starts a run, `symbol` gives each of
+ * its names.  `end` closes the index; `error`, when not null, says why it
+ * was not read whole.  An archive without an index gets `no_index` only.
+ */
+typedef struct index_printer {
+    void *context;
+    void (*no_index)(void *context, const struct archive *ar);
+    void (*heading)(void *context, const struct archive *ar, const struct archive_index *index);
+    void (*member)(void *context, const struct archive *ar, const char *member, uint64_t header);
+    void (*symbol)(void *context, const char *name);
+    void (*end)(void *context, const struct archive *ar, const char *error);
+} index_printer;
+
+void text_index_printer(index_printer *printer);
+struct json_printer;
+/* `state` holds the JSON printer's place while the index is walked. */
+void json_index_printer(index_printer *printer, struct json_printer *state, const char *path,
+                        int records);
 
 #endif
