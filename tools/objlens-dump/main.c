@@ -157,6 +157,14 @@ static int header_still_readable(int reason)
     }
 }
 
+/* "File: PATH", before each of several FILEs and each archive member. */
+static void file_title(const char *path)
+{
+    out_str("\nFile: ");
+    out_name(path);
+    out_char('\n');
+}
+
 /* A FILE that cannot be dumped: the reason on standard error, and what can
  * still be shown without the library (the ELF header, when -h asks for it
  * or in the JSON document). */
@@ -170,11 +178,8 @@ static void refuse(const dump_image *image, const char *reason, const header_fie
     }
     if (header == NULL || (parts & DUMP_HEADER) == 0)
         return;
-    if (name_it) {
-        out_str("\nFile: ");
-        out_name(image->path);
-        out_char('\n');
-    }
+    if (name_it)
+        file_title(image->path);
     text_header(header);
 }
 
@@ -207,11 +212,8 @@ int dump_source(dump_image *image, objkit_source *source, const archive *ar,
                           header_from_file(image, &header) == 0;
         const int opened =
             source->reason != OBJKIT_REASON_OPEN && source->reason != OBJKIT_REASON_NOT_REGULAR;
-        if (ar != NULL && !json && opened && image->header_room >= sizeof(Elf32_Ehdr)) {
-            out_str("\nFile: ");
-            out_name(image->path);
-            out_char('\n');
-        }
+        if (ar != NULL && !json && opened && image->header_room >= sizeof(Elf32_Ehdr))
+            file_title(image->path);
         refuse(image,
                ar != NULL ? member_refusal(ar, image, member_path, source, reason, sizeof reason)
                           : refusal_text(source),
@@ -223,11 +225,8 @@ int dump_source(dump_image *image, objkit_source *source, const archive *ar,
     if (json) {
         json_dump(image, parts);
     } else {
-        if (name_it) {
-            out_str("\nFile: ");
-            out_name(image->path);
-            out_char('\n');
-        }
+        if (name_it)
+            file_title(image->path);
         text_dump(image, parts);
     }
     objlens_unload(&image->image);
