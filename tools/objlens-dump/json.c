@@ -10,6 +10,8 @@
 
 #include <elf.h>
 #include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include "archive.h"
 #include "elf_constants.h"
@@ -22,23 +24,22 @@
 
 /* The FILE operand, the first member of a document; "file_hex" follows
  * for a path that is not valid UTF-8.  A member of an archive has "file"
- * as the text names it, ARCHIVE(MEMBER), then "archive" and "member". */
+ * as the text names it, ARCHIVE(MEMBER), then "archive" and "member"; the
+ * archive's index has "archive" alone. */
 static void document_begin(json_printer *printer)
 {
     json_begin_object(&printer->w);
     json_field_name(&printer->w, "file", printer->path, NULL);
-    if (printer->archive != NULL) {
+    if (printer->archive != NULL)
         json_field_name(&printer->w, "archive", printer->archive, NULL);
+    if (printer->member != NULL)
         json_field_name(&printer->w, "member", printer->member, NULL);
-    }
 }
 
 void json_part_begin(json_printer *printer, const char *key)
 {
-    if (printer->records)
-        return;
-    json_key(&printer->w, key);
-    json_begin_array(&printer->w);
+    if (!printer->records)
+        json_field_array(&printer->w, key);
 }
 
 void json_part_end(json_printer *printer)
@@ -59,6 +60,19 @@ void json_record_begin(json_printer *printer, const char *kind)
 
 void json_record_end(json_printer *printer) { json_end(&printer->w); }
 
+void json_field_bytes_name(json_writer *w, const char *key, const char *bytes, size_t size)
+{
+    char *copy = malloc(size + 1);
+    if (copy == NULL) {
+        json_field_name(w, key, NULL, "out of memory");
+        return;
+    }
+    memcpy(copy, bytes, size);
+    copy[size] = '\0';
+    json_field_name(w, key, copy, NULL);
+    free(copy);
+}
+
 /* "KEY_name": the <elf.h> name of an enumerated value, or null. */
 static void name_field(json_writer *w, const char *key, const char *name)
 {
@@ -69,31 +83,32 @@ static void name_field(json_writer *w, const char *key, const char *name)
 
 static void flag_name(const char *name, void *context) { json_text(context, name); }
 
-/* "KEY_names": the <elf.h> names of a flag word's bits. */
-static void flag_names_field(json_writer *w, const char *key, enum elf_family family,
-                             uint64_t flags, uint16_t machine)
+/* "KEY": a number of `family`, then "KEY_name", its <elf.h> name or null,
+ * or for a flag word "KEY_names", the names of its bits. */
+static void constant_field(json_writer *w, const char *key, uint64_t value, enum elf_family family,
+                           uint16_t machine)
 {
     char buffer[48];
-    format_into(buffer, sizeof buffer, "%s_names", key);
-    json_key(w, buffer);
-    json_begin_array(w);
-    elf_flag_names(family, flags, machine, flag_name, w);
+    json_field_uint(w, key, value);
+    if (!elf_constant_tables[family].is_flags) {
+        name_field(w, key, elf_constant_name(family, value, machine));
+        return;
+    }
+    json_field_array(w, format_into(buffer, sizeof buffer, "%s_names", key));
+    elf_flag_names(family, value, machine, flag_name, w);
     json_end(w);
 }
 
 static void header_fields_json(json_writer *w, const header_fields *header)
 {
     uint16_t machine = header->machine;
-    json_key(w, "e_ident");
-    json_begin_array(w);
+    json_field_array(w, "e_ident");
     for (int i = 0; i < EI_NIDENT; i++)
         json_uint(w, header->ident[i]);
     json_end(w);
     name_field(w, "ei_osabi", elf_constant_name(ELF_ELFOSABI, header->ident[EI_OSABI], machine));
-    json_field_uint(w, "e_type", header->type);
-    name_field(w, "e_type", elf_constant_name(ELF_ET, header->type, machine));
-    json_field_uint(w, "e_machine", header->machine);
-    name_field(w, "e_machine", elf_constant_name(ELF_EM, header->machine, machine));
+    constant_field(w, "e_type", header->type, ELF_ET, machine);
+    constant_field(w, "e_machine", header->machine, ELF_EM, machine);
     json_field_uint(w, "e_version", header->version);
     json_field_uint(w, "e_entry", header->entry);
     json_field_uint(w, "e_phoff", header->phoff);
@@ -108,53 +123,30 @@ static void header_fields_json(json_writer *w, const header_fields *header)
 }
 
 /* The header: an object under "header", or a record of its own. */
-static void header_json(json_printer *printer, const header_fields *header)
-{
-    if (printer->records) {
-        json_record_begin(printer, "header");
-    } else {
-        json_key(&printer->w, "header");
-        json_begin_object(&printer->w);
-    }
-    header_fields_json(&printer->w, header);
-    json_end(&printer->w);
-}
-
 static void header(void *context, dump_image *image, const header_fields *fields)
 {
+    json_printer *printer = context;
     (void)image;
-    header_json(context, fields);
+    if (!printer->records)
+        json_key(&printer->w, "header");
+    json_record_begin(printer, "header");
+    header_fields_json(&printer->w, fields);
+    json_record_end(printer);
 }
 
-static void sections_begin(void *context, dump_image *image)
-{
-    (void)image;
-    json_part_begin(context, "sections");
-}
-
-static void segments_begin(void *context, dump_image *image)
-{
-    (void)image;
-    json_part_begin(context, "segments");
-}
-
-static void symbols_begin(void *context, dump_image *image)
-{
-    (void)image;
-    json_part_begin(context, "symbols");
-}
-
-static void relocations_begin(void *context, dump_image *image)
-{
-    (void)image;
-    json_part_begin(context, "relocations");
-}
-
-static void dynamic_begin(void *context, dump_image *image)
-{
-    (void)image;
-    json_part_begin(context, "dynamic");
-}
+/* The begin callback of a part, whose array has the part's name. */
+#define PART_BEGIN(part)                                                                           \
+    static void part##_begin(void *context, dump_image *image)                                     \
+    {                                                                                              \
+        (void)image;                                                                               \
+        json_part_begin(context, #part);                                                           \
+    }
+PART_BEGIN(sections)
+PART_BEGIN(segments)
+PART_BEGIN(symbols)
+PART_BEGIN(relocations)
+PART_BEGIN(dynamic)
+#undef PART_BEGIN
 
 static void part_end(void *context, dump_image *image)
 {
@@ -198,10 +190,8 @@ static void section(void *context, dump_image *image, const section_record *sect
     json_field_uint(w, "index", section->index);
     json_field_name(w, "name", section->name, section->name_problem);
     json_field_uint(w, "sh_name", section->sh_name);
-    json_field_uint(w, "sh_type", section->sh_type);
-    name_field(w, "sh_type", elf_constant_name(ELF_SHT, section->sh_type, image->machine));
-    json_field_uint(w, "sh_flags", section->sh_flags);
-    flag_names_field(w, "sh_flags", ELF_SHF, section->sh_flags, image->machine);
+    constant_field(w, "sh_type", section->sh_type, ELF_SHT, image->machine);
+    constant_field(w, "sh_flags", section->sh_flags, ELF_SHF, image->machine);
     json_field_uint(w, "sh_addr", section->sh_addr);
     json_field_uint(w, "sh_offset", section->sh_offset);
     json_field_uint(w, "sh_size", section->sh_size);
@@ -218,10 +208,8 @@ static void segment(void *context, dump_image *image, const segment_record *segm
     json_writer *w = &printer->w;
     json_record_begin(printer, "segment");
     json_field_uint(w, "index", segment->index);
-    json_field_uint(w, "p_type", segment->p_type);
-    name_field(w, "p_type", elf_constant_name(ELF_PT, segment->p_type, image->machine));
-    json_field_uint(w, "p_flags", segment->p_flags);
-    flag_names_field(w, "p_flags", ELF_PF, segment->p_flags, image->machine);
+    constant_field(w, "p_type", segment->p_type, ELF_PT, image->machine);
+    constant_field(w, "p_flags", segment->p_flags, ELF_PF, image->machine);
     json_field_uint(w, "p_offset", segment->p_offset);
     json_field_uint(w, "p_vaddr", segment->p_vaddr);
     json_field_uint(w, "p_paddr", segment->p_paddr);
@@ -237,9 +225,6 @@ static void symbol(void *context, dump_image *image, const symbol_record *symbol
 {
     json_printer *printer = context;
     json_writer *w = &printer->w;
-    uint8_t bind = ELF32_ST_BIND(symbol->st_info);
-    uint8_t type = ELF32_ST_TYPE(symbol->st_info);
-    uint8_t visibility = ELF32_ST_VISIBILITY(symbol->st_other);
     json_record_begin(printer, "symbol");
     table_field(w, symbol->table, symbol->table == 0 ? "DT_SYMTAB" : NULL);
     json_field_uint(w, "index", symbol->index);
@@ -248,21 +233,16 @@ static void symbol(void *context, dump_image *image, const symbol_record *symbol
     json_field_uint(w, "st_value", symbol->st_value);
     json_field_uint(w, "st_size", symbol->st_size);
     json_field_uint(w, "st_info", symbol->st_info);
-    json_field_uint(w, "st_bind", bind);
-    name_field(w, "st_bind", elf_constant_name(ELF_STB, bind, image->machine));
-    json_field_uint(w, "st_type", type);
-    name_field(w, "st_type", elf_constant_name(ELF_STT, type, image->machine));
+    constant_field(w, "st_bind", ELF32_ST_BIND(symbol->st_info), ELF_STB, image->machine);
+    constant_field(w, "st_type", ELF32_ST_TYPE(symbol->st_info), ELF_STT, image->machine);
     json_field_uint(w, "st_other", symbol->st_other);
-    json_field_uint(w, "st_visibility", visibility);
-    name_field(w, "st_visibility", elf_constant_name(ELF_STV, visibility, image->machine));
+    constant_field(w, "st_visibility", ELF32_ST_VISIBILITY(symbol->st_other), ELF_STV,
+                   image->machine);
     json_field_uint(w, "st_shndx", symbol->st_shndx);
-    if (symbol->st_shndx == SHN_XINDEX) {
-        json_key(w, "shndx");
-        if (symbol->has_xindex)
-            json_uint(w, symbol->xindex);
-        else
-            json_null(w);
-    }
+    if (symbol->st_shndx == SHN_XINDEX && symbol->has_xindex)
+        json_field_uint(w, "shndx", symbol->xindex);
+    else if (symbol->st_shndx == SHN_XINDEX)
+        json_field_text(w, "shndx", NULL);
     json_symbol_version(w, &symbol->version);
     json_record_end(printer);
 }
@@ -289,12 +269,10 @@ static void relocation(void *context, dump_image *image, const relocation_record
         json_field_int(w, "type_data", fields->type_data);
     if (rel->has_addend)
         json_field_int(w, "r_addend", rel->r_addend);
-    if (fields->sym != 0) {
-        if (rel->has_symbol)
-            json_field_name(w, "name", rel->symbol.name, rel->symbol.name_problem);
-        else
-            json_field_name(w, "name", NULL, "the symbol table has no such symbol");
-    }
+    if (fields->sym != 0)
+        json_field_name(w, "name", rel->has_symbol ? rel->symbol.name : NULL,
+                        rel->has_symbol ? rel->symbol.name_problem
+                                        : "the symbol table has no such symbol");
     json_record_end(printer);
 }
 
@@ -408,15 +386,13 @@ void json_refusal(const dump_image *image, const char *reason, const header_fiel
                             .archive = image->archive,
                             .member = image->member};
     json_writer_init(&printer.w);
-    if (records) {
+    if (records)
         json_record_begin(&printer, "error");
-    } else {
+    else
         document_begin(&printer);
-    }
     json_field_name(&printer.w, "error", reason, NULL);
     if (header != NULL) {
-        json_key(&printer.w, "header");
-        json_begin_object(&printer.w);
+        json_field_object(&printer.w, "header");
         header_fields_json(&printer.w, header);
         json_end(&printer.w);
     }
@@ -429,43 +405,28 @@ void json_archive_index(const char *archive, const archive_index *index, const c
 {
     json_printer printer = {.records = records, .path = archive, .archive = archive};
     json_writer_init(&printer.w);
-    if (!records) {
-        json_begin_object(&printer.w);
-        json_field_name(&printer.w, "file", archive, NULL);
-        json_field_name(&printer.w, "archive", archive, NULL);
-        json_key(&printer.w, "archive_index");
-        json_begin_array(&printer.w);
-    }
+    if (!records)
+        document_begin(&printer);
+    json_part_begin(&printer, "archive_index");
     for (size_t g = 0; g < groups; g++) {
         const uint64_t end = g + 1 < groups ? starts[g + 1] : index->count;
-        if (records) {
-            json_begin_object(&printer.w);
-            json_field_name(&printer.w, "file", archive, NULL);
-            json_field_name(&printer.w, "archive", archive, NULL);
-            json_field_text(&printer.w, "kind", "archive_index");
-        } else {
-            json_begin_object(&printer.w);
-        }
+        json_record_begin(&printer, "archive_index");
         json_field_name(&printer.w, "member", members[g], NULL);
         json_field_uint(&printer.w, "offset", headers[g]);
-        json_key(&printer.w, "symbols");
-        json_begin_array(&printer.w);
+        json_field_array(&printer.w, "symbols");
         for (uint64_t i = starts[g]; i < end; i++)
             json_text(&printer.w, index->names[i]);
         json_end(&printer.w);
-        json_end(&printer.w);
+        json_record_end(&printer);
     }
-    if (!records) {
-        json_end(&printer.w); /* the array */
-        if (error != NULL)
-            json_field_name(&printer.w, "error", error, NULL);
-        json_end(&printer.w);
-    } else if (error != NULL) {
-        json_begin_object(&printer.w);
-        json_field_name(&printer.w, "file", archive, NULL);
-        json_field_name(&printer.w, "archive", archive, NULL);
-        json_field_text(&printer.w, "kind", "error");
+    json_part_end(&printer);
+    if (error != NULL) {
+        if (records)
+            json_record_begin(&printer, "error");
         json_field_name(&printer.w, "error", error, NULL);
-        json_end(&printer.w);
+        if (records)
+            json_record_end(&printer);
     }
+    if (!records)
+        json_end(&printer.w);
 }

@@ -43,6 +43,10 @@ void json_histogram(json_printer *printer, dump_image *image);
 /* -A: "attributes" and, for MIPS, "mips_abiflags". */
 void json_arch_specific(json_printer *printer, dump_image *image);
 
+/* A string of the file that need not end in a NUL, as json_field_name
+ * writes a name. */
+void json_field_bytes_name(json_writer *w, const char *key, const char *bytes, size_t size);
+
 struct symbol_version;
 /* "version", "version_hidden", "versym" (and "version_needed") for a
  * symbol that has a version. */

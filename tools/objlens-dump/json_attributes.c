@@ -11,8 +11,6 @@
  * bytes no rule reads are given as "bytes".
  */
 #include <elf.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include "attributes.h"
 #include "json.h"
@@ -28,20 +26,6 @@ typedef struct attribute_json {
 static const char *scope_name(uint32_t scope)
 {
     return scope == 1 ? "Tag_File" : scope == 2 ? "Tag_Section" : scope == 3 ? "Tag_Symbol" : NULL;
-}
-
-/* A string of the file that need not end in a NUL: "key" as a name. */
-static void bounded_name(json_writer *w, const char *key, const char *bytes, size_t size)
-{
-    char *copy = malloc(size + 1);
-    if (copy == NULL) {
-        json_field_name(w, key, NULL, "out of memory");
-        return;
-    }
-    memcpy(copy, bytes, size);
-    copy[size] = '\0';
-    json_field_name(w, key, copy, NULL);
-    free(copy);
 }
 
 static void where_fields(json_writer *w, const attribute_record *r)
@@ -64,27 +48,24 @@ static void close_scope(attribute_json *walk)
 static void attribute_fields(json_writer *w, const dump_image *image, const attribute_record *r)
 {
     if (r->style == ATTRIBUTES_GNU_RAW || r->style == ATTRIBUTES_RAW) {
-        json_key(w, "tag");
-        json_null(w);
+        json_field_null(w, "tag");
         if (r->string != NULL)
-            bounded_name(w, "string", r->string, r->string_size);
-        json_key(w, "bytes");
-        json_hex_bytes(w, r->bytes, r->size);
+            json_field_bytes_name(w, "string", r->string, r->string_size);
+        json_field_hex(w, "bytes", r->bytes, r->size);
         return;
     }
     json_field_uint(w, "tag", r->tag);
     json_field_text(w, "tag_name", attribute_tag_name(image->machine, r->style, r->tag));
     if (r->missing || (r->value == ATTRIBUTE_STRING && r->string == NULL)) {
-        json_key(w, "value");
-        json_null(w);
+        json_field_null(w, "value");
         return;
     }
     switch (r->value) {
-    case ATTRIBUTE_STRING: bounded_name(w, "value", r->string, r->string_size); break;
+    case ATTRIBUTE_STRING: json_field_bytes_name(w, "value", r->string, r->string_size); break;
     case ATTRIBUTE_COMPAT:
         json_field_uint(w, "value", r->number_value);
         if (r->string != NULL)
-            bounded_name(w, "string", r->string, r->string_size);
+            json_field_bytes_name(w, "string", r->string, r->string_size);
         break;
     case ATTRIBUTE_ALSO:
         json_field_uint(w, "value", r->number_value);
@@ -104,13 +85,9 @@ static void attribute_event_json(void *context, int event, const attribute_recor
     switch (event) {
     case ATTRIBUTE_SCOPE:
         close_scope(walk);
-        if (printer->records)
-            json_record_begin(printer, "attribute_scope");
-        else
-            json_begin_object(w);
+        json_record_begin(printer, "attribute_scope");
         where_fields(w, r);
-        json_key(w, "scope_entries");
-        json_begin_array(w);
+        json_field_array(w, "scope_entries");
         break;
     case ATTRIBUTE_SCOPE_ENTRY: json_uint(w, r->number); break;
     case ATTRIBUTE_SCOPE_END:
@@ -118,8 +95,7 @@ static void attribute_event_json(void *context, int event, const attribute_recor
         if (printer->records) {
             json_record_end(printer);
         } else {
-            json_key(w, "attributes");
-            json_begin_array(w);
+            json_field_array(w, "attributes");
             walk->scope_open = 1;
         }
         break;
@@ -240,20 +216,18 @@ static void got_entry_json(void *context, const mips_got_entry *entry)
     json_record_begin(walk->printer, "mips_got_entry");
     json_field_text(w, "entry", kinds[entry->kind]);
     json_field_uint(w, "address", entry->address);
-    json_key(w, "gp_offset");
     if (from < 0xfff0)
-        json_int(w, (int64_t)from - 0x7ff0);
+        json_field_int(w, "gp_offset", (int64_t)from - 0x7ff0);
     else
-        json_null(w);
-    json_key(w, "value");
-    if (entry->state == MIPS_GOT_VALUE)
-        json_uint(w, entry->value);
-    else
-        json_null(w);
-    if (entry->state != MIPS_GOT_VALUE)
+        json_field_null(w, "gp_offset");
+    if (entry->state == MIPS_GOT_VALUE) {
+        json_field_uint(w, "value", entry->value);
+    } else {
+        json_field_null(w, "value");
         json_field_text(w, "value_error",
                         entry->state == MIPS_GOT_UNKNOWN ? "the table cannot be read"
                                                          : "the entry lies past the table");
+    }
     if (entry->kind == MIPS_GOT_GLOBAL) {
         objlens_sym symbol;
         const char *problem = "no such dynamic symbol";
@@ -273,12 +247,9 @@ static void got_json_part(json_printer *printer, dump_image *image, const mips_g
 {
     json_writer *w = &printer->w;
     got_json walk = {printer, image, got};
-    if (printer->records) {
-        json_record_begin(printer, "mips_got");
-    } else {
+    if (!printer->records)
         json_key(w, "mips_got");
-        json_begin_object(w);
-    }
+    json_record_begin(printer, "mips_got");
     json_field_bool(w, "static", got->is_static);
     json_field_uint(w, "pltgot", got->pltgot);
     json_field_uint(w, "canonical_gp", got->pltgot + 0x7ff0);
@@ -287,12 +258,10 @@ static void got_json_part(json_printer *printer, dump_image *image, const mips_g
         json_field_uint(w, "gotsym", got->gotsym);
         json_field_uint(w, "symtabno", got->symtabno);
     }
-    if (printer->records) {
+    if (printer->records)
         json_record_end(printer);
-    } else {
-        json_key(w, "entries");
-        json_begin_array(w);
-    }
+    else
+        json_field_array(w, "entries");
     mips_got_walk(got, image, got_entry_json, &walk);
     if (!printer->records) {
         json_end(w);

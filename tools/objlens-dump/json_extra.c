@@ -7,8 +7,6 @@
  * hexadecimal, two digits a byte.
  */
 #include <elf.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include "bytes.h"
 #include "contents.h"
@@ -163,8 +161,7 @@ static void property_record(void *context, const note_property *property)
     case PROPERTY_ONE:
         json_begin_object(walk->w);
         json_field_uint(walk->w, "pr_type", property->type);
-        json_key(walk->w, "pr_data");
-        json_hex_bytes(walk->w, property->data, property->datasz);
+        json_field_hex(walk->w, "pr_data", property->data, property->datasz);
         json_end(walk->w);
         break;
     case PROPERTY_BAD_SIZE:
@@ -179,8 +176,7 @@ static void property_record(void *context, const note_property *property)
 static void note_properties(json_writer *w, const dump_image *image, const note_record *note)
 {
     property_json walk = {.w = w};
-    json_key(w, "properties");
-    json_begin_array(w);
+    json_field_array(w, "properties");
     note_properties_walk(image, note, property_record, &walk);
     json_end(w);
     if (walk.error != NULL)
@@ -191,12 +187,10 @@ static void note_decoded(json_writer *w, const dump_image *image, const note_rec
 {
     int owner = note_owner(note);
     if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_BUILD_ID) {
-        json_key(w, "build_id");
-        json_hex_bytes(w, note->desc, note->descsz);
+        json_field_hex(w, "build_id", note->desc, note->descsz);
     } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_ABI_TAG &&
                note_word_count(note) >= ABI_TAG_WORDS) {
-        json_key(w, "abi_tag");
-        json_begin_object(w);
+        json_field_object(w, "abi_tag");
         json_field_text(w, "os", note_abi_os(note_word(image, note, ABI_TAG_OS)));
         json_field_uint(w, "major", note_word(image, note, ABI_TAG_MAJOR));
         json_field_uint(w, "minor", note_word(image, note, ABI_TAG_MINOR));
@@ -206,16 +200,11 @@ static void note_decoded(json_writer *w, const dump_image *image, const note_rec
         note_properties(w, image, note);
     } else if ((owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_GOLD_VERSION) ||
                (owner == NOTE_OWNER_FDO && note->type == NOTE_FDO_PACKAGING_METADATA)) {
-        const char *text = (const char *)note->desc;
-        size_t length = 0;
-        char copy[4096];
-        while (length < note->descsz && length < sizeof copy - 1 && text[length] != '\0') {
-            copy[length] = text[length];
+        size_t length = 0; /* up to the NUL, and at most 4095 bytes */
+        while (length < note->descsz && length < 4095 && note->desc[length] != '\0')
             length++;
-        }
-        copy[length] = '\0';
-        json_field_name(w, owner == NOTE_OWNER_FDO ? "package_metadata" : "gold_version", copy,
-                        NULL);
+        json_field_bytes_name(w, owner == NOTE_OWNER_FDO ? "package_metadata" : "gold_version",
+                              (const char *)note->desc, length);
     }
 }
 
@@ -234,8 +223,7 @@ static void note_record_json(void *context, int event, const note_area *area,
     json_field_uint(w, "n_descsz", note->descsz);
     json_field_uint(w, "n_type", note->type);
     json_field_text(w, "type_name", note_type_constant(walk->image, note));
-    json_key(w, "desc");
-    json_hex_bytes(w, note->desc, note->descsz);
+    json_field_hex(w, "desc", note->desc, note->descsz);
     note_decoded(w, walk->image, note);
     json_record_end(walk->printer);
 }
@@ -253,11 +241,9 @@ void json_notes(json_printer *printer, dump_image *image)
 static void content_strings(json_writer *w, const unsigned char *data, uint64_t size)
 {
     uint64_t at = 0;
-    json_key(w, "strings");
-    json_begin_array(w);
+    json_field_array(w, "strings");
     while (at < size) {
         uint64_t start;
-        char *copy;
         while (at < size && !(data[at] >= 0x20 && data[at] < 0x7f))
             at++;
         if (at >= size)
@@ -265,16 +251,10 @@ static void content_strings(json_writer *w, const unsigned char *data, uint64_t 
         start = at;
         while (at < size && data[at] != '\0')
             at++;
-        copy = malloc((size_t)(at - start) + 1);
-        if (copy == NULL)
-            break;
-        memcpy(copy, data + start, (size_t)(at - start));
-        copy[at - start] = '\0';
         json_begin_object(w);
         json_field_uint(w, "offset", start);
-        json_field_name(w, "text", copy, NULL);
+        json_field_bytes_name(w, "text", (const char *)data + start, (size_t)(at - start));
         json_end(w);
-        free(copy);
     }
     json_end(w);
 }
@@ -302,8 +282,7 @@ static void content_record(dump_image *image, uint32_t index, const objlens_sect
     json_field_text(w, "dump", kind == DUMP_CONTENT_HEX ? "hex" : "strings");
     json_field_uint(w, "sh_addr", objlens_section_get_addr(section));
     if (content.have_header) {
-        json_key(w, "compression");
-        json_begin_object(w);
+        json_field_object(w, "compression");
         json_field_uint(w, "ch_type", content.header.type);
         json_field_uint(w, "ch_size", content.header.size);
         json_field_uint(w, "ch_addralign", content.header.align);
@@ -312,8 +291,7 @@ static void content_record(dump_image *image, uint32_t index, const objlens_sect
     json_field_bool(w, "expanded", content.expanded != NULL);
     json_field_uint(w, "size", content.size);
     if (kind == DUMP_CONTENT_HEX) {
-        json_key(w, "bytes");
-        json_hex_bytes(w, content.data, content.size);
+        json_field_hex(w, "bytes", content.data, content.size);
     } else {
         content_strings(w, content.data, content.size);
     }

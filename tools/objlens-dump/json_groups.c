@@ -19,14 +19,12 @@ static void group_begin(void *context, dump_image *image, const group_record *gr
     json_field_uint(w, "sh_info", group->sh_info);
     json_field_name(w, "signature", group->signature, NULL);
     json_field_uint(w, "flags", group->flags);
-    json_key(w, "flags_names");
-    json_begin_array(w);
+    json_field_array(w, "flags_names");
     if (group->flags & GROUP_COMDAT)
         json_text(w, "GRP_COMDAT");
     json_end(w);
     json_field_uint(w, "count", group->count);
-    json_key(w, "members");
-    json_begin_array(w);
+    json_field_array(w, "members");
 }
 
 static void group_member(void *context, dump_image *image, const group_record *group,

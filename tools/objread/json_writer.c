@@ -40,6 +40,18 @@ static void begin(json_writer *writer, int is_object)
 void json_begin_object(json_writer *writer) { begin(writer, 1); }
 void json_begin_array(json_writer *writer) { begin(writer, 0); }
 
+void json_field_object(json_writer *writer, const char *key)
+{
+    json_key(writer, key);
+    begin(writer, 1);
+}
+
+void json_field_array(json_writer *writer, const char *key)
+{
+    json_key(writer, key);
+    begin(writer, 0);
+}
+
 void json_end(json_writer *writer)
 {
     assert(writer->depth > 0 && !writer->keyed);
@@ -127,8 +139,10 @@ int json_text(json_writer *writer, const char *text)
     return exact;
 }
 
-void json_hex_bytes(json_writer *writer, const unsigned char *bytes, uint64_t count)
+void json_field_hex(json_writer *writer, const char *key, const unsigned char *bytes,
+                    uint64_t count)
 {
+    json_key(writer, key);
     value_start(writer);
     out_char('"');
     out_bytes_hex(bytes, count, 0);
@@ -153,6 +167,12 @@ void json_field_bool(json_writer *writer, const char *key, int value)
     json_bool(writer, value);
 }
 
+void json_field_null(json_writer *writer, const char *key)
+{
+    json_key(writer, key);
+    json_null(writer);
+}
+
 void json_field_text(json_writer *writer, const char *key, const char *text)
 {
     json_key(writer, key);
@@ -162,26 +182,17 @@ void json_field_text(json_writer *writer, const char *key, const char *text)
         (void)json_text(writer, text);
 }
 
-/* A key with a suffix: "name_hex", "name_error". */
-static void suffixed_key(json_writer *writer, const char *key, const char *suffix)
-{
-    char buffer[64];
-    assert(strlen(key) + strlen(suffix) < sizeof buffer);
-    (void)snprintf(buffer, sizeof buffer, "%s%s", key, suffix);
-    json_key(writer, buffer);
-}
-
 void json_field_name(json_writer *writer, const char *key, const char *name, const char *problem)
 {
+    char suffixed[64]; /* "name_hex", "name_error" */
+    assert(strlen(key) + sizeof "_error" <= sizeof suffixed);
     json_key(writer, key);
     if (name == NULL) {
         json_null(writer);
-        suffixed_key(writer, key, "_error");
-        (void)json_text(writer, problem != NULL ? problem : "the name cannot be read");
-        return;
-    }
-    if (!json_text(writer, name)) {
-        suffixed_key(writer, key, "_hex");
-        json_hex_bytes(writer, (const unsigned char *)name, strlen(name));
+        (void)snprintf(suffixed, sizeof suffixed, "%s_error", key);
+        json_field_text(writer, suffixed, problem != NULL ? problem : "the name cannot be read");
+    } else if (!json_text(writer, name)) {
+        (void)snprintf(suffixed, sizeof suffixed, "%s_hex", key);
+        json_field_hex(writer, suffixed, (const unsigned char *)name, strlen(name));
     }
 }
