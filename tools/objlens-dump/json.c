@@ -166,13 +166,12 @@ static void part_end_found(void *context, dump_image *image, int found)
  * through the dynamic array. */
 static void table_field(json_writer *w, uint32_t section, const char *through)
 {
-    json_key(w, "section");
     if (through == NULL) {
-        json_uint(w, section);
-        return;
+        json_field_uint(w, "section", section);
+    } else {
+        json_field_null(w, "section");
+        json_field_text(w, "through", through);
     }
-    json_null(w);
-    json_field_text(w, "through", through);
 }
 
 static void no_table(void *context, dump_image *image, const table_record *table)
@@ -326,13 +325,6 @@ static void dynamic_entry(void *context, dump_image *image, const dynamic_record
     json_record_end(printer);
 }
 
-static void groups(void *context, dump_image *image) { json_groups(context, image); }
-static void versions(void *context, dump_image *image) { json_versions(context, image); }
-static void contents(void *context, dump_image *image) { json_contents(context, image); }
-static void notes(void *context, dump_image *image) { json_notes(context, image); }
-static void histogram(void *context, dump_image *image) { json_histogram(context, image); }
-static void arch_specific(void *context, dump_image *image) { json_arch_specific(context, image); }
-
 void json_dump(dump_image *image, unsigned parts)
 {
     json_printer printer = {.records = image->options != NULL && image->options->json_records,
@@ -363,12 +355,12 @@ void json_dump(dump_image *image, unsigned parts)
         .symbol_table = no_table,
         .symbol = symbol,
         .symbols_end = part_end,
-        .groups = groups,
-        .versions = versions,
-        .contents = contents,
-        .notes = notes,
-        .histogram = histogram,
-        .arch_specific = arch_specific,
+        .groups = json_groups,
+        .versions = json_versions,
+        .contents = json_contents,
+        .notes = json_notes,
+        .histogram = json_histogram,
+        .arch_specific = json_arch_specific,
     };
     json_writer_init(&printer.w);
     if (!printer.records)

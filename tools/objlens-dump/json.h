@@ -34,14 +34,15 @@ void json_part_end(json_printer *printer);
 void json_record_begin(json_printer *printer, const char *kind);
 void json_record_end(json_printer *printer);
 
-/* The parts whose walkers call back per event. */
-void json_groups(json_printer *printer, dump_image *image);
-void json_versions(json_printer *printer, dump_image *image);
-void json_notes(json_printer *printer, dump_image *image);
-void json_contents(json_printer *printer, dump_image *image);
-void json_histogram(json_printer *printer, dump_image *image);
+/* The parts whose walkers call back per event, as dump_printer callbacks
+ * whose context is the json_printer. */
+void json_groups(void *printer, dump_image *image);
+void json_versions(void *printer, dump_image *image);
+void json_notes(void *printer, dump_image *image);
+void json_contents(void *printer, dump_image *image);
+void json_histogram(void *printer, dump_image *image);
 /* -A: "attributes" and, for MIPS, "mips_abiflags". */
-void json_arch_specific(json_printer *printer, dump_image *image);
+void json_arch_specific(void *printer, dump_image *image);
 
 /* A string of the file that need not end in a NUL, as json_field_name
  * writes a name. */

@@ -113,63 +113,55 @@ static void attribute_event_json(void *context, int event, const attribute_recor
 
 /* ---- MIPS ABI flags ---------------------------------------------------- */
 
-#define CONSTANT(name)                                                                             \
+typedef struct named_value {
+    uint32_t value;
+    const char *name;
+} named_value;
+
+#define NAMED(name)                                                                                \
     {                                                                                              \
         name, #name                                                                                \
     }
-static const struct {
-    uint32_t value;
-    const char *name;
-} fp_abis[] = {CONSTANT(Val_GNU_MIPS_ABI_FP_ANY),    CONSTANT(Val_GNU_MIPS_ABI_FP_DOUBLE),
-               CONSTANT(Val_GNU_MIPS_ABI_FP_SINGLE), CONSTANT(Val_GNU_MIPS_ABI_FP_SOFT),
-               CONSTANT(Val_GNU_MIPS_ABI_FP_OLD_64), CONSTANT(Val_GNU_MIPS_ABI_FP_XX),
-               CONSTANT(Val_GNU_MIPS_ABI_FP_64),     CONSTANT(Val_GNU_MIPS_ABI_FP_64A)},
-  isa_extensions[] = {CONSTANT(MIPS_AFL_EXT_XLR),         CONSTANT(MIPS_AFL_EXT_OCTEON2),
-                      CONSTANT(MIPS_AFL_EXT_OCTEONP),     CONSTANT(MIPS_AFL_EXT_LOONGSON_3A),
-                      CONSTANT(MIPS_AFL_EXT_OCTEON),      CONSTANT(MIPS_AFL_EXT_5900),
-                      CONSTANT(MIPS_AFL_EXT_4650),        CONSTANT(MIPS_AFL_EXT_4010),
-                      CONSTANT(MIPS_AFL_EXT_4100),        CONSTANT(MIPS_AFL_EXT_3900),
-                      CONSTANT(MIPS_AFL_EXT_10000),       CONSTANT(MIPS_AFL_EXT_SB1),
-                      CONSTANT(MIPS_AFL_EXT_4111),        CONSTANT(MIPS_AFL_EXT_4120),
-                      CONSTANT(MIPS_AFL_EXT_5400),        CONSTANT(MIPS_AFL_EXT_5500),
-                      CONSTANT(MIPS_AFL_EXT_LOONGSON_2E), CONSTANT(MIPS_AFL_EXT_LOONGSON_2F)},
-  ases[] = {CONSTANT(MIPS_AFL_ASE_DSP),    CONSTANT(MIPS_AFL_ASE_DSPR2),
-            CONSTANT(MIPS_AFL_ASE_EVA),    CONSTANT(MIPS_AFL_ASE_MCU),
-            CONSTANT(MIPS_AFL_ASE_MDMX),   CONSTANT(MIPS_AFL_ASE_MIPS3D),
-            CONSTANT(MIPS_AFL_ASE_MT),     CONSTANT(MIPS_AFL_ASE_SMARTMIPS),
-            CONSTANT(MIPS_AFL_ASE_VIRT),   CONSTANT(MIPS_AFL_ASE_MSA),
-            CONSTANT(MIPS_AFL_ASE_MIPS16), CONSTANT(MIPS_AFL_ASE_MICROMIPS),
-            CONSTANT(MIPS_AFL_ASE_XPA)},
-  flags1[] = {CONSTANT(MIPS_AFL_FLAGS1_ODDSPREG)};
-#undef CONSTANT
+static const named_value fp_abis[] = {
+    NAMED(Val_GNU_MIPS_ABI_FP_ANY),    NAMED(Val_GNU_MIPS_ABI_FP_DOUBLE),
+    NAMED(Val_GNU_MIPS_ABI_FP_SINGLE), NAMED(Val_GNU_MIPS_ABI_FP_SOFT),
+    NAMED(Val_GNU_MIPS_ABI_FP_OLD_64), NAMED(Val_GNU_MIPS_ABI_FP_XX),
+    NAMED(Val_GNU_MIPS_ABI_FP_64),     NAMED(Val_GNU_MIPS_ABI_FP_64A)};
+static const named_value isa_extensions[] = {
+    NAMED(MIPS_AFL_EXT_XLR),         NAMED(MIPS_AFL_EXT_OCTEON2),
+    NAMED(MIPS_AFL_EXT_OCTEONP),     NAMED(MIPS_AFL_EXT_LOONGSON_3A),
+    NAMED(MIPS_AFL_EXT_OCTEON),      NAMED(MIPS_AFL_EXT_5900),
+    NAMED(MIPS_AFL_EXT_4650),        NAMED(MIPS_AFL_EXT_4010),
+    NAMED(MIPS_AFL_EXT_4100),        NAMED(MIPS_AFL_EXT_3900),
+    NAMED(MIPS_AFL_EXT_10000),       NAMED(MIPS_AFL_EXT_SB1),
+    NAMED(MIPS_AFL_EXT_4111),        NAMED(MIPS_AFL_EXT_4120),
+    NAMED(MIPS_AFL_EXT_5400),        NAMED(MIPS_AFL_EXT_5500),
+    NAMED(MIPS_AFL_EXT_LOONGSON_2E), NAMED(MIPS_AFL_EXT_LOONGSON_2F)};
+static const named_value ases[] = {
+    NAMED(MIPS_AFL_ASE_DSP), NAMED(MIPS_AFL_ASE_DSPR2),     NAMED(MIPS_AFL_ASE_EVA),
+    NAMED(MIPS_AFL_ASE_MCU), NAMED(MIPS_AFL_ASE_MDMX),      NAMED(MIPS_AFL_ASE_MIPS3D),
+    NAMED(MIPS_AFL_ASE_MT),  NAMED(MIPS_AFL_ASE_SMARTMIPS), NAMED(MIPS_AFL_ASE_VIRT),
+    NAMED(MIPS_AFL_ASE_MSA), NAMED(MIPS_AFL_ASE_MIPS16),    NAMED(MIPS_AFL_ASE_MICROMIPS),
+    NAMED(MIPS_AFL_ASE_XPA)};
+static const named_value flags1[] = {NAMED(MIPS_AFL_FLAGS1_ODDSPREG)};
+#undef NAMED
 #define COUNT(a) (sizeof(a) / sizeof((a)[0]))
-#define VALUE_NAME(table, value) value_name(table, COUNT(table), value)
-#define BIT_NAMES(w, key, table, mask) bit_names(w, key, table, COUNT(table), mask)
 
-static const char *value_name(const void *table, size_t count, uint32_t value)
+static const char *value_name(const named_value *table, size_t count, uint32_t value)
 {
-    const struct {
-        uint32_t value;
-        const char *name;
-    } *entries = table;
     for (size_t i = 0; i < count; i++)
-        if (entries[i].value == value)
-            return entries[i].name;
+        if (table[i].value == value)
+            return table[i].name;
     return NULL;
 }
 
-static void bit_names(json_writer *w, const char *key, const void *table, size_t count,
+static void bit_names(json_writer *w, const char *key, const named_value *table, size_t count,
                       uint32_t mask)
 {
-    const struct {
-        uint32_t value;
-        const char *name;
-    } *entries = table;
-    json_key(w, key);
-    json_begin_array(w);
+    json_field_array(w, key);
     for (size_t i = 0; i < count; i++)
-        if (mask & entries[i].value)
-            json_text(w, entries[i].name);
+        if (mask & table[i].value)
+            json_text(w, table[i].name);
     json_end(w);
 }
 
@@ -187,13 +179,14 @@ static void abiflags_json(json_printer *printer, const mips_abiflags *f)
     json_field_uint(w, "cpr1_size", f->cpr1_size);
     json_field_uint(w, "cpr2_size", f->cpr2_size);
     json_field_uint(w, "fp_abi", f->fp_abi);
-    json_field_text(w, "fp_abi_name", VALUE_NAME(fp_abis, f->fp_abi));
+    json_field_text(w, "fp_abi_name", value_name(fp_abis, COUNT(fp_abis), f->fp_abi));
     json_field_uint(w, "isa_ext", f->isa_ext);
-    json_field_text(w, "isa_ext_name", VALUE_NAME(isa_extensions, f->isa_ext));
+    json_field_text(w, "isa_ext_name",
+                    value_name(isa_extensions, COUNT(isa_extensions), f->isa_ext));
     json_field_uint(w, "ases", f->ases);
-    BIT_NAMES(w, "ases_names", ases, f->ases);
+    bit_names(w, "ases_names", ases, COUNT(ases), f->ases);
     json_field_uint(w, "flags1", f->flags1);
-    BIT_NAMES(w, "flags1_names", flags1, f->flags1);
+    bit_names(w, "flags1_names", flags1, COUNT(flags1), f->flags1);
     json_field_uint(w, "flags2", f->flags2);
     json_record_end(printer);
 }
@@ -269,7 +262,7 @@ static void got_json_part(json_printer *printer, dump_image *image, const mips_g
     }
 }
 
-void json_arch_specific(json_printer *printer, dump_image *image)
+void json_arch_specific(void *printer, dump_image *image)
 {
     mips_got got;
     attribute_json walk = {.printer = printer, .image = image};

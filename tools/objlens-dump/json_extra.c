@@ -116,8 +116,9 @@ static void version_record(void *context, const version_event *event)
     }
 }
 
-void json_versions(json_printer *printer, dump_image *image)
+void json_versions(void *context, dump_image *image)
 {
+    json_printer *printer = context;
     static const struct {
         uint32_t type;
         const char *key;
@@ -228,7 +229,7 @@ static void note_record_json(void *context, int event, const note_area *area,
     json_record_end(walk->printer);
 }
 
-void json_notes(json_printer *printer, dump_image *image)
+void json_notes(void *printer, dump_image *image)
 {
     note_json walk = {.printer = printer, .image = image};
     json_part_begin(printer, "notes");
@@ -299,7 +300,7 @@ static void content_record(dump_image *image, uint32_t index, const objlens_sect
     content_close(&content);
 }
 
-void json_contents(json_printer *printer, dump_image *image)
+void json_contents(void *printer, dump_image *image)
 {
     json_part_begin(printer, "section_contents");
     contents_each(image, content_record, printer);

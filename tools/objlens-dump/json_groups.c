@@ -48,7 +48,7 @@ static void group_end(void *context, dump_image *image, const group_record *grou
     json_record_end(printer);
 }
 
-void json_groups(json_printer *printer, dump_image *image)
+void json_groups(void *printer, dump_image *image)
 {
     static const group_events events = {group_begin, group_member, group_end};
     json_part_begin(printer, "groups");

@@ -24,7 +24,7 @@ static void histogram_record(void *context, dump_image *image, const hash_histog
     json_record_end(printer);
 }
 
-void json_histogram(json_printer *printer, dump_image *image)
+void json_histogram(void *printer, dump_image *image)
 {
     json_part_begin(printer, "histogram");
     hash_histograms_walk(image, histogram_record, printer);
