@@ -18,7 +18,6 @@
 #include "header.h"
 #include "main.h"
 #include "names.h"
-#include "out.h"
 #include "reader.h"
 #include "versions.h"
 
@@ -76,9 +75,11 @@ void json_field_bytes_name(json_writer *w, const char *key, const char *bytes, s
 /* "KEY_name": the <elf.h> name of an enumerated value, or null. */
 static void name_field(json_writer *w, const char *key, const char *name)
 {
-    char buffer[48];
-    format_into(buffer, sizeof buffer, "%s_name", key);
-    json_field_text(w, buffer, name);
+    json_suffixed_key(w, key, "_name");
+    if (name != NULL)
+        json_text(w, name);
+    else
+        json_null(w);
 }
 
 static void flag_name(const char *name, void *context) { json_text(context, name); }
@@ -88,13 +89,13 @@ static void flag_name(const char *name, void *context) { json_text(context, name
 static void constant_field(json_writer *w, const char *key, uint64_t value, enum elf_family family,
                            uint16_t machine)
 {
-    char buffer[48];
     json_field_uint(w, key, value);
     if (!elf_constant_tables[family].is_flags) {
         name_field(w, key, elf_constant_name(family, value, machine));
         return;
     }
-    json_field_array(w, format_into(buffer, sizeof buffer, "%s_names", key));
+    json_suffixed_key(w, key, "_names");
+    json_begin_array(w);
     elf_flag_names(family, value, machine, flag_name, w);
     json_end(w);
 }
@@ -220,6 +221,20 @@ static void segment(void *context, dump_image *image, const segment_record *segm
     json_record_end(printer);
 }
 
+/* "version", "version_hidden", "versym" (and "version_needed") for a
+ * symbol that has a version. */
+static void symbol_version_fields(json_writer *w, const symbol_version *version)
+{
+    if (version->kind == VERSION_NONE)
+        return;
+    json_field_name(w, "version", version->problem != NULL ? NULL : version->name,
+                    version->problem);
+    json_field_bool(w, "version_hidden", version->kind == VERSION_HIDDEN);
+    if (version->kind == VERSION_NEEDED)
+        json_field_bool(w, "version_needed", 1);
+    json_field_uint(w, "versym", version->index);
+}
+
 static void symbol(void *context, dump_image *image, const symbol_record *symbol)
 {
     json_printer *printer = context;
@@ -242,7 +257,7 @@ static void symbol(void *context, dump_image *image, const symbol_record *symbol
         json_field_uint(w, "shndx", symbol->xindex);
     else if (symbol->st_shndx == SHN_XINDEX)
         json_field_text(w, "shndx", NULL);
-    json_symbol_version(w, &symbol->version);
+    symbol_version_fields(w, &symbol->version);
     json_record_end(printer);
 }
 

@@ -48,9 +48,4 @@ void json_arch_specific(void *printer, dump_image *image);
  * writes a name. */
 void json_field_bytes_name(json_writer *w, const char *key, const char *bytes, size_t size);
 
-struct symbol_version;
-/* "version", "version_hidden", "versym" (and "version_needed") for a
- * symbol that has a version. */
-void json_symbol_version(json_writer *w, const struct symbol_version *version);
-
 #endif

@@ -1,33 +1,14 @@
 /*
- * json_extra.c - the JSON form of symbol versions, the version sections,
- * notes and section contents.  Every field keeps its ELF name and integer
- * value; names read from the file follow json.c's rule (a name that is not
- * valid UTF-8 gets its bytes under "_hex", one that cannot be read is null
- * with the reason under "_error"); byte strings are written in lower-case
- * hexadecimal, two digits a byte.
+ * json_extra.c - the JSON form of the version sections, notes and section
+ * contents.
  */
 #include <elf.h>
 
-#include "bytes.h"
 #include "contents.h"
 #include "diag.h"
 #include "json.h"
-#include "json_writer.h"
 #include "notes.h"
-#include "out.h"
 #include "versions.h"
-
-void json_symbol_version(json_writer *w, const symbol_version *version)
-{
-    if (version->kind == VERSION_NONE)
-        return;
-    json_field_name(w, "version", version->problem != NULL ? NULL : version->name,
-                    version->problem);
-    json_field_bool(w, "version_hidden", version->kind == VERSION_HIDDEN);
-    if (version->kind == VERSION_NEEDED)
-        json_field_bool(w, "version_needed", 1);
-    json_field_uint(w, "versym", version->index);
-}
 
 /* ---- version sections ------------------------------------------------ */
 
@@ -291,11 +272,10 @@ static void content_record(dump_image *image, uint32_t index, const objlens_sect
     }
     json_field_bool(w, "expanded", content.expanded != NULL);
     json_field_uint(w, "size", content.size);
-    if (kind == DUMP_CONTENT_HEX) {
+    if (kind == DUMP_CONTENT_HEX)
         json_field_hex(w, "bytes", content.data, content.size);
-    } else {
+    else
         content_strings(w, content.data, content.size);
-    }
     json_record_end(printer);
     content_close(&content);
 }

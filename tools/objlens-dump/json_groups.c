@@ -5,7 +5,6 @@
  */
 #include "groups.h"
 #include "json.h"
-#include "json_writer.h"
 
 static void group_begin(void *context, dump_image *image, const group_record *group)
 {

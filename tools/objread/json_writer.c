@@ -4,7 +4,6 @@
 #include "json_writer.h"
 
 #include <assert.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "out.h"
@@ -61,7 +60,8 @@ void json_end(json_writer *writer)
         out_char('\n');
 }
 
-void json_key(json_writer *writer, const char *key)
+/* A key's comma and opening quote. */
+static void key_start(json_writer *writer)
 {
     assert(writer->depth > 0 && writer->is_object[writer->depth - 1] && !writer->keyed);
     if (writer->has_items[writer->depth - 1])
@@ -69,7 +69,20 @@ void json_key(json_writer *writer, const char *key)
     writer->has_items[writer->depth - 1] = 1;
     writer->keyed = 1;
     out_char('"');
+}
+
+void json_key(json_writer *writer, const char *key)
+{
+    key_start(writer);
     out_str(key);
+    out_str("\":");
+}
+
+void json_suffixed_key(json_writer *writer, const char *key, const char *suffix)
+{
+    key_start(writer);
+    out_str(key);
+    out_str(suffix);
     out_str("\":");
 }
 
@@ -139,14 +152,19 @@ int json_text(json_writer *writer, const char *text)
     return exact;
 }
 
-void json_field_hex(json_writer *writer, const char *key, const unsigned char *bytes,
-                    uint64_t count)
+static void hex_string(json_writer *writer, const unsigned char *bytes, uint64_t count)
 {
-    json_key(writer, key);
     value_start(writer);
     out_char('"');
     out_bytes_hex(bytes, count, 0);
     out_char('"');
+}
+
+void json_field_hex(json_writer *writer, const char *key, const unsigned char *bytes,
+                    uint64_t count)
+{
+    json_key(writer, key);
+    hex_string(writer, bytes, count);
 }
 
 void json_field_uint(json_writer *writer, const char *key, uint64_t value)
@@ -184,15 +202,13 @@ void json_field_text(json_writer *writer, const char *key, const char *text)
 
 void json_field_name(json_writer *writer, const char *key, const char *name, const char *problem)
 {
-    char suffixed[64]; /* "name_hex", "name_error" */
-    assert(strlen(key) + sizeof "_error" <= sizeof suffixed);
     json_key(writer, key);
     if (name == NULL) {
         json_null(writer);
-        (void)snprintf(suffixed, sizeof suffixed, "%s_error", key);
-        json_field_text(writer, suffixed, problem != NULL ? problem : "the name cannot be read");
+        json_suffixed_key(writer, key, "_error");
+        (void)json_text(writer, problem != NULL ? problem : "the name cannot be read");
     } else if (!json_text(writer, name)) {
-        (void)snprintf(suffixed, sizeof suffixed, "%s_hex", key);
-        json_field_hex(writer, suffixed, (const unsigned char *)name, strlen(name));
+        json_suffixed_key(writer, key, "_hex");
+        hex_string(writer, (const unsigned char *)name, strlen(name));
     }
 }

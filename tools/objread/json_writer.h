@@ -32,6 +32,8 @@ void json_field_array(json_writer *writer, const char *key);
 /* Closes the innermost object or array. */
 void json_end(json_writer *writer);
 void json_key(json_writer *writer, const char *key);
+/* The key "KEYSUFFIX": "sh_type_name" from "sh_type" and "_name". */
+void json_suffixed_key(json_writer *writer, const char *key, const char *suffix);
 
 void json_uint(json_writer *writer, uint64_t value);
 void json_int(json_writer *writer, int64_t value);
