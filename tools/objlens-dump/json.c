@@ -256,7 +256,7 @@ static void symbol(void *context, dump_image *image, const symbol_record *symbol
     if (symbol->st_shndx == SHN_XINDEX && symbol->has_xindex)
         json_field_uint(w, "shndx", symbol->xindex);
     else if (symbol->st_shndx == SHN_XINDEX)
-        json_field_text(w, "shndx", NULL);
+        json_field_null(w, "shndx");
     symbol_version_fields(w, &symbol->version);
     json_record_end(printer);
 }

@@ -92,18 +92,6 @@ void json_uint(json_writer *writer, uint64_t value)
     out_udec(value);
 }
 
-void json_int(json_writer *writer, int64_t value)
-{
-    value_start(writer);
-    out_sdec(value);
-}
-
-void json_bool(json_writer *writer, int value)
-{
-    value_start(writer);
-    out_str(value ? "true" : "false");
-}
-
 void json_null(json_writer *writer)
 {
     value_start(writer);
@@ -176,13 +164,15 @@ void json_field_uint(json_writer *writer, const char *key, uint64_t value)
 void json_field_int(json_writer *writer, const char *key, int64_t value)
 {
     json_key(writer, key);
-    json_int(writer, value);
+    value_start(writer);
+    out_sdec(value);
 }
 
 void json_field_bool(json_writer *writer, const char *key, int value)
 {
     json_key(writer, key);
-    json_bool(writer, value);
+    value_start(writer);
+    out_str(value ? "true" : "false");
 }
 
 void json_field_null(json_writer *writer, const char *key)

@@ -36,12 +36,11 @@ void json_key(json_writer *writer, const char *key);
 void json_suffixed_key(json_writer *writer, const char *key, const char *suffix);
 
 void json_uint(json_writer *writer, uint64_t value);
-void json_int(json_writer *writer, int64_t value);
-void json_bool(json_writer *writer, int value);
 void json_null(json_writer *writer);
 /* A string; each byte that is not part of valid UTF-8 becomes U+FFFD.
  * Returns 1 when every byte was kept. */
 int json_text(json_writer *writer, const char *text);
+
 /* "key":value pairs. */
 void json_field_uint(json_writer *writer, const char *key, uint64_t value);
 void json_field_int(json_writer *writer, const char *key, int64_t value);
