@@ -342,7 +342,8 @@ static void dynamic_entry(void *context, dump_image *image, const dynamic_record
 
 void json_dump(dump_image *image, unsigned parts)
 {
-    json_printer printer = {.records = image->options != NULL && image->options->json_records,
+    json_printer printer = {.image = image,
+                            .records = image->options != NULL && image->options->json_records,
                             .path = image->path,
                             .archive = image->archive,
                             .member = image->member};

@@ -20,7 +20,8 @@
 
 typedef struct json_printer {
     json_writer w;
-    int records; /* the records form */
+    dump_image *image; /* null for an archive's index */
+    int records;       /* the records form */
     const char *path;
     const char *archive; /* beside "file" for an archive's member */
     const char *member;

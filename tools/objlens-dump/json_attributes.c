@@ -19,7 +19,6 @@
 
 typedef struct attribute_json {
     json_printer *printer;
-    dump_image *image;
     int scope_open; /* documents: a scope object and its "attributes" are open */
 } attribute_json;
 
@@ -104,7 +103,7 @@ static void attribute_event_json(void *context, int event, const attribute_recor
         json_record_begin(printer, "attribute");
         if (printer->records)
             where_fields(w, r);
-        attribute_fields(w, walk->image, r);
+        attribute_fields(w, printer->image, r);
         json_record_end(printer);
         break;
     default: close_scope(walk); break;
@@ -265,7 +264,7 @@ static void got_json_part(json_printer *printer, dump_image *image, const mips_g
 void json_arch_specific(void *printer, dump_image *image)
 {
     mips_got got;
-    attribute_json walk = {.printer = printer, .image = image};
+    attribute_json walk = {.printer = printer};
     mips_abiflags flags;
     json_part_begin(printer, "attributes");
     attributes_walk(image, attribute_event_json, &walk);

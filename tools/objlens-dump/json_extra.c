@@ -41,15 +41,15 @@ static void version_open(version_json *walk, const char *kind, uint64_t offset)
     json_field_uint(walk->w, "offset", offset);
 }
 
-/* The array of a record's parents or needed versions, opened once. */
-static void version_sublist(version_json *walk, const char *key)
+/* An entry of a record's parents or needed versions, whose array is
+ * opened with the first. */
+static void version_item_open(version_json *walk, const char *key, uint64_t offset)
 {
-    if (!walk->parents) {
-        json_key(walk->w, key);
-        json_begin_array(walk->w);
-        walk->parents = 1;
-    }
+    if (!walk->parents)
+        json_field_array(walk->w, key);
+    walk->parents = 1;
     json_begin_object(walk->w);
+    json_field_uint(walk->w, "offset", offset);
 }
 
 static void version_name_field(const version_json *walk, const char *key, uint32_t offset)
@@ -73,8 +73,7 @@ static void version_record(void *context, const version_event *event)
         break;
     case VERSION_DEFINITION_NAME: version_name_field(walk, "name", event->name); break;
     case VERSION_PARENT:
-        version_sublist(walk, "parents");
-        json_field_uint(walk->w, "offset", event->offset);
+        version_item_open(walk, "parents", event->offset);
         version_name_field(walk, "name", event->name);
         json_end(walk->w);
         break;
@@ -85,8 +84,7 @@ static void version_record(void *context, const version_event *event)
         version_name_field(walk, "file", event->file);
         break;
     case VERSION_NEED_AUX:
-        version_sublist(walk, "versions");
-        json_field_uint(walk->w, "offset", event->offset);
+        version_item_open(walk, "versions", event->offset);
         json_field_uint(walk->w, "vna_hash", event->hash);
         json_field_uint(walk->w, "vna_flags", event->flags);
         json_field_uint(walk->w, "vna_other", event->index);
@@ -123,11 +121,6 @@ void json_versions(void *context, dump_image *image)
 }
 
 /* ---- notes ----------------------------------------------------------- */
-
-typedef struct note_json {
-    json_printer *printer;
-    dump_image *image;
-} note_json;
 
 /* The properties as an array, then what ended the walk early, if anything,
  * under "properties_error". */
@@ -193,28 +186,27 @@ static void note_decoded(json_writer *w, const dump_image *image, const note_rec
 static void note_record_json(void *context, int event, const note_area *area,
                              const note_record *note)
 {
-    note_json *walk = context;
+    json_printer *printer = context;
+    json_writer *w = &printer->w;
     if (event != NOTE_ONE)
         return;
-    json_writer *w = &walk->printer->w;
-    json_record_begin(walk->printer, "note");
+    json_record_begin(printer, "note");
     json_field_uint(w, area->is_section ? "section" : "segment", area->index);
     json_field_uint(w, "offset", note->offset);
     json_field_name(w, "owner", note->name, NULL);
     json_field_uint(w, "n_namesz", note->namesz);
     json_field_uint(w, "n_descsz", note->descsz);
     json_field_uint(w, "n_type", note->type);
-    json_field_text(w, "type_name", note_type_constant(walk->image, note));
+    json_field_text(w, "type_name", note_type_constant(printer->image, note));
     json_field_hex(w, "desc", note->desc, note->descsz);
-    note_decoded(w, walk->image, note);
-    json_record_end(walk->printer);
+    note_decoded(w, printer->image, note);
+    json_record_end(printer);
 }
 
 void json_notes(void *printer, dump_image *image)
 {
-    note_json walk = {.printer = printer, .image = image};
     json_part_begin(printer, "notes");
-    notes_walk(image, note_record_json, &walk);
+    notes_walk(image, note_record_json, printer);
     json_part_end(printer);
 }
 
