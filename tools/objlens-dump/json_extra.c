@@ -95,9 +95,8 @@ static void version_record(void *context, const version_event *event)
     }
 }
 
-void json_versions(void *context, dump_image *image)
+void json_versions(void *printer, dump_image *image)
 {
-    json_printer *printer = context;
     static const struct {
         uint32_t type;
         const char *key;
@@ -106,7 +105,8 @@ void json_versions(void *context, dump_image *image)
         json_part_begin(printer, kinds[k].key);
         for (uint32_t index = 1; index < image->num_sections; index++) {
             objlens_section section;
-            version_json walk = {.printer = printer, .w = &printer->w, .section = index};
+            version_json walk = {.printer = printer, .section = index};
+            walk.w = &walk.printer->w;
             if (objlens_get_section(&image->image, &section, index) != 0 ||
                 objlens_section_get_type(&section) != kinds[k].type)
                 continue;
