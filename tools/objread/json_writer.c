@@ -26,8 +26,11 @@ static void value_start(json_writer *writer)
     writer->has_items[writer->depth - 1] = 1;
 }
 
-static void begin(json_writer *writer, int is_object)
+/* An object or an array, under `key` unless it is null. */
+static void begin(json_writer *writer, const char *key, int is_object)
 {
+    if (key != NULL)
+        json_key(writer, key);
     value_start(writer);
     assert(writer->depth < JSON_MAX_DEPTH);
     writer->is_object[writer->depth] = (unsigned char)is_object;
@@ -36,20 +39,10 @@ static void begin(json_writer *writer, int is_object)
     out_char(is_object ? '{' : '[');
 }
 
-void json_begin_object(json_writer *writer) { begin(writer, 1); }
-void json_begin_array(json_writer *writer) { begin(writer, 0); }
-
-void json_field_object(json_writer *writer, const char *key)
-{
-    json_key(writer, key);
-    begin(writer, 1);
-}
-
-void json_field_array(json_writer *writer, const char *key)
-{
-    json_key(writer, key);
-    begin(writer, 0);
-}
+void json_begin_object(json_writer *writer) { begin(writer, NULL, 1); }
+void json_begin_array(json_writer *writer) { begin(writer, NULL, 0); }
+void json_field_object(json_writer *writer, const char *key) { begin(writer, key, 1); }
+void json_field_array(json_writer *writer, const char *key) { begin(writer, key, 0); }
 
 void json_end(json_writer *writer)
 {
