@@ -283,10 +283,10 @@ static void relocation(void *context, dump_image *image, const relocation_record
         json_field_int(w, "type_data", fields->type_data);
     if (rel->has_addend)
         json_field_int(w, "r_addend", rel->r_addend);
-    if (fields->sym != 0)
-        json_field_name(w, "name", rel->has_symbol ? rel->symbol.name : NULL,
-                        rel->has_symbol ? rel->symbol.name_problem
-                                        : "the symbol table has no such symbol");
+    if (fields->sym != 0 && rel->has_symbol)
+        json_field_name(w, "name", rel->symbol.name, rel->symbol.name_problem);
+    else if (fields->sym != 0)
+        json_field_name(w, "name", NULL, "the symbol table has no such symbol");
     json_record_end(printer);
 }
 
