@@ -1,10 +1,6 @@
 /*
- * json.c - the JSON printer's callbacks, over the reading layer.
- *
- * Names are bytes from the file, written by json_field_name: valid UTF-8
- * as it is, anything else with U+FFFD for each stray byte and the exact
- * bytes under the key with "_hex" added; a name that cannot be read is
- * null, with the reason under the key with "_error" added.
+ * json.c - the JSON printer's callbacks, over the reading layer.  Names
+ * from the file go through json_field_name.
  */
 #include "json.h"
 
