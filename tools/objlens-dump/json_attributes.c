@@ -194,7 +194,6 @@ static void abiflags_json(json_printer *printer, const mips_abiflags *f)
 
 typedef struct got_json {
     json_printer *printer;
-    dump_image *image;
     const mips_got *got;
 } got_json;
 
@@ -226,8 +225,8 @@ static void got_entry_json(void *context, const mips_got_entry *entry)
         const char *name = NULL;
         json_field_uint(w, "symbol", entry->symbol);
         if (walk->got->has_symbols && entry->symbol < walk->got->symbols.count &&
-            symbol_table_get(&walk->got->symbols, walk->image, (uint32_t)entry->symbol, &symbol) ==
-                0)
+            symbol_table_get(&walk->got->symbols, walk->printer->image, (uint32_t)entry->symbol,
+                             &symbol) == 0)
             name = string_table_find(&walk->got->symbols.names, objlens_sym_get_name_offs(&symbol),
                                      &problem);
         json_field_name(w, "name", name, problem);
@@ -238,7 +237,7 @@ static void got_entry_json(void *context, const mips_got_entry *entry)
 static void got_json_part(json_printer *printer, dump_image *image, const mips_got *got)
 {
     json_writer *w = &printer->w;
-    got_json walk = {printer, image, got};
+    got_json walk = {printer, got};
     if (!printer->records)
         json_key(w, "mips_got");
     json_record_begin(printer, "mips_got");
