@@ -1,44 +1,40 @@
 /*
- * json.c - the JSON printer's callbacks, over the reading layer.
- *
- * Names are bytes from the file, written by json_field_name: valid UTF-8
- * as it is, anything else with U+FFFD for each stray byte and the exact
- * bytes under the key with "_hex" added; a name that cannot be read is
- * null, with the reason under the key with "_error" added.
+ * json.c - the JSON printer's callbacks, over the reading layer.  Names
+ * from the file go through json_field_name.
  */
 #include "json.h"
 
 #include <elf.h>
 #include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include "archive.h"
 #include "elf_constants.h"
 #include "header.h"
 #include "main.h"
 #include "names.h"
-#include "out.h"
 #include "reader.h"
 #include "versions.h"
 
 /* The FILE operand, the first member of a document; "file_hex" follows
  * for a path that is not valid UTF-8.  A member of an archive has "file"
- * as the text names it, ARCHIVE(MEMBER), then "archive" and "member". */
-static void document_begin(json_printer *printer)
+ * as the text names it, ARCHIVE(MEMBER), then "archive" and "member"; the
+ * archive's index has "archive" alone. */
+void json_document_begin(json_printer *printer)
 {
     json_begin_object(&printer->w);
     json_field_name(&printer->w, "file", printer->path, NULL);
-    if (printer->archive != NULL) {
+    if (printer->archive != NULL)
         json_field_name(&printer->w, "archive", printer->archive, NULL);
+    if (printer->member != NULL)
         json_field_name(&printer->w, "member", printer->member, NULL);
-    }
 }
 
 void json_part_begin(json_printer *printer, const char *key)
 {
-    if (printer->records)
-        return;
-    json_key(&printer->w, key);
-    json_begin_array(&printer->w);
+    if (!printer->records)
+        json_field_array(&printer->w, key);
 }
 
 void json_part_end(json_printer *printer)
@@ -53,47 +49,63 @@ void json_record_begin(json_printer *printer, const char *kind)
         json_begin_object(&printer->w);
         return;
     }
-    document_begin(printer);
+    json_document_begin(printer);
     json_field_text(&printer->w, "kind", kind);
 }
 
 void json_record_end(json_printer *printer) { json_end(&printer->w); }
 
+void json_field_bytes_name(json_writer *w, const char *key, const char *bytes, size_t size)
+{
+    char *copy = malloc(size + 1);
+    if (copy == NULL) {
+        json_field_name(w, key, NULL, "out of memory");
+        return;
+    }
+    memcpy(copy, bytes, size);
+    copy[size] = '\0';
+    json_field_name(w, key, copy, NULL);
+    free(copy);
+}
+
 /* "KEY_name": the <elf.h> name of an enumerated value, or null. */
 static void name_field(json_writer *w, const char *key, const char *name)
 {
-    char buffer[48];
-    format_into(buffer, sizeof buffer, "%s_name", key);
-    json_field_text(w, buffer, name);
+    json_suffixed_key(w, key, "_name");
+    if (name != NULL)
+        json_text(w, name);
+    else
+        json_null(w);
 }
 
 static void flag_name(const char *name, void *context) { json_text(context, name); }
 
-/* "KEY_names": the <elf.h> names of a flag word's bits. */
-static void flag_names_field(json_writer *w, const char *key, enum elf_family family,
-                             uint64_t flags, uint16_t machine)
+/* "KEY": a number of `family`, then "KEY_name", its <elf.h> name or null,
+ * or for a flag word "KEY_names", the names of its bits. */
+static void constant_field(json_writer *w, const char *key, uint64_t value, enum elf_family family,
+                           uint16_t machine)
 {
-    char buffer[48];
-    format_into(buffer, sizeof buffer, "%s_names", key);
-    json_key(w, buffer);
+    json_field_uint(w, key, value);
+    if (!elf_constant_tables[family].is_flags) {
+        name_field(w, key, elf_constant_name(family, value, machine));
+        return;
+    }
+    json_suffixed_key(w, key, "_names");
     json_begin_array(w);
-    elf_flag_names(family, flags, machine, flag_name, w);
+    elf_flag_names(family, value, machine, flag_name, w);
     json_end(w);
 }
 
 static void header_fields_json(json_writer *w, const header_fields *header)
 {
     uint16_t machine = header->machine;
-    json_key(w, "e_ident");
-    json_begin_array(w);
+    json_field_array(w, "e_ident");
     for (int i = 0; i < EI_NIDENT; i++)
         json_uint(w, header->ident[i]);
     json_end(w);
     name_field(w, "ei_osabi", elf_constant_name(ELF_ELFOSABI, header->ident[EI_OSABI], machine));
-    json_field_uint(w, "e_type", header->type);
-    name_field(w, "e_type", elf_constant_name(ELF_ET, header->type, machine));
-    json_field_uint(w, "e_machine", header->machine);
-    name_field(w, "e_machine", elf_constant_name(ELF_EM, header->machine, machine));
+    constant_field(w, "e_type", header->type, ELF_ET, machine);
+    constant_field(w, "e_machine", header->machine, ELF_EM, machine);
     json_field_uint(w, "e_version", header->version);
     json_field_uint(w, "e_entry", header->entry);
     json_field_uint(w, "e_phoff", header->phoff);
@@ -108,53 +120,30 @@ static void header_fields_json(json_writer *w, const header_fields *header)
 }
 
 /* The header: an object under "header", or a record of its own. */
-static void header_json(json_printer *printer, const header_fields *header)
-{
-    if (printer->records) {
-        json_record_begin(printer, "header");
-    } else {
-        json_key(&printer->w, "header");
-        json_begin_object(&printer->w);
-    }
-    header_fields_json(&printer->w, header);
-    json_end(&printer->w);
-}
-
 static void header(void *context, dump_image *image, const header_fields *fields)
 {
+    json_printer *printer = context;
     (void)image;
-    header_json(context, fields);
+    if (!printer->records)
+        json_key(&printer->w, "header");
+    json_record_begin(printer, "header");
+    header_fields_json(&printer->w, fields);
+    json_record_end(printer);
 }
 
-static void sections_begin(void *context, dump_image *image)
-{
-    (void)image;
-    json_part_begin(context, "sections");
-}
-
-static void segments_begin(void *context, dump_image *image)
-{
-    (void)image;
-    json_part_begin(context, "segments");
-}
-
-static void symbols_begin(void *context, dump_image *image)
-{
-    (void)image;
-    json_part_begin(context, "symbols");
-}
-
-static void relocations_begin(void *context, dump_image *image)
-{
-    (void)image;
-    json_part_begin(context, "relocations");
-}
-
-static void dynamic_begin(void *context, dump_image *image)
-{
-    (void)image;
-    json_part_begin(context, "dynamic");
-}
+/* The begin callback of a part, whose array has the part's name. */
+#define PART_BEGIN(part)                                                                           \
+    static void part##_begin(void *context, dump_image *image)                                     \
+    {                                                                                              \
+        (void)image;                                                                               \
+        json_part_begin(context, #part);                                                           \
+    }
+PART_BEGIN(sections)
+PART_BEGIN(segments)
+PART_BEGIN(symbols)
+PART_BEGIN(relocations)
+PART_BEGIN(dynamic)
+#undef PART_BEGIN
 
 static void part_end(void *context, dump_image *image)
 {
@@ -174,13 +163,12 @@ static void part_end_found(void *context, dump_image *image, int found)
  * through the dynamic array. */
 static void table_field(json_writer *w, uint32_t section, const char *through)
 {
-    json_key(w, "section");
     if (through == NULL) {
-        json_uint(w, section);
-        return;
+        json_field_uint(w, "section", section);
+    } else {
+        json_field_null(w, "section");
+        json_field_text(w, "through", through);
     }
-    json_null(w);
-    json_field_text(w, "through", through);
 }
 
 static void no_table(void *context, dump_image *image, const table_record *table)
@@ -198,10 +186,8 @@ static void section(void *context, dump_image *image, const section_record *sect
     json_field_uint(w, "index", section->index);
     json_field_name(w, "name", section->name, section->name_problem);
     json_field_uint(w, "sh_name", section->sh_name);
-    json_field_uint(w, "sh_type", section->sh_type);
-    name_field(w, "sh_type", elf_constant_name(ELF_SHT, section->sh_type, image->machine));
-    json_field_uint(w, "sh_flags", section->sh_flags);
-    flag_names_field(w, "sh_flags", ELF_SHF, section->sh_flags, image->machine);
+    constant_field(w, "sh_type", section->sh_type, ELF_SHT, image->machine);
+    constant_field(w, "sh_flags", section->sh_flags, ELF_SHF, image->machine);
     json_field_uint(w, "sh_addr", section->sh_addr);
     json_field_uint(w, "sh_offset", section->sh_offset);
     json_field_uint(w, "sh_size", section->sh_size);
@@ -218,10 +204,8 @@ static void segment(void *context, dump_image *image, const segment_record *segm
     json_writer *w = &printer->w;
     json_record_begin(printer, "segment");
     json_field_uint(w, "index", segment->index);
-    json_field_uint(w, "p_type", segment->p_type);
-    name_field(w, "p_type", elf_constant_name(ELF_PT, segment->p_type, image->machine));
-    json_field_uint(w, "p_flags", segment->p_flags);
-    flag_names_field(w, "p_flags", ELF_PF, segment->p_flags, image->machine);
+    constant_field(w, "p_type", segment->p_type, ELF_PT, image->machine);
+    constant_field(w, "p_flags", segment->p_flags, ELF_PF, image->machine);
     json_field_uint(w, "p_offset", segment->p_offset);
     json_field_uint(w, "p_vaddr", segment->p_vaddr);
     json_field_uint(w, "p_paddr", segment->p_paddr);
@@ -233,13 +217,24 @@ static void segment(void *context, dump_image *image, const segment_record *segm
     json_record_end(printer);
 }
 
+/* "version", "version_hidden", "versym" (and "version_needed") for a
+ * symbol that has a version. */
+static void symbol_version_fields(json_writer *w, const symbol_version *version)
+{
+    if (version->kind == VERSION_NONE)
+        return;
+    json_field_name(w, "version", version->problem != NULL ? NULL : version->name,
+                    version->problem);
+    json_field_bool(w, "version_hidden", version->kind == VERSION_HIDDEN);
+    if (version->kind == VERSION_NEEDED)
+        json_field_bool(w, "version_needed", 1);
+    json_field_uint(w, "versym", version->index);
+}
+
 static void symbol(void *context, dump_image *image, const symbol_record *symbol)
 {
     json_printer *printer = context;
     json_writer *w = &printer->w;
-    uint8_t bind = ELF32_ST_BIND(symbol->st_info);
-    uint8_t type = ELF32_ST_TYPE(symbol->st_info);
-    uint8_t visibility = ELF32_ST_VISIBILITY(symbol->st_other);
     json_record_begin(printer, "symbol");
     table_field(w, symbol->table, symbol->table == 0 ? "DT_SYMTAB" : NULL);
     json_field_uint(w, "index", symbol->index);
@@ -248,22 +243,17 @@ static void symbol(void *context, dump_image *image, const symbol_record *symbol
     json_field_uint(w, "st_value", symbol->st_value);
     json_field_uint(w, "st_size", symbol->st_size);
     json_field_uint(w, "st_info", symbol->st_info);
-    json_field_uint(w, "st_bind", bind);
-    name_field(w, "st_bind", elf_constant_name(ELF_STB, bind, image->machine));
-    json_field_uint(w, "st_type", type);
-    name_field(w, "st_type", elf_constant_name(ELF_STT, type, image->machine));
+    constant_field(w, "st_bind", ELF32_ST_BIND(symbol->st_info), ELF_STB, image->machine);
+    constant_field(w, "st_type", ELF32_ST_TYPE(symbol->st_info), ELF_STT, image->machine);
     json_field_uint(w, "st_other", symbol->st_other);
-    json_field_uint(w, "st_visibility", visibility);
-    name_field(w, "st_visibility", elf_constant_name(ELF_STV, visibility, image->machine));
+    constant_field(w, "st_visibility", ELF32_ST_VISIBILITY(symbol->st_other), ELF_STV,
+                   image->machine);
     json_field_uint(w, "st_shndx", symbol->st_shndx);
-    if (symbol->st_shndx == SHN_XINDEX) {
-        json_key(w, "shndx");
-        if (symbol->has_xindex)
-            json_uint(w, symbol->xindex);
-        else
-            json_null(w);
-    }
-    json_symbol_version(w, &symbol->version);
+    if (symbol->st_shndx == SHN_XINDEX && symbol->has_xindex)
+        json_field_uint(w, "shndx", symbol->xindex);
+    else if (symbol->st_shndx == SHN_XINDEX)
+        json_field_null(w, "shndx");
+    symbol_version_fields(w, &symbol->version);
     json_record_end(printer);
 }
 
@@ -289,12 +279,10 @@ static void relocation(void *context, dump_image *image, const relocation_record
         json_field_int(w, "type_data", fields->type_data);
     if (rel->has_addend)
         json_field_int(w, "r_addend", rel->r_addend);
-    if (fields->sym != 0) {
-        if (rel->has_symbol)
-            json_field_name(w, "name", rel->symbol.name, rel->symbol.name_problem);
-        else
-            json_field_name(w, "name", NULL, "the symbol table has no such symbol");
-    }
+    if (fields->sym != 0 && rel->has_symbol)
+        json_field_name(w, "name", rel->symbol.name, rel->symbol.name_problem);
+    else if (fields->sym != 0)
+        json_field_name(w, "name", NULL, "the symbol table has no such symbol");
     json_record_end(printer);
 }
 
@@ -348,16 +336,10 @@ static void dynamic_entry(void *context, dump_image *image, const dynamic_record
     json_record_end(printer);
 }
 
-static void groups(void *context, dump_image *image) { json_groups(context, image); }
-static void versions(void *context, dump_image *image) { json_versions(context, image); }
-static void contents(void *context, dump_image *image) { json_contents(context, image); }
-static void notes(void *context, dump_image *image) { json_notes(context, image); }
-static void histogram(void *context, dump_image *image) { json_histogram(context, image); }
-static void arch_specific(void *context, dump_image *image) { json_arch_specific(context, image); }
-
 void json_dump(dump_image *image, unsigned parts)
 {
-    json_printer printer = {.records = image->options != NULL && image->options->json_records,
+    json_printer printer = {.image = image,
+                            .records = image->options != NULL && image->options->json_records,
                             .path = image->path,
                             .archive = image->archive,
                             .member = image->member};
@@ -385,16 +367,16 @@ void json_dump(dump_image *image, unsigned parts)
         .symbol_table = no_table,
         .symbol = symbol,
         .symbols_end = part_end,
-        .groups = groups,
-        .versions = versions,
-        .contents = contents,
-        .notes = notes,
-        .histogram = histogram,
-        .arch_specific = arch_specific,
+        .groups = json_groups,
+        .versions = json_versions,
+        .contents = json_contents,
+        .notes = json_notes,
+        .histogram = json_histogram,
+        .arch_specific = json_arch_specific,
     };
     json_writer_init(&printer.w);
     if (!printer.records)
-        document_begin(&printer);
+        json_document_begin(&printer);
     read_parts(image, parts, &callbacks);
     if (!printer.records)
         json_end(&printer.w);
@@ -408,15 +390,13 @@ void json_refusal(const dump_image *image, const char *reason, const header_fiel
                             .archive = image->archive,
                             .member = image->member};
     json_writer_init(&printer.w);
-    if (records) {
+    if (records)
         json_record_begin(&printer, "error");
-    } else {
-        document_begin(&printer);
-    }
+    else
+        json_document_begin(&printer);
     json_field_name(&printer.w, "error", reason, NULL);
     if (header != NULL) {
-        json_key(&printer.w, "header");
-        json_begin_object(&printer.w);
+        json_field_object(&printer.w, "header");
         header_fields_json(&printer.w, header);
         json_end(&printer.w);
     }

@@ -20,11 +20,17 @@
 
 typedef struct json_printer {
     json_writer w;
-    int records; /* the records form */
+    dump_image *image; /* null for an archive's index */
+    int records;       /* the records form */
     const char *path;
     const char *archive; /* beside "file" for an archive's member */
     const char *member;
+    int run_open; /* -c: a member's run of symbols is open */
 } json_printer;
+
+/* A document's first members: "file", and "archive" and "member" when the
+ * printer has them. */
+void json_document_begin(json_printer *printer);
 
 /* A part: its array in the documents form, nothing in the records form. */
 void json_part_begin(json_printer *printer, const char *key);
@@ -34,18 +40,18 @@ void json_part_end(json_printer *printer);
 void json_record_begin(json_printer *printer, const char *kind);
 void json_record_end(json_printer *printer);
 
-/* The parts whose walkers call back per event. */
-void json_groups(json_printer *printer, dump_image *image);
-void json_versions(json_printer *printer, dump_image *image);
-void json_notes(json_printer *printer, dump_image *image);
-void json_contents(json_printer *printer, dump_image *image);
-void json_histogram(json_printer *printer, dump_image *image);
+/* The parts whose walkers call back per event, as dump_printer callbacks
+ * whose context is the json_printer. */
+void json_groups(void *printer, dump_image *image);
+void json_versions(void *printer, dump_image *image);
+void json_notes(void *printer, dump_image *image);
+void json_contents(void *printer, dump_image *image);
+void json_histogram(void *printer, dump_image *image);
 /* -A: "attributes" and, for MIPS, "mips_abiflags". */
-void json_arch_specific(json_printer *printer, dump_image *image);
+void json_arch_specific(void *printer, dump_image *image);
 
-struct symbol_version;
-/* "version", "version_hidden", "versym" (and "version_needed") for a
- * symbol that has a version. */
-void json_symbol_version(json_writer *w, const struct symbol_version *version);
+/* A string of the file that need not end in a NUL, as json_field_name
+ * writes a name. */
+void json_field_bytes_name(json_writer *w, const char *key, const char *bytes, size_t size);
 
 #endif

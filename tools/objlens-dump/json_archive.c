@@ -8,26 +8,23 @@
 #include "json.h"
 #include "main.h"
 
-/* The index's document, begun once. */
+/* The index's document, begun once: by its heading, or by its end when
+ * there is no run to show. */
 static void index_begin(json_printer *printer)
 {
     if (printer->records || printer->w.depth != 0)
         return;
-    json_begin_object(&printer->w);
-    json_field_name(&printer->w, "file", printer->path, NULL);
-    json_field_name(&printer->w, "archive", printer->archive, NULL);
-    json_key(&printer->w, "archive_index");
-    json_begin_array(&printer->w);
+    json_document_begin(printer);
+    json_part_begin(printer, "archive_index");
 }
 
-/* `member` is the member whose run of symbols is open. */
 static void run_end(json_printer *printer)
 {
-    if (printer->member == NULL)
+    if (!printer->run_open)
         return;
     json_end(&printer->w); /* the symbols */
-    json_end(&printer->w);
-    printer->member = NULL;
+    json_record_end(printer);
+    printer->run_open = 0;
 }
 
 static void no_index(void *context, const archive *ar)
@@ -48,17 +45,11 @@ static void member(void *context, const archive *ar, const char *name, uint64_t 
     json_printer *printer = context;
     (void)ar;
     run_end(printer);
-    json_begin_object(&printer->w);
-    if (printer->records) {
-        json_field_name(&printer->w, "file", printer->path, NULL);
-        json_field_name(&printer->w, "archive", printer->archive, NULL);
-        json_field_text(&printer->w, "kind", "archive_index");
-    }
+    json_record_begin(printer, "archive_index");
     json_field_name(&printer->w, "member", name, NULL);
     json_field_uint(&printer->w, "offset", header);
-    json_key(&printer->w, "symbols");
-    json_begin_array(&printer->w);
-    printer->member = name;
+    json_field_array(&printer->w, "symbols");
+    printer->run_open = 1;
 }
 
 static void symbol(void *context, const char *name)
@@ -73,21 +64,16 @@ static void end(void *context, const archive *ar, const char *error)
     (void)ar;
     run_end(printer);
     index_begin(printer);
-    if (printer->records) {
-        if (error == NULL)
-            return;
-        json_begin_object(&printer->w);
-        json_field_name(&printer->w, "file", printer->path, NULL);
-        json_field_name(&printer->w, "archive", printer->archive, NULL);
-        json_field_text(&printer->w, "kind", "error");
+    json_part_end(printer);
+    if (error != NULL) {
+        if (printer->records)
+            json_record_begin(printer, "error");
         json_field_name(&printer->w, "error", error, NULL);
-        json_end(&printer->w);
-        return;
+        if (printer->records)
+            json_record_end(printer);
     }
-    json_end(&printer->w); /* the runs */
-    if (error != NULL)
-        json_field_name(&printer->w, "error", error, NULL);
-    json_end(&printer->w);
+    if (!printer->records)
+        json_end(&printer->w);
 }
 
 void json_index_printer(index_printer *printer, json_printer *state, const char *path, int records)

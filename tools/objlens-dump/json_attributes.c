@@ -11,8 +11,6 @@
  * bytes no rule reads are given as "bytes".
  */
 #include <elf.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include "attributes.h"
 #include "json.h"
@@ -21,27 +19,12 @@
 
 typedef struct attribute_json {
     json_printer *printer;
-    dump_image *image;
     int scope_open; /* documents: a scope object and its "attributes" are open */
 } attribute_json;
 
 static const char *scope_name(uint32_t scope)
 {
     return scope == 1 ? "Tag_File" : scope == 2 ? "Tag_Section" : scope == 3 ? "Tag_Symbol" : NULL;
-}
-
-/* A string of the file that need not end in a NUL: "key" as a name. */
-static void bounded_name(json_writer *w, const char *key, const char *bytes, size_t size)
-{
-    char *copy = malloc(size + 1);
-    if (copy == NULL) {
-        json_field_name(w, key, NULL, "out of memory");
-        return;
-    }
-    memcpy(copy, bytes, size);
-    copy[size] = '\0';
-    json_field_name(w, key, copy, NULL);
-    free(copy);
 }
 
 static void where_fields(json_writer *w, const attribute_record *r)
@@ -64,27 +47,24 @@ static void close_scope(attribute_json *walk)
 static void attribute_fields(json_writer *w, const dump_image *image, const attribute_record *r)
 {
     if (r->style == ATTRIBUTES_GNU_RAW || r->style == ATTRIBUTES_RAW) {
-        json_key(w, "tag");
-        json_null(w);
+        json_field_null(w, "tag");
         if (r->string != NULL)
-            bounded_name(w, "string", r->string, r->string_size);
-        json_key(w, "bytes");
-        json_hex_bytes(w, r->bytes, r->size);
+            json_field_bytes_name(w, "string", r->string, r->string_size);
+        json_field_hex(w, "bytes", r->bytes, r->size);
         return;
     }
     json_field_uint(w, "tag", r->tag);
     json_field_text(w, "tag_name", attribute_tag_name(image->machine, r->style, r->tag));
     if (r->missing || (r->value == ATTRIBUTE_STRING && r->string == NULL)) {
-        json_key(w, "value");
-        json_null(w);
+        json_field_null(w, "value");
         return;
     }
     switch (r->value) {
-    case ATTRIBUTE_STRING: bounded_name(w, "value", r->string, r->string_size); break;
+    case ATTRIBUTE_STRING: json_field_bytes_name(w, "value", r->string, r->string_size); break;
     case ATTRIBUTE_COMPAT:
         json_field_uint(w, "value", r->number_value);
         if (r->string != NULL)
-            bounded_name(w, "string", r->string, r->string_size);
+            json_field_bytes_name(w, "string", r->string, r->string_size);
         break;
     case ATTRIBUTE_ALSO:
         json_field_uint(w, "value", r->number_value);
@@ -104,13 +84,9 @@ static void attribute_event_json(void *context, int event, const attribute_recor
     switch (event) {
     case ATTRIBUTE_SCOPE:
         close_scope(walk);
-        if (printer->records)
-            json_record_begin(printer, "attribute_scope");
-        else
-            json_begin_object(w);
+        json_record_begin(printer, "attribute_scope");
         where_fields(w, r);
-        json_key(w, "scope_entries");
-        json_begin_array(w);
+        json_field_array(w, "scope_entries");
         break;
     case ATTRIBUTE_SCOPE_ENTRY: json_uint(w, r->number); break;
     case ATTRIBUTE_SCOPE_END:
@@ -118,8 +94,7 @@ static void attribute_event_json(void *context, int event, const attribute_recor
         if (printer->records) {
             json_record_end(printer);
         } else {
-            json_key(w, "attributes");
-            json_begin_array(w);
+            json_field_array(w, "attributes");
             walk->scope_open = 1;
         }
         break;
@@ -128,7 +103,7 @@ static void attribute_event_json(void *context, int event, const attribute_recor
         json_record_begin(printer, "attribute");
         if (printer->records)
             where_fields(w, r);
-        attribute_fields(w, walk->image, r);
+        attribute_fields(w, printer->image, r);
         json_record_end(printer);
         break;
     default: close_scope(walk); break;
@@ -137,63 +112,55 @@ static void attribute_event_json(void *context, int event, const attribute_recor
 
 /* ---- MIPS ABI flags ---------------------------------------------------- */
 
-#define CONSTANT(name)                                                                             \
+typedef struct named_value {
+    uint32_t value;
+    const char *name;
+} named_value;
+
+#define NAMED(name)                                                                                \
     {                                                                                              \
         name, #name                                                                                \
     }
-static const struct {
-    uint32_t value;
-    const char *name;
-} fp_abis[] = {CONSTANT(Val_GNU_MIPS_ABI_FP_ANY),    CONSTANT(Val_GNU_MIPS_ABI_FP_DOUBLE),
-               CONSTANT(Val_GNU_MIPS_ABI_FP_SINGLE), CONSTANT(Val_GNU_MIPS_ABI_FP_SOFT),
-               CONSTANT(Val_GNU_MIPS_ABI_FP_OLD_64), CONSTANT(Val_GNU_MIPS_ABI_FP_XX),
-               CONSTANT(Val_GNU_MIPS_ABI_FP_64),     CONSTANT(Val_GNU_MIPS_ABI_FP_64A)},
-  isa_extensions[] = {CONSTANT(MIPS_AFL_EXT_XLR),         CONSTANT(MIPS_AFL_EXT_OCTEON2),
-                      CONSTANT(MIPS_AFL_EXT_OCTEONP),     CONSTANT(MIPS_AFL_EXT_LOONGSON_3A),
-                      CONSTANT(MIPS_AFL_EXT_OCTEON),      CONSTANT(MIPS_AFL_EXT_5900),
-                      CONSTANT(MIPS_AFL_EXT_4650),        CONSTANT(MIPS_AFL_EXT_4010),
-                      CONSTANT(MIPS_AFL_EXT_4100),        CONSTANT(MIPS_AFL_EXT_3900),
-                      CONSTANT(MIPS_AFL_EXT_10000),       CONSTANT(MIPS_AFL_EXT_SB1),
-                      CONSTANT(MIPS_AFL_EXT_4111),        CONSTANT(MIPS_AFL_EXT_4120),
-                      CONSTANT(MIPS_AFL_EXT_5400),        CONSTANT(MIPS_AFL_EXT_5500),
-                      CONSTANT(MIPS_AFL_EXT_LOONGSON_2E), CONSTANT(MIPS_AFL_EXT_LOONGSON_2F)},
-  ases[] = {CONSTANT(MIPS_AFL_ASE_DSP),    CONSTANT(MIPS_AFL_ASE_DSPR2),
-            CONSTANT(MIPS_AFL_ASE_EVA),    CONSTANT(MIPS_AFL_ASE_MCU),
-            CONSTANT(MIPS_AFL_ASE_MDMX),   CONSTANT(MIPS_AFL_ASE_MIPS3D),
-            CONSTANT(MIPS_AFL_ASE_MT),     CONSTANT(MIPS_AFL_ASE_SMARTMIPS),
-            CONSTANT(MIPS_AFL_ASE_VIRT),   CONSTANT(MIPS_AFL_ASE_MSA),
-            CONSTANT(MIPS_AFL_ASE_MIPS16), CONSTANT(MIPS_AFL_ASE_MICROMIPS),
-            CONSTANT(MIPS_AFL_ASE_XPA)},
-  flags1[] = {CONSTANT(MIPS_AFL_FLAGS1_ODDSPREG)};
-#undef CONSTANT
+static const named_value fp_abis[] = {
+    NAMED(Val_GNU_MIPS_ABI_FP_ANY),    NAMED(Val_GNU_MIPS_ABI_FP_DOUBLE),
+    NAMED(Val_GNU_MIPS_ABI_FP_SINGLE), NAMED(Val_GNU_MIPS_ABI_FP_SOFT),
+    NAMED(Val_GNU_MIPS_ABI_FP_OLD_64), NAMED(Val_GNU_MIPS_ABI_FP_XX),
+    NAMED(Val_GNU_MIPS_ABI_FP_64),     NAMED(Val_GNU_MIPS_ABI_FP_64A)};
+static const named_value isa_extensions[] = {
+    NAMED(MIPS_AFL_EXT_XLR),         NAMED(MIPS_AFL_EXT_OCTEON2),
+    NAMED(MIPS_AFL_EXT_OCTEONP),     NAMED(MIPS_AFL_EXT_LOONGSON_3A),
+    NAMED(MIPS_AFL_EXT_OCTEON),      NAMED(MIPS_AFL_EXT_5900),
+    NAMED(MIPS_AFL_EXT_4650),        NAMED(MIPS_AFL_EXT_4010),
+    NAMED(MIPS_AFL_EXT_4100),        NAMED(MIPS_AFL_EXT_3900),
+    NAMED(MIPS_AFL_EXT_10000),       NAMED(MIPS_AFL_EXT_SB1),
+    NAMED(MIPS_AFL_EXT_4111),        NAMED(MIPS_AFL_EXT_4120),
+    NAMED(MIPS_AFL_EXT_5400),        NAMED(MIPS_AFL_EXT_5500),
+    NAMED(MIPS_AFL_EXT_LOONGSON_2E), NAMED(MIPS_AFL_EXT_LOONGSON_2F)};
+static const named_value ases[] = {
+    NAMED(MIPS_AFL_ASE_DSP), NAMED(MIPS_AFL_ASE_DSPR2),     NAMED(MIPS_AFL_ASE_EVA),
+    NAMED(MIPS_AFL_ASE_MCU), NAMED(MIPS_AFL_ASE_MDMX),      NAMED(MIPS_AFL_ASE_MIPS3D),
+    NAMED(MIPS_AFL_ASE_MT),  NAMED(MIPS_AFL_ASE_SMARTMIPS), NAMED(MIPS_AFL_ASE_VIRT),
+    NAMED(MIPS_AFL_ASE_MSA), NAMED(MIPS_AFL_ASE_MIPS16),    NAMED(MIPS_AFL_ASE_MICROMIPS),
+    NAMED(MIPS_AFL_ASE_XPA)};
+static const named_value flags1[] = {NAMED(MIPS_AFL_FLAGS1_ODDSPREG)};
+#undef NAMED
 #define COUNT(a) (sizeof(a) / sizeof((a)[0]))
-#define VALUE_NAME(table, value) value_name(table, COUNT(table), value)
-#define BIT_NAMES(w, key, table, mask) bit_names(w, key, table, COUNT(table), mask)
 
-static const char *value_name(const void *table, size_t count, uint32_t value)
+static const char *value_name(const named_value *table, size_t count, uint32_t value)
 {
-    const struct {
-        uint32_t value;
-        const char *name;
-    } *entries = table;
     for (size_t i = 0; i < count; i++)
-        if (entries[i].value == value)
-            return entries[i].name;
+        if (table[i].value == value)
+            return table[i].name;
     return NULL;
 }
 
-static void bit_names(json_writer *w, const char *key, const void *table, size_t count,
+static void bit_names(json_writer *w, const char *key, const named_value *table, size_t count,
                       uint32_t mask)
 {
-    const struct {
-        uint32_t value;
-        const char *name;
-    } *entries = table;
-    json_key(w, key);
-    json_begin_array(w);
+    json_field_array(w, key);
     for (size_t i = 0; i < count; i++)
-        if (mask & entries[i].value)
-            json_text(w, entries[i].name);
+        if (mask & table[i].value)
+            json_text(w, table[i].name);
     json_end(w);
 }
 
@@ -211,13 +178,14 @@ static void abiflags_json(json_printer *printer, const mips_abiflags *f)
     json_field_uint(w, "cpr1_size", f->cpr1_size);
     json_field_uint(w, "cpr2_size", f->cpr2_size);
     json_field_uint(w, "fp_abi", f->fp_abi);
-    json_field_text(w, "fp_abi_name", VALUE_NAME(fp_abis, f->fp_abi));
+    json_field_text(w, "fp_abi_name", value_name(fp_abis, COUNT(fp_abis), f->fp_abi));
     json_field_uint(w, "isa_ext", f->isa_ext);
-    json_field_text(w, "isa_ext_name", VALUE_NAME(isa_extensions, f->isa_ext));
+    json_field_text(w, "isa_ext_name",
+                    value_name(isa_extensions, COUNT(isa_extensions), f->isa_ext));
     json_field_uint(w, "ases", f->ases);
-    BIT_NAMES(w, "ases_names", ases, f->ases);
+    bit_names(w, "ases_names", ases, COUNT(ases), f->ases);
     json_field_uint(w, "flags1", f->flags1);
-    BIT_NAMES(w, "flags1_names", flags1, f->flags1);
+    bit_names(w, "flags1_names", flags1, COUNT(flags1), f->flags1);
     json_field_uint(w, "flags2", f->flags2);
     json_record_end(printer);
 }
@@ -226,7 +194,6 @@ static void abiflags_json(json_printer *printer, const mips_abiflags *f)
 
 typedef struct got_json {
     json_printer *printer;
-    dump_image *image;
     const mips_got *got;
 } got_json;
 
@@ -240,28 +207,26 @@ static void got_entry_json(void *context, const mips_got_entry *entry)
     json_record_begin(walk->printer, "mips_got_entry");
     json_field_text(w, "entry", kinds[entry->kind]);
     json_field_uint(w, "address", entry->address);
-    json_key(w, "gp_offset");
     if (from < 0xfff0)
-        json_int(w, (int64_t)from - 0x7ff0);
+        json_field_int(w, "gp_offset", (int64_t)from - 0x7ff0);
     else
-        json_null(w);
-    json_key(w, "value");
-    if (entry->state == MIPS_GOT_VALUE)
-        json_uint(w, entry->value);
-    else
-        json_null(w);
-    if (entry->state != MIPS_GOT_VALUE)
+        json_field_null(w, "gp_offset");
+    if (entry->state == MIPS_GOT_VALUE) {
+        json_field_uint(w, "value", entry->value);
+    } else {
+        json_field_null(w, "value");
         json_field_text(w, "value_error",
                         entry->state == MIPS_GOT_UNKNOWN ? "the table cannot be read"
                                                          : "the entry lies past the table");
+    }
     if (entry->kind == MIPS_GOT_GLOBAL) {
         objlens_sym symbol;
         const char *problem = "no such dynamic symbol";
         const char *name = NULL;
         json_field_uint(w, "symbol", entry->symbol);
         if (walk->got->has_symbols && entry->symbol < walk->got->symbols.count &&
-            symbol_table_get(&walk->got->symbols, walk->image, (uint32_t)entry->symbol, &symbol) ==
-                0)
+            symbol_table_get(&walk->got->symbols, walk->printer->image, (uint32_t)entry->symbol,
+                             &symbol) == 0)
             name = string_table_find(&walk->got->symbols.names, objlens_sym_get_name_offs(&symbol),
                                      &problem);
         json_field_name(w, "name", name, problem);
@@ -272,13 +237,10 @@ static void got_entry_json(void *context, const mips_got_entry *entry)
 static void got_json_part(json_printer *printer, dump_image *image, const mips_got *got)
 {
     json_writer *w = &printer->w;
-    got_json walk = {printer, image, got};
-    if (printer->records) {
-        json_record_begin(printer, "mips_got");
-    } else {
+    got_json walk = {printer, got};
+    if (!printer->records)
         json_key(w, "mips_got");
-        json_begin_object(w);
-    }
+    json_record_begin(printer, "mips_got");
     json_field_bool(w, "static", got->is_static);
     json_field_uint(w, "pltgot", got->pltgot);
     json_field_uint(w, "canonical_gp", got->pltgot + 0x7ff0);
@@ -287,12 +249,10 @@ static void got_json_part(json_printer *printer, dump_image *image, const mips_g
         json_field_uint(w, "gotsym", got->gotsym);
         json_field_uint(w, "symtabno", got->symtabno);
     }
-    if (printer->records) {
+    if (printer->records)
         json_record_end(printer);
-    } else {
-        json_key(w, "entries");
-        json_begin_array(w);
-    }
+    else
+        json_field_array(w, "entries");
     mips_got_walk(got, image, got_entry_json, &walk);
     if (!printer->records) {
         json_end(w);
@@ -300,10 +260,10 @@ static void got_json_part(json_printer *printer, dump_image *image, const mips_g
     }
 }
 
-void json_arch_specific(json_printer *printer, dump_image *image)
+void json_arch_specific(void *printer, dump_image *image)
 {
     mips_got got;
-    attribute_json walk = {.printer = printer, .image = image};
+    attribute_json walk = {.printer = printer};
     mips_abiflags flags;
     json_part_begin(printer, "attributes");
     attributes_walk(image, attribute_event_json, &walk);

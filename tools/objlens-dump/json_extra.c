@@ -1,35 +1,14 @@
 /*
- * json_extra.c - the JSON form of symbol versions, the version sections,
- * notes and section contents.  Every field keeps its ELF name and integer
- * value; names read from the file follow json.c's rule (a name that is not
- * valid UTF-8 gets its bytes under "_hex", one that cannot be read is null
- * with the reason under "_error"); byte strings are written in lower-case
- * hexadecimal, two digits a byte.
+ * json_extra.c - the JSON form of the version sections, notes and section
+ * contents.
  */
 #include <elf.h>
-#include <stdlib.h>
-#include <string.h>
 
-#include "bytes.h"
 #include "contents.h"
 #include "diag.h"
 #include "json.h"
-#include "json_writer.h"
 #include "notes.h"
-#include "out.h"
 #include "versions.h"
-
-void json_symbol_version(json_writer *w, const symbol_version *version)
-{
-    if (version->kind == VERSION_NONE)
-        return;
-    json_field_name(w, "version", version->problem != NULL ? NULL : version->name,
-                    version->problem);
-    json_field_bool(w, "version_hidden", version->kind == VERSION_HIDDEN);
-    if (version->kind == VERSION_NEEDED)
-        json_field_bool(w, "version_needed", 1);
-    json_field_uint(w, "versym", version->index);
-}
 
 /* ---- version sections ------------------------------------------------ */
 
@@ -62,15 +41,15 @@ static void version_open(version_json *walk, const char *kind, uint64_t offset)
     json_field_uint(walk->w, "offset", offset);
 }
 
-/* The array of a record's parents or needed versions, opened once. */
-static void version_sublist(version_json *walk, const char *key)
+/* An entry of a record's parents or needed versions, whose array is
+ * opened with the first. */
+static void version_item_open(version_json *walk, const char *key, uint64_t offset)
 {
-    if (!walk->parents) {
-        json_key(walk->w, key);
-        json_begin_array(walk->w);
-        walk->parents = 1;
-    }
+    if (!walk->parents)
+        json_field_array(walk->w, key);
+    walk->parents = 1;
     json_begin_object(walk->w);
+    json_field_uint(walk->w, "offset", offset);
 }
 
 static void version_name_field(const version_json *walk, const char *key, uint32_t offset)
@@ -94,8 +73,7 @@ static void version_record(void *context, const version_event *event)
         break;
     case VERSION_DEFINITION_NAME: version_name_field(walk, "name", event->name); break;
     case VERSION_PARENT:
-        version_sublist(walk, "parents");
-        json_field_uint(walk->w, "offset", event->offset);
+        version_item_open(walk, "parents", event->offset);
         version_name_field(walk, "name", event->name);
         json_end(walk->w);
         break;
@@ -106,8 +84,7 @@ static void version_record(void *context, const version_event *event)
         version_name_field(walk, "file", event->file);
         break;
     case VERSION_NEED_AUX:
-        version_sublist(walk, "versions");
-        json_field_uint(walk->w, "offset", event->offset);
+        version_item_open(walk, "versions", event->offset);
         json_field_uint(walk->w, "vna_hash", event->hash);
         json_field_uint(walk->w, "vna_flags", event->flags);
         json_field_uint(walk->w, "vna_other", event->index);
@@ -118,7 +95,7 @@ static void version_record(void *context, const version_event *event)
     }
 }
 
-void json_versions(json_printer *printer, dump_image *image)
+void json_versions(void *printer, dump_image *image)
 {
     static const struct {
         uint32_t type;
@@ -128,7 +105,8 @@ void json_versions(json_printer *printer, dump_image *image)
         json_part_begin(printer, kinds[k].key);
         for (uint32_t index = 1; index < image->num_sections; index++) {
             objlens_section section;
-            version_json walk = {.printer = printer, .w = &printer->w, .section = index};
+            version_json walk = {.printer = printer, .section = index};
+            walk.w = &walk.printer->w;
             if (objlens_get_section(&image->image, &section, index) != 0 ||
                 objlens_section_get_type(&section) != kinds[k].type)
                 continue;
@@ -144,11 +122,6 @@ void json_versions(json_printer *printer, dump_image *image)
 
 /* ---- notes ----------------------------------------------------------- */
 
-typedef struct note_json {
-    json_printer *printer;
-    dump_image *image;
-} note_json;
-
 /* The properties as an array, then what ended the walk early, if anything,
  * under "properties_error". */
 typedef struct property_json {
@@ -163,8 +136,7 @@ static void property_record(void *context, const note_property *property)
     case PROPERTY_ONE:
         json_begin_object(walk->w);
         json_field_uint(walk->w, "pr_type", property->type);
-        json_key(walk->w, "pr_data");
-        json_hex_bytes(walk->w, property->data, property->datasz);
+        json_field_hex(walk->w, "pr_data", property->data, property->datasz);
         json_end(walk->w);
         break;
     case PROPERTY_BAD_SIZE:
@@ -179,8 +151,7 @@ static void property_record(void *context, const note_property *property)
 static void note_properties(json_writer *w, const dump_image *image, const note_record *note)
 {
     property_json walk = {.w = w};
-    json_key(w, "properties");
-    json_begin_array(w);
+    json_field_array(w, "properties");
     note_properties_walk(image, note, property_record, &walk);
     json_end(w);
     if (walk.error != NULL)
@@ -191,12 +162,10 @@ static void note_decoded(json_writer *w, const dump_image *image, const note_rec
 {
     int owner = note_owner(note);
     if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_BUILD_ID) {
-        json_key(w, "build_id");
-        json_hex_bytes(w, note->desc, note->descsz);
+        json_field_hex(w, "build_id", note->desc, note->descsz);
     } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_ABI_TAG &&
                note_word_count(note) >= ABI_TAG_WORDS) {
-        json_key(w, "abi_tag");
-        json_begin_object(w);
+        json_field_object(w, "abi_tag");
         json_field_text(w, "os", note_abi_os(note_word(image, note, ABI_TAG_OS)));
         json_field_uint(w, "major", note_word(image, note, ABI_TAG_MAJOR));
         json_field_uint(w, "minor", note_word(image, note, ABI_TAG_MINOR));
@@ -206,45 +175,38 @@ static void note_decoded(json_writer *w, const dump_image *image, const note_rec
         note_properties(w, image, note);
     } else if ((owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_GOLD_VERSION) ||
                (owner == NOTE_OWNER_FDO && note->type == NOTE_FDO_PACKAGING_METADATA)) {
-        const char *text = (const char *)note->desc;
-        size_t length = 0;
-        char copy[4096];
-        while (length < note->descsz && length < sizeof copy - 1 && text[length] != '\0') {
-            copy[length] = text[length];
+        size_t length = 0; /* up to the NUL, and at most 4095 bytes */
+        while (length < note->descsz && length < 4095 && note->desc[length] != '\0')
             length++;
-        }
-        copy[length] = '\0';
-        json_field_name(w, owner == NOTE_OWNER_FDO ? "package_metadata" : "gold_version", copy,
-                        NULL);
+        json_field_bytes_name(w, owner == NOTE_OWNER_FDO ? "package_metadata" : "gold_version",
+                              (const char *)note->desc, length);
     }
 }
 
 static void note_record_json(void *context, int event, const note_area *area,
                              const note_record *note)
 {
-    note_json *walk = context;
+    json_printer *printer = context;
+    json_writer *w = &printer->w;
     if (event != NOTE_ONE)
         return;
-    json_writer *w = &walk->printer->w;
-    json_record_begin(walk->printer, "note");
+    json_record_begin(printer, "note");
     json_field_uint(w, area->is_section ? "section" : "segment", area->index);
     json_field_uint(w, "offset", note->offset);
     json_field_name(w, "owner", note->name, NULL);
     json_field_uint(w, "n_namesz", note->namesz);
     json_field_uint(w, "n_descsz", note->descsz);
     json_field_uint(w, "n_type", note->type);
-    json_field_text(w, "type_name", note_type_constant(walk->image, note));
-    json_key(w, "desc");
-    json_hex_bytes(w, note->desc, note->descsz);
-    note_decoded(w, walk->image, note);
-    json_record_end(walk->printer);
+    json_field_text(w, "type_name", note_type_constant(printer->image, note));
+    json_field_hex(w, "desc", note->desc, note->descsz);
+    note_decoded(w, printer->image, note);
+    json_record_end(printer);
 }
 
-void json_notes(json_printer *printer, dump_image *image)
+void json_notes(void *printer, dump_image *image)
 {
-    note_json walk = {.printer = printer, .image = image};
     json_part_begin(printer, "notes");
-    notes_walk(image, note_record_json, &walk);
+    notes_walk(image, note_record_json, printer);
     json_part_end(printer);
 }
 
@@ -253,11 +215,9 @@ void json_notes(json_printer *printer, dump_image *image)
 static void content_strings(json_writer *w, const unsigned char *data, uint64_t size)
 {
     uint64_t at = 0;
-    json_key(w, "strings");
-    json_begin_array(w);
+    json_field_array(w, "strings");
     while (at < size) {
         uint64_t start;
-        char *copy;
         while (at < size && !(data[at] >= 0x20 && data[at] < 0x7f))
             at++;
         if (at >= size)
@@ -265,16 +225,10 @@ static void content_strings(json_writer *w, const unsigned char *data, uint64_t 
         start = at;
         while (at < size && data[at] != '\0')
             at++;
-        copy = malloc((size_t)(at - start) + 1);
-        if (copy == NULL)
-            break;
-        memcpy(copy, data + start, (size_t)(at - start));
-        copy[at - start] = '\0';
         json_begin_object(w);
         json_field_uint(w, "offset", start);
-        json_field_name(w, "text", copy, NULL);
+        json_field_bytes_name(w, "text", (const char *)data + start, (size_t)(at - start));
         json_end(w);
-        free(copy);
     }
     json_end(w);
 }
@@ -302,8 +256,7 @@ static void content_record(dump_image *image, uint32_t index, const objlens_sect
     json_field_text(w, "dump", kind == DUMP_CONTENT_HEX ? "hex" : "strings");
     json_field_uint(w, "sh_addr", objlens_section_get_addr(section));
     if (content.have_header) {
-        json_key(w, "compression");
-        json_begin_object(w);
+        json_field_object(w, "compression");
         json_field_uint(w, "ch_type", content.header.type);
         json_field_uint(w, "ch_size", content.header.size);
         json_field_uint(w, "ch_addralign", content.header.align);
@@ -311,17 +264,15 @@ static void content_record(dump_image *image, uint32_t index, const objlens_sect
     }
     json_field_bool(w, "expanded", content.expanded != NULL);
     json_field_uint(w, "size", content.size);
-    if (kind == DUMP_CONTENT_HEX) {
-        json_key(w, "bytes");
-        json_hex_bytes(w, content.data, content.size);
-    } else {
+    if (kind == DUMP_CONTENT_HEX)
+        json_field_hex(w, "bytes", content.data, content.size);
+    else
         content_strings(w, content.data, content.size);
-    }
     json_record_end(printer);
     content_close(&content);
 }
 
-void json_contents(json_printer *printer, dump_image *image)
+void json_contents(void *printer, dump_image *image)
 {
     json_part_begin(printer, "section_contents");
     contents_each(image, content_record, printer);

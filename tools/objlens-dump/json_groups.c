@@ -5,7 +5,6 @@
  */
 #include "groups.h"
 #include "json.h"
-#include "json_writer.h"
 
 static void group_begin(void *context, dump_image *image, const group_record *group)
 {
@@ -19,14 +18,12 @@ static void group_begin(void *context, dump_image *image, const group_record *gr
     json_field_uint(w, "sh_info", group->sh_info);
     json_field_name(w, "signature", group->signature, NULL);
     json_field_uint(w, "flags", group->flags);
-    json_key(w, "flags_names");
-    json_begin_array(w);
+    json_field_array(w, "flags_names");
     if (group->flags & GROUP_COMDAT)
         json_text(w, "GRP_COMDAT");
     json_end(w);
     json_field_uint(w, "count", group->count);
-    json_key(w, "members");
-    json_begin_array(w);
+    json_field_array(w, "members");
 }
 
 static void group_member(void *context, dump_image *image, const group_record *group,
@@ -50,7 +47,7 @@ static void group_end(void *context, dump_image *image, const group_record *grou
     json_record_end(printer);
 }
 
-void json_groups(json_printer *printer, dump_image *image)
+void json_groups(void *printer, dump_image *image)
 {
     static const group_events events = {group_begin, group_member, group_end};
     json_part_begin(printer, "groups");

@@ -17,15 +17,14 @@ static void histogram_record(void *context, dump_image *image, const hash_histog
     json_field_text(w, "d_tag_name", name_d_tag_constant(histogram->tag, image->machine));
     json_field_uint(w, "buckets", histogram->buckets);
     json_field_uint(w, "symbols", histogram->symbols);
-    json_key(w, "buckets_by_length");
-    json_begin_array(w);
+    json_field_array(w, "buckets_by_length");
     for (uint64_t length = 0; length <= histogram->longest; length++)
         json_uint(w, histogram->counts[length]);
     json_end(w);
     json_record_end(printer);
 }
 
-void json_histogram(json_printer *printer, dump_image *image)
+void json_histogram(void *printer, dump_image *image)
 {
     json_part_begin(printer, "histogram");
     hash_histograms_walk(image, histogram_record, printer);

@@ -4,7 +4,6 @@
 #include "json_writer.h"
 
 #include <assert.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "out.h"
@@ -27,8 +26,11 @@ static void value_start(json_writer *writer)
     writer->has_items[writer->depth - 1] = 1;
 }
 
-static void begin(json_writer *writer, int is_object)
+/* An object or an array, under `key` unless it is null. */
+static void begin(json_writer *writer, const char *key, int is_object)
 {
+    if (key != NULL)
+        json_key(writer, key);
     value_start(writer);
     assert(writer->depth < JSON_MAX_DEPTH);
     writer->is_object[writer->depth] = (unsigned char)is_object;
@@ -37,8 +39,10 @@ static void begin(json_writer *writer, int is_object)
     out_char(is_object ? '{' : '[');
 }
 
-void json_begin_object(json_writer *writer) { begin(writer, 1); }
-void json_begin_array(json_writer *writer) { begin(writer, 0); }
+void json_begin_object(json_writer *writer) { begin(writer, NULL, 1); }
+void json_begin_array(json_writer *writer) { begin(writer, NULL, 0); }
+void json_field_object(json_writer *writer, const char *key) { begin(writer, key, 1); }
+void json_field_array(json_writer *writer, const char *key) { begin(writer, key, 0); }
 
 void json_end(json_writer *writer)
 {
@@ -49,7 +53,8 @@ void json_end(json_writer *writer)
         out_char('\n');
 }
 
-void json_key(json_writer *writer, const char *key)
+/* A key's comma and opening quote. */
+static void key_start(json_writer *writer)
 {
     assert(writer->depth > 0 && writer->is_object[writer->depth - 1] && !writer->keyed);
     if (writer->has_items[writer->depth - 1])
@@ -57,7 +62,20 @@ void json_key(json_writer *writer, const char *key)
     writer->has_items[writer->depth - 1] = 1;
     writer->keyed = 1;
     out_char('"');
+}
+
+void json_key(json_writer *writer, const char *key)
+{
+    key_start(writer);
     out_str(key);
+    out_str("\":");
+}
+
+void json_suffixed_key(json_writer *writer, const char *key, const char *suffix)
+{
+    key_start(writer);
+    out_str(key);
+    out_str(suffix);
     out_str("\":");
 }
 
@@ -65,18 +83,6 @@ void json_uint(json_writer *writer, uint64_t value)
 {
     value_start(writer);
     out_udec(value);
-}
-
-void json_int(json_writer *writer, int64_t value)
-{
-    value_start(writer);
-    out_sdec(value);
-}
-
-void json_bool(json_writer *writer, int value)
-{
-    value_start(writer);
-    out_str(value ? "true" : "false");
 }
 
 void json_null(json_writer *writer)
@@ -127,12 +133,19 @@ int json_text(json_writer *writer, const char *text)
     return exact;
 }
 
-void json_hex_bytes(json_writer *writer, const unsigned char *bytes, uint64_t count)
+static void hex_string(json_writer *writer, const unsigned char *bytes, uint64_t count)
 {
     value_start(writer);
     out_char('"');
     out_bytes_hex(bytes, count, 0);
     out_char('"');
+}
+
+void json_field_hex(json_writer *writer, const char *key, const unsigned char *bytes,
+                    uint64_t count)
+{
+    json_key(writer, key);
+    hex_string(writer, bytes, count);
 }
 
 void json_field_uint(json_writer *writer, const char *key, uint64_t value)
@@ -144,13 +157,21 @@ void json_field_uint(json_writer *writer, const char *key, uint64_t value)
 void json_field_int(json_writer *writer, const char *key, int64_t value)
 {
     json_key(writer, key);
-    json_int(writer, value);
+    value_start(writer);
+    out_sdec(value);
 }
 
 void json_field_bool(json_writer *writer, const char *key, int value)
 {
     json_key(writer, key);
-    json_bool(writer, value);
+    value_start(writer);
+    out_str(value ? "true" : "false");
+}
+
+void json_field_null(json_writer *writer, const char *key)
+{
+    json_key(writer, key);
+    json_null(writer);
 }
 
 void json_field_text(json_writer *writer, const char *key, const char *text)
@@ -162,26 +183,15 @@ void json_field_text(json_writer *writer, const char *key, const char *text)
         (void)json_text(writer, text);
 }
 
-/* A key with a suffix: "name_hex", "name_error". */
-static void suffixed_key(json_writer *writer, const char *key, const char *suffix)
-{
-    char buffer[64];
-    assert(strlen(key) + strlen(suffix) < sizeof buffer);
-    (void)snprintf(buffer, sizeof buffer, "%s%s", key, suffix);
-    json_key(writer, buffer);
-}
-
 void json_field_name(json_writer *writer, const char *key, const char *name, const char *problem)
 {
     json_key(writer, key);
     if (name == NULL) {
         json_null(writer);
-        suffixed_key(writer, key, "_error");
+        json_suffixed_key(writer, key, "_error");
         (void)json_text(writer, problem != NULL ? problem : "the name cannot be read");
-        return;
-    }
-    if (!json_text(writer, name)) {
-        suffixed_key(writer, key, "_hex");
-        json_hex_bytes(writer, (const unsigned char *)name, strlen(name));
+    } else if (!json_text(writer, name)) {
+        json_suffixed_key(writer, key, "_hex");
+        hex_string(writer, (const unsigned char *)name, strlen(name));
     }
 }

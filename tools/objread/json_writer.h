@@ -26,26 +26,31 @@ void json_writer_init(json_writer *writer);
 
 void json_begin_object(json_writer *writer);
 void json_begin_array(json_writer *writer);
+/* "key":{ and "key":[ */
+void json_field_object(json_writer *writer, const char *key);
+void json_field_array(json_writer *writer, const char *key);
 /* Closes the innermost object or array. */
 void json_end(json_writer *writer);
 void json_key(json_writer *writer, const char *key);
+/* The key "KEYSUFFIX": "sh_type_name" from "sh_type" and "_name". */
+void json_suffixed_key(json_writer *writer, const char *key, const char *suffix);
 
 void json_uint(json_writer *writer, uint64_t value);
-void json_int(json_writer *writer, int64_t value);
-void json_bool(json_writer *writer, int value);
 void json_null(json_writer *writer);
 /* A string; each byte that is not part of valid UTF-8 becomes U+FFFD.
  * Returns 1 when every byte was kept. */
 int json_text(json_writer *writer, const char *text);
-/* Bytes as one string of lower-case hex digits. */
-void json_hex_bytes(json_writer *writer, const unsigned char *bytes, uint64_t count);
 
 /* "key":value pairs. */
 void json_field_uint(json_writer *writer, const char *key, uint64_t value);
 void json_field_int(json_writer *writer, const char *key, int64_t value);
 void json_field_bool(json_writer *writer, const char *key, int value);
+void json_field_null(json_writer *writer, const char *key);
 /* "key":"text", or "key":null for a null `text`. */
 void json_field_text(json_writer *writer, const char *key, const char *text);
+/* Bytes as one string of lower-case hex digits. */
+void json_field_hex(json_writer *writer, const char *key, const unsigned char *bytes,
+                    uint64_t count);
 /*
  * A name read from the file.  Valid UTF-8 is written as a string; a name
  * that is not is written with U+FFFD in place of each stray byte, and its
