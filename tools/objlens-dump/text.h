@@ -47,26 +47,24 @@ void text_printer_dynamic_view(dump_printer *printer);
  * heading. */
 void text_symbol_columns(const dump_image *image);
 void text_relocation_columns(const dump_image *image, const table_record *table);
-/* -I: the bucket list lengths of the hash tables. */
-void text_histogram(dump_image *image);
 
-/* -g: the section groups. */
-void text_groups(dump_image *image);
-/* -V: the version sections. */
-void text_versions(dump_image *image);
-/* -n: the notes. */
-void text_notes(dump_image *image);
+/* The parts whose walkers take callbacks of their own, as the printer's
+ * callbacks; they need no state.  -I: the bucket list lengths of the hash
+ * tables; -g: the section groups; -V: the version sections; -n: the notes;
+ * -A: the processor-specific parts; -x and -p: the sections' bytes. */
+void text_histogram(void *context, dump_image *image);
+void text_groups(void *context, dump_image *image);
+void text_versions(void *context, dump_image *image);
+void text_notes(void *context, dump_image *image);
+void text_arch_specific(void *context, dump_image *image);
+void text_contents(void *context, dump_image *image);
+
 /* A symbol's type as the Type column shows it, in `buffer` when it is
  * made up ("<processor specific>: 13"). */
 const char *text_st_type(uint8_t type, const dump_image *image, char buffer[32]);
 /* A symbol's section index as the Ndx column shows it ("UND", "ABS", a
  * number), in `buffer` when it is made up. */
 const char *text_shndx(uint16_t shndx, uint16_t machine, char buffer[16]);
-/* -A: the processor-specific parts. */
-void text_arch_specific(dump_image *image);
-/* -x and -p: the sections' bytes. */
-void text_contents(dump_image *image);
-
 struct symbol_version;
 /* "@@VERSION", "@VERSION" or, with `with_index`, "@VERSION (n)" for a
  * needed version; nothing when the symbol has none. */

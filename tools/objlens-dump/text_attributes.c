@@ -645,10 +645,11 @@ static void mips_got_text(const mips_got *got, dump_image *image)
             out_str("\n");
 }
 
-void text_arch_specific(dump_image *image)
+void text_arch_specific(void *context, dump_image *image)
 {
     mips_abiflags flags;
     mips_got got;
+    (void)context;
     attributes_walk(image, text_attribute, image);
     if (attribute_family(image->machine) != EM_MIPS)
         return;

@@ -133,8 +133,8 @@ static void dump_one(dump_image *image, uint32_t index, const objlens_section *s
     content_close(&content);
 }
 
-void text_contents(dump_image *image)
+void text_contents(void *context, dump_image *image)
 {
-    contents_each(image, dump_one, NULL);
+    contents_each(image, dump_one, context);
     contents_report_missing(image);
 }

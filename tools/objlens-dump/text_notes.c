@@ -383,4 +383,8 @@ static void print_note_event(void *context, int event, const note_area *area,
     }
 }
 
-void text_notes(dump_image *image) { notes_walk(image, print_note_event, image); }
+void text_notes(void *context, dump_image *image)
+{
+    (void)context;
+    notes_walk(image, print_note_event, image);
+}
