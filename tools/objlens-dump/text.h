@@ -59,6 +59,9 @@ void text_notes(void *context, dump_image *image);
 void text_arch_specific(void *context, dump_image *image);
 void text_contents(void *context, dump_image *image);
 
+/* Bytes as -x dumps them, 16 a line from `address` on, grouped by 4, with
+ * their printable characters. */
+void text_hex_lines(const unsigned char *data, uint64_t size, uint64_t address);
 /* A symbol's type as the Type column shows it, in `buffer` when it is
  * made up ("<processor specific>: 13"). */
 const char *text_st_type(uint8_t type, const dump_image *image, char buffer[32]);

@@ -387,30 +387,6 @@ static void gnu_attribute(uint16_t machine, const attribute_record *r, const cha
     }
 }
 
-/* Bytes as the readers dump an attribute they cannot read: 16 a line,
- * grouped by 4, with their printable characters; a blank line after. */
-static void raw_bytes(const unsigned char *bytes, size_t size)
-{
-    for (size_t at = 0; at < size; at += 16) {
-        size_t line = size - at < 16 ? size - at : 16;
-        out_printf("  0x%08zx ", at);
-        for (size_t j = 0; j < 16; j++) {
-            if (j < line)
-                out_printf("%02x", bytes[at + j]);
-            else
-                out_str("  ");
-            if ((j & 3) == 3)
-                out_str(" ");
-        }
-        for (size_t j = 0; j < line; j++) {
-            unsigned char c = bytes[at + j];
-            out_char((char)(c >= ' ' && c < 0x7f ? c : '.'));
-        }
-        out_char('\n');
-    }
-    out_str("\n");
-}
-
 static void text_attribute(void *context, int event, const attribute_record *r)
 {
     const dump_image *image = context;
@@ -457,7 +433,8 @@ static void text_attribute(void *context, int event, const attribute_record *r)
         } else {
             out_str("  Unknown attribute:\n");
         }
-        raw_bytes(r->bytes, r->size);
+        text_hex_lines(r->bytes, r->size, 0);
+        out_str("\n");
         break;
     default: break;
     }
