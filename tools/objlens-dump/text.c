@@ -19,7 +19,5 @@ void text_dump(dump_image *image, unsigned parts)
     };
     text_printer_tables(&printer);
     text_printer_entries(&printer);
-    if (image->options != NULL && image->options->use_dynamic)
-        text_printer_dynamic_view(&printer);
     read_parts(image, parts, &printer);
 }

@@ -40,13 +40,6 @@ void text_header(const header_fields *header);
  * for symbols, relocations and dynamic entries. */
 void text_printer_tables(dump_printer *printer);
 void text_printer_entries(dump_printer *printer);
-/* -D: the headings of the tables the dynamic array names, over those of
- * text_printer_entries. */
-void text_printer_dynamic_view(dump_printer *printer);
-/* The column lines under a symbol table's and a relocation table's
- * heading. */
-void text_symbol_columns(const dump_image *image);
-void text_relocation_columns(const dump_image *image, const table_record *table);
 
 /* The parts whose walkers take callbacks of their own, as the printer's
  * callbacks; they need no state.  -I: the bucket list lengths of the hash

@@ -96,6 +96,10 @@ static const mask_property aarch64_properties[] = {
     {GNU_PROPERTY_AARCH64_FEATURE_1_AND, "AArch64 feature: ", BITS(aarch64_feature_1_bits), NULL},
 };
 
+static const mask_property generic_properties[] = {
+    {GNU_PROPERTY_1_NEEDED, "1_needed: ", BITS(needed_1_bits), NULL},
+};
+
 /* The property's text when the table names it; 0 when it does not. */
 static int mask_property_text(const dump_image *image, const mask_property *table, size_t count,
                               uint32_t type, const unsigned char *data, uint32_t size)
@@ -135,14 +139,8 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
     }
     if (type < GNU_PROPERTY_UINT32_AND_LO || type > GNU_PROPERTY_UINT32_OR_HI)
         return 0;
-    if (type == GNU_PROPERTY_1_NEEDED) {
-        out_str("1_needed: ");
-        if (size != sizeof(Elf32_Word))
-            out_corrupt_length(size);
-        else
-            out_bit_names(bytes_word(&image->image, data), BITS(needed_1_bits), NULL);
+    if (mask_property_text(image, BITS(generic_properties), type, data, size))
         return 1;
-    }
     out_printf("%s (%#x): ", type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND" : "UINT32_OR", type);
     if (size != sizeof(Elf32_Word))
         out_corrupt_length(size);
