@@ -4,7 +4,9 @@
  * The numbers come from <elf.h>; where <elf.h> of an older C library lacks
  * a newer constant, the value is spelled out next to its name.  Dynamic
  * tags and relocation types are named from elf_names_generated.c, which
- * scripts/gen-elf-names writes from LLVM's lists.
+ * scripts/gen-elf-names writes from LLVM's lists and a short list of
+ * readelf's own spellings; types that only LLVM's list names (newer than
+ * the readelf at hand) keep that name.
  */
 #include "names.h"
 
@@ -317,6 +319,46 @@ const char *name_d_tag_constant(int64_t tag, uint16_t machine)
 {
     const struct elf_tag_name *found = find_d_tag(tag, machine);
     return found ? found->constant : NULL;
+}
+
+static int compare_type(const void *key, const void *entry)
+{
+    uint64_t type = *(const uint64_t *)key;
+    uint32_t other = ((const struct elf_reloc_name *)entry)->type;
+    return type < other ? -1 : type > other;
+}
+
+/* Relocation types: each machine picks its table. */
+static const struct elf_reloc_list *reloc_list(uint16_t machine)
+{
+    switch (machine) {
+    case EM_386:
+    case EM_IAMCU: return &elf_relocs_i386;
+    case EM_X86_64: return &elf_relocs_x86_64;
+    case EM_ARM: return &elf_relocs_arm;
+    case EM_AARCH64: return &elf_relocs_aarch64;
+    case EM_MIPS:
+    case EM_MIPS_RS3_LE: return &elf_relocs_mips;
+    case EM_PPC: return &elf_relocs_ppc;
+    case EM_PPC64: return &elf_relocs_ppc64;
+    case EM_S390: return &elf_relocs_s390;
+    case EM_SPARC:
+    case EM_SPARC32PLUS:
+    case EM_SPARCV9: return &elf_relocs_sparc;
+    case EM_RISCV: return &elf_relocs_riscv;
+    case 258 /* EM_LOONGARCH */: return &elf_relocs_loongarch;
+    default: return NULL;
+    }
+}
+
+const char *name_reloc_type(uint16_t machine, uint64_t type)
+{
+    const struct elf_reloc_list *list = reloc_list(machine);
+    if (list == NULL)
+        return NULL;
+    const struct elf_reloc_name *found =
+        bsearch(&type, list->names, list->count, sizeof list->names[0], compare_type);
+    return found ? found->name : NULL;
 }
 
 int osabi_is_gnu(uint8_t osabi) { return osabi == ELFOSABI_GNU; }
