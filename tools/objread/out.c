@@ -220,14 +220,6 @@ void out_str_left(const char *text, int width)
         out_spaces(width - (int)length);
 }
 
-void out_str_right(const char *text, int width)
-{
-    size_t length = strlen(text);
-    if ((size_t)width > length)
-        out_spaces(width - (int)length);
-    out_bytes(text, length);
-}
-
 /* "00" to "ff": two digits a step. */
 static const char hex_pairs[] =
     "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"
@@ -299,12 +291,7 @@ static char *format_udec(char *end, uint64_t value)
     return end;
 }
 
-void out_udec(uint64_t value)
-{
-    char text[20];
-    char *start = format_udec(text + sizeof text, value);
-    out_bytes(start, (size_t)(text + sizeof text - start));
-}
+void out_udec(uint64_t value) { out_commit(fmt_udec_right(out_reserve(20), value, 0)); }
 
 void out_sdec(int64_t value)
 {

@@ -25,8 +25,6 @@ void out_spaces(int count);
 
 /* `text` left-aligned in `width` columns (never cut). */
 void out_str_left(const char *text, int width);
-/* `text` right-aligned in `width` columns (never cut). */
-void out_str_right(const char *text, int width);
 
 /*
  * A name read from a file, made safe for a terminal the way readelf shows
