@@ -66,9 +66,4 @@ struct symbol_version;
  * needed version; nothing when the symbol has none. */
 void text_symbol_version(const struct symbol_version *version, int with_index);
 
-/* The name of e_type, "DYN (Position-Independent Executable file)" when
- * `pie`, or the number in the readers' form for an unknown value; `buffer`
- * holds the latter. */
-const char *text_e_type(uint16_t type, int pie, char buffer[32]);
-
 #endif

@@ -6,6 +6,7 @@
 #include <inttypes.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "diag.h"
 #include "eflags.h"
@@ -15,7 +16,9 @@
 #include "tables.h"
 #include "text.h"
 
-const char *text_e_type(uint16_t type, int pie, char buffer[32])
+/* The name of e_type, "DYN (Position-Independent Executable file)" when
+ * `pie`, or the number in the readers' form for an unknown value. */
+static const char *e_type_text(uint16_t type, int pie, char buffer[32])
 {
     const char *name = name_e_type(type);
     if (type == ET_DYN && pie)
@@ -71,7 +74,7 @@ void text_header(const header_fields *header)
                ident[EI_VERSION] == EV_CURRENT ? " (current)" : "");
     out_printf("  %-35s%s\n", "OS/ABI:", osabi);
     out_printf("  %-35s%u\n", "ABI Version:", ident[EI_ABIVERSION]);
-    out_printf("  %-35s%s\n", "Type:", text_e_type(header->type, header->pie, type_text));
+    out_printf("  %-35s%s\n", "Type:", e_type_text(header->type, header->pie, type_text));
     out_printf("  %-35s%s\n", "Machine:", machine);
     out_printf("  %-35s0x%x\n", "Version:", header->version);
     out_printf("  %-35s0x%" PRIx64 "\n", "Entry point address:", header->entry);
@@ -149,7 +152,8 @@ static void section_line(void *context, dump_image *image, const section_record 
     out_char(' ');
     sh_flags_letters(section->sh_flags, image->machine,
                      objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI], letters);
-    out_str_right(letters, 3);
+    out_spaces(3 - (int)strlen(letters));
+    out_str(letters);
     out_char(' ');
     out_udec_right(section->sh_link, 2);
     out_char(' ');
@@ -267,7 +271,7 @@ static void segments_begin(void *context, dump_image *image)
         uint16_t type = objlens_ehdr_get_type(&image->ehdr);
         out_printf("\nElf file type is %s\nEntry point 0x%" PRIx64
                    "\nThere are %u program header%s, starting at offset %" PRIu64 "\n",
-                   text_e_type(type, type == ET_DYN && image_is_pie(image), buffer),
+                   e_type_text(type, type == ET_DYN && image_is_pie(image), buffer),
                    objlens_ehdr_get_entry(&image->ehdr), image->num_programs,
                    image->num_programs == 1 ? "" : "s", objlens_ehdr_get_phoff(&image->ehdr));
     }
