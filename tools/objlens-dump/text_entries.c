@@ -249,25 +249,20 @@ static void out_addend(int64_t addend, const char *minus, const char *plus)
 static void out_reloc_type(uint16_t machine, uint64_t type)
 {
     const char *name = name_reloc_type(machine, type);
-    char buffer[48];
-    if (name != NULL) {
+    if (name != NULL)
         out_str_left(name, 22);
-        return;
-    }
-    out_str(format_into(buffer, sizeof buffer, "unrecognized: %-7" PRIx64, type & 0xffffffffu));
+    else
+        out_printf("unrecognized: %-7" PRIx64, type & 0xffffffffu);
 }
 
 /* The Type2 and Type3 lines of 64-bit MIPS, names cut to 17 columns. */
 static void out_mips_type_line(const char *label, uint32_t type)
 {
     const char *name = name_reloc_type(EM_MIPS, type);
-    char buffer[48];
-    out_str(label);
     if (name == NULL)
-        out_str(format_into(buffer, sizeof buffer, "unrecognized: %-7x", (unsigned)type));
+        out_printf("%sunrecognized: %-7x\n", label, (unsigned)type);
     else
-        out_str(format_into(buffer, sizeof buffer, "%-17.17s", name));
-    out_char('\n');
+        out_printf("%s%-17.17s\n", label, name);
 }
 
 /* The symbol's value column; an STT_GNU_IFUNC symbol shows its name and
