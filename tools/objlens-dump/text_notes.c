@@ -254,14 +254,6 @@ static void gnu_note(const dump_image *image, const note_record *note)
     }
 }
 
-/* A string of a SystemTap note: its length, or -1 when no NUL ends it
- * inside the description. */
-static long stapsdt_string(const unsigned char *at, const unsigned char *end)
-{
-    const unsigned char *nul = at < end ? memchr(at, '\0', (size_t)(end - at)) : NULL;
-    return nul == NULL ? -1 : (long)(nul - at);
-}
-
 static void stapsdt_note(const dump_image *image, const note_record *note)
 {
     uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
@@ -271,12 +263,13 @@ static void stapsdt_note(const dump_image *image, const note_record *note)
     int digits = image->bits == 64 ? 16 : 8;
     if (note->descsz < 3 * word)
         goto too_small;
+    /* The provider, the name and the arguments, each ended by a NUL. */
     for (int i = 0; i < 3; i++) {
-        long length = stapsdt_string(at, end);
-        if (length < 0)
+        const unsigned char *nul = at < end ? memchr(at, '\0', (size_t)(end - at)) : NULL;
+        if (nul == NULL)
             goto too_small;
         strings[i] = at;
-        at += length + 1;
+        at = nul + 1;
     }
     out_str("    Provider: ");
     out_name((const char *)strings[0]);
