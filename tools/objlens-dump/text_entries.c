@@ -237,11 +237,14 @@ static void symbols_end(void *context, dump_image *image)
         out_str("\nDynamic symbol information is not available for displaying symbols.\n");
 }
 
-/* The addend in hex after `minus` or `plus`. */
-static void out_addend(int64_t addend, const char *minus, const char *plus)
+static void out_addend(int64_t addend)
 {
-    out_str(addend < 0 ? minus : plus);
-    out_hex(addend < 0 ? 0 - (uint64_t)addend : (uint64_t)addend, 1);
+    if (addend < 0) {
+        out_char('-');
+        out_hex(0 - (uint64_t)addend, 1);
+    } else {
+        out_hex((uint64_t)addend, 1);
+    }
 }
 
 /* The type column: the name padded to 22 columns, or readelf's form for a
@@ -299,8 +302,10 @@ static void out_relocation_symbol(const dump_image *image, const relocation_reco
         out_str(image->bits == 64 ? " " : "   ");
         out_str(strtab_corrupt);
     }
-    if (rel->has_addend)
-        out_addend(rel->r_addend, " - ", " + ");
+    if (rel->has_addend) {
+        out_str(rel->r_addend < 0 ? " - " : " + ");
+        out_hex(rel->r_addend < 0 ? 0 - (uint64_t)rel->r_addend : (uint64_t)rel->r_addend, 1);
+    }
 }
 
 static void relocation_line(void *context, dump_image *image, const relocation_record *rel)
@@ -317,7 +322,7 @@ static void relocation_line(void *context, dump_image *image, const relocation_r
     if (fields->sym == 0) {
         if (rel->has_addend) {
             out_spaces(image->bits == 64 ? 20 : 12);
-            out_addend(rel->r_addend, "-", "");
+            out_addend(rel->r_addend);
         }
     } else {
         out_relocation_symbol(image, rel);
