@@ -11,13 +11,6 @@
 #include "out.h"
 #include "text.h"
 
-static void heading(dump_image *image, const char *what, const objlens_section *section)
-{
-    out_printf("\n%s dump of section '", what);
-    out_name_bounded(section_name(image, section), HEADING_NAME_MAX);
-    out_str("':\n");
-}
-
 void text_hex_lines(const unsigned char *data, uint64_t size, uint64_t address)
 {
     char line[80];
@@ -105,7 +98,9 @@ static void dump_one(dump_image *image, uint32_t index, const objlens_section *s
     }
     if (state != CONTENT_READY)
         return;
-    heading(image, hex ? "Hex" : "String", section);
+    out_printf("\n%s dump of section '", hex ? "Hex" : "String");
+    out_name_bounded(section_name(image, section), HEADING_NAME_MAX);
+    out_str("':\n");
     if (image->options->decompress && content_expand(&content, image, section) != CONTENT_READY) {
         content_close(&content);
         return;
