@@ -291,7 +291,12 @@ static char *format_udec(char *end, uint64_t value)
     return end;
 }
 
-void out_udec(uint64_t value) { out_commit(fmt_udec_right(out_reserve(20), value, 0)); }
+void out_udec(uint64_t value)
+{
+    char text[20];
+    char *start = format_udec(text + sizeof text, value);
+    out_bytes(start, (size_t)(text + sizeof text - start));
+}
 
 void out_sdec(int64_t value)
 {
