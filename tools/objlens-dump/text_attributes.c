@@ -190,7 +190,7 @@ static void out_string_or(const attribute_record *r, const char *missing)
     if (r->string != NULL)
         out_name_bounded(r->string, r->string_size);
     else
-        out_printf("%s", missing);
+        out_str(missing);
 }
 
 static void out_quoted(const attribute_record *r)
@@ -231,7 +231,7 @@ static void out_align(uint64_t value, const char *one, const char *two)
     if (value == 0)
         out_str("None\n");
     else if (value == 1 || value == 2)
-        out_printf("%s", value == 1 ? one : two);
+        out_str(value == 1 ? one : two);
     else if (value == 3)
         out_str("??? 3\n");
     else if (value <= 12)
@@ -328,10 +328,10 @@ static void power_attribute(const attribute_record *r, const char *name)
         out_printf("%s%s", fp[v & 3], long_double[(v & 0xc) >> 2]);
     } else if (r->tag == 8) {
         power_extra_bits(v, 3);
-        out_printf("%s", vector[v & 3]);
+        out_str(vector[v & 3]);
     } else {
         power_extra_bits(v, 2);
-        out_printf("%s", struct_return[v & 3]);
+        out_str(struct_return[v & 3]);
     }
 }
 

@@ -52,15 +52,13 @@ static const char *const needed_1_bits[] = {"indirect external access"};
 static void out_bit_names(uint32_t mask, const char *const *names, size_t count, const char *none)
 {
     if (mask == 0 && none != NULL)
-        out_printf("%s", none);
+        out_str(none);
     while (mask != 0) {
         uint32_t bit = mask & (0u - mask);
-        unsigned position = 0;
-        while ((1u << position) != bit)
-            position++;
+        unsigned position = (unsigned)__builtin_ctz(mask);
         mask &= ~bit;
         if (position < count && names[position] != NULL)
-            out_printf("%s", names[position]);
+            out_str(names[position]);
         else
             out_printf("<unknown: %x>", bit);
         if (mask != 0)
@@ -107,7 +105,7 @@ static int mask_property_text(const dump_image *image, const mask_property *tabl
     for (size_t i = 0; i < count; i++) {
         if (table[i].type != type)
             continue;
-        out_printf("%s", table[i].label);
+        out_str(table[i].label);
         if (size != sizeof(Elf32_Word))
             out_corrupt_length(size);
         else
