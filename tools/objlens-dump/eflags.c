@@ -47,6 +47,9 @@ static uint32_t add_bits(words *out, uint32_t flags, const struct flag_word *tab
  * on it, lowest first. */
 static void arm_words(words *out, uint32_t flags)
 {
+    /* EF_ARM_RELEXEC and EF_ARM_PIC, under every version. */
+    static const struct flag_word any[] = {{0x01, ", relocatable executable"},
+                                           {0x20, ", position independent"}};
     static const struct flag_word ver1[] = {{0x04, ", sorted symbol tables"}};
     static const struct flag_word ver2[] = {{0x04, ", sorted symbol tables"},
                                             {0x08, ", dynamic symbols use segment index"},
@@ -66,42 +69,26 @@ static void arm_words(words *out, uint32_t flags)
                                            {0x200, ", software FP"},
                                            {0x400, ", VFP"},
                                            {0x800, ", Maverick FP"}};
-    uint32_t eabi = flags & 0xff000000u;
+    /* By the EABI version; 0 is the GNU one. */
+    static const struct {
+        const char *name;
+        const struct flag_word *bits;
+        size_t count;
+    } eabis[] = {
+        {", GNU EABI", gnu, COUNT(gnu)},        {", Version1 EABI", ver1, COUNT(ver1)},
+        {", Version2 EABI", ver2, COUNT(ver2)}, {", Version3 EABI", NULL, 0},
+        {", Version4 EABI", ver4, COUNT(ver4)}, {", Version5 EABI", ver5, COUNT(ver5)},
+    };
+    uint32_t eabi = flags >> 24;
     uint32_t rest = flags & ~0xff000000u;
-    if (rest & 0x01) { /* EF_ARM_RELEXEC */
-        add(out, ", relocatable executable");
-        rest &= ~0x01u;
-    }
-    if (rest & 0x20) { /* EF_ARM_PIC */
-        add(out, ", position independent");
-        rest &= ~0x20u;
-    }
-    switch (eabi) {
-    case 0x01000000:
-        add(out, ", Version1 EABI");
-        rest = add_bits(out, rest, ver1, COUNT(ver1));
-        break;
-    case 0x02000000:
-        add(out, ", Version2 EABI");
-        rest = add_bits(out, rest, ver2, COUNT(ver2));
-        break;
-    case 0x03000000:
-        add(out, ", Version3 EABI");
-        rest = 0;
-        break;
-    case 0x04000000:
-        add(out, ", Version4 EABI");
-        rest = add_bits(out, rest, ver4, COUNT(ver4));
-        break;
-    case 0x05000000:
-        add(out, ", Version5 EABI");
-        rest = add_bits(out, rest, ver5, COUNT(ver5));
-        break;
-    case 0:
-        add(out, ", GNU EABI");
-        rest = add_bits(out, rest, gnu, COUNT(gnu));
-        break;
-    default: add(out, ", <unrecognized EABI>"); break;
+    rest = add_bits(out, rest, any, COUNT(any));
+    if (eabi >= COUNT(eabis)) {
+        add(out, ", <unrecognized EABI>");
+    } else {
+        add(out, eabis[eabi].name);
+        rest = add_bits(out, rest, eabis[eabi].bits, eabis[eabi].count);
+        if (eabi == 3)
+            rest = 0; /* Version3 leaves its other bits unsaid */
     }
     if (rest != 0)
         add(out, ", <unknown>");

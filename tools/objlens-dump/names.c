@@ -4,7 +4,9 @@
  * The numbers come from <elf.h>; where <elf.h> of an older C library lacks
  * a newer constant, the value is spelled out next to its name.  Dynamic
  * tags and relocation types are named from elf_names_generated.c, which
- * scripts/gen-elf-names writes from LLVM's lists.
+ * scripts/gen-elf-names writes from LLVM's lists and a short list of
+ * readelf's own spellings; types that only LLVM's list names (newer than
+ * the readelf at hand) keep that name.
  */
 #include "names.h"
 
@@ -14,16 +16,18 @@
 #include <stddef.h>
 #include <stdlib.h>
 
+#define COUNT(table) (sizeof(table) / sizeof(table)[0])
+
 const char *name_e_type(uint16_t type)
 {
-    switch (type) {
-    case ET_NONE: return "NONE (None)";
-    case ET_REL: return "REL (Relocatable file)";
-    case ET_EXEC: return "EXEC (Executable file)";
-    case ET_DYN: return "DYN (Shared object file)";
-    case ET_CORE: return "CORE (Core file)";
-    default: return NULL;
-    }
+    static const char *const names[] = {
+        [ET_NONE] = "NONE (None)",
+        [ET_REL] = "REL (Relocatable file)",
+        [ET_EXEC] = "EXEC (Executable file)",
+        [ET_DYN] = "DYN (Shared object file)",
+        [ET_CORE] = "CORE (Core file)",
+    };
+    return type < COUNT(names) ? names[type] : NULL;
 }
 
 const char *name_machine(uint16_t machine)
@@ -248,24 +252,24 @@ const char *name_st_type(uint8_t type, uint16_t machine)
 
 const char *name_st_bind(uint8_t bind)
 {
-    switch (bind) {
-    case STB_LOCAL: return "LOCAL";
-    case STB_GLOBAL: return "GLOBAL";
-    case STB_WEAK: return "WEAK";
-    case STB_GNU_UNIQUE: return "UNIQUE";
-    default: return NULL;
-    }
+    static const char *const names[] = {
+        [STB_LOCAL] = "LOCAL",
+        [STB_GLOBAL] = "GLOBAL",
+        [STB_WEAK] = "WEAK",
+        [STB_GNU_UNIQUE] = "UNIQUE",
+    };
+    return bind < COUNT(names) ? names[bind] : NULL;
 }
 
 const char *name_st_visibility(uint8_t visibility)
 {
-    switch (visibility) {
-    case STV_DEFAULT: return "DEFAULT";
-    case STV_INTERNAL: return "INTERNAL";
-    case STV_HIDDEN: return "HIDDEN";
-    case STV_PROTECTED: return "PROTECTED";
-    default: return NULL;
-    }
+    static const char *const names[] = {
+        [STV_DEFAULT] = "DEFAULT",
+        [STV_INTERNAL] = "INTERNAL",
+        [STV_HIDDEN] = "HIDDEN",
+        [STV_PROTECTED] = "PROTECTED",
+    };
+    return visibility < COUNT(names) ? names[visibility] : NULL;
 }
 
 static int compare_tag(const void *key, const void *entry)
@@ -317,6 +321,46 @@ const char *name_d_tag_constant(int64_t tag, uint16_t machine)
     return found ? found->constant : NULL;
 }
 
+static int compare_type(const void *key, const void *entry)
+{
+    uint64_t type = *(const uint64_t *)key;
+    uint32_t other = ((const struct elf_reloc_name *)entry)->type;
+    return type < other ? -1 : type > other;
+}
+
+/* Relocation types: each machine picks its table. */
+static const struct elf_reloc_list *reloc_list(uint16_t machine)
+{
+    switch (machine) {
+    case EM_386:
+    case EM_IAMCU: return &elf_relocs_i386;
+    case EM_X86_64: return &elf_relocs_x86_64;
+    case EM_ARM: return &elf_relocs_arm;
+    case EM_AARCH64: return &elf_relocs_aarch64;
+    case EM_MIPS:
+    case EM_MIPS_RS3_LE: return &elf_relocs_mips;
+    case EM_PPC: return &elf_relocs_ppc;
+    case EM_PPC64: return &elf_relocs_ppc64;
+    case EM_S390: return &elf_relocs_s390;
+    case EM_SPARC:
+    case EM_SPARC32PLUS:
+    case EM_SPARCV9: return &elf_relocs_sparc;
+    case EM_RISCV: return &elf_relocs_riscv;
+    case 258 /* EM_LOONGARCH */: return &elf_relocs_loongarch;
+    default: return NULL;
+    }
+}
+
+const char *name_reloc_type(uint16_t machine, uint64_t type)
+{
+    const struct elf_reloc_list *list = reloc_list(machine);
+    if (list == NULL)
+        return NULL;
+    const struct elf_reloc_name *found =
+        bsearch(&type, list->names, list->count, sizeof list->names[0], compare_type);
+    return found ? found->name : NULL;
+}
+
 int osabi_is_gnu(uint8_t osabi) { return osabi == ELFOSABI_GNU; }
 
 int osabi_gnu_or_freebsd(uint8_t osabi)
@@ -331,130 +375,34 @@ int osabi_has_gnu_mbind(uint8_t osabi)
 
 void sh_flags_letters(uint64_t flags, uint16_t machine, uint8_t osabi, char letters[65])
 {
+    /* SHF_WRITE (bit 0) to SHF_COMPRESSED (bit 11); bit 3 has no name. */
+    static const char generic[] = "WAXxMSILOGTC";
     int count = 0;
     /* The set bits only, lowest first. */
     for (; flags != 0; flags &= flags - 1) {
         uint64_t mask = flags & (0 - flags);
         char letter;
-        switch (mask) {
-        case SHF_WRITE: letter = 'W'; break;
-        case SHF_ALLOC: letter = 'A'; break;
-        case SHF_EXECINSTR: letter = 'X'; break;
-        case SHF_MERGE: letter = 'M'; break;
-        case SHF_STRINGS: letter = 'S'; break;
-        case SHF_INFO_LINK: letter = 'I'; break;
-        case SHF_LINK_ORDER: letter = 'L'; break;
-        case SHF_OS_NONCONFORMING: letter = 'O'; break;
-        case SHF_GROUP: letter = 'G'; break;
-        case SHF_TLS: letter = 'T'; break;
-        case SHF_COMPRESSED: letter = 'C'; break;
-        case SHF_EXCLUDE: letter = 'E'; break;
-        default:
-            if (mask == 0x200000 && osabi_gnu_or_freebsd(osabi))
-                letter = 'R'; /* SHF_GNU_RETAIN */
-            else if (mask == 0x01000000 && osabi_has_gnu_mbind(osabi))
-                letter = 'D'; /* SHF_GNU_MBIND */
-            else if (mask == 0x10000000 && machine == EM_X86_64)
-                letter = 'l'; /* SHF_X86_64_LARGE */
-            else if (mask == 0x20000000 && machine == EM_ARM)
-                letter = 'y'; /* SHF_ARM_PURECODE */
-            else if (mask == 0x10000000 && machine == EM_PPC)
-                letter = 'v'; /* SHF_PPC_VLE */
-            else if (mask & SHF_MASKOS)
-                letter = 'o';
-            else if (mask & SHF_MASKPROC)
-                letter = 'p';
-            else
-                letter = 'x';
-            break;
-        }
+        if (mask < 1u << 12)
+            letter = generic[__builtin_ctzll(mask)];
+        else if (mask == SHF_EXCLUDE)
+            letter = 'E';
+        else if (mask == 0x200000 && osabi_gnu_or_freebsd(osabi))
+            letter = 'R'; /* SHF_GNU_RETAIN */
+        else if (mask == 0x01000000 && osabi_has_gnu_mbind(osabi))
+            letter = 'D'; /* SHF_GNU_MBIND */
+        else if (mask == 0x10000000 && machine == EM_X86_64)
+            letter = 'l'; /* SHF_X86_64_LARGE */
+        else if (mask == 0x20000000 && machine == EM_ARM)
+            letter = 'y'; /* SHF_ARM_PURECODE */
+        else if (mask == 0x10000000 && machine == EM_PPC)
+            letter = 'v'; /* SHF_PPC_VLE */
+        else if (mask & SHF_MASKOS)
+            letter = 'o';
+        else if (mask & SHF_MASKPROC)
+            letter = 'p';
+        else
+            letter = 'x';
         letters[count++] = letter;
     }
     letters[count] = '\0';
-}
-
-struct flag_name {
-    uint64_t bit;
-    const char *name;
-};
-
-static uint64_t name_flag_word(const struct flag_name *table, size_t count, uint64_t flags,
-                               flag_name_fn each, void *context)
-{
-    for (size_t i = 0; i < count; i++) {
-        if (flags & table[i].bit) {
-            each(table[i].name, context);
-            flags &= ~table[i].bit;
-        }
-    }
-    return flags;
-}
-
-uint64_t name_dt_flags(uint64_t flags, flag_name_fn each, void *context)
-{
-    static const struct flag_name table[] = {
-        {DF_ORIGIN, "ORIGIN"},     {DF_SYMBOLIC, "SYMBOLIC"},     {DF_TEXTREL, "TEXTREL"},
-        {DF_BIND_NOW, "BIND_NOW"}, {DF_STATIC_TLS, "STATIC_TLS"},
-    };
-    return name_flag_word(table, sizeof table / sizeof table[0], flags, each, context);
-}
-
-uint64_t name_dt_flags_1(uint64_t flags, flag_name_fn each, void *context)
-{
-    static const struct flag_name table[] = {
-        {DF_1_NOW, "NOW"},
-        {DF_1_GLOBAL, "GLOBAL"},
-        {DF_1_GROUP, "GROUP"},
-        {DF_1_NODELETE, "NODELETE"},
-        {DF_1_LOADFLTR, "LOADFLTR"},
-        {DF_1_INITFIRST, "INITFIRST"},
-        {DF_1_NOOPEN, "NOOPEN"},
-        {DF_1_ORIGIN, "ORIGIN"},
-        {DF_1_DIRECT, "DIRECT"},
-        {DF_1_TRANS, "TRANS"},
-        {DF_1_INTERPOSE, "INTERPOSE"},
-        {DF_1_NODEFLIB, "NODEFLIB"},
-        {DF_1_NODUMP, "NODUMP"},
-        {DF_1_CONFALT, "CONFALT"},
-        {DF_1_ENDFILTEE, "ENDFILTEE"},
-        {DF_1_DISPRELDNE, "DISPRELDNE"},
-        {DF_1_DISPRELPND, "DISPRELPND"},
-        {DF_1_NODIRECT, "NODIRECT"},
-        {DF_1_IGNMULDEF, "IGNMULDEF"},
-        {DF_1_NOKSYMS, "NOKSYMS"},
-        {DF_1_NOHDR, "NOHDR"},
-        {DF_1_EDITED, "EDITED"},
-        {DF_1_NORELOC, "NORELOC"},
-        {DF_1_SYMINTPOSE, "SYMINTPOSE"},
-        {DF_1_GLOBAUDIT, "GLOBAUDIT"},
-        {DF_1_SINGLETON, "SINGLETON"},
-        {DF_1_STUB, "STUB"},
-        {DF_1_PIE, "PIE"},
-        {0x10000000, "KMOD"},
-        {0x20000000, "WEAKFILTER"},
-        {0x40000000, "NOCOMMON"},
-    };
-    return name_flag_word(table, sizeof table / sizeof table[0], flags, each, context);
-}
-
-uint64_t name_dt_mips_flags(uint64_t flags, flag_name_fn each, void *context)
-{
-    static const struct flag_name table[] = {
-        {RHF_QUICKSTART, "QUICKSTART"},
-        {RHF_NOTPOT, "NOTPOT"},
-        {RHF_NO_LIBRARY_REPLACEMENT, "NO_LIBRARY_REPLACEMENT"},
-        {RHF_NO_MOVE, "NO_MOVE"},
-        {RHF_SGI_ONLY, "SGI_ONLY"},
-        {RHF_GUARANTEE_INIT, "GUARANTEE_INIT"},
-        {RHF_DELTA_C_PLUS_PLUS, "DELTA_C_PLUS_PLUS"},
-        {RHF_GUARANTEE_START_INIT, "GUARANTEE_START_INIT"},
-        {RHF_PIXIE, "PIXIE"},
-        {RHF_DEFAULT_DELAY_LOAD, "DEFAULT_DELAY_LOAD"},
-        {RHF_REQUICKSTART, "REQUICKSTART"},
-        {RHF_REQUICKSTARTED, "REQUICKSTARTED"},
-        {RHF_CORD, "CORD"},
-        {RHF_NO_UNRES_UNDEF, "NO_UNRES_UNDEF"},
-        {RHF_RLD_ORDER_SAFE, "RLD_ORDER_SAFE"},
-    };
-    return name_flag_word(table, sizeof table / sizeof table[0], flags, each, context);
 }

@@ -1,7 +1,7 @@
 /*
  * names.h - symbolic names of ELF numbers: file types, machines, OS ABIs,
- * section, segment and symbol types, bindings, visibilities, dynamic tags
- * and the flag words that go with them.
+ * section, segment and symbol types, bindings, visibilities, dynamic tags,
+ * relocation types and section flag letters.
  *
  * Every lookup returns null for a number it has no name for, so that the
  * caller decides how an unknown value is shown.  Names that depend on the
@@ -39,12 +39,5 @@ void sh_flags_letters(uint64_t flags, uint16_t machine, uint8_t osabi, char lett
 int osabi_is_gnu(uint8_t osabi);
 int osabi_gnu_or_freebsd(uint8_t osabi);
 int osabi_has_gnu_mbind(uint8_t osabi);
-
-/* A flag word's named bits, one call per name; returns the bits that have
- * no name.  `each` gets the names in bit order. */
-typedef void (*flag_name_fn)(const char *name, void *context);
-uint64_t name_dt_flags(uint64_t flags, flag_name_fn each, void *context);
-uint64_t name_dt_flags_1(uint64_t flags, flag_name_fn each, void *context);
-uint64_t name_dt_mips_flags(uint64_t flags, flag_name_fn each, void *context);
 
 #endif

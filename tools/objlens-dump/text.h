@@ -40,41 +40,30 @@ void text_header(const header_fields *header);
  * for symbols, relocations and dynamic entries. */
 void text_printer_tables(dump_printer *printer);
 void text_printer_entries(dump_printer *printer);
-/* -D: the headings of the tables the dynamic array names, over those of
- * text_printer_entries. */
-void text_printer_dynamic_view(dump_printer *printer);
-/* The column lines under a symbol table's and a relocation table's
- * heading. */
-void text_symbol_columns(const dump_image *image);
-void text_relocation_columns(const dump_image *image, const table_record *table);
-/* -I: the bucket list lengths of the hash tables. */
-void text_histogram(dump_image *image);
 
-/* -g: the section groups. */
-void text_groups(dump_image *image);
-/* -V: the version sections. */
-void text_versions(dump_image *image);
-/* -n: the notes. */
-void text_notes(dump_image *image);
+/* The parts whose walkers take callbacks of their own, as the printer's
+ * callbacks; they need no state.  -I: the bucket list lengths of the hash
+ * tables; -g: the section groups; -V: the version sections; -n: the notes;
+ * -A: the processor-specific parts; -x and -p: the sections' bytes. */
+void text_histogram(void *context, dump_image *image);
+void text_groups(void *context, dump_image *image);
+void text_versions(void *context, dump_image *image);
+void text_notes(void *context, dump_image *image);
+void text_arch_specific(void *context, dump_image *image);
+void text_contents(void *context, dump_image *image);
+
+/* Bytes as -x dumps them, 16 a line from `address` on, grouped by 4, with
+ * their printable characters. */
+void text_hex_lines(const unsigned char *data, uint64_t size, uint64_t address);
 /* A symbol's type as the Type column shows it, in `buffer` when it is
  * made up ("<processor specific>: 13"). */
 const char *text_st_type(uint8_t type, const dump_image *image, char buffer[32]);
 /* A symbol's section index as the Ndx column shows it ("UND", "ABS", a
  * number), in `buffer` when it is made up. */
 const char *text_shndx(uint16_t shndx, uint16_t machine, char buffer[16]);
-/* -A: the processor-specific parts. */
-void text_arch_specific(dump_image *image);
-/* -x and -p: the sections' bytes. */
-void text_contents(dump_image *image);
-
 struct symbol_version;
 /* "@@VERSION", "@VERSION" or, with `with_index`, "@VERSION (n)" for a
  * needed version; nothing when the symbol has none. */
 void text_symbol_version(const struct symbol_version *version, int with_index);
-
-/* The name of e_type, "DYN (Position-Independent Executable file)" when
- * `pie`, or the number in the readers' form for an unknown value; `buffer`
- * holds the latter. */
-const char *text_e_type(uint16_t type, int pie, char buffer[32]);
 
 #endif

@@ -190,7 +190,7 @@ static void out_string_or(const attribute_record *r, const char *missing)
     if (r->string != NULL)
         out_name_bounded(r->string, r->string_size);
     else
-        out_printf("%s", missing);
+        out_str(missing);
 }
 
 static void out_quoted(const attribute_record *r)
@@ -231,7 +231,7 @@ static void out_align(uint64_t value, const char *one, const char *two)
     if (value == 0)
         out_str("None\n");
     else if (value == 1 || value == 2)
-        out_printf("%s", value == 1 ? one : two);
+        out_str(value == 1 ? one : two);
     else if (value == 3)
         out_str("??? 3\n");
     else if (value <= 12)
@@ -328,10 +328,10 @@ static void power_attribute(const attribute_record *r, const char *name)
         out_printf("%s%s", fp[v & 3], long_double[(v & 0xc) >> 2]);
     } else if (r->tag == 8) {
         power_extra_bits(v, 3);
-        out_printf("%s", vector[v & 3]);
+        out_str(vector[v & 3]);
     } else {
         power_extra_bits(v, 2);
-        out_printf("%s", struct_return[v & 3]);
+        out_str(struct_return[v & 3]);
     }
 }
 
@@ -387,30 +387,6 @@ static void gnu_attribute(uint16_t machine, const attribute_record *r, const cha
     }
 }
 
-/* Bytes as the readers dump an attribute they cannot read: 16 a line,
- * grouped by 4, with their printable characters; a blank line after. */
-static void raw_bytes(const unsigned char *bytes, size_t size)
-{
-    for (size_t at = 0; at < size; at += 16) {
-        size_t line = size - at < 16 ? size - at : 16;
-        out_printf("  0x%08zx ", at);
-        for (size_t j = 0; j < 16; j++) {
-            if (j < line)
-                out_printf("%02x", bytes[at + j]);
-            else
-                out_str("  ");
-            if ((j & 3) == 3)
-                out_str(" ");
-        }
-        for (size_t j = 0; j < line; j++) {
-            unsigned char c = bytes[at + j];
-            out_char((char)(c >= ' ' && c < 0x7f ? c : '.'));
-        }
-        out_char('\n');
-    }
-    out_str("\n");
-}
-
 static void text_attribute(void *context, int event, const attribute_record *r)
 {
     const dump_image *image = context;
@@ -457,7 +433,8 @@ static void text_attribute(void *context, int event, const attribute_record *r)
         } else {
             out_str("  Unknown attribute:\n");
         }
-        raw_bytes(r->bytes, r->size);
+        text_hex_lines(r->bytes, r->size, 0);
+        out_str("\n");
         break;
     default: break;
     }
@@ -645,10 +622,11 @@ static void mips_got_text(const mips_got *got, dump_image *image)
             out_str("\n");
 }
 
-void text_arch_specific(dump_image *image)
+void text_arch_specific(void *context, dump_image *image)
 {
     mips_abiflags flags;
     mips_got got;
+    (void)context;
     attributes_walk(image, text_attribute, image);
     if (attribute_family(image->machine) != EM_MIPS)
         return;

@@ -5,22 +5,13 @@
  */
 #include <elf.h>
 #include <inttypes.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include "contents.h"
 #include "diag.h"
 #include "out.h"
 #include "text.h"
 
-static void heading(dump_image *image, const char *what, const objlens_section *section)
-{
-    out_printf("\n%s dump of section '", what);
-    out_name_bounded(section_name(image, section), HEADING_NAME_MAX);
-    out_str("':\n");
-}
-
-static void hex_lines(const unsigned char *data, uint64_t size, uint64_t address)
+void text_hex_lines(const unsigned char *data, uint64_t size, uint64_t address)
 {
     char line[80];
     for (uint64_t at = 0; at < size; at += 16, address += 16) {
@@ -57,16 +48,9 @@ static int printable(unsigned char c) { return c >= 0x20 && c < 0x7f; }
 static uint64_t string_line(const unsigned char *data, uint64_t size, uint64_t at, int *continuing)
 {
     uint64_t end = at;
-    char *text;
     while (end < size && data[end] != 0 && data[end] != '\n')
         end++;
-    text = malloc((size_t)(end - at) + 1);
-    if (text != NULL) {
-        memcpy(text, data + at, (size_t)(end - at));
-        text[end - at] = '\0';
-        out_name(text);
-        free(text);
-    }
+    out_name_bounded((const char *)data + at, (size_t)(end - at));
     if (end < size && data[end] == '\n') {
         out_str("\\n\n");
         *continuing = end + 1 < size && data[end + 1] != 0;
@@ -114,7 +98,9 @@ static void dump_one(dump_image *image, uint32_t index, const objlens_section *s
     }
     if (state != CONTENT_READY)
         return;
-    heading(image, hex ? "Hex" : "String", section);
+    out_printf("\n%s dump of section '", hex ? "Hex" : "String");
+    out_name_bounded(section_name(image, section), HEADING_NAME_MAX);
+    out_str("':\n");
     if (image->options->decompress && content_expand(&content, image, section) != CONTENT_READY) {
         content_close(&content);
         return;
@@ -125,7 +111,7 @@ static void dump_one(dump_image *image, uint32_t index, const objlens_section *s
             "applied to this dump.\n",
             hex ? " NOTE" : "  Note");
     if (hex) {
-        hex_lines(content.data, content.size, objlens_section_get_addr(section));
+        text_hex_lines(content.data, content.size, objlens_section_get_addr(section));
         out_str("\n");
     } else {
         string_lines(content.data, content.size);
@@ -133,8 +119,8 @@ static void dump_one(dump_image *image, uint32_t index, const objlens_section *s
     content_close(&content);
 }
 
-void text_contents(dump_image *image)
+void text_contents(void *context, dump_image *image)
 {
-    contents_each(image, dump_one, NULL);
+    contents_each(image, dump_one, context);
     contents_report_missing(image);
 }

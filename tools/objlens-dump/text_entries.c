@@ -17,6 +17,8 @@
 #include "text.h"
 #include "versions.h"
 
+#define COUNT(table) (sizeof(table) / sizeof(table)[0])
+
 /* The image's OS/ABI, which decides whether the OS-specific types and
  * bindings have their GNU names. */
 static uint8_t image_osabi(const dump_image *image)
@@ -24,36 +26,30 @@ static uint8_t image_osabi(const dump_image *image)
     return objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI];
 }
 
-const char *text_st_type(uint8_t type, const dump_image *image, char buffer[32])
+/* readelf's text for a symbol type or binding without a name: the two
+ * share their processor and OS ranges. */
+static const char *st_kind_text(const char *name, unsigned value, char buffer[32])
 {
-    const char *name = name_st_type(type, image->machine);
-    if (type == STT_GNU_IFUNC && !osabi_gnu_or_freebsd(image_osabi(image)))
-        name = NULL;
     if (name != NULL)
         return name;
-    if (type >= STT_LOPROC && type <= STT_HIPROC)
-        format_into(buffer, 32, "<processor specific>: %u", (unsigned)type);
-    else if (type >= STT_LOOS && type <= STT_HIOS)
-        format_into(buffer, 32, "<OS specific>: %u", (unsigned)type);
-    else
-        format_into(buffer, 32, "<unknown>: %u", (unsigned)type);
-    return buffer;
+    if (value >= STT_LOPROC && value <= STT_HIPROC)
+        return format_into(buffer, 32, "<processor specific>: %u", value);
+    if (value >= STT_LOOS && value <= STT_HIOS)
+        return format_into(buffer, 32, "<OS specific>: %u", value);
+    return format_into(buffer, 32, "<unknown>: %u", value);
+}
+
+const char *text_st_type(uint8_t type, const dump_image *image, char buffer[32])
+{
+    int gnu = osabi_gnu_or_freebsd(image_osabi(image));
+    return st_kind_text(type == STT_GNU_IFUNC && !gnu ? NULL : name_st_type(type, image->machine),
+                        type, buffer);
 }
 
 static const char *st_bind_text(uint8_t bind, const dump_image *image, char buffer[32])
 {
-    const char *name = name_st_bind(bind);
-    if (bind == STB_GNU_UNIQUE && !osabi_is_gnu(image_osabi(image)))
-        name = NULL;
-    if (name != NULL)
-        return name;
-    if (bind >= STB_LOPROC && bind <= STB_HIPROC)
-        format_into(buffer, 32, "<processor specific>: %u", (unsigned)bind);
-    else if (bind >= STB_LOOS && bind <= STB_HIOS)
-        format_into(buffer, 32, "<OS specific>: %u", (unsigned)bind);
-    else
-        format_into(buffer, 32, "<unknown>: %u", (unsigned)bind);
-    return buffer;
+    int gnu = osabi_is_gnu(image_osabi(image));
+    return st_kind_text(bind == STB_GNU_UNIQUE && !gnu ? NULL : name_st_bind(bind), bind, buffer);
 }
 
 /* The st_other bits above the visibility. */
@@ -67,11 +63,9 @@ static const char *st_other_text(uint8_t bits, uint16_t machine, char buffer[32]
         /* The local entry point's distance from the global one, coded in
          * three bits as a power of two in units of instructions. */
         unsigned offset = ((1u << ((bits & 0xe0u) >> 5)) >> 2) << 2;
-        format_into(buffer, 32, "<localentry>: %u", offset);
-        return buffer;
+        return format_into(buffer, 32, "<localentry>: %u", offset);
     }
-    format_into(buffer, 32, "<other>: %x", (unsigned)bits);
-    return buffer;
+    return format_into(buffer, 32, "<other>: %x", (unsigned)bits);
 }
 
 const char *text_shndx(uint16_t shndx, uint16_t machine, char buffer[16])
@@ -213,19 +207,34 @@ static void symbol_line(void *context, dump_image *image, const symbol_record *s
     out_char('\n');
 }
 
-static void symbol_table_heading(void *context, dump_image *image, const table_record *table)
+/* -D: the tables the dynamic array names.  They have no section name, so
+ * a symbol table is "for image" and a relocation table is named by its
+ * kind, with its address and its size in bytes. */
+static int dynamic_view(const dump_image *image)
 {
-    (void)context;
-    entries_heading("Symbol table", table->name, UINT64_MAX, table->count);
-    text_symbol_columns(image);
+    return image->options != NULL && image->options->use_dynamic;
 }
 
-void text_symbol_columns(const dump_image *image)
+static void symbol_table_heading(void *context, dump_image *image, const table_record *table)
 {
+    text_state *state = context;
+    state->symbol_tables++;
+    if (dynamic_view(image))
+        out_printf("\nSymbol table for image contains %u %s:\n", table->count,
+                   table->count == 1 ? "entry" : "entries");
+    else
+        entries_heading("Symbol table", table->name, UINT64_MAX, table->count);
     if (image->bits == 64)
         out_str("   Num:    Value          Size Type    Bind   Vis      Ndx Name\n");
     else
         out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
+}
+
+static void symbols_end(void *context, dump_image *image)
+{
+    const text_state *state = context;
+    if (dynamic_view(image) && state->symbol_tables == 0)
+        out_str("\nDynamic symbol information is not available for displaying symbols.\n");
 }
 
 static void out_addend(int64_t addend)
@@ -243,25 +252,20 @@ static void out_addend(int64_t addend)
 static void out_reloc_type(uint16_t machine, uint64_t type)
 {
     const char *name = name_reloc_type(machine, type);
-    char buffer[48];
-    if (name != NULL) {
+    if (name != NULL)
         out_str_left(name, 22);
-        return;
-    }
-    out_str(format_into(buffer, sizeof buffer, "unrecognized: %-7" PRIx64, type & 0xffffffffu));
+    else
+        out_printf("unrecognized: %-7" PRIx64, type & 0xffffffffu);
 }
 
 /* The Type2 and Type3 lines of 64-bit MIPS, names cut to 17 columns. */
 static void out_mips_type_line(const char *label, uint32_t type)
 {
     const char *name = name_reloc_type(EM_MIPS, type);
-    char buffer[48];
-    out_str(label);
     if (name == NULL)
-        out_str(format_into(buffer, sizeof buffer, "unrecognized: %-7x", (unsigned)type));
+        out_printf("%sunrecognized: %-7x\n", label, (unsigned)type);
     else
-        out_str(format_into(buffer, sizeof buffer, "%-17.17s", name));
-    out_char('\n');
+        out_printf("%s%-17.17s\n", label, name);
 }
 
 /* The symbol's value column; an STT_GNU_IFUNC symbol shows its name and
@@ -334,15 +338,21 @@ static void relocation_line(void *context, dump_image *image, const relocation_r
     }
 }
 
+/* "'RELA' relocation section at offset 0x17e8 contains 5472 bytes:" for
+ * -D, the address as C's %#x shows it. */
+static void relocation_heading(const dump_image *image, const table_record *table)
+{
+    if (dynamic_view(image))
+        out_printf("\n'%s' relocation section at offset %#" PRIx64 " contains %" PRId64 " bytes:\n",
+                   table->name, table->offset, (int64_t)table->size);
+    else
+        entries_heading("Relocation section", table->name, table->offset, table->count);
+}
+
 static void relocation_table_heading(void *context, dump_image *image, const table_record *table)
 {
     (void)context;
-    entries_heading("Relocation section", table->name, table->offset, table->count);
-    text_relocation_columns(image, table);
-}
-
-void text_relocation_columns(const dump_image *image, const table_record *table)
-{
+    relocation_heading(image, table);
     if (image->bits == 64)
         out_str(table->with_addend ? "    Offset             Info             Type               "
                                      "Symbol's Value  Symbol's Name + Addend\n"
@@ -359,8 +369,7 @@ static void relr_heading(void *context, dump_image *image, const table_record *t
                          uint64_t addresses)
 {
     (void)context;
-    (void)image;
-    entries_heading("Relocation section", table->name, table->offset, table->count);
+    relocation_heading(image, table);
     out_printf("  %" PRIu64 " offset%s\n", addresses, addresses == 1 ? "" : "s");
 }
 
@@ -387,26 +396,89 @@ static void packed_heading(void *context, dump_image *image, const table_record 
 static void relocations_end(void *context, dump_image *image, int found)
 {
     (void)context;
-    (void)image;
     if (!found)
-        out_str("\nThere are no relocations in this file.\n");
+        out_str(dynamic_view(image) ? "\nThere are no dynamic relocations in this file.\n"
+                                    : "\nThere are no relocations in this file.\n");
 }
 
-/* Flag names separated by spaces; `context` points at "a word is
- * already on the line". */
-static void out_flag_name(const char *name, void *context)
-{
-    int *after_word = context;
-    if (*after_word)
-        out_char(' ');
-    out_str(name);
-    *after_word = 1;
-}
+struct flag_name {
+    uint64_t bit;
+    const char *name;
+};
 
-static void out_flag_word(uint64_t value, int after_word,
-                          uint64_t (*names)(uint64_t, flag_name_fn, void *))
+static const struct flag_name dt_flags[] = {
+    {DF_ORIGIN, "ORIGIN"},     {DF_SYMBOLIC, "SYMBOLIC"},     {DF_TEXTREL, "TEXTREL"},
+    {DF_BIND_NOW, "BIND_NOW"}, {DF_STATIC_TLS, "STATIC_TLS"},
+};
+
+static const struct flag_name dt_flags_1[] = {
+    {DF_1_NOW, "NOW"},
+    {DF_1_GLOBAL, "GLOBAL"},
+    {DF_1_GROUP, "GROUP"},
+    {DF_1_NODELETE, "NODELETE"},
+    {DF_1_LOADFLTR, "LOADFLTR"},
+    {DF_1_INITFIRST, "INITFIRST"},
+    {DF_1_NOOPEN, "NOOPEN"},
+    {DF_1_ORIGIN, "ORIGIN"},
+    {DF_1_DIRECT, "DIRECT"},
+    {DF_1_TRANS, "TRANS"},
+    {DF_1_INTERPOSE, "INTERPOSE"},
+    {DF_1_NODEFLIB, "NODEFLIB"},
+    {DF_1_NODUMP, "NODUMP"},
+    {DF_1_CONFALT, "CONFALT"},
+    {DF_1_ENDFILTEE, "ENDFILTEE"},
+    {DF_1_DISPRELDNE, "DISPRELDNE"},
+    {DF_1_DISPRELPND, "DISPRELPND"},
+    {DF_1_NODIRECT, "NODIRECT"},
+    {DF_1_IGNMULDEF, "IGNMULDEF"},
+    {DF_1_NOKSYMS, "NOKSYMS"},
+    {DF_1_NOHDR, "NOHDR"},
+    {DF_1_EDITED, "EDITED"},
+    {DF_1_NORELOC, "NORELOC"},
+    {DF_1_SYMINTPOSE, "SYMINTPOSE"},
+    {DF_1_GLOBAUDIT, "GLOBAUDIT"},
+    {DF_1_SINGLETON, "SINGLETON"},
+    {DF_1_STUB, "STUB"},
+    {DF_1_PIE, "PIE"},
+    {0x10000000, "KMOD"},
+    {0x20000000, "WEAKFILTER"},
+    {0x40000000, "NOCOMMON"},
+};
+
+static const struct flag_name dt_mips_flags[] = {
+    {RHF_QUICKSTART, "QUICKSTART"},
+    {RHF_NOTPOT, "NOTPOT"},
+    {RHF_NO_LIBRARY_REPLACEMENT, "NO_LIBRARY_REPLACEMENT"},
+    {RHF_NO_MOVE, "NO_MOVE"},
+    {RHF_SGI_ONLY, "SGI_ONLY"},
+    {RHF_GUARANTEE_INIT, "GUARANTEE_INIT"},
+    {RHF_DELTA_C_PLUS_PLUS, "DELTA_C_PLUS_PLUS"},
+    {RHF_GUARANTEE_START_INIT, "GUARANTEE_START_INIT"},
+    {RHF_PIXIE, "PIXIE"},
+    {RHF_DEFAULT_DELAY_LOAD, "DEFAULT_DELAY_LOAD"},
+    {RHF_REQUICKSTART, "REQUICKSTART"},
+    {RHF_REQUICKSTARTED, "REQUICKSTARTED"},
+    {RHF_CORD, "CORD"},
+    {RHF_NO_UNRES_UNDEF, "NO_UNRES_UNDEF"},
+    {RHF_RLD_ORDER_SAFE, "RLD_ORDER_SAFE"},
+};
+
+/* The names of the bits of a flag word the table names, separated by
+ * spaces, then its other bits as a number (also for a word of 0);
+ * `after_word` says a word is already on the line. */
+static void out_flag_word(uint64_t value, int after_word, const struct flag_name *table,
+                          size_t count)
 {
-    uint64_t rest = names(value, out_flag_name, &after_word);
+    uint64_t rest = value;
+    for (size_t i = 0; i < count; i++) {
+        if (!(rest & table[i].bit))
+            continue;
+        if (after_word)
+            out_char(' ');
+        out_str(table[i].name);
+        after_word = 1;
+        rest &= ~table[i].bit;
+    }
     if (rest != 0 || value == 0) {
         if (after_word)
             out_char(' ');
@@ -420,12 +492,10 @@ static const char *d_tag_text(int64_t tag, uint16_t machine, char buffer[48])
     if (name != NULL)
         return name;
     if (tag >= DT_LOPROC && tag <= DT_HIPROC)
-        format_into(buffer, 48, "Processor Specific: %" PRIx64, (uint64_t)tag);
-    else if (tag >= DT_LOOS && tag <= DT_HIOS)
-        format_into(buffer, 48, "Operating System specific: %" PRIx64, (uint64_t)tag);
-    else
-        format_into(buffer, 48, "<unknown>: %" PRIx64, (uint64_t)tag);
-    return buffer;
+        return format_into(buffer, 48, "Processor Specific: %" PRIx64, (uint64_t)tag);
+    if (tag >= DT_LOOS && tag <= DT_HIOS)
+        return format_into(buffer, 48, "Operating System specific: %" PRIx64, (uint64_t)tag);
+    return format_into(buffer, 48, "<unknown>: %" PRIx64, (uint64_t)tag);
 }
 
 static const char *dynamic_string_label(int64_t tag)
@@ -498,10 +568,10 @@ static void dynamic_value(const dump_image *image, const char *string, int64_t t
         out_name(string);
         out_char(']');
     } else if (tag == DT_FLAGS) {
-        out_flag_word(value, 0, name_dt_flags);
+        out_flag_word(value, 0, dt_flags, COUNT(dt_flags));
     } else if (tag == DT_FLAGS_1) {
         out_str("Flags:");
-        out_flag_word(value, 1, name_dt_flags_1);
+        out_flag_word(value, 1, dt_flags_1, COUNT(dt_flags_1));
     } else if (tag == DT_PLTREL) {
         const char *name = name_d_tag((int64_t)value, image->machine);
         if (name != NULL)
@@ -516,7 +586,7 @@ static void dynamic_value(const dump_image *image, const char *string, int64_t t
         if (value == 0)
             out_str("NONE");
         else
-            out_flag_word(value, 0, name_dt_mips_flags);
+            out_flag_word(value, 0, dt_mips_flags, COUNT(dt_mips_flags));
     } else if (dynamic_value_is_count(tag, image->machine)) {
         out_udec(value);
     } else {
@@ -586,5 +656,5 @@ void text_printer_entries(dump_printer *printer)
     printer->symbols_begin = nothing;
     printer->symbol_table = symbol_table_heading;
     printer->symbol = symbol_line;
-    printer->symbols_end = nothing;
+    printer->symbols_end = symbols_end;
 }

@@ -69,9 +69,9 @@ static void group_end(void *context, dump_image *image, const group_record *grou
     (void)group;
 }
 
-void text_groups(dump_image *image)
+void text_groups(void *context, dump_image *image)
 {
     static const group_events events = {group_heading, group_member, group_end};
-    if (groups_walk(image, &events, NULL) == 0)
+    if (groups_walk(image, &events, context) == 0)
         out_str("\nThere are no section groups in this file.\n");
 }

@@ -33,4 +33,7 @@ static void histogram_lines(void *context, dump_image *image, const hash_histogr
     }
 }
 
-void text_histogram(dump_image *image) { hash_histograms_walk(image, histogram_lines, NULL); }
+void text_histogram(void *context, dump_image *image)
+{
+    hash_histograms_walk(image, histogram_lines, context);
+}

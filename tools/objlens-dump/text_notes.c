@@ -52,15 +52,13 @@ static const char *const needed_1_bits[] = {"indirect external access"};
 static void out_bit_names(uint32_t mask, const char *const *names, size_t count, const char *none)
 {
     if (mask == 0 && none != NULL)
-        out_printf("%s", none);
+        out_str(none);
     while (mask != 0) {
         uint32_t bit = mask & (0u - mask);
-        unsigned position = 0;
-        while ((1u << position) != bit)
-            position++;
+        unsigned position = (unsigned)__builtin_ctz(mask);
         mask &= ~bit;
         if (position < count && names[position] != NULL)
-            out_printf("%s", names[position]);
+            out_str(names[position]);
         else
             out_printf("<unknown: %x>", bit);
         if (mask != 0)
@@ -96,6 +94,10 @@ static const mask_property aarch64_properties[] = {
     {GNU_PROPERTY_AARCH64_FEATURE_1_AND, "AArch64 feature: ", BITS(aarch64_feature_1_bits), NULL},
 };
 
+static const mask_property generic_properties[] = {
+    {GNU_PROPERTY_1_NEEDED, "1_needed: ", BITS(needed_1_bits), NULL},
+};
+
 /* The property's text when the table names it; 0 when it does not. */
 static int mask_property_text(const dump_image *image, const mask_property *table, size_t count,
                               uint32_t type, const unsigned char *data, uint32_t size)
@@ -103,7 +105,7 @@ static int mask_property_text(const dump_image *image, const mask_property *tabl
     for (size_t i = 0; i < count; i++) {
         if (table[i].type != type)
             continue;
-        out_printf("%s", table[i].label);
+        out_str(table[i].label);
         if (size != sizeof(Elf32_Word))
             out_corrupt_length(size);
         else
@@ -135,14 +137,8 @@ static int generic_property_text(const dump_image *image, uint32_t type, const u
     }
     if (type < GNU_PROPERTY_UINT32_AND_LO || type > GNU_PROPERTY_UINT32_OR_HI)
         return 0;
-    if (type == GNU_PROPERTY_1_NEEDED) {
-        out_str("1_needed: ");
-        if (size != sizeof(Elf32_Word))
-            out_corrupt_length(size);
-        else
-            out_bit_names(bytes_word(&image->image, data), BITS(needed_1_bits), NULL);
+    if (mask_property_text(image, BITS(generic_properties), type, data, size))
         return 1;
-    }
     out_printf("%s (%#x): ", type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND" : "UINT32_OR", type);
     if (size != sizeof(Elf32_Word))
         out_corrupt_length(size);
@@ -256,14 +252,6 @@ static void gnu_note(const dump_image *image, const note_record *note)
     }
 }
 
-/* A string of a SystemTap note: its length, or -1 when no NUL ends it
- * inside the description. */
-static long stapsdt_string(const unsigned char *at, const unsigned char *end)
-{
-    const unsigned char *nul = at < end ? memchr(at, '\0', (size_t)(end - at)) : NULL;
-    return nul == NULL ? -1 : (long)(nul - at);
-}
-
 static void stapsdt_note(const dump_image *image, const note_record *note)
 {
     uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
@@ -273,12 +261,13 @@ static void stapsdt_note(const dump_image *image, const note_record *note)
     int digits = image->bits == 64 ? 16 : 8;
     if (note->descsz < 3 * word)
         goto too_small;
+    /* The provider, the name and the arguments, each ended by a NUL. */
     for (int i = 0; i < 3; i++) {
-        long length = stapsdt_string(at, end);
-        if (length < 0)
+        const unsigned char *nul = at < end ? memchr(at, '\0', (size_t)(end - at)) : NULL;
+        if (nul == NULL)
             goto too_small;
         strings[i] = at;
-        at += length + 1;
+        at = nul + 1;
     }
     out_str("    Provider: ");
     out_name((const char *)strings[0]);
@@ -383,4 +372,8 @@ static void print_note_event(void *context, int event, const note_area *area,
     }
 }
 
-void text_notes(dump_image *image) { notes_walk(image, print_note_event, image); }
+void text_notes(void *context, dump_image *image)
+{
+    (void)context;
+    notes_walk(image, print_note_event, image);
+}

@@ -6,6 +6,7 @@
 #include <inttypes.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "diag.h"
 #include "eflags.h"
@@ -15,7 +16,9 @@
 #include "tables.h"
 #include "text.h"
 
-const char *text_e_type(uint16_t type, int pie, char buffer[32])
+/* The name of e_type, "DYN (Position-Independent Executable file)" when
+ * `pie`, or the number in the readers' form for an unknown value. */
+static const char *e_type_text(uint16_t type, int pie, char buffer[32])
 {
     const char *name = name_e_type(type);
     if (type == ET_DYN && pie)
@@ -23,30 +26,10 @@ const char *text_e_type(uint16_t type, int pie, char buffer[32])
     if (name != NULL)
         return name;
     if (type >= ET_LOOS && type <= ET_HIOS)
-        format_into(buffer, 32, "OS Specific: (%x)", (unsigned)type);
-    else if (type >= ET_LOPROC)
-        format_into(buffer, 32, "Processor Specific: (%x)", (unsigned)type);
-    else
-        format_into(buffer, 32, "<unknown>: %x", (unsigned)type);
-    return buffer;
-}
-
-static const char *class_text(unsigned char class_byte)
-{
-    switch (class_byte) {
-    case ELFCLASS32: return "ELF32";
-    case ELFCLASS64: return "ELF64";
-    default: return "<unknown>";
-    }
-}
-
-static const char *data_text(unsigned char data_byte)
-{
-    switch (data_byte) {
-    case ELFDATA2LSB: return "2's complement, little endian";
-    case ELFDATA2MSB: return "2's complement, big endian";
-    default: return "<unknown>";
-    }
+        return format_into(buffer, 32, "OS Specific: (%x)", (unsigned)type);
+    if (type >= ET_LOPROC)
+        return format_into(buffer, 32, "Processor Specific: (%x)", (unsigned)type);
+    return format_into(buffer, 32, "<unknown>: %x", (unsigned)type);
 }
 
 /* A count from the header with the real count after it when extended
@@ -61,6 +44,10 @@ static void label_count(const char *text, unsigned field, unsigned real, int ext
 
 void text_header(const header_fields *header)
 {
+    /* By e_ident's class and data bytes; 0 is ELFCLASSNONE, ELFDATANONE. */
+    static const char *const classes[] = {"<unknown>", "ELF32", "ELF64"};
+    static const char *const orders[] = {"<unknown>", "2's complement, little endian",
+                                         "2's complement, big endian"};
     const unsigned char *ident = header->ident;
     char type_text[32];
     char osabi_text[32];
@@ -80,13 +67,14 @@ void text_header(const header_fields *header)
     e_flags_words(header->machine, header->flags, flags_text, sizeof flags_text);
     out_str("ELF Header:\n  Magic:   ");
     out_bytes_hex(ident, EI_NIDENT, 1);
-    out_printf("\n  %-35s%s\n", "Class:", class_text(ident[EI_CLASS]));
-    out_printf("  %-35s%s\n", "Data:", data_text(ident[EI_DATA]));
+    out_printf("\n  %-35s%s\n",
+               "Class:", classes[ident[EI_CLASS] <= ELFCLASS64 ? ident[EI_CLASS] : 0]);
+    out_printf("  %-35s%s\n", "Data:", orders[ident[EI_DATA] <= ELFDATA2MSB ? ident[EI_DATA] : 0]);
     out_printf("  %-35s%u%s\n", "Version:", ident[EI_VERSION],
                ident[EI_VERSION] == EV_CURRENT ? " (current)" : "");
     out_printf("  %-35s%s\n", "OS/ABI:", osabi);
     out_printf("  %-35s%u\n", "ABI Version:", ident[EI_ABIVERSION]);
-    out_printf("  %-35s%s\n", "Type:", text_e_type(header->type, header->pie, type_text));
+    out_printf("  %-35s%s\n", "Type:", e_type_text(header->type, header->pie, type_text));
     out_printf("  %-35s%s\n", "Machine:", machine);
     out_printf("  %-35s0x%x\n", "Version:", header->version);
     out_printf("  %-35s0x%" PRIx64 "\n", "Entry point address:", header->entry);
@@ -106,20 +94,19 @@ void text_header(const header_fields *header)
                 header->loaded && shstrndx == SHN_XINDEX);
 }
 
-static const char *sh_type_text(uint32_t type, uint16_t machine, char buffer[32])
+/* readelf's text for a section or segment type without a name; the two
+ * share their processor and OS ranges, and only sections have a user one. */
+static const char *type_range_text(uint32_t type, int section, char buffer[32])
 {
-    const char *name = name_sh_type(type, machine);
-    if (name != NULL)
-        return name;
     if (type >= SHT_LOPROC && type <= SHT_HIPROC)
-        format_into(buffer, 32, "LOPROC+%#x", (unsigned)(type - SHT_LOPROC));
-    else if (type >= SHT_LOOS && type <= SHT_HIOS)
-        format_into(buffer, 32, "LOOS+%#x", (unsigned)(type - SHT_LOOS));
-    else if (type >= SHT_LOUSER && type <= SHT_HIUSER)
-        format_into(buffer, 32, "LOUSER+%#x", (unsigned)(type - SHT_LOUSER));
-    else
-        format_into(buffer, 32, "%08x: <unknown>", (unsigned)type);
-    return buffer;
+        return format_into(buffer, 32, "LOPROC+%#x", (unsigned)(type - SHT_LOPROC));
+    if (type >= SHT_LOOS && type <= SHT_HIOS)
+        return format_into(buffer, 32, "LOOS+%#x", (unsigned)(type - SHT_LOOS));
+    if (!section)
+        return format_into(buffer, 32, "<unknown>: %x", (unsigned)type);
+    if (type >= SHT_LOUSER && type <= SHT_HIUSER)
+        return format_into(buffer, 32, "LOUSER+%#x", (unsigned)(type - SHT_LOUSER));
+    return format_into(buffer, 32, "%08x: <unknown>", (unsigned)type);
 }
 
 static void section_flags_key(uint16_t machine, uint8_t osabi)
@@ -145,6 +132,7 @@ static void section_line(void *context, dump_image *image, const section_record 
     char buffer[32];
     char letters[65];
     int address_digits = image->bits == 64 ? 16 : 8;
+    const char *type = name_sh_type(section->sh_type, image->machine);
     (void)context;
 
     out_str("  [");
@@ -152,7 +140,7 @@ static void section_line(void *context, dump_image *image, const section_record 
     out_str("] ");
     out_name_left(section->name != NULL ? section->name : strtab_corrupt, 17);
     out_char(' ');
-    out_str_left(sh_type_text(section->sh_type, image->machine, buffer), 15);
+    out_str_left(type != NULL ? type : type_range_text(section->sh_type, 1, buffer), 15);
     out_char(' ');
     out_hex(section->sh_addr, address_digits);
     out_char(' ');
@@ -164,7 +152,8 @@ static void section_line(void *context, dump_image *image, const section_record 
     out_char(' ');
     sh_flags_letters(section->sh_flags, image->machine,
                      objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI], letters);
-    out_str_right(letters, 3);
+    out_spaces(3 - (int)strlen(letters));
+    out_str(letters);
     out_char(' ');
     out_udec_right(section->sh_link, 2);
     out_char(' ');
@@ -199,23 +188,10 @@ static void sections_end(void *context, dump_image *image)
         section_flags_key(image->machine, objlens_ehdr_get_ident(&image->ehdr)[EI_OSABI]);
 }
 
-static const char *p_type_text(uint32_t type, uint16_t machine, char buffer[32])
-{
-    const char *name = name_p_type(type, machine);
-    if (name != NULL)
-        return name;
-    if (type >= PT_LOPROC && type <= PT_HIPROC)
-        format_into(buffer, 32, "LOPROC+%#x", (unsigned)(type - PT_LOPROC));
-    else if (type >= PT_LOOS && type <= PT_HIOS)
-        format_into(buffer, 32, "LOOS+%#x", (unsigned)(type - PT_LOOS));
-    else
-        format_into(buffer, 32, "<unknown>: %x", (unsigned)type);
-    return buffer;
-}
-
 static void segment_line(void *context, dump_image *image, const segment_record *segment)
 {
     char buffer[32];
+    const char *type = name_p_type(segment->p_type, image->machine);
     uint32_t flags = segment->p_flags;
     int address = image->bits == 64 ? 16 : 8;
     int size = image->bits == 64 ? 6 : 5;
@@ -224,8 +200,8 @@ static void segment_line(void *context, dump_image *image, const segment_record 
     /* The type is cut to 14 columns, as readelf cuts the longer names. */
     out_printf("  %-14.14s 0x%06" PRIx64 " 0x%0*" PRIx64 " 0x%0*" PRIx64 " 0x%0*" PRIx64
                " 0x%0*" PRIx64 " %c%c%c %#" PRIx64 "\n",
-               p_type_text(segment->p_type, image->machine, buffer), segment->p_offset, address,
-               segment->p_vaddr, address, segment->p_paddr, size, segment->p_filesz, size,
+               type != NULL ? type : type_range_text(segment->p_type, 0, buffer), segment->p_offset,
+               address, segment->p_vaddr, address, segment->p_paddr, size, segment->p_filesz, size,
                segment->p_memsz, flags & PF_R ? 'R' : ' ', flags & PF_W ? 'W' : ' ',
                flags & PF_X ? 'E' : ' ', segment->p_align);
     if (segment->interpreter != NULL) {
@@ -295,7 +271,7 @@ static void segments_begin(void *context, dump_image *image)
         uint16_t type = objlens_ehdr_get_type(&image->ehdr);
         out_printf("\nElf file type is %s\nEntry point 0x%" PRIx64
                    "\nThere are %u program header%s, starting at offset %" PRIu64 "\n",
-                   text_e_type(type, type == ET_DYN && image_is_pie(image), buffer),
+                   e_type_text(type, type == ET_DYN && image_is_pie(image), buffer),
                    objlens_ehdr_get_entry(&image->ehdr), image->num_programs,
                    image->num_programs == 1 ? "" : "s", objlens_ehdr_get_phoff(&image->ehdr));
     }

@@ -248,10 +248,11 @@ static int version_symbols(dump_image *image, const objlens_section *section,
     return 1;
 }
 
-void text_versions(dump_image *image)
+void text_versions(void *context, dump_image *image)
 {
     version_lists lists;
     int found = 0;
+    (void)context;
     version_lists_open(&lists, image);
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;

@@ -38,8 +38,7 @@ static void out_drain(void)
     out_used = 0;
 }
 
-/* Makes room for `count` bytes; small requests only (numbers, padding). */
-static char *out_room(size_t count)
+char *out_reserve(size_t count)
 {
     if (OUT_BUFFER_SIZE - out_used < count)
         out_drain();
@@ -64,7 +63,7 @@ void out_str(const char *text) { out_bytes(text, strlen(text)); }
 
 void out_char(char c)
 {
-    *out_room(1) = c;
+    *out_reserve(1) = c;
     out_used += 1;
 }
 
@@ -72,7 +71,7 @@ void out_spaces(int count)
 {
     while (count > 0) {
         int chunk = count > 64 ? 64 : count;
-        memset(out_room((size_t)chunk), ' ', (size_t)chunk);
+        memset(out_reserve((size_t)chunk), ' ', (size_t)chunk);
         out_used += (size_t)chunk;
         count -= chunk;
     }
@@ -221,14 +220,6 @@ void out_str_left(const char *text, int width)
         out_spaces(width - (int)length);
 }
 
-void out_str_right(const char *text, int width)
-{
-    size_t length = strlen(text);
-    if ((size_t)width > length)
-        out_spaces(width - (int)length);
-    out_bytes(text, length);
-}
-
 /* "00" to "ff": two digits a step. */
 static const char hex_pairs[] =
     "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"
@@ -260,7 +251,7 @@ void out_bytes_hex(const unsigned char *bytes, uint64_t count, int spaced)
     }
 }
 
-void out_hex(uint64_t value, int digits) { out_commit(fmt_hex(out_room(16), value, digits)); }
+void out_hex(uint64_t value, int digits) { out_commit(fmt_hex(out_reserve(16), value, digits)); }
 
 void out_hex_right(uint64_t value, int width)
 {
@@ -323,7 +314,7 @@ void out_udec_right(uint64_t value, int width)
         out_spaces(width - 44);
         width = 44;
     }
-    out_commit(fmt_udec_right(out_room(44), value, width));
+    out_commit(fmt_udec_right(out_reserve(44), value, width));
 }
 
 void out_printf(const char *format, ...)
@@ -366,8 +357,6 @@ const char *format_into(char *buffer, size_t size, const char *format, ...)
         buffer[0] = '\0';
     return buffer;
 }
-
-char *out_reserve(size_t count) { return out_room(count); }
 
 void out_commit(const char *end) { out_used = (size_t)(end - out_buffer); }
 

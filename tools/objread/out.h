@@ -25,8 +25,6 @@ void out_spaces(int count);
 
 /* `text` left-aligned in `width` columns (never cut). */
 void out_str_left(const char *text, int width);
-/* `text` right-aligned in `width` columns (never cut). */
-void out_str_right(const char *text, int width);
 
 /*
  * A name read from a file, made safe for a terminal the way readelf shows
@@ -85,12 +83,11 @@ int out_flush(void);
 
 /*
  * A line built in place: out_reserve() returns room for `count` bytes at
- * the end of the buffer (count at most OUT_RESERVE_MAX), the fmt_ calls
+ * the end of the buffer (count far below its 64 KiB), the fmt_ calls
  * below fill it, each returning the end of what it wrote, and out_commit()
  * takes the bytes up to that end.  The hot loops format this way, so that
  * a line costs one room check instead of one per field.
  */
-enum { OUT_RESERVE_MAX = 4096 };
 char *out_reserve(size_t count);
 void out_commit(const char *end);
 
