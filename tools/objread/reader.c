@@ -284,8 +284,9 @@ static void packed_relocation_record(const packed_relocation *relocation, void *
     read->printer->relocation(read->printer->context, read->image, &record);
 }
 
-/* A packed section whose header cannot be read is named as not decoded;
- * the entries of one damaged further on are shown up to the damage. */
+/* A packed section whose header cannot be read, or of a kind not decoded
+ * (SHT_ANDROID_RELR), is named as not decoded; the entries of one damaged
+ * further on are shown up to the damage. */
 static void read_packed(dump_image *image, const dump_printer *printer,
                         const objlens_section *section, uint32_t index, uint64_t *budget)
 {
@@ -324,7 +325,6 @@ static void read_relocations(dump_image *image, const dump_printer *printer)
     for (uint32_t index = 1; index < image->num_sections; index++) {
         relocation_table table;
         objlens_section section;
-        const char *kind;
         if (relocation_table_open(&table, image, index)) {
             read_relocation_table(image, printer, &table);
             found = 1;
@@ -333,15 +333,8 @@ static void read_relocations(dump_image *image, const dump_printer *printer)
         } else if (objlens_section_get_type(&section) == SHT_RELR_TYPE) {
             read_relr(image, printer, index);
             found = 1;
-        } else if (objlens_section_get_type(&section) == SHT_ANDROID_REL_TYPE ||
-                   objlens_section_get_type(&section) == SHT_ANDROID_RELA_TYPE) {
+        } else if (android_packed_kind(objlens_section_get_type(&section)) != NULL) {
             read_packed(image, printer, &section, index, &budget);
-            found = 1;
-        } else if ((kind = android_packed_kind(objlens_section_get_type(&section))) != NULL) {
-            table_record heading;
-            table_of(&heading, image, &section, index, 0);
-            heading.packed_kind = kind;
-            printer->packed_table(printer->context, image, &heading);
             found = 1;
         }
     }
@@ -362,12 +355,9 @@ static int read_segment_dynamic(dump_image *image, const dump_printer *printer)
     heading.type = SHT_DYNAMIC;
     printer->dynamic_table(printer->context, image, &heading);
     for (uint32_t i = 0; i < dynamic.count; i++) {
-        dynamic_record record = {0,
-                                 i,
-                                 segment_dynamic_tag(image, &dynamic, i),
-                                 segment_dynamic_val(image, &dynamic, i),
-                                 NULL,
-                                 NULL};
+        dynamic_record record = {.index = i};
+        record.d_tag = segment_dynamic_tag(image, &dynamic, i);
+        record.d_val = segment_dynamic_val(image, &dynamic, i);
         if (dynamic_tag_names_string(record.d_tag)) {
             record.string = segment_dynamic_string(&dynamic, record.d_val);
             if (record.string == NULL)
