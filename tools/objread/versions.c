@@ -13,6 +13,7 @@
 
 #include <elf.h>
 #include <stddef.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include "bytes.h"
@@ -217,39 +218,20 @@ static void list_finish(version_list *list)
     list->count = kept;
 }
 
-/* A lookup list as its walk builds it: the array grows with the entries
- * the walk meets, which its budget bounds. */
-typedef struct list_builder {
-    version_list *list;
-    uint32_t capacity;
-    int failed; /* an entry could not be stored: the rest are dropped */
-} list_builder;
-
+/* An entry of a lookup list for each definition and each need's
+ * auxiliary entry the walk meets; the array holds as many entries as the
+ * walk's budget lets it read records. */
 static void list_event(void *context, const version_event *event)
 {
-    list_builder *builder = context;
-    version_list *list = builder->list;
-    version_entry *entry;
-    if (builder->failed)
-        return;
+    version_list *list = context;
+    version_entry *entry = &list->entries[list->count];
     if (event->kind == VERSION_DEFINITION_NAME) {
-        list->entries[list->count - 1].name_known = 1;
-        list->entries[list->count - 1].name = event->name;
+        entry[-1].name_known = 1;
+        entry[-1].name = event->name;
         return;
     }
     if (event->kind != VERSION_DEFINITION && event->kind != VERSION_NEED_AUX)
         return;
-    if (list->count == builder->capacity) {
-        uint32_t capacity = builder->capacity != 0 ? builder->capacity * 2 : 16;
-        version_entry *grown = realloc(list->entries, (size_t)capacity * sizeof *grown);
-        if (grown == NULL) {
-            builder->failed = 1;
-            return;
-        }
-        list->entries = grown;
-        builder->capacity = capacity;
-    }
-    entry = &list->entries[list->count];
     *entry = (version_entry){
         .key = (uint16_t)event->index, .flags = (uint16_t)event->flags, .order = list->count++};
     if (event->kind == VERSION_NEED_AUX) {
@@ -266,14 +248,11 @@ static void list_event(void *context, const version_event *event)
 static void list_from_bytes(version_list *list, const objlens_image *image,
                             const unsigned char *bytes, uint32_t size, int definitions)
 {
-    list_builder builder = {.list = list};
-    list->entries = NULL;
-    list->count = 0;
-    list->max_index = 0;
-    list->present = bytes != NULL;
-    if (bytes == NULL)
+    *list = (version_list){.present = bytes != NULL};
+    if (bytes == NULL ||
+        (list->entries = malloc((size_t)walk_budget(size) * sizeof *list->entries)) == NULL)
         return;
-    walk_bytes(image, bytes, size, definitions, 0, VERSION_WALK_LINKED, list_event, &builder);
+    walk_bytes(image, bytes, size, definitions, 0, VERSION_WALK_LINKED, list_event, list);
     list_finish(list);
 }
 
@@ -354,21 +333,7 @@ void symbol_versions_open(symbol_versions *versions, const dump_image *image,
                           const objlens_section *section, uint32_t table_index,
                           const string_table *names)
 {
-    versions->present = 0;
-    versions->count = 0;
-    versions->window_start = 0;
-    versions->window_count = 0;
-    versions->image = image;
-    versions->names = names;
-    versions->last_def = NULL;
-    versions->last_need = NULL;
-    versions->last_index = 0;
-    versions->last_defined = -1;
-    versions->last_max = 0;
-    versions->versym_bytes = NULL;
-    versions->strings = NULL;
-    versions->lists.definitions.entries = NULL;
-    versions->lists.needs.entries = NULL;
+    *versions = (symbol_versions){.image = image, .names = names, .last_defined = -1};
     if (section == NULL || objlens_section_get_type(section) != SHT_DYNSYM ||
         !versym_section(image, table_index, &versions->versym))
         return;
@@ -513,32 +478,17 @@ void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint1
 
 const char *version_flags_text(uint16_t flags, char buffer[48])
 {
-    size_t used = 0;
-    static const struct {
-        uint16_t bit;
-        const char *name;
-    } names[] = {{VER_FLG_BASE, "BASE"}, {VER_FLG_WEAK, "WEAK"}, {0x4, "INFO"}};
+    /* VER_FLG_BASE, VER_FLG_WEAK and VER_FLG_INFO (0x4) by name, the bits
+     * above them together as one. */
+    static const char *const names[] = {"BASE", "WEAK", "INFO", "<unknown>"};
+    int used = 0;
     if (flags == 0)
         return "none";
-    buffer[0] = '\0';
-    for (size_t i = 0; i <= sizeof names / sizeof names[0]; i++) {
-        const char *name;
-        if (i < sizeof names / sizeof names[0]) {
-            if (!(flags & names[i].bit))
-                continue;
-            name = names[i].name;
-        } else {
-            if (!(flags & ~(VER_FLG_BASE | VER_FLG_WEAK | 0x4)))
-                continue;
-            name = "<unknown>";
-        }
-        if (used != 0) {
-            for (const char *s = " | "; *s != '\0'; s++)
-                buffer[used++] = *s;
-        }
-        for (const char *s = name; *s != '\0'; s++)
-            buffer[used++] = *s;
-        buffer[used] = '\0';
+    for (unsigned bit = 0; bit < 4; bit++) {
+        unsigned mask = bit < 3 ? 1u << bit : ~7u;
+        if (flags & mask)
+            used += snprintf(buffer + used, (size_t)(48 - used), "%s%s", used != 0 ? " | " : "",
+                             names[bit]);
     }
     return buffer;
 }
