@@ -125,17 +125,6 @@ size_t image_file_read(const dump_image *image, uint64_t offset, uint64_t size,
     return (size_t)size;
 }
 
-/* All `size` bytes of the image's file at `offset`, or null. */
-static unsigned char *image_file_bytes(const dump_image *image, uint64_t offset, uint64_t size)
-{
-    unsigned char *bytes;
-    if (image_file_read(image, offset, size, &bytes) != size) {
-        free(bytes);
-        return NULL;
-    }
-    return bytes;
-}
-
 /* The section whose data holds the byte at `offset`, and how many of its
  * bytes from there on: 0 when no section holds it. */
 static uint64_t section_at(const dump_image *image, uint64_t offset, objlens_section *found)
@@ -202,6 +191,10 @@ size_t image_range_read(const dump_image *image, uint64_t offset, uint64_t size,
 
 unsigned char *image_bytes(const dump_image *image, uint64_t offset, uint64_t size)
 {
-    unsigned char *bytes = section_range(image, offset, size);
-    return bytes != NULL ? bytes : image_file_bytes(image, offset, size);
+    unsigned char *bytes;
+    if (image_range_read(image, offset, size, &bytes) != size) {
+        free(bytes);
+        return NULL;
+    }
+    return bytes;
 }

@@ -86,10 +86,6 @@ unsigned char *decompress_bytes(int method, const unsigned char *bytes, size_t s
                                 uint64_t expanded, const char **problem)
 {
     unsigned char *out;
-    if (method != COMPRESSION_ZLIB && method != COMPRESSION_ZSTD) {
-        *problem = "unsupported compression type";
-        return NULL;
-    }
     /* Bounds on what the header claims, checked before anything is
      * allocated: they follow the bytes the section holds, not the file's
      * size, which counts the holes of a sparse file. */

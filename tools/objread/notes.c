@@ -131,23 +131,18 @@ static const note_type *find_type(const note_type *table, size_t count, uint32_t
     return NULL;
 }
 
-static int starts_with(const char *text, const char *prefix)
-{
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
 int note_owner(const note_record *note)
 {
-    if (note->namesz == 0)
-        return NOTE_OWNER_OTHER;
-    if (starts_with(note->name, "GNU"))
-        return NOTE_OWNER_GNU;
-    if (starts_with(note->name, "stapsdt"))
-        return NOTE_OWNER_STAPSDT;
-    if (starts_with(note->name, "CORE"))
-        return NOTE_OWNER_CORE;
-    if (starts_with(note->name, "FDO"))
-        return NOTE_OWNER_FDO;
+    static const struct {
+        const char *prefix;
+        int owner;
+    } owners[] = {{"GNU", NOTE_OWNER_GNU},
+                  {"stapsdt", NOTE_OWNER_STAPSDT},
+                  {"CORE", NOTE_OWNER_CORE},
+                  {"FDO", NOTE_OWNER_FDO}};
+    for (size_t i = 0; note->namesz != 0 && i < sizeof owners / sizeof owners[0]; i++)
+        if (strncmp(note->name, owners[i].prefix, strlen(owners[i].prefix)) == 0)
+            return owners[i].owner;
     return NOTE_OWNER_OTHER;
 }
 
@@ -324,15 +319,12 @@ static void walk_segments(dump_image *image, note_fn each, void *context)
 {
     for (uint32_t index = 0; index < image->num_programs; index++) {
         objlens_program segment;
-        note_area area;
         if (objlens_get_program(&image->image, &segment, index) != 0 ||
             objlens_program_get_type(&segment) != PT_NOTE)
             continue;
-        area.is_section = 0;
-        area.index = index;
-        area.offset = objlens_program_get_offset(&segment);
-        area.size = objlens_program_get_filesz(&segment);
-        area.align = objlens_program_get_align(&segment);
+        note_area area = {0, index, objlens_program_get_offset(&segment),
+                          objlens_program_get_filesz(&segment),
+                          objlens_program_get_align(&segment)};
         show_area(image, &area, NULL, each, context);
     }
 }
@@ -349,16 +341,13 @@ void notes_walk(dump_image *image, note_fn each, void *context)
     }
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
-        note_area area;
         if (objlens_get_section(&image->image, &section, index) != 0 ||
             objlens_section_get_type(&section) != SHT_NOTE)
             continue;
         sections++;
-        area.is_section = 1;
-        area.index = index;
-        area.offset = objlens_section_get_offset(&section);
-        area.size = objlens_section_get_size(&section);
-        area.align = objlens_section_get_addralign(&section);
+        note_area area = {1, index, objlens_section_get_offset(&section),
+                          objlens_section_get_size(&section),
+                          objlens_section_get_addralign(&section)};
         show_area(image, &area, &section, each, context);
     }
     if (sections == 0)
