@@ -76,7 +76,6 @@ int content_open(section_content *content, dump_image *image, uint32_t index,
 {
     uint32_t size;
     memset(content, 0, sizeof *content);
-    content->index = index;
     if (objlens_section_get_size(section) == 0 || objlens_section_get_type(section) == SHT_NOBITS)
         return CONTENT_EMPTY;
     errno = 0;

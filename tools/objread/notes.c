@@ -190,7 +190,9 @@ uint32_t note_word(const dump_image *image, const note_record *note, uint32_t i)
     return bytes_word(&image->image, note->desc + (size_t)i * sizeof(Elf32_Word));
 }
 
-uint64_t note_align_up(uint64_t value, uint64_t align)
+/* `value` rounded up to a multiple of `align`, a power of two: the padding
+ * of a note's name and descriptor, and of a GNU property's data. */
+static uint64_t note_align_up(uint64_t value, uint64_t align)
 {
     return (value + align - 1) & ~(align - 1);
 }
@@ -289,22 +291,12 @@ static void walk_area(dump_image *image, const note_area *area, const unsigned c
     free(name);
 }
 
-static void show_area(dump_image *image, note_area *area, const objlens_section *section,
-                      note_fn each, void *context)
+static void show_area(dump_image *image, const note_area *area, note_fn each, void *context)
 {
     unsigned char *bytes;
     if (area->size == 0)
         return;
-    if (section != NULL) {
-        uint32_t size;
-        bytes = section_bytes(section, &size);
-        if (bytes != NULL && size < area->size) {
-            free(bytes);
-            bytes = NULL;
-        }
-    } else {
-        bytes = image_bytes(image, area->offset, area->size);
-    }
+    bytes = image_bytes(image, area->offset, area->size);
     if (bytes == NULL) {
         diag_damage(image, "note %s %u lies outside the file",
                     area->is_section ? "section" : "segment", (unsigned)area->index);
@@ -325,7 +317,7 @@ static void walk_segments(dump_image *image, note_fn each, void *context)
         note_area area = {0, index, objlens_program_get_offset(&segment),
                           objlens_program_get_filesz(&segment),
                           objlens_program_get_align(&segment)};
-        show_area(image, &area, NULL, each, context);
+        show_area(image, &area, each, context);
     }
 }
 
@@ -348,7 +340,7 @@ void notes_walk(dump_image *image, note_fn each, void *context)
         note_area area = {1, index, objlens_section_get_offset(&section),
                           objlens_section_get_size(&section),
                           objlens_section_get_addralign(&section)};
-        show_area(image, &area, &section, each, context);
+        show_area(image, &area, each, context);
     }
     if (sections == 0)
         walk_segments(image, each, context);

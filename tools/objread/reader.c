@@ -132,7 +132,8 @@ static void symbol_of(symbol_record *record, dump_image *image, const string_tab
         record->st_shndx != SHN_UNDEF && record->st_shndx < SHN_LORESERVE &&
         record->st_shndx < image->num_sections)
         record->display_name = section_name_at(image, record->st_shndx);
-    symbol_versions_get(versions, index, symbol, &record->version);
+    symbol_versions_get_fields(versions, index, record->st_shndx, record->st_name,
+                               &record->version);
 }
 
 /* Symbols are decoded this many entries ahead of the one handed out, and

@@ -14,8 +14,14 @@
 #include "bytes.h"
 #include "diag.h"
 
-uint32_t table_entry_count(dump_image *image, const objlens_section *section, uint32_t index,
-                           int entry_size)
+/*
+ * Entries of `entry_size` bytes (the class's size, never sh_entsize) in
+ * section `index`: sh_size / entry_size.  A section whose bytes cannot be
+ * read is reported as damage and counts only what can be read; so is a
+ * part entry at its end.
+ */
+static uint32_t table_entry_count(dump_image *image, const objlens_section *section, uint32_t index,
+                                  int entry_size)
 {
     uint64_t size = objlens_section_get_size(section);
     uint32_t readable = objlens_section_data_size(section);
@@ -75,7 +81,9 @@ int linked_symbols_get(const linked_symbols *symbols, uint64_t index, objlens_sy
     return objlens_section_get_sym(&symbols->section, symbol, (uint32_t)index);
 }
 
-uint32_t dynamic_used_count(const objlens_section *section, uint32_t count)
+/* Entries of a dynamic section that are in use: up to and including the
+ * first DT_NULL, or all `count` when there is none. */
+static uint32_t dynamic_used_count(const objlens_section *section, uint32_t count)
 {
     objlens_dyn entry;
     for (uint32_t i = 0; i < count; i++) {

@@ -25,7 +25,6 @@
 #define VERDAUX_SIZE sizeof(Elf32_Verdaux)
 #define VERNEED_SIZE sizeof(Elf32_Verneed)
 #define VERNAUX_SIZE sizeof(Elf32_Vernaux)
-#define FIELD(type, member) offsetof(type, member)
 
 /*
  * How a walk reads a chain.  The -V listing reads it as readelf does: the
@@ -89,44 +88,37 @@ static int walk_definition(chain_walk *walk, const unsigned char *def, uint64_t 
 {
     const objlens_image *image = walk->image;
     version_event event = {.kind = VERSION_DEFINITION, .offset = offset};
-    const unsigned char *aux;
-    uint32_t link;
-    uint32_t j = 1;
-    event.version = bytes_half(image, def + FIELD(Elf32_Verdef, vd_version));
-    event.flags = bytes_half(image, def + FIELD(Elf32_Verdef, vd_flags));
-    event.index = bytes_half(image, def + FIELD(Elf32_Verdef, vd_ndx));
-    event.count = bytes_half(image, def + FIELD(Elf32_Verdef, vd_cnt));
-    event.hash = bytes_word(image, def + FIELD(Elf32_Verdef, vd_hash));
-    *next = bytes_word(image, def + FIELD(Elf32_Verdef, vd_next));
+    event.version = bytes_half(image, def + offsetof(Elf32_Verdef, vd_version));
+    event.flags = bytes_half(image, def + offsetof(Elf32_Verdef, vd_flags));
+    event.index = bytes_half(image, def + offsetof(Elf32_Verdef, vd_ndx));
+    event.count = bytes_half(image, def + offsetof(Elf32_Verdef, vd_cnt));
+    event.hash = bytes_word(image, def + offsetof(Elf32_Verdef, vd_hash));
+    *next = bytes_word(image, def + offsetof(Elf32_Verdef, vd_next));
     walk->each(walk->context, &event);
-    offset += bytes_word(image, def + FIELD(Elf32_Verdef, vd_aux));
-    if ((aux = walk_record(walk, offset, VERDAUX_SIZE)) == NULL)
-        return walk->rule == VERSION_WALK_LINKED ? 0 : -1;
-    event.kind = VERSION_DEFINITION_NAME;
-    event.offset = offset;
-    event.name = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_name));
-    link = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_next));
-    walk->each(walk->context, &event);
-    if (walk->rule == VERSION_WALK_LINKED)
-        return 0; /* the loader reads a definition's name only */
-    for (; j < event.count; j++) {
-        if (link_ends(walk, link, VERDAUX_SIZE, j == event.count - 1)) {
-            j = event.count;
-            break;
+    offset += bytes_word(image, def + offsetof(Elf32_Verdef, vd_aux));
+    /* The first auxiliary entry names the definition, the others its
+     * parents. */
+    for (uint32_t j = 0;; j++) {
+        const unsigned char *aux = walk_record(walk, offset, VERDAUX_SIZE);
+        uint32_t link;
+        if (aux == NULL && j == 0)
+            return walk->rule == VERSION_WALK_LINKED ? 0 : -1;
+        if (aux == NULL) {
+            walk_notice(walk, VERSION_AUX_PAST_END, 0);
+            return 0;
         }
-        if ((aux = walk_record(walk, offset + link, VERDAUX_SIZE)) == NULL)
-            break;
-        offset += link;
-        event.kind = VERSION_PARENT;
+        event.kind = j == 0 ? VERSION_DEFINITION_NAME : VERSION_PARENT;
         event.offset = offset;
         event.parent = (int)j;
-        event.name = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_name));
-        link = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_next));
+        event.name = bytes_word(image, aux + offsetof(Elf32_Verdaux, vda_name));
+        link = bytes_word(image, aux + offsetof(Elf32_Verdaux, vda_next));
         walk->each(walk->context, &event);
+        /* The loader reads a definition's name only. */
+        if (walk->rule == VERSION_WALK_LINKED || j + 1 >= event.count ||
+            link_ends(walk, link, VERDAUX_SIZE, j + 1 == event.count - 1))
+            return 0;
+        offset += link;
     }
-    if (j < event.count)
-        walk_notice(walk, VERSION_AUX_PAST_END, 0);
-    return 0;
 }
 
 /* One need entry and its auxiliary chain; as walk_definition, -1 when the
@@ -137,12 +129,12 @@ static int walk_need(chain_walk *walk, const unsigned char *need, uint64_t offse
     version_event event = {.kind = VERSION_NEED, .offset = offset};
     const unsigned char *item;
     uint32_t j = 0;
-    event.version = bytes_half(image, need + FIELD(Elf32_Verneed, vn_version));
-    event.count = bytes_half(image, need + FIELD(Elf32_Verneed, vn_cnt));
-    event.file = bytes_word(image, need + FIELD(Elf32_Verneed, vn_file));
-    *next = bytes_word(image, need + FIELD(Elf32_Verneed, vn_next));
+    event.version = bytes_half(image, need + offsetof(Elf32_Verneed, vn_version));
+    event.count = bytes_half(image, need + offsetof(Elf32_Verneed, vn_cnt));
+    event.file = bytes_word(image, need + offsetof(Elf32_Verneed, vn_file));
+    *next = bytes_word(image, need + offsetof(Elf32_Verneed, vn_next));
     walk->each(walk->context, &event);
-    offset += bytes_word(image, need + FIELD(Elf32_Verneed, vn_aux));
+    offset += bytes_word(image, need + offsetof(Elf32_Verneed, vn_aux));
     if (offset > walk->size)
         return walk->rule == VERSION_WALK_LINKED ? 0 : -1;
     for (; walk->rule == VERSION_WALK_LINKED || j < event.count; j++) {
@@ -151,11 +143,11 @@ static int walk_need(chain_walk *walk, const unsigned char *need, uint64_t offse
             break;
         event.kind = VERSION_NEED_AUX;
         event.offset = offset;
-        event.hash = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_hash));
-        event.flags = bytes_half(image, item + FIELD(Elf32_Vernaux, vna_flags));
-        event.index = bytes_half(image, item + FIELD(Elf32_Vernaux, vna_other));
-        event.name = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_name));
-        step = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_next));
+        event.hash = bytes_word(image, item + offsetof(Elf32_Vernaux, vna_hash));
+        event.flags = bytes_half(image, item + offsetof(Elf32_Vernaux, vna_flags));
+        event.index = bytes_half(image, item + offsetof(Elf32_Vernaux, vna_other));
+        event.name = bytes_word(image, item + offsetof(Elf32_Vernaux, vna_name));
+        step = bytes_word(image, item + offsetof(Elf32_Vernaux, vna_next));
         walk->each(walk->context, &event);
         if (link_ends(walk, step, VERNAUX_SIZE, j == event.count - 1)) {
             j = event.count;
@@ -421,13 +413,6 @@ static void version_name(symbol_version *version, const symbol_versions *version
         version->name = strtab_corrupt;
     else
         version->problem = NULL;
-}
-
-void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlens_sym *symbol,
-                         symbol_version *version)
-{
-    symbol_versions_get_fields(versions, index, (uint16_t)objlens_sym_get_shndx(symbol),
-                               objlens_sym_get_name_offs(symbol), version);
 }
 
 void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint16_t shndx,
