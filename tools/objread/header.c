@@ -49,16 +49,16 @@ static uint64_t field(const unsigned char *bytes, size_t offset, size_t size, in
     return value;
 }
 
-#define FIELD_OF(E, name) field(bytes, offsetof(E, e_##name), sizeof(((E *)0)->e_##name), big)
-
 static void decode(header_fields *fields, const unsigned char *bytes)
 {
     int big = bytes[EI_DATA] == ELFDATA2MSB;
     int wide = bytes[EI_CLASS] == ELFCLASS64;
     memcpy(fields->ident, bytes, EI_NIDENT);
+#define FIELD_OF(E, name) field(bytes, offsetof(E, e_##name), sizeof(((E *)0)->e_##name), big)
 #define DECODE(name) fields->name = wide ? FIELD_OF(Elf64_Ehdr, name) : FIELD_OF(Elf32_Ehdr, name);
     EHDR_FIELDS(DECODE)
 #undef DECODE
+#undef FIELD_OF
     fields->loaded = 0;
     fields->num_sections = fields->num_programs = fields->shstrndx_real = 0;
     fields->pie = 0;

@@ -346,14 +346,11 @@ static void read_relocations(dump_image *image, const dump_printer *printer)
 static int read_segment_dynamic(dump_image *image, const dump_printer *printer)
 {
     segment_dynamic dynamic;
-    table_record heading = {0};
+    table_record heading = {.type = SHT_DYNAMIC, .name = "", .dynamic_tag = "PT_DYNAMIC"};
     if (!segment_dynamic_open(&dynamic, image, 1))
         return 0;
-    heading.name = "";
-    heading.dynamic_tag = "PT_DYNAMIC";
     heading.offset = dynamic.offset;
     heading.count = dynamic.count;
-    heading.type = SHT_DYNAMIC;
     printer->dynamic_table(printer->context, image, &heading);
     for (uint32_t i = 0; i < dynamic.count; i++) {
         dynamic_record record = {.index = i};

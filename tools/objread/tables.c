@@ -210,7 +210,9 @@ void segment_dynamic_close(segment_dynamic *dynamic)
 int image_is_pie(const dump_image *image)
 {
     objlens_program segment;
+    segment_dynamic dynamic;
     uint64_t offset;
+    int pie = 0;
     if (!dynamic_segment(image, &segment))
         return 0;
     offset = objlens_program_get_offset(&segment);
@@ -234,18 +236,14 @@ int image_is_pie(const dump_image *image)
         }
         return 0;
     }
-    {
-        /* No section holds it: read it from the file; -d reports damage. */
-        segment_dynamic dynamic;
-        int pie = 0;
-        if (segment_dynamic_open(&dynamic, (dump_image *)image, 0)) {
-            for (uint32_t i = 0; i < dynamic.count; i++)
-                if (segment_dynamic_tag(image, &dynamic, i) == DT_FLAGS_1)
-                    pie = (segment_dynamic_val(image, &dynamic, i) & DF_1_PIE) != 0;
-            segment_dynamic_close(&dynamic);
-        }
-        return pie;
+    /* No section holds it: read it from the file; -d reports damage. */
+    if (segment_dynamic_open(&dynamic, (dump_image *)image, 0)) {
+        for (uint32_t i = 0; i < dynamic.count; i++)
+            if (segment_dynamic_tag(image, &dynamic, i) == DT_FLAGS_1)
+                pie = (segment_dynamic_val(image, &dynamic, i) & DF_1_PIE) != 0;
+        segment_dynamic_close(&dynamic);
     }
+    return pie;
 }
 
 int symbol_table_open(symbol_table *table, dump_image *image, uint32_t index)

@@ -248,23 +248,16 @@ static void list_from_bytes(version_list *list, const objlens_image *image,
     list_finish(list);
 }
 
-/* The first section of `type`; 0 when there is none. */
-static uint32_t first_section_of_type(const dump_image *image, uint32_t type,
-                                      objlens_section *section)
-{
-    for (uint32_t index = 1; index < image->num_sections; index++)
-        if (objlens_get_section(&image->image, section, index) == 0 &&
-            objlens_section_get_type(section) == type)
-            return index;
-    return 0;
-}
-
+/* The list of the first section of `type`. */
 static void list_open(version_list *list, const dump_image *image, uint32_t type)
 {
     objlens_section section;
     unsigned char *bytes = NULL;
     uint32_t size = 0;
-    int present = first_section_of_type(image, type, &section) != 0;
+    int present = 0;
+    for (uint32_t index = 1; index < image->num_sections && !present; index++)
+        present = objlens_get_section(&image->image, &section, index) == 0 &&
+                  objlens_section_get_type(&section) == type;
     if (present)
         bytes = section_bytes(&section, &size);
     list_from_bytes(list, &image->image, bytes, size, type == SHT_GNU_verdef);
