@@ -267,20 +267,17 @@ typedef struct packed_read {
 static void packed_relocation_record(const packed_relocation *relocation, void *context)
 {
     packed_read *read = context;
-    relocation_record record;
-    record.table = read->table->index;
-    record.index = read->next++;
-    record.r_offset = relocation->r_offset;
-    record.r_info = relocation->r_info;
-    record.has_addend = read->table->with_addend;
-    record.r_addend = record.has_addend ? relocation->r_addend : 0;
-    record.fields.info = relocation->r_info;
-    record.fields.sym =
-        read->image->bits == 64 ? relocation->r_info >> 32 : relocation->r_info >> 8;
-    record.fields.type =
-        read->image->bits == 64 ? relocation->r_info & 0xffffffffu : relocation->r_info & 0xffu;
-    record.fields.has_types23 = 0;
-    record.fields.has_type_data = 0;
+    uint64_t info = relocation->r_info;
+    relocation_record record = {
+        .table = read->table->index,
+        .index = read->next++,
+        .r_offset = relocation->r_offset,
+        .r_info = info,
+        .has_addend = read->table->with_addend,
+        .r_addend = read->table->with_addend ? relocation->r_addend : 0,
+        .fields = {.info = info,
+                   .sym = read->image->bits == 64 ? info >> 32 : info >> 8,
+                   .type = read->image->bits == 64 ? info & 0xffffffffu : info & 0xffu}};
     relocation_symbol(&record, read->image, &read->symbols, &read->versions, read->link);
     read->printer->relocation(read->printer->context, read->image, &record);
 }
@@ -326,18 +323,19 @@ static void read_relocations(dump_image *image, const dump_printer *printer)
     for (uint32_t index = 1; index < image->num_sections; index++) {
         relocation_table table;
         objlens_section section;
-        if (relocation_table_open(&table, image, index)) {
-            read_relocation_table(image, printer, &table);
-            found = 1;
-        } else if (objlens_get_section(&image->image, &section, index) != 0) {
+        uint32_t type;
+        if (objlens_get_section(&image->image, &section, index) != 0)
             continue;
-        } else if (objlens_section_get_type(&section) == SHT_RELR_TYPE) {
+        type = objlens_section_get_type(&section);
+        if (relocation_table_open(&table, image, index))
+            read_relocation_table(image, printer, &table);
+        else if (type == SHT_RELR_TYPE)
             read_relr(image, printer, index);
-            found = 1;
-        } else if (android_packed_kind(objlens_section_get_type(&section)) != NULL) {
+        else if (android_packed_kind(type) != NULL)
             read_packed(image, printer, &section, index, &budget);
-            found = 1;
-        }
+        else
+            continue;
+        found = 1;
     }
     printer->relocations_end(printer->context, image, found);
 }
