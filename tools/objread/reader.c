@@ -172,9 +172,8 @@ static void read_symbols(dump_image *image, const dump_printer *printer)
         symbol_table table;
         symbol_versions versions;
         table_record heading;
-        if (!symbol_table_open(&table, image, index))
-            continue;
-        if (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM)
+        if (!symbol_table_open(&table, image, index) ||
+            (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM))
             continue;
         symbol_versions_open(&versions, image, &table.section, index, &table.names);
         table_of(&heading, image, &table.section, index, table.count);
