@@ -48,6 +48,7 @@ static const char *interpreter_path(const dump_image *image, const objlens_progr
                                     unsigned char **held)
 {
     uint64_t offset = objlens_program_get_offset(segment);
+    uint64_t size = objlens_program_get_filesz(segment);
     *held = NULL;
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
@@ -61,10 +62,7 @@ static const char *interpreter_path(const dump_image *image, const objlens_progr
             return path;
     }
     /* A path longer than a page is no path a loader would take. */
-    if (image_range_read(
-            image, offset,
-            objlens_program_get_filesz(segment) < 4096 ? objlens_program_get_filesz(segment) : 4096,
-            held) == 0)
+    if (image_range_read(image, offset, size < 4096 ? size : 4096, held) == 0)
         return NULL;
     return (const char *)*held;
 }

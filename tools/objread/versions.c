@@ -149,10 +149,8 @@ static int walk_need(chain_walk *walk, const unsigned char *need, uint64_t offse
         event.name = bytes_word(image, item + offsetof(Elf32_Vernaux, vna_name));
         step = bytes_word(image, item + offsetof(Elf32_Vernaux, vna_next));
         walk->each(walk->context, &event);
-        if (link_ends(walk, step, VERNAUX_SIZE, j == event.count - 1)) {
-            j = event.count;
-            break;
-        }
+        if (link_ends(walk, step, VERNAUX_SIZE, j == event.count - 1))
+            return 0;
         if (step > walk->size - offset)
             break;
         offset += step;
@@ -416,10 +414,7 @@ void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint1
     uint16_t vers;
     int defined;
     int kind;
-    version->kind = VERSION_NONE;
-    version->name = NULL;
-    version->problem = NULL;
-    version->index = 0;
+    *version = (symbol_version){.kind = VERSION_NONE};
     if (!versions->present || index >= versions->count ||
         (entry = versym_entry(versions, index)) < 0 || entry == 0)
         return;
