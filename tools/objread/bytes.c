@@ -21,10 +21,7 @@ unsigned char *section_bytes(const objlens_section *section, uint32_t *size)
     uint32_t have = objlens_section_data_size(section);
     unsigned char *bytes;
     *size = have;
-    if (have == 0)
-        return NULL;
-    bytes = malloc(have);
-    if (bytes == NULL)
+    if (have == 0 || (bytes = malloc(have)) == NULL)
         return NULL;
     if (objlens_section_data_read(section, bytes, 0, have, 0) != have) {
         free(bytes);

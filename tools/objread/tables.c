@@ -63,9 +63,7 @@ static int entry_read(dump_image *image, uint32_t index, const char *what, uint3
 
 void linked_symbols_open(linked_symbols *symbols, const dump_image *image, uint32_t link)
 {
-    symbols->present = 0;
-    symbols->count = 0;
-    symbols->names.present = 0;
+    *symbols = (linked_symbols){.present = 0};
     if (link == 0 || !section_of_type(image, link, SHT_SYMTAB, SHT_DYNSYM, &symbols->section))
         return;
     symbols->present = 1;
