@@ -21,10 +21,7 @@ unsigned char *section_bytes(const objlens_section *section, uint32_t *size)
     uint32_t have = objlens_section_data_size(section);
     unsigned char *bytes;
     *size = have;
-    if (have == 0)
-        return NULL;
-    bytes = malloc(have);
-    if (bytes == NULL)
+    if (have == 0 || (bytes = malloc(have)) == NULL)
         return NULL;
     if (objlens_section_data_read(section, bytes, 0, have, 0) != have) {
         free(bytes);
@@ -125,17 +122,6 @@ size_t image_file_read(const dump_image *image, uint64_t offset, uint64_t size,
     return (size_t)size;
 }
 
-/* All `size` bytes of the image's file at `offset`, or null. */
-static unsigned char *image_file_bytes(const dump_image *image, uint64_t offset, uint64_t size)
-{
-    unsigned char *bytes;
-    if (image_file_read(image, offset, size, &bytes) != size) {
-        free(bytes);
-        return NULL;
-    }
-    return bytes;
-}
-
 /* The section whose data holds the byte at `offset`, and how many of its
  * bytes from there on: 0 when no section holds it. */
 static uint64_t section_at(const dump_image *image, uint64_t offset, objlens_section *found)
@@ -202,6 +188,10 @@ size_t image_range_read(const dump_image *image, uint64_t offset, uint64_t size,
 
 unsigned char *image_bytes(const dump_image *image, uint64_t offset, uint64_t size)
 {
-    unsigned char *bytes = section_range(image, offset, size);
-    return bytes != NULL ? bytes : image_file_bytes(image, offset, size);
+    unsigned char *bytes;
+    if (image_range_read(image, offset, size, &bytes) != size) {
+        free(bytes);
+        return NULL;
+    }
+    return bytes;
 }

@@ -76,23 +76,20 @@ int content_open(section_content *content, dump_image *image, uint32_t index,
 {
     uint32_t size;
     memset(content, 0, sizeof *content);
-    content->index = index;
     if (objlens_section_get_size(section) == 0 || objlens_section_get_type(section) == SHT_NOBITS)
         return CONTENT_EMPTY;
     errno = 0;
     content->bytes = section_bytes(section, &size);
-    if (content->bytes == NULL && size >= objlens_section_get_size(section)) {
-        /* The bytes are in the file, but could not be had: memory ran out
-         * (a cache limited by the address space) or the file changed. */
-        diag_damage(image, "section [%u] '%s': its data cannot be read: %s", (unsigned)index,
-                    section_name(image, section),
-                    errno != 0 ? strerror(errno) : "the file changed since it was loaded");
-        content_close(content);
-        return CONTENT_FAILED;
-    }
     if (content->bytes == NULL || size < objlens_section_get_size(section)) {
-        diag_damage(image, "section [%u] '%s': its data lies outside the file", (unsigned)index,
-                    section_name(image, section));
+        /* Bytes in the file that could not be had: memory ran out (a cache
+         * limited by the address space) or the file changed. */
+        if (size >= objlens_section_get_size(section))
+            diag_damage(image, "section [%u] '%s': its data cannot be read: %s", (unsigned)index,
+                        section_name(image, section),
+                        errno != 0 ? strerror(errno) : "the file changed since it was loaded");
+        else
+            diag_damage(image, "section [%u] '%s': its data lies outside the file", (unsigned)index,
+                        section_name(image, section));
         content_close(content);
         return CONTENT_FAILED;
     }

@@ -21,7 +21,6 @@ typedef void (*content_fn)(dump_image *image, uint32_t index, const objlens_sect
 void contents_each(dump_image *image, content_fn each, void *context);
 
 typedef struct section_content {
-    uint32_t index;
     unsigned char *bytes;      /* the section's bytes as in the file */
     unsigned char *expanded;   /* the expanded bytes, or null */
     const unsigned char *data; /* what is shown: one of the two */

@@ -13,32 +13,22 @@
 #include <zlib.h>
 #include <zstd.h>
 
-/* Where the compression header's fields sit in each class: Elf64_Chdr has
- * a reserved word after ch_type, and its size and alignment are Xwords. */
-struct chdr_layout {
-    size_t size;
-    size_t type;
-    size_t ch_size;
-    size_t align;
-};
-
-static const struct chdr_layout chdr_layouts[2] = {
-    {sizeof(Elf32_Chdr), offsetof(Elf32_Chdr, ch_type), offsetof(Elf32_Chdr, ch_size),
-     offsetof(Elf32_Chdr, ch_addralign)},
-    {sizeof(Elf64_Chdr), offsetof(Elf64_Chdr, ch_type), offsetof(Elf64_Chdr, ch_size),
-     offsetof(Elf64_Chdr, ch_addralign)},
-};
+/* Where field `f` of the compression header sits in the image's class:
+ * Elf64_Chdr has a reserved word after ch_type, and its size and
+ * alignment are Xwords. */
+#define CHDR_AT(wide, f) ((wide) ? offsetof(Elf64_Chdr, f) : offsetof(Elf32_Chdr, f))
 
 int compression_header_read(const objlens_image *image, const unsigned char *bytes, uint32_t size,
                             compression_header *header)
 {
-    const struct chdr_layout *layout = &chdr_layouts[objlens_get_bits(image) == 64];
-    if (size < layout->size)
+    int wide = objlens_get_bits(image) == 64;
+    size_t header_size = wide ? sizeof(Elf64_Chdr) : sizeof(Elf32_Chdr);
+    if (size < header_size)
         return -1;
-    header->type = (uint32_t)objlens_load_Word(image, bytes + layout->type);
-    header->size = objlens_load_Xword(image, bytes + layout->ch_size);
-    header->align = objlens_load_Xword(image, bytes + layout->align);
-    header->header_size = (uint32_t)layout->size;
+    header->type = (uint32_t)objlens_load_Word(image, bytes + CHDR_AT(wide, ch_type));
+    header->size = objlens_load_Xword(image, bytes + CHDR_AT(wide, ch_size));
+    header->align = objlens_load_Xword(image, bytes + CHDR_AT(wide, ch_addralign));
+    header->header_size = (uint32_t)header_size;
     return 0;
 }
 
@@ -86,10 +76,6 @@ unsigned char *decompress_bytes(int method, const unsigned char *bytes, size_t s
                                 uint64_t expanded, const char **problem)
 {
     unsigned char *out;
-    if (method != COMPRESSION_ZLIB && method != COMPRESSION_ZSTD) {
-        *problem = "unsupported compression type";
-        return NULL;
-    }
     /* Bounds on what the header claims, checked before anything is
      * allocated: they follow the bytes the section holds, not the file's
      * size, which counts the holes of a sparse file. */

@@ -131,23 +131,18 @@ static const note_type *find_type(const note_type *table, size_t count, uint32_t
     return NULL;
 }
 
-static int starts_with(const char *text, const char *prefix)
-{
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
 int note_owner(const note_record *note)
 {
-    if (note->namesz == 0)
-        return NOTE_OWNER_OTHER;
-    if (starts_with(note->name, "GNU"))
-        return NOTE_OWNER_GNU;
-    if (starts_with(note->name, "stapsdt"))
-        return NOTE_OWNER_STAPSDT;
-    if (starts_with(note->name, "CORE"))
-        return NOTE_OWNER_CORE;
-    if (starts_with(note->name, "FDO"))
-        return NOTE_OWNER_FDO;
+    static const struct {
+        const char *prefix;
+        int owner;
+    } owners[] = {{"GNU", NOTE_OWNER_GNU},
+                  {"stapsdt", NOTE_OWNER_STAPSDT},
+                  {"CORE", NOTE_OWNER_CORE},
+                  {"FDO", NOTE_OWNER_FDO}};
+    for (size_t i = 0; note->namesz != 0 && i < sizeof owners / sizeof owners[0]; i++)
+        if (strncmp(note->name, owners[i].prefix, strlen(owners[i].prefix)) == 0)
+            return owners[i].owner;
     return NOTE_OWNER_OTHER;
 }
 
@@ -195,7 +190,9 @@ uint32_t note_word(const dump_image *image, const note_record *note, uint32_t i)
     return bytes_word(&image->image, note->desc + (size_t)i * sizeof(Elf32_Word));
 }
 
-uint64_t note_align_up(uint64_t value, uint64_t align)
+/* `value` rounded up to a multiple of `align`, a power of two: the padding
+ * of a note's name and descriptor, and of a GNU property's data. */
+static uint64_t note_align_up(uint64_t value, uint64_t align)
 {
     return (value + align - 1) & ~(align - 1);
 }
@@ -294,22 +291,12 @@ static void walk_area(dump_image *image, const note_area *area, const unsigned c
     free(name);
 }
 
-static void show_area(dump_image *image, note_area *area, const objlens_section *section,
-                      note_fn each, void *context)
+static void show_area(dump_image *image, const note_area *area, note_fn each, void *context)
 {
     unsigned char *bytes;
     if (area->size == 0)
         return;
-    if (section != NULL) {
-        uint32_t size;
-        bytes = section_bytes(section, &size);
-        if (bytes != NULL && size < area->size) {
-            free(bytes);
-            bytes = NULL;
-        }
-    } else {
-        bytes = image_bytes(image, area->offset, area->size);
-    }
+    bytes = image_bytes(image, area->offset, area->size);
     if (bytes == NULL) {
         diag_damage(image, "note %s %u lies outside the file",
                     area->is_section ? "section" : "segment", (unsigned)area->index);
@@ -324,16 +311,13 @@ static void walk_segments(dump_image *image, note_fn each, void *context)
 {
     for (uint32_t index = 0; index < image->num_programs; index++) {
         objlens_program segment;
-        note_area area;
         if (objlens_get_program(&image->image, &segment, index) != 0 ||
             objlens_program_get_type(&segment) != PT_NOTE)
             continue;
-        area.is_section = 0;
-        area.index = index;
-        area.offset = objlens_program_get_offset(&segment);
-        area.size = objlens_program_get_filesz(&segment);
-        area.align = objlens_program_get_align(&segment);
-        show_area(image, &area, NULL, each, context);
+        note_area area = {0, index, objlens_program_get_offset(&segment),
+                          objlens_program_get_filesz(&segment),
+                          objlens_program_get_align(&segment)};
+        show_area(image, &area, each, context);
     }
 }
 
@@ -349,17 +333,14 @@ void notes_walk(dump_image *image, note_fn each, void *context)
     }
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
-        note_area area;
         if (objlens_get_section(&image->image, &section, index) != 0 ||
             objlens_section_get_type(&section) != SHT_NOTE)
             continue;
         sections++;
-        area.is_section = 1;
-        area.index = index;
-        area.offset = objlens_section_get_offset(&section);
-        area.size = objlens_section_get_size(&section);
-        area.align = objlens_section_get_addralign(&section);
-        show_area(image, &area, &section, each, context);
+        note_area area = {1, index, objlens_section_get_offset(&section),
+                          objlens_section_get_size(&section),
+                          objlens_section_get_addralign(&section)};
+        show_area(image, &area, each, context);
     }
     if (sections == 0)
         walk_segments(image, each, context);

@@ -107,8 +107,4 @@ typedef void (*property_fn)(void *context, const note_property *property);
 void note_properties_walk(const dump_image *image, const note_record *note, property_fn each,
                           void *context);
 
-/* `value` rounded up to a multiple of `align`, a power of two: the padding
- * of a note's name and descriptor, and of a GNU property's data. */
-uint64_t note_align_up(uint64_t value, uint64_t align);
-
 #endif

@@ -48,6 +48,7 @@ static const char *interpreter_path(const dump_image *image, const objlens_progr
                                     unsigned char **held)
 {
     uint64_t offset = objlens_program_get_offset(segment);
+    uint64_t size = objlens_program_get_filesz(segment);
     *held = NULL;
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
@@ -61,10 +62,7 @@ static const char *interpreter_path(const dump_image *image, const objlens_progr
             return path;
     }
     /* A path longer than a page is no path a loader would take. */
-    if (image_range_read(
-            image, offset,
-            objlens_program_get_filesz(segment) < 4096 ? objlens_program_get_filesz(segment) : 4096,
-            held) == 0)
+    if (image_range_read(image, offset, size < 4096 ? size : 4096, held) == 0)
         return NULL;
     return (const char *)*held;
 }
@@ -132,7 +130,8 @@ static void symbol_of(symbol_record *record, dump_image *image, const string_tab
         record->st_shndx != SHN_UNDEF && record->st_shndx < SHN_LORESERVE &&
         record->st_shndx < image->num_sections)
         record->display_name = section_name_at(image, record->st_shndx);
-    symbol_versions_get(versions, index, symbol, &record->version);
+    symbol_versions_get_fields(versions, index, record->st_shndx, record->st_name,
+                               &record->version);
 }
 
 /* Symbols are decoded this many entries ahead of the one handed out, and
@@ -171,9 +170,8 @@ static void read_symbols(dump_image *image, const dump_printer *printer)
         symbol_table table;
         symbol_versions versions;
         table_record heading;
-        if (!symbol_table_open(&table, image, index))
-            continue;
-        if (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM)
+        if (!symbol_table_open(&table, image, index) ||
+            (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM))
             continue;
         symbol_versions_open(&versions, image, &table.section, index, &table.names);
         table_of(&heading, image, &table.section, index, table.count);
@@ -266,26 +264,24 @@ typedef struct packed_read {
 static void packed_relocation_record(const packed_relocation *relocation, void *context)
 {
     packed_read *read = context;
-    relocation_record record;
-    record.table = read->table->index;
-    record.index = read->next++;
-    record.r_offset = relocation->r_offset;
-    record.r_info = relocation->r_info;
-    record.has_addend = read->table->with_addend;
-    record.r_addend = record.has_addend ? relocation->r_addend : 0;
-    record.fields.info = relocation->r_info;
-    record.fields.sym =
-        read->image->bits == 64 ? relocation->r_info >> 32 : relocation->r_info >> 8;
-    record.fields.type =
-        read->image->bits == 64 ? relocation->r_info & 0xffffffffu : relocation->r_info & 0xffu;
-    record.fields.has_types23 = 0;
-    record.fields.has_type_data = 0;
+    uint64_t info = relocation->r_info;
+    relocation_record record = {
+        .table = read->table->index,
+        .index = read->next++,
+        .r_offset = relocation->r_offset,
+        .r_info = info,
+        .has_addend = read->table->with_addend,
+        .r_addend = read->table->with_addend ? relocation->r_addend : 0,
+        .fields = {.info = info,
+                   .sym = read->image->bits == 64 ? info >> 32 : info >> 8,
+                   .type = read->image->bits == 64 ? info & 0xffffffffu : info & 0xffu}};
     relocation_symbol(&record, read->image, &read->symbols, &read->versions, read->link);
     read->printer->relocation(read->printer->context, read->image, &record);
 }
 
-/* A packed section whose header cannot be read is named as not decoded;
- * the entries of one damaged further on are shown up to the damage. */
+/* A packed section whose header cannot be read, or of a kind not decoded
+ * (SHT_ANDROID_RELR), is named as not decoded; the entries of one damaged
+ * further on are shown up to the damage. */
 static void read_packed(dump_image *image, const dump_printer *printer,
                         const objlens_section *section, uint32_t index, uint64_t *budget)
 {
@@ -324,26 +320,19 @@ static void read_relocations(dump_image *image, const dump_printer *printer)
     for (uint32_t index = 1; index < image->num_sections; index++) {
         relocation_table table;
         objlens_section section;
-        const char *kind;
-        if (relocation_table_open(&table, image, index)) {
-            read_relocation_table(image, printer, &table);
-            found = 1;
-        } else if (objlens_get_section(&image->image, &section, index) != 0) {
+        uint32_t type;
+        if (objlens_get_section(&image->image, &section, index) != 0)
             continue;
-        } else if (objlens_section_get_type(&section) == SHT_RELR_TYPE) {
+        type = objlens_section_get_type(&section);
+        if (relocation_table_open(&table, image, index))
+            read_relocation_table(image, printer, &table);
+        else if (type == SHT_RELR_TYPE)
             read_relr(image, printer, index);
-            found = 1;
-        } else if (objlens_section_get_type(&section) == SHT_ANDROID_REL_TYPE ||
-                   objlens_section_get_type(&section) == SHT_ANDROID_RELA_TYPE) {
+        else if (android_packed_kind(type) != NULL)
             read_packed(image, printer, &section, index, &budget);
-            found = 1;
-        } else if ((kind = android_packed_kind(objlens_section_get_type(&section))) != NULL) {
-            table_record heading;
-            table_of(&heading, image, &section, index, 0);
-            heading.packed_kind = kind;
-            printer->packed_table(printer->context, image, &heading);
-            found = 1;
-        }
+        else
+            continue;
+        found = 1;
     }
     printer->relocations_end(printer->context, image, found);
 }
@@ -352,22 +341,16 @@ static void read_relocations(dump_image *image, const dump_printer *printer)
 static int read_segment_dynamic(dump_image *image, const dump_printer *printer)
 {
     segment_dynamic dynamic;
-    table_record heading = {0};
+    table_record heading = {.type = SHT_DYNAMIC, .name = "", .dynamic_tag = "PT_DYNAMIC"};
     if (!segment_dynamic_open(&dynamic, image, 1))
         return 0;
-    heading.name = "";
-    heading.dynamic_tag = "PT_DYNAMIC";
     heading.offset = dynamic.offset;
     heading.count = dynamic.count;
-    heading.type = SHT_DYNAMIC;
     printer->dynamic_table(printer->context, image, &heading);
     for (uint32_t i = 0; i < dynamic.count; i++) {
-        dynamic_record record = {0,
-                                 i,
-                                 segment_dynamic_tag(image, &dynamic, i),
-                                 segment_dynamic_val(image, &dynamic, i),
-                                 NULL,
-                                 NULL};
+        dynamic_record record = {.index = i};
+        record.d_tag = segment_dynamic_tag(image, &dynamic, i);
+        record.d_val = segment_dynamic_val(image, &dynamic, i);
         if (dynamic_tag_names_string(record.d_tag)) {
             record.string = segment_dynamic_string(&dynamic, record.d_val);
             if (record.string == NULL)

@@ -65,24 +65,22 @@ void segment_facts_read(const objlens_program *segment, segment_facts *facts)
     facts->memsz = objlens_program_get_memsz(segment);
 }
 
-int segment_holds_section(const segment_facts *segment, const section_facts *section)
+int segment_holds_section(const segment_facts *seg, const section_facts *sec)
 {
-    section_facts sec = *section;
-    segment_facts seg = *segment;
-    int tbss = (sec.flags & SHF_TLS) && sec.type == SHT_NOBITS;
+    int tbss = (sec->flags & SHF_TLS) && sec->type == SHT_NOBITS;
 
-    if (tbss && seg.type != PT_TLS)
+    if (tbss && seg->type != PT_TLS)
         return 0;
-    if (!tls_kind_fits(&sec, &seg))
+    if (!tls_kind_fits(sec, seg))
         return 0;
-    if ((sec.flags & SHF_ALLOC) == 0 && needs_alloc(seg.type))
+    if ((sec->flags & SHF_ALLOC) == 0 && needs_alloc(seg->type))
         return 0;
-    if (sec.type != SHT_NOBITS && !range_inside(sec.offset, sec.size, seg.offset, seg.filesz))
+    if (sec->type != SHT_NOBITS && !range_inside(sec->offset, sec->size, seg->offset, seg->filesz))
         return 0;
-    if ((sec.flags & SHF_ALLOC) && !range_inside(sec.addr, sec.size, seg.vaddr, seg.memsz))
+    if ((sec->flags & SHF_ALLOC) && !range_inside(sec->addr, sec->size, seg->vaddr, seg->memsz))
         return 0;
-    if ((seg.type == PT_DYNAMIC || seg.type == PT_NOTE) && sec.size == 0 && seg.memsz != 0 &&
-        empty_at_edge(&sec, &seg))
+    if ((seg->type == PT_DYNAMIC || seg->type == PT_NOTE) && sec->size == 0 && seg->memsz != 0 &&
+        empty_at_edge(sec, seg))
         return 0;
     return 1;
 }

@@ -14,8 +14,14 @@
 #include "bytes.h"
 #include "diag.h"
 
-uint32_t table_entry_count(dump_image *image, const objlens_section *section, uint32_t index,
-                           int entry_size)
+/*
+ * Entries of `entry_size` bytes (the class's size, never sh_entsize) in
+ * section `index`: sh_size / entry_size.  A section whose bytes cannot be
+ * read is reported as damage and counts only what can be read; so is a
+ * part entry at its end.
+ */
+static uint32_t table_entry_count(dump_image *image, const objlens_section *section, uint32_t index,
+                                  int entry_size)
 {
     uint64_t size = objlens_section_get_size(section);
     uint32_t readable = objlens_section_data_size(section);
@@ -33,16 +39,32 @@ uint32_t table_entry_count(dump_image *image, const objlens_section *section, ui
     return (uint32_t)count;
 }
 
+/* Section `index` into `section`: 1 when its type is `type` or `other`. */
+static int section_of_type(const dump_image *image, uint32_t index, uint32_t type, uint32_t other,
+                           objlens_section *section)
+{
+    uint32_t found;
+    if (objlens_get_section(&image->image, section, index) != 0)
+        return 0;
+    found = objlens_section_get_type(section);
+    return found == type || found == other;
+}
+
+/* 0 when entry `entry` of table `index` was `read`; -1 after reporting
+ * that it cannot be. */
+static int entry_read(dump_image *image, uint32_t index, const char *what, uint32_t entry, int read)
+{
+    if (read)
+        return 0;
+    diag_damage(image, "section [%u]: %s %u cannot be read", (unsigned)index, what,
+                (unsigned)entry);
+    return -1;
+}
+
 void linked_symbols_open(linked_symbols *symbols, const dump_image *image, uint32_t link)
 {
-    uint32_t type;
-    symbols->present = 0;
-    symbols->count = 0;
-    symbols->names.present = 0;
-    if (link == 0 || objlens_get_section(&image->image, &symbols->section, link) != 0)
-        return;
-    type = objlens_section_get_type(&symbols->section);
-    if (type != SHT_SYMTAB && type != SHT_DYNSYM)
+    *symbols = (linked_symbols){.present = 0};
+    if (link == 0 || !section_of_type(image, link, SHT_SYMTAB, SHT_DYNSYM, &symbols->section))
         return;
     symbols->present = 1;
     symbols->count = objlens_section_data_size(&symbols->section) /
@@ -57,7 +79,9 @@ int linked_symbols_get(const linked_symbols *symbols, uint64_t index, objlens_sy
     return objlens_section_get_sym(&symbols->section, symbol, (uint32_t)index);
 }
 
-uint32_t dynamic_used_count(const objlens_section *section, uint32_t count)
+/* Entries of a dynamic section that are in use: up to and including the
+ * first DT_NULL, or all `count` when there is none. */
+static uint32_t dynamic_used_count(const objlens_section *section, uint32_t count)
 {
     objlens_dyn entry;
     for (uint32_t i = 0; i < count; i++) {
@@ -184,7 +208,9 @@ void segment_dynamic_close(segment_dynamic *dynamic)
 int image_is_pie(const dump_image *image)
 {
     objlens_program segment;
+    segment_dynamic dynamic;
     uint64_t offset;
+    int pie = 0;
     if (!dynamic_segment(image, &segment))
         return 0;
     offset = objlens_program_get_offset(&segment);
@@ -208,27 +234,19 @@ int image_is_pie(const dump_image *image)
         }
         return 0;
     }
-    {
-        /* No section holds it: read it from the file; -d reports damage. */
-        segment_dynamic dynamic;
-        int pie = 0;
-        if (segment_dynamic_open(&dynamic, (dump_image *)image, 0)) {
-            for (uint32_t i = 0; i < dynamic.count; i++)
-                if (segment_dynamic_tag(image, &dynamic, i) == DT_FLAGS_1)
-                    pie = (segment_dynamic_val(image, &dynamic, i) & DF_1_PIE) != 0;
-            segment_dynamic_close(&dynamic);
-        }
-        return pie;
+    /* No section holds it: read it from the file; -d reports damage. */
+    if (segment_dynamic_open(&dynamic, (dump_image *)image, 0)) {
+        for (uint32_t i = 0; i < dynamic.count; i++)
+            if (segment_dynamic_tag(image, &dynamic, i) == DT_FLAGS_1)
+                pie = (segment_dynamic_val(image, &dynamic, i) & DF_1_PIE) != 0;
+        segment_dynamic_close(&dynamic);
     }
+    return pie;
 }
 
 int symbol_table_open(symbol_table *table, dump_image *image, uint32_t index)
 {
-    uint32_t type;
-    if (objlens_get_section(&image->image, &table->section, index) != 0)
-        return 0;
-    type = objlens_section_get_type(&table->section);
-    if (type != SHT_SYMTAB && type != SHT_DYNSYM)
+    if (!section_of_type(image, index, SHT_SYMTAB, SHT_DYNSYM, &table->section))
         return 0;
     table->index = index;
     table->count =
@@ -257,23 +275,16 @@ int symbol_table_xindex(const symbol_table *table, const dump_image *image, uint
 int symbol_table_get(const symbol_table *table, dump_image *image, uint32_t entry,
                      objlens_sym *symbol)
 {
-    if (objlens_section_get_sym(&table->section, symbol, entry) == 0)
-        return 0;
-    diag_damage(image, "section [%u]: symbol %u cannot be read", (unsigned)table->index,
-                (unsigned)entry);
-    return -1;
+    return entry_read(image, table->index, "symbol", entry,
+                      objlens_section_get_sym(&table->section, symbol, entry) == 0);
 }
 
 int relocation_table_open(relocation_table *table, dump_image *image, uint32_t index)
 {
-    uint32_t type;
-    if (objlens_get_section(&image->image, &table->section, index) != 0)
-        return 0;
-    type = objlens_section_get_type(&table->section);
-    if (type != SHT_REL && type != SHT_RELA)
+    if (!section_of_type(image, index, SHT_REL, SHT_RELA, &table->section))
         return 0;
     table->index = index;
-    table->with_addend = type == SHT_RELA;
+    table->with_addend = objlens_section_get_type(&table->section) == SHT_RELA;
     table->count = table_entry_count(image, &table->section, index,
                                      table->with_addend ? objlens_get_sizeof_Rela(&image->image)
                                                         : objlens_get_sizeof_Rel(&image->image));
@@ -286,18 +297,13 @@ int relocation_table_get(const relocation_table *table, dump_image *image, uint3
 {
     int read = table->with_addend ? objlens_section_get_rela(&table->section, rel, entry)
                                   : objlens_section_get_rel(&table->section, rel, entry);
-    if (read == 0)
-        return 0;
-    diag_damage(image, "section [%u]: relocation %u cannot be read", (unsigned)table->index,
-                (unsigned)entry);
-    return -1;
+    return entry_read(image, table->index, "relocation", entry, read == 0);
 }
 
 int dynamic_table_open(dynamic_table *table, dump_image *image, uint32_t index)
 {
     int entry_size = objlens_get_sizeof_Dyn(&image->image);
-    if (objlens_get_section(&image->image, &table->section, index) != 0 ||
-        objlens_section_get_type(&table->section) != SHT_DYNAMIC)
+    if (!section_of_type(image, index, SHT_DYNAMIC, SHT_DYNAMIC, &table->section))
         return 0;
     table->index = index;
     if (!objlens_section_is_dynamic(&table->section))
@@ -313,17 +319,13 @@ int dynamic_table_open(dynamic_table *table, dump_image *image, uint32_t index)
 int dynamic_table_get(const dynamic_table *table, dump_image *image, uint32_t entry,
                       objlens_dyn *dyn)
 {
-    if (objlens_section_get_dyn(&table->section, dyn, entry) == 0)
-        return 0;
-    diag_damage(image, "section [%u]: dynamic entry %u cannot be read", (unsigned)table->index,
-                (unsigned)entry);
-    return -1;
+    return entry_read(image, table->index, "dynamic entry", entry,
+                      objlens_section_get_dyn(&table->section, dyn, entry) == 0);
 }
 
 int relr_table_open(relr_table *table, dump_image *image, uint32_t index)
 {
-    if (objlens_get_section(&image->image, &table->section, index) != 0 ||
-        objlens_section_get_type(&table->section) != SHT_RELR_TYPE)
+    if (!section_of_type(image, index, SHT_RELR_TYPE, SHT_RELR_TYPE, &table->section))
         return 0;
     table->index = index;
     table->count =
@@ -339,15 +341,12 @@ uint64_t relr_table_walk(const relr_table *table, dump_image *image, relr_addres
     uint64_t found = 0;
     for (uint32_t i = 0; i < table->count; i++) {
         unsigned char bytes[sizeof(Elf64_Addr)];
-        uint64_t word;
-        if (objlens_section_data_read(&table->section, bytes, i * word_size, word_size, 0) !=
-            word_size) {
-            diag_damage(image, "section [%u]: RELR word %u cannot be read", (unsigned)table->index,
-                        (unsigned)i);
+        uint32_t read =
+            objlens_section_data_read(&table->section, bytes, i * word_size, word_size, 0);
+        if (entry_read(image, table->index, "RELR word", i, read == word_size) != 0)
             break;
-        }
-        word = objlens_load_Addr(&image->image, bytes);
-        found += relr_word_decode(word, word_size, &next, each, context);
+        found += relr_word_decode(objlens_load_Addr(&image->image, bytes), word_size, &next, each,
+                                  context);
     }
     return found;
 }

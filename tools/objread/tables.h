@@ -13,15 +13,6 @@
 /* SHT_RELR, spelled out for C libraries whose <elf.h> predates it. */
 #define SHT_RELR_TYPE 19u
 
-/*
- * Entries of `entry_size` bytes (the class's size, never sh_entsize) in
- * section `index`: sh_size / entry_size.  A section whose bytes cannot be
- * read is reported as damage and counts only what can be read; so is a
- * part entry at its end.
- */
-uint32_t table_entry_count(dump_image *image, const objlens_section *section, uint32_t index,
-                           int entry_size);
-
 /* The symbol table that a relocation section names by sh_link, and the
  * string table that symbol table names by its own sh_link. */
 typedef struct linked_symbols {
@@ -34,10 +25,6 @@ typedef struct linked_symbols {
 void linked_symbols_open(linked_symbols *symbols, const dump_image *image, uint32_t link);
 /* 0 with `symbol` filled, -1 when the table has no such symbol. */
 int linked_symbols_get(const linked_symbols *symbols, uint64_t index, objlens_sym *symbol);
-
-/* Entries of a dynamic section that are in use: up to and including the
- * first DT_NULL, or all `count` when there is none. */
-uint32_t dynamic_used_count(const objlens_section *section, uint32_t count);
 
 /*
  * The three kinds of entry table, opened for reading.  Each open returns 1

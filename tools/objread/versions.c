@@ -13,6 +13,7 @@
 
 #include <elf.h>
 #include <stddef.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include "bytes.h"
@@ -24,7 +25,6 @@
 #define VERDAUX_SIZE sizeof(Elf32_Verdaux)
 #define VERNEED_SIZE sizeof(Elf32_Verneed)
 #define VERNAUX_SIZE sizeof(Elf32_Vernaux)
-#define FIELD(type, member) offsetof(type, member)
 
 /*
  * How a walk reads a chain.  The -V listing reads it as readelf does: the
@@ -88,44 +88,37 @@ static int walk_definition(chain_walk *walk, const unsigned char *def, uint64_t 
 {
     const objlens_image *image = walk->image;
     version_event event = {.kind = VERSION_DEFINITION, .offset = offset};
-    const unsigned char *aux;
-    uint32_t link;
-    uint32_t j = 1;
-    event.version = bytes_half(image, def + FIELD(Elf32_Verdef, vd_version));
-    event.flags = bytes_half(image, def + FIELD(Elf32_Verdef, vd_flags));
-    event.index = bytes_half(image, def + FIELD(Elf32_Verdef, vd_ndx));
-    event.count = bytes_half(image, def + FIELD(Elf32_Verdef, vd_cnt));
-    event.hash = bytes_word(image, def + FIELD(Elf32_Verdef, vd_hash));
-    *next = bytes_word(image, def + FIELD(Elf32_Verdef, vd_next));
+    event.version = bytes_half(image, def + offsetof(Elf32_Verdef, vd_version));
+    event.flags = bytes_half(image, def + offsetof(Elf32_Verdef, vd_flags));
+    event.index = bytes_half(image, def + offsetof(Elf32_Verdef, vd_ndx));
+    event.count = bytes_half(image, def + offsetof(Elf32_Verdef, vd_cnt));
+    event.hash = bytes_word(image, def + offsetof(Elf32_Verdef, vd_hash));
+    *next = bytes_word(image, def + offsetof(Elf32_Verdef, vd_next));
     walk->each(walk->context, &event);
-    offset += bytes_word(image, def + FIELD(Elf32_Verdef, vd_aux));
-    if ((aux = walk_record(walk, offset, VERDAUX_SIZE)) == NULL)
-        return walk->rule == VERSION_WALK_LINKED ? 0 : -1;
-    event.kind = VERSION_DEFINITION_NAME;
-    event.offset = offset;
-    event.name = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_name));
-    link = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_next));
-    walk->each(walk->context, &event);
-    if (walk->rule == VERSION_WALK_LINKED)
-        return 0; /* the loader reads a definition's name only */
-    for (; j < event.count; j++) {
-        if (link_ends(walk, link, VERDAUX_SIZE, j == event.count - 1)) {
-            j = event.count;
-            break;
+    offset += bytes_word(image, def + offsetof(Elf32_Verdef, vd_aux));
+    /* The first auxiliary entry names the definition, the others its
+     * parents. */
+    for (uint32_t j = 0;; j++) {
+        const unsigned char *aux = walk_record(walk, offset, VERDAUX_SIZE);
+        uint32_t link;
+        if (aux == NULL && j == 0)
+            return walk->rule == VERSION_WALK_LINKED ? 0 : -1;
+        if (aux == NULL) {
+            walk_notice(walk, VERSION_AUX_PAST_END, 0);
+            return 0;
         }
-        if ((aux = walk_record(walk, offset + link, VERDAUX_SIZE)) == NULL)
-            break;
-        offset += link;
-        event.kind = VERSION_PARENT;
+        event.kind = j == 0 ? VERSION_DEFINITION_NAME : VERSION_PARENT;
         event.offset = offset;
         event.parent = (int)j;
-        event.name = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_name));
-        link = bytes_word(image, aux + FIELD(Elf32_Verdaux, vda_next));
+        event.name = bytes_word(image, aux + offsetof(Elf32_Verdaux, vda_name));
+        link = bytes_word(image, aux + offsetof(Elf32_Verdaux, vda_next));
         walk->each(walk->context, &event);
+        /* The loader reads a definition's name only. */
+        if (walk->rule == VERSION_WALK_LINKED || j + 1 >= event.count ||
+            link_ends(walk, link, VERDAUX_SIZE, j + 1 == event.count - 1))
+            return 0;
+        offset += link;
     }
-    if (j < event.count)
-        walk_notice(walk, VERSION_AUX_PAST_END, 0);
-    return 0;
 }
 
 /* One need entry and its auxiliary chain; as walk_definition, -1 when the
@@ -136,12 +129,12 @@ static int walk_need(chain_walk *walk, const unsigned char *need, uint64_t offse
     version_event event = {.kind = VERSION_NEED, .offset = offset};
     const unsigned char *item;
     uint32_t j = 0;
-    event.version = bytes_half(image, need + FIELD(Elf32_Verneed, vn_version));
-    event.count = bytes_half(image, need + FIELD(Elf32_Verneed, vn_cnt));
-    event.file = bytes_word(image, need + FIELD(Elf32_Verneed, vn_file));
-    *next = bytes_word(image, need + FIELD(Elf32_Verneed, vn_next));
+    event.version = bytes_half(image, need + offsetof(Elf32_Verneed, vn_version));
+    event.count = bytes_half(image, need + offsetof(Elf32_Verneed, vn_cnt));
+    event.file = bytes_word(image, need + offsetof(Elf32_Verneed, vn_file));
+    *next = bytes_word(image, need + offsetof(Elf32_Verneed, vn_next));
     walk->each(walk->context, &event);
-    offset += bytes_word(image, need + FIELD(Elf32_Verneed, vn_aux));
+    offset += bytes_word(image, need + offsetof(Elf32_Verneed, vn_aux));
     if (offset > walk->size)
         return walk->rule == VERSION_WALK_LINKED ? 0 : -1;
     for (; walk->rule == VERSION_WALK_LINKED || j < event.count; j++) {
@@ -150,16 +143,14 @@ static int walk_need(chain_walk *walk, const unsigned char *need, uint64_t offse
             break;
         event.kind = VERSION_NEED_AUX;
         event.offset = offset;
-        event.hash = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_hash));
-        event.flags = bytes_half(image, item + FIELD(Elf32_Vernaux, vna_flags));
-        event.index = bytes_half(image, item + FIELD(Elf32_Vernaux, vna_other));
-        event.name = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_name));
-        step = bytes_word(image, item + FIELD(Elf32_Vernaux, vna_next));
+        event.hash = bytes_word(image, item + offsetof(Elf32_Vernaux, vna_hash));
+        event.flags = bytes_half(image, item + offsetof(Elf32_Vernaux, vna_flags));
+        event.index = bytes_half(image, item + offsetof(Elf32_Vernaux, vna_other));
+        event.name = bytes_word(image, item + offsetof(Elf32_Vernaux, vna_name));
+        step = bytes_word(image, item + offsetof(Elf32_Vernaux, vna_next));
         walk->each(walk->context, &event);
-        if (link_ends(walk, step, VERNAUX_SIZE, j == event.count - 1)) {
-            j = event.count;
-            break;
-        }
+        if (link_ends(walk, step, VERNAUX_SIZE, j == event.count - 1))
+            return 0;
         if (step > walk->size - offset)
             break;
         offset += step;
@@ -217,39 +208,20 @@ static void list_finish(version_list *list)
     list->count = kept;
 }
 
-/* A lookup list as its walk builds it: the array grows with the entries
- * the walk meets, which its budget bounds. */
-typedef struct list_builder {
-    version_list *list;
-    uint32_t capacity;
-    int failed; /* an entry could not be stored: the rest are dropped */
-} list_builder;
-
+/* An entry of a lookup list for each definition and each need's
+ * auxiliary entry the walk meets; the array holds as many entries as the
+ * walk's budget lets it read records. */
 static void list_event(void *context, const version_event *event)
 {
-    list_builder *builder = context;
-    version_list *list = builder->list;
-    version_entry *entry;
-    if (builder->failed)
-        return;
+    version_list *list = context;
+    version_entry *entry = &list->entries[list->count];
     if (event->kind == VERSION_DEFINITION_NAME) {
-        list->entries[list->count - 1].name_known = 1;
-        list->entries[list->count - 1].name = event->name;
+        entry[-1].name_known = 1;
+        entry[-1].name = event->name;
         return;
     }
     if (event->kind != VERSION_DEFINITION && event->kind != VERSION_NEED_AUX)
         return;
-    if (list->count == builder->capacity) {
-        uint32_t capacity = builder->capacity != 0 ? builder->capacity * 2 : 16;
-        version_entry *grown = realloc(list->entries, (size_t)capacity * sizeof *grown);
-        if (grown == NULL) {
-            builder->failed = 1;
-            return;
-        }
-        list->entries = grown;
-        builder->capacity = capacity;
-    }
-    entry = &list->entries[list->count];
     *entry = (version_entry){
         .key = (uint16_t)event->index, .flags = (uint16_t)event->flags, .order = list->count++};
     if (event->kind == VERSION_NEED_AUX) {
@@ -266,34 +238,24 @@ static void list_event(void *context, const version_event *event)
 static void list_from_bytes(version_list *list, const objlens_image *image,
                             const unsigned char *bytes, uint32_t size, int definitions)
 {
-    list_builder builder = {.list = list};
-    list->entries = NULL;
-    list->count = 0;
-    list->max_index = 0;
-    list->present = bytes != NULL;
-    if (bytes == NULL)
+    *list = (version_list){.present = bytes != NULL};
+    if (bytes == NULL ||
+        (list->entries = malloc((size_t)walk_budget(size) * sizeof *list->entries)) == NULL)
         return;
-    walk_bytes(image, bytes, size, definitions, 0, VERSION_WALK_LINKED, list_event, &builder);
+    walk_bytes(image, bytes, size, definitions, 0, VERSION_WALK_LINKED, list_event, list);
     list_finish(list);
 }
 
-/* The first section of `type`; 0 when there is none. */
-static uint32_t first_section_of_type(const dump_image *image, uint32_t type,
-                                      objlens_section *section)
-{
-    for (uint32_t index = 1; index < image->num_sections; index++)
-        if (objlens_get_section(&image->image, section, index) == 0 &&
-            objlens_section_get_type(section) == type)
-            return index;
-    return 0;
-}
-
+/* The list of the first section of `type`. */
 static void list_open(version_list *list, const dump_image *image, uint32_t type)
 {
     objlens_section section;
     unsigned char *bytes = NULL;
     uint32_t size = 0;
-    int present = first_section_of_type(image, type, &section) != 0;
+    int present = 0;
+    for (uint32_t index = 1; index < image->num_sections && !present; index++)
+        present = objlens_get_section(&image->image, &section, index) == 0 &&
+                  objlens_section_get_type(&section) == type;
     if (present)
         bytes = section_bytes(&section, &size);
     list_from_bytes(list, &image->image, bytes, size, type == SHT_GNU_verdef);
@@ -354,21 +316,7 @@ void symbol_versions_open(symbol_versions *versions, const dump_image *image,
                           const objlens_section *section, uint32_t table_index,
                           const string_table *names)
 {
-    versions->present = 0;
-    versions->count = 0;
-    versions->window_start = 0;
-    versions->window_count = 0;
-    versions->image = image;
-    versions->names = names;
-    versions->last_def = NULL;
-    versions->last_need = NULL;
-    versions->last_index = 0;
-    versions->last_defined = -1;
-    versions->last_max = 0;
-    versions->versym_bytes = NULL;
-    versions->strings = NULL;
-    versions->lists.definitions.entries = NULL;
-    versions->lists.needs.entries = NULL;
+    *versions = (symbol_versions){.image = image, .names = names, .last_defined = -1};
     if (section == NULL || objlens_section_get_type(section) != SHT_DYNSYM ||
         !versym_section(image, table_index, &versions->versym))
         return;
@@ -458,13 +406,6 @@ static void version_name(symbol_version *version, const symbol_versions *version
         version->problem = NULL;
 }
 
-void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlens_sym *symbol,
-                         symbol_version *version)
-{
-    symbol_versions_get_fields(versions, index, (uint16_t)objlens_sym_get_shndx(symbol),
-                               objlens_sym_get_name_offs(symbol), version);
-}
-
 void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint16_t shndx,
                                 uint32_t st_name, symbol_version *version)
 {
@@ -473,10 +414,7 @@ void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint1
     uint16_t vers;
     int defined;
     int kind;
-    version->kind = VERSION_NONE;
-    version->name = NULL;
-    version->problem = NULL;
-    version->index = 0;
+    *version = (symbol_version){.kind = VERSION_NONE};
     if (!versions->present || index >= versions->count ||
         (entry = versym_entry(versions, index)) < 0 || entry == 0)
         return;
@@ -513,32 +451,17 @@ void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint1
 
 const char *version_flags_text(uint16_t flags, char buffer[48])
 {
-    size_t used = 0;
-    static const struct {
-        uint16_t bit;
-        const char *name;
-    } names[] = {{VER_FLG_BASE, "BASE"}, {VER_FLG_WEAK, "WEAK"}, {0x4, "INFO"}};
+    /* VER_FLG_BASE, VER_FLG_WEAK and VER_FLG_INFO (0x4) by name, the bits
+     * above them together as one. */
+    static const char *const names[] = {"BASE", "WEAK", "INFO", "<unknown>"};
+    int used = 0;
     if (flags == 0)
         return "none";
-    buffer[0] = '\0';
-    for (size_t i = 0; i <= sizeof names / sizeof names[0]; i++) {
-        const char *name;
-        if (i < sizeof names / sizeof names[0]) {
-            if (!(flags & names[i].bit))
-                continue;
-            name = names[i].name;
-        } else {
-            if (!(flags & ~(VER_FLG_BASE | VER_FLG_WEAK | 0x4)))
-                continue;
-            name = "<unknown>";
-        }
-        if (used != 0) {
-            for (const char *s = " | "; *s != '\0'; s++)
-                buffer[used++] = *s;
-        }
-        for (const char *s = name; *s != '\0'; s++)
-            buffer[used++] = *s;
-        buffer[used] = '\0';
+    for (unsigned bit = 0; bit < 4; bit++) {
+        unsigned mask = bit < 3 ? 1u << bit : ~7u;
+        if (flags & mask)
+            used += snprintf(buffer + used, (size_t)(48 - used), "%s%s", used != 0 ? " | " : "",
+                             names[bit]);
     }
     return buffer;
 }

@@ -116,11 +116,8 @@ void symbol_versions_open_bytes(symbol_versions *versions, const dump_image *ima
                                 const unsigned char *verneed, uint32_t verneed_size,
                                 const struct segment_dynamic *strings);
 
-/* The version symbol `index` of the table is shown with; kind
- * VERSION_NONE when it has none. */
-void symbol_versions_get(symbol_versions *versions, uint32_t index, const objlens_sym *symbol,
-                         symbol_version *version);
-/* The same from the symbol's st_shndx and st_name. */
+/* The version symbol `index` of the table, with `shndx` and `st_name`, is
+ * shown with; kind VERSION_NONE when it has none. */
 void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint16_t shndx,
                                 uint32_t st_name, symbol_version *version);
 
