@@ -157,17 +157,23 @@ static const char *const mips_fp_abi[] = {"Hard or soft float",
                                           "Hard float (32-bit CPU, 64-bit FPU)",
                                           "Hard float compat (32-bit CPU, 64-bit FPU)",
                                           "NaN 2008 compatibility"};
-/* The hardware capability bits, in the order the readers list them. */
-static const struct {
+
+/* A bit of a flag word and its name. */
+typedef struct bit_name {
     uint32_t bit;
     const char *name;
-} sparc_hwcaps[] = {{0x1, "mul32"},    {0x2, "div32"},     {0x4, "fsmuld"}, {0x8, "v8plus"},
-                    {0x10, "popc"},    {0x20, "vis"},      {0x40, "vis2"},  {0x80, "ASIBlkInit"},
-                    {0x100, "fmaf"},   {0x400, "vis3"},    {0x800, "hpc"},  {0x1000, "random"},
-                    {0x2000, "trans"}, {0x4000, "fjfmau"}, {0x8000, "ima"}, {0x10000, "cspare"}},
-  sparc_hwcaps2[] = {{0x1, "fjathplus"},  {0x2, "vis3b"},   {0x4, "adp"},     {0x8, "sparc5"},
-                     {0x10, "mwait"},     {0x20, "xmpmul"}, {0x40, "xmont2"}, {0x80, "nsec"},
-                     {0x100, "fjathhpc"}, {0x200, "fjdes"}, {0x400, "fjaes"}};
+} bit_name;
+
+/* The hardware capability bits, in the order the readers list them. */
+static const bit_name sparc_hwcaps[] = {
+    {0x1, "mul32"},    {0x2, "div32"},     {0x4, "fsmuld"}, {0x8, "v8plus"},
+    {0x10, "popc"},    {0x20, "vis"},      {0x40, "vis2"},  {0x80, "ASIBlkInit"},
+    {0x100, "fmaf"},   {0x400, "vis3"},    {0x800, "hpc"},  {0x1000, "random"},
+    {0x2000, "trans"}, {0x4000, "fjfmau"}, {0x8000, "ima"}, {0x10000, "cspare"}};
+static const bit_name sparc_hwcaps2[] = {{0x1, "fjathplus"}, {0x2, "vis3b"},  {0x4, "adp"},
+                                         {0x8, "sparc5"},    {0x10, "mwait"}, {0x20, "xmpmul"},
+                                         {0x40, "xmont2"},   {0x80, "nsec"},  {0x100, "fjathhpc"},
+                                         {0x200, "fjdes"},   {0x400, "fjaes"}};
 
 /* ---- pieces of a line -------------------------------------------------- */
 
@@ -242,14 +248,10 @@ static void out_align(uint64_t value, const char *one, const char *two)
 
 /* ---- one attribute, by vendor ----------------------------------------- */
 
-static void arm_attribute(const attribute_record *r, const char *name)
+/* The value of a named tag of the machine's own vendor, after its name. */
+static void arm_attribute(const attribute_record *r)
 {
     uint64_t v = r->number_value;
-    if (name == NULL) {
-        out_tag_value((int64_t)r->tag, r);
-        return;
-    }
-    out_printf("  %s: ", name);
     /* Which tags hold which shape is the walk's rule: follow it. */
     switch (r->value) {
     case ATTRIBUTE_STRING: out_tag_value(-1, r); return;
@@ -285,14 +287,9 @@ static void arm_attribute(const attribute_record *r, const char *name)
         }
 }
 
-static void riscv_attribute(const attribute_record *r, const char *name)
+static void riscv_attribute(const attribute_record *r)
 {
     uint64_t v = r->number_value;
-    if (name == NULL) {
-        out_tag_value((int64_t)r->tag, r);
-        return;
-    }
-    out_printf("  %s: ", name);
     if (r->value == ATTRIBUTE_STRING)
         out_tag_value(-1, r);
     else if (r->tag == 4)
@@ -335,19 +332,15 @@ static void power_attribute(const attribute_record *r, const char *name)
     }
 }
 
-static void sparc_hwcaps_line(const attribute_record *r, int second)
+static void sparc_hwcaps_line(uint32_t mask, const bit_name *bits, size_t count)
 {
-    uint32_t mask = (uint32_t)r->number_value;
-    size_t count = second ? COUNT(sparc_hwcaps2) : COUNT(sparc_hwcaps);
-    int first = 1;
-    for (size_t i = 0; i < count; i++) {
-        uint32_t bit = second ? sparc_hwcaps2[i].bit : sparc_hwcaps[i].bit;
-        if ((mask & bit) == 0)
-            continue;
-        out_printf("%s%s", first ? "" : "|", second ? sparc_hwcaps2[i].name : sparc_hwcaps[i].name);
-        first = 0;
-    }
-    out_printf(mask == 0 ? "0\n" : "\n");
+    const char *separator = "";
+    for (size_t i = 0; i < count; i++)
+        if (mask & bits[i].bit) {
+            out_printf("%s%s", separator, bits[i].name);
+            separator = "|";
+        }
+    out_str(mask == 0 ? "0\n" : "\n");
 }
 
 /* A tag of the "gnu" vendor on a machine whose readers know its tags. */
@@ -374,8 +367,10 @@ static void gnu_attribute(uint16_t machine, const attribute_record *r, const cha
         return;
     }
     out_printf("  %s: ", name);
-    if (machine == EM_SPARC) {
-        sparc_hwcaps_line(r, r->tag == 8);
+    if (machine == EM_SPARC && r->tag == 8) {
+        sparc_hwcaps_line((uint32_t)v, sparc_hwcaps2, COUNT(sparc_hwcaps2));
+    } else if (machine == EM_SPARC) {
+        sparc_hwcaps_line((uint32_t)v, sparc_hwcaps, COUNT(sparc_hwcaps));
     } else if (machine == EM_S390) {
         static const char *const float_abi[] = {"any", "software", "hardware"};
         out_list_text(float_abi, COUNT(float_abi), v);
@@ -417,12 +412,17 @@ static void text_attribute(void *context, int event, const attribute_record *r)
         break;
     case ATTRIBUTE_ONE: {
         const char *name = attribute_tag_name(image->machine, r->style, r->tag);
-        if (r->style != ATTRIBUTES_PUBLIC)
+        if (r->style != ATTRIBUTES_PUBLIC) {
             gnu_attribute(machine, r, name);
-        else if (machine == EM_ARM)
-            arm_attribute(r, name);
-        else
-            riscv_attribute(r, name);
+        } else if (name == NULL) {
+            out_tag_value((int64_t)r->tag, r);
+        } else {
+            out_printf("  %s: ", name);
+            if (machine == EM_ARM)
+                arm_attribute(r);
+            else
+                riscv_attribute(r);
+        }
         break;
     }
     case ATTRIBUTE_RAW:
@@ -444,7 +444,7 @@ static void text_attribute(void *context, int event, const attribute_record *r)
 
 static const char *mips_isa_extension(uint32_t value)
 {
-    static const char *const names[] = {NULL,
+    static const char *const names[] = {"None",
                                         "RMI XLR",
                                         "Cavium Networks Octeon2",
                                         "Cavium Networks OcteonP",
@@ -465,37 +465,39 @@ static const char *mips_isa_extension(uint32_t value)
                                         "ST Microelectronics Loongson 2F",
                                         "Cavium Networks Octeon3",
                                         "Imagination interAptiv MR2"};
-    if (value == 0)
-        return "None";
     return value < COUNT(names) ? names[value] : NULL;
 }
 
 /* The ASE bits in the order the readers list them. */
-static const struct {
-    uint32_t bit;
-    const char *name;
-} mips_ases[] = {{0x1, "DSP ASE"},
-                 {0x2, "DSP R2 ASE"},
-                 {0x2000, "DSP R3 ASE"},
-                 {0x4, "Enhanced VA Scheme"},
-                 {0x8, "MCU (MicroController) ASE"},
-                 {0x10, "MDMX ASE"},
-                 {0x20, "MIPS-3D ASE"},
-                 {0x40, "MT ASE"},
-                 {0x80, "SmartMIPS ASE"},
-                 {0x100, "VZ ASE"},
-                 {0x200, "MSA ASE"},
-                 {0x400, "MIPS16 ASE"},
-                 {0x800, "MICROMIPS ASE"},
-                 {0x1000, "XPA ASE"},
-                 {0x4000, "MIPS16e2 ASE"},
-                 {0x8000, "CRC ASE"},
-                 {0x10000, "GINV ASE"},
-                 {0x20000, "Loongson MMI ASE"},
-                 {0x40000, "Loongson CAM ASE"},
-                 {0x80000, "Loongson EXT ASE"},
-                 {0x100000, "Loongson EXT2 ASE"}};
+static const bit_name mips_ases[] = {{0x1, "DSP ASE"},
+                                     {0x2, "DSP R2 ASE"},
+                                     {0x2000, "DSP R3 ASE"},
+                                     {0x4, "Enhanced VA Scheme"},
+                                     {0x8, "MCU (MicroController) ASE"},
+                                     {0x10, "MDMX ASE"},
+                                     {0x20, "MIPS-3D ASE"},
+                                     {0x40, "MT ASE"},
+                                     {0x80, "SmartMIPS ASE"},
+                                     {0x100, "VZ ASE"},
+                                     {0x200, "MSA ASE"},
+                                     {0x400, "MIPS16 ASE"},
+                                     {0x800, "MICROMIPS ASE"},
+                                     {0x1000, "XPA ASE"},
+                                     {0x4000, "MIPS16e2 ASE"},
+                                     {0x8000, "CRC ASE"},
+                                     {0x10000, "GINV ASE"},
+                                     {0x20000, "Loongson MMI ASE"},
+                                     {0x40000, "Loongson CAM ASE"},
+                                     {0x80000, "Loongson EXT ASE"},
+                                     {0x100000, "Loongson EXT2 ASE"}};
 #define MIPS_ASES_KNOWN 0x1fffffu
+
+/* The register size a MIPS_AFL_REG_ value stands for; -1 for another. */
+static int register_size(uint32_t value)
+{
+    static const int sizes[] = {0, 32, 64, 128};
+    return value < COUNT(sizes) ? sizes[value] : -1;
+}
 
 static void mips_abiflags_text(const mips_abiflags *f)
 {
@@ -503,9 +505,8 @@ static void mips_abiflags_text(const mips_abiflags *f)
     out_printf("\nMIPS ABI Flags Version: %u\n\nISA: MIPS%u", f->version, f->isa_level);
     if (f->isa_rev > 1)
         out_printf("r%u", f->isa_rev);
-    out_printf(
-        "\nGPR size: %d\nCPR1 size: %d\nCPR2 size: %d\nFP ABI: ", mips_register_size(f->gpr_size),
-        mips_register_size(f->cpr1_size), mips_register_size(f->cpr2_size));
+    out_printf("\nGPR size: %d\nCPR1 size: %d\nCPR2 size: %d\nFP ABI: ", register_size(f->gpr_size),
+               register_size(f->cpr1_size), register_size(f->cpr2_size));
     out_list_text(mips_fp_abi, COUNT(mips_fp_abi), f->fp_abi);
     if (extension != NULL)
         out_printf("ISA Extension: %s\nASEs:", extension);
