@@ -199,13 +199,6 @@ static void out_string_or(const attribute_record *r, const char *missing)
         out_str(missing);
 }
 
-static void out_quoted(const attribute_record *r)
-{
-    out_str("\"");
-    out_string_or(r, "<corrupt string tag>");
-    out_str("\"\n");
-}
-
 /*
  * A tag shown by its number alone: "Tag_unknown_N: " when `shown` is not
  * 0, then a string or "N (0xN)" by the low bit of `shown`, as -1 asks for
@@ -218,10 +211,13 @@ static void out_tag_value(int64_t shown, const attribute_record *r)
         out_printf("  Tag_unknown_%" PRId64 ": ", shown);
     if (r->missing)
         return;
-    if (shown & 1)
-        out_quoted(r);
-    else
+    if ((shown & 1) == 0) {
         out_printf("%" PRId64 " (0x%" PRIx64 ")\n", (int64_t)r->number_value, r->number_value);
+        return;
+    }
+    out_str("\"");
+    out_string_or(r, "<corrupt string tag>");
+    out_str("\"\n");
 }
 
 /* Tag_compatibility's flag and vendor. */
@@ -524,15 +520,6 @@ static void mips_abiflags_text(const mips_abiflags *f)
 
 /* ---- the MIPS global offset table --------------------------------------- */
 
-/* The column headings of the entries that follow. */
-static void got_heading(const mips_got *got, int with_symbols, const char *value)
-{
-    int digits = got->entry_size * 2;
-    out_printf("  %*s     Access %*s", digits, "Address", digits, value);
-    if (with_symbols)
-        out_printf(" %*s Type    Ndx Name", digits, "Sym.Val.");
-}
-
 static void got_symbol_text(const mips_got *got, dump_image *image, uint64_t index)
 {
     objlens_sym symbol;
@@ -571,14 +558,17 @@ static int is_reserved(int kind) { return kind >= 0 && kind <= MIPS_GOT_RESERVED
  * entry changes. */
 static void got_block(got_text *t, int kind)
 {
-    const char *value = t->got->is_static ? "Value" : "Initial";
+    int digits = t->got->entry_size * 2;
     if (t->last == kind || (is_reserved(t->last) && is_reserved(kind)))
         return;
     out_printf("%s %s entries:\n", t->last != -1 ? "\n" : "",
                is_reserved(kind)        ? "Reserved"
                : kind == MIPS_GOT_LOCAL ? "Local"
                                         : "Global");
-    got_heading(t->got, kind == MIPS_GOT_GLOBAL, value);
+    out_printf("  %*s     Access %*s", digits, "Address", digits,
+               t->got->is_static ? "Value" : "Initial");
+    if (kind == MIPS_GOT_GLOBAL)
+        out_printf(" %*s Type    Ndx Name", digits, "Sym.Val.");
     out_printf(kind == MIPS_GOT_LAZY_RESOLVER ? " Purpose\n" : "\n");
     t->last = kind;
 }
