@@ -303,7 +303,7 @@ static void power_extra_bits(uint64_t v, uint64_t highest)
         out_printf("(0x%x), ", (uint32_t)v);
 }
 
-static void power_attribute(const attribute_record *r, const char *name)
+static void power_attribute(const attribute_record *r)
 {
     static const char *const fp[] = {"unspecified hard/soft float, ", "hard float, ",
                                      "soft float, ", "single-precision hard float, "};
@@ -313,7 +313,6 @@ static void power_attribute(const attribute_record *r, const char *name)
     static const char *const vector[] = {"unspecified\n", "generic\n", "AltiVec\n", "SPE\n"};
     static const char *const struct_return[] = {"unspecified\n", "r3/r4\n", "memory\n", "???\n"};
     uint64_t v = r->number_value;
-    out_printf("  %s: ", name);
     if (r->missing) {
         out_str("<corrupt>\n");
     } else if (r->tag == 4) {
@@ -358,12 +357,10 @@ static void gnu_attribute(uint16_t machine, const attribute_record *r, const cha
         out_tag_value(machine == EM_SPARC ? (int64_t)r->tag : low_bit, r);
         return;
     }
-    if (machine == EM_PPC) {
-        power_attribute(r, name);
-        return;
-    }
     out_printf("  %s: ", name);
-    if (machine == EM_SPARC && r->tag == 8) {
+    if (machine == EM_PPC) {
+        power_attribute(r);
+    } else if (machine == EM_SPARC && r->tag == 8) {
         sparc_hwcaps_line((uint32_t)v, sparc_hwcaps2, COUNT(sparc_hwcaps2));
     } else if (machine == EM_SPARC) {
         sparc_hwcaps_line((uint32_t)v, sparc_hwcaps, COUNT(sparc_hwcaps));
