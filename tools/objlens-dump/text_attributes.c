@@ -382,8 +382,8 @@ static void text_attribute(void *context, int event, const attribute_record *r)
     switch (event) {
     case ATTRIBUTE_BAD_VERSION:
         out_str("Unknown attributes version '");
-        out_name_bounded((const char *)&(unsigned char){(unsigned char)r->version}, 1);
-        out_printf("'(%u) - expecting 'A'\n", r->version);
+        out_name_bounded((const char *)&(unsigned char){(unsigned char)r->number}, 1);
+        out_printf("'(%u) - expecting 'A'\n", (unsigned)r->number);
         break;
     case ATTRIBUTE_VENDOR:
         out_str("Attribute Section: ");

@@ -315,7 +315,7 @@ static void read_section(walk *w, const unsigned char *data, uint32_t size)
     const unsigned char *limit = data + size;
     uint32_t section_left = size - 1;
     if (data[0] != 'A') {
-        r->version = data[0];
+        r->number = data[0];
         w->each(w->context, ATTRIBUTE_BAD_VERSION, r);
         diag_damage(w->image, "attribute section %u: version %u, not 'A'", (unsigned)r->section,
                     (unsigned)data[0]);
