@@ -157,17 +157,23 @@ static const char *const mips_fp_abi[] = {"Hard or soft float",
                                           "Hard float (32-bit CPU, 64-bit FPU)",
                                           "Hard float compat (32-bit CPU, 64-bit FPU)",
                                           "NaN 2008 compatibility"};
-/* The hardware capability bits, in the order the readers list them. */
-static const struct {
+
+/* A bit of a flag word and its name. */
+typedef struct bit_name {
     uint32_t bit;
     const char *name;
-} sparc_hwcaps[] = {{0x1, "mul32"},    {0x2, "div32"},     {0x4, "fsmuld"}, {0x8, "v8plus"},
-                    {0x10, "popc"},    {0x20, "vis"},      {0x40, "vis2"},  {0x80, "ASIBlkInit"},
-                    {0x100, "fmaf"},   {0x400, "vis3"},    {0x800, "hpc"},  {0x1000, "random"},
-                    {0x2000, "trans"}, {0x4000, "fjfmau"}, {0x8000, "ima"}, {0x10000, "cspare"}},
-  sparc_hwcaps2[] = {{0x1, "fjathplus"},  {0x2, "vis3b"},   {0x4, "adp"},     {0x8, "sparc5"},
-                     {0x10, "mwait"},     {0x20, "xmpmul"}, {0x40, "xmont2"}, {0x80, "nsec"},
-                     {0x100, "fjathhpc"}, {0x200, "fjdes"}, {0x400, "fjaes"}};
+} bit_name;
+
+/* The hardware capability bits, in the order the readers list them. */
+static const bit_name sparc_hwcaps[] = {
+    {0x1, "mul32"},    {0x2, "div32"},     {0x4, "fsmuld"}, {0x8, "v8plus"},
+    {0x10, "popc"},    {0x20, "vis"},      {0x40, "vis2"},  {0x80, "ASIBlkInit"},
+    {0x100, "fmaf"},   {0x400, "vis3"},    {0x800, "hpc"},  {0x1000, "random"},
+    {0x2000, "trans"}, {0x4000, "fjfmau"}, {0x8000, "ima"}, {0x10000, "cspare"}};
+static const bit_name sparc_hwcaps2[] = {{0x1, "fjathplus"}, {0x2, "vis3b"},  {0x4, "adp"},
+                                         {0x8, "sparc5"},    {0x10, "mwait"}, {0x20, "xmpmul"},
+                                         {0x40, "xmont2"},   {0x80, "nsec"},  {0x100, "fjathhpc"},
+                                         {0x200, "fjdes"},   {0x400, "fjaes"}};
 
 /* ---- pieces of a line -------------------------------------------------- */
 
@@ -193,13 +199,6 @@ static void out_string_or(const attribute_record *r, const char *missing)
         out_str(missing);
 }
 
-static void out_quoted(const attribute_record *r)
-{
-    out_str("\"");
-    out_string_or(r, "<corrupt string tag>");
-    out_str("\"\n");
-}
-
 /*
  * A tag shown by its number alone: "Tag_unknown_N: " when `shown` is not
  * 0, then a string or "N (0xN)" by the low bit of `shown`, as -1 asks for
@@ -212,10 +211,13 @@ static void out_tag_value(int64_t shown, const attribute_record *r)
         out_printf("  Tag_unknown_%" PRId64 ": ", shown);
     if (r->missing)
         return;
-    if (shown & 1)
-        out_quoted(r);
-    else
+    if ((shown & 1) == 0) {
         out_printf("%" PRId64 " (0x%" PRIx64 ")\n", (int64_t)r->number_value, r->number_value);
+        return;
+    }
+    out_str("\"");
+    out_string_or(r, "<corrupt string tag>");
+    out_str("\"\n");
 }
 
 /* Tag_compatibility's flag and vendor. */
@@ -242,14 +244,10 @@ static void out_align(uint64_t value, const char *one, const char *two)
 
 /* ---- one attribute, by vendor ----------------------------------------- */
 
-static void arm_attribute(const attribute_record *r, const char *name)
+/* The value of a named tag of the machine's own vendor, after its name. */
+static void arm_attribute(const attribute_record *r)
 {
     uint64_t v = r->number_value;
-    if (name == NULL) {
-        out_tag_value((int64_t)r->tag, r);
-        return;
-    }
-    out_printf("  %s: ", name);
     /* Which tags hold which shape is the walk's rule: follow it. */
     switch (r->value) {
     case ATTRIBUTE_STRING: out_tag_value(-1, r); return;
@@ -285,14 +283,9 @@ static void arm_attribute(const attribute_record *r, const char *name)
         }
 }
 
-static void riscv_attribute(const attribute_record *r, const char *name)
+static void riscv_attribute(const attribute_record *r)
 {
     uint64_t v = r->number_value;
-    if (name == NULL) {
-        out_tag_value((int64_t)r->tag, r);
-        return;
-    }
-    out_printf("  %s: ", name);
     if (r->value == ATTRIBUTE_STRING)
         out_tag_value(-1, r);
     else if (r->tag == 4)
@@ -310,7 +303,7 @@ static void power_extra_bits(uint64_t v, uint64_t highest)
         out_printf("(0x%x), ", (uint32_t)v);
 }
 
-static void power_attribute(const attribute_record *r, const char *name)
+static void power_attribute(const attribute_record *r)
 {
     static const char *const fp[] = {"unspecified hard/soft float, ", "hard float, ",
                                      "soft float, ", "single-precision hard float, "};
@@ -320,7 +313,6 @@ static void power_attribute(const attribute_record *r, const char *name)
     static const char *const vector[] = {"unspecified\n", "generic\n", "AltiVec\n", "SPE\n"};
     static const char *const struct_return[] = {"unspecified\n", "r3/r4\n", "memory\n", "???\n"};
     uint64_t v = r->number_value;
-    out_printf("  %s: ", name);
     if (r->missing) {
         out_str("<corrupt>\n");
     } else if (r->tag == 4) {
@@ -335,19 +327,15 @@ static void power_attribute(const attribute_record *r, const char *name)
     }
 }
 
-static void sparc_hwcaps_line(const attribute_record *r, int second)
+static void sparc_hwcaps_line(uint32_t mask, const bit_name *bits, size_t count)
 {
-    uint32_t mask = (uint32_t)r->number_value;
-    size_t count = second ? COUNT(sparc_hwcaps2) : COUNT(sparc_hwcaps);
-    int first = 1;
-    for (size_t i = 0; i < count; i++) {
-        uint32_t bit = second ? sparc_hwcaps2[i].bit : sparc_hwcaps[i].bit;
-        if ((mask & bit) == 0)
-            continue;
-        out_printf("%s%s", first ? "" : "|", second ? sparc_hwcaps2[i].name : sparc_hwcaps[i].name);
-        first = 0;
-    }
-    out_printf(mask == 0 ? "0\n" : "\n");
+    const char *separator = "";
+    for (size_t i = 0; i < count; i++)
+        if (mask & bits[i].bit) {
+            out_printf("%s%s", separator, bits[i].name);
+            separator = "|";
+        }
+    out_str(mask == 0 ? "0\n" : "\n");
 }
 
 /* A tag of the "gnu" vendor on a machine whose readers know its tags. */
@@ -369,13 +357,13 @@ static void gnu_attribute(uint16_t machine, const attribute_record *r, const cha
         out_tag_value(machine == EM_SPARC ? (int64_t)r->tag : low_bit, r);
         return;
     }
-    if (machine == EM_PPC) {
-        power_attribute(r, name);
-        return;
-    }
     out_printf("  %s: ", name);
-    if (machine == EM_SPARC) {
-        sparc_hwcaps_line(r, r->tag == 8);
+    if (machine == EM_PPC) {
+        power_attribute(r);
+    } else if (machine == EM_SPARC && r->tag == 8) {
+        sparc_hwcaps_line((uint32_t)v, sparc_hwcaps2, COUNT(sparc_hwcaps2));
+    } else if (machine == EM_SPARC) {
+        sparc_hwcaps_line((uint32_t)v, sparc_hwcaps, COUNT(sparc_hwcaps));
     } else if (machine == EM_S390) {
         static const char *const float_abi[] = {"any", "software", "hardware"};
         out_list_text(float_abi, COUNT(float_abi), v);
@@ -394,8 +382,8 @@ static void text_attribute(void *context, int event, const attribute_record *r)
     switch (event) {
     case ATTRIBUTE_BAD_VERSION:
         out_str("Unknown attributes version '");
-        out_name_bounded((const char *)&(unsigned char){(unsigned char)r->version}, 1);
-        out_printf("'(%u) - expecting 'A'\n", r->version);
+        out_name_bounded((const char *)&(unsigned char){(unsigned char)r->number}, 1);
+        out_printf("'(%u) - expecting 'A'\n", (unsigned)r->number);
         break;
     case ATTRIBUTE_VENDOR:
         out_str("Attribute Section: ");
@@ -417,12 +405,17 @@ static void text_attribute(void *context, int event, const attribute_record *r)
         break;
     case ATTRIBUTE_ONE: {
         const char *name = attribute_tag_name(image->machine, r->style, r->tag);
-        if (r->style != ATTRIBUTES_PUBLIC)
+        if (r->style != ATTRIBUTES_PUBLIC) {
             gnu_attribute(machine, r, name);
-        else if (machine == EM_ARM)
-            arm_attribute(r, name);
-        else
-            riscv_attribute(r, name);
+        } else if (name == NULL) {
+            out_tag_value((int64_t)r->tag, r);
+        } else {
+            out_printf("  %s: ", name);
+            if (machine == EM_ARM)
+                arm_attribute(r);
+            else
+                riscv_attribute(r);
+        }
         break;
     }
     case ATTRIBUTE_RAW:
@@ -444,7 +437,7 @@ static void text_attribute(void *context, int event, const attribute_record *r)
 
 static const char *mips_isa_extension(uint32_t value)
 {
-    static const char *const names[] = {NULL,
+    static const char *const names[] = {"None",
                                         "RMI XLR",
                                         "Cavium Networks Octeon2",
                                         "Cavium Networks OcteonP",
@@ -465,37 +458,39 @@ static const char *mips_isa_extension(uint32_t value)
                                         "ST Microelectronics Loongson 2F",
                                         "Cavium Networks Octeon3",
                                         "Imagination interAptiv MR2"};
-    if (value == 0)
-        return "None";
     return value < COUNT(names) ? names[value] : NULL;
 }
 
 /* The ASE bits in the order the readers list them. */
-static const struct {
-    uint32_t bit;
-    const char *name;
-} mips_ases[] = {{0x1, "DSP ASE"},
-                 {0x2, "DSP R2 ASE"},
-                 {0x2000, "DSP R3 ASE"},
-                 {0x4, "Enhanced VA Scheme"},
-                 {0x8, "MCU (MicroController) ASE"},
-                 {0x10, "MDMX ASE"},
-                 {0x20, "MIPS-3D ASE"},
-                 {0x40, "MT ASE"},
-                 {0x80, "SmartMIPS ASE"},
-                 {0x100, "VZ ASE"},
-                 {0x200, "MSA ASE"},
-                 {0x400, "MIPS16 ASE"},
-                 {0x800, "MICROMIPS ASE"},
-                 {0x1000, "XPA ASE"},
-                 {0x4000, "MIPS16e2 ASE"},
-                 {0x8000, "CRC ASE"},
-                 {0x10000, "GINV ASE"},
-                 {0x20000, "Loongson MMI ASE"},
-                 {0x40000, "Loongson CAM ASE"},
-                 {0x80000, "Loongson EXT ASE"},
-                 {0x100000, "Loongson EXT2 ASE"}};
+static const bit_name mips_ases[] = {{0x1, "DSP ASE"},
+                                     {0x2, "DSP R2 ASE"},
+                                     {0x2000, "DSP R3 ASE"},
+                                     {0x4, "Enhanced VA Scheme"},
+                                     {0x8, "MCU (MicroController) ASE"},
+                                     {0x10, "MDMX ASE"},
+                                     {0x20, "MIPS-3D ASE"},
+                                     {0x40, "MT ASE"},
+                                     {0x80, "SmartMIPS ASE"},
+                                     {0x100, "VZ ASE"},
+                                     {0x200, "MSA ASE"},
+                                     {0x400, "MIPS16 ASE"},
+                                     {0x800, "MICROMIPS ASE"},
+                                     {0x1000, "XPA ASE"},
+                                     {0x4000, "MIPS16e2 ASE"},
+                                     {0x8000, "CRC ASE"},
+                                     {0x10000, "GINV ASE"},
+                                     {0x20000, "Loongson MMI ASE"},
+                                     {0x40000, "Loongson CAM ASE"},
+                                     {0x80000, "Loongson EXT ASE"},
+                                     {0x100000, "Loongson EXT2 ASE"}};
 #define MIPS_ASES_KNOWN 0x1fffffu
+
+/* The register size a MIPS_AFL_REG_ value stands for; -1 for another. */
+static int register_size(uint32_t value)
+{
+    static const int sizes[] = {0, 32, 64, 128};
+    return value < COUNT(sizes) ? sizes[value] : -1;
+}
 
 static void mips_abiflags_text(const mips_abiflags *f)
 {
@@ -503,9 +498,8 @@ static void mips_abiflags_text(const mips_abiflags *f)
     out_printf("\nMIPS ABI Flags Version: %u\n\nISA: MIPS%u", f->version, f->isa_level);
     if (f->isa_rev > 1)
         out_printf("r%u", f->isa_rev);
-    out_printf(
-        "\nGPR size: %d\nCPR1 size: %d\nCPR2 size: %d\nFP ABI: ", mips_register_size(f->gpr_size),
-        mips_register_size(f->cpr1_size), mips_register_size(f->cpr2_size));
+    out_printf("\nGPR size: %d\nCPR1 size: %d\nCPR2 size: %d\nFP ABI: ", register_size(f->gpr_size),
+               register_size(f->cpr1_size), register_size(f->cpr2_size));
     out_list_text(mips_fp_abi, COUNT(mips_fp_abi), f->fp_abi);
     if (extension != NULL)
         out_printf("ISA Extension: %s\nASEs:", extension);
@@ -522,15 +516,6 @@ static void mips_abiflags_text(const mips_abiflags *f)
 }
 
 /* ---- the MIPS global offset table --------------------------------------- */
-
-/* The column headings of the entries that follow. */
-static void got_heading(const mips_got *got, int with_symbols, const char *value)
-{
-    int digits = got->entry_size * 2;
-    out_printf("  %*s     Access %*s", digits, "Address", digits, value);
-    if (with_symbols)
-        out_printf(" %*s Type    Ndx Name", digits, "Sym.Val.");
-}
 
 static void got_symbol_text(const mips_got *got, dump_image *image, uint64_t index)
 {
@@ -570,14 +555,17 @@ static int is_reserved(int kind) { return kind >= 0 && kind <= MIPS_GOT_RESERVED
  * entry changes. */
 static void got_block(got_text *t, int kind)
 {
-    const char *value = t->got->is_static ? "Value" : "Initial";
+    int digits = t->got->entry_size * 2;
     if (t->last == kind || (is_reserved(t->last) && is_reserved(kind)))
         return;
     out_printf("%s %s entries:\n", t->last != -1 ? "\n" : "",
                is_reserved(kind)        ? "Reserved"
                : kind == MIPS_GOT_LOCAL ? "Local"
                                         : "Global");
-    got_heading(t->got, kind == MIPS_GOT_GLOBAL, value);
+    out_printf("  %*s     Access %*s", digits, "Address", digits,
+               t->got->is_static ? "Value" : "Initial");
+    if (kind == MIPS_GOT_GLOBAL)
+        out_printf(" %*s Type    Ndx Name", digits, "Sym.Val.");
     out_printf(kind == MIPS_GOT_LAZY_RESOLVER ? " Purpose\n" : "\n");
     t->last = kind;
 }

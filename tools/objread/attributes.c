@@ -165,13 +165,18 @@ static uint64_t read_uleb(walk *w, const unsigned char **at, const unsigned char
 }
 
 /* A string at *at before `end`: up to its NUL, or all that is left; *at
- * goes past the NUL. */
+ * goes past the NUL.  A string needs its byte and room for its NUL: a
+ * last byte alone is passed over. */
 static void read_string(attribute_record *record, const unsigned char **at,
                         const unsigned char *end)
 {
     const unsigned char *p = *at;
     size_t left = (size_t)(end - p);
     const unsigned char *nul = memchr(p, '\0', left);
+    if (left <= 1) {
+        *at = end;
+        return;
+    }
     record->string = (const char *)p;
     record->string_size = nul != NULL ? (size_t)(nul - p) : left;
     *at = nul != NULL ? nul + 1 : end;
@@ -193,19 +198,10 @@ static void read_attribute(walk *w, uint16_t family, const unsigned char **at,
     } else {
         switch (r->value) {
         case ATTRIBUTE_NUMBER: r->number_value = read_uleb(w, at, end); break;
-        case ATTRIBUTE_STRING:
-            /* A string needs its byte and room for its NUL. */
-            if (end - *at > 1)
-                read_string(r, at, end);
-            else
-                *at = end;
-            break;
+        case ATTRIBUTE_STRING: read_string(r, at, end); break;
         case ATTRIBUTE_COMPAT:
             r->number_value = read_uleb(w, at, end);
-            if (end - *at > 1)
-                read_string(r, at, end);
-            else
-                *at = end;
+            read_string(r, at, end);
             break;
         case ATTRIBUTE_ALSO:
             r->number_value = read_uleb(w, at, end);
@@ -319,7 +315,7 @@ static void read_section(walk *w, const unsigned char *data, uint32_t size)
     const unsigned char *limit = data + size;
     uint32_t section_left = size - 1;
     if (data[0] != 'A') {
-        r->version = data[0];
+        r->number = data[0];
         w->each(w->context, ATTRIBUTE_BAD_VERSION, r);
         diag_damage(w->image, "attribute section %u: version %u, not 'A'", (unsigned)r->section,
                     (unsigned)data[0]);

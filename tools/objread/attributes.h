@@ -37,7 +37,7 @@ enum attribute_value {
 };
 
 enum attribute_event {
-    ATTRIBUTE_BAD_VERSION, /* `version`: the first byte is not 'A' */
+    ATTRIBUTE_BAD_VERSION, /* the first byte, `number`, is not 'A' */
     ATTRIBUTE_VENDOR,      /* a subsection: `vendor`, `style` */
     ATTRIBUTE_SCOPE,       /* a scope: `scope` 1, 2, 3 or an unknown tag */
     ATTRIBUTE_SCOPE_ENTRY, /* a section or symbol number of the scope: `number` */
@@ -65,7 +65,6 @@ typedef struct attribute_record {
     /* RAW: the bytes, and for ATTRIBUTES_GNU_RAW the string before them. */
     const unsigned char *bytes;
     size_t size;
-    unsigned version; /* BAD_VERSION */
 } attribute_record;
 
 typedef void (*attribute_fn)(void *context, int event, const attribute_record *record);

@@ -15,60 +15,57 @@
 #include "strtab.h"
 #include "tables.h"
 
-int mips_register_size(uint32_t value)
+/* The first section called `wanted`: its index, 0 when there is none. */
+static uint32_t named_section(dump_image *image, const char *wanted, objlens_section *section)
 {
-    switch (value) {
-    case MIPS_AFL_REG_NONE: return 0;
-    case MIPS_AFL_REG_32: return 32;
-    case MIPS_AFL_REG_64: return 64;
-    case MIPS_AFL_REG_128: return 128;
-    default: return -1;
+    for (uint32_t index = 1; index < image->num_sections; index++) {
+        const char *problem;
+        const char *name;
+        if (objlens_get_section(&image->image, section, index) != 0)
+            continue;
+        name = section_name_find(image, section, &problem);
+        if (name != NULL && strcmp(name, wanted) == 0)
+            return index;
     }
+    return 0;
 }
 
 int mips_abiflags_read(dump_image *image, mips_abiflags *flags)
 {
-    for (uint32_t index = 1; index < image->num_sections; index++) {
-        objlens_section section;
-        const char *name;
-        const char *problem;
-        unsigned char *data;
-        uint32_t size;
-        if (objlens_get_section(&image->image, &section, index) != 0)
-            continue;
-        name = section_name_find(image, &section, &problem);
-        if (name == NULL || strcmp(name, ".MIPS.abiflags") != 0)
-            continue;
-        if (objlens_section_get_size(&section) != sizeof(Elf_MIPS_ABIFlags_v0)) {
-            diag_damage(image, "Corrupt MIPS ABI Flags section.");
-            return -1;
-        }
-        data = section_bytes(&section, &size);
-        if (data == NULL || size != sizeof(Elf_MIPS_ABIFlags_v0)) {
-            free(data);
-            diag_damage(image, "MIPS ABI Flags section %u lies outside the file", (unsigned)index);
-            return -1;
-        }
-        flags->section = index;
-        flags->version = bytes_half(&image->image, data + offsetof(Elf_MIPS_ABIFlags_v0, version));
+    objlens_section section;
+    unsigned char *data;
+    uint32_t size;
+    uint32_t index = named_section(image, ".MIPS.abiflags", &section);
+    if (index == 0)
+        return 0;
+    if (objlens_section_get_size(&section) != sizeof(Elf_MIPS_ABIFlags_v0)) {
+        diag_damage(image, "Corrupt MIPS ABI Flags section.");
+        return -1;
+    }
+    data = section_bytes(&section, &size);
+    if (data == NULL || size != sizeof(Elf_MIPS_ABIFlags_v0)) {
+        free(data);
+        diag_damage(image, "MIPS ABI Flags section %u lies outside the file", (unsigned)index);
+        return -1;
+    }
+    flags->section = index;
+    flags->version = bytes_half(&image->image, data + offsetof(Elf_MIPS_ABIFlags_v0, version));
 #define BYTE(field) data[offsetof(Elf_MIPS_ABIFlags_v0, field)]
-        flags->isa_level = BYTE(isa_level);
-        flags->isa_rev = BYTE(isa_rev);
-        flags->gpr_size = BYTE(gpr_size);
-        flags->cpr1_size = BYTE(cpr1_size);
-        flags->cpr2_size = BYTE(cpr2_size);
-        flags->fp_abi = BYTE(fp_abi);
+    flags->isa_level = BYTE(isa_level);
+    flags->isa_rev = BYTE(isa_rev);
+    flags->gpr_size = BYTE(gpr_size);
+    flags->cpr1_size = BYTE(cpr1_size);
+    flags->cpr2_size = BYTE(cpr2_size);
+    flags->fp_abi = BYTE(fp_abi);
 #undef BYTE
 #define WORD(field) bytes_word(&image->image, data + offsetof(Elf_MIPS_ABIFlags_v0, field))
-        flags->isa_ext = WORD(isa_ext);
-        flags->ases = WORD(ases);
-        flags->flags1 = WORD(flags1);
-        flags->flags2 = WORD(flags2);
+    flags->isa_ext = WORD(isa_ext);
+    flags->ases = WORD(ases);
+    flags->flags1 = WORD(flags1);
+    flags->flags2 = WORD(flags2);
 #undef WORD
-        free(data);
-        return 1;
-    }
-    return 0;
+    free(data);
+    return 1;
 }
 
 /* The tags the table needs, from the first dynamic array: 1 when there is
@@ -99,24 +96,16 @@ static int got_tags(mips_got *got, dump_image *image)
 /* The .got section of a file without a dynamic array. */
 static int static_got_open(mips_got *got, dump_image *image)
 {
-    for (uint32_t index = 1; index < image->num_sections; index++) {
-        objlens_section section;
-        const char *name;
-        const char *problem;
-        uint32_t size;
-        if (objlens_get_section(&image->image, &section, index) != 0)
-            continue;
-        name = section_name_find(image, &section, &problem);
-        if (name == NULL || strcmp(name, ".got") != 0)
-            continue;
-        got->is_static = 1;
-        got->pltgot = objlens_section_get_addr(&section);
-        got->data = section_bytes(&section, &size);
-        got->size = got->data != NULL ? size : 0;
-        got->local_end = got->global_end = got->pltgot + got->size;
-        return 1;
-    }
-    return 0;
+    objlens_section section;
+    uint32_t size;
+    if (named_section(image, ".got", &section) == 0)
+        return 0;
+    got->is_static = 1;
+    got->pltgot = objlens_section_get_addr(&section);
+    got->data = section_bytes(&section, &size);
+    got->size = got->data != NULL ? size : 0;
+    got->local_end = got->global_end = got->pltgot + got->size;
+    return 1;
 }
 
 int mips_got_open(mips_got *got, dump_image *image)

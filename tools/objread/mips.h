@@ -78,7 +78,4 @@ typedef void (*mips_got_fn)(void *context, const mips_got_entry *entry);
  * otherwise. */
 int mips_got_walk(const mips_got *got, dump_image *image, mips_got_fn each, void *context);
 
-/* The register size a MIPS_AFL_REG_ value stands for; -1 for another. */
-int mips_register_size(uint32_t value);
-
 #endif
