@@ -12,6 +12,7 @@
 #include <inttypes.h>
 #include <stddef.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "bytes.h"
 #include "diag.h"
@@ -35,10 +36,7 @@ static const int64_t view_tags[VIEW_TAGS] = {
 
 int dynamic_view_open(dynamic_view *view, dump_image *image)
 {
-    for (int t = 0; t < VIEW_TAGS; t++) {
-        view->value[t] = 0;
-        view->has[t] = 0;
-    }
+    memset(view, 0, sizeof *view);
     if (!segment_dynamic_open(&view->dynamic, image, 1))
         return 0;
     for (uint32_t i = 0; i < view->dynamic.count; i++) {
@@ -166,11 +164,7 @@ static uint64_t dynsym_section_count(const dump_image *image, uint64_t address)
 static int view_symbols_open(view_symbols *symbols, dump_image *image, const dynamic_view *view)
 {
     uint64_t size = (uint64_t)objlens_get_sizeof_Sym(&image->image);
-    symbols->bytes = symbols->versym = symbols->verdef = symbols->verneed = NULL;
-    symbols->count = 0;
-    symbols->versions.present = 0;
-    symbols->versions.lists.definitions.entries = NULL;
-    symbols->versions.lists.needs.entries = NULL;
+    memset(symbols, 0, sizeof *symbols);
     if (!view->has[VIEW_SYMTAB] || !view->has[VIEW_SYMENT] || view->dynamic.strings == NULL)
         return 0;
     symbols->count = hash_symbol_count(image, view);
@@ -282,21 +276,18 @@ static const struct {
     {"PLT", "DT_JMPREL", VIEW_JMPREL, VIEW_PLTRELSZ},
 };
 
-static void view_relr(dump_image *image, const dump_printer *printer, const table_record *heading,
-                      const unsigned char *words)
+/* The addresses of the RELR table's `count` words, handed to `each` when
+ * it is not null; returns how many there are. */
+static uint64_t view_relr_walk(const dump_image *image, const unsigned char *words, uint32_t count,
+                               relr_address_fn each, void *context)
 {
     uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
-    relr_walk walk = {printer, image, heading, 0};
     uint64_t addresses = 0;
     uint64_t next = 0;
-    for (uint32_t i = 0; i < heading->count; i++)
+    for (uint32_t i = 0; i < count; i++)
         addresses += relr_word_decode(bytes_addr(&image->image, words + (size_t)i * word_size),
-                                      word_size, &next, NULL, NULL);
-    printer->relr_table(printer->context, image, heading, addresses);
-    next = 0;
-    for (uint32_t i = 0; i < heading->count; i++)
-        relr_word_decode(bytes_addr(&image->image, words + (size_t)i * word_size), word_size, &next,
-                         relr_walk_address, &walk);
+                                      word_size, &next, each, context);
+    return addresses;
 }
 
 static void view_relocation(relocation_record *record, dump_image *image, const dynamic_view *view,
@@ -356,7 +347,10 @@ static void view_relocation_table(dump_image *image, const dump_printer *printer
         heading.count = 0;
     }
     if (type == (int)SHT_RELR_TYPE) {
-        view_relr(image, printer, &heading, bytes);
+        relr_walk walk = {printer, image, &heading, 0};
+        printer->relr_table(printer->context, image, &heading,
+                            view_relr_walk(image, bytes, heading.count, NULL, NULL));
+        view_relr_walk(image, bytes, heading.count, relr_walk_address, &walk);
     } else {
         printer->relocation_table(printer->context, image, &heading);
         for (uint32_t i = 0; type != 0 && i < heading.count; i++) {
