@@ -94,6 +94,10 @@ static uint64_t field_load(const dump_image *image, const unsigned char *field, 
 
 #define LOAD(image, base, type, member)                                                            \
     field_load(image, (base) + offsetof(type, member), sizeof(((type *)0)->member))
+/* A member of the class's own structure: Elf64_`type` or Elf32_`type`. */
+#define CLASS_LOAD(image, base, type, member)                                                      \
+    ((image)->bits == 64 ? LOAD(image, base, Elf64_##type, member)                                 \
+                         : LOAD(image, base, Elf32_##type, member))
 
 /*
  * The dynamic symbols, their strings and versions, read once for the
@@ -197,21 +201,12 @@ static void view_symbols_close(view_symbols *symbols)
 static void view_symbol_fields(symbol_record *record, const dump_image *image,
                                const unsigned char *sym)
 {
-    if (image->bits == 64) {
-        record->st_name = (uint32_t)LOAD(image, sym, Elf64_Sym, st_name);
-        record->st_value = LOAD(image, sym, Elf64_Sym, st_value);
-        record->st_size = LOAD(image, sym, Elf64_Sym, st_size);
-        record->st_info = (uint8_t)LOAD(image, sym, Elf64_Sym, st_info);
-        record->st_other = (uint8_t)LOAD(image, sym, Elf64_Sym, st_other);
-        record->st_shndx = (uint16_t)LOAD(image, sym, Elf64_Sym, st_shndx);
-    } else {
-        record->st_name = (uint32_t)LOAD(image, sym, Elf32_Sym, st_name);
-        record->st_value = LOAD(image, sym, Elf32_Sym, st_value);
-        record->st_size = LOAD(image, sym, Elf32_Sym, st_size);
-        record->st_info = (uint8_t)LOAD(image, sym, Elf32_Sym, st_info);
-        record->st_other = (uint8_t)LOAD(image, sym, Elf32_Sym, st_other);
-        record->st_shndx = (uint16_t)LOAD(image, sym, Elf32_Sym, st_shndx);
-    }
+    record->st_name = (uint32_t)CLASS_LOAD(image, sym, Sym, st_name);
+    record->st_value = CLASS_LOAD(image, sym, Sym, st_value);
+    record->st_size = CLASS_LOAD(image, sym, Sym, st_size);
+    record->st_info = (uint8_t)CLASS_LOAD(image, sym, Sym, st_info);
+    record->st_other = (uint8_t)CLASS_LOAD(image, sym, Sym, st_other);
+    record->st_shndx = (uint16_t)CLASS_LOAD(image, sym, Sym, st_shndx);
 }
 
 /* Symbol `index`: its fields, name and version.  A section symbol without
@@ -295,15 +290,13 @@ static void view_relocation(relocation_record *record, dump_image *image, const 
 {
     uint64_t sym;
     uint64_t type;
+    record->r_offset = CLASS_LOAD(image, rel, Rela, r_offset);
+    record->r_info = CLASS_LOAD(image, rel, Rela, r_info);
     if (image->bits == 64) {
-        record->r_offset = LOAD(image, rel, Elf64_Rela, r_offset);
-        record->r_info = LOAD(image, rel, Elf64_Rela, r_info);
         record->r_addend = with_addend ? (int64_t)LOAD(image, rel, Elf64_Rela, r_addend) : 0;
         sym = ELF64_R_SYM(record->r_info);
         type = ELF64_R_TYPE(record->r_info);
     } else {
-        record->r_offset = LOAD(image, rel, Elf32_Rela, r_offset);
-        record->r_info = LOAD(image, rel, Elf32_Rela, r_info);
         record->r_addend =
             with_addend ? (int32_t)(uint32_t)LOAD(image, rel, Elf32_Rela, r_addend) : 0;
         sym = ELF32_R_SYM(record->r_info);
