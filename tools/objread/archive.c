@@ -95,7 +95,6 @@ static int long_name(archive *ar, const struct ar_hdr *header, uint64_t at)
 {
     uint64_t offset;
     const char *start;
-    const char *stop;
     size_t length;
     size_t digits = 0;
     while (1 + digits < FIELD_SIZE(ar_name) && header->ar_name[1 + digits] >= '0' &&
@@ -124,11 +123,10 @@ static int long_name(archive *ar, const struct ar_hdr *header, uint64_t at)
     if (length > ARCHIVE_NAME_MAX)
         return failed(ar, "the member at 0x%llx has a name longer than %d bytes",
                       (unsigned long long)at, ARCHIVE_NAME_MAX);
-    stop = start + length;
-    if (stop > start && stop[-1] == '/')
-        stop--;
-    memcpy(ar->name, start, (size_t)(stop - start));
-    ar->name[stop - start] = '\0';
+    if (length > 0 && start[length - 1] == '/')
+        length--;
+    memcpy(ar->name, start, length);
+    ar->name[length] = '\0';
     return 0;
 }
 

@@ -72,7 +72,9 @@ int dynamic_view_locate(const dump_image *image, uint64_t address, uint64_t *off
     return 0;
 }
 
-unsigned char *dynamic_view_read(const dump_image *image, uint64_t address, uint64_t size)
+/* `size` bytes at `address`, in a buffer to free; null when one segment's
+ * file bytes do not hold them all, or the file does not. */
+static unsigned char *dynamic_view_read(const dump_image *image, uint64_t address, uint64_t size)
 {
     uint64_t offset;
     uint64_t room;
@@ -290,13 +292,15 @@ static void view_relocation(relocation_record *record, dump_image *image, const 
 {
     uint64_t sym;
     uint64_t type;
-    record->r_offset = CLASS_LOAD(image, rel, Rela, r_offset);
-    record->r_info = CLASS_LOAD(image, rel, Rela, r_info);
     if (image->bits == 64) {
+        record->r_offset = LOAD(image, rel, Elf64_Rela, r_offset);
+        record->r_info = LOAD(image, rel, Elf64_Rela, r_info);
         record->r_addend = with_addend ? (int64_t)LOAD(image, rel, Elf64_Rela, r_addend) : 0;
         sym = ELF64_R_SYM(record->r_info);
         type = ELF64_R_TYPE(record->r_info);
     } else {
+        record->r_offset = LOAD(image, rel, Elf32_Rela, r_offset);
+        record->r_info = LOAD(image, rel, Elf32_Rela, r_info);
         record->r_addend =
             with_addend ? (int32_t)(uint32_t)LOAD(image, rel, Elf32_Rela, r_addend) : 0;
         sym = ELF32_R_SYM(record->r_info);
