@@ -361,7 +361,6 @@ int archive_open(archive *ar, const char *path, const dump_file *file)
     return read_tables(ar) == 0 ? 1 : -1;
 }
 
-
 void archive_close(archive *ar)
 {
     if (ar->own_file)
