@@ -24,9 +24,7 @@
 #define BSD_NAME_PREFIX "#1/"
 #define FIELD_SIZE(member) (sizeof(((struct ar_hdr *)0)->member))
 
-static int failed(archive *ar, const char *format, ...) __attribute__((format(printf, 2, 3)));
-
-static int failed(archive *ar, const char *format, ...)
+__attribute__((format(printf, 2, 3))) static int failed(archive *ar, const char *format, ...)
 {
     va_list args;
     va_start(args, format);
