@@ -4,8 +4,8 @@
  */
 #define _POSIX_C_SOURCE 200809L
 
-#include <ar.h>
 #include <errno.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -42,16 +42,10 @@ const char *member_refusal(const archive *ar, const dump_image *image, const cha
  * names them; null when no memory is left. */
 static char *member_title(const archive *ar, const char *member)
 {
-    const size_t a = strlen(ar->path);
-    const size_t m = strlen(member);
-    char *title = malloc(a + m + 3);
-    if (title != NULL) {
-        memcpy(title, ar->path, a);
-        title[a] = ar->thin ? '[' : '(';
-        memcpy(title + a + 1, member, m);
-        title[a + 1 + m] = ar->thin ? ']' : ')';
-        title[a + 2 + m] = '\0';
-    }
+    const size_t size = strlen(ar->path) + strlen(member) + 3;
+    char *title = malloc(size);
+    if (title != NULL)
+        (void)snprintf(title, size, ar->thin ? "%s[%s]" : "%s(%s)", ar->path, member);
     return title;
 }
 
@@ -73,14 +67,16 @@ static int dump_index(archive *ar, const index_printer *printer)
     if (error != NULL)
         diag_file(ar->path, "%s", error);
     if (ar->index_kind == ARCHIVE_INDEX_NONE) {
-        printer->no_index(printer->context, ar);
+        if (printer->no_index != NULL)
+            printer->no_index(printer->context, ar);
         diag_file(ar->path, "unable to dump the index as none was found");
         archive_index_free(&index);
         return status;
     }
     if (index.count == 0 && error == NULL) {
         diag_file(ar->path, "%s", no_symbols);
-        printer->end(printer->context, ar, no_symbols);
+        if (printer->end != NULL)
+            printer->end(printer->context, ar, no_symbols);
         archive_index_free(&index);
         return -1;
     }
@@ -97,7 +93,8 @@ static int dump_index(archive *ar, const index_printer *printer)
         }
         printer->symbol(printer->context, index.names[i]);
     }
-    printer->end(printer->context, ar, error);
+    if (printer->end != NULL)
+        printer->end(printer->context, ar, error);
     archive_index_free(&index);
     return status;
 }

@@ -27,12 +27,6 @@ static void run_end(json_printer *printer)
     printer->run_open = 0;
 }
 
-static void no_index(void *context, const archive *ar)
-{
-    (void)context;
-    (void)ar;
-}
-
 static void heading(void *context, const archive *ar, const archive_index *index)
 {
     (void)ar;
@@ -80,5 +74,5 @@ void json_index_printer(index_printer *printer, json_printer *state, const char 
 {
     *state = (json_printer){.records = records, .path = path, .archive = path};
     json_writer_init(&state->w);
-    *printer = (index_printer){state, no_index, heading, member, symbol, end};
+    *printer = (index_printer){state, NULL, heading, member, symbol, end};
 }

@@ -6,11 +6,10 @@
 #include "groups.h"
 #include "json.h"
 
-static void group_begin(void *context, dump_image *image, const group_record *group)
+static void group_begin(void *context, const group_record *group)
 {
     json_printer *printer = context;
     json_writer *w = &printer->w;
-    (void)image;
     json_record_begin(printer, "group");
     json_field_uint(w, "section", group->index);
     json_field_name(w, "name", group->name, NULL);
@@ -26,23 +25,18 @@ static void group_begin(void *context, dump_image *image, const group_record *gr
     json_field_array(w, "members");
 }
 
-static void group_member(void *context, dump_image *image, const group_record *group,
-                         uint32_t section, const char *name)
+static void group_member(void *context, uint32_t section, const char *name)
 {
     json_writer *w = &((json_printer *)context)->w;
-    (void)image;
-    (void)group;
     json_begin_object(w);
     json_field_uint(w, "section", section);
     json_field_name(w, "name", name, NULL);
     json_end(w);
 }
 
-static void group_end(void *context, dump_image *image, const group_record *group)
+static void group_end(void *context)
 {
     json_printer *printer = context;
-    (void)image;
-    (void)group;
     json_end(&printer->w);
     json_record_end(printer);
 }

@@ -50,11 +50,11 @@ int dump_archive(struct archive *ar, unsigned parts, const dump_options *options
  */
 typedef struct index_printer {
     void *context;
-    void (*no_index)(void *context, const struct archive *ar);
+    void (*no_index)(void *context, const struct archive *ar); /* may be null */
     void (*heading)(void *context, const struct archive *ar, const struct archive_index *index);
     void (*member)(void *context, const struct archive *ar, const char *member, uint64_t header);
     void (*symbol)(void *context, const char *name);
-    void (*end)(void *context, const struct archive *ar, const char *error);
+    void (*end)(void *context, const struct archive *ar, const char *error); /* may be null */
 } index_printer;
 
 void text_index_printer(index_printer *printer);

@@ -45,14 +45,7 @@ static void symbol(void *context, const char *name)
     out_char('\n');
 }
 
-static void end(void *context, const archive *ar, const char *error)
-{
-    (void)context;
-    (void)ar;
-    (void)error;
-}
-
 void text_index_printer(index_printer *printer)
 {
-    *printer = (index_printer){NULL, no_index, heading, member, symbol, end};
+    *printer = (index_printer){NULL, no_index, heading, member, symbol, NULL};
 }

@@ -38,10 +38,9 @@ static void out_section_name(const char *name)
     out_name_bounded(name, length);
 }
 
-static void group_heading(void *context, dump_image *image, const group_record *group)
+static void group_heading(void *context, const group_record *group)
 {
     (void)context;
-    (void)image;
     out_str("\n");
     group_flags(group->flags);
     out_printf("group section [%5u] `", (unsigned)group->index);
@@ -51,27 +50,17 @@ static void group_heading(void *context, dump_image *image, const group_record *
     out_printf("] contains %u sections:\n   [Index]    Name\n", (unsigned)group->count);
 }
 
-static void group_member(void *context, dump_image *image, const group_record *group,
-                         uint32_t section, const char *name)
+static void group_member(void *context, uint32_t section, const char *name)
 {
     (void)context;
-    (void)image;
-    (void)group;
     out_printf("   [%5u]   ", (unsigned)section);
     out_section_name(name);
     out_str("\n");
 }
 
-static void group_end(void *context, dump_image *image, const group_record *group)
-{
-    (void)context;
-    (void)image;
-    (void)group;
-}
-
 void text_groups(void *context, dump_image *image)
 {
-    static const group_events events = {group_heading, group_member, group_end};
+    static const group_events events = {group_heading, group_member, NULL};
     if (groups_walk(image, &events, context) == 0)
         out_str("\nThere are no section groups in this file.\n");
 }

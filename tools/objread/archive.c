@@ -24,21 +24,13 @@
 #define BSD_NAME_PREFIX "#1/"
 #define FIELD_SIZE(member) (sizeof(((struct ar_hdr *)0)->member))
 
-static int failed(archive *ar, const char *format, ...) __attribute__((format(printf, 2, 3)));
-
-static int failed(archive *ar, const char *format, ...)
+__attribute__((format(printf, 2, 3))) static int failed(archive *ar, const char *format, ...)
 {
     va_list args;
     va_start(args, format);
     (void)vsnprintf(ar->error, sizeof ar->error, format, args);
     va_end(args);
     return -1;
-}
-
-/* `count` bytes at `offset`, wholly inside the archive. */
-static int read_at(archive *ar, uint64_t offset, void *dest, size_t count)
-{
-    return dump_file_read(&ar->file, offset, dest, count);
 }
 
 /* `size` bytes at `offset`, read into a new buffer with a NUL after them;
@@ -51,7 +43,7 @@ static char *read_block(archive *ar, uint64_t offset, uint64_t size)
     block = malloc((size_t)size + 1);
     if (block == NULL)
         return NULL;
-    if (read_at(ar, offset, block, (size_t)size) != 0) {
+    if (dump_file_read(&ar->file, offset, block, (size_t)size) != 0) {
         free(block);
         return NULL;
     }
@@ -94,12 +86,6 @@ static int is_bsd_index(const char *name)
            strcmp(name, "__.SYMDEF_64") == 0 || strcmp(name, "__.SYMDEF_64 SORTED") == 0;
 }
 
-/*
- * One header and what it names.  `*data` is where the member's bytes start
- * in the archive (after a BSD name), `*size` how many there are, `*end`
- * where the next header is; `*end` is 0 when it cannot be known, and the
- * walk cannot go on.  -1 with `error` set for a malformed header.
- */
 /* A GNU long name, "/N": the name at offset N of the `//` table.  In a
  * thin archive, "/N:ORIGIN" names the member whose header is at ORIGIN in
  * the archive that the name N gives. */
@@ -107,7 +93,6 @@ static int long_name(archive *ar, const struct ar_hdr *header, uint64_t at)
 {
     uint64_t offset;
     const char *start;
-    const char *stop;
     size_t length;
     size_t digits = 0;
     while (1 + digits < FIELD_SIZE(ar_name) && header->ar_name[1 + digits] >= '0' &&
@@ -136,11 +121,10 @@ static int long_name(archive *ar, const struct ar_hdr *header, uint64_t at)
     if (length > ARCHIVE_NAME_MAX)
         return failed(ar, "the member at 0x%llx has a name longer than %d bytes",
                       (unsigned long long)at, ARCHIVE_NAME_MAX);
-    stop = start + length;
-    if (stop > start && stop[-1] == '/')
-        stop--;
-    memcpy(ar->name, start, (size_t)(stop - start));
-    ar->name[stop - start] = '\0';
+    if (length > 0 && start[length - 1] == '/')
+        length--;
+    memcpy(ar->name, start, length);
+    ar->name[length] = '\0';
     return 0;
 }
 
@@ -155,7 +139,7 @@ static int bsd_name(archive *ar, const struct ar_hdr *header, uint64_t at, archi
     if (skip > ARCHIVE_NAME_MAX)
         return failed(ar, "the member at 0x%llx has a name longer than %d bytes",
                       (unsigned long long)at, ARCHIVE_NAME_MAX);
-    if (read_at(ar, member->offset, ar->name, (size_t)skip) != 0)
+    if (dump_file_read(&ar->file, member->offset, ar->name, (size_t)skip) != 0)
         return failed(ar, "the name of the member at 0x%llx cannot be read",
                       (unsigned long long)at);
     ar->name[skip] = '\0'; /* the name ends at its first NUL, if any */
@@ -164,6 +148,9 @@ static int bsd_name(archive *ar, const struct ar_hdr *header, uint64_t at, archi
     return 0;
 }
 
+/* One header and what it names, in `member`; `*end` is where the next
+ * header is, 0 when it cannot be known and the walk cannot go on.  -1 with
+ * `error` set for a malformed header. */
 static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_t *end)
 {
     struct ar_hdr header;
@@ -176,7 +163,7 @@ static int read_header(archive *ar, uint64_t at, archive_member *member, uint64_
     if (ar->size - at < sizeof header)
         return failed(ar, "the member header at 0x%llx ends past the end of the archive",
                       (unsigned long long)at);
-    if (read_at(ar, at, &header, sizeof header) != 0)
+    if (dump_file_read(&ar->file, at, &header, sizeof header) != 0)
         return failed(ar, "the member header at 0x%llx cannot be read: %s", (unsigned long long)at,
                       errno != 0 ? strerror(errno) : "the archive changed while it was read");
     if (memcmp(header.ar_fmag, ARFMAG, FIELD_SIZE(ar_fmag)) != 0)
@@ -337,10 +324,20 @@ static int read_tables(archive *ar)
     return 0;
 }
 
-int archive_open(archive *ar, const char *path, const dump_file *file)
+int archive_magic(const dump_file *file)
 {
     char magic[SARMAG];
+    if (dump_file_read(file, 0, magic, SARMAG) != 0)
+        return 0;
+    if (memcmp(magic, THINMAG, SARMAG) == 0)
+        return ARCHIVE_THIN;
+    return memcmp(magic, ARMAG, SARMAG) == 0;
+}
+
+int archive_open(archive *ar, const char *path, const dump_file *file)
+{
     const char *slash = strrchr(path, '/');
+    int magic;
 
     memset(ar, 0, sizeof *ar);
     ar->path = path;
@@ -352,21 +349,14 @@ int archive_open(archive *ar, const char *path, const dump_file *file)
     if (ar->file.fd < 0)
         return 0; /* the ELF loader says why */
     ar->size = ar->file.size;
-    if (ar->size < SARMAG || read_at(ar, 0, magic, SARMAG) != 0 ||
-        (memcmp(magic, ARMAG, SARMAG) != 0 && memcmp(magic, THINMAG, SARMAG) != 0)) {
+    magic = archive_magic(&ar->file);
+    if (magic == 0) {
         archive_close(ar);
         return 0;
     }
-    ar->thin = memcmp(magic, THINMAG, SARMAG) == 0;
+    ar->thin = magic == ARCHIVE_THIN;
     ar->next = SARMAG;
     return read_tables(ar) == 0 ? 1 : -1;
-}
-
-int archive_magic(const dump_file *file)
-{
-    char magic[SARMAG];
-    return file->fd >= 0 && dump_file_read(file, 0, magic, SARMAG) == 0 &&
-           (memcmp(magic, ARMAG, SARMAG) == 0 || memcmp(magic, THINMAG, SARMAG) == 0);
 }
 
 void archive_close(archive *ar)
@@ -421,20 +411,23 @@ int archive_member_at(archive *ar, uint64_t header, archive_member *member)
     return ar->thin && ar->origin != 0 ? thin_member(ar, member) : 0;
 }
 
-static uint64_t load_be(const unsigned char *bytes, int width)
+/* A `width`-byte number: big-endian in GNU's index, little-endian in BSD's. */
+static uint64_t load_number(const unsigned char *bytes, int width, int big_endian)
 {
     uint64_t value = 0;
     for (int i = 0; i < width; i++)
-        value = value << 8 | bytes[i];
+        value = value << 8 | bytes[big_endian ? i : width - 1 - i];
     return value;
 }
 
-static uint64_t load_le(const unsigned char *bytes, int width)
+/* Room for `count` entries of the index; -1 when there is no memory. */
+static int index_arrays(archive *ar, archive_index *index, uint64_t count)
 {
-    uint64_t value = 0;
-    for (int i = width; i > 0; i--)
-        value = value << 8 | bytes[i - 1];
-    return value;
+    index->offsets = malloc((size_t)(count == 0 ? 1 : count) * sizeof *index->offsets);
+    index->names = malloc((size_t)(count == 0 ? 1 : count) * sizeof *index->names);
+    if (index->offsets == NULL || index->names == NULL)
+        return failed(ar, "%s", strerror(ENOMEM));
+    return 0;
 }
 
 /* GNU: a count, that many offsets, then the names one after another. */
@@ -447,16 +440,14 @@ static int gnu_index(archive *ar, archive_index *index, const unsigned char *byt
     if (size < (uint64_t)width)
         return failed(ar, "the archive index (%llu bytes) has no room for its count",
                       (unsigned long long)size);
-    count = load_be(bytes, width);
+    count = load_number(bytes, width, 1);
     if (count > (size - (uint64_t)width) / (uint64_t)width)
         return failed(ar, "the archive index's %llu entries do not fit in its %llu bytes",
                       (unsigned long long)count, (unsigned long long)size);
     at = (uint64_t)width + count * (uint64_t)width;
     index->strings_size = size - at;
-    index->offsets = malloc((size_t)(count == 0 ? 1 : count) * sizeof *index->offsets);
-    index->names = malloc((size_t)(count == 0 ? 1 : count) * sizeof *index->names);
-    if (index->offsets == NULL || index->names == NULL)
-        return failed(ar, "%s", strerror(ENOMEM));
+    if (index_arrays(ar, index, count) != 0)
+        return -1;
     name = (const char *)bytes + at;
     for (uint64_t i = 0; i < count; i++) {
         if (name >= (const char *)bytes + size) {
@@ -464,7 +455,7 @@ static int gnu_index(archive *ar, archive_index *index, const unsigned char *byt
             return failed(ar, "the archive index ends after %llu of its %llu names",
                           (unsigned long long)i, (unsigned long long)count);
         }
-        index->offsets[i] = load_be(bytes + width + i * (uint64_t)width, width);
+        index->offsets[i] = load_number(bytes + width + i * (uint64_t)width, width, 1);
         index->names[i] = name;
         name += strlen(name) + 1; /* the block ends in a NUL */
     }
@@ -484,30 +475,28 @@ static int bsd_index(archive *ar, archive_index *index, const unsigned char *byt
     if (size < (uint64_t)width)
         return failed(ar, "the archive index (%llu bytes) has no room for its size",
                       (unsigned long long)size);
-    records = load_le(bytes, width);
+    records = load_number(bytes, width, 0);
     if (records > size - (uint64_t)width || size - (uint64_t)width - records < (uint64_t)width)
         return failed(ar, "the archive index's %llu bytes of entries do not fit in its %llu bytes",
                       (unsigned long long)records, (unsigned long long)size);
     strings_at = (uint64_t)width + records + (uint64_t)width;
-    strings_size = load_le(bytes + width + records, width);
+    strings_size = load_number(bytes + width + records, width, 0);
     if (strings_size > size - strings_at)
         return failed(ar, "the archive index's %llu bytes of names do not fit in its %llu bytes",
                       (unsigned long long)strings_size, (unsigned long long)size);
     count = records / (2 * (uint64_t)width);
     index->strings_size = strings_size;
-    index->offsets = malloc((size_t)(count == 0 ? 1 : count) * sizeof *index->offsets);
-    index->names = malloc((size_t)(count == 0 ? 1 : count) * sizeof *index->names);
-    if (index->offsets == NULL || index->names == NULL)
-        return failed(ar, "%s", strerror(ENOMEM));
+    if (index_arrays(ar, index, count) != 0)
+        return -1;
     for (uint64_t i = 0; i < count; i++) {
         const unsigned char *record = bytes + width + i * 2 * (uint64_t)width;
-        const uint64_t name = load_le(record, width);
+        const uint64_t name = load_number(record, width, 0);
         if (name >= strings_size) {
             index->count = i;
             return failed(ar, "the archive index's name %llu lies outside its %llu bytes of names",
                           (unsigned long long)i, (unsigned long long)strings_size);
         }
-        index->offsets[i] = load_le(record + width, width);
+        index->offsets[i] = load_number(record + width, width, 0);
         index->names[i] = (const char *)bytes + strings_at + name;
     }
     /* The strings end in a NUL: the byte after them is one or the block's. */

@@ -70,7 +70,9 @@ typedef struct archive_member {
 int archive_open(archive *ar, const char *path, const dump_file *file);
 void archive_close(archive *ar);
 
-/* 1 when the open file starts as an archive does, 0 otherwise. */
+/* 1 when the open file starts as an archive does, ARCHIVE_THIN (2) when
+ * as a thin one does, 0 otherwise. */
+enum { ARCHIVE_THIN = 2 };
 int archive_magic(const dump_file *file);
 
 /* The next member: 1 with the member, 0 at the end, -1 for a malformed

@@ -12,6 +12,7 @@
 #include <inttypes.h>
 #include <stddef.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "bytes.h"
 #include "diag.h"
@@ -35,10 +36,7 @@ static const int64_t view_tags[VIEW_TAGS] = {
 
 int dynamic_view_open(dynamic_view *view, dump_image *image)
 {
-    for (int t = 0; t < VIEW_TAGS; t++) {
-        view->value[t] = 0;
-        view->has[t] = 0;
-    }
+    memset(view, 0, sizeof *view);
     if (!segment_dynamic_open(&view->dynamic, image, 1))
         return 0;
     for (uint32_t i = 0; i < view->dynamic.count; i++) {
@@ -74,7 +72,9 @@ int dynamic_view_locate(const dump_image *image, uint64_t address, uint64_t *off
     return 0;
 }
 
-unsigned char *dynamic_view_read(const dump_image *image, uint64_t address, uint64_t size)
+/* `size` bytes at `address`, in a buffer to free; null when one segment's
+ * file bytes do not hold them all, or the file does not. */
+static unsigned char *dynamic_view_read(const dump_image *image, uint64_t address, uint64_t size)
 {
     uint64_t offset;
     uint64_t room;
@@ -96,6 +96,10 @@ static uint64_t field_load(const dump_image *image, const unsigned char *field, 
 
 #define LOAD(image, base, type, member)                                                            \
     field_load(image, (base) + offsetof(type, member), sizeof(((type *)0)->member))
+/* A member of the class's own structure: Elf64_`type` or Elf32_`type`. */
+#define CLASS_LOAD(image, base, type, member)                                                      \
+    ((image)->bits == 64 ? LOAD(image, base, Elf64_##type, member)                                 \
+                         : LOAD(image, base, Elf32_##type, member))
 
 /*
  * The dynamic symbols, their strings and versions, read once for the
@@ -166,11 +170,7 @@ static uint64_t dynsym_section_count(const dump_image *image, uint64_t address)
 static int view_symbols_open(view_symbols *symbols, dump_image *image, const dynamic_view *view)
 {
     uint64_t size = (uint64_t)objlens_get_sizeof_Sym(&image->image);
-    symbols->bytes = symbols->versym = symbols->verdef = symbols->verneed = NULL;
-    symbols->count = 0;
-    symbols->versions.present = 0;
-    symbols->versions.lists.definitions.entries = NULL;
-    symbols->versions.lists.needs.entries = NULL;
+    memset(symbols, 0, sizeof *symbols);
     if (!view->has[VIEW_SYMTAB] || !view->has[VIEW_SYMENT] || view->dynamic.strings == NULL)
         return 0;
     symbols->count = hash_symbol_count(image, view);
@@ -203,21 +203,12 @@ static void view_symbols_close(view_symbols *symbols)
 static void view_symbol_fields(symbol_record *record, const dump_image *image,
                                const unsigned char *sym)
 {
-    if (image->bits == 64) {
-        record->st_name = (uint32_t)LOAD(image, sym, Elf64_Sym, st_name);
-        record->st_value = LOAD(image, sym, Elf64_Sym, st_value);
-        record->st_size = LOAD(image, sym, Elf64_Sym, st_size);
-        record->st_info = (uint8_t)LOAD(image, sym, Elf64_Sym, st_info);
-        record->st_other = (uint8_t)LOAD(image, sym, Elf64_Sym, st_other);
-        record->st_shndx = (uint16_t)LOAD(image, sym, Elf64_Sym, st_shndx);
-    } else {
-        record->st_name = (uint32_t)LOAD(image, sym, Elf32_Sym, st_name);
-        record->st_value = LOAD(image, sym, Elf32_Sym, st_value);
-        record->st_size = LOAD(image, sym, Elf32_Sym, st_size);
-        record->st_info = (uint8_t)LOAD(image, sym, Elf32_Sym, st_info);
-        record->st_other = (uint8_t)LOAD(image, sym, Elf32_Sym, st_other);
-        record->st_shndx = (uint16_t)LOAD(image, sym, Elf32_Sym, st_shndx);
-    }
+    record->st_name = (uint32_t)CLASS_LOAD(image, sym, Sym, st_name);
+    record->st_value = CLASS_LOAD(image, sym, Sym, st_value);
+    record->st_size = CLASS_LOAD(image, sym, Sym, st_size);
+    record->st_info = (uint8_t)CLASS_LOAD(image, sym, Sym, st_info);
+    record->st_other = (uint8_t)CLASS_LOAD(image, sym, Sym, st_other);
+    record->st_shndx = (uint16_t)CLASS_LOAD(image, sym, Sym, st_shndx);
 }
 
 /* Symbol `index`: its fields, name and version.  A section symbol without
@@ -282,21 +273,18 @@ static const struct {
     {"PLT", "DT_JMPREL", VIEW_JMPREL, VIEW_PLTRELSZ},
 };
 
-static void view_relr(dump_image *image, const dump_printer *printer, const table_record *heading,
-                      const unsigned char *words)
+/* The addresses of the RELR table's `count` words, handed to `each` when
+ * it is not null; returns how many there are. */
+static uint64_t view_relr_walk(const dump_image *image, const unsigned char *words, uint32_t count,
+                               relr_address_fn each, void *context)
 {
     uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
-    relr_walk walk = {printer, image, heading, 0};
     uint64_t addresses = 0;
     uint64_t next = 0;
-    for (uint32_t i = 0; i < heading->count; i++)
+    for (uint32_t i = 0; i < count; i++)
         addresses += relr_word_decode(bytes_addr(&image->image, words + (size_t)i * word_size),
-                                      word_size, &next, NULL, NULL);
-    printer->relr_table(printer->context, image, heading, addresses);
-    next = 0;
-    for (uint32_t i = 0; i < heading->count; i++)
-        relr_word_decode(bytes_addr(&image->image, words + (size_t)i * word_size), word_size, &next,
-                         relr_walk_address, &walk);
+                                      word_size, &next, each, context);
+    return addresses;
 }
 
 static void view_relocation(relocation_record *record, dump_image *image, const dynamic_view *view,
@@ -356,7 +344,10 @@ static void view_relocation_table(dump_image *image, const dump_printer *printer
         heading.count = 0;
     }
     if (type == (int)SHT_RELR_TYPE) {
-        view_relr(image, printer, &heading, bytes);
+        relr_walk walk = {printer, image, &heading, 0};
+        printer->relr_table(printer->context, image, &heading,
+                            view_relr_walk(image, bytes, heading.count, NULL, NULL));
+        view_relr_walk(image, bytes, heading.count, relr_walk_address, &walk);
     } else {
         printer->relocation_table(printer->context, image, &heading);
         for (uint32_t i = 0; type != 0 && i < heading.count; i++) {

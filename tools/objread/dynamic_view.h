@@ -54,9 +54,6 @@ void dynamic_view_close(dynamic_view *view);
  * segment's file bytes hold the address. */
 int dynamic_view_locate(const dump_image *image, uint64_t address, uint64_t *offset,
                         uint64_t *room);
-/* `size` bytes at `address`, in a buffer to free; null when one segment's
- * file bytes do not hold them all, or the file does not. */
-unsigned char *dynamic_view_read(const dump_image *image, uint64_t address, uint64_t size);
 
 /* -D -s and -D -r: the parts as the dynamic array names them. */
 void read_dynamic_view_symbols(dump_image *image, const dump_printer *printer);

@@ -117,13 +117,14 @@ static void group_read(group_walk *walk, const objlens_section *section, uint32_
     }
     group.flags = bytes_word(&image->image, words);
     group.count = (uint32_t)(size / word - 1);
-    events->group(context, image, &group);
+    events->group(context, &group);
     for (uint32_t i = 0; i < group.count; i++) {
         uint32_t entry = bytes_word(&image->image, words + (i + 1) * word);
         if (member_shown(walk, index, entry))
-            events->member(context, image, &group, entry, section_name_at(image, entry));
+            events->member(context, entry, section_name_at(image, entry));
     }
-    events->group_end(context, image, &group);
+    if (events->group_end != NULL)
+        events->group_end(context);
     free(words);
 }
 

@@ -29,12 +29,11 @@ typedef struct group_record {
 } group_record;
 
 typedef struct group_events {
-    void (*group)(void *context, dump_image *image, const group_record *group);
+    void (*group)(void *context, const group_record *group);
     /* A member that lies inside the section table and in no earlier group
      * (section 0 is shown each time it comes, as readers show it). */
-    void (*member)(void *context, dump_image *image, const group_record *group, uint32_t section,
-                   const char *name);
-    void (*group_end)(void *context, dump_image *image, const group_record *group);
+    void (*member)(void *context, uint32_t section, const char *name);
+    void (*group_end)(void *context); /* may be null */
 } group_events;
 
 /* Calls `events` for every group section whose signature and words can be

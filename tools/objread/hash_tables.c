@@ -223,38 +223,38 @@ uint64_t hash_symbol_count(dump_image *image, const dynamic_view *view)
     return count;
 }
 
-/* Counts the buckets of each list length in `lengths` and hands the
- * histogram to `each`. */
-static void histogram_of(dump_image *image, int64_t tag, const uint64_t *lengths, uint64_t buckets,
+/* Counts the buckets of each list length in `lengths` (freed here; null
+ * when there was no memory for them) and hands the histogram to `each`. */
+static void histogram_of(dump_image *image, int64_t tag, uint64_t *lengths, uint64_t buckets,
                          hash_histogram_fn each, void *context)
 {
     hash_histogram histogram = {tag, buckets, 0, 0, NULL};
     uint64_t *counts;
+    if (lengths == NULL)
+        return;
     for (uint64_t b = 0; b < buckets; b++) {
         histogram.symbols += lengths[b];
         if (lengths[b] > histogram.longest)
             histogram.longest = lengths[b];
     }
     counts = calloc(histogram.longest + 1, sizeof *counts);
-    if (counts == NULL)
-        return;
-    for (uint64_t b = 0; b < buckets; b++)
-        counts[lengths[b]]++;
-    histogram.counts = counts;
-    each(context, image, &histogram);
+    if (counts != NULL) {
+        for (uint64_t b = 0; b < buckets; b++)
+            counts[lengths[b]]++;
+        histogram.counts = counts;
+        each(context, image, &histogram);
+    }
     free(counts);
+    free(lengths);
 }
 
 /* The lengths of the System V lists; a list is followed only while the
  * walk has taken fewer steps than there are symbols. */
-static void sysv_histogram(dump_image *image, const sysv_table *table, hash_histogram_fn each,
-                           void *context)
+static uint64_t *sysv_lengths(dump_image *image, const sysv_table *table)
 {
     uint64_t *lengths = calloc(table->nbucket, sizeof *lengths);
     uint64_t steps = 0;
-    if (lengths == NULL)
-        return;
-    for (uint64_t b = 0; b < table->nbucket; b++) {
+    for (uint64_t b = 0; lengths != NULL && b < table->nbucket; b++) {
         for (uint64_t si = sysv_word(image, table, b); si > 0 && si < table->nchain;
              si = sysv_word(image, table, table->nbucket + si)) {
             if (steps++ == table->nchain) {
@@ -262,24 +262,19 @@ static void sysv_histogram(dump_image *image, const sysv_table *table, hash_hist
                             "DT_HASH: the lists hold more entries than the %" PRIu64
                             " symbols: a list loops",
                             table->nchain);
-                goto counted;
+                return lengths;
             }
             lengths[b]++;
         }
     }
-counted:
-    histogram_of(image, DT_HASH, lengths, table->nbucket, each, context);
-    free(lengths);
+    return lengths;
 }
 
-static void gnu_histogram(dump_image *image, const gnu_table *table, hash_histogram_fn each,
-                          void *context)
+static uint64_t *gnu_lengths(dump_image *image, const gnu_table *table)
 {
     uint64_t *lengths = calloc(table->nbucket, sizeof *lengths);
     uint64_t steps = 0;
-    if (lengths == NULL)
-        return;
-    for (uint64_t b = 0; b < table->nbucket; b++) {
+    for (uint64_t b = 0; lengths != NULL && b < table->nbucket; b++) {
         uint64_t first = word_at(image, table->buckets, b);
         if (first == 0)
             continue;
@@ -288,14 +283,12 @@ static void gnu_histogram(dump_image *image, const gnu_table *table, hash_histog
              at < table->nchain && (word_at(image, table->chain, at) & 1) == 0; at++) {
             if (steps++ == table->nchain) {
                 diag_damage(image, "DT_GNU_HASH: buckets share their lists");
-                goto counted;
+                return lengths;
             }
             lengths[b]++;
         }
     }
-counted:
-    histogram_of(image, DT_GNU_HASH, lengths, table->nbucket, each, context);
-    free(lengths);
+    return lengths;
 }
 
 void hash_histograms_walk(dump_image *image, hash_histogram_fn each, void *context)
@@ -306,11 +299,11 @@ void hash_histograms_walk(dump_image *image, hash_histogram_fn each, void *conte
     if (!dynamic_view_open(&view, image))
         return;
     if (sysv_open(&sysv, image, &view)) {
-        sysv_histogram(image, &sysv, each, context);
+        histogram_of(image, DT_HASH, sysv_lengths(image, &sysv), sysv.nbucket, each, context);
         free(sysv.words);
     }
     if (gnu_open(&gnu, image, &view)) {
-        gnu_histogram(image, &gnu, each, context);
+        histogram_of(image, DT_GNU_HASH, gnu_lengths(image, &gnu), gnu.nbucket, each, context);
         gnu_close(&gnu);
     }
     dynamic_view_close(&view);

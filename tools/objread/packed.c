@@ -4,6 +4,7 @@
 #include "packed.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include "bytes.h"
 #include "diag.h"
@@ -43,6 +44,12 @@ uint64_t packed_budget(const dump_image *image)
     return bytes / word;
 }
 
+void packed_table_close(packed_table *table)
+{
+    free(table->bytes);
+    table->bytes = NULL;
+}
+
 int packed_table_open(packed_table *table, dump_image *image, uint32_t index, uint64_t budget)
 {
     uint32_t type;
@@ -57,8 +64,7 @@ int packed_table_open(packed_table *table, dump_image *image, uint32_t index, ui
     table->with_addend = type == SHT_ANDROID_RELA_TYPE;
     table->bytes = section_bytes(&table->section, &table->size);
     table->start = 4;
-    if (table->bytes == NULL || table->size < 4 || table->bytes[0] != 'A' ||
-        table->bytes[1] != 'P' || table->bytes[2] != 'S' || table->bytes[3] != '2') {
+    if (table->bytes == NULL || table->size < 4 || memcmp(table->bytes, "APS2", 4) != 0) {
         diag_damage(image, "section [%u] '%s': no packed relocation header (\"APS2\")",
                     (unsigned)index, section_name(image, &table->section));
     } else if (read_sleb(table->bytes, table->size, &table->start, &count) != 0 ||
@@ -75,15 +81,8 @@ int packed_table_open(packed_table *table, dump_image *image, uint32_t index, ui
         table->offset = (uint64_t)offset;
         return 1;
     }
-    free(table->bytes);
-    table->bytes = NULL;
+    packed_table_close(table);
     return -1;
-}
-
-void packed_table_close(packed_table *table)
-{
-    free(table->bytes);
-    table->bytes = NULL;
 }
 
 /* The state of a walk: where it is in the stream and the running sums. */
