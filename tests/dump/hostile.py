@@ -123,6 +123,23 @@ def segments_over_sections(count):
     return header + body + b"".join(sections)
 
 
+def note_sections(count):
+    """A relocatable file of `count` SHT_NOTE sections of one note each."""
+    note = struct.pack("<III", 2, 0, 1) + b"X\0\0\0"
+    names = b"\0.note\0.shstrtab\0"
+    names_at = 64 + len(note) * count
+    shoff = (names_at + len(names) + 7) & ~7
+    sections = [b"\0" * 64] + [
+        struct.pack("<IIQQQQIIQQ", 1, 7, 0, 0, 64 + len(note) * i, len(note), 0, 0, 4, 0)
+        for i in range(count)]
+    sections.append(struct.pack("<IIQQQQIIQQ", 7, 3, 0, 0, names_at, len(names), 0, 0, 1, 0))
+    body = note * count + names
+    body += b"\0" * (shoff - 64 - len(body))
+    header = b"\x7fELF\2\1\1" + b"\0" * 9 + struct.pack(
+        "<HHIQQQIHHHHHH", 1, 62, 1, 0, 0, shoff, 0, 64, 0, 0, 64, count + 2, count + 1)
+    return header + body + b"".join(sections)
+
+
 class Cost(Files):
     def test_segment_map_reads_each_section_once(self):
         """-l's section-to-segment map reads each section's fields once,
@@ -134,6 +151,20 @@ class Cost(Files):
         result = run("-l", path, env=env)
         self.assertEqual((result.returncode, result.stderr), (0, b""))
         self.assertIn(b"   299     .s \n", result.stdout)
+        with open(count) as f:
+            self.assertLessEqual(int(f.read().split()[0]), 2 * 302)
+
+    def test_note_sections_are_read_each_by_itself(self):
+        """-n reads a note section through its own data, not by looking up
+        which sections hold its range: 300 note sections cost a few offset
+        reads a section, not 300 each."""
+        path = self.write("notes", note_sections(300))
+        count = os.path.join(self.folder.name, "count")
+        env = dict(os.environ, LD_PRELOAD=CALL_COUNT, OBJLENS_CALL_COUNT=count,
+                   ASAN_OPTIONS="verify_asan_link_order=0")
+        result = run("-n", path, env=env)
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        self.assertEqual(result.stdout.count(b"Displaying notes found in: .note"), 300)
         with open(count) as f:
             self.assertLessEqual(int(f.read().split()[0]), 2 * 302)
 

@@ -207,10 +207,10 @@ static void symbol_line(void *context, dump_image *image, const symbol_record *s
     out_char('\n');
 }
 
-/* -D: the tables the dynamic array names.  They have no section name, so
- * a symbol table is "for image" and a relocation table is named by its
- * kind, with its address and its size in bytes. */
-static int dynamic_view(const dump_image *image)
+/* -D: the tables are the ones the dynamic array names.  They have no
+ * section name, so a symbol table is "for image" and a relocation table is
+ * named by its kind, with its address and its size in bytes. */
+static int use_dynamic_view(const dump_image *image)
 {
     return image->options != NULL && image->options->use_dynamic;
 }
@@ -219,7 +219,7 @@ static void symbol_table_heading(void *context, dump_image *image, const table_r
 {
     text_state *state = context;
     state->symbol_tables++;
-    if (dynamic_view(image))
+    if (use_dynamic_view(image))
         out_printf("\nSymbol table for image contains %u %s:\n", table->count,
                    table->count == 1 ? "entry" : "entries");
     else
@@ -233,7 +233,7 @@ static void symbol_table_heading(void *context, dump_image *image, const table_r
 static void symbols_end(void *context, dump_image *image)
 {
     const text_state *state = context;
-    if (dynamic_view(image) && state->symbol_tables == 0)
+    if (use_dynamic_view(image) && state->symbol_tables == 0)
         out_str("\nDynamic symbol information is not available for displaying symbols.\n");
 }
 
@@ -342,7 +342,7 @@ static void relocation_line(void *context, dump_image *image, const relocation_r
  * -D, the address as C's %#x shows it. */
 static void relocation_heading(const dump_image *image, const table_record *table)
 {
-    if (dynamic_view(image))
+    if (use_dynamic_view(image))
         out_printf("\n'%s' relocation section at offset %#" PRIx64 " contains %" PRId64 " bytes:\n",
                    table->name, table->offset, (int64_t)table->size);
     else
@@ -397,8 +397,8 @@ static void relocations_end(void *context, dump_image *image, int found)
 {
     (void)context;
     if (!found)
-        out_str(dynamic_view(image) ? "\nThere are no dynamic relocations in this file.\n"
-                                    : "\nThere are no relocations in this file.\n");
+        out_str(use_dynamic_view(image) ? "\nThere are no dynamic relocations in this file.\n"
+                                        : "\nThere are no relocations in this file.\n");
 }
 
 struct flag_name {

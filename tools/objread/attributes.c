@@ -172,11 +172,12 @@ static void read_string(attribute_record *record, const unsigned char **at,
 {
     const unsigned char *p = *at;
     size_t left = (size_t)(end - p);
-    const unsigned char *nul = memchr(p, '\0', left);
+    const unsigned char *nul;
     if (left <= 1) {
         *at = end;
         return;
     }
+    nul = memchr(p, '\0', left);
     record->string = (const char *)p;
     record->string_size = nul != NULL ? (size_t)(nul - p) : left;
     *at = nul != NULL ? nul + 1 : end;

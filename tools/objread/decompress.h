@@ -56,8 +56,7 @@ int zdebug_header(const unsigned char *bytes, uint32_t size, uint64_t *expanded)
 
 /*
  * Expands `size` bytes compressed by `method` (COMPRESSION_ZLIB or
- * COMPRESSION_ZSTD) into a new buffer of
- * `expanded` bytes.  An expanded size past the bounds above is refused
+ * COMPRESSION_ZSTD) into a new buffer of `expanded` bytes.  An expanded size past the bounds above is refused
  * before anything is allocated.  Null when the data cannot be expanded,
  * with *problem saying why.
  */

@@ -291,12 +291,24 @@ static void walk_area(dump_image *image, const note_area *area, const unsigned c
     free(name);
 }
 
-static void show_area(dump_image *image, const note_area *area, note_fn each, void *context)
+/* A note section is read through its own data, a PT_NOTE segment through
+ * the sections that hold its range. */
+static void show_area(dump_image *image, const note_area *area, const objlens_section *section,
+                      note_fn each, void *context)
 {
     unsigned char *bytes;
     if (area->size == 0)
         return;
-    bytes = image_bytes(image, area->offset, area->size);
+    if (section != NULL) {
+        uint32_t size;
+        bytes = section_bytes(section, &size);
+        if (bytes != NULL && size < area->size) {
+            free(bytes);
+            bytes = NULL;
+        }
+    } else {
+        bytes = image_bytes(image, area->offset, area->size);
+    }
     if (bytes == NULL) {
         diag_damage(image, "note %s %u lies outside the file",
                     area->is_section ? "section" : "segment", (unsigned)area->index);
@@ -314,10 +326,12 @@ static void walk_segments(dump_image *image, note_fn each, void *context)
         if (objlens_get_program(&image->image, &segment, index) != 0 ||
             objlens_program_get_type(&segment) != PT_NOTE)
             continue;
-        note_area area = {0, index, objlens_program_get_offset(&segment),
-                          objlens_program_get_filesz(&segment),
-                          objlens_program_get_align(&segment)};
-        show_area(image, &area, each, context);
+        note_area area = {.is_section = 0,
+                          .index = index,
+                          .offset = objlens_program_get_offset(&segment),
+                          .size = objlens_program_get_filesz(&segment),
+                          .align = objlens_program_get_align(&segment)};
+        show_area(image, &area, NULL, each, context);
     }
 }
 
@@ -337,10 +351,12 @@ void notes_walk(dump_image *image, note_fn each, void *context)
             objlens_section_get_type(&section) != SHT_NOTE)
             continue;
         sections++;
-        note_area area = {1, index, objlens_section_get_offset(&section),
-                          objlens_section_get_size(&section),
-                          objlens_section_get_addralign(&section)};
-        show_area(image, &area, each, context);
+        note_area area = {.is_section = 1,
+                          .index = index,
+                          .offset = objlens_section_get_offset(&section),
+                          .size = objlens_section_get_size(&section),
+                          .align = objlens_section_get_addralign(&section)};
+        show_area(image, &area, &section, each, context);
     }
     if (sections == 0)
         walk_segments(image, each, context);
