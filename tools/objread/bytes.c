@@ -178,10 +178,17 @@ static unsigned char *section_range(const dump_image *image, uint64_t offset, ui
     return bytes;
 }
 
+/* Past this many sections a range is read from the file, which holds the
+ * same bytes, rather than found by walks of the section table: a file of
+ * many segments over many sections must not cost their product. */
+enum { RANGE_SECTIONS_MAX = 1024 };
+
 size_t image_range_read(const dump_image *image, uint64_t offset, uint64_t size,
                         unsigned char **bytes)
 {
-    if ((*bytes = section_range(image, offset, size)) != NULL)
+    *bytes = NULL;
+    if (image->num_sections <= RANGE_SECTIONS_MAX &&
+        (*bytes = section_range(image, offset, size)) != NULL)
         return (size_t)size;
     return image_file_read(image, offset, size, bytes);
 }

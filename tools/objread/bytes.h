@@ -72,7 +72,8 @@ size_t image_file_read(const struct dump_image *image, uint64_t offset, uint64_t
  * served from the image, through the section whose data holds the whole
  * range, and from the file only when no section does (a file without
  * section headers), so that a file that holds sections is read through the
- * library alone.
+ * library alone.  A file of more than 1,024 sections is read from the file,
+ * which holds the same bytes: finding a range walks the section table.
  */
 size_t image_range_read(const struct dump_image *image, uint64_t offset, uint64_t size,
                         unsigned char **bytes);
