@@ -186,7 +186,6 @@ enum { RANGE_SECTIONS_MAX = 1024 };
 size_t image_range_read(const dump_image *image, uint64_t offset, uint64_t size,
                         unsigned char **bytes)
 {
-    *bytes = NULL;
     if (image->num_sections <= RANGE_SECTIONS_MAX &&
         (*bytes = section_range(image, offset, size)) != NULL)
         return (size_t)size;
