@@ -1,5 +1,12 @@
 /*
- * contents.c - request matching and section bytes for contents.h.
+ * contents.c - request matching and section bytes for contents.h, and
+ * their expansion for -z.
+ *
+ * A section with SHF_COMPRESSED starts with a compression header (the
+ * method, the expanded size and its alignment); the method is zlib
+ * (ELFCOMPRESS_ZLIB) or Zstandard (ELFCOMPRESS_ZSTD).  The older form, a
+ * .zdebug section, starts with "ZLIB" and the expanded size as eight
+ * big-endian bytes.
  */
 #define _POSIX_C_SOURCE 200809L
 
@@ -7,34 +14,30 @@
 
 #include <elf.h>
 #include <errno.h>
+#include <limits.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
+
+#define ZLIB_CONST /* next_in points at const bytes */
+#include <zlib.h>
+#include <zstd.h>
 
 #include "bytes.h"
 #include "diag.h"
 
-/* The kinds of dump (DUMP_CONTENT_HEX, DUMP_CONTENT_STRINGS) asked for
- * section `index`, by number or by name. */
-static int contents_requested(const dump_image *image, uint32_t index,
-                              const objlens_section *section)
-{
-    const dump_options *options = image->options;
-    const char *name = NULL;
-    int kinds = 0;
-    for (size_t i = 0; options != NULL && i < options->request_count; i++) {
-        const dump_request *request = &options->requests[i];
-        if (request->name == NULL) {
-            if (request->number == index)
-                kinds |= request->kind;
-            continue;
-        }
-        if (name == NULL)
-            name = section_name(image, section);
-        if (strcmp(name, request->name) == 0)
-            kinds |= request->kind;
-    }
-    return kinds;
-}
+/*
+ * The largest expansion -z makes (objlens-dump(1) states both): zlib's
+ * deflate cannot pass 1032 to 1, so twice that leaves room for any real
+ * stream; the cap keeps a Zstandard frame of a few bytes, which may
+ * legally claim far more, within reach of a small machine.
+ */
+#define DECOMPRESS_MAX_RATIO 2048u
+#define DECOMPRESS_MAX_RATIO_TEXT "2048"
+#ifndef DECOMPRESS_MAX_SIZE /* the fuzz target's build lowers it */
+#define DECOMPRESS_MAX_SIZE ((uint64_t)1 << 30)
+#define DECOMPRESS_MAX_SIZE_TEXT "1 GiB"
+#endif
 
 void contents_report_missing(dump_image *image)
 {
@@ -58,17 +61,130 @@ void contents_report_missing(dump_image *image)
 
 void contents_each(dump_image *image, content_fn each, void *context)
 {
+    const dump_options *options = image->options;
     for (uint32_t index = 0; index < image->num_sections; index++) {
         objlens_section section;
-        int kinds;
+        const char *name = NULL;
+        int kinds = 0;
         if (objlens_get_section(&image->image, &section, index) != 0)
             continue;
-        kinds = contents_requested(image, index, &section);
-        if (kinds & DUMP_CONTENT_HEX)
-            each(image, index, &section, DUMP_CONTENT_HEX, context);
-        if (kinds & DUMP_CONTENT_STRINGS)
-            each(image, index, &section, DUMP_CONTENT_STRINGS, context);
+        for (size_t i = 0; options != NULL && i < options->request_count; i++) {
+            const dump_request *request = &options->requests[i];
+            if (request->name != NULL && name == NULL)
+                name = section_name(image, &section);
+            if (request->name == NULL ? request->number == index : strcmp(name, request->name) == 0)
+                kinds |= request->kind;
+        }
+        for (int kind = DUMP_CONTENT_HEX; kind <= DUMP_CONTENT_STRINGS; kind <<= 1)
+            if (kinds & kind)
+                each(image, index, &section, kind, context);
     }
+}
+
+enum { COMPRESSION_ZLIB = 1, COMPRESSION_ZSTD = 2 };
+
+/* The header of the older .zdebug form: "ZLIB", then the expanded size as
+ * a big-endian 64-bit number. */
+typedef struct zdebug_layout {
+    unsigned char magic[4];
+    unsigned char size[8];
+} zdebug_layout;
+
+/* Where field `f` of the compression header sits in the image's class:
+ * Elf64_Chdr has a reserved word after ch_type, and its size and
+ * alignment are Xwords. */
+#define CHDR_AT(wide, f) ((wide) ? offsetof(Elf64_Chdr, f) : offsetof(Elf32_Chdr, f))
+
+/* Reads the header at the start of `bytes`; -1 when `size` is too small
+ * to hold one. */
+static int compression_header_read(const objlens_image *image, const unsigned char *bytes,
+                                   uint32_t size, compression_header *header)
+{
+    int wide = objlens_get_bits(image) == 64;
+    size_t header_size = wide ? sizeof(Elf64_Chdr) : sizeof(Elf32_Chdr);
+    if (size < header_size)
+        return -1;
+    header->type = (uint32_t)objlens_load_Word(image, bytes + CHDR_AT(wide, ch_type));
+    header->size = objlens_load_Xword(image, bytes + CHDR_AT(wide, ch_size));
+    header->align = objlens_load_Xword(image, bytes + CHDR_AT(wide, ch_addralign));
+    header->header_size = (uint32_t)header_size;
+    return 0;
+}
+
+/* 1 when `bytes` start with a .zdebug header and more, whose expanded
+ * size goes into *expanded. */
+static int zdebug_header(const unsigned char *bytes, uint32_t size, uint64_t *expanded)
+{
+    zdebug_layout header;
+    if (size <= sizeof header)
+        return 0;
+    memcpy(&header, bytes, sizeof header);
+    /* A size of 2^56 bytes or more is no stream's: such a section is shown
+     * as it is, as readelf shows it. */
+    if (memcmp(header.magic, "ZLIB", sizeof header.magic) != 0 || header.size[0] != 0)
+        return 0;
+    *expanded = 0;
+    for (size_t i = 0; i < sizeof header.size; i++)
+        *expanded = *expanded << 8 | header.size[i];
+    return 1;
+}
+
+/* A section may hold several zlib streams one after the other. */
+static int inflate_all(const unsigned char *bytes, size_t size, unsigned char *out, size_t expanded)
+{
+    z_stream stream;
+    int rc;
+    memset(&stream, 0, sizeof stream);
+    if (size > UINT_MAX || expanded > UINT_MAX)
+        return -1;
+    stream.next_in = bytes;
+    stream.avail_in = (uInt)size;
+    stream.avail_out = (uInt)expanded;
+    rc = inflateInit(&stream);
+    while (stream.avail_in > 0 && rc == Z_OK) {
+        stream.next_out = out + (expanded - stream.avail_out);
+        rc = inflate(&stream, Z_FINISH);
+        if (rc != Z_STREAM_END)
+            break;
+        rc = inflateReset(&stream);
+    }
+    if (inflateEnd(&stream) != Z_OK || rc != Z_OK || stream.avail_out != 0)
+        return -1;
+    return 0;
+}
+
+/* `size` bytes compressed by `method` expanded into a new buffer of
+ * `expanded` bytes; null with *problem saying why when they cannot be. */
+static unsigned char *decompress_bytes(int method, const unsigned char *bytes, size_t size,
+                                       uint64_t expanded, const char **problem)
+{
+    unsigned char *out;
+    /* Bounds on what the header claims, checked before anything is
+     * allocated: they follow the bytes the section holds, not the file's
+     * size, which counts the holes of a sparse file. */
+    if (expanded > DECOMPRESS_MAX_RATIO * (uint64_t)size) {
+        *problem = "the expanded size is more than " DECOMPRESS_MAX_RATIO_TEXT
+                   " times the compressed size";
+        return NULL;
+    }
+    if (expanded > DECOMPRESS_MAX_SIZE || (size_t)expanded != expanded) {
+        *problem = "the expanded size is more than " DECOMPRESS_MAX_SIZE_TEXT;
+        return NULL;
+    }
+    out = calloc(expanded != 0 ? (size_t)expanded : 1, 1);
+    if (out == NULL) {
+        *problem = "out of memory";
+        return NULL;
+    }
+    if (method == COMPRESSION_ZSTD) {
+        if (!ZSTD_isError(ZSTD_decompress(out, (size_t)expanded, bytes, size)))
+            return out;
+    } else if (inflate_all(bytes, size, out, (size_t)expanded) == 0) {
+        return out;
+    }
+    free(out);
+    *problem = "the compressed data is damaged";
+    return NULL;
 }
 
 int content_open(section_content *content, dump_image *image, uint32_t index,

@@ -8,7 +8,6 @@
 
 #include <stdint.h>
 
-#include "decompress.h"
 #include "dump.h"
 
 /* Reports each request that names no section of the image. */
@@ -19,6 +18,15 @@ typedef void (*content_fn)(dump_image *image, uint32_t index, const objlens_sect
 /* Calls `each` for every dump asked for, in section order, the hex dump of a
  * section before its string dump. */
 void contents_each(dump_image *image, content_fn each, void *context);
+
+/* The compression header of an SHF_COMPRESSED section (Elf32_Chdr or
+ * Elf64_Chdr). */
+typedef struct compression_header {
+    uint32_t type; /* ch_type */
+    uint64_t size; /* ch_size: the expanded size */
+    uint64_t align;
+    uint32_t header_size; /* bytes the header takes */
+} compression_header;
 
 typedef struct section_content {
     unsigned char *bytes;      /* the section's bytes as in the file */
