@@ -1,5 +1,6 @@
 /*
- * header.c - the ELF header's fields, for header.h.
+ * header.c - the ELF header's fields, for header.h, and the facts about a
+ * loaded image that every part needs (dump.h), taken once after the load.
  *
  * For a file the library refused, the header is decoded here from the
  * file's own bytes: there is no image whose typed loads could read it, so
@@ -25,6 +26,25 @@
     X(phentsize) X(phnum) X(shentsize) X(shnum) X(shstrndx)
 /* clang-format on */
 
+void dump_image_describe(dump_image *image)
+{
+    objlens_get_ehdr(&image->image, &image->ehdr);
+    image->bits = objlens_get_bits(&image->image);
+    image->big_endian = objlens_ehdr_get_ident(&image->ehdr)[EI_DATA] == ELFDATA2MSB;
+    image->machine = objlens_get_machine(&image->image);
+    image->num_sections = objlens_get_num_of_sections(&image->image);
+    image->num_programs = objlens_get_num_of_programs(&image->image);
+    image->shstrndx = objlens_ehdr_get_shstrndx(&image->ehdr);
+    if (image->shstrndx == SHN_XINDEX) {
+        objlens_section first;
+        image->shstrndx = objlens_get_section(&image->image, &first, 0) == 0
+                              ? objlens_section_get_link(&first)
+                              : SHN_UNDEF;
+    }
+    string_table_open(&image->section_names, &image->image, image->shstrndx);
+    image->damaged = 0;
+}
+
 void header_from_image(header_fields *fields, const dump_image *image)
 {
     const objlens_ehdr *ehdr = &image->ehdr;
@@ -49,33 +69,27 @@ static uint64_t field(const unsigned char *bytes, size_t offset, size_t size, in
     return value;
 }
 
-static void decode(header_fields *fields, const unsigned char *bytes)
+int header_from_file(const dump_image *image, header_fields *fields)
 {
+    unsigned char *bytes;
+    size_t have = image_file_read(image, 0, sizeof(Elf64_Ehdr), &bytes);
+    if (have < EI_NIDENT || memcmp(bytes, ELFMAG, SELFMAG) != 0 ||
+        (bytes[EI_CLASS] != ELFCLASS32 && bytes[EI_CLASS] != ELFCLASS64) ||
+        (bytes[EI_DATA] != ELFDATA2LSB && bytes[EI_DATA] != ELFDATA2MSB) ||
+        have < (bytes[EI_CLASS] == ELFCLASS32 ? sizeof(Elf32_Ehdr) : sizeof(Elf64_Ehdr))) {
+        free(bytes);
+        return -1;
+    }
     int big = bytes[EI_DATA] == ELFDATA2MSB;
     int wide = bytes[EI_CLASS] == ELFCLASS64;
+    /* Not loaded: the counts after extended numbering stay 0. */
+    *fields = (header_fields){.loaded = 0};
     memcpy(fields->ident, bytes, EI_NIDENT);
 #define FIELD_OF(E, name) field(bytes, offsetof(E, e_##name), sizeof(((E *)0)->e_##name), big)
 #define DECODE(name) fields->name = wide ? FIELD_OF(Elf64_Ehdr, name) : FIELD_OF(Elf32_Ehdr, name);
     EHDR_FIELDS(DECODE)
 #undef DECODE
 #undef FIELD_OF
-    fields->loaded = 0;
-    fields->num_sections = fields->num_programs = fields->shstrndx_real = 0;
-    fields->pie = 0;
-}
-
-int header_from_file(const dump_image *image, header_fields *fields)
-{
-    unsigned char *bytes;
-    size_t have = image_file_read(image, 0, sizeof(Elf64_Ehdr), &bytes);
-    int result = -1;
-    if (have >= EI_NIDENT && memcmp(bytes, ELFMAG, SELFMAG) == 0 &&
-        (bytes[EI_CLASS] == ELFCLASS32 || bytes[EI_CLASS] == ELFCLASS64) &&
-        (bytes[EI_DATA] == ELFDATA2LSB || bytes[EI_DATA] == ELFDATA2MSB) &&
-        have >= (bytes[EI_CLASS] == ELFCLASS32 ? sizeof(Elf32_Ehdr) : sizeof(Elf64_Ehdr))) {
-        decode(fields, bytes);
-        result = 0;
-    }
     free(bytes);
-    return result;
+    return 0;
 }
