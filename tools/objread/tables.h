@@ -27,11 +27,10 @@ void linked_symbols_open(linked_symbols *symbols, const dump_image *image, uint3
 int linked_symbols_get(const linked_symbols *symbols, uint64_t index, objlens_sym *symbol);
 
 /*
- * The three kinds of entry table, opened for reading.  Each open returns 1
- * when section `index` is a table of its kind (SHT_SYMTAB or SHT_DYNSYM;
- * SHT_REL or SHT_RELA; SHT_DYNAMIC) and 0 otherwise.  Each get returns 0
- * with the entry filled, or -1 after reporting an entry that cannot be
- * read.
+ * Symbol tables and dynamic sections, opened for reading.  Each open
+ * returns 1 when section `index` is a table of its kind (SHT_SYMTAB or
+ * SHT_DYNSYM; SHT_DYNAMIC) and 0 otherwise.  Each get returns 0 with the
+ * entry filled, or -1 after reporting an entry that cannot be read.
  */
 typedef struct symbol_table {
     objlens_section section;
@@ -45,23 +44,6 @@ typedef struct symbol_table {
 int symbol_table_open(symbol_table *table, dump_image *image, uint32_t index);
 int symbol_table_get(const symbol_table *table, dump_image *image, uint32_t entry,
                      objlens_sym *symbol);
-/* The section index of a symbol whose st_shndx is SHN_XINDEX, from the
- * SHT_SYMTAB_SHNDX section whose sh_link names the table; 0 with `real`
- * filled, -1 when there is no such entry. */
-int symbol_table_xindex(const symbol_table *table, const dump_image *image, uint32_t entry,
-                        uint32_t *real);
-
-typedef struct relocation_table {
-    objlens_section section;
-    linked_symbols symbols;
-    uint32_t index;
-    uint32_t count;
-    int with_addend;
-} relocation_table;
-
-int relocation_table_open(relocation_table *table, dump_image *image, uint32_t index);
-int relocation_table_get(const relocation_table *table, dump_image *image, uint32_t entry,
-                         objlens_rel *rel);
 
 /*
  * r_info taken apart as the machine's ABI lays it out.  The library splits
@@ -112,35 +94,13 @@ static inline void relocation_fields_split(const dump_image *image, uint64_t inf
     }
 }
 
-static inline void relocation_fields_of(const dump_image *image, const objlens_rel *rel,
-                                        relocation_fields *fields)
-{
-    relocation_fields_split(image, objlens_rel_get_info(rel), objlens_rel_get_r_sym(rel),
-                            objlens_rel_get_r_type(rel), fields);
-}
-
-/* SHT_RELR: a section of address-sized words, each an address to relocate
- * or a bitmap of the next words to relocate (the low bit set). */
-typedef struct relr_table {
-    objlens_section section;
-    uint32_t index;
-    uint32_t count; /* words */
-} relr_table;
-
-int relr_table_open(relr_table *table, dump_image *image, uint32_t index);
-/* Calls `each` with every address the table names, in order; returns how
- * many there are, stopping at a word that cannot be read (reported). */
+/* One word of an SHT_RELR table, an address to relocate or a bitmap of the
+ * next words to relocate (the low bit set): the addresses it names, handed
+ * to `each` when it is not null; `*next` is where the next bitmap starts.
+ * Returns how many addresses the word names. */
 typedef void (*relr_address_fn)(uint64_t address, void *context);
-uint64_t relr_table_walk(const relr_table *table, dump_image *image, relr_address_fn each,
-                         void *context);
-/* One word of a RELR table: the addresses it names, handed to `each`
- * when it is not null; `*next` is where the next bitmap starts.  Returns
- * how many addresses the word names. */
 uint64_t relr_word_decode(uint64_t word, uint32_t word_size, uint64_t *next, relr_address_fn each,
                           void *context);
-
-/* The name of an Android packed relocation section type, or null. */
-const char *android_packed_kind(uint32_t type);
 
 typedef struct dynamic_table {
     objlens_section section;
