@@ -439,18 +439,18 @@ static void read_segments(dump_image *image, const dump_printer *printer)
     printer->segments_end(printer->context, image);
 }
 
-static void table_of(table_record *table, const dump_image *image, const objlens_section *section,
-                     uint32_t index, uint32_t count)
+/* The heading of a table that section `index` holds. */
+static table_record table_of(const dump_image *image, const objlens_section *section,
+                             uint32_t index, uint32_t count)
 {
-    table->index = index;
-    table->type = objlens_section_get_type(section);
-    table->name = section_name(image, section);
-    table->offset = objlens_section_get_offset(section);
-    table->count = count;
-    table->with_addend = table->type == SHT_RELA;
-    table->packed_kind = NULL;
-    table->dynamic_tag = NULL;
-    table->size = objlens_section_get_size(section);
+    uint32_t type = objlens_section_get_type(section);
+    return (table_record){.index = index,
+                          .type = type,
+                          .name = section_name(image, section),
+                          .offset = objlens_section_get_offset(section),
+                          .count = count,
+                          .with_addend = type == SHT_RELA,
+                          .size = objlens_section_get_size(section)};
 }
 
 /* A symbol's fields, its name and its version. */
@@ -513,12 +513,11 @@ static void read_symbols(dump_image *image, const dump_printer *printer)
     for (uint32_t index = 1; index < image->num_sections; index++) {
         symbol_table table;
         symbol_versions versions;
-        table_record heading;
         if (!symbol_table_open(&table, image, index) ||
             (!all && objlens_section_get_type(&table.section) != SHT_DYNSYM))
             continue;
         symbol_versions_open(&versions, image, &table.section, index, &table.names);
-        table_of(&heading, image, &table.section, index, table.count);
+        table_record heading = table_of(image, &table.section, index, table.count);
         printer->symbol_table(printer->context, image, &heading);
         symbol_ring ring;
         for (uint32_t i = 0; i < SYMBOLS_AHEAD; i++)
@@ -542,10 +541,10 @@ void relr_walk_address(uint64_t address, void *context)
 static void read_relr(dump_image *image, const dump_printer *printer,
                       const objlens_section *section, uint32_t index)
 {
-    table_record heading;
+    table_record heading =
+        table_of(image, section, index,
+                 table_entry_count(image, section, index, objlens_get_sizeof_Addr(&image->image)));
     relr_walk walk = {printer, image, &heading, 0};
-    table_of(&heading, image, section, index,
-             table_entry_count(image, section, index, objlens_get_sizeof_Addr(&image->image)));
     printer->relr_table(printer->context, image, &heading,
                         relr_table_walk(image, section, &heading, NULL, NULL));
     relr_table_walk(image, section, &heading, relr_walk_address, &walk);
@@ -569,13 +568,13 @@ static void read_relocation_table(dump_image *image, const dump_printer *printer
 {
     int with_addend = objlens_section_get_type(section) == SHT_RELA;
     uint32_t link = objlens_section_get_link(section);
+    table_record heading =
+        table_of(image, section, index,
+                 table_entry_count(image, section, index,
+                                   with_addend ? objlens_get_sizeof_Rela(&image->image)
+                                               : objlens_get_sizeof_Rel(&image->image)));
     linked_symbols symbols;
     symbol_versions versions;
-    table_record heading;
-    table_of(&heading, image, section, index,
-             table_entry_count(image, section, index,
-                               with_addend ? objlens_get_sizeof_Rela(&image->image)
-                                           : objlens_get_sizeof_Rel(&image->image)));
     linked_symbols_open(&symbols, image, link);
     symbol_versions_open(&versions, image, symbols.present ? &symbols.section : NULL, link,
                          &symbols.names);
@@ -639,12 +638,11 @@ static void read_packed(dump_image *image, const dump_printer *printer,
 {
     packed_read read = {.printer = printer, .image = image};
     packed_table table;
-    table_record heading;
+    table_record heading = table_of(image, section, index, 0);
     int opened;
     if (*budget == UINT64_MAX)
         *budget = packed_budget(image);
     opened = packed_table_open(&table, image, index, *budget);
-    table_of(&heading, image, section, index, 0);
     if (opened != 1) {
         heading.packed_kind = android_packed_kind(heading.type);
         printer->packed_table(printer->context, image, &heading);
@@ -724,11 +722,10 @@ static void read_dynamic(dump_image *image, const dump_printer *printer)
     printer->dynamic_begin(printer->context, image);
     for (uint32_t index = 1; index < image->num_sections && !use_dynamic(image); index++) {
         dynamic_table table;
-        table_record heading;
         if (!dynamic_table_open(&table, image, index))
             continue;
         found = 1;
-        table_of(&heading, image, &table.section, index, table.count);
+        table_record heading = table_of(image, &table.section, index, table.count);
         printer->dynamic_table(printer->context, image, &heading);
         for (uint32_t i = 0; i < table.count; i++) {
             objlens_dyn dyn;
