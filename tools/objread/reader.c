@@ -222,14 +222,11 @@ int image_is_pie(const dump_image *image)
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
         objlens_dyn entry;
-        uint32_t count;
         if (objlens_get_section(&image->image, &section, index) != 0 ||
             objlens_section_get_type(&section) != SHT_DYNAMIC ||
             objlens_section_get_offset(&section) != offset)
             continue;
-        count =
-            objlens_section_data_size(&section) / (uint32_t)objlens_get_sizeof_Dyn(&image->image);
-        for (uint32_t i = 0; i < count && objlens_section_get_dyn(&section, &entry, i) == 0; i++) {
+        for (uint32_t i = 0; objlens_section_get_dyn(&section, &entry, i) == 0; i++) {
             int64_t tag = objlens_dyn_get_tag(&entry);
             if (tag == DT_NULL)
                 break;
@@ -262,18 +259,6 @@ int symbol_table_open(symbol_table *table, dump_image *image, uint32_t index)
                            objlens_section_get_type(&table->shndx) == SHT_SYMTAB_SHNDX &&
                            objlens_section_get_link(&table->shndx) == index;
     return 1;
-}
-
-static int symbol_table_xindex(const symbol_table *table, const dump_image *image, uint32_t entry,
-                               uint32_t *real)
-{
-    unsigned char word[sizeof(Elf32_Word)];
-    if (!table->has_shndx || entry > UINT32_MAX / sizeof word ||
-        objlens_section_data_read(&table->shndx, word, entry * (uint32_t)sizeof word, sizeof word,
-                                  0) != sizeof word)
-        return -1;
-    *real = (uint32_t)objlens_load_Word(&image->image, word);
-    return 0;
 }
 
 int symbol_table_get(const symbol_table *table, dump_image *image, uint32_t entry,
@@ -494,13 +479,20 @@ static void symbol_ahead(symbol_ring *ring, dump_image *image, const symbol_tabl
 {
     symbol_record *record = &ring->records[entry % SYMBOLS_AHEAD];
     objlens_sym symbol;
+    unsigned char word[sizeof(Elf32_Word)];
     int *read = &ring->read[entry % SYMBOLS_AHEAD];
     *read = entry < table->count && symbol_table_get(table, image, entry, &symbol) == 0;
     if (!*read)
         return;
     symbol_of(record, image, &table->names, versions, table->index, entry, &symbol);
-    if (record->st_shndx == SHN_XINDEX)
-        record->has_xindex = symbol_table_xindex(table, image, entry, &record->xindex) == 0;
+    /* SHN_XINDEX: the section index is the entry's word in the
+     * SHT_SYMTAB_SHNDX section whose sh_link names the table. */
+    if (record->st_shndx == SHN_XINDEX && table->has_shndx && entry <= UINT32_MAX / sizeof word &&
+        objlens_section_data_read(&table->shndx, word, entry * (uint32_t)sizeof word, sizeof word,
+                                  0) == sizeof word) {
+        record->has_xindex = 1;
+        record->xindex = (uint32_t)objlens_load_Word(&image->image, word);
+    }
 #if defined(__GNUC__)
     __builtin_prefetch(record->display_name);
 #endif
