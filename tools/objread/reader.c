@@ -83,20 +83,6 @@ int linked_symbols_get(const linked_symbols *symbols, uint64_t index, objlens_sy
     return objlens_section_get_sym(&symbols->section, symbol, (uint32_t)index);
 }
 
-/* Entries of a dynamic section that are in use: up to and including the
- * first DT_NULL, or all `count` when there is none. */
-static uint32_t dynamic_used_count(const objlens_section *section, uint32_t count)
-{
-    objlens_dyn entry;
-    for (uint32_t i = 0; i < count; i++) {
-        if (objlens_section_get_dyn(section, &entry, i) != 0)
-            return i;
-        if (objlens_dyn_get_tag(&entry) == DT_NULL)
-            return i + 1;
-    }
-    return count;
-}
-
 int dynamic_tag_names_string(int64_t tag)
 {
     switch (tag) {
@@ -278,8 +264,15 @@ int dynamic_table_open(dynamic_table *table, dump_image *image, uint32_t index)
         diag_file(
             image->path, "section [%u]: sh_entsize %" PRIu64 " is not %d; entries read at %d bytes",
             (unsigned)index, objlens_section_get_entsize(&table->section), entry_size, entry_size);
-    table->count = dynamic_used_count(&table->section,
-                                      table_entry_count(image, &table->section, index, entry_size));
+    table->count = table_entry_count(image, &table->section, index, entry_size);
+    /* The entries in use: up to and including the first DT_NULL. */
+    for (uint32_t i = 0; i < table->count; i++) {
+        objlens_dyn entry;
+        if (objlens_section_get_dyn(&table->section, &entry, i) != 0)
+            table->count = i;
+        else if (objlens_dyn_get_tag(&entry) == DT_NULL)
+            table->count = i + 1;
+    }
     string_table_open(&table->strings, &image->image, objlens_section_get_link(&table->section));
     return 1;
 }
@@ -424,7 +417,6 @@ static void read_segments(dump_image *image, const dump_printer *printer)
     printer->segments_end(printer->context, image);
 }
 
-/* The heading of a table that section `index` holds. */
 static table_record table_of(const dump_image *image, const objlens_section *section,
                              uint32_t index, uint32_t count)
 {
