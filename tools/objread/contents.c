@@ -1,12 +1,8 @@
 /*
  * contents.c - request matching and section bytes for contents.h, and
- * their expansion for -z.
- *
- * A section with SHF_COMPRESSED starts with a compression header (the
- * method, the expanded size and its alignment); the method is zlib
- * (ELFCOMPRESS_ZLIB) or Zstandard (ELFCOMPRESS_ZSTD).  The older form, a
- * .zdebug section, starts with "ZLIB" and the expanded size as eight
- * big-endian bytes.
+ * their expansion for -z: an SHF_COMPRESSED section by the method its
+ * compression header names, zlib or Zstandard, and an older .zdebug
+ * section by zlib.
  */
 #define _POSIX_C_SOURCE 200809L
 

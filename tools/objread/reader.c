@@ -71,14 +71,13 @@ void linked_symbols_open(linked_symbols *symbols, const dump_image *image, uint3
     if (link == 0 || !section_of_type(image, link, SHT_SYMTAB, SHT_DYNSYM, &symbols->section))
         return;
     symbols->present = 1;
-    symbols->count = objlens_section_data_size(&symbols->section) /
-                     (uint32_t)objlens_get_sizeof_Sym(&image->image);
     string_table_open(&symbols->names, &image->image, objlens_section_get_link(&symbols->section));
 }
 
 int linked_symbols_get(const linked_symbols *symbols, uint64_t index, objlens_sym *symbol)
 {
-    if (!symbols->present || index >= symbols->count)
+    /* The library refuses an index past the table's end. */
+    if (!symbols->present || index > UINT32_MAX)
         return -1;
     return objlens_section_get_sym(&symbols->section, symbol, (uint32_t)index);
 }
@@ -375,12 +374,10 @@ static const char *interpreter_path(const dump_image *image, const objlens_progr
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
         const char *path;
-        if (objlens_get_section(&image->image, &section, index) != 0)
-            continue;
-        if (objlens_section_get_type(&section) == SHT_NOBITS ||
-            objlens_section_get_offset(&section) != offset)
-            continue;
-        if (objlens_section_data_readname(&section, 0, &path) == 0)
+        if (objlens_get_section(&image->image, &section, index) == 0 &&
+            objlens_section_get_type(&section) != SHT_NOBITS &&
+            objlens_section_get_offset(&section) == offset &&
+            objlens_section_data_readname(&section, 0, &path) == 0)
             return path;
     }
     /* A path longer than a page is no path a loader would take. */

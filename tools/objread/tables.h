@@ -18,7 +18,6 @@
 typedef struct linked_symbols {
     objlens_section section;
     string_table names;
-    uint32_t count;
     int present;
 } linked_symbols;
 
