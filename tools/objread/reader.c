@@ -198,11 +198,10 @@ int image_is_pie(const dump_image *image)
 {
     objlens_program segment;
     segment_dynamic dynamic;
-    uint64_t offset;
     int pie = 0;
     if (!dynamic_segment(image, &segment))
         return 0;
-    offset = objlens_program_get_offset(&segment);
+    uint64_t offset = objlens_program_get_offset(&segment);
     /* Through the section that holds the array when there is one. */
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
@@ -710,11 +709,10 @@ static void read_dynamic(dump_image *image, const dump_printer *printer)
         printer->dynamic_table(printer->context, image, &heading);
         for (uint32_t i = 0; i < table.count; i++) {
             objlens_dyn dyn;
-            dynamic_record record = {index, i, 0, 0, NULL, NULL};
             if (dynamic_table_get(&table, image, i, &dyn) != 0)
                 break;
-            record.d_tag = objlens_dyn_get_tag(&dyn);
-            record.d_val = objlens_dyn_get_val(&dyn);
+            dynamic_record record = {
+                index, i, objlens_dyn_get_tag(&dyn), objlens_dyn_get_val(&dyn), NULL, NULL};
             if (dynamic_tag_names_string(record.d_tag))
                 record.string =
                     string_table_find(&table.strings, record.d_val, &record.string_problem);
