@@ -172,12 +172,10 @@ static unsigned char *decompress_bytes(int method, const unsigned char *bytes, s
         *problem = "out of memory";
         return NULL;
     }
-    if (method == COMPRESSION_ZSTD) {
-        if (!ZSTD_isError(ZSTD_decompress(out, (size_t)expanded, bytes, size)))
-            return out;
-    } else if (inflate_all(bytes, size, out, (size_t)expanded) == 0) {
+    if (method == COMPRESSION_ZSTD
+            ? !ZSTD_isError(ZSTD_decompress(out, (size_t)expanded, bytes, size))
+            : inflate_all(bytes, size, out, (size_t)expanded) == 0)
         return out;
-    }
     free(out);
     *problem = "the compressed data is damaged";
     return NULL;

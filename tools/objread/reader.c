@@ -457,21 +457,14 @@ static void symbol_of(symbol_record *record, dump_image *image, const string_tab
  * was a third of the time of a dump (docs/BENCHMARKS.md). */
 enum { SYMBOLS_AHEAD = 8 };
 
-typedef struct symbol_ring {
-    symbol_record records[SYMBOLS_AHEAD];
-    int read[SYMBOLS_AHEAD];
-} symbol_ring;
-
-static void symbol_ahead(symbol_ring *ring, dump_image *image, const symbol_table *table,
-                         symbol_versions *versions, uint32_t entry)
+/* Symbol `entry` of the table into `record`: 1 when it could be read. */
+static int symbol_ahead(symbol_record *record, dump_image *image, const symbol_table *table,
+                        symbol_versions *versions, uint32_t entry)
 {
-    symbol_record *record = &ring->records[entry % SYMBOLS_AHEAD];
     objlens_sym symbol;
     unsigned char word[sizeof(Elf32_Word)];
-    int *read = &ring->read[entry % SYMBOLS_AHEAD];
-    *read = entry < table->count && symbol_table_get(table, image, entry, &symbol) == 0;
-    if (!*read)
-        return;
+    if (entry >= table->count || symbol_table_get(table, image, entry, &symbol) != 0)
+        return 0;
     symbol_of(record, image, &table->names, versions, table->index, entry, &symbol);
     /* SHN_XINDEX: the section index is the entry's word in the
      * SHT_SYMTAB_SHNDX section whose sh_link names the table. */
@@ -484,6 +477,7 @@ static void symbol_ahead(symbol_ring *ring, dump_image *image, const symbol_tabl
 #if defined(__GNUC__)
     __builtin_prefetch(record->display_name);
 #endif
+    return 1;
 }
 
 static void read_symbols(dump_image *image, const dump_printer *printer)
@@ -499,12 +493,14 @@ static void read_symbols(dump_image *image, const dump_printer *printer)
         symbol_versions_open(&versions, image, &table.section, index, &table.names);
         table_record heading = table_of(image, &table.section, index, table.count);
         printer->symbol_table(printer->context, image, &heading);
-        symbol_ring ring;
+        symbol_record ring[SYMBOLS_AHEAD];
+        int read[SYMBOLS_AHEAD];
         for (uint32_t i = 0; i < SYMBOLS_AHEAD; i++)
-            symbol_ahead(&ring, image, &table, &versions, i);
-        for (uint32_t i = 0; i < table.count && ring.read[i % SYMBOLS_AHEAD]; i++) {
-            printer->symbol(printer->context, image, &ring.records[i % SYMBOLS_AHEAD]);
-            symbol_ahead(&ring, image, &table, &versions, i + SYMBOLS_AHEAD);
+            read[i] = symbol_ahead(&ring[i], image, &table, &versions, i);
+        for (uint32_t i = 0; i < table.count && read[i % SYMBOLS_AHEAD]; i++) {
+            printer->symbol(printer->context, image, &ring[i % SYMBOLS_AHEAD]);
+            read[i % SYMBOLS_AHEAD] =
+                symbol_ahead(&ring[i % SYMBOLS_AHEAD], image, &table, &versions, i + SYMBOLS_AHEAD);
         }
         symbol_versions_close(&versions);
     }
