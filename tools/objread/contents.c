@@ -91,22 +91,6 @@ typedef struct zdebug_layout {
  * alignment are Xwords. */
 #define CHDR_AT(wide, f) ((wide) ? offsetof(Elf64_Chdr, f) : offsetof(Elf32_Chdr, f))
 
-/* Reads the header at the start of `bytes`; -1 when `size` is too small
- * to hold one. */
-static int compression_header_read(const objlens_image *image, const unsigned char *bytes,
-                                   uint32_t size, compression_header *header)
-{
-    int wide = objlens_get_bits(image) == 64;
-    size_t header_size = wide ? sizeof(Elf64_Chdr) : sizeof(Elf32_Chdr);
-    if (size < header_size)
-        return -1;
-    header->type = (uint32_t)objlens_load_Word(image, bytes + CHDR_AT(wide, ch_type));
-    header->size = objlens_load_Xword(image, bytes + CHDR_AT(wide, ch_size));
-    header->align = objlens_load_Xword(image, bytes + CHDR_AT(wide, ch_addralign));
-    header->header_size = (uint32_t)header_size;
-    return 0;
-}
-
 /* 1 when `bytes` start with a .zdebug header and more, whose expanded
  * size goes into *expanded. */
 static int zdebug_header(const unsigned char *bytes, uint32_t size, uint64_t *expanded)
@@ -184,6 +168,8 @@ static unsigned char *decompress_bytes(int method, const unsigned char *bytes, s
 int content_open(section_content *content, dump_image *image, uint32_t index,
                  const objlens_section *section)
 {
+    compression_header *header = &content->header;
+    int wide = image->bits == 64;
     uint32_t size;
     memset(content, 0, sizeof *content);
     if (objlens_section_get_size(section) == 0 || objlens_section_get_type(section) == SHT_NOBITS)
@@ -206,9 +192,14 @@ int content_open(section_content *content, dump_image *image, uint32_t index,
     content->data = content->bytes;
     content->size = size;
     content->compressed = (objlens_section_get_flags(section) & SHF_COMPRESSED) != 0;
-    if (content->compressed)
-        content->have_header =
-            compression_header_read(&image->image, content->bytes, size, &content->header) == 0;
+    header->header_size = wide ? sizeof(Elf64_Chdr) : sizeof(Elf32_Chdr);
+    content->have_header = content->compressed && size >= header->header_size;
+    if (content->have_header) {
+        const unsigned char *chdr = content->bytes;
+        header->type = (uint32_t)objlens_load_Word(&image->image, chdr + CHDR_AT(wide, ch_type));
+        header->size = objlens_load_Xword(&image->image, chdr + CHDR_AT(wide, ch_size));
+        header->align = objlens_load_Xword(&image->image, chdr + CHDR_AT(wide, ch_addralign));
+    }
     return CONTENT_READY;
 }
 
