@@ -54,14 +54,11 @@ struct dump_image;
 objkit_source image_file_source(struct dump_image *image, const dump_file *file, const char *path);
 
 /*
- * Bytes of the image's file itself, for what the library reads only
- * through sections: the interpreter path, the dynamic array of a file
- * without section headers, note segments, the header of a refused file.
- * Reads `size` bytes at `offset` of the image's bytes in its file (all of
- * a FILE's, or an archive member's), cut to their end, into a buffer of
- * the caller's to free, with a zero byte after them; returns the count
- * read.  0 with *bytes null when nothing can be read (no open file, an
- * empty range, an offset past the end, a file changed since its open).
+ * `size` bytes at `offset` of the image's bytes in its file (all of a
+ * FILE's, or an archive member's), cut to their end, into a buffer of the
+ * caller's to free, with a zero byte after them; returns the count read.
+ * 0 with *bytes null when nothing can be read (no open file, an empty
+ * range, an offset past the end, a file changed since its open).
  */
 size_t image_file_read(const struct dump_image *image, uint64_t offset, uint64_t size,
                        unsigned char **bytes);
@@ -69,11 +66,9 @@ size_t image_file_read(const struct dump_image *image, uint64_t offset, uint64_t
 /*
  * The same read, and one that wants all `size` bytes or none, for a range
  * of a loaded image that the program headers or the dynamic array name:
- * served from the image, through the section whose data holds the whole
- * range, and from the file only when no section does (a file without
- * section headers), so that a file that holds sections is read through the
- * library alone.  A file of more than 1,024 sections is read from the file,
- * which holds the same bytes: finding a range walks the section table.
+ * served through the sections whose data hold it, so that a file that
+ * holds sections is read through the library alone, and from the file
+ * when no section does (a file without section headers).
  */
 size_t image_range_read(const struct dump_image *image, uint64_t offset, uint64_t size,
                         unsigned char **bytes);
