@@ -29,8 +29,7 @@ static void diag_line(const char *path, const char *format, va_list args)
     va_list again;
     int length;
     out_flush();
-    fputs(diag_program, DIAG_TARGET);
-    fputs(": ", DIAG_TARGET);
+    fprintf(DIAG_TARGET, "%s: ", diag_program);
     if (path != NULL) {
         name_to_stream(DIAG_TARGET, path);
         fputs(": ", DIAG_TARGET);

@@ -156,18 +156,16 @@ int segment_dynamic_open(segment_dynamic *dynamic, dump_image *image, int report
     uint64_t strsz = 0;
     uint64_t strtab_offset = 0;
     int have_strtab = 0;
-    size_t size;
-    uint32_t count;
     memset(dynamic, 0, sizeof *dynamic);
     if (!dynamic_segment(image, &segment))
         return 0;
     dynamic->offset = objlens_program_get_offset(&segment);
-    size = image_range_read(image, dynamic->offset, objlens_program_get_filesz(&segment),
-                            &dynamic->entries);
+    size_t size = image_range_read(image, dynamic->offset, objlens_program_get_filesz(&segment),
+                                   &dynamic->entries);
     if (size < objlens_program_get_filesz(&segment) && report)
         diag_damage(image, "the PT_DYNAMIC segment at 0x%" PRIx64 " lies outside the file",
                     dynamic->offset);
-    count = (uint32_t)(size / entry_size);
+    uint32_t count = (uint32_t)(size / entry_size);
     for (uint32_t i = 0; i < count; i++) {
         int64_t tag = segment_dynamic_tag(image, dynamic, i);
         dynamic->count = i + 1;
@@ -615,11 +613,9 @@ static void read_packed(dump_image *image, const dump_printer *printer,
     packed_read read = {.printer = printer, .image = image};
     packed_table table;
     table_record heading = table_of(image, section, index, 0);
-    int opened;
     if (*budget == UINT64_MAX)
         *budget = packed_budget(image);
-    opened = packed_table_open(&table, image, index, *budget);
-    if (opened != 1) {
+    if (packed_table_open(&table, image, index, *budget) != 1) {
         heading.packed_kind = android_packed_kind(heading.type);
         printer->packed_table(printer->context, image, &heading);
         return;
@@ -645,10 +641,9 @@ static void read_relocations(dump_image *image, const dump_printer *printer)
     printer->relocations_begin(printer->context, image);
     for (uint32_t index = 1; index < image->num_sections; index++) {
         objlens_section section;
-        uint32_t type;
         if (objlens_get_section(&image->image, &section, index) != 0)
             continue;
-        type = objlens_section_get_type(&section);
+        uint32_t type = objlens_section_get_type(&section);
         if (type == SHT_REL || type == SHT_RELA)
             read_relocation_table(image, printer, &section, index);
         else if (type == SHT_RELR_TYPE)
