@@ -6,7 +6,6 @@
 #include "bytes.h"
 
 #include <elf.h>
-
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>

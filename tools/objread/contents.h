@@ -19,8 +19,7 @@ typedef void (*content_fn)(dump_image *image, uint32_t index, const objlens_sect
  * section before its string dump. */
 void contents_each(dump_image *image, content_fn each, void *context);
 
-/* The compression header of an SHF_COMPRESSED section (Elf32_Chdr or
- * Elf64_Chdr). */
+/* An SHF_COMPRESSED section's Elf32_Chdr or Elf64_Chdr. */
 typedef struct compression_header {
     uint32_t type; /* ch_type */
     uint64_t size; /* ch_size: the expanded size */
