@@ -124,57 +124,46 @@ void json_versions(void *printer, dump_image *image)
 
 /* The properties as an array, then what ended the walk early, if anything,
  * under "properties_error". */
-typedef struct property_json {
-    json_writer *w;
-    const char *error;
-} property_json;
-
-static void property_record(void *context, const note_property *property)
-{
-    property_json *walk = context;
-    switch (property->kind) {
-    case PROPERTY_ONE:
-        json_begin_object(walk->w);
-        json_field_uint(walk->w, "pr_type", property->type);
-        json_field_hex(walk->w, "pr_data", property->data, property->datasz);
-        json_end(walk->w);
-        break;
-    case PROPERTY_BAD_SIZE:
-        walk->error = "the note's size is below a property header or not a multiple of the word";
-        break;
-    case PROPERTY_HEADER_CUT: walk->error = "a property header runs past the note"; break;
-    case PROPERTY_DATA_CUT: walk->error = "a property's data runs past the note"; break;
-    default: break;
-    }
-}
-
 static void note_properties(json_writer *w, const dump_image *image, const note_record *note)
 {
-    property_json walk = {.w = w};
+    static const char *const errors[] = {
+        [PROPERTY_BAD_SIZE] = "the note's size is below a property header or not a multiple of "
+                              "the word",
+        [PROPERTY_HEADER_CUT] = "a property header runs past the note",
+        [PROPERTY_DATA_CUT] = "a property's data runs past the note",
+    };
+    note_property property = {0};
+    int kind;
     json_field_array(w, "properties");
-    note_properties_walk(image, note, property_record, &walk);
+    while ((kind = note_property_next(image, note, &property)) == PROPERTY_ONE) {
+        json_begin_object(w);
+        json_field_uint(w, "pr_type", property.type);
+        json_field_hex(w, "pr_data", property.data, property.datasz);
+        json_end(w);
+    }
     json_end(w);
-    if (walk.error != NULL)
-        json_field_text(w, "properties_error", walk.error);
+    if (kind != PROPERTY_END)
+        json_field_text(w, "properties_error", errors[kind]);
 }
 
 static void note_decoded(json_writer *w, const dump_image *image, const note_record *note)
 {
     int owner = note_owner(note);
-    if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_BUILD_ID) {
+    uint32_t words[4];
+    if (owner == NOTE_OWNER_GNU && note->type == NT_GNU_BUILD_ID) {
         json_field_hex(w, "build_id", note->desc, note->descsz);
-    } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_ABI_TAG &&
-               note_word_count(note) >= ABI_TAG_WORDS) {
+    } else if (owner == NOTE_OWNER_GNU && note->type == NT_GNU_ABI_TAG &&
+               note_words(image, note, words, 4) >= 4) {
         json_field_object(w, "abi_tag");
-        json_field_text(w, "os", note_abi_os(note_word(image, note, ABI_TAG_OS)));
-        json_field_uint(w, "major", note_word(image, note, ABI_TAG_MAJOR));
-        json_field_uint(w, "minor", note_word(image, note, ABI_TAG_MINOR));
-        json_field_uint(w, "subminor", note_word(image, note, ABI_TAG_SUBMINOR));
+        json_field_text(w, "os", note_abi_os(words[0]));
+        json_field_uint(w, "major", words[1]);
+        json_field_uint(w, "minor", words[2]);
+        json_field_uint(w, "subminor", words[3]);
         json_end(w);
-    } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_PROPERTY_TYPE_0) {
+    } else if (owner == NOTE_OWNER_GNU && note->type == NT_GNU_PROPERTY_TYPE_0) {
         note_properties(w, image, note);
-    } else if ((owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_GOLD_VERSION) ||
-               (owner == NOTE_OWNER_FDO && note->type == NOTE_FDO_PACKAGING_METADATA)) {
+    } else if ((owner == NOTE_OWNER_GNU && note->type == NT_GNU_GOLD_VERSION) ||
+               (owner == NOTE_OWNER_FDO && note->type == NT_FDO_PACKAGING_METADATA)) {
         size_t length = 0; /* up to the NUL, and at most 4095 bytes */
         while (length < note->descsz && length < 4095 && note->desc[length] != '\0')
             length++;

@@ -183,11 +183,13 @@ const char *note_abi_os(uint32_t os)
     return os < sizeof names / sizeof names[0] ? names[os] : "Unknown";
 }
 
-uint32_t note_word_count(const note_record *note) { return note->descsz / sizeof(Elf32_Word); }
-
-uint32_t note_word(const dump_image *image, const note_record *note, uint32_t i)
+uint32_t note_words(const dump_image *image, const note_record *note, uint32_t *words,
+                    uint32_t max)
 {
-    return bytes_word(&image->image, note->desc + (size_t)i * sizeof(Elf32_Word));
+    uint32_t count = note->descsz / sizeof(Elf32_Word);
+    for (uint32_t i = 0; i < count && i < max; i++)
+        words[i] = bytes_word(&image->image, note->desc + (size_t)i * sizeof(Elf32_Word));
+    return count;
 }
 
 /* `value` rounded up to a multiple of `align`, a power of two: the padding
@@ -203,38 +205,27 @@ typedef struct property_header {
     Elf32_Word pr_datasz;
 } property_header;
 
-void note_properties_walk(const dump_image *image, const note_record *note, property_fn each,
-                          void *context)
+int note_property_next(const dump_image *image, const note_record *note, note_property *property)
 {
     uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
-    uint64_t at = 0;
-    note_property property = {.kind = PROPERTY_BAD_SIZE};
-    if (note->descsz < sizeof(property_header) || note->descsz % word != 0) {
-        each(context, &property);
-        return;
-    }
-    while (at < note->descsz) {
-        const unsigned char *header = note->desc + at;
-        if (note->descsz - at < sizeof(property_header)) {
-            property.kind = PROPERTY_HEADER_CUT;
-            each(context, &property);
-            return;
-        }
-        property.type = bytes_word(&image->image, header + offsetof(property_header, pr_type));
-        property.datasz = bytes_word(&image->image, header + offsetof(property_header, pr_datasz));
-        at += sizeof(property_header);
-        if (property.datasz > note->descsz - at) {
-            property.kind = PROPERTY_DATA_CUT;
-            each(context, &property);
-            return;
-        }
-        property.kind = PROPERTY_ONE;
-        property.data = note->desc + at;
-        each(context, &property);
-        /* descsz and `at` are multiples of the word, so the padding stays
-         * inside the note. */
-        at += note_align_up(property.datasz, word);
-    }
+    uint64_t at = property->next;
+    if (note->descsz < sizeof(property_header) || note->descsz % word != 0)
+        return PROPERTY_BAD_SIZE;
+    if (at >= note->descsz)
+        return PROPERTY_END;
+    if (note->descsz - at < sizeof(property_header))
+        return PROPERTY_HEADER_CUT;
+    const unsigned char *header = note->desc + at;
+    property->type = bytes_word(&image->image, header + offsetof(property_header, pr_type));
+    property->datasz = bytes_word(&image->image, header + offsetof(property_header, pr_datasz));
+    at += sizeof(property_header);
+    if (property->datasz > note->descsz - at)
+        return PROPERTY_DATA_CUT;
+    property->data = note->desc + at;
+    /* descsz and `at` are multiples of the word, so the padding stays
+     * inside the note. */
+    property->next = at + note_align_up(property->datasz, word);
+    return PROPERTY_ONE;
 }
 
 /* The notes of one area's bytes; stops at the first note that does not
