@@ -4,6 +4,7 @@
  */
 #include <elf.h>
 #include <inttypes.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -40,6 +41,25 @@ static void version_heading(dump_image *image, const char *what, const objlens_s
                objlens_section_get_offset(section), objlens_section_get_link(section));
     out_name(link_name);
     out_str(")\n");
+}
+
+/* The flags word of a definition or need as "BASE | WEAK" and so on;
+ * "none" for 0.  `buffer` holds the text when it is built. */
+static const char *version_flags_text(uint16_t flags, char buffer[48])
+{
+    /* VER_FLG_BASE, VER_FLG_WEAK and VER_FLG_INFO (0x4) by name, the bits
+     * above them together as one. */
+    static const char *const names[] = {"BASE", "WEAK", "INFO", "<unknown>"};
+    int used = 0;
+    if (flags == 0)
+        return "none";
+    for (unsigned bit = 0; bit < 4; bit++) {
+        unsigned mask = bit < 3 ? 1u << bit : ~7u;
+        if (flags & mask)
+            used += snprintf(buffer + used, (size_t)(48 - used), "%s%s", used != 0 ? " | " : "",
+                             names[bit]);
+    }
+    return buffer;
 }
 
 typedef struct walk_context {

@@ -13,7 +13,6 @@
 
 #include <elf.h>
 #include <stddef.h>
-#include <stdio.h>
 #include <stdlib.h>
 
 #include "bytes.h"
@@ -273,8 +272,6 @@ void version_lists_close(version_lists *lists)
 {
     free(lists->definitions.entries);
     free(lists->needs.entries);
-    lists->definitions.entries = NULL;
-    lists->needs.entries = NULL;
 }
 
 const version_entry *version_list_find(const version_list *list, uint16_t key)
@@ -447,23 +444,6 @@ void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint1
         version->name = strtab_corrupt;
         version->problem = "no version definition or need has this index";
     }
-}
-
-const char *version_flags_text(uint16_t flags, char buffer[48])
-{
-    /* VER_FLG_BASE, VER_FLG_WEAK and VER_FLG_INFO (0x4) by name, the bits
-     * above them together as one. */
-    static const char *const names[] = {"BASE", "WEAK", "INFO", "<unknown>"};
-    int used = 0;
-    if (flags == 0)
-        return "none";
-    for (unsigned bit = 0; bit < 4; bit++) {
-        unsigned mask = bit < 3 ? 1u << bit : ~7u;
-        if (flags & mask)
-            used += snprintf(buffer + used, (size_t)(48 - used), "%s%s", used != 0 ? " | " : "",
-                             names[bit]);
-    }
-    return buffer;
 }
 
 int version_walk(const objlens_section *section, const objlens_image *image, version_event_fn each,
