@@ -14,82 +14,71 @@
 
 typedef struct version_json {
     json_printer *printer;
-    json_writer *w;
     string_table names;
     uint32_t section;
-    int open;    /* a record is open */
-    int parents; /* its parents array is open */
+    int open;  /* a record is open */
+    int items; /* its array of parents or needed versions is open */
 } version_json;
 
 static void version_close(version_json *walk)
 {
-    if (walk->parents)
-        json_end(walk->w);
+    if (walk->items)
+        json_end(&walk->printer->w);
     if (walk->open)
         json_record_end(walk->printer);
     walk->open = 0;
-    walk->parents = 0;
-}
-
-/* Closes the record before and opens the one of the entry at `offset`. */
-static void version_open(version_json *walk, const char *kind, uint64_t offset)
-{
-    version_close(walk);
-    json_record_begin(walk->printer, kind);
-    walk->open = 1;
-    json_field_uint(walk->w, "section", walk->section);
-    json_field_uint(walk->w, "offset", offset);
-}
-
-/* An entry of a record's parents or needed versions, whose array is
- * opened with the first. */
-static void version_item_open(version_json *walk, const char *key, uint64_t offset)
-{
-    if (!walk->parents)
-        json_field_array(walk->w, key);
-    walk->parents = 1;
-    json_begin_object(walk->w);
-    json_field_uint(walk->w, "offset", offset);
+    walk->items = 0;
 }
 
 static void version_name_field(const version_json *walk, const char *key, uint32_t offset)
 {
     const char *problem = NULL;
     const char *name = string_table_find(&walk->names, offset, &problem);
-    json_field_name(walk->w, key, name, problem);
+    json_field_name(&walk->printer->w, key, name, problem);
 }
 
+/* A definition or need opens its record, closing the one before; its
+ * parents or needed versions go into an array opened with the first. */
 static void version_record(void *context, const version_event *event)
 {
     version_json *walk = context;
+    json_writer *w = &walk->printer->w;
+    int need = event->kind == VERSION_NEED || event->kind == VERSION_NEED_AUX;
     switch (event->kind) {
     case VERSION_DEFINITION:
-        version_open(walk, "version_definition", event->offset);
-        json_field_uint(walk->w, "vd_version", event->version);
-        json_field_uint(walk->w, "vd_flags", event->flags);
-        json_field_uint(walk->w, "vd_ndx", event->index);
-        json_field_uint(walk->w, "vd_cnt", event->count);
-        json_field_uint(walk->w, "vd_hash", event->hash);
+    case VERSION_NEED:
+        version_close(walk);
+        json_record_begin(walk->printer, need ? "version_need" : "version_definition");
+        walk->open = 1;
+        json_field_uint(w, "section", walk->section);
+        json_field_uint(w, "offset", event->offset);
+        if (need) {
+            json_field_uint(w, "vn_version", event->version);
+            json_field_uint(w, "vn_cnt", event->count);
+            version_name_field(walk, "file", event->file);
+            break;
+        }
+        json_field_uint(w, "vd_version", event->version);
+        json_field_uint(w, "vd_flags", event->flags);
+        json_field_uint(w, "vd_ndx", event->index);
+        json_field_uint(w, "vd_cnt", event->count);
+        json_field_uint(w, "vd_hash", event->hash);
         break;
     case VERSION_DEFINITION_NAME: version_name_field(walk, "name", event->name); break;
     case VERSION_PARENT:
-        version_item_open(walk, "parents", event->offset);
-        version_name_field(walk, "name", event->name);
-        json_end(walk->w);
-        break;
-    case VERSION_NEED:
-        version_open(walk, "version_need", event->offset);
-        json_field_uint(walk->w, "vn_version", event->version);
-        json_field_uint(walk->w, "vn_cnt", event->count);
-        version_name_field(walk, "file", event->file);
-        break;
     case VERSION_NEED_AUX:
-        version_item_open(walk, "versions", event->offset);
-        json_field_uint(walk->w, "vna_hash", event->hash);
-        json_field_uint(walk->w, "vna_flags", event->flags);
-        json_field_uint(walk->w, "vna_other", event->index);
+        if (!walk->items)
+            json_field_array(w, need ? "versions" : "parents");
+        walk->items = 1;
+        json_begin_object(w);
+        json_field_uint(w, "offset", event->offset);
+        if (need) {
+            json_field_uint(w, "vna_hash", event->hash);
+            json_field_uint(w, "vna_flags", event->flags);
+            json_field_uint(w, "vna_other", event->index);
+        }
         version_name_field(walk, "name", event->name);
-        json_end(walk->w);
+        json_end(w);
         break;
     default: break;
     }
@@ -97,18 +86,13 @@ static void version_record(void *context, const version_event *event)
 
 void json_versions(void *printer, dump_image *image)
 {
-    static const struct {
-        uint32_t type;
-        const char *key;
-    } kinds[] = {{SHT_GNU_verdef, "version_definitions"}, {SHT_GNU_verneed, "version_needs"}};
-    for (size_t k = 0; k < sizeof kinds / sizeof kinds[0]; k++) {
-        json_part_begin(printer, kinds[k].key);
+    for (int needs = 0; needs < 2; needs++) {
+        json_part_begin(printer, needs ? "version_needs" : "version_definitions");
         for (uint32_t index = 1; index < image->num_sections; index++) {
             objlens_section section;
             version_json walk = {.printer = printer, .section = index};
-            walk.w = &walk.printer->w;
             if (objlens_get_section(&image->image, &section, index) != 0 ||
-                objlens_section_get_type(&section) != kinds[k].type)
+                objlens_section_get_type(&section) != (needs ? SHT_GNU_verneed : SHT_GNU_verdef))
                 continue;
             string_table_open(&walk.names, &image->image, objlens_section_get_link(&section));
             if (version_walk(&section, &image->image, version_record, &walk) != 0)

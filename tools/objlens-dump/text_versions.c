@@ -72,10 +72,8 @@ typedef struct walk_context {
  * does not hold one. */
 static const char *string_table_name(const string_table *strings, uint32_t offset)
 {
-    const char *text;
-    if (!strings->present || objlens_section_data_readname(&strings->section, offset, &text) != 0)
-        return NULL;
-    return text;
+    const char *problem;
+    return strings->present ? string_table_find(strings, offset, &problem) : NULL;
 }
 
 /* A name from the linked string table, or its offset in `fallback`'s form
