@@ -282,24 +282,13 @@ static void walk_area(dump_image *image, const note_area *area, const unsigned c
     free(name);
 }
 
-/* A note section is read through its own data, a PT_NOTE segment through
- * the sections that hold its range. */
-static void show_area(dump_image *image, const note_area *area, const objlens_section *section,
+/* The notes of one area whose `bytes` were read (null when they lie
+ * outside the file); frees them. */
+static void show_area(dump_image *image, const note_area *area, unsigned char *bytes,
                       note_fn each, void *context)
 {
-    unsigned char *bytes;
     if (area->size == 0)
         return;
-    if (section != NULL) {
-        uint32_t size;
-        bytes = section_bytes(section, &size);
-        if (bytes != NULL && size < area->size) {
-            free(bytes);
-            bytes = NULL;
-        }
-    } else {
-        bytes = image_bytes(image, area->offset, area->size);
-    }
     if (bytes == NULL) {
         diag_damage(image, "note %s %u lies outside the file",
                     area->is_section ? "section" : "segment", (unsigned)area->index);
@@ -310,34 +299,21 @@ static void show_area(dump_image *image, const note_area *area, const objlens_se
     free(bytes);
 }
 
-static void walk_segments(dump_image *image, note_fn each, void *context)
-{
-    for (uint32_t index = 0; index < image->num_programs; index++) {
-        objlens_program segment;
-        if (objlens_get_program(&image->image, &segment, index) != 0 ||
-            objlens_program_get_type(&segment) != PT_NOTE)
-            continue;
-        note_area area = {.is_section = 0,
-                          .index = index,
-                          .offset = objlens_program_get_offset(&segment),
-                          .size = objlens_program_get_filesz(&segment),
-                          .align = objlens_program_get_align(&segment)};
-        show_area(image, &area, NULL, each, context);
-    }
-}
-
+/* A note section is read through its own data, a PT_NOTE segment from the
+ * file.  The segments are shown when no section is a note section, and
+ * always in a core file. */
 void notes_walk(dump_image *image, note_fn each, void *context)
 {
+    int core = objlens_ehdr_get_type(&image->ehdr) == ET_CORE;
     int sections = 0;
-    if (objlens_ehdr_get_type(&image->ehdr) == ET_CORE) {
-        if (image->num_programs > 0)
-            walk_segments(image, each, context);
-        else
-            each(context, NOTE_NONE_IN_CORE, NULL, NULL);
+    if (core && image->num_programs == 0) {
+        each(context, NOTE_NONE_IN_CORE, NULL, NULL);
         return;
     }
-    for (uint32_t index = 1; index < image->num_sections; index++) {
+    for (uint32_t index = 1; !core && index < image->num_sections; index++) {
         objlens_section section;
+        unsigned char *bytes = NULL;
+        uint32_t size = 0;
         if (objlens_get_section(&image->image, &section, index) != 0 ||
             objlens_section_get_type(&section) != SHT_NOTE)
             continue;
@@ -347,8 +323,25 @@ void notes_walk(dump_image *image, note_fn each, void *context)
                           .offset = objlens_section_get_offset(&section),
                           .size = objlens_section_get_size(&section),
                           .align = objlens_section_get_addralign(&section)};
-        show_area(image, &area, &section, each, context);
+        if (area.size != 0)
+            bytes = section_bytes(&section, &size);
+        if (bytes != NULL && size < area.size) {
+            free(bytes);
+            bytes = NULL;
+        }
+        show_area(image, &area, bytes, each, context);
     }
-    if (sections == 0)
-        walk_segments(image, each, context);
+    for (uint32_t index = 0; sections == 0 && index < image->num_programs; index++) {
+        objlens_program segment;
+        if (objlens_get_program(&image->image, &segment, index) != 0 ||
+            objlens_program_get_type(&segment) != PT_NOTE)
+            continue;
+        note_area area = {.is_section = 0,
+                          .index = index,
+                          .offset = objlens_program_get_offset(&segment),
+                          .size = objlens_program_get_filesz(&segment),
+                          .align = objlens_program_get_align(&segment)};
+        show_area(image, &area, area.size != 0 ? image_bytes(image, area.offset, area.size) : NULL,
+                  each, context);
+    }
 }
