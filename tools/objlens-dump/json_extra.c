@@ -111,8 +111,9 @@ void json_versions(void *printer, dump_image *image)
 static void note_properties(json_writer *w, const dump_image *image, const note_record *note)
 {
     static const char *const errors[] = {
-        [PROPERTY_BAD_SIZE] = "the note's size is below a property header or not a multiple of "
-                              "the word",
+        [PROPERTY_BAD_SIZE] =
+            "the note's size is below a property header or not a multiple of "
+            "the word",
         [PROPERTY_HEADER_CUT] = "a property header runs past the note",
         [PROPERTY_DATA_CUT] = "a property's data runs past the note",
     };
@@ -161,6 +162,7 @@ static void note_record_json(void *context, int event, const note_area *area,
 {
     json_printer *printer = context;
     json_writer *w = &printer->w;
+    const note_type *type;
     if (event != NOTE_ONE)
         return;
     json_record_begin(printer, "note");
@@ -170,7 +172,8 @@ static void note_record_json(void *context, int event, const note_area *area,
     json_field_uint(w, "n_namesz", note->namesz);
     json_field_uint(w, "n_descsz", note->descsz);
     json_field_uint(w, "n_type", note->type);
-    json_field_text(w, "type_name", note_type_constant(printer->image, note));
+    type = note_type_of(printer->image, note);
+    json_field_text(w, "type_name", type != NULL ? type->constant : NULL);
     json_field_hex(w, "desc", note->desc, note->descsz);
     note_decoded(w, printer->image, note);
     json_record_end(printer);

@@ -90,23 +90,22 @@ static const mask_property mask_properties[] = {
      "<None>"},
     {PROPERTY_X86_FEATURE_2_NEEDED, EM_X86_64, "x86 feature needed: ", BITS(x86_feature_2_bits),
      "<None>"},
-    {PROPERTY_X86_COMPAT_ISA_1_USED, EM_X86_64, "x86 ISA used: ", BITS(x86_compat_isa_bits),
-     NULL},
+    {PROPERTY_X86_COMPAT_ISA_1_USED, EM_X86_64, "x86 ISA used: ", BITS(x86_compat_isa_bits), NULL},
     {PROPERTY_X86_COMPAT_ISA_1_NEEDED, EM_X86_64, "x86 ISA needed: ", BITS(x86_compat_isa_bits),
      NULL},
     {PROPERTY_X86_COMPAT_2_ISA_1_USED, EM_X86_64, "x86 ISA used: ", BITS(x86_compat_2_isa_bits),
      "<None>"},
-    {PROPERTY_X86_COMPAT_2_ISA_1_NEEDED, EM_X86_64, "x86 ISA needed: ",
-     BITS(x86_compat_2_isa_bits), "<None>"},
-    {GNU_PROPERTY_AARCH64_FEATURE_1_AND, EM_AARCH64, "AArch64 feature: ",
-     BITS(aarch64_feature_1_bits), NULL},
+    {PROPERTY_X86_COMPAT_2_ISA_1_NEEDED, EM_X86_64, "x86 ISA needed: ", BITS(x86_compat_2_isa_bits),
+     "<None>"},
+    {GNU_PROPERTY_AARCH64_FEATURE_1_AND, EM_AARCH64,
+     "AArch64 feature: ", BITS(aarch64_feature_1_bits), NULL},
 };
 
 /* The entry of `type` for the image's machine; null for none. */
 static const mask_property *find_mask_property(const dump_image *image, uint32_t type)
 {
-    uint16_t family = image->machine == EM_386 || image->machine == EM_IAMCU ? EM_X86_64
-                                                                               : image->machine;
+    uint16_t family =
+        image->machine == EM_386 || image->machine == EM_IAMCU ? EM_X86_64 : image->machine;
     for (size_t i = 0; i < sizeof mask_properties / sizeof mask_properties[0]; i++)
         if (mask_properties[i].type == type &&
             (mask_properties[i].machine == EM_NONE || mask_properties[i].machine == family))
@@ -289,10 +288,13 @@ static void core_file_note(const dump_image *image, const note_record *note)
 
 static void note_line(const dump_image *image, const note_record *note)
 {
-    char buffer[48];
+    const note_type *type = note_type_of(image, note);
     out_str("  ");
     out_name_left(note->namesz != 0 ? note->name : "(NONE)", 20);
-    out_printf(" 0x%08x\t%s\t", note->descsz, note_type_name(image, note, buffer));
+    if (type != NULL)
+        out_printf(" 0x%08x\t%s\t", note->descsz, type->text);
+    else
+        out_printf(" 0x%08x\tUnknown note type: (0x%08x)\t", note->descsz, note->type);
     switch (note_owner(note)) {
     case NOTE_OWNER_GNU: gnu_note(image, note); return;
     case NOTE_OWNER_STAPSDT: stapsdt_note(image, note); return;

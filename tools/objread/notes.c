@@ -16,17 +16,9 @@
 
 #include "bytes.h"
 #include "diag.h"
-#include "out.h"
 
-/* A note type, the name of its constant in <elf.h> (null where <elf.h>
- * has none) and the text the readers show for it.  NAMED takes both from
- * the constant, so the compiler checks that <elf.h> has it. */
-typedef struct note_type {
-    uint32_t type;
-    const char *constant;
-    const char *text;
-} note_type;
-
+/* NAMED takes a type's number and constant's name from the constant, so
+ * the compiler checks that <elf.h> has it. */
 #define NAMED(constant, text)                                                                      \
     {                                                                                              \
         constant, #constant, text                                                                  \
@@ -146,9 +138,7 @@ int note_owner(const note_record *note)
     return NOTE_OWNER_OTHER;
 }
 
-/* The entry of the note's type, which depends on its owner and, for an
- * owner not known, on whether the image is a core file; null for none. */
-static const note_type *note_type_of(const dump_image *image, const note_record *note)
+const note_type *note_type_of(const dump_image *image, const note_record *note)
 {
     static const note_type stapsdt = {3, NULL, "NT_STAPSDT (SystemTap probe descriptors)"};
     switch (note_owner(note)) {
@@ -161,21 +151,6 @@ static const note_type *note_type_of(const dump_image *image, const note_record 
     }
 }
 
-const char *note_type_name(const dump_image *image, const note_record *note, char buffer[48])
-{
-    const note_type *type = note_type_of(image, note);
-    if (type != NULL)
-        return type->text;
-    format_into(buffer, 48, "Unknown note type: (0x%08x)", (unsigned)note->type);
-    return buffer;
-}
-
-const char *note_type_constant(const dump_image *image, const note_record *note)
-{
-    const note_type *type = note_type_of(image, note);
-    return type != NULL ? type->constant : NULL;
-}
-
 const char *note_abi_os(uint32_t os)
 {
     static const char *const names[] = {"Linux",  "Hurd",     "Solaris", "FreeBSD",
@@ -183,8 +158,7 @@ const char *note_abi_os(uint32_t os)
     return os < sizeof names / sizeof names[0] ? names[os] : "Unknown";
 }
 
-uint32_t note_words(const dump_image *image, const note_record *note, uint32_t *words,
-                    uint32_t max)
+uint32_t note_words(const dump_image *image, const note_record *note, uint32_t *words, uint32_t max)
 {
     uint32_t count = note->descsz / sizeof(Elf32_Word);
     for (uint32_t i = 0; i < count && i < max; i++)
@@ -284,8 +258,8 @@ static void walk_area(dump_image *image, const note_area *area, const unsigned c
 
 /* The notes of one area whose `bytes` were read (null when they lie
  * outside the file); frees them. */
-static void show_area(dump_image *image, const note_area *area, unsigned char *bytes,
-                      note_fn each, void *context)
+static void show_area(dump_image *image, const note_area *area, unsigned char *bytes, note_fn each,
+                      void *context)
 {
     if (area->size == 0)
         return;

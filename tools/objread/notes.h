@@ -43,12 +43,17 @@ typedef void (*note_fn)(void *context, int event, const note_area *area, const n
  * area, an alignment other than 4 or 8) is reported and ends the area. */
 void notes_walk(dump_image *image, note_fn each, void *context);
 
-/* The name of a note's type as the readers show it, "Unknown note type:
- * (0x...)" when it has none; `buffer` holds the text then. */
-const char *note_type_name(const dump_image *image, const note_record *note, char buffer[48]);
-/* The name of the constant <elf.h> has for the note's type
- * ("NT_GNU_BUILD_ID"); null when it has none. */
-const char *note_type_constant(const dump_image *image, const note_record *note);
+/* A note type: the name of its constant in <elf.h> (null where <elf.h>
+ * has none) and the text the readers show for it. */
+typedef struct note_type {
+    uint32_t type;
+    const char *constant;
+    const char *text;
+} note_type;
+
+/* The entry of the note's type, which depends on its owner and, for an
+ * owner not known, on whether the image is a core file; null for none. */
+const note_type *note_type_of(const dump_image *image, const note_record *note);
 
 /* The owner families whose descriptions are decoded. */
 enum note_owner {

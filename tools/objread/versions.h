@@ -91,7 +91,6 @@ typedef struct symbol_versions {
     int last_defined;
     const version_entry *last_def;
     const version_entry *last_need;
-    uint16_t last_max;
 } symbol_versions;
 
 /*
