@@ -17,13 +17,14 @@
 #include "out.h"
 #include "text.h"
 
-/* Property types of GNU property notes that <elf.h> has no name for. */
-#define PROPERTY_X86_COMPAT_ISA_1_USED 0xc0000000u
-#define PROPERTY_X86_COMPAT_ISA_1_NEEDED 0xc0000001u
-#define PROPERTY_X86_COMPAT_2_ISA_1_NEEDED 0xc0008000u
-#define PROPERTY_X86_FEATURE_2_NEEDED 0xc0008001u
-#define PROPERTY_X86_COMPAT_2_ISA_1_USED 0xc0010000u
-#define PROPERTY_X86_FEATURE_2_USED 0xc0010001u
+/* Property types of GNU property notes that <elf.h> has no GNU_PROPERTY_
+ * name for. */
+#define X86_COMPAT_ISA_1_USED 0xc0000000u
+#define X86_COMPAT_ISA_1_NEEDED 0xc0000001u
+#define X86_COMPAT_2_ISA_1_NEEDED 0xc0008000u
+#define X86_FEATURE_2_NEEDED 0xc0008001u
+#define X86_COMPAT_2_ISA_1_USED 0xc0010000u
+#define X86_FEATURE_2_USED 0xc0010001u
 
 /* Names of the bits of the property words, lowest bit first; a null
  * entry is a bit without a name. */
@@ -86,16 +87,12 @@ static const mask_property mask_properties[] = {
     {GNU_PROPERTY_X86_ISA_1_NEEDED, EM_X86_64, "x86 ISA needed: ", BITS(x86_isa_bits), NULL},
     {GNU_PROPERTY_X86_FEATURE_1_AND, EM_X86_64, "x86 feature: ", BITS(x86_feature_1_bits),
      "<None>"},
-    {PROPERTY_X86_FEATURE_2_USED, EM_X86_64, "x86 feature used: ", BITS(x86_feature_2_bits),
-     "<None>"},
-    {PROPERTY_X86_FEATURE_2_NEEDED, EM_X86_64, "x86 feature needed: ", BITS(x86_feature_2_bits),
-     "<None>"},
-    {PROPERTY_X86_COMPAT_ISA_1_USED, EM_X86_64, "x86 ISA used: ", BITS(x86_compat_isa_bits), NULL},
-    {PROPERTY_X86_COMPAT_ISA_1_NEEDED, EM_X86_64, "x86 ISA needed: ", BITS(x86_compat_isa_bits),
-     NULL},
-    {PROPERTY_X86_COMPAT_2_ISA_1_USED, EM_X86_64, "x86 ISA used: ", BITS(x86_compat_2_isa_bits),
-     "<None>"},
-    {PROPERTY_X86_COMPAT_2_ISA_1_NEEDED, EM_X86_64, "x86 ISA needed: ", BITS(x86_compat_2_isa_bits),
+    {X86_FEATURE_2_USED, EM_X86_64, "x86 feature used: ", BITS(x86_feature_2_bits), "<None>"},
+    {X86_FEATURE_2_NEEDED, EM_X86_64, "x86 feature needed: ", BITS(x86_feature_2_bits), "<None>"},
+    {X86_COMPAT_ISA_1_USED, EM_X86_64, "x86 ISA used: ", BITS(x86_compat_isa_bits), NULL},
+    {X86_COMPAT_ISA_1_NEEDED, EM_X86_64, "x86 ISA needed: ", BITS(x86_compat_isa_bits), NULL},
+    {X86_COMPAT_2_ISA_1_USED, EM_X86_64, "x86 ISA used: ", BITS(x86_compat_2_isa_bits), "<None>"},
+    {X86_COMPAT_2_ISA_1_NEEDED, EM_X86_64, "x86 ISA needed: ", BITS(x86_compat_2_isa_bits),
      "<None>"},
     {GNU_PROPERTY_AARCH64_FEATURE_1_AND, EM_AARCH64,
      "AArch64 feature: ", BITS(aarch64_feature_1_bits), NULL},

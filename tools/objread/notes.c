@@ -274,8 +274,7 @@ static void show_area(dump_image *image, const note_area *area, unsigned char *b
 }
 
 /* A note section is read through its own data, a PT_NOTE segment from the
- * file.  The segments are shown when no section is a note section, and
- * always in a core file. */
+ * file. */
 void notes_walk(dump_image *image, note_fn each, void *context)
 {
     int core = objlens_ehdr_get_type(&image->ehdr) == ET_CORE;

@@ -79,15 +79,12 @@ const char *note_abi_os(uint32_t os);
  * pr_type and pr_datasz word and its data, padded to the image's word.
  * note_property_next reads the property at `property->next` (0 for the
  * first) and says what it found; any kind but PROPERTY_ONE ends the walk.
- * The damage kinds are a description whose size is below one header or
- * not a multiple of the word, fewer bytes left than a header (in a 32-bit
- * image), and data running past the description.
  */
 enum property_kind {
     PROPERTY_END,
     PROPERTY_ONE,        /* type, datasz, data */
-    PROPERTY_BAD_SIZE,   /* the note's descsz cannot hold properties */
-    PROPERTY_HEADER_CUT, /* a property header does not fit what is left */
+    PROPERTY_BAD_SIZE,   /* descsz is below a header or not a multiple of the word */
+    PROPERTY_HEADER_CUT, /* fewer bytes are left than a header (in a 32-bit image) */
     PROPERTY_DATA_CUT    /* type, datasz: the data runs past the note */
 };
 

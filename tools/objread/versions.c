@@ -16,6 +16,7 @@
 #include <stdlib.h>
 
 #include "bytes.h"
+#include "diag.h"
 #include "tables.h"
 
 #define VERSYM_SIZE sizeof(Elf32_Versym)
@@ -334,11 +335,7 @@ void symbol_versions_open_bytes(symbol_versions *versions, const dump_image *ima
     list_from_bytes(&versions->lists.needs, &image->image, verneed, verneed_size, 0);
 }
 
-void symbol_versions_close(symbol_versions *versions)
-{
-    version_lists_close(&versions->lists);
-    versions->present = 0;
-}
+void symbol_versions_close(symbol_versions *versions) { version_lists_close(&versions->lists); }
 
 /* The .gnu.version entry `index`, reading the window that holds it when
  * it is not the one read last; -1 when it cannot be read. */
@@ -433,15 +430,18 @@ void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint1
     }
 }
 
-int version_walk(const objlens_section *section, const objlens_image *image, version_event_fn each,
-                 void *context)
+void version_walk(dump_image *image, const objlens_section *section, version_event_fn each,
+                  void *context)
 {
     uint32_t size;
     unsigned char *bytes = section_bytes(section, &size);
-    if (bytes == NULL)
-        return size == 0 ? 0 : -1;
-    walk_bytes(image, bytes, size, objlens_section_get_type(section) == SHT_GNU_verdef,
+    if (bytes == NULL) {
+        if (size != 0)
+            diag_damage(image, "section '%s': its data lies outside the file",
+                        section_name(image, section));
+        return;
+    }
+    walk_bytes(&image->image, bytes, size, objlens_section_get_type(section) == SHT_GNU_verdef,
                objlens_section_get_info(section), VERSION_WALK_LISTED, each, context);
     free(bytes);
-    return 0;
 }

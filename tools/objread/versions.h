@@ -148,8 +148,8 @@ typedef struct version_event {
 } version_event;
 
 typedef void (*version_event_fn)(void *context, const version_event *event);
-/* 0 walked; -1 when the section's bytes cannot be read. */
-int version_walk(const objlens_section *section, const objlens_image *image, version_event_fn each,
-                 void *context);
+/* A section whose bytes cannot be read is reported as damage. */
+void version_walk(dump_image *image, const objlens_section *section, version_event_fn each,
+                  void *context);
 
 #endif
