@@ -6,8 +6,6 @@
  * probes, package metadata, the file list of a core file) and as bytes for
  * the others.
  */
-#define _POSIX_C_SOURCE 200809L
-
 #include <elf.h>
 #include <inttypes.h>
 #include <string.h>

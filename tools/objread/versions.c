@@ -4,8 +4,9 @@
  * A definition entry (Elf_Verdef) and a need entry (Elf_Verneed) have the
  * same layout in both classes, so the 32-bit types serve; each points at
  * its auxiliary entries (Elf_Verdaux, Elf_Vernaux) and at the next entry
- * by byte offsets from itself.  One walker reads the chains, in file order, for the -V listing
- * and for the lookup lists, which it flattens into one sorted array each.
+ * by byte offsets from itself.  One walker reads the chains, in file
+ * order, for the -V listing and for the lookup lists, which it flattens
+ * into one sorted array each.
  * A chain may point anywhere, so the walk stops at the end of the section
  * and after a number of records that the section's size bounds.
  */

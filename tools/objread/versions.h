@@ -121,10 +121,8 @@ void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint1
 /*
  * The entries of a version definition (SHT_GNU_verdef) or version need
  * (SHT_GNU_verneed) section, in file order, as events: an entry, each of
- * its auxiliary entries, and where the chain ends early.  The listing
- * reads as many entries as the section's sh_info counts; the walk that
- * builds the lookup lists above is the same one, reading the chain as the
- * loader does.
+ * its auxiliary entries, and where the chain ends early.  The walk reads
+ * as many entries as the section's sh_info counts.
  */
 enum version_event_kind {
     VERSION_DEFINITION,      /* offset, version, flags, index, count, hash */
