@@ -334,7 +334,6 @@ static void print_note_event(void *context, int event, const note_area *area,
         break;
     case NOTE_AREA_NOTES: out_str("  Owner                Data size \tDescription\n"); break;
     case NOTE_ONE: note_line(image, note); break;
-    case NOTE_NONE_IN_CORE: out_str("No notes found file.\n"); break;
     default: break;
     }
 }
@@ -342,5 +341,7 @@ static void print_note_event(void *context, int event, const note_area *area,
 void text_notes(void *context, dump_image *image)
 {
     (void)context;
+    if (objlens_ehdr_get_type(&image->ehdr) == ET_CORE && image->num_programs == 0)
+        out_str("No notes found file.\n");
     notes_walk(image, print_note_event, image);
 }

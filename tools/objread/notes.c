@@ -279,10 +279,6 @@ void notes_walk(dump_image *image, note_fn each, void *context)
 {
     int core = objlens_ehdr_get_type(&image->ehdr) == ET_CORE;
     int sections = 0;
-    if (core && image->num_programs == 0) {
-        each(context, NOTE_NONE_IN_CORE, NULL, NULL);
-        return;
-    }
     for (uint32_t index = 1; !core && index < image->num_sections; index++) {
         objlens_section section;
         unsigned char *bytes = NULL;

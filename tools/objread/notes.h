@@ -30,10 +30,9 @@ typedef struct note_record {
 } note_record;
 
 enum note_event {
-    NOTE_AREA_START,  /* `area` set; the notes follow */
-    NOTE_AREA_NOTES,  /* the area's alignment is sound: its notes follow */
-    NOTE_ONE,         /* `note` set */
-    NOTE_NONE_IN_CORE /* a core file without program headers */
+    NOTE_AREA_START, /* `area` set; the notes follow */
+    NOTE_AREA_NOTES, /* the area's alignment is sound: its notes follow */
+    NOTE_ONE         /* `note` set */
 };
 
 typedef void (*note_fn)(void *context, int event, const note_area *area, const note_record *note);
