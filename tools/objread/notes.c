@@ -273,8 +273,8 @@ static void show_area(dump_image *image, const note_area *area, unsigned char *b
     free(bytes);
 }
 
-/* A note section is read through its own data, a PT_NOTE segment from the
- * file. */
+/* A note section is read through its own data, not looked up by its range
+ * among the sections. */
 void notes_walk(dump_image *image, note_fn each, void *context)
 {
     int core = objlens_ehdr_get_type(&image->ehdr) == ET_CORE;
