@@ -109,8 +109,7 @@ static void note_properties(json_writer *w, const dump_image *image, const note_
 {
     static const char *const errors[] = {
         [PROPERTY_BAD_SIZE] =
-            "the note's size is below a property header or not a multiple of "
-            "the word",
+            "the note's size is below a property header or not a multiple of the word",
         [PROPERTY_HEADER_CUT] = "a property header runs past the note",
         [PROPERTY_DATA_CUT] = "a property's data runs past the note",
     };

@@ -69,11 +69,14 @@ typedef struct walk_context {
 } walk_context;
 
 /* The name at `offset` of the linked string table; null when the table
- * does not hold one. */
+ * does not hold one.  Read directly, not by string_table_find, whose
+ * reasons the listing never shows: it runs once per .gnu.version entry. */
 static const char *string_table_name(const string_table *strings, uint32_t offset)
 {
-    const char *problem;
-    return strings->present ? string_table_find(strings, offset, &problem) : NULL;
+    const char *text;
+    if (!strings->present || objlens_section_data_readname(&strings->section, offset, &text) != 0)
+        return NULL;
+    return text;
 }
 
 /* A name from the linked string table, or its offset in `fallback`'s form
