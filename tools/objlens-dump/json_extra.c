@@ -5,7 +5,6 @@
 #include <elf.h>
 
 #include "contents.h"
-#include "diag.h"
 #include "json.h"
 #include "notes.h"
 #include "versions.h"
@@ -14,82 +13,71 @@
 
 typedef struct version_json {
     json_printer *printer;
-    json_writer *w;
     string_table names;
     uint32_t section;
-    int open;    /* a record is open */
-    int parents; /* its parents array is open */
+    int open;  /* a record is open */
+    int items; /* its array of parents or needed versions is open */
 } version_json;
 
 static void version_close(version_json *walk)
 {
-    if (walk->parents)
-        json_end(walk->w);
+    if (walk->items)
+        json_end(&walk->printer->w);
     if (walk->open)
         json_record_end(walk->printer);
     walk->open = 0;
-    walk->parents = 0;
-}
-
-/* Closes the record before and opens the one of the entry at `offset`. */
-static void version_open(version_json *walk, const char *kind, uint64_t offset)
-{
-    version_close(walk);
-    json_record_begin(walk->printer, kind);
-    walk->open = 1;
-    json_field_uint(walk->w, "section", walk->section);
-    json_field_uint(walk->w, "offset", offset);
-}
-
-/* An entry of a record's parents or needed versions, whose array is
- * opened with the first. */
-static void version_item_open(version_json *walk, const char *key, uint64_t offset)
-{
-    if (!walk->parents)
-        json_field_array(walk->w, key);
-    walk->parents = 1;
-    json_begin_object(walk->w);
-    json_field_uint(walk->w, "offset", offset);
+    walk->items = 0;
 }
 
 static void version_name_field(const version_json *walk, const char *key, uint32_t offset)
 {
     const char *problem = NULL;
     const char *name = string_table_find(&walk->names, offset, &problem);
-    json_field_name(walk->w, key, name, problem);
+    json_field_name(&walk->printer->w, key, name, problem);
 }
 
+/* A definition or need opens its record, closing the one before; its
+ * parents or needed versions go into an array opened with the first. */
 static void version_record(void *context, const version_event *event)
 {
     version_json *walk = context;
+    json_writer *w = &walk->printer->w;
+    int need = event->kind == VERSION_NEED || event->kind == VERSION_NEED_AUX;
     switch (event->kind) {
     case VERSION_DEFINITION:
-        version_open(walk, "version_definition", event->offset);
-        json_field_uint(walk->w, "vd_version", event->version);
-        json_field_uint(walk->w, "vd_flags", event->flags);
-        json_field_uint(walk->w, "vd_ndx", event->index);
-        json_field_uint(walk->w, "vd_cnt", event->count);
-        json_field_uint(walk->w, "vd_hash", event->hash);
+    case VERSION_NEED:
+        version_close(walk);
+        json_record_begin(walk->printer, need ? "version_need" : "version_definition");
+        walk->open = 1;
+        json_field_uint(w, "section", walk->section);
+        json_field_uint(w, "offset", event->offset);
+        if (need) {
+            json_field_uint(w, "vn_version", event->version);
+            json_field_uint(w, "vn_cnt", event->count);
+            version_name_field(walk, "file", event->file);
+            break;
+        }
+        json_field_uint(w, "vd_version", event->version);
+        json_field_uint(w, "vd_flags", event->flags);
+        json_field_uint(w, "vd_ndx", event->index);
+        json_field_uint(w, "vd_cnt", event->count);
+        json_field_uint(w, "vd_hash", event->hash);
         break;
     case VERSION_DEFINITION_NAME: version_name_field(walk, "name", event->name); break;
     case VERSION_PARENT:
-        version_item_open(walk, "parents", event->offset);
-        version_name_field(walk, "name", event->name);
-        json_end(walk->w);
-        break;
-    case VERSION_NEED:
-        version_open(walk, "version_need", event->offset);
-        json_field_uint(walk->w, "vn_version", event->version);
-        json_field_uint(walk->w, "vn_cnt", event->count);
-        version_name_field(walk, "file", event->file);
-        break;
     case VERSION_NEED_AUX:
-        version_item_open(walk, "versions", event->offset);
-        json_field_uint(walk->w, "vna_hash", event->hash);
-        json_field_uint(walk->w, "vna_flags", event->flags);
-        json_field_uint(walk->w, "vna_other", event->index);
+        if (!walk->items)
+            json_field_array(w, need ? "versions" : "parents");
+        walk->items = 1;
+        json_begin_object(w);
+        json_field_uint(w, "offset", event->offset);
+        if (need) {
+            json_field_uint(w, "vna_hash", event->hash);
+            json_field_uint(w, "vna_flags", event->flags);
+            json_field_uint(w, "vna_other", event->index);
+        }
         version_name_field(walk, "name", event->name);
-        json_end(walk->w);
+        json_end(w);
         break;
     default: break;
     }
@@ -97,23 +85,16 @@ static void version_record(void *context, const version_event *event)
 
 void json_versions(void *printer, dump_image *image)
 {
-    static const struct {
-        uint32_t type;
-        const char *key;
-    } kinds[] = {{SHT_GNU_verdef, "version_definitions"}, {SHT_GNU_verneed, "version_needs"}};
-    for (size_t k = 0; k < sizeof kinds / sizeof kinds[0]; k++) {
-        json_part_begin(printer, kinds[k].key);
+    for (int needs = 0; needs < 2; needs++) {
+        json_part_begin(printer, needs ? "version_needs" : "version_definitions");
         for (uint32_t index = 1; index < image->num_sections; index++) {
             objlens_section section;
             version_json walk = {.printer = printer, .section = index};
-            walk.w = &walk.printer->w;
             if (objlens_get_section(&image->image, &section, index) != 0 ||
-                objlens_section_get_type(&section) != kinds[k].type)
+                objlens_section_get_type(&section) != (needs ? SHT_GNU_verneed : SHT_GNU_verdef))
                 continue;
             string_table_open(&walk.names, &image->image, objlens_section_get_link(&section));
-            if (version_walk(&section, &image->image, version_record, &walk) != 0)
-                diag_damage(image, "section '%s': its data lies outside the file",
-                            section_name(image, &section));
+            version_walk(image, &section, version_record, &walk);
             version_close(&walk);
         }
         json_part_end(printer);
@@ -124,57 +105,46 @@ void json_versions(void *printer, dump_image *image)
 
 /* The properties as an array, then what ended the walk early, if anything,
  * under "properties_error". */
-typedef struct property_json {
-    json_writer *w;
-    const char *error;
-} property_json;
-
-static void property_record(void *context, const note_property *property)
-{
-    property_json *walk = context;
-    switch (property->kind) {
-    case PROPERTY_ONE:
-        json_begin_object(walk->w);
-        json_field_uint(walk->w, "pr_type", property->type);
-        json_field_hex(walk->w, "pr_data", property->data, property->datasz);
-        json_end(walk->w);
-        break;
-    case PROPERTY_BAD_SIZE:
-        walk->error = "the note's size is below a property header or not a multiple of the word";
-        break;
-    case PROPERTY_HEADER_CUT: walk->error = "a property header runs past the note"; break;
-    case PROPERTY_DATA_CUT: walk->error = "a property's data runs past the note"; break;
-    default: break;
-    }
-}
-
 static void note_properties(json_writer *w, const dump_image *image, const note_record *note)
 {
-    property_json walk = {.w = w};
+    static const char *const errors[] = {
+        [PROPERTY_BAD_SIZE] =
+            "the note's size is below a property header or not a multiple of the word",
+        [PROPERTY_HEADER_CUT] = "a property header runs past the note",
+        [PROPERTY_DATA_CUT] = "a property's data runs past the note",
+    };
+    note_property property = {0};
+    int kind;
     json_field_array(w, "properties");
-    note_properties_walk(image, note, property_record, &walk);
+    while ((kind = note_property_next(image, note, &property)) == PROPERTY_ONE) {
+        json_begin_object(w);
+        json_field_uint(w, "pr_type", property.type);
+        json_field_hex(w, "pr_data", property.data, property.datasz);
+        json_end(w);
+    }
     json_end(w);
-    if (walk.error != NULL)
-        json_field_text(w, "properties_error", walk.error);
+    if (kind != PROPERTY_END)
+        json_field_text(w, "properties_error", errors[kind]);
 }
 
 static void note_decoded(json_writer *w, const dump_image *image, const note_record *note)
 {
     int owner = note_owner(note);
-    if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_BUILD_ID) {
+    uint32_t words[4];
+    if (owner == NOTE_OWNER_GNU && note->type == NT_GNU_BUILD_ID) {
         json_field_hex(w, "build_id", note->desc, note->descsz);
-    } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_ABI_TAG &&
-               note_word_count(note) >= ABI_TAG_WORDS) {
+    } else if (owner == NOTE_OWNER_GNU && note->type == NT_GNU_ABI_TAG &&
+               note_words(image, note, words, 4) >= 4) {
         json_field_object(w, "abi_tag");
-        json_field_text(w, "os", note_abi_os(note_word(image, note, ABI_TAG_OS)));
-        json_field_uint(w, "major", note_word(image, note, ABI_TAG_MAJOR));
-        json_field_uint(w, "minor", note_word(image, note, ABI_TAG_MINOR));
-        json_field_uint(w, "subminor", note_word(image, note, ABI_TAG_SUBMINOR));
+        json_field_text(w, "os", note_abi_os(words[0]));
+        json_field_uint(w, "major", words[1]);
+        json_field_uint(w, "minor", words[2]);
+        json_field_uint(w, "subminor", words[3]);
         json_end(w);
-    } else if (owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_PROPERTY_TYPE_0) {
+    } else if (owner == NOTE_OWNER_GNU && note->type == NT_GNU_PROPERTY_TYPE_0) {
         note_properties(w, image, note);
-    } else if ((owner == NOTE_OWNER_GNU && note->type == NOTE_GNU_GOLD_VERSION) ||
-               (owner == NOTE_OWNER_FDO && note->type == NOTE_FDO_PACKAGING_METADATA)) {
+    } else if ((owner == NOTE_OWNER_GNU && note->type == NT_GNU_GOLD_VERSION) ||
+               (owner == NOTE_OWNER_FDO && note->type == NT_FDO_PACKAGING_METADATA)) {
         size_t length = 0; /* up to the NUL, and at most 4095 bytes */
         while (length < note->descsz && length < 4095 && note->desc[length] != '\0')
             length++;
@@ -188,6 +158,7 @@ static void note_record_json(void *context, int event, const note_area *area,
 {
     json_printer *printer = context;
     json_writer *w = &printer->w;
+    const note_type *type;
     if (event != NOTE_ONE)
         return;
     json_record_begin(printer, "note");
@@ -197,7 +168,8 @@ static void note_record_json(void *context, int event, const note_area *area,
     json_field_uint(w, "n_namesz", note->namesz);
     json_field_uint(w, "n_descsz", note->descsz);
     json_field_uint(w, "n_type", note->type);
-    json_field_text(w, "type_name", note_type_constant(printer->image, note));
+    type = note_type_of(printer->image, note);
+    json_field_text(w, "type_name", type != NULL ? type->constant : NULL);
     json_field_hex(w, "desc", note->desc, note->descsz);
     note_decoded(w, printer->image, note);
     json_record_end(printer);

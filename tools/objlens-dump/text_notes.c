@@ -6,8 +6,6 @@
  * probes, package metadata, the file list of a core file) and as bytes for
  * the others.
  */
-#define _POSIX_C_SOURCE 200809L
-
 #include <elf.h>
 #include <inttypes.h>
 #include <string.h>
@@ -17,13 +15,14 @@
 #include "out.h"
 #include "text.h"
 
-/* Property types of GNU property notes that <elf.h> has no name for. */
-#define PROPERTY_X86_COMPAT_ISA_1_USED 0xc0000000u
-#define PROPERTY_X86_COMPAT_ISA_1_NEEDED 0xc0000001u
-#define PROPERTY_X86_COMPAT_2_ISA_1_NEEDED 0xc0008000u
-#define PROPERTY_X86_FEATURE_2_NEEDED 0xc0008001u
-#define PROPERTY_X86_COMPAT_2_ISA_1_USED 0xc0010000u
-#define PROPERTY_X86_FEATURE_2_USED 0xc0010001u
+/* Property types of GNU property notes that <elf.h> has no GNU_PROPERTY_
+ * name for. */
+#define X86_COMPAT_ISA_1_USED 0xc0000000u
+#define X86_COMPAT_ISA_1_NEEDED 0xc0000001u
+#define X86_COMPAT_2_ISA_1_NEEDED 0xc0008000u
+#define X86_FEATURE_2_NEEDED 0xc0008001u
+#define X86_COMPAT_2_ISA_1_USED 0xc0010000u
+#define X86_FEATURE_2_USED 0xc0010001u
 
 /* Names of the bits of the property words, lowest bit first; a null
  * entry is a bit without a name. */
@@ -69,181 +68,146 @@ static void out_bit_names(uint32_t mask, const char *const *names, size_t count,
 static void out_corrupt_length(uint32_t size) { out_printf("<corrupt length: %#x> ", size); }
 
 /* A property whose data is a mask of one Elf32_Word, with a name for each
- * bit. */
+ * bit; a processor's property is named for the machines of its family
+ * only. */
 typedef struct mask_property {
     uint32_t type;
+    uint16_t machine; /* EM_X86_64 for every x86, EM_NONE for any machine */
     const char *label;
     const char *const *bits;
     size_t count;
     const char *none; /* what a mask of 0 reads, or null for nothing */
 } mask_property;
 
-static const mask_property x86_properties[] = {
-    {GNU_PROPERTY_X86_ISA_1_USED, "x86 ISA used: ", BITS(x86_isa_bits), NULL},
-    {GNU_PROPERTY_X86_ISA_1_NEEDED, "x86 ISA needed: ", BITS(x86_isa_bits), NULL},
-    {GNU_PROPERTY_X86_FEATURE_1_AND, "x86 feature: ", BITS(x86_feature_1_bits), "<None>"},
-    {PROPERTY_X86_FEATURE_2_USED, "x86 feature used: ", BITS(x86_feature_2_bits), "<None>"},
-    {PROPERTY_X86_FEATURE_2_NEEDED, "x86 feature needed: ", BITS(x86_feature_2_bits), "<None>"},
-    {PROPERTY_X86_COMPAT_ISA_1_USED, "x86 ISA used: ", BITS(x86_compat_isa_bits), NULL},
-    {PROPERTY_X86_COMPAT_ISA_1_NEEDED, "x86 ISA needed: ", BITS(x86_compat_isa_bits), NULL},
-    {PROPERTY_X86_COMPAT_2_ISA_1_USED, "x86 ISA used: ", BITS(x86_compat_2_isa_bits), "<None>"},
-    {PROPERTY_X86_COMPAT_2_ISA_1_NEEDED, "x86 ISA needed: ", BITS(x86_compat_2_isa_bits), "<None>"},
+static const mask_property mask_properties[] = {
+    {GNU_PROPERTY_1_NEEDED, EM_NONE, "1_needed: ", BITS(needed_1_bits), NULL},
+    {GNU_PROPERTY_X86_ISA_1_USED, EM_X86_64, "x86 ISA used: ", BITS(x86_isa_bits), NULL},
+    {GNU_PROPERTY_X86_ISA_1_NEEDED, EM_X86_64, "x86 ISA needed: ", BITS(x86_isa_bits), NULL},
+    {GNU_PROPERTY_X86_FEATURE_1_AND, EM_X86_64, "x86 feature: ", BITS(x86_feature_1_bits),
+     "<None>"},
+    {X86_FEATURE_2_USED, EM_X86_64, "x86 feature used: ", BITS(x86_feature_2_bits), "<None>"},
+    {X86_FEATURE_2_NEEDED, EM_X86_64, "x86 feature needed: ", BITS(x86_feature_2_bits), "<None>"},
+    {X86_COMPAT_ISA_1_USED, EM_X86_64, "x86 ISA used: ", BITS(x86_compat_isa_bits), NULL},
+    {X86_COMPAT_ISA_1_NEEDED, EM_X86_64, "x86 ISA needed: ", BITS(x86_compat_isa_bits), NULL},
+    {X86_COMPAT_2_ISA_1_USED, EM_X86_64, "x86 ISA used: ", BITS(x86_compat_2_isa_bits), "<None>"},
+    {X86_COMPAT_2_ISA_1_NEEDED, EM_X86_64, "x86 ISA needed: ", BITS(x86_compat_2_isa_bits),
+     "<None>"},
+    {GNU_PROPERTY_AARCH64_FEATURE_1_AND, EM_AARCH64,
+     "AArch64 feature: ", BITS(aarch64_feature_1_bits), NULL},
 };
 
-static const mask_property aarch64_properties[] = {
-    {GNU_PROPERTY_AARCH64_FEATURE_1_AND, "AArch64 feature: ", BITS(aarch64_feature_1_bits), NULL},
-};
-
-static const mask_property generic_properties[] = {
-    {GNU_PROPERTY_1_NEEDED, "1_needed: ", BITS(needed_1_bits), NULL},
-};
-
-/* The property's text when the table names it; 0 when it does not. */
-static int mask_property_text(const dump_image *image, const mask_property *table, size_t count,
-                              uint32_t type, const unsigned char *data, uint32_t size)
+/* The entry of `type` for the image's machine; null for none. */
+static const mask_property *find_mask_property(const dump_image *image, uint32_t type)
 {
-    for (size_t i = 0; i < count; i++) {
-        if (table[i].type != type)
-            continue;
-        out_str(table[i].label);
+    uint16_t family =
+        image->machine == EM_386 || image->machine == EM_IAMCU ? EM_X86_64 : image->machine;
+    for (size_t i = 0; i < sizeof mask_properties / sizeof mask_properties[0]; i++)
+        if (mask_properties[i].type == type &&
+            (mask_properties[i].machine == EM_NONE || mask_properties[i].machine == family))
+            return &mask_properties[i];
+    return NULL;
+}
+
+/* One property: its value by name, or what is wrong with its length. */
+static void property_text(const dump_image *image, const note_property *property)
+{
+    uint32_t type = property->type;
+    uint32_t size = property->datasz;
+    const mask_property *mask = find_mask_property(image, type);
+    if (mask != NULL) {
+        out_str(mask->label);
         if (size != sizeof(Elf32_Word))
             out_corrupt_length(size);
         else
-            out_bit_names(bytes_word(&image->image, data), table[i].bits, table[i].count,
-                          table[i].none);
-        return 1;
-    }
-    return 0;
-}
-
-/* The property's text for the properties of every machine; 0 for others. */
-static int generic_property_text(const dump_image *image, uint32_t type, const unsigned char *data,
-                                 uint32_t size)
-{
-    uint32_t word_size = (uint32_t)objlens_get_sizeof_Addr(&image->image);
-    if (type == GNU_PROPERTY_STACK_SIZE) {
+            out_bit_names(bytes_word(&image->image, property->data), mask->bits, mask->count,
+                          mask->none);
+    } else if (type == GNU_PROPERTY_STACK_SIZE) {
         out_str("stack size: ");
-        if (size != word_size)
+        if (size != (uint32_t)objlens_get_sizeof_Addr(&image->image))
             out_corrupt_length(size);
         else
-            out_printf("%#" PRIx64, bytes_addr(&image->image, data));
-        return 1;
-    }
-    if (type == GNU_PROPERTY_NO_COPY_ON_PROTECTED) {
+            out_printf("%#" PRIx64, bytes_addr(&image->image, property->data));
+    } else if (type == GNU_PROPERTY_NO_COPY_ON_PROTECTED) {
         out_str("no copy on protected ");
         if (size != 0)
             out_corrupt_length(size);
-        return 1;
-    }
-    if (type < GNU_PROPERTY_UINT32_AND_LO || type > GNU_PROPERTY_UINT32_OR_HI)
-        return 0;
-    if (mask_property_text(image, BITS(generic_properties), type, data, size))
-        return 1;
-    out_printf("%s (%#x): ", type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND" : "UINT32_OR", type);
-    if (size != sizeof(Elf32_Word))
-        out_corrupt_length(size);
-    else
-        out_printf("%#x", bytes_word(&image->image, data));
-    return 1;
-}
-
-static void property_text(const dump_image *image, uint32_t type, const unsigned char *data,
-                          uint32_t size)
-{
-    int shown;
-    if (type >= GNU_PROPERTY_LOPROC && type <= GNU_PROPERTY_HIPROC) {
-        if (image->machine == EM_X86_64 || image->machine == EM_386 || image->machine == EM_IAMCU)
-            shown = mask_property_text(image, BITS(x86_properties), type, data, size);
-        else if (image->machine == EM_AARCH64)
-            shown = mask_property_text(image, BITS(aarch64_properties), type, data, size);
+    } else if (type >= GNU_PROPERTY_UINT32_AND_LO && type <= GNU_PROPERTY_UINT32_OR_HI) {
+        out_printf("%s (%#x): ", type <= GNU_PROPERTY_UINT32_AND_HI ? "UINT32_AND" : "UINT32_OR",
+                   type);
+        if (size != sizeof(Elf32_Word))
+            out_corrupt_length(size);
         else
-            shown = 0;
+            out_printf("%#x", bytes_word(&image->image, property->data));
     } else {
-        shown = generic_property_text(image, type, data, size);
-    }
-    if (shown)
-        return;
-    out_printf("<%s type %#x data: ",
-               type < GNU_PROPERTY_LOPROC   ? "unknown"
-               : type < GNU_PROPERTY_LOUSER ? "processor-specific"
-                                            : "application-specific",
-               type);
-    out_bytes_hex(data, size, 1);
-    out_str(">");
-}
-
-/* Properties are separated by ", "; what ends the list early follows one. */
-typedef struct property_line {
-    const dump_image *image;
-    const note_record *note;
-    int shown; /* properties shown so far */
-    int ended; /* the line is ended */
-} property_line;
-
-static void property_event(void *context, const note_property *property)
-{
-    property_line *line = context;
-    if (property->kind == PROPERTY_BAD_SIZE) {
-        out_printf("<corrupt GNU_PROPERTY_TYPE, size = %#x>\n", line->note->descsz);
-        line->ended = 1;
-        return;
-    }
-    if (line->shown++ > 0)
-        out_str(", ");
-    switch (property->kind) {
-    case PROPERTY_ONE:
-        property_text(line->image, property->type, property->data, property->datasz);
-        break;
-    case PROPERTY_HEADER_CUT: out_printf("<corrupt descsz: %#x>\n", line->note->descsz); break;
-    case PROPERTY_DATA_CUT:
-        out_printf("<corrupt type (%#x) datasz: %#x>\n", property->type, property->datasz);
-        break;
-    default: break;
+        out_printf("<%s type %#x data: ",
+                   type < GNU_PROPERTY_LOPROC   ? "unknown"
+                   : type < GNU_PROPERTY_LOUSER ? "processor-specific"
+                                                : "application-specific",
+                   type);
+        out_bytes_hex(property->data, size, 1);
+        out_str(">");
     }
 }
 
+/* The properties on one line, ", " between them; what ends the list early
+ * follows one. */
 static void gnu_properties(const dump_image *image, const note_record *note)
 {
-    property_line line = {.image = image, .note = note};
+    note_property property = {0};
+    int kind;
     out_str("      Properties: ");
-    note_properties_walk(image, note, property_event, &line);
-    if (!line.ended)
-        out_str("\n");
+    for (int shown = 0; (kind = note_property_next(image, note, &property)) != PROPERTY_END;
+         shown++) {
+        if (kind == PROPERTY_BAD_SIZE) {
+            out_printf("<corrupt GNU_PROPERTY_TYPE, size = %#x>\n", note->descsz);
+            return;
+        }
+        if (shown > 0)
+            out_str(", ");
+        if (kind == PROPERTY_HEADER_CUT) {
+            out_printf("<corrupt descsz: %#x>\n", note->descsz);
+            break;
+        }
+        if (kind == PROPERTY_DATA_CUT) {
+            out_printf("<corrupt type (%#x) datasz: %#x>\n", property.type, property.datasz);
+            break;
+        }
+        property_text(image, &property);
+    }
+    out_str("\n");
 }
 
 static void gnu_note(const dump_image *image, const note_record *note)
 {
+    uint32_t words[4];
     switch (note->type) {
-    case NOTE_GNU_BUILD_ID:
+    case NT_GNU_BUILD_ID:
         out_str("    Build ID: ");
         out_bytes_hex(note->desc, note->descsz, 0);
         out_str("\n");
         return;
-    case NOTE_GNU_ABI_TAG:
-        if (note_word_count(note) < ABI_TAG_WORDS)
+    case NT_GNU_ABI_TAG:
+        /* The operating system, then the ABI's major, minor and subminor
+         * version. */
+        if (note_words(image, note, words, 4) < 4)
             out_str("    <corrupt GNU_ABI_TAG>\n");
         else
-            out_printf("    OS: %s, ABI: %d.%d.%d\n",
-                       note_abi_os(note_word(image, note, ABI_TAG_OS)),
-                       (int32_t)note_word(image, note, ABI_TAG_MAJOR),
-                       (int32_t)note_word(image, note, ABI_TAG_MINOR),
-                       (int32_t)note_word(image, note, ABI_TAG_SUBMINOR));
+            out_printf("    OS: %s, ABI: %d.%d.%d\n", note_abi_os(words[0]), (int32_t)words[1],
+                       (int32_t)words[2], (int32_t)words[3]);
         return;
-    case NOTE_GNU_GOLD_VERSION:
+    case NT_GNU_GOLD_VERSION:
         out_str("    Version: ");
         out_name_bounded((const char *)note->desc, note->descsz);
         out_str("\n");
         return;
-    case NOTE_GNU_HWCAP:
+    case NT_GNU_HWCAP:
         /* The readers stop after the label too when the words are cut,
          * without ending the line. */
         out_str("      Hardware Capabilities: ");
-        if (note_word_count(note) >= HWCAP_WORDS)
-            out_printf("num entries: %d, enabled mask: %x\n",
-                       (int32_t)note_word(image, note, HWCAP_ENTRIES),
-                       note_word(image, note, HWCAP_MASK));
+        if (note_words(image, note, words, 2) >= 2)
+            out_printf("num entries: %d, enabled mask: %x\n", (int32_t)words[0], words[1]);
         return;
-    case NOTE_GNU_PROPERTY_TYPE_0: gnu_properties(image, note); return;
+    case NT_GNU_PROPERTY_TYPE_0: gnu_properties(image, note); return;
     default:
         out_str("    Description data: ");
         out_bytes_hex(note->desc, note->descsz, 1);
@@ -319,21 +283,24 @@ static void core_file_note(const dump_image *image, const note_record *note)
 
 static void note_line(const dump_image *image, const note_record *note)
 {
-    char buffer[48];
+    const note_type *type = note_type_of(image, note);
     out_str("  ");
     out_name_left(note->namesz != 0 ? note->name : "(NONE)", 20);
-    out_printf(" 0x%08x\t%s\t", note->descsz, note_type_name(image, note, buffer));
+    if (type != NULL)
+        out_printf(" 0x%08x\t%s\t", note->descsz, type->text);
+    else
+        out_printf(" 0x%08x\tUnknown note type: (0x%08x)\t", note->descsz, note->type);
     switch (note_owner(note)) {
     case NOTE_OWNER_GNU: gnu_note(image, note); return;
     case NOTE_OWNER_STAPSDT: stapsdt_note(image, note); return;
     case NOTE_OWNER_CORE:
-        if (note->type == NOTE_CORE_FILE)
+        if (note->type == NT_FILE)
             core_file_note(image, note);
         else
             out_str("\n");
         return;
     case NOTE_OWNER_FDO:
-        if (note->type == NOTE_FDO_PACKAGING_METADATA && note->descsz > 0) {
+        if (note->type == NT_FDO_PACKAGING_METADATA && note->descsz > 0) {
             out_str("    Packaging Metadata: ");
             out_name_bounded((const char *)note->desc, note->descsz);
             out_str("\n");
@@ -367,7 +334,6 @@ static void print_note_event(void *context, int event, const note_area *area,
         break;
     case NOTE_AREA_NOTES: out_str("  Owner                Data size \tDescription\n"); break;
     case NOTE_ONE: note_line(image, note); break;
-    case NOTE_NONE_IN_CORE: out_str("No notes found file.\n"); break;
     default: break;
     }
 }
@@ -375,5 +341,7 @@ static void print_note_event(void *context, int event, const note_area *area,
 void text_notes(void *context, dump_image *image)
 {
     (void)context;
+    if (objlens_ehdr_get_type(&image->ehdr) == ET_CORE && image->num_programs == 0)
+        out_str("No notes found file.\n");
     notes_walk(image, print_note_event, image);
 }

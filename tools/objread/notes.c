@@ -16,17 +16,9 @@
 
 #include "bytes.h"
 #include "diag.h"
-#include "out.h"
 
-/* A note type, the name of its constant in <elf.h> (null where <elf.h>
- * has none) and the text the readers show for it.  NAMED takes both from
- * the constant, so the compiler checks that <elf.h> has it. */
-typedef struct note_type {
-    uint32_t type;
-    const char *constant;
-    const char *text;
-} note_type;
-
+/* NAMED takes a type's number and constant's name from the constant, so
+ * the compiler checks that <elf.h> has it. */
 #define NAMED(constant, text)                                                                      \
     {                                                                                              \
         constant, #constant, text                                                                  \
@@ -146,9 +138,7 @@ int note_owner(const note_record *note)
     return NOTE_OWNER_OTHER;
 }
 
-/* The entry of the note's type, which depends on its owner and, for an
- * owner not known, on whether the image is a core file; null for none. */
-static const note_type *note_type_of(const dump_image *image, const note_record *note)
+const note_type *note_type_of(const dump_image *image, const note_record *note)
 {
     static const note_type stapsdt = {3, NULL, "NT_STAPSDT (SystemTap probe descriptors)"};
     switch (note_owner(note)) {
@@ -161,21 +151,6 @@ static const note_type *note_type_of(const dump_image *image, const note_record 
     }
 }
 
-const char *note_type_name(const dump_image *image, const note_record *note, char buffer[48])
-{
-    const note_type *type = note_type_of(image, note);
-    if (type != NULL)
-        return type->text;
-    format_into(buffer, 48, "Unknown note type: (0x%08x)", (unsigned)note->type);
-    return buffer;
-}
-
-const char *note_type_constant(const dump_image *image, const note_record *note)
-{
-    const note_type *type = note_type_of(image, note);
-    return type != NULL ? type->constant : NULL;
-}
-
 const char *note_abi_os(uint32_t os)
 {
     static const char *const names[] = {"Linux",  "Hurd",     "Solaris", "FreeBSD",
@@ -183,11 +158,12 @@ const char *note_abi_os(uint32_t os)
     return os < sizeof names / sizeof names[0] ? names[os] : "Unknown";
 }
 
-uint32_t note_word_count(const note_record *note) { return note->descsz / sizeof(Elf32_Word); }
-
-uint32_t note_word(const dump_image *image, const note_record *note, uint32_t i)
+uint32_t note_words(const dump_image *image, const note_record *note, uint32_t *words, uint32_t max)
 {
-    return bytes_word(&image->image, note->desc + (size_t)i * sizeof(Elf32_Word));
+    uint32_t count = note->descsz / sizeof(Elf32_Word);
+    for (uint32_t i = 0; i < count && i < max; i++)
+        words[i] = bytes_word(&image->image, note->desc + (size_t)i * sizeof(Elf32_Word));
+    return count;
 }
 
 /* `value` rounded up to a multiple of `align`, a power of two: the padding
@@ -203,38 +179,27 @@ typedef struct property_header {
     Elf32_Word pr_datasz;
 } property_header;
 
-void note_properties_walk(const dump_image *image, const note_record *note, property_fn each,
-                          void *context)
+int note_property_next(const dump_image *image, const note_record *note, note_property *property)
 {
     uint32_t word = (uint32_t)objlens_get_sizeof_Addr(&image->image);
-    uint64_t at = 0;
-    note_property property = {.kind = PROPERTY_BAD_SIZE};
-    if (note->descsz < sizeof(property_header) || note->descsz % word != 0) {
-        each(context, &property);
-        return;
-    }
-    while (at < note->descsz) {
-        const unsigned char *header = note->desc + at;
-        if (note->descsz - at < sizeof(property_header)) {
-            property.kind = PROPERTY_HEADER_CUT;
-            each(context, &property);
-            return;
-        }
-        property.type = bytes_word(&image->image, header + offsetof(property_header, pr_type));
-        property.datasz = bytes_word(&image->image, header + offsetof(property_header, pr_datasz));
-        at += sizeof(property_header);
-        if (property.datasz > note->descsz - at) {
-            property.kind = PROPERTY_DATA_CUT;
-            each(context, &property);
-            return;
-        }
-        property.kind = PROPERTY_ONE;
-        property.data = note->desc + at;
-        each(context, &property);
-        /* descsz and `at` are multiples of the word, so the padding stays
-         * inside the note. */
-        at += note_align_up(property.datasz, word);
-    }
+    uint64_t at = property->next;
+    if (note->descsz < sizeof(property_header) || note->descsz % word != 0)
+        return PROPERTY_BAD_SIZE;
+    if (at >= note->descsz)
+        return PROPERTY_END;
+    if (note->descsz - at < sizeof(property_header))
+        return PROPERTY_HEADER_CUT;
+    const unsigned char *header = note->desc + at;
+    property->type = bytes_word(&image->image, header + offsetof(property_header, pr_type));
+    property->datasz = bytes_word(&image->image, header + offsetof(property_header, pr_datasz));
+    at += sizeof(property_header);
+    if (property->datasz > note->descsz - at)
+        return PROPERTY_DATA_CUT;
+    property->data = note->desc + at;
+    /* descsz and `at` are multiples of the word, so the padding stays
+     * inside the note. */
+    property->next = at + note_align_up(property->datasz, word);
+    return PROPERTY_ONE;
 }
 
 /* The notes of one area's bytes; stops at the first note that does not
@@ -291,24 +256,13 @@ static void walk_area(dump_image *image, const note_area *area, const unsigned c
     free(name);
 }
 
-/* A note section is read through its own data, a PT_NOTE segment through
- * the sections that hold its range. */
-static void show_area(dump_image *image, const note_area *area, const objlens_section *section,
-                      note_fn each, void *context)
+/* The notes of one area whose `bytes` were read (null when they lie
+ * outside the file); frees them. */
+static void show_area(dump_image *image, const note_area *area, unsigned char *bytes, note_fn each,
+                      void *context)
 {
-    unsigned char *bytes;
     if (area->size == 0)
         return;
-    if (section != NULL) {
-        uint32_t size;
-        bytes = section_bytes(section, &size);
-        if (bytes != NULL && size < area->size) {
-            free(bytes);
-            bytes = NULL;
-        }
-    } else {
-        bytes = image_bytes(image, area->offset, area->size);
-    }
     if (bytes == NULL) {
         diag_damage(image, "note %s %u lies outside the file",
                     area->is_section ? "section" : "segment", (unsigned)area->index);
@@ -319,34 +273,16 @@ static void show_area(dump_image *image, const note_area *area, const objlens_se
     free(bytes);
 }
 
-static void walk_segments(dump_image *image, note_fn each, void *context)
-{
-    for (uint32_t index = 0; index < image->num_programs; index++) {
-        objlens_program segment;
-        if (objlens_get_program(&image->image, &segment, index) != 0 ||
-            objlens_program_get_type(&segment) != PT_NOTE)
-            continue;
-        note_area area = {.is_section = 0,
-                          .index = index,
-                          .offset = objlens_program_get_offset(&segment),
-                          .size = objlens_program_get_filesz(&segment),
-                          .align = objlens_program_get_align(&segment)};
-        show_area(image, &area, NULL, each, context);
-    }
-}
-
+/* A note section is read through its own data, not looked up by its range
+ * among the sections. */
 void notes_walk(dump_image *image, note_fn each, void *context)
 {
+    int core = objlens_ehdr_get_type(&image->ehdr) == ET_CORE;
     int sections = 0;
-    if (objlens_ehdr_get_type(&image->ehdr) == ET_CORE) {
-        if (image->num_programs > 0)
-            walk_segments(image, each, context);
-        else
-            each(context, NOTE_NONE_IN_CORE, NULL, NULL);
-        return;
-    }
-    for (uint32_t index = 1; index < image->num_sections; index++) {
+    for (uint32_t index = 1; !core && index < image->num_sections; index++) {
         objlens_section section;
+        unsigned char *bytes = NULL;
+        uint32_t size = 0;
         if (objlens_get_section(&image->image, &section, index) != 0 ||
             objlens_section_get_type(&section) != SHT_NOTE)
             continue;
@@ -356,8 +292,25 @@ void notes_walk(dump_image *image, note_fn each, void *context)
                           .offset = objlens_section_get_offset(&section),
                           .size = objlens_section_get_size(&section),
                           .align = objlens_section_get_addralign(&section)};
-        show_area(image, &area, &section, each, context);
+        if (area.size != 0)
+            bytes = section_bytes(&section, &size);
+        if (bytes != NULL && size < area.size) {
+            free(bytes);
+            bytes = NULL;
+        }
+        show_area(image, &area, bytes, each, context);
     }
-    if (sections == 0)
-        walk_segments(image, each, context);
+    for (uint32_t index = 0; sections == 0 && index < image->num_programs; index++) {
+        objlens_program segment;
+        if (objlens_get_program(&image->image, &segment, index) != 0 ||
+            objlens_program_get_type(&segment) != PT_NOTE)
+            continue;
+        note_area area = {.is_section = 0,
+                          .index = index,
+                          .offset = objlens_program_get_offset(&segment),
+                          .size = objlens_program_get_filesz(&segment),
+                          .align = objlens_program_get_align(&segment)};
+        show_area(image, &area, area.size != 0 ? image_bytes(image, area.offset, area.size) : NULL,
+                  each, context);
+    }
 }

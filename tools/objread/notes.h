@@ -30,10 +30,9 @@ typedef struct note_record {
 } note_record;
 
 enum note_event {
-    NOTE_AREA_START,  /* `area` set; the notes follow */
-    NOTE_AREA_NOTES,  /* the area's alignment is sound: its notes follow */
-    NOTE_ONE,         /* `note` set */
-    NOTE_NONE_IN_CORE /* a core file without program headers */
+    NOTE_AREA_START, /* `area` set; the notes follow */
+    NOTE_AREA_NOTES, /* the area's alignment is sound: its notes follow */
+    NOTE_ONE         /* `note` set */
 };
 
 typedef void (*note_fn)(void *context, int event, const note_area *area, const note_record *note);
@@ -43,12 +42,17 @@ typedef void (*note_fn)(void *context, int event, const note_area *area, const n
  * area, an alignment other than 4 or 8) is reported and ends the area. */
 void notes_walk(dump_image *image, note_fn each, void *context);
 
-/* The name of a note's type as the readers show it, "Unknown note type:
- * (0x...)" when it has none; `buffer` holds the text then. */
-const char *note_type_name(const dump_image *image, const note_record *note, char buffer[48]);
-/* The name of the constant <elf.h> has for the note's type
- * ("NT_GNU_BUILD_ID"); null when it has none. */
-const char *note_type_constant(const dump_image *image, const note_record *note);
+/* A note type: the name of its constant in <elf.h> (null where <elf.h>
+ * has none) and the text the readers show for it. */
+typedef struct note_type {
+    uint32_t type;
+    const char *constant;
+    const char *text;
+} note_type;
+
+/* The entry of the note's type, which depends on its owner and, for an
+ * owner not known, on whether the image is a core file; null for none. */
+const note_type *note_type_of(const dump_image *image, const note_record *note);
 
 /* The owner families whose descriptions are decoded. */
 enum note_owner {
@@ -60,24 +64,11 @@ enum note_owner {
 };
 int note_owner(const note_record *note);
 
-enum {
-    NOTE_GNU_ABI_TAG = 1,
-    NOTE_GNU_HWCAP = 2,
-    NOTE_GNU_BUILD_ID = 3,
-    NOTE_GNU_GOLD_VERSION = 4,
-    NOTE_GNU_PROPERTY_TYPE_0 = 5,
-    NOTE_CORE_FILE = 0x46494c45
-};
-#define NOTE_FDO_PACKAGING_METADATA 0xcafe1a7eu
-
-/* The descriptions of NT_GNU_ABI_TAG and NT_GNU_HWCAP are arrays of
- * Elf32_Word: their words, in order. */
-enum { ABI_TAG_OS, ABI_TAG_MAJOR, ABI_TAG_MINOR, ABI_TAG_SUBMINOR, ABI_TAG_WORDS };
-enum { HWCAP_ENTRIES, HWCAP_MASK, HWCAP_WORDS };
-/* The number of words `note`'s description holds. */
-uint32_t note_word_count(const note_record *note);
-/* Word `i` of the description, which the caller knows it holds. */
-uint32_t note_word(const dump_image *image, const note_record *note, uint32_t i);
+/* Reads up to `max` words (Elf32_Word) of the note's description into
+ * `words`, as NT_GNU_ABI_TAG and NT_GNU_HWCAP hold them; returns how many
+ * the description has. */
+uint32_t note_words(const dump_image *image, const note_record *note, uint32_t *words,
+                    uint32_t max);
 
 /* The operating system of an ABI tag note: "Linux", "Hurd" ... "Unknown". */
 const char *note_abi_os(uint32_t os);
@@ -85,26 +76,23 @@ const char *note_abi_os(uint32_t os);
 /*
  * The properties of a GNU property note (NT_GNU_PROPERTY_TYPE_0), each a
  * pr_type and pr_datasz word and its data, padded to the image's word.
- * The walk calls `each` for every property and for the damage that ends
- * it: a description whose size is below one header or not a multiple of
- * the word (nothing is walked then), fewer bytes left than a header (in
- * a 32-bit image), or data running past the description.
+ * note_property_next reads the property at `property->next` (0 for the
+ * first) and says what it found; any kind but PROPERTY_ONE ends the walk.
  */
 enum property_kind {
+    PROPERTY_END,
     PROPERTY_ONE,        /* type, datasz, data */
-    PROPERTY_BAD_SIZE,   /* the note's descsz cannot hold properties */
-    PROPERTY_HEADER_CUT, /* a property header does not fit what is left */
+    PROPERTY_BAD_SIZE,   /* descsz is below a header or not a multiple of the word */
+    PROPERTY_HEADER_CUT, /* fewer bytes are left than a header (in a 32-bit image) */
     PROPERTY_DATA_CUT    /* type, datasz: the data runs past the note */
 };
 
 typedef struct note_property {
-    int kind; /* enum property_kind */
     uint32_t type, datasz;
     const unsigned char *data;
+    uint64_t next; /* where the next property's header lies in the description */
 } note_property;
 
-typedef void (*property_fn)(void *context, const note_property *property);
-void note_properties_walk(const dump_image *image, const note_record *note, property_fn each,
-                          void *context);
+int note_property_next(const dump_image *image, const note_record *note, note_property *property);
 
 #endif

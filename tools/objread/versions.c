@@ -2,10 +2,11 @@
  * versions.c - the version lists and the per-symbol lookup of versions.h.
  *
  * A definition entry (Elf_Verdef) and a need entry (Elf_Verneed) have the
- * same layout in both classes; each points at its auxiliary entries
- * (Elf_Verdaux, Elf_Vernaux) and at the next entry by byte offsets from
- * itself.  One walker reads the chains, in file order, for the -V listing
- * and for the lookup lists, which it flattens into one sorted array each.
+ * same layout in both classes, so the 32-bit types serve; each points at
+ * its auxiliary entries (Elf_Verdaux, Elf_Vernaux) and at the next entry
+ * by byte offsets from itself.  One walker reads the chains, in file
+ * order, for the -V listing and for the lookup lists, which it flattens
+ * into one sorted array each.
  * A chain may point anywhere, so the walk stops at the end of the section
  * and after a number of records that the section's size bounds.
  */
@@ -13,18 +14,13 @@
 
 #include <elf.h>
 #include <stddef.h>
-#include <stdio.h>
 #include <stdlib.h>
 
 #include "bytes.h"
+#include "diag.h"
 #include "tables.h"
 
-/* The records have one layout in both classes: the 32-bit types serve. */
 #define VERSYM_SIZE sizeof(Elf32_Versym)
-#define VERDEF_SIZE sizeof(Elf32_Verdef)
-#define VERDAUX_SIZE sizeof(Elf32_Verdaux)
-#define VERNEED_SIZE sizeof(Elf32_Verneed)
-#define VERNAUX_SIZE sizeof(Elf32_Vernaux)
 
 /*
  * How a walk reads a chain.  The -V listing reads it as readelf does: the
@@ -99,7 +95,7 @@ static int walk_definition(chain_walk *walk, const unsigned char *def, uint64_t 
     /* The first auxiliary entry names the definition, the others its
      * parents. */
     for (uint32_t j = 0;; j++) {
-        const unsigned char *aux = walk_record(walk, offset, VERDAUX_SIZE);
+        const unsigned char *aux = walk_record(walk, offset, sizeof(Elf32_Verdaux));
         uint32_t link;
         if (aux == NULL && j == 0)
             return walk->rule == VERSION_WALK_LINKED ? 0 : -1;
@@ -115,7 +111,7 @@ static int walk_definition(chain_walk *walk, const unsigned char *def, uint64_t 
         walk->each(walk->context, &event);
         /* The loader reads a definition's name only. */
         if (walk->rule == VERSION_WALK_LINKED || j + 1 >= event.count ||
-            link_ends(walk, link, VERDAUX_SIZE, j + 1 == event.count - 1))
+            link_ends(walk, link, sizeof(Elf32_Verdaux), j + 1 == event.count - 1))
             return 0;
         offset += link;
     }
@@ -139,7 +135,7 @@ static int walk_need(chain_walk *walk, const unsigned char *need, uint64_t offse
         return walk->rule == VERSION_WALK_LINKED ? 0 : -1;
     for (; walk->rule == VERSION_WALK_LINKED || j < event.count; j++) {
         uint32_t step;
-        if ((item = walk_record(walk, offset, VERNAUX_SIZE)) == NULL)
+        if ((item = walk_record(walk, offset, sizeof(Elf32_Vernaux))) == NULL)
             break;
         event.kind = VERSION_NEED_AUX;
         event.offset = offset;
@@ -149,7 +145,7 @@ static int walk_need(chain_walk *walk, const unsigned char *need, uint64_t offse
         event.name = bytes_word(image, item + offsetof(Elf32_Vernaux, vna_name));
         step = bytes_word(image, item + offsetof(Elf32_Vernaux, vna_next));
         walk->each(walk->context, &event);
-        if (link_ends(walk, step, VERNAUX_SIZE, j == event.count - 1))
+        if (link_ends(walk, step, sizeof(Elf32_Vernaux), j == event.count - 1))
             return 0;
         if (step > walk->size - offset)
             break;
@@ -167,7 +163,7 @@ static void walk_bytes(const objlens_image *image, const unsigned char *bytes, u
                        void *context)
 {
     chain_walk walk = {image, bytes, size, rule, walk_budget(size), each, context};
-    uint32_t record = definitions ? VERDEF_SIZE : VERNEED_SIZE;
+    uint32_t record = definitions ? sizeof(Elf32_Verdef) : sizeof(Elf32_Verneed);
     uint64_t offset = 0;
     uint32_t n = 0;
     for (; rule == VERSION_WALK_LINKED || n < count; n++) {
@@ -273,8 +269,6 @@ void version_lists_close(version_lists *lists)
 {
     free(lists->definitions.entries);
     free(lists->needs.entries);
-    lists->definitions.entries = NULL;
-    lists->needs.entries = NULL;
 }
 
 const version_entry *version_list_find(const version_list *list, uint16_t key)
@@ -342,11 +336,7 @@ void symbol_versions_open_bytes(symbol_versions *versions, const dump_image *ima
     list_from_bytes(&versions->lists.needs, &image->image, verneed, verneed_size, 0);
 }
 
-void symbol_versions_close(symbol_versions *versions)
-{
-    version_lists_close(&versions->lists);
-    versions->present = 0;
-}
+void symbol_versions_close(symbol_versions *versions) { version_lists_close(&versions->lists); }
 
 /* The .gnu.version entry `index`, reading the window that holds it when
  * it is not the one read last; -1 when it cannot be read. */
@@ -370,26 +360,6 @@ static int versym_entry(symbol_versions *versions, uint32_t index)
                                (size_t)(index - versions->window_start) * VERSYM_SIZE);
 }
 
-/* What the two lists say of index `vers`, looked up again only when it
- * differs from the last symbol's. */
-static void versions_lookup(symbol_versions *versions, uint16_t vers, int defined)
-{
-    const version_lists *lists = &versions->lists;
-    const version_entry *def = NULL;
-    uint16_t max_index = 0;
-    if (vers == versions->last_index && defined == versions->last_defined)
-        return;
-    if (defined) {
-        def = version_list_find(&lists->definitions, vers & VERSYM_INDEX_MASK);
-        max_index = def != NULL ? def->max_index : lists->definitions.max_index;
-    }
-    versions->last_index = vers;
-    versions->last_defined = defined;
-    versions->last_def = def;
-    versions->last_max = max_index;
-    versions->last_need = version_list_find(&lists->needs, vers);
-}
-
 /* A version's name from the symbol table's strings, "<corrupt>" with the
  * reason when they do not hold it. */
 static void version_name(symbol_version *version, const symbol_versions *versions, uint32_t offset)
@@ -409,7 +379,9 @@ static void version_name(symbol_version *version, const symbol_versions *version
 void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint16_t shndx,
                                 uint32_t st_name, symbol_version *version)
 {
+    const version_lists *lists = &versions->lists;
     const version_entry *def;
+    uint16_t max_index = 0;
     int entry;
     uint16_t vers;
     int defined;
@@ -420,9 +392,16 @@ void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint1
         return;
     vers = (uint16_t)entry;
     version->index = vers;
-    defined = shndx != SHN_UNDEF && vers != (VERSYM_HIDDEN_BIT | 1) &&
-              versions->lists.definitions.present;
-    versions_lookup(versions, vers, defined);
+    defined = shndx != SHN_UNDEF && vers != (VERSYM_HIDDEN_BIT | 1) && lists->definitions.present;
+    /* The lists are searched again only for an index other than the last
+     * symbol's. */
+    if (vers != versions->last_index || defined != versions->last_defined) {
+        versions->last_index = vers;
+        versions->last_defined = defined;
+        versions->last_def =
+            defined ? version_list_find(&lists->definitions, vers & VERSYM_INDEX_MASK) : NULL;
+        versions->last_need = version_list_find(&lists->needs, vers);
+    }
     kind = (vers & VERSYM_HIDDEN_BIT) ? VERSION_HIDDEN : VERSION_DEFAULT;
     def = versions->last_def;
     if (def != NULL) {
@@ -435,46 +414,35 @@ void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint1
             version_name(version, versions, def->name);
             return;
         }
+        max_index = def->max_index;
+    } else if (defined) {
+        max_index = lists->definitions.max_index;
     }
-    if (!versions->lists.needs.present)
+    if (!lists->needs.present)
         return;
     if (versions->last_need != NULL) {
         version->kind = VERSION_NEEDED;
         version_name(version, versions, versions->last_need->name);
-    } else if ((versions->last_max != 0 || (vers & VERSYM_INDEX_MASK) != 1) &&
-               (vers & VERSYM_INDEX_MASK) > versions->last_max) {
+    } else if ((max_index != 0 || (vers & VERSYM_INDEX_MASK) != 1) &&
+               (vers & VERSYM_INDEX_MASK) > max_index) {
         version->kind = kind;
         version->name = strtab_corrupt;
         version->problem = "no version definition or need has this index";
     }
 }
 
-const char *version_flags_text(uint16_t flags, char buffer[48])
-{
-    /* VER_FLG_BASE, VER_FLG_WEAK and VER_FLG_INFO (0x4) by name, the bits
-     * above them together as one. */
-    static const char *const names[] = {"BASE", "WEAK", "INFO", "<unknown>"};
-    int used = 0;
-    if (flags == 0)
-        return "none";
-    for (unsigned bit = 0; bit < 4; bit++) {
-        unsigned mask = bit < 3 ? 1u << bit : ~7u;
-        if (flags & mask)
-            used += snprintf(buffer + used, (size_t)(48 - used), "%s%s", used != 0 ? " | " : "",
-                             names[bit]);
-    }
-    return buffer;
-}
-
-int version_walk(const objlens_section *section, const objlens_image *image, version_event_fn each,
-                 void *context)
+void version_walk(dump_image *image, const objlens_section *section, version_event_fn each,
+                  void *context)
 {
     uint32_t size;
     unsigned char *bytes = section_bytes(section, &size);
-    if (bytes == NULL)
-        return size == 0 ? 0 : -1;
-    walk_bytes(image, bytes, size, objlens_section_get_type(section) == SHT_GNU_verdef,
+    if (bytes == NULL) {
+        if (size != 0)
+            diag_damage(image, "section '%s': its data lies outside the file",
+                        section_name(image, section));
+        return;
+    }
+    walk_bytes(&image->image, bytes, size, objlens_section_get_type(section) == SHT_GNU_verdef,
                objlens_section_get_info(section), VERSION_WALK_LISTED, each, context);
     free(bytes);
-    return 0;
 }

@@ -36,8 +36,8 @@ typedef struct symbol_version {
     uint16_t index;      /* the raw .gnu.version entry */
 } symbol_version;
 
-/* One entry of the definition or need list, in the order the list is
- * walked, keyed by the version index it defines or stands for. */
+/* One entry of the definition or need list, keyed by the version index it
+ * defines or stands for. */
 typedef struct version_entry {
     uint16_t key;
     uint16_t flags;     /* vd_flags; 0 for needs */
@@ -54,7 +54,6 @@ typedef struct version_list {
     int present;        /* the image has such a section */
 } version_list;
 
-/* The definitions and needs of an image. */
 typedef struct version_lists {
     version_list definitions;
     version_list needs;
@@ -64,7 +63,6 @@ typedef struct version_lists {
  * that cannot be read, or whose chain leaves it, keeps what could be read. */
 void version_lists_open(version_lists *lists, const dump_image *image);
 void version_lists_close(version_lists *lists);
-/* The first entry whose key is `key`, or null. */
 const version_entry *version_list_find(const version_list *list, uint16_t key);
 
 struct segment_dynamic;
@@ -93,7 +91,6 @@ typedef struct symbol_versions {
     int last_defined;
     const version_entry *last_def;
     const version_entry *last_need;
-    uint16_t last_max;
 } symbol_versions;
 
 /*
@@ -124,10 +121,8 @@ void symbol_versions_get_fields(symbol_versions *versions, uint32_t index, uint1
 /*
  * The entries of a version definition (SHT_GNU_verdef) or version need
  * (SHT_GNU_verneed) section, in file order, as events: an entry, each of
- * its auxiliary entries, and where the chain ends early.  The listing
- * reads as many entries as the section's sh_info counts; the walk that
- * builds the lookup lists above is the same one, reading the chain as the
- * loader does.
+ * its auxiliary entries, and where the chain ends early.  The walk reads
+ * as many entries as the section's sh_info counts.
  */
 enum version_event_kind {
     VERSION_DEFINITION,      /* offset, version, flags, index, count, hash */
@@ -151,12 +146,8 @@ typedef struct version_event {
 } version_event;
 
 typedef void (*version_event_fn)(void *context, const version_event *event);
-/* 0 walked; -1 when the section's bytes cannot be read. */
-int version_walk(const objlens_section *section, const objlens_image *image, version_event_fn each,
-                 void *context);
-
-/* The flags word of a definition or need as "BASE | WEAK" and so on;
- * "none" for 0.  `buffer` holds the text when it is built. */
-const char *version_flags_text(uint16_t flags, char buffer[48]);
+/* A section whose bytes cannot be read is reported as damage. */
+void version_walk(dump_image *image, const objlens_section *section, version_event_fn each,
+                  void *context);
 
 #endif
