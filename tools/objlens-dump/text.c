@@ -76,7 +76,6 @@ void text_header(const header_fields *header)
     char type_text[32];
     char osabi_text[32];
     char machine_text[32];
-    char flags_text[256];
     const char *osabi = name_osabi(ident[EI_OSABI]);
     const char *machine = name_machine(header->machine);
     uint16_t shnum = header->shnum;
@@ -88,7 +87,6 @@ void text_header(const header_fields *header)
     if (machine == NULL)
         machine =
             format_into(machine_text, sizeof machine_text, "<unknown>: 0x%x", header->machine);
-    e_flags_words(header->machine, header->flags, flags_text, sizeof flags_text);
     out_str("ELF Header:\n  Magic:   ");
     out_bytes_hex(ident, EI_NIDENT, 1);
     out_printf("\n  %-35s%s\n",
@@ -106,7 +104,9 @@ void text_header(const header_fields *header)
                "Start of program headers:", header->phoff);
     out_printf("  %-35s%" PRIu64 " (bytes into file)\n",
                "Start of section headers:", header->shoff);
-    out_printf("  %-35s0x%x%s\n", "Flags:", header->flags, flags_text);
+    out_printf("  %-35s0x%x", "Flags:", header->flags);
+    out_e_flags_words(header->machine, header->flags);
+    out_char('\n');
     out_printf("  %-35s%u (bytes)\n", "Size of this header:", header->ehsize);
     out_printf("  %-35s%u (bytes)\n", "Size of program headers:", header->phentsize);
     label_count("Number of program headers:", phnum, header->num_programs,
