@@ -532,14 +532,11 @@ static void symbols_end(void *context, dump_image *image)
         out_str("\nDynamic symbol information is not available for displaying symbols.\n");
 }
 
-static void out_addend(int64_t addend)
+/* An addend in hex after its sign, `minus` or `plus`. */
+static void out_addend(int64_t addend, const char *plus, const char *minus)
 {
-    if (addend < 0) {
-        out_char('-');
-        out_hex(0 - (uint64_t)addend, 1);
-    } else {
-        out_hex((uint64_t)addend, 1);
-    }
+    out_str(addend < 0 ? minus : plus);
+    out_hex(addend < 0 ? 0 - (uint64_t)addend : (uint64_t)addend, 1);
 }
 
 /* The type column: the name padded to 22 columns, or readelf's form for a
@@ -597,10 +594,8 @@ static void out_relocation_symbol(const dump_image *image, const relocation_reco
         out_str(image->bits == 64 ? " " : "   ");
         out_str(strtab_corrupt);
     }
-    if (rel->has_addend) {
-        out_str(rel->r_addend < 0 ? " - " : " + ");
-        out_hex(rel->r_addend < 0 ? 0 - (uint64_t)rel->r_addend : (uint64_t)rel->r_addend, 1);
-    }
+    if (rel->has_addend)
+        out_addend(rel->r_addend, " + ", " - ");
 }
 
 static void relocation_line(void *context, dump_image *image, const relocation_record *rel)
@@ -617,7 +612,7 @@ static void relocation_line(void *context, dump_image *image, const relocation_r
     if (fields->sym == 0) {
         if (rel->has_addend) {
             out_spaces(image->bits == 64 ? 20 : 12);
-            out_addend(rel->r_addend);
+            out_addend(rel->r_addend, "", "-");
         }
     } else {
         out_relocation_symbol(image, rel);
@@ -774,7 +769,9 @@ static const char *dynamic_string_label(int64_t tag)
     }
 }
 
-static int dynamic_value_is_size(int64_t tag)
+/* What follows a value shown in decimal: " (bytes)" after a size, nothing
+ * after a count; null for a value shown in hex. */
+static const char *decimal_suffix(int64_t tag, uint16_t machine)
 {
     switch (tag) {
     case DT_PLTRELSZ:
@@ -795,32 +792,27 @@ static int dynamic_value_is_size(int64_t tag)
     case DT_SYMINSZ:
     case DT_SYMINENT:
     case DT_GNU_CONFLICTSZ:
-    case DT_GNU_LIBLISTSZ: return 1;
-    default: return 0;
+    case DT_GNU_LIBLISTSZ: return " (bytes)";
+    case DT_VERDEFNUM:
+    case DT_VERNEEDNUM:
+    case DT_RELACOUNT:
+    case DT_RELCOUNT: return "";
+    case DT_MIPS_RLD_VERSION:
+    case DT_MIPS_LOCAL_GOTNO:
+    case DT_MIPS_CONFLICTNO:
+    case DT_MIPS_LIBLISTNO:
+    case DT_MIPS_SYMTABNO:
+    case DT_MIPS_UNREFEXTNO:
+    case DT_MIPS_HIPAGENO: return machine == EM_MIPS || machine == EM_MIPS_RS3_LE ? "" : NULL;
+    default: return NULL;
     }
-}
-
-static int dynamic_value_is_count(int64_t tag, uint16_t machine)
-{
-    if (machine == EM_MIPS || machine == EM_MIPS_RS3_LE) {
-        switch (tag) {
-        case DT_MIPS_RLD_VERSION:
-        case DT_MIPS_LOCAL_GOTNO:
-        case DT_MIPS_CONFLICTNO:
-        case DT_MIPS_LIBLISTNO:
-        case DT_MIPS_SYMTABNO:
-        case DT_MIPS_UNREFEXTNO:
-        case DT_MIPS_HIPAGENO: return 1;
-        default: break;
-        }
-    }
-    return tag == DT_VERDEFNUM || tag == DT_VERNEEDNUM || tag == DT_RELACOUNT || tag == DT_RELCOUNT;
 }
 
 /* `string`: the string a tag names, looked up by the caller. */
 static void dynamic_value(const dump_image *image, const char *string, int64_t tag, uint64_t value)
 {
     const char *label = dynamic_string_label(tag);
+    const char *suffix = decimal_suffix(tag, image->machine);
     if (tag == DT_BIND_NOW) {
         /* Its value means nothing: the tag alone asks for it. */
     } else if (label != NULL) {
@@ -838,17 +830,15 @@ static void dynamic_value(const dump_image *image, const char *string, int64_t t
             out_str(name);
         else
             out_hex0x(value, 1);
-    } else if (dynamic_value_is_size(tag)) {
+    } else if (suffix != NULL) {
         out_udec(value);
-        out_str(" (bytes)");
+        out_str(suffix);
     } else if (tag == DT_MIPS_FLAGS &&
                (image->machine == EM_MIPS || image->machine == EM_MIPS_RS3_LE)) {
         if (value == 0)
             out_str("NONE");
         else
             out_flag_word(value, 0, dt_mips_flags, COUNT(dt_mips_flags));
-    } else if (dynamic_value_is_count(tag, image->machine)) {
-        out_udec(value);
     } else {
         out_hex0x(value, 1);
     }
