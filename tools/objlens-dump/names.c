@@ -16,20 +16,6 @@
 #include <stddef.h>
 #include <stdlib.h>
 
-#define COUNT(table) (sizeof(table) / sizeof(table)[0])
-
-const char *name_e_type(uint16_t type)
-{
-    static const char *const names[] = {
-        [ET_NONE] = "NONE (None)",
-        [ET_REL] = "REL (Relocatable file)",
-        [ET_EXEC] = "EXEC (Executable file)",
-        [ET_DYN] = "DYN (Shared object file)",
-        [ET_CORE] = "CORE (Core file)",
-    };
-    return type < COUNT(names) ? names[type] : NULL;
-}
-
 const char *name_machine(uint16_t machine)
 {
     switch (machine) {
@@ -250,28 +236,6 @@ const char *name_st_type(uint8_t type, uint16_t machine)
     }
 }
 
-const char *name_st_bind(uint8_t bind)
-{
-    static const char *const names[] = {
-        [STB_LOCAL] = "LOCAL",
-        [STB_GLOBAL] = "GLOBAL",
-        [STB_WEAK] = "WEAK",
-        [STB_GNU_UNIQUE] = "UNIQUE",
-    };
-    return bind < COUNT(names) ? names[bind] : NULL;
-}
-
-const char *name_st_visibility(uint8_t visibility)
-{
-    static const char *const names[] = {
-        [STV_DEFAULT] = "DEFAULT",
-        [STV_INTERNAL] = "INTERNAL",
-        [STV_HIDDEN] = "HIDDEN",
-        [STV_PROTECTED] = "PROTECTED",
-    };
-    return visibility < COUNT(names) ? names[visibility] : NULL;
-}
-
 static int compare_tag(const void *key, const void *entry)
 {
     int64_t tag = *(const int64_t *)key;
@@ -360,8 +324,6 @@ const char *name_reloc_type(uint16_t machine, uint64_t type)
         bsearch(&type, list->names, list->count, sizeof list->names[0], compare_type);
     return found ? found->name : NULL;
 }
-
-int osabi_is_gnu(uint8_t osabi) { return osabi == ELFOSABI_GNU; }
 
 int osabi_gnu_or_freebsd(uint8_t osabi)
 {

@@ -44,11 +44,13 @@ typedef struct text_state {
  * `pie`, or the number in the readers' form for an unknown value. */
 static const char *e_type_text(uint16_t type, int pie, char buffer[32])
 {
-    const char *name = name_e_type(type);
+    static const char *const names[] = {"NONE (None)", "REL (Relocatable file)",
+                                        "EXEC (Executable file)", "DYN (Shared object file)",
+                                        "CORE (Core file)"};
     if (type == ET_DYN && pie)
         return "DYN (Position-Independent Executable file)";
-    if (name != NULL)
-        return name;
+    if (type < COUNT(names))
+        return names[type];
     if (type >= ET_LOOS && type <= ET_HIOS)
         return format_into(buffer, 32, "OS Specific: (%x)", (unsigned)type);
     if (type >= ET_LOPROC)
@@ -78,9 +80,6 @@ void text_header(const header_fields *header)
     char machine_text[32];
     const char *osabi = name_osabi(ident[EI_OSABI]);
     const char *machine = name_machine(header->machine);
-    uint16_t shnum = header->shnum;
-    uint16_t phnum = header->phnum;
-    uint16_t shstrndx = header->shstrndx;
 
     if (osabi == NULL)
         osabi = format_into(osabi_text, sizeof osabi_text, "<unknown: %x>", ident[EI_OSABI]);
@@ -109,13 +108,13 @@ void text_header(const header_fields *header)
     out_char('\n');
     out_printf("  %-35s%u (bytes)\n", "Size of this header:", header->ehsize);
     out_printf("  %-35s%u (bytes)\n", "Size of program headers:", header->phentsize);
-    label_count("Number of program headers:", phnum, header->num_programs,
-                header->loaded && phnum == PN_XNUM);
+    label_count("Number of program headers:", header->phnum, header->num_programs,
+                header->loaded && header->phnum == PN_XNUM);
     out_printf("  %-35s%u (bytes)\n", "Size of section headers:", header->shentsize);
-    label_count("Number of section headers:", shnum, header->num_sections,
-                header->loaded && shnum == 0 && header->num_sections != 0);
-    label_count("Section header string table index:", shstrndx, header->shstrndx_real,
-                header->loaded && shstrndx == SHN_XINDEX);
+    label_count("Number of section headers:", header->shnum, header->num_sections,
+                header->loaded && header->shnum == 0 && header->num_sections != 0);
+    label_count("Section header string table index:", header->shstrndx, header->shstrndx_real,
+                header->loaded && header->shstrndx == SHN_XINDEX);
 }
 
 /* readelf's text for a section or segment type without a name; the two
@@ -348,10 +347,13 @@ const char *text_st_type(uint8_t type, const dump_image *image, char buffer[32])
                         type, buffer);
 }
 
+/* STB_GNU_UNIQUE is UNIQUE under the GNU OS/ABI alone. */
 static const char *st_bind_text(uint8_t bind, const dump_image *image, char buffer[32])
 {
-    int gnu = osabi_is_gnu(image_osabi(image));
-    return st_kind_text(bind == STB_GNU_UNIQUE && !gnu ? NULL : name_st_bind(bind), bind, buffer);
+    static const char *const names[] = {"LOCAL", "GLOBAL", "WEAK"};
+    if (bind == STB_GNU_UNIQUE && image_osabi(image) == ELFOSABI_GNU)
+        return "UNIQUE";
+    return st_kind_text(bind < COUNT(names) ? names[bind] : NULL, bind, buffer);
 }
 
 /* The st_other bits above the visibility. */
@@ -451,6 +453,7 @@ static char *fmt_kind_columns(char *at, text_state *state, const dump_image *ima
     char buffer[32];
     kind_column *type = &state->types[ELF32_ST_TYPE(info)];
     kind_column *bind = &state->binds[ELF32_ST_BIND(info)];
+    static const char *const visibilities[] = {"DEFAULT", "INTERNAL", "HIDDEN", "PROTECTED"};
     uint8_t visibility = ELF32_ST_VISIBILITY(other);
     at = fmt_kept(at, type, type->length ? NULL : text_st_type(ELF32_ST_TYPE(info), image, buffer),
                   7);
@@ -458,7 +461,7 @@ static char *fmt_kind_columns(char *at, text_state *state, const dump_image *ima
     at = fmt_kept(at, bind, bind->length ? NULL : st_bind_text(ELF32_ST_BIND(info), image, buffer),
                   6);
     *at++ = ' ';
-    at = fmt_kept(at, &state->visibilities[visibility], name_st_visibility(visibility), 7);
+    at = fmt_kept(at, &state->visibilities[visibility], visibilities[visibility], 7);
     if (other & ~0x3u) {
         *at++ = ' ';
         *at++ = '[';
