@@ -252,13 +252,18 @@ static void mapped_section_read(const dump_image *image, uint32_t index, mapped_
         section_facts_read(&section, &mapped->facts);
 }
 
-/* Each section's fields are read once, into one array: its size follows
- * the section count, which the library has checked against the size of
- * the file.  Without the memory for it, they are read for each pair. */
-static void segment_mapping(const dump_image *image)
+/* The section to segment mapping.  Each section's fields are read once,
+ * into one array: its size follows the section count, which the library
+ * has checked against the size of the file.  Without the memory for it,
+ * they are read for each pair. */
+static void segments_end(void *context, dump_image *image)
 {
     uint32_t count = image->num_sections;
-    mapped_section *sections = calloc(count, sizeof *sections);
+    mapped_section *sections;
+    (void)context;
+    if (image->num_programs == 0 || count == 0)
+        return;
+    sections = calloc(count, sizeof *sections);
     if (sections != NULL)
         for (uint32_t index = 1; index < count; index++)
             mapped_section_read(image, index, &sections[index]);
@@ -309,13 +314,6 @@ static void segments_begin(void *context, dump_image *image)
                      "FileSiz  MemSiz   Flg Align\n"
                    : "  Type           Offset   VirtAddr   PhysAddr   FileSiz MemSiz  "
                      "Flg Align\n");
-}
-
-static void segments_end(void *context, dump_image *image)
-{
-    (void)context;
-    if (image->num_programs != 0 && image->num_sections > 0)
-        segment_mapping(image);
 }
 
 static void header(void *context, dump_image *image, const header_fields *fields)
@@ -644,15 +642,11 @@ static void relocation_table_heading(void *context, dump_image *image, const tab
 {
     (void)context;
     relocation_heading(image, table);
-    if (image->bits == 64)
-        out_str(table->with_addend ? "    Offset             Info             Type               "
-                                     "Symbol's Value  Symbol's Name + Addend\n"
-                                   : "    Offset             Info             Type               "
-                                     "Symbol's Value  Symbol's Name\n");
-    else
-        out_str(table->with_addend
-                    ? " Offset     Info    Type                Sym. Value  Symbol's Name + Addend\n"
-                    : " Offset     Info    Type                Sym. Value  Symbol's Name\n");
+    out_str(image->bits == 64
+                ? "    Offset             Info             Type               "
+                  "Symbol's Value  Symbol's Name"
+                : " Offset     Info    Type                Sym. Value  Symbol's Name");
+    out_str(table->with_addend ? " + Addend\n" : "\n");
 }
 
 /* An SHT_RELR section: the count of addresses, then one address a line. */
