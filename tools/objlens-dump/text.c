@@ -239,17 +239,13 @@ static void segment_line(void *context, dump_image *image, const segment_record 
     }
 }
 
-typedef struct mapped_section {
-    section_facts facts;
-    int readable;
-} mapped_section;
-
-static void mapped_section_read(const dump_image *image, uint32_t index, mapped_section *mapped)
+/* The fields of section `index`, left 0 when it cannot be read: the
+ * mapping then cannot read its name either, and leaves it out. */
+static void read_section_facts(const dump_image *image, uint32_t index, section_facts *facts)
 {
     objlens_section section;
-    mapped->readable = objlens_get_section(&image->image, &section, index) == 0;
-    if (mapped->readable)
-        section_facts_read(&section, &mapped->facts);
+    if (objlens_get_section(&image->image, &section, index) == 0)
+        section_facts_read(&section, facts);
 }
 
 /* The section to segment mapping.  Each section's fields are read once,
@@ -259,14 +255,14 @@ static void mapped_section_read(const dump_image *image, uint32_t index, mapped_
 static void segments_end(void *context, dump_image *image)
 {
     uint32_t count = image->num_sections;
-    mapped_section *sections;
+    section_facts *sections;
     (void)context;
     if (image->num_programs == 0 || count == 0)
         return;
     sections = calloc(count, sizeof *sections);
     if (sections != NULL)
         for (uint32_t index = 1; index < count; index++)
-            mapped_section_read(image, index, &sections[index]);
+            read_section_facts(image, index, &sections[index]);
     out_str("\n Section to Segment mapping:\n  Segment Sections...\n");
     for (uint32_t p = 0; p < image->num_programs; p++) {
         objlens_program segment;
@@ -276,11 +272,10 @@ static void segments_end(void *context, dump_image *image)
             segment_facts_read(&segment, &held_by);
             for (uint32_t index = 1; index < count; index++) {
                 objlens_section section;
-                mapped_section own;
-                const mapped_section *mapped = sections != NULL ? &sections[index] : &own;
+                section_facts own = {0};
                 if (sections == NULL)
-                    mapped_section_read(image, index, &own);
-                if (!mapped->readable || !segment_holds_section(&held_by, &mapped->facts) ||
+                    read_section_facts(image, index, &own);
+                if (!segment_holds_section(&held_by, sections != NULL ? &sections[index] : &own) ||
                     objlens_get_section(&image->image, &section, index) != 0)
                     continue;
                 out_name(section_name(image, &section));
@@ -429,10 +424,6 @@ static int out_symbol_name(const dump_image *image, const char *name)
     return columns;
 }
 
-/* The columns of a symbol before its name: at most 6 + 2 + 16 + 1 + 18 +
- * 1 + 3 * 32 + 36 + 1 + 11 + 1 bytes. */
-enum { SYMBOL_COLUMNS_ROOM = 256 };
-
 /* A column's text, padded to `width`, made from `text` on its first use. */
 static char *fmt_kept(char *at, kind_column *column, const char *text, int width)
 {
@@ -473,7 +464,9 @@ static char *fmt_kind_columns(char *at, text_state *state, const dump_image *ima
  * measured part of its speed (docs/BENCHMARKS.md). */
 static void symbol_line(void *context, dump_image *image, const symbol_record *symbol)
 {
-    char *at = out_reserve(SYMBOL_COLUMNS_ROOM);
+    /* The columns before the name: at most 6 + 2 + 16 + 1 + 18 + 1 + 3 * 32
+     * + 36 + 1 + 11 + 1 bytes. */
+    char *at = out_reserve(256);
     at = fmt_udec_right(at, symbol->index, 6);
     *at++ = ':';
     *at++ = ' ';
@@ -518,10 +511,8 @@ static void symbol_table_heading(void *context, dump_image *image, const table_r
                    table->count == 1 ? "entry" : "entries");
     else
         entries_heading("Symbol table", table->name, UINT64_MAX, table->count);
-    if (image->bits == 64)
-        out_str("   Num:    Value          Size Type    Bind   Vis      Ndx Name\n");
-    else
-        out_str("   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
+    out_str(image->bits == 64 ? "   Num:    Value          Size Type    Bind   Vis      Ndx Name\n"
+                              : "   Num:    Value  Size Type    Bind   Vis      Ndx Name\n");
 }
 
 static void symbols_end(void *context, dump_image *image)

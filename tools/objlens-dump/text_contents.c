@@ -13,13 +13,11 @@
 
 void text_hex_lines(const unsigned char *data, uint64_t size, uint64_t address)
 {
-    char line[80];
     for (uint64_t at = 0; at < size; at += 16, address += 16) {
         uint64_t count = size - at < 16 ? size - at : 16;
-        char *p = line;
-        out_str("  0x");
-        out_hex(address, 8);
-        out_char(' ');
+        /* At most 4 + 16 + 1 + 36 + 16 + 1 bytes. */
+        char *p = fmt_hex(fmt_str_left(out_reserve(80), "  0x", 0), address, 8);
+        *p++ = ' ';
         for (uint64_t j = 0; j < 16; j++) {
             if (j < count) {
                 p = fmt_hex(p, data[at + j], 2);
@@ -35,7 +33,7 @@ void text_hex_lines(const unsigned char *data, uint64_t size, uint64_t address)
             *p++ = (char)(c >= ' ' && c < 0x7f ? c : '.');
         }
         *p++ = '\n';
-        out_bytes(line, (size_t)(p - line));
+        out_commit(p);
     }
 }
 
