@@ -9,7 +9,7 @@
 #include "out.h"
 
 struct flag_word {
-    uint32_t bit;
+    uint32_t value; /* a bit, or a field's value */
     const char *word;
 };
 
@@ -18,9 +18,9 @@ struct flag_word {
 static uint32_t out_bits(uint32_t flags, const struct flag_word *table, size_t count)
 {
     for (size_t i = 0; i < count; i++) {
-        if (flags & table[i].bit) {
+        if (flags & table[i].value) {
             out_str(table[i].word);
-            flags &= ~table[i].bit;
+            flags &= ~table[i].value;
         }
     }
     return flags;
@@ -79,35 +79,6 @@ static void arm_words(uint32_t flags)
         out_str(", <unknown>");
 }
 
-static const char *mips_machine(uint32_t mach)
-{
-    switch (mach) {
-    case 0x00810000: return ", 3900";
-    case 0x00820000: return ", 4010";
-    case 0x00830000: return ", 4100";
-    case 0x00880000: return ", 4111";
-    case 0x00870000: return ", 4120";
-    case 0x00850000: return ", 4650";
-    case 0x00910000: return ", 5400";
-    case 0x00980000: return ", 5500";
-    case 0x00920000: return ", 5900";
-    case 0x008a0000: return ", sb1";
-    case 0x00990000: return ", 9000";
-    case 0x00a00000: return ", loongson-2e";
-    case 0x00a10000: return ", loongson-2f";
-    case 0x00a20000: return ", gs464";
-    case 0x00a30000: return ", gs464e";
-    case 0x00a40000: return ", gs264e";
-    case 0x008b0000: return ", octeon";
-    case 0x008d0000: return ", octeon2";
-    case 0x008e0000: return ", octeon3";
-    case 0x008c0000: return ", xlr";
-    case 0x00930000: return ", interaptiv-mr2";
-    case 0: return ""; /* the field is a GNU extension; unset says nothing */
-    default: return ", unknown CPU";
-    }
-}
-
 static void mips_words(uint32_t flags)
 {
     static const struct flag_word bits[] = {
@@ -119,17 +90,29 @@ static void mips_words(uint32_t flags)
     static const char *const isas[16] = {", mips1",    ", mips2",    ", mips3",   ", mips4",
                                          ", mips5",    ", mips32",   ", mips64",  ", mips32r2",
                                          ", mips64r2", ", mips32r6", ", mips64r6"};
+    /* EF_MIPS_MACH and EF_MIPS_ABI are GNU extensions: 0 says nothing. */
+    static const struct flag_word machines[] = {
+        {0x00810000, ", 3900"},           {0x00820000, ", 4010"},
+        {0x00830000, ", 4100"},           {0x00880000, ", 4111"},
+        {0x00870000, ", 4120"},           {0x00850000, ", 4650"},
+        {0x00910000, ", 5400"},           {0x00980000, ", 5500"},
+        {0x00920000, ", 5900"},           {0x008a0000, ", sb1"},
+        {0x00990000, ", 9000"},           {0x00a00000, ", loongson-2e"},
+        {0x00a10000, ", loongson-2f"},    {0x00a20000, ", gs464"},
+        {0x00a30000, ", gs464e"},         {0x00a40000, ", gs264e"},
+        {0x008b0000, ", octeon"},         {0x008d0000, ", octeon2"},
+        {0x008e0000, ", octeon3"},        {0x008c0000, ", xlr"},
+        {0x00930000, ", interaptiv-mr2"}, {0, ""}};
+    static const char *const abis[16] = {"", ", o32", ", o64", ", eabi32", ", eabi64"};
     const char *isa = isas[flags >> 28];
+    const char *abi = abis[(flags & 0x0000f000u) >> 12];
+    const char *machine = ", unknown CPU";
+    for (size_t i = 0; i < COUNT(machines); i++)
+        if (machines[i].value == (flags & 0x00ff0000u))
+            machine = machines[i].word;
     out_bits(flags, bits, COUNT(bits));
-    out_str(mips_machine(flags & 0x00ff0000u));
-    switch (flags & 0x0000f000u) {
-    case 0x1000: out_str(", o32"); break;
-    case 0x2000: out_str(", o64"); break;
-    case 0x3000: out_str(", eabi32"); break;
-    case 0x4000: out_str(", eabi64"); break;
-    case 0: break; /* a GNU extension too */
-    default: out_str(", unknown ABI"); break;
-    }
+    out_str(machine);
+    out_str(abi != NULL ? abi : ", unknown ABI");
     out_bits(flags, ases, COUNT(ases));
     out_str(isa != NULL ? isa : ", unknown ISA");
 }
