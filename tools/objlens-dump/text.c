@@ -522,10 +522,14 @@ static void symbols_end(void *context, dump_image *image)
         out_str("\nDynamic symbol information is not available for displaying symbols.\n");
 }
 
-/* An addend in hex after its sign, `minus` or `plus`. */
-static void out_addend(int64_t addend, const char *plus, const char *minus)
+/* An addend in hex after its sign: " + " or " - " after a symbol's name,
+ * only a "-" without one. */
+static void out_addend(int64_t addend, int after_name)
 {
-    out_str(addend < 0 ? minus : plus);
+    if (after_name)
+        out_str(addend < 0 ? " - " : " + ");
+    else if (addend < 0)
+        out_char('-');
     out_hex(addend < 0 ? 0 - (uint64_t)addend : (uint64_t)addend, 1);
 }
 
@@ -585,7 +589,7 @@ static void out_relocation_symbol(const dump_image *image, const relocation_reco
         out_str(strtab_corrupt);
     }
     if (rel->has_addend)
-        out_addend(rel->r_addend, " + ", " - ");
+        out_addend(rel->r_addend, 1);
 }
 
 static void relocation_line(void *context, dump_image *image, const relocation_record *rel)
@@ -602,7 +606,7 @@ static void relocation_line(void *context, dump_image *image, const relocation_r
     if (fields->sym == 0) {
         if (rel->has_addend) {
             out_spaces(image->bits == 64 ? 20 : 12);
-            out_addend(rel->r_addend, "", "-");
+            out_addend(rel->r_addend, 0);
         }
     } else {
         out_relocation_symbol(image, rel);
