@@ -798,16 +798,32 @@ static const char *decimal_suffix(int64_t tag, uint16_t machine)
     }
 }
 
-/* `string`: the string a tag names, looked up by the caller. */
-static void dynamic_value(const dump_image *image, const char *string, int64_t tag, uint64_t value)
+/* Field by field rather than one printf, as section_line: printf here
+ * cost 2 % more instructions in -a of the system's libraries. */
+static void dynamic_line(void *context, dump_image *image, const dynamic_record *entry)
 {
+    char buffer[48];
+    int64_t tag = entry->d_tag;
+    uint64_t value = entry->d_val;
+    const char *name = d_tag_text(tag, image->machine, buffer);
     const char *label = dynamic_string_label(tag);
     const char *suffix = decimal_suffix(tag, image->machine);
+    int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
+    (void)context;
+    out_char(' ');
+    if (image->bits == 64)
+        out_hex0x((uint64_t)tag, 16);
+    else
+        out_hex0x((uint64_t)tag & 0xffffffffu, 8);
+    out_str(" (");
+    out_str(name);
+    out_char(')');
+    out_spaces(pad > 1 ? pad : 1);
     if (tag == DT_BIND_NOW) {
         /* Its value means nothing: the tag alone asks for it. */
     } else if (label != NULL) {
         out_str(label);
-        out_name(string);
+        out_name(entry->string != NULL ? entry->string : strtab_corrupt);
         out_char(']');
     } else if (tag == DT_FLAGS) {
         out_flag_word(value, 0, dt_flags, COUNT(dt_flags));
@@ -815,9 +831,9 @@ static void dynamic_value(const dump_image *image, const char *string, int64_t t
         out_str("Flags:");
         out_flag_word(value, 1, dt_flags_1, COUNT(dt_flags_1));
     } else if (tag == DT_PLTREL) {
-        const char *name = name_d_tag((int64_t)value, image->machine);
-        if (name != NULL)
-            out_str(name);
+        const char *pltrel = name_d_tag((int64_t)value, image->machine);
+        if (pltrel != NULL)
+            out_str(pltrel);
         else
             out_hex0x(value, 1);
     } else if (suffix != NULL) {
@@ -832,27 +848,6 @@ static void dynamic_value(const dump_image *image, const char *string, int64_t t
     } else {
         out_hex0x(value, 1);
     }
-}
-
-/* Field by field rather than one printf, as section_line: printf here
- * cost 2 % more instructions in -a of the system's libraries. */
-static void dynamic_line(void *context, dump_image *image, const dynamic_record *entry)
-{
-    char buffer[48];
-    const char *name = d_tag_text(entry->d_tag, image->machine, buffer);
-    int pad = (image->bits == 64 ? 19 : 27) - (int)strlen(name);
-    (void)context;
-    out_char(' ');
-    if (image->bits == 64)
-        out_hex0x((uint64_t)entry->d_tag, 16);
-    else
-        out_hex0x((uint64_t)entry->d_tag & 0xffffffffu, 8);
-    out_str(" (");
-    out_str(name);
-    out_char(')');
-    out_spaces(pad > 1 ? pad : 1);
-    dynamic_value(image, entry->string != NULL ? entry->string : strtab_corrupt, entry->d_tag,
-                  entry->d_val);
     out_char('\n');
 }
 
