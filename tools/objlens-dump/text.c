@@ -35,6 +35,7 @@ typedef struct kind_column {
     char text[47];
 } kind_column;
 
+/* The text printer's state over one image. */
 typedef struct text_state {
     kind_column types[16], binds[16], visibilities[4];
     int symbol_tables; /* symbol tables shown so far */
