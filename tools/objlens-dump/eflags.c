@@ -5,37 +5,22 @@
 #include "eflags.h"
 
 #include <elf.h>
-#include <string.h>
 
-typedef struct words {
-    char *text;
-    size_t size;
-    size_t used;
-} words;
-
-static void add(words *out, const char *word)
-{
-    size_t length = strlen(word);
-    if (out->used + length >= out->size)
-        length = out->size - 1 - out->used;
-    memcpy(out->text + out->used, word, length);
-    out->used += length;
-    out->text[out->used] = '\0';
-}
+#include "out.h"
 
 struct flag_word {
-    uint32_t bit;
+    uint32_t value; /* a bit, or a field's value */
     const char *word;
 };
 
 /* The words of the bits of `table` that `flags` has, in table order;
  * returns the bits the table does not know. */
-static uint32_t add_bits(words *out, uint32_t flags, const struct flag_word *table, size_t count)
+static uint32_t out_bits(uint32_t flags, const struct flag_word *table, size_t count)
 {
     for (size_t i = 0; i < count; i++) {
-        if (flags & table[i].bit) {
-            add(out, table[i].word);
-            flags &= ~table[i].bit;
+        if (flags & table[i].value) {
+            out_str(table[i].word);
+            flags &= ~table[i].value;
         }
     }
     return flags;
@@ -45,7 +30,7 @@ static uint32_t add_bits(words *out, uint32_t flags, const struct flag_word *tab
 
 /* ARM: the EABI version in the top byte, then bits whose meaning depends
  * on it, lowest first. */
-static void arm_words(words *out, uint32_t flags)
+static void arm_words(uint32_t flags)
 {
     /* EF_ARM_RELEXEC and EF_ARM_PIC, under every version. */
     static const struct flag_word any[] = {{0x01, ", relocatable executable"},
@@ -81,49 +66,20 @@ static void arm_words(words *out, uint32_t flags)
     };
     uint32_t eabi = flags >> 24;
     uint32_t rest = flags & ~0xff000000u;
-    rest = add_bits(out, rest, any, COUNT(any));
+    rest = out_bits(rest, any, COUNT(any));
     if (eabi >= COUNT(eabis)) {
-        add(out, ", <unrecognized EABI>");
+        out_str(", <unrecognized EABI>");
     } else {
-        add(out, eabis[eabi].name);
-        rest = add_bits(out, rest, eabis[eabi].bits, eabis[eabi].count);
+        out_str(eabis[eabi].name);
+        rest = out_bits(rest, eabis[eabi].bits, eabis[eabi].count);
         if (eabi == 3)
             rest = 0; /* Version3 leaves its other bits unsaid */
     }
     if (rest != 0)
-        add(out, ", <unknown>");
+        out_str(", <unknown>");
 }
 
-static const char *mips_machine(uint32_t mach)
-{
-    switch (mach) {
-    case 0x00810000: return ", 3900";
-    case 0x00820000: return ", 4010";
-    case 0x00830000: return ", 4100";
-    case 0x00880000: return ", 4111";
-    case 0x00870000: return ", 4120";
-    case 0x00850000: return ", 4650";
-    case 0x00910000: return ", 5400";
-    case 0x00980000: return ", 5500";
-    case 0x00920000: return ", 5900";
-    case 0x008a0000: return ", sb1";
-    case 0x00990000: return ", 9000";
-    case 0x00a00000: return ", loongson-2e";
-    case 0x00a10000: return ", loongson-2f";
-    case 0x00a20000: return ", gs464";
-    case 0x00a30000: return ", gs464e";
-    case 0x00a40000: return ", gs264e";
-    case 0x008b0000: return ", octeon";
-    case 0x008d0000: return ", octeon2";
-    case 0x008e0000: return ", octeon3";
-    case 0x008c0000: return ", xlr";
-    case 0x00930000: return ", interaptiv-mr2";
-    case 0: return ""; /* the field is a GNU extension; unset says nothing */
-    default: return ", unknown CPU";
-    }
-}
-
-static void mips_words(words *out, uint32_t flags)
+static void mips_words(uint32_t flags)
 {
     static const struct flag_word bits[] = {
         {0x1, ", noreorder"},      {0x2, ", pic"},       {0x4, ", cpic"},
@@ -134,31 +90,43 @@ static void mips_words(words *out, uint32_t flags)
     static const char *const isas[16] = {", mips1",    ", mips2",    ", mips3",   ", mips4",
                                          ", mips5",    ", mips32",   ", mips64",  ", mips32r2",
                                          ", mips64r2", ", mips32r6", ", mips64r6"};
+    /* EF_MIPS_MACH and EF_MIPS_ABI are GNU extensions: 0 says nothing. */
+    static const struct flag_word machines[] = {
+        {0x00810000, ", 3900"},           {0x00820000, ", 4010"},
+        {0x00830000, ", 4100"},           {0x00880000, ", 4111"},
+        {0x00870000, ", 4120"},           {0x00850000, ", 4650"},
+        {0x00910000, ", 5400"},           {0x00980000, ", 5500"},
+        {0x00920000, ", 5900"},           {0x008a0000, ", sb1"},
+        {0x00990000, ", 9000"},           {0x00a00000, ", loongson-2e"},
+        {0x00a10000, ", loongson-2f"},    {0x00a20000, ", gs464"},
+        {0x00a30000, ", gs464e"},         {0x00a40000, ", gs264e"},
+        {0x008b0000, ", octeon"},         {0x008d0000, ", octeon2"},
+        {0x008e0000, ", octeon3"},        {0x008c0000, ", xlr"},
+        {0x00930000, ", interaptiv-mr2"}, {0, ""}};
+    static const char *const abis[16] = {"", ", o32", ", o64", ", eabi32", ", eabi64"};
     const char *isa = isas[flags >> 28];
-    add_bits(out, flags, bits, COUNT(bits));
-    add(out, mips_machine(flags & 0x00ff0000u));
-    switch (flags & 0x0000f000u) {
-    case 0x1000: add(out, ", o32"); break;
-    case 0x2000: add(out, ", o64"); break;
-    case 0x3000: add(out, ", eabi32"); break;
-    case 0x4000: add(out, ", eabi64"); break;
-    case 0: break; /* a GNU extension too */
-    default: add(out, ", unknown ABI"); break;
-    }
-    add_bits(out, flags, ases, COUNT(ases));
-    add(out, isa != NULL ? isa : ", unknown ISA");
+    const char *abi = abis[(flags & 0x0000f000u) >> 12];
+    const char *machine = ", unknown CPU";
+    for (size_t i = 0; i < COUNT(machines); i++)
+        if (machines[i].value == (flags & 0x00ff0000u))
+            machine = machines[i].word;
+    out_bits(flags, bits, COUNT(bits));
+    out_str(machine);
+    out_str(abi != NULL ? abi : ", unknown ABI");
+    out_bits(flags, ases, COUNT(ases));
+    out_str(isa != NULL ? isa : ", unknown ISA");
 }
 
-static void riscv_words(words *out, uint32_t flags)
+static void riscv_words(uint32_t flags)
 {
     static const struct flag_word bits[] = {{0x1, ", RVC"}, {0x8, ", RVE"}, {0x10, ", TSO"}};
     static const char *const float_abis[4] = {", soft-float ABI", ", single-float ABI",
                                               ", double-float ABI", ", quad-float ABI"};
-    add_bits(out, flags, bits, COUNT(bits));
-    add(out, float_abis[(flags & 0x6u) >> 1]);
+    out_bits(flags, bits, COUNT(bits));
+    out_str(float_abis[(flags & 0x6u) >> 1]);
 }
 
-static void sparcv9_words(words *out, uint32_t flags)
+static void sparcv9_words(uint32_t flags)
 {
     static const struct flag_word bits[] = {{0x100, ", v8+"},
                                             {0x200, ", ultrasparcI"},
@@ -166,43 +134,41 @@ static void sparcv9_words(words *out, uint32_t flags)
                                             {0x400, ", halr1"},
                                             {0x800000, ", ledata"}};
     static const char *const models[4] = {", tso", ", pso", ", rmo", ""};
-    add_bits(out, flags, bits, COUNT(bits));
-    add(out, models[flags & 0x3u]);
+    out_bits(flags, bits, COUNT(bits));
+    out_str(models[flags & 0x3u]);
 }
 
-static void loongarch_words(words *out, uint32_t flags)
+static void loongarch_words(uint32_t flags)
 {
     static const char *const float_abis[8] = {"", ", SOFT-FLOAT", ", SINGLE-FLOAT",
                                               ", DOUBLE-FLOAT"};
     static const char *const objects[4] = {", OBJ-v0", ", OBJ-v1"};
     const char *float_abi = float_abis[flags & 0x7u];
     const char *object = objects[(flags & 0xc0u) >> 6];
-    add(out, float_abi != NULL ? float_abi : "");
-    add(out, object != NULL ? object : "");
+    out_str(float_abi != NULL ? float_abi : "");
+    out_str(object != NULL ? object : "");
 }
 
-void e_flags_words(uint16_t machine, uint32_t flags, char *text, size_t size)
+void out_e_flags_words(uint16_t machine, uint32_t flags)
 {
     static const struct flag_word ppc[] = {
         {0x80000000u, ", emb"}, {0x00010000, ", relocatable"}, {0x00008000, ", relocatable-lib"}};
     static const char *const ppc64_abis[4] = {"", ", abiv1", ", abiv2", ", abiv3"};
-    words out = {text, size, 0};
-    text[0] = '\0';
-    if (flags == 0 || size == 0)
+    if (flags == 0)
         return;
     switch (machine) {
-    case EM_ARM: arm_words(&out, flags); break;
+    case EM_ARM: arm_words(flags); break;
     case EM_MIPS:
-    case EM_MIPS_RS3_LE: mips_words(&out, flags); break;
-    case EM_PPC: add_bits(&out, flags, ppc, COUNT(ppc)); break;
-    case EM_PPC64: add(&out, ppc64_abis[flags & 0x3u]); break;
-    case EM_RISCV: riscv_words(&out, flags); break;
-    case EM_SPARCV9: sparcv9_words(&out, flags); break;
+    case EM_MIPS_RS3_LE: mips_words(flags); break;
+    case EM_PPC: out_bits(flags, ppc, COUNT(ppc)); break;
+    case EM_PPC64: out_str(ppc64_abis[flags & 0x3u]); break;
+    case EM_RISCV: riscv_words(flags); break;
+    case EM_SPARCV9: sparcv9_words(flags); break;
     case EM_S390:
         if (flags & 0x1) /* EF_S390_HIGH_GPRS */
-            add(&out, ", highgprs");
+            out_str(", highgprs");
         break;
-    case 258 /* EM_LOONGARCH */: loongarch_words(&out, flags); break;
+    case 258 /* EM_LOONGARCH */: loongarch_words(flags); break;
     default: break;
     }
 }

@@ -6,11 +6,9 @@
 #ifndef OBJLENS_DUMP_EFLAGS_H
 #define OBJLENS_DUMP_EFLAGS_H
 
-#include <stddef.h>
 #include <stdint.h>
 
-/* Writes ", word, word..." (or "" when there is nothing to say) into
- * `text`, cut to `size` bytes. */
-void e_flags_words(uint16_t machine, uint32_t flags, char *text, size_t size);
+/* Writes ", word, word..." (nothing when there is nothing to say). */
+void out_e_flags_words(uint16_t machine, uint32_t flags);
 
 #endif

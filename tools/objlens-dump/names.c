@@ -16,20 +16,6 @@
 #include <stddef.h>
 #include <stdlib.h>
 
-#define COUNT(table) (sizeof(table) / sizeof(table)[0])
-
-const char *name_e_type(uint16_t type)
-{
-    static const char *const names[] = {
-        [ET_NONE] = "NONE (None)",
-        [ET_REL] = "REL (Relocatable file)",
-        [ET_EXEC] = "EXEC (Executable file)",
-        [ET_DYN] = "DYN (Shared object file)",
-        [ET_CORE] = "CORE (Core file)",
-    };
-    return type < COUNT(names) ? names[type] : NULL;
-}
-
 const char *name_machine(uint16_t machine)
 {
     switch (machine) {
@@ -110,39 +96,6 @@ const char *name_osabi(uint8_t osabi)
     }
 }
 
-static const char *name_sh_type_processor(uint32_t type, uint16_t machine)
-{
-    switch (machine) {
-    case EM_X86_64: return type == SHT_X86_64_UNWIND ? "X86_64_UNWIND" : NULL;
-    case EM_ARM:
-        switch (type) {
-        case SHT_ARM_EXIDX: return "ARM_EXIDX";
-        case SHT_ARM_PREEMPTMAP: return "ARM_PREEMPTMAP";
-        case SHT_ARM_ATTRIBUTES: return "ARM_ATTRIBUTES";
-        default: return NULL;
-        }
-    case EM_AARCH64: return type == 0x70000003 ? "AARCH64_ATTRIBUTES" : NULL;
-    case EM_RISCV: return type == 0x70000003 ? "RISCV_ATTRIBUTES" : NULL;
-    case EM_MIPS:
-    case EM_MIPS_RS3_LE:
-        switch (type) {
-        case SHT_MIPS_LIBLIST: return "MIPS_LIBLIST";
-        case SHT_MIPS_MSYM: return "MIPS_MSYM";
-        case SHT_MIPS_CONFLICT: return "MIPS_CONFLICT";
-        case SHT_MIPS_GPTAB: return "MIPS_GPTAB";
-        case SHT_MIPS_UCODE: return "MIPS_UCODE";
-        case SHT_MIPS_DEBUG: return "MIPS_DEBUG";
-        case SHT_MIPS_REGINFO: return "MIPS_REGINFO";
-        case SHT_MIPS_OPTIONS: return "MIPS_OPTIONS";
-        case SHT_MIPS_DWARF: return "MIPS_DWARF";
-        case SHT_MIPS_XHASH: return "MIPS_XHASH";
-        case 0x7000002a: return "MIPS_ABIFLAGS"; /* SHT_MIPS_ABIFLAGS */
-        default: return NULL;
-        }
-    default: return NULL;
-    }
-}
-
 const char *name_sh_type(uint32_t type, uint16_t machine)
 {
     switch (type) {
@@ -184,9 +137,37 @@ const char *name_sh_type(uint32_t type, uint16_t machine)
     case 0x6fff4c0b: return "LLVM_OFFLOADING";
     default: break;
     }
-    if (type >= SHT_LOPROC && type <= SHT_HIPROC)
-        return name_sh_type_processor(type, machine);
-    return NULL;
+    if (type < SHT_LOPROC || type > SHT_HIPROC)
+        return NULL;
+    switch (machine) {
+    case EM_X86_64: return type == SHT_X86_64_UNWIND ? "X86_64_UNWIND" : NULL;
+    case EM_ARM:
+        switch (type) {
+        case SHT_ARM_EXIDX: return "ARM_EXIDX";
+        case SHT_ARM_PREEMPTMAP: return "ARM_PREEMPTMAP";
+        case SHT_ARM_ATTRIBUTES: return "ARM_ATTRIBUTES";
+        default: return NULL;
+        }
+    case EM_AARCH64: return type == 0x70000003 ? "AARCH64_ATTRIBUTES" : NULL;
+    case EM_RISCV: return type == 0x70000003 ? "RISCV_ATTRIBUTES" : NULL;
+    case EM_MIPS:
+    case EM_MIPS_RS3_LE:
+        switch (type) {
+        case SHT_MIPS_LIBLIST: return "MIPS_LIBLIST";
+        case SHT_MIPS_MSYM: return "MIPS_MSYM";
+        case SHT_MIPS_CONFLICT: return "MIPS_CONFLICT";
+        case SHT_MIPS_GPTAB: return "MIPS_GPTAB";
+        case SHT_MIPS_UCODE: return "MIPS_UCODE";
+        case SHT_MIPS_DEBUG: return "MIPS_DEBUG";
+        case SHT_MIPS_REGINFO: return "MIPS_REGINFO";
+        case SHT_MIPS_OPTIONS: return "MIPS_OPTIONS";
+        case SHT_MIPS_DWARF: return "MIPS_DWARF";
+        case SHT_MIPS_XHASH: return "MIPS_XHASH";
+        case 0x7000002a: return "MIPS_ABIFLAGS"; /* SHT_MIPS_ABIFLAGS */
+        default: return NULL;
+        }
+    default: return NULL;
+    }
 }
 
 const char *name_p_type(uint32_t type, uint16_t machine)
@@ -248,28 +229,6 @@ const char *name_st_type(uint8_t type, uint16_t machine)
         return NULL;
     default: return NULL;
     }
-}
-
-const char *name_st_bind(uint8_t bind)
-{
-    static const char *const names[] = {
-        [STB_LOCAL] = "LOCAL",
-        [STB_GLOBAL] = "GLOBAL",
-        [STB_WEAK] = "WEAK",
-        [STB_GNU_UNIQUE] = "UNIQUE",
-    };
-    return bind < COUNT(names) ? names[bind] : NULL;
-}
-
-const char *name_st_visibility(uint8_t visibility)
-{
-    static const char *const names[] = {
-        [STV_DEFAULT] = "DEFAULT",
-        [STV_INTERNAL] = "INTERNAL",
-        [STV_HIDDEN] = "HIDDEN",
-        [STV_PROTECTED] = "PROTECTED",
-    };
-    return visibility < COUNT(names) ? names[visibility] : NULL;
 }
 
 static int compare_tag(const void *key, const void *entry)
@@ -360,8 +319,6 @@ const char *name_reloc_type(uint16_t machine, uint64_t type)
         bsearch(&type, list->names, list->count, sizeof list->names[0], compare_type);
     return found ? found->name : NULL;
 }
-
-int osabi_is_gnu(uint8_t osabi) { return osabi == ELFOSABI_GNU; }
 
 int osabi_gnu_or_freebsd(uint8_t osabi)
 {

@@ -13,33 +13,7 @@
 #include "header.h"
 #include "reader.h"
 
-/* The Type and Bind columns of each value of a symbol's type and binding,
- * padded, made on first use in a dump: a table holds few kinds of symbol,
- * and formatting them anew for each symbol was a tenth of the instructions
- * of a large table's dump (docs/BENCHMARKS.md).  They depend only on the
- * image's machine and OS/ABI, so they hold for one image. */
-typedef struct kind_column {
-    uint8_t length;
-    char text[47];
-} kind_column;
-
-typedef struct symbol_columns {
-    kind_column types[16], binds[16], visibilities[4];
-    uint32_t known_types, known_binds, known_visibilities; /* a bit per value made */
-} symbol_columns;
-
-/* The text printer's state over one image. */
-typedef struct text_state {
-    symbol_columns columns;
-    int symbol_tables; /* symbol tables shown so far */
-} text_state;
-
 void text_header(const header_fields *header);
-/* The printer's callbacks for the ELF header, sections and segments (a
- * summary stands in for the ELF header when that is not dumped too), and
- * for symbols, relocations and dynamic entries. */
-void text_printer_tables(dump_printer *printer);
-void text_printer_entries(dump_printer *printer);
 
 /* The parts whose walkers take callbacks of their own, as the printer's
  * callbacks; they need no state.  -I: the bucket list lengths of the hash

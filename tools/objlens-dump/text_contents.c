@@ -13,13 +13,11 @@
 
 void text_hex_lines(const unsigned char *data, uint64_t size, uint64_t address)
 {
-    char line[80];
     for (uint64_t at = 0; at < size; at += 16, address += 16) {
         uint64_t count = size - at < 16 ? size - at : 16;
-        char *p = line;
-        out_str("  0x");
-        out_hex(address, 8);
-        out_char(' ');
+        /* At most 4 + 16 + 1 + 36 + 16 + 1 bytes. */
+        char *p = fmt_hex(fmt_str_left(out_reserve(80), "  0x", 0), address, 8);
+        *p++ = ' ';
         for (uint64_t j = 0; j < 16; j++) {
             if (j < count) {
                 p = fmt_hex(p, data[at + j], 2);
@@ -35,40 +33,22 @@ void text_hex_lines(const unsigned char *data, uint64_t size, uint64_t address)
             *p++ = (char)(c >= ' ' && c < 0x7f ? c : '.');
         }
         *p++ = '\n';
-        out_bytes(line, (size_t)(p - line));
+        out_commit(p);
     }
 }
 
-static int printable(unsigned char c) { return c >= 0x20 && c < 0x7f; }
-
-/* One string from `at`, up to a NUL or a newline, escaped as names are
- * (control bytes as ^X); a newline is shown as \n and ends the line.
- * Returns where the next string may start; *continuing is set when the
- * newline is followed by more of the same string. */
-static uint64_t string_line(const unsigned char *data, uint64_t size, uint64_t at, int *continuing)
-{
-    uint64_t end = at;
-    while (end < size && data[end] != 0 && data[end] != '\n')
-        end++;
-    out_name_bounded((const char *)data + at, (size_t)(end - at));
-    if (end < size && data[end] == '\n') {
-        out_str("\\n\n");
-        *continuing = end + 1 < size && data[end + 1] != 0;
-    } else {
-        out_char('\n');
-    }
-    return end + 1;
-}
-
-/* Each run of bytes that starts with a printable one, with its offset; a
- * run continued after a newline is indented instead. */
+/* Each run of bytes that starts with a printable one, with its offset, up
+ * to a NUL or a newline and escaped as names are (control bytes as ^X).  A
+ * newline is shown as \n and ends the line; a run that goes on after it
+ * is indented instead. */
 static void string_lines(const unsigned char *data, uint64_t size)
 {
     uint64_t at = 0;
     int shown = 0;
     int continuing = 0;
     while (at < size) {
-        while (at < size && !printable(data[at]))
+        uint64_t end;
+        while (at < size && (data[at] < 0x20 || data[at] >= 0x7f))
             at++;
         if (at >= size)
             break;
@@ -76,11 +56,15 @@ static void string_lines(const unsigned char *data, uint64_t size)
             out_spaces(12);
         else
             out_printf("  [%6" PRIx64 "]  ", at);
-        continuing = 0;
-        at = string_line(data, size, at, &continuing);
+        for (end = at; end < size && data[end] != 0 && data[end] != '\n'; end++)
+            continue;
+        out_name_bounded((const char *)data + at, (size_t)(end - at));
+        continuing = end + 1 < size && data[end] == '\n' && data[end + 1] != 0;
+        out_str(end < size && data[end] == '\n' ? "\\n\n" : "\n");
+        at = end + 1;
         shown = 1;
     }
-    out_printf(shown ? "\n" : "  No strings found in this section.\n");
+    out_str(shown ? "\n" : "  No strings found in this section.\n");
 }
 
 static void dump_one(dump_image *image, uint32_t index, const objlens_section *section, int kind,

@@ -308,15 +308,6 @@ void out_sdec(int64_t value)
     }
 }
 
-void out_udec_right(uint64_t value, int width)
-{
-    if (width > 44) {
-        out_spaces(width - 44);
-        width = 44;
-    }
-    out_commit(fmt_udec_right(out_reserve(44), value, width));
-}
-
 void out_printf(const char *format, ...)
 {
     va_list args;

@@ -58,8 +58,6 @@ void out_hex_right(uint64_t value, int width);
 void out_bytes_hex(const unsigned char *bytes, uint64_t count, int spaced);
 void out_udec(uint64_t value);
 void out_sdec(int64_t value);
-/* Decimal, right-aligned in `width` columns. */
-void out_udec_right(uint64_t value, int width);
 
 /* printf into the buffer.  Only for text the program makes: bytes from a
  * file go through out_name and its kin, never through a %s. */
