@@ -217,24 +217,11 @@ static void segment(void *context, dump_image *image, const segment_record *segm
     json_record_end(printer);
 }
 
-/* "version", "version_hidden", "versym" (and "version_needed") for a
- * symbol that has a version. */
-static void symbol_version_fields(json_writer *w, const symbol_version *version)
-{
-    if (version->kind == VERSION_NONE)
-        return;
-    json_field_name(w, "version", version->problem != NULL ? NULL : version->name,
-                    version->problem);
-    json_field_bool(w, "version_hidden", version->kind == VERSION_HIDDEN);
-    if (version->kind == VERSION_NEEDED)
-        json_field_bool(w, "version_needed", 1);
-    json_field_uint(w, "versym", version->index);
-}
-
 static void symbol(void *context, dump_image *image, const symbol_record *symbol)
 {
     json_printer *printer = context;
     json_writer *w = &printer->w;
+    const symbol_version *version = &symbol->version;
     json_record_begin(printer, "symbol");
     table_field(w, symbol->table, symbol->table == 0 ? "DT_SYMTAB" : NULL);
     json_field_uint(w, "index", symbol->index);
@@ -253,7 +240,14 @@ static void symbol(void *context, dump_image *image, const symbol_record *symbol
         json_field_uint(w, "shndx", symbol->xindex);
     else if (symbol->st_shndx == SHN_XINDEX)
         json_field_null(w, "shndx");
-    symbol_version_fields(w, &symbol->version);
+    if (version->kind != VERSION_NONE) {
+        json_field_name(w, "version", version->problem != NULL ? NULL : version->name,
+                        version->problem);
+        json_field_bool(w, "version_hidden", version->kind == VERSION_HIDDEN);
+        if (version->kind == VERSION_NEEDED)
+            json_field_bool(w, "version_needed", 1);
+        json_field_uint(w, "versym", version->index);
+    }
     json_record_end(printer);
 }
 
@@ -374,7 +368,6 @@ void json_dump(dump_image *image, unsigned parts)
         .histogram = json_histogram,
         .arch_specific = json_arch_specific,
     };
-    json_writer_init(&printer.w);
     if (!printer.records)
         json_document_begin(&printer);
     read_parts(image, parts, &callbacks);
@@ -382,15 +375,13 @@ void json_dump(dump_image *image, unsigned parts)
         json_end(&printer.w);
 }
 
-void json_refusal(const dump_image *image, const char *reason, const header_fields *header,
-                  int records)
+void json_refusal(const dump_image *image, const char *reason, const header_fields *header)
 {
-    json_printer printer = {.records = records,
+    json_printer printer = {.records = image->options->json_records,
                             .path = image->path,
                             .archive = image->archive,
                             .member = image->member};
-    json_writer_init(&printer.w);
-    if (records)
+    if (printer.records)
         json_record_begin(&printer, "error");
     else
         json_document_begin(&printer);

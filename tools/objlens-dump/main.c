@@ -148,13 +148,8 @@ const char *refusal_text(const objkit_source *source)
  * known class and byte order, so that the tool can still show it. */
 static int header_still_readable(int reason)
 {
-    switch (reason) {
-    case OBJKIT_REASON_VERSION:
-    case OBJKIT_REASON_SECTION_TABLE:
-    case OBJKIT_REASON_PROGRAM_TABLE:
-    case OBJKIT_REASON_BUDGET: return 1;
-    default: return 0;
-    }
+    return reason == OBJKIT_REASON_VERSION || reason == OBJKIT_REASON_SECTION_TABLE ||
+           reason == OBJKIT_REASON_PROGRAM_TABLE || reason == OBJKIT_REASON_BUDGET;
 }
 
 /* "File: PATH", before each of several FILEs and each archive member. */
@@ -173,7 +168,7 @@ static void refuse(const dump_image *image, const char *reason, const header_fie
 {
     diag_file(image->path, "%s", reason);
     if (json) {
-        json_refusal(image, reason, header, image->options->json_records);
+        json_refusal(image, reason, header);
         return;
     }
     if (header == NULL || (parts & DUMP_HEADER) == 0)

@@ -20,8 +20,7 @@ void json_dump(dump_image *image, unsigned parts);
 struct header_fields;
 /* The document of a FILE that cannot be dumped: {"file", "error"} and,
  * when the file's ELF header could be read, "header". */
-void json_refusal(const dump_image *image, const char *reason, const struct header_fields *header,
-                  int records);
+void json_refusal(const dump_image *image, const char *reason, const struct header_fields *header);
 
 struct archive;
 struct archive_index;
