@@ -183,10 +183,7 @@ static void refuse(const dump_image *image, const char *reason, const header_fie
  * JSON alone sees that something is missing. */
 void archive_problem(const char *path, const char *reason, const dump_options *options, int json)
 {
-    dump_image image;
-    memset(&image, 0, sizeof image);
-    image.path = path;
-    image.options = options;
+    dump_image image = {.path = path, .options = options};
     refuse(&image, reason, NULL, 0, json, 0);
 }
 
@@ -236,7 +233,6 @@ int dump_source(dump_image *image, objkit_source *source, const archive *ar,
 static int dump_path(const char *path, unsigned parts, const dump_options *options, int json,
                      int name_it)
 {
-    dump_image image;
     objkit_source source;
     archive ar;
     dump_file file;
@@ -260,34 +256,11 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
             return 0;
         }
     }
-    memset(&image, 0, sizeof image);
-    image.path = path;
-    image.options = options;
+    dump_image image = {.path = path, .options = options};
     source = image_file_source(&image, &file, path);
     status = dump_source(&image, &source, NULL, NULL, parts, json, name_it);
     dump_file_close(&file);
     return status;
-}
-
-/* -C and --demangle[=STYLE]: 0 when STYLE is one, -1 after saying it is
- * not. */
-static int demangle_option(const char *style, dump_options *options)
-{
-    options->demangle = style != NULL ? demangle_style_named(style) : demangle_style_default();
-    if (options->demangle >= 0)
-        return 0;
-    diag_usage("unknown demangling style '%s'", style);
-    return -1;
-}
-
-/* --json's FORM: 0 when it is one, -1 after saying it is not. */
-static int json_form(const char *form, dump_options *options)
-{
-    options->json_records = form != NULL && strcmp(form, "records") == 0;
-    if (form == NULL || options->json_records || strcmp(form, "documents") == 0)
-        return 0;
-    diag_usage("invalid argument '%s' for '--json': 'documents' or 'records'", form);
-    return -1;
 }
 
 static int dump_arguments(int argc, char **argv)
@@ -329,22 +302,29 @@ static int dump_arguments(int argc, char **argv)
             add_request(requests, &options.request_count, optarg, DUMP_CONTENT_STRINGS);
             break;
         case 'z': options.decompress = 1; break;
-        case 'C': refused = demangle_option(optarg, &options) != 0; break;
+        case 'C':
+            options.demangle =
+                optarg != NULL ? demangle_style_named(optarg) : demangle_style_default();
+            refused = options.demangle < 0;
+            if (refused)
+                diag_usage("unknown demangling style '%s'", optarg);
+            break;
         case OPT_NO_DEMANGLE: options.demangle = DEMANGLE_NONE; break;
         case 'W': break; /* the output is wide already */
         case OPT_JSON:
             json = 1;
-            refused = json_form(optarg, &options) != 0;
+            options.json_records = optarg != NULL && strcmp(optarg, "records") == 0;
+            refused = optarg != NULL && !options.json_records && strcmp(optarg, "documents") != 0;
+            if (refused)
+                diag_usage("invalid argument '%s' for '--json': 'documents' or 'records'", optarg);
             break;
         case OPT_HELP:
-            free(requests);
-            out_str(usage_text);
-            return out_flush() == 0 ? 0 : EXIT_DAMAGED;
         case OPT_VERSION:
             free(requests);
-            out_str(PROGRAM_NAME " ");
-            out_str(objlens_get_version());
-            out_char('\n');
+            if (option == OPT_HELP)
+                out_str(usage_text);
+            else
+                out_printf(PROGRAM_NAME " %s\n", objlens_get_version());
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;
         default: diag_try_help(); refused = 1;
         }
