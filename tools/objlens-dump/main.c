@@ -160,31 +160,15 @@ static void file_title(const char *path)
     out_char('\n');
 }
 
-/* A FILE that cannot be dumped: the reason on standard error, and what can
- * still be shown without the library (the ELF header, when -h asks for it
- * or in the JSON document). */
-static void refuse(const dump_image *image, const char *reason, const header_fields *header,
-                   unsigned parts, int json, int name_it)
-{
-    diag_file(image->path, "%s", reason);
-    if (json) {
-        json_refusal(image, reason, header);
-        return;
-    }
-    if (header == NULL || (parts & DUMP_HEADER) == 0)
-        return;
-    if (name_it)
-        file_title(image->path);
-    text_header(header);
-}
-
 /* What keeps an archive, or the next of its members, from being read: on
  * standard error, and as an error record in JSON, so that a reader of the
  * JSON alone sees that something is missing. */
 void archive_problem(const char *path, const char *reason, const dump_options *options, int json)
 {
     dump_image image = {.path = path, .options = options};
-    refuse(&image, reason, NULL, 0, json, 0);
+    diag_file(path, "%s", reason);
+    if (json)
+        json_refusal(&image, reason, NULL);
 }
 
 /* Dumps one ELF image from `source`, named as `image` says; 0 when it was
@@ -199,17 +183,26 @@ int dump_source(dump_image *image, objkit_source *source, const archive *ar,
     header_fields header;
     parts &= ~(unsigned)DUMP_ARCHIVE_INDEX;
     if (objlens_load(&image->image, source) != 0) {
-        char reason[OBJKIT_REASON_TEXT_SIZE + ARCHIVE_NAME_MAX];
+        /* The reason on standard error, and what can still be shown without
+         * the library: the ELF header, when -h asks for it or in JSON. */
+        char buffer[OBJKIT_REASON_TEXT_SIZE + ARCHIVE_NAME_MAX];
+        const char *reason =
+            ar != NULL ? member_refusal(ar, image, member_path, source, buffer, sizeof buffer)
+                       : refusal_text(source);
         const int shown = ar == NULL && header_still_readable(source->reason) &&
                           header_from_file(image, &header) == 0;
         const int opened =
             source->reason != OBJKIT_REASON_OPEN && source->reason != OBJKIT_REASON_NOT_REGULAR;
         if (ar != NULL && !json && opened && image->header_room >= sizeof(Elf32_Ehdr))
             file_title(image->path);
-        refuse(image,
-               ar != NULL ? member_refusal(ar, image, member_path, source, reason, sizeof reason)
-                          : refusal_text(source),
-               shown ? &header : NULL, parts, json, name_it);
+        diag_file(image->path, "%s", reason);
+        if (json) {
+            json_refusal(image, reason, shown ? &header : NULL);
+        } else if (shown && (parts & DUMP_HEADER) != 0) {
+            if (name_it)
+                file_title(image->path);
+            text_header(&header);
+        }
         return 1;
     }
     dump_image_describe(image);
