@@ -158,10 +158,10 @@ static void part_end_found(void *context, dump_image *image, int found)
     json_part_end(context);
 }
 
-/* "section": the index of the section that holds the table, or null and,
- * under "through", the tag or segment that names it, for a table read
- * through the dynamic array. */
-static void table_field(json_writer *w, uint32_t section, const char *through)
+/* A record's place: "section", the index of the section that holds its
+ * table, or null and, under "through", the tag or segment that names a
+ * table read through the dynamic array; then its "index" in the table. */
+static void place_fields(json_writer *w, uint32_t section, const char *through, uint64_t index)
 {
     if (through == NULL) {
         json_field_uint(w, "section", section);
@@ -169,6 +169,7 @@ static void table_field(json_writer *w, uint32_t section, const char *through)
         json_field_null(w, "section");
         json_field_text(w, "through", through);
     }
+    json_field_uint(w, "index", index);
 }
 
 static void no_table(void *context, dump_image *image, const table_record *table)
@@ -223,8 +224,7 @@ static void symbol(void *context, dump_image *image, const symbol_record *symbol
     json_writer *w = &printer->w;
     const symbol_version *version = &symbol->version;
     json_record_begin(printer, "symbol");
-    table_field(w, symbol->table, symbol->table == 0 ? "DT_SYMTAB" : NULL);
-    json_field_uint(w, "index", symbol->index);
+    place_fields(w, symbol->table, symbol->table == 0 ? "DT_SYMTAB" : NULL, symbol->index);
     json_field_name(w, "name", symbol->name, symbol->name_problem);
     json_field_uint(w, "st_name", symbol->st_name);
     json_field_uint(w, "st_value", symbol->st_value);
@@ -257,8 +257,7 @@ static void relocation(void *context, dump_image *image, const relocation_record
     json_writer *w = &printer->w;
     const relocation_fields *fields = &rel->fields;
     json_record_begin(printer, "relocation");
-    table_field(w, rel->table, rel->dynamic_tag);
-    json_field_uint(w, "index", rel->index);
+    place_fields(w, rel->table, rel->dynamic_tag, rel->index);
     json_field_uint(w, "r_offset", rel->r_offset);
     json_field_uint(w, "r_info", rel->r_info);
     json_field_uint(w, "sym", fields->sym);
@@ -287,8 +286,7 @@ static void relr_address(void *context, dump_image *image, const table_record *t
     json_writer *w = &printer->w;
     (void)image;
     json_record_begin(printer, "relocation");
-    table_field(w, table->index, table->dynamic_tag);
-    json_field_uint(w, "index", index);
+    place_fields(w, table->index, table->dynamic_tag, index);
     json_field_uint(w, "r_offset", address);
     json_field_bool(w, "relr", 1);
     json_record_end(printer);
@@ -320,8 +318,7 @@ static void dynamic_entry(void *context, dump_image *image, const dynamic_record
     json_printer *printer = context;
     json_writer *w = &printer->w;
     json_record_begin(printer, "dynamic");
-    table_field(w, entry->table, entry->table == 0 ? "PT_DYNAMIC" : NULL);
-    json_field_uint(w, "index", entry->index);
+    place_fields(w, entry->table, entry->table == 0 ? "PT_DYNAMIC" : NULL, entry->index);
     json_field_int(w, "d_tag", entry->d_tag);
     name_field(w, "d_tag", name_d_tag_constant(entry->d_tag, image->machine));
     json_field_uint(w, "d_val", entry->d_val);
