@@ -226,32 +226,27 @@ int dump_source(dump_image *image, objkit_source *source, const archive *ar,
 static int dump_path(const char *path, unsigned parts, const dump_options *options, int json,
                      int name_it)
 {
-    objkit_source source;
+    dump_image image = {.path = path, .options = options};
     archive ar;
     dump_file file;
-    int opened;
-    int status = 1;
+    int status = 0;
+    const int opened = dump_file_open(&file, path) == 0 ? archive_open(&ar, path, &file) : 0;
 
-    opened = dump_file_open(&file, path) == 0 ? archive_open(&ar, path, &file) : 0;
-    if (opened != 0) {
-        if (opened < 0)
-            archive_problem(path, ar.error, options, json);
-        else
-            status = dump_archive(&ar, parts, options, json);
-        archive_close(&ar);
-        dump_file_close(&file);
-        return status;
-    }
-    if ((parts & DUMP_ARCHIVE_INDEX) != 0) {
-        diag_file(NULL, "File %s is not an archive so its index cannot be displayed.", path);
-        if ((parts & ~(unsigned)DUMP_ARCHIVE_INDEX) == 0) {
-            dump_file_close(&file);
-            return 0;
+    if (opened < 0) {
+        archive_problem(path, ar.error, options, json);
+        status = 1;
+    } else if (opened > 0) {
+        status = dump_archive(&ar, parts, options, json);
+    } else {
+        if ((parts & DUMP_ARCHIVE_INDEX) != 0)
+            diag_file(NULL, "File %s is not an archive so its index cannot be displayed.", path);
+        if ((parts & ~(unsigned)DUMP_ARCHIVE_INDEX) != 0) {
+            objkit_source source = image_file_source(&image, &file, path);
+            status = dump_source(&image, &source, NULL, NULL, parts, json, name_it);
         }
     }
-    dump_image image = {.path = path, .options = options};
-    source = image_file_source(&image, &file, path);
-    status = dump_source(&image, &source, NULL, NULL, parts, json, name_it);
+    if (opened != 0)
+        archive_close(&ar);
     dump_file_close(&file);
     return status;
 }
