@@ -17,10 +17,6 @@
 #include "reader.h"
 #include "versions.h"
 
-/* The FILE operand, the first member of a document; "file_hex" follows
- * for a path that is not valid UTF-8.  A member of an archive has "file"
- * as the text names it, ARCHIVE(MEMBER), then "archive" and "member"; the
- * archive's index has "archive" alone. */
 void json_document_begin(json_printer *printer)
 {
     json_begin_object(&printer->w);

@@ -3,8 +3,7 @@
  *
  * Each FILE is loaded through the library; a refused one is reported with
  * the backend's reason, and when its ELF header is whole the tool reads
- * and shows that header itself.  The process's entry point, in entry.c,
- * only calls dump_main, which the fuzz target calls too.
+ * and shows that header itself.
  */
 #define _POSIX_C_SOURCE 200809L
 
