@@ -250,21 +250,17 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
     return status;
 }
 
-static int dump_arguments(int argc, char **argv)
+/* The run over the expanded command line; `requests` has room for one
+ * -x or -p per argument. */
+static int dump_arguments(int argc, char **argv, dump_request *requests)
 {
     unsigned parts = 0;
     int json = 0;
     int status = 0;
     int option;
     int refused = 0; /* an option's argument was refused */
-    dump_options options = {0};
-    dump_request *requests = calloc((size_t)argc, sizeof *requests);
+    dump_options options = {.requests = requests};
 
-    if (requests == NULL) {
-        diag_file(NULL, "%s", strerror(ENOMEM));
-        return EXIT_DAMAGED;
-    }
-    options.requests = requests;
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
     while ((option = getopt_long(argc, argv, "hSlegsrdVnAaIDcx:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
@@ -307,7 +303,6 @@ static int dump_arguments(int argc, char **argv)
             break;
         case OPT_HELP:
         case OPT_VERSION:
-            free(requests);
             if (option == OPT_HELP)
                 out_str(usage_text);
             else
@@ -315,14 +310,11 @@ static int dump_arguments(int argc, char **argv)
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;
         default: diag_try_help(); refused = 1;
         }
-        if (refused) {
-            free(requests);
+        if (refused)
             return EXIT_USAGE;
-        }
     }
     if (optind >= argc) {
         diag_usage("missing FILE operand");
-        free(requests);
         return EXIT_USAGE;
     }
     if (parts == 0 && options.request_count == 0) {
@@ -330,7 +322,6 @@ static int dump_arguments(int argc, char **argv)
             diag_usage(
                 "nothing to show: give at least one of -h -S -l -e -g -s --dyn-syms -r -d -V "
                 "-n -c -x -p -a");
-            free(requests);
             return EXIT_USAGE;
         }
         parts = DUMP_ALL;
@@ -340,7 +331,6 @@ static int dump_arguments(int argc, char **argv)
     for (int i = optind; i < argc; i++)
         if (dump_path(argv[i], parts, &options, json, argc - optind > 1) != 0)
             status = EXIT_DAMAGED;
-    free(requests);
     if (out_flush() != 0) {
         diag_file(NULL, "write error: %s", strerror(errno));
         status = EXIT_DAMAGED;
@@ -356,14 +346,20 @@ int dump_main(int argc, char **argv)
 {
     char **given = argv;
     char *name;
-    int status;
+    dump_request *requests;
+    int status = EXIT_DAMAGED;
     expandargv(&argc, &argv);
+    requests = calloc((size_t)argc, sizeof *requests);
     /* getopt_long says what is wrong with an option in its own words,
      * under the name it finds in argv[0]; the vector's own goes back
      * before freeargv frees it. */
     name = argv[0];
     argv[0] = (char *)PROGRAM_NAME;
-    status = dump_arguments(argc, argv);
+    if (requests != NULL)
+        status = dump_arguments(argc, argv, requests);
+    else
+        diag_file(NULL, "%s", strerror(ENOMEM));
+    free(requests);
     argv[0] = name;
     if (argv != given)
         freeargv(argv);
