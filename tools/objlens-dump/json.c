@@ -9,7 +9,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "archive.h"
 #include "elf_constants.h"
 #include "header.h"
 #include "main.h"
@@ -68,10 +67,7 @@ void json_field_bytes_name(json_writer *w, const char *key, const char *bytes, s
 static void name_field(json_writer *w, const char *key, const char *name)
 {
     json_suffixed_key(w, key, "_name");
-    if (name != NULL)
-        json_text(w, name);
-    else
-        json_null(w);
+    json_text(w, name);
 }
 
 static void flag_name(const char *name, void *context) { json_text(context, name); }

@@ -84,6 +84,10 @@ int json_text(json_writer *writer, const char *text)
     const unsigned char *s = (const unsigned char *)text;
     const unsigned char *run = s;
     int exact = 1;
+    if (text == NULL) {
+        json_null(writer);
+        return 1;
+    }
     value_start(writer);
     out_char('"');
     for (;;) {
@@ -165,10 +169,7 @@ void json_field_null(json_writer *writer, const char *key)
 void json_field_text(json_writer *writer, const char *key, const char *text)
 {
     json_key(writer, key);
-    if (text == NULL)
-        json_null(writer);
-    else
-        (void)json_text(writer, text);
+    (void)json_text(writer, text);
 }
 
 void json_field_name(json_writer *writer, const char *key, const char *name, const char *problem)

@@ -37,8 +37,8 @@ void json_suffixed_key(json_writer *writer, const char *key, const char *suffix)
 
 void json_uint(json_writer *writer, uint64_t value);
 void json_null(json_writer *writer);
-/* A string; each byte that is not part of valid UTF-8 becomes U+FFFD.
- * Returns 1 when every byte was kept. */
+/* A string, or null for a null `text`; each byte that is not part of valid
+ * UTF-8 becomes U+FFFD.  Returns 1 when every byte was kept. */
 int json_text(json_writer *writer, const char *text);
 
 /* "key":value pairs. */
