@@ -258,7 +258,6 @@ static int dump_arguments(int argc, char **argv, dump_request *requests)
     int json = 0;
     int status = 0;
     int option;
-    int refused = 0; /* an option's argument was refused */
     dump_options options = {.requests = requests};
 
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
@@ -288,30 +287,27 @@ static int dump_arguments(int argc, char **argv, dump_request *requests)
         case 'C':
             options.demangle =
                 optarg != NULL ? demangle_style_named(optarg) : demangle_style_default();
-            refused = options.demangle < 0;
-            if (refused)
+            if (options.demangle < 0) {
                 diag_usage("unknown demangling style '%s'", optarg);
+                return EXIT_USAGE;
+            }
             break;
         case OPT_NO_DEMANGLE: options.demangle = DEMANGLE_NONE; break;
         case 'W': break; /* the output is wide already */
         case OPT_JSON:
             json = 1;
             options.json_records = optarg != NULL && strcmp(optarg, "records") == 0;
-            refused = optarg != NULL && !options.json_records && strcmp(optarg, "documents") != 0;
-            if (refused)
+            if (optarg != NULL && !options.json_records && strcmp(optarg, "documents") != 0) {
                 diag_usage("invalid argument '%s' for '--json': 'documents' or 'records'", optarg);
+                return EXIT_USAGE;
+            }
             break;
-        case OPT_HELP:
+        case OPT_HELP: out_str(usage_text); return out_flush() == 0 ? 0 : EXIT_DAMAGED;
         case OPT_VERSION:
-            if (option == OPT_HELP)
-                out_str(usage_text);
-            else
-                out_printf(PROGRAM_NAME " %s\n", objlens_get_version());
+            out_printf(PROGRAM_NAME " %s\n", objlens_get_version());
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;
-        default: diag_try_help(); refused = 1;
+        default: diag_try_help(); return EXIT_USAGE;
         }
-        if (refused)
-            return EXIT_USAGE;
     }
     if (optind >= argc) {
         diag_usage("missing FILE operand");
