@@ -122,9 +122,7 @@ static void add_request(dump_request *requests, size_t *count, const char *argum
 {
     dump_request *request = &requests[(*count)++];
     char *end;
-    request->kind = kind;
-    request->name = argument;
-    request->number = 0;
+    *request = (dump_request){.name = argument, .kind = kind};
     if (argument[0] == '-' || argument[0] == '+')
         return;
     errno = 0;
