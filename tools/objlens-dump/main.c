@@ -248,13 +248,29 @@ static int dump_path(const char *path, unsigned parts, const dump_options *optio
     return status;
 }
 
+/* Dumps each of the `count` FILE operands; returns the exit status. */
+static int dump_files(char **files, int count, unsigned parts, const dump_options *options,
+                      int json)
+{
+    int status = 0;
+    if (options->request_count != 0)
+        parts |= DUMP_CONTENTS;
+    for (int i = 0; i < count; i++)
+        if (dump_path(files[i], parts, options, json, count > 1) != 0)
+            status = EXIT_DAMAGED;
+    if (out_flush() != 0) {
+        diag_file(NULL, "write error: %s", strerror(errno));
+        status = EXIT_DAMAGED;
+    }
+    return status;
+}
+
 /* The run over the expanded command line; `requests` has room for one
  * -x or -p per argument. */
 static int dump_arguments(int argc, char **argv, dump_request *requests)
 {
     unsigned parts = 0;
     int json = 0;
-    int status = 0;
     int option;
     dump_options options = {.requests = requests};
 
@@ -320,16 +336,7 @@ static int dump_arguments(int argc, char **argv, dump_request *requests)
         }
         parts = DUMP_ALL;
     }
-    if (options.request_count != 0)
-        parts |= DUMP_CONTENTS;
-    for (int i = optind; i < argc; i++)
-        if (dump_path(argv[i], parts, &options, json, argc - optind > 1) != 0)
-            status = EXIT_DAMAGED;
-    if (out_flush() != 0) {
-        diag_file(NULL, "write error: %s", strerror(errno));
-        status = EXIT_DAMAGED;
-    }
-    return status;
+    return dump_files(argv + optind, argc - optind, parts, &options, json);
 }
 
 /* An argument @FILE stands for the arguments FILE holds, read as readelf
