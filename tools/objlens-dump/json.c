@@ -9,7 +9,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "archive.h"
 #include "elf_constants.h"
 #include "header.h"
 #include "main.h"
@@ -17,10 +16,6 @@
 #include "reader.h"
 #include "versions.h"
 
-/* The FILE operand, the first member of a document; "file_hex" follows
- * for a path that is not valid UTF-8.  A member of an archive has "file"
- * as the text names it, ARCHIVE(MEMBER), then "archive" and "member"; the
- * archive's index has "archive" alone. */
 void json_document_begin(json_printer *printer)
 {
     json_begin_object(&printer->w);
@@ -72,10 +67,7 @@ void json_field_bytes_name(json_writer *w, const char *key, const char *bytes, s
 static void name_field(json_writer *w, const char *key, const char *name)
 {
     json_suffixed_key(w, key, "_name");
-    if (name != NULL)
-        json_text(w, name);
-    else
-        json_null(w);
+    json_text(w, name);
 }
 
 static void flag_name(const char *name, void *context) { json_text(context, name); }
@@ -158,10 +150,10 @@ static void part_end_found(void *context, dump_image *image, int found)
     json_part_end(context);
 }
 
-/* "section": the index of the section that holds the table, or null and,
- * under "through", the tag or segment that names it, for a table read
- * through the dynamic array. */
-static void table_field(json_writer *w, uint32_t section, const char *through)
+/* A record's place: "section", the index of the section that holds its
+ * table, or null and, under "through", the tag or segment that names a
+ * table read through the dynamic array; then its "index" in the table. */
+static void place_fields(json_writer *w, uint32_t section, const char *through, uint64_t index)
 {
     if (through == NULL) {
         json_field_uint(w, "section", section);
@@ -169,6 +161,7 @@ static void table_field(json_writer *w, uint32_t section, const char *through)
         json_field_null(w, "section");
         json_field_text(w, "through", through);
     }
+    json_field_uint(w, "index", index);
 }
 
 static void no_table(void *context, dump_image *image, const table_record *table)
@@ -217,27 +210,13 @@ static void segment(void *context, dump_image *image, const segment_record *segm
     json_record_end(printer);
 }
 
-/* "version", "version_hidden", "versym" (and "version_needed") for a
- * symbol that has a version. */
-static void symbol_version_fields(json_writer *w, const symbol_version *version)
-{
-    if (version->kind == VERSION_NONE)
-        return;
-    json_field_name(w, "version", version->problem != NULL ? NULL : version->name,
-                    version->problem);
-    json_field_bool(w, "version_hidden", version->kind == VERSION_HIDDEN);
-    if (version->kind == VERSION_NEEDED)
-        json_field_bool(w, "version_needed", 1);
-    json_field_uint(w, "versym", version->index);
-}
-
 static void symbol(void *context, dump_image *image, const symbol_record *symbol)
 {
     json_printer *printer = context;
     json_writer *w = &printer->w;
+    const symbol_version *version = &symbol->version;
     json_record_begin(printer, "symbol");
-    table_field(w, symbol->table, symbol->table == 0 ? "DT_SYMTAB" : NULL);
-    json_field_uint(w, "index", symbol->index);
+    place_fields(w, symbol->table, symbol->table == 0 ? "DT_SYMTAB" : NULL, symbol->index);
     json_field_name(w, "name", symbol->name, symbol->name_problem);
     json_field_uint(w, "st_name", symbol->st_name);
     json_field_uint(w, "st_value", symbol->st_value);
@@ -253,7 +232,14 @@ static void symbol(void *context, dump_image *image, const symbol_record *symbol
         json_field_uint(w, "shndx", symbol->xindex);
     else if (symbol->st_shndx == SHN_XINDEX)
         json_field_null(w, "shndx");
-    symbol_version_fields(w, &symbol->version);
+    if (version->kind != VERSION_NONE) {
+        json_field_name(w, "version", version->problem != NULL ? NULL : version->name,
+                        version->problem);
+        json_field_bool(w, "version_hidden", version->kind == VERSION_HIDDEN);
+        if (version->kind == VERSION_NEEDED)
+            json_field_bool(w, "version_needed", 1);
+        json_field_uint(w, "versym", version->index);
+    }
     json_record_end(printer);
 }
 
@@ -263,8 +249,7 @@ static void relocation(void *context, dump_image *image, const relocation_record
     json_writer *w = &printer->w;
     const relocation_fields *fields = &rel->fields;
     json_record_begin(printer, "relocation");
-    table_field(w, rel->table, rel->dynamic_tag);
-    json_field_uint(w, "index", rel->index);
+    place_fields(w, rel->table, rel->dynamic_tag, rel->index);
     json_field_uint(w, "r_offset", rel->r_offset);
     json_field_uint(w, "r_info", rel->r_info);
     json_field_uint(w, "sym", fields->sym);
@@ -293,8 +278,7 @@ static void relr_address(void *context, dump_image *image, const table_record *t
     json_writer *w = &printer->w;
     (void)image;
     json_record_begin(printer, "relocation");
-    table_field(w, table->index, table->dynamic_tag);
-    json_field_uint(w, "index", index);
+    place_fields(w, table->index, table->dynamic_tag, index);
     json_field_uint(w, "r_offset", address);
     json_field_bool(w, "relr", 1);
     json_record_end(printer);
@@ -326,8 +310,7 @@ static void dynamic_entry(void *context, dump_image *image, const dynamic_record
     json_printer *printer = context;
     json_writer *w = &printer->w;
     json_record_begin(printer, "dynamic");
-    table_field(w, entry->table, entry->table == 0 ? "PT_DYNAMIC" : NULL);
-    json_field_uint(w, "index", entry->index);
+    place_fields(w, entry->table, entry->table == 0 ? "PT_DYNAMIC" : NULL, entry->index);
     json_field_int(w, "d_tag", entry->d_tag);
     name_field(w, "d_tag", name_d_tag_constant(entry->d_tag, image->machine));
     json_field_uint(w, "d_val", entry->d_val);
@@ -374,7 +357,6 @@ void json_dump(dump_image *image, unsigned parts)
         .histogram = json_histogram,
         .arch_specific = json_arch_specific,
     };
-    json_writer_init(&printer.w);
     if (!printer.records)
         json_document_begin(&printer);
     read_parts(image, parts, &callbacks);
@@ -382,15 +364,13 @@ void json_dump(dump_image *image, unsigned parts)
         json_end(&printer.w);
 }
 
-void json_refusal(const dump_image *image, const char *reason, const header_fields *header,
-                  int records)
+void json_refusal(const dump_image *image, const char *reason, const header_fields *header)
 {
-    json_printer printer = {.records = records,
+    json_printer printer = {.records = image->options->json_records,
                             .path = image->path,
                             .archive = image->archive,
                             .member = image->member};
-    json_writer_init(&printer.w);
-    if (records)
+    if (printer.records)
         json_record_begin(&printer, "error");
     else
         json_document_begin(&printer);

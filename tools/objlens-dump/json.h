@@ -28,8 +28,10 @@ typedef struct json_printer {
     int run_open; /* -c: a member's run of symbols is open */
 } json_printer;
 
-/* A document's first members: "file", and "archive" and "member" when the
- * printer has them. */
+/* A document's first members: "file", the FILE operand ("file_hex" follows
+ * for a path that is not valid UTF-8).  A member of an archive has "file"
+ * as the text names it, ARCHIVE(MEMBER), then "archive" and "member"; the
+ * archive's index has "archive" alone. */
 void json_document_begin(json_printer *printer);
 
 /* A part: its array in the documents form, nothing in the records form. */

@@ -73,6 +73,5 @@ static void end(void *context, const archive *ar, const char *error)
 void json_index_printer(index_printer *printer, json_printer *state, const char *path, int records)
 {
     *state = (json_printer){.records = records, .path = path, .archive = path};
-    json_writer_init(&state->w);
     *printer = (index_printer){state, NULL, heading, member, symbol, end};
 }

@@ -3,8 +3,7 @@
  *
  * Each FILE is loaded through the library; a refused one is reported with
  * the backend's reason, and when its ELF header is whole the tool reads
- * and shows that header itself.  The process's entry point, in entry.c,
- * only calls dump_main, which the fuzz target calls too.
+ * and shows that header itself.
  */
 #define _POSIX_C_SOURCE 200809L
 
@@ -123,9 +122,7 @@ static void add_request(dump_request *requests, size_t *count, const char *argum
 {
     dump_request *request = &requests[(*count)++];
     char *end;
-    request->kind = kind;
-    request->name = argument;
-    request->number = 0;
+    *request = (dump_request){.name = argument, .kind = kind};
     if (argument[0] == '-' || argument[0] == '+')
         return;
     errno = 0;
@@ -148,13 +145,8 @@ const char *refusal_text(const objkit_source *source)
  * known class and byte order, so that the tool can still show it. */
 static int header_still_readable(int reason)
 {
-    switch (reason) {
-    case OBJKIT_REASON_VERSION:
-    case OBJKIT_REASON_SECTION_TABLE:
-    case OBJKIT_REASON_PROGRAM_TABLE:
-    case OBJKIT_REASON_BUDGET: return 1;
-    default: return 0;
-    }
+    return reason == OBJKIT_REASON_VERSION || reason == OBJKIT_REASON_SECTION_TABLE ||
+           reason == OBJKIT_REASON_PROGRAM_TABLE || reason == OBJKIT_REASON_BUDGET;
 }
 
 /* "File: PATH", before each of several FILEs and each archive member. */
@@ -165,34 +157,15 @@ static void file_title(const char *path)
     out_char('\n');
 }
 
-/* A FILE that cannot be dumped: the reason on standard error, and what can
- * still be shown without the library (the ELF header, when -h asks for it
- * or in the JSON document). */
-static void refuse(const dump_image *image, const char *reason, const header_fields *header,
-                   unsigned parts, int json, int name_it)
-{
-    diag_file(image->path, "%s", reason);
-    if (json) {
-        json_refusal(image, reason, header, image->options->json_records);
-        return;
-    }
-    if (header == NULL || (parts & DUMP_HEADER) == 0)
-        return;
-    if (name_it)
-        file_title(image->path);
-    text_header(header);
-}
-
 /* What keeps an archive, or the next of its members, from being read: on
  * standard error, and as an error record in JSON, so that a reader of the
  * JSON alone sees that something is missing. */
 void archive_problem(const char *path, const char *reason, const dump_options *options, int json)
 {
-    dump_image image;
-    memset(&image, 0, sizeof image);
-    image.path = path;
-    image.options = options;
-    refuse(&image, reason, NULL, 0, json, 0);
+    dump_image image = {.path = path, .options = options};
+    diag_file(path, "%s", reason);
+    if (json)
+        json_refusal(&image, reason, NULL);
 }
 
 /* Dumps one ELF image from `source`, named as `image` says; 0 when it was
@@ -207,17 +180,26 @@ int dump_source(dump_image *image, objkit_source *source, const archive *ar,
     header_fields header;
     parts &= ~(unsigned)DUMP_ARCHIVE_INDEX;
     if (objlens_load(&image->image, source) != 0) {
-        char reason[OBJKIT_REASON_TEXT_SIZE + ARCHIVE_NAME_MAX];
+        /* The reason on standard error, and what can still be shown without
+         * the library: the ELF header, when -h asks for it or in JSON. */
+        char buffer[OBJKIT_REASON_TEXT_SIZE + ARCHIVE_NAME_MAX];
+        const char *reason =
+            ar != NULL ? member_refusal(ar, image, member_path, source, buffer, sizeof buffer)
+                       : refusal_text(source);
         const int shown = ar == NULL && header_still_readable(source->reason) &&
                           header_from_file(image, &header) == 0;
         const int opened =
             source->reason != OBJKIT_REASON_OPEN && source->reason != OBJKIT_REASON_NOT_REGULAR;
         if (ar != NULL && !json && opened && image->header_room >= sizeof(Elf32_Ehdr))
             file_title(image->path);
-        refuse(image,
-               ar != NULL ? member_refusal(ar, image, member_path, source, reason, sizeof reason)
-                          : refusal_text(source),
-               shown ? &header : NULL, parts, json, name_it);
+        diag_file(image->path, "%s", reason);
+        if (json) {
+            json_refusal(image, reason, shown ? &header : NULL);
+        } else if (shown && (parts & DUMP_HEADER) != 0) {
+            if (name_it)
+                file_title(image->path);
+            text_header(&header);
+        }
         return 1;
     }
     dump_image_describe(image);
@@ -241,75 +223,57 @@ int dump_source(dump_image *image, objkit_source *source, const archive *ar,
 static int dump_path(const char *path, unsigned parts, const dump_options *options, int json,
                      int name_it)
 {
-    dump_image image;
-    objkit_source source;
+    dump_image image = {.path = path, .options = options};
     archive ar;
     dump_file file;
-    int opened;
-    int status = 1;
+    int status = 0;
+    const int opened = dump_file_open(&file, path) == 0 ? archive_open(&ar, path, &file) : 0;
 
-    opened = dump_file_open(&file, path) == 0 ? archive_open(&ar, path, &file) : 0;
-    if (opened != 0) {
-        if (opened < 0)
-            archive_problem(path, ar.error, options, json);
-        else
-            status = dump_archive(&ar, parts, options, json);
-        archive_close(&ar);
-        dump_file_close(&file);
-        return status;
-    }
-    if ((parts & DUMP_ARCHIVE_INDEX) != 0) {
-        diag_file(NULL, "File %s is not an archive so its index cannot be displayed.", path);
-        if ((parts & ~(unsigned)DUMP_ARCHIVE_INDEX) == 0) {
-            dump_file_close(&file);
-            return 0;
+    if (opened < 0) {
+        archive_problem(path, ar.error, options, json);
+        status = 1;
+    } else if (opened > 0) {
+        status = dump_archive(&ar, parts, options, json);
+    } else {
+        if ((parts & DUMP_ARCHIVE_INDEX) != 0)
+            diag_file(NULL, "File %s is not an archive so its index cannot be displayed.", path);
+        if ((parts & ~(unsigned)DUMP_ARCHIVE_INDEX) != 0) {
+            objkit_source source = image_file_source(&image, &file, path);
+            status = dump_source(&image, &source, NULL, NULL, parts, json, name_it);
         }
     }
-    memset(&image, 0, sizeof image);
-    image.path = path;
-    image.options = options;
-    source = image_file_source(&image, &file, path);
-    status = dump_source(&image, &source, NULL, NULL, parts, json, name_it);
+    if (opened != 0)
+        archive_close(&ar);
     dump_file_close(&file);
     return status;
 }
 
-/* -C and --demangle[=STYLE]: 0 when STYLE is one, -1 after saying it is
- * not. */
-static int demangle_option(const char *style, dump_options *options)
+/* Dumps each of the `count` FILE operands; returns the exit status. */
+static int dump_files(char **files, int count, unsigned parts, const dump_options *options,
+                      int json)
 {
-    options->demangle = style != NULL ? demangle_style_named(style) : demangle_style_default();
-    if (options->demangle >= 0)
-        return 0;
-    diag_usage("unknown demangling style '%s'", style);
-    return -1;
+    int status = 0;
+    if (options->request_count != 0)
+        parts |= DUMP_CONTENTS;
+    for (int i = 0; i < count; i++)
+        if (dump_path(files[i], parts, options, json, count > 1) != 0)
+            status = EXIT_DAMAGED;
+    if (out_flush() != 0) {
+        diag_file(NULL, "write error: %s", strerror(errno));
+        status = EXIT_DAMAGED;
+    }
+    return status;
 }
 
-/* --json's FORM: 0 when it is one, -1 after saying it is not. */
-static int json_form(const char *form, dump_options *options)
-{
-    options->json_records = form != NULL && strcmp(form, "records") == 0;
-    if (form == NULL || options->json_records || strcmp(form, "documents") == 0)
-        return 0;
-    diag_usage("invalid argument '%s' for '--json': 'documents' or 'records'", form);
-    return -1;
-}
-
-static int dump_arguments(int argc, char **argv)
+/* The run over the expanded command line; `requests` has room for one
+ * -x or -p per argument. */
+static int dump_arguments(int argc, char **argv, dump_request *requests)
 {
     unsigned parts = 0;
     int json = 0;
-    int status = 0;
     int option;
-    int refused = 0; /* an option's argument was refused */
-    dump_options options = {0};
-    dump_request *requests = calloc((size_t)argc, sizeof *requests);
+    dump_options options = {.requests = requests};
 
-    if (requests == NULL) {
-        diag_file(NULL, "%s", strerror(ENOMEM));
-        return EXIT_DAMAGED;
-    }
-    options.requests = requests;
     optind = 0; /* glibc's getopt starts afresh, for a second run in one process */
     while ((option = getopt_long(argc, argv, "hSlegsrdVnAaIDcx:p:zCW", long_options, NULL)) != -1) {
         switch (option) {
@@ -334,33 +298,33 @@ static int dump_arguments(int argc, char **argv)
             add_request(requests, &options.request_count, optarg, DUMP_CONTENT_STRINGS);
             break;
         case 'z': options.decompress = 1; break;
-        case 'C': refused = demangle_option(optarg, &options) != 0; break;
+        case 'C':
+            options.demangle =
+                optarg != NULL ? demangle_style_named(optarg) : demangle_style_default();
+            if (options.demangle < 0) {
+                diag_usage("unknown demangling style '%s'", optarg);
+                return EXIT_USAGE;
+            }
+            break;
         case OPT_NO_DEMANGLE: options.demangle = DEMANGLE_NONE; break;
         case 'W': break; /* the output is wide already */
         case OPT_JSON:
             json = 1;
-            refused = json_form(optarg, &options) != 0;
+            options.json_records = optarg != NULL && strcmp(optarg, "records") == 0;
+            if (optarg != NULL && !options.json_records && strcmp(optarg, "documents") != 0) {
+                diag_usage("invalid argument '%s' for '--json': 'documents' or 'records'", optarg);
+                return EXIT_USAGE;
+            }
             break;
-        case OPT_HELP:
-            free(requests);
-            out_str(usage_text);
-            return out_flush() == 0 ? 0 : EXIT_DAMAGED;
+        case OPT_HELP: out_str(usage_text); return out_flush() == 0 ? 0 : EXIT_DAMAGED;
         case OPT_VERSION:
-            free(requests);
-            out_str(PROGRAM_NAME " ");
-            out_str(objlens_get_version());
-            out_char('\n');
+            out_printf(PROGRAM_NAME " %s\n", objlens_get_version());
             return out_flush() == 0 ? 0 : EXIT_DAMAGED;
-        default: diag_try_help(); refused = 1;
-        }
-        if (refused) {
-            free(requests);
-            return EXIT_USAGE;
+        default: diag_try_help(); return EXIT_USAGE;
         }
     }
     if (optind >= argc) {
         diag_usage("missing FILE operand");
-        free(requests);
         return EXIT_USAGE;
     }
     if (parts == 0 && options.request_count == 0) {
@@ -368,22 +332,11 @@ static int dump_arguments(int argc, char **argv)
             diag_usage(
                 "nothing to show: give at least one of -h -S -l -e -g -s --dyn-syms -r -d -V "
                 "-n -c -x -p -a");
-            free(requests);
             return EXIT_USAGE;
         }
         parts = DUMP_ALL;
     }
-    if (options.request_count != 0)
-        parts |= DUMP_CONTENTS;
-    for (int i = optind; i < argc; i++)
-        if (dump_path(argv[i], parts, &options, json, argc - optind > 1) != 0)
-            status = EXIT_DAMAGED;
-    free(requests);
-    if (out_flush() != 0) {
-        diag_file(NULL, "write error: %s", strerror(errno));
-        status = EXIT_DAMAGED;
-    }
-    return status;
+    return dump_files(argv + optind, argc - optind, parts, &options, json);
 }
 
 /* An argument @FILE stands for the arguments FILE holds, read as readelf
@@ -394,14 +347,20 @@ int dump_main(int argc, char **argv)
 {
     char **given = argv;
     char *name;
-    int status;
+    dump_request *requests;
+    int status = EXIT_DAMAGED;
     expandargv(&argc, &argv);
+    requests = calloc((size_t)argc, sizeof *requests);
     /* getopt_long says what is wrong with an option in its own words,
      * under the name it finds in argv[0]; the vector's own goes back
      * before freeargv frees it. */
     name = argv[0];
     argv[0] = (char *)PROGRAM_NAME;
-    status = dump_arguments(argc, argv);
+    if (requests != NULL)
+        status = dump_arguments(argc, argv, requests);
+    else
+        diag_file(NULL, "%s", strerror(ENOMEM));
+    free(requests);
     argv[0] = name;
     if (argv != given)
         freeargv(argv);

@@ -20,8 +20,7 @@ void json_dump(dump_image *image, unsigned parts);
 struct header_fields;
 /* The document of a FILE that cannot be dumped: {"file", "error"} and,
  * when the file's ELF header could be read, "header". */
-void json_refusal(const dump_image *image, const char *reason, const struct header_fields *header,
-                  int records);
+void json_refusal(const dump_image *image, const char *reason, const struct header_fields *header);
 
 struct archive;
 struct archive_index;
@@ -29,12 +28,8 @@ struct objkit_source;
 
 /* One FILE's parts, as main.c and archive_dump.c share them. */
 const char *refusal_text(const struct objkit_source *source);
-/* Dumps one ELF image from `source`; 0 when it was dumped in full.  For a
- * member of the archive `ar`, `member_path` is its own file (null for
- * bytes inside the archive). */
 int dump_source(dump_image *image, struct objkit_source *source, const struct archive *ar,
                 const char *member_path, unsigned parts, int json, int name_it);
-/* What keeps an archive, or the next of its members, from being read. */
 void archive_problem(const char *path, const char *reason, const dump_options *options, int json);
 /* Why a member of `ar` was refused, in `reason` or a constant text. */
 const char *member_refusal(const struct archive *ar, const dump_image *image, const char *path,

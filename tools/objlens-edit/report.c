@@ -39,7 +39,7 @@ static void text_begin(const report *report, const field_ref *ref)
 
 static void json_begin(const report *report, json_writer *w, const field_ref *ref)
 {
-    json_writer_init(w);
+    *w = (json_writer){0};
     json_begin_object(w);
     json_field_name(w, "file", report->path, NULL);
     json_field_name(w, "field", ref->text, NULL);
@@ -107,8 +107,7 @@ void report_error(const report *report, const field_ref *ref, const char *format
     }
     diag_file(report->path, "%s", message);
     if (report->json) {
-        json_writer w;
-        json_writer_init(&w);
+        json_writer w = {0};
         json_begin_object(&w);
         json_field_name(&w, "file", report->path, NULL);
         if (ref != NULL)

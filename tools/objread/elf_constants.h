@@ -5,8 +5,8 @@
  *
  * A name a processor owns (SHT_MIPS_DEBUG) applies only to its machine's
  * files; the generic names apply to all.  Lookups by value prefer the
- * machine's own name.  The table is generated from <elf.h> by
- * scripts/gen-elf-constants.
+ * machine's own name.  The table and its families are generated from
+ * <elf.h> by scripts/gen-elf-constants.
  */
 #ifndef OBJREAD_ELF_CONSTANTS_H
 #define OBJREAD_ELF_CONSTANTS_H
@@ -14,19 +14,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-enum elf_family {
-    ELF_ET,       /* e_type */
-    ELF_EM,       /* e_machine */
-    ELF_ELFOSABI, /* e_ident[EI_OSABI] */
-    ELF_SHT,      /* sh_type */
-    ELF_SHF,      /* sh_flags bits */
-    ELF_PT,       /* p_type */
-    ELF_PF,       /* p_flags bits */
-    ELF_STB,      /* ELF_ST_BIND */
-    ELF_STT,      /* ELF_ST_TYPE */
-    ELF_STV,      /* ELF_ST_VISIBILITY */
-    ELF_FAMILY_COUNT
-};
+#include "elf_constants_generated.h" /* enum elf_family */
 
 typedef struct elf_constant {
     uint64_t value;

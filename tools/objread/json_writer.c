@@ -8,8 +8,6 @@
 
 #include "out.h"
 
-void json_writer_init(json_writer *writer) { memset(writer, 0, sizeof *writer); }
-
 /* Before any value: the comma after an earlier item of an array.  In an
  * object the key has written it. */
 static void value_start(json_writer *writer)
@@ -53,8 +51,9 @@ void json_end(json_writer *writer)
         out_char('\n');
 }
 
-/* A key's comma and opening quote. */
-static void key_start(json_writer *writer)
+void json_key(json_writer *writer, const char *key) { json_suffixed_key(writer, key, NULL); }
+
+void json_suffixed_key(json_writer *writer, const char *key, const char *suffix)
 {
     assert(writer->depth > 0 && writer->is_object[writer->depth - 1] && !writer->keyed);
     if (writer->has_items[writer->depth - 1])
@@ -62,20 +61,9 @@ static void key_start(json_writer *writer)
     writer->has_items[writer->depth - 1] = 1;
     writer->keyed = 1;
     out_char('"');
-}
-
-void json_key(json_writer *writer, const char *key)
-{
-    key_start(writer);
     out_str(key);
-    out_str("\":");
-}
-
-void json_suffixed_key(json_writer *writer, const char *key, const char *suffix)
-{
-    key_start(writer);
-    out_str(key);
-    out_str(suffix);
+    if (suffix != NULL)
+        out_str(suffix);
     out_str("\":");
 }
 
@@ -96,6 +84,10 @@ int json_text(json_writer *writer, const char *text)
     const unsigned char *s = (const unsigned char *)text;
     const unsigned char *run = s;
     int exact = 1;
+    if (text == NULL) {
+        json_null(writer);
+        return 1;
+    }
     value_start(writer);
     out_char('"');
     for (;;) {
@@ -177,10 +169,7 @@ void json_field_null(json_writer *writer, const char *key)
 void json_field_text(json_writer *writer, const char *key, const char *text)
 {
     json_key(writer, key);
-    if (text == NULL)
-        json_null(writer);
-    else
-        (void)json_text(writer, text);
+    (void)json_text(writer, text);
 }
 
 void json_field_name(json_writer *writer, const char *key, const char *name, const char *problem)

@@ -15,14 +15,13 @@
 
 enum { JSON_MAX_DEPTH = 16 };
 
+/* A writer starts zeroed: {0}. */
 typedef struct json_writer {
     int depth;
     int keyed; /* a key was written and its value is due */
     unsigned char is_object[JSON_MAX_DEPTH];
     unsigned char has_items[JSON_MAX_DEPTH];
 } json_writer;
-
-void json_writer_init(json_writer *writer);
 
 void json_begin_object(json_writer *writer);
 void json_begin_array(json_writer *writer);
@@ -32,13 +31,14 @@ void json_field_array(json_writer *writer, const char *key);
 /* Closes the innermost object or array. */
 void json_end(json_writer *writer);
 void json_key(json_writer *writer, const char *key);
-/* The key "KEYSUFFIX": "sh_type_name" from "sh_type" and "_name". */
+/* The key "KEYSUFFIX": "sh_type_name" from "sh_type" and "_name"; a null
+ * `suffix` adds nothing. */
 void json_suffixed_key(json_writer *writer, const char *key, const char *suffix);
 
 void json_uint(json_writer *writer, uint64_t value);
 void json_null(json_writer *writer);
-/* A string; each byte that is not part of valid UTF-8 becomes U+FFFD.
- * Returns 1 when every byte was kept. */
+/* A string, or null for a null `text`; each byte that is not part of valid
+ * UTF-8 becomes U+FFFD.  Returns 1 when every byte was kept. */
 int json_text(json_writer *writer, const char *text);
 
 /* "key":value pairs. */
