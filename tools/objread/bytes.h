@@ -66,9 +66,10 @@ size_t image_file_read(const struct dump_image *image, uint64_t offset, uint64_t
 /*
  * The same read, and one that wants all `size` bytes or none, for a range
  * of a loaded image that the program headers or the dynamic array name:
- * served through the sections whose data hold it, so that a file that
- * holds sections is read through the library alone, and from the file
- * when no section does (a file without section headers).
+ * served through the sections whose data hold it, and from the file when
+ * no section does (a file without section headers) or when the image has
+ * more than 1,024 sections, where finding the sections would walk a long
+ * table for every range; the file holds the same bytes.
  */
 size_t image_range_read(const struct dump_image *image, uint64_t offset, uint64_t size,
                         unsigned char **bytes);
