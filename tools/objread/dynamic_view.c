@@ -52,33 +52,13 @@ int dynamic_view_open(dynamic_view *view, dump_image *image)
 
 void dynamic_view_close(dynamic_view *view) { segment_dynamic_close(&view->dynamic); }
 
-int dynamic_view_locate(const dump_image *image, uint64_t address, uint64_t *offset, uint64_t *room)
-{
-    for (uint32_t p = 0; p < image->num_programs; p++) {
-        objlens_program segment;
-        uint64_t vaddr;
-        uint64_t filesz;
-        if (objlens_get_program(&image->image, &segment, p) != 0 ||
-            objlens_program_get_type(&segment) != PT_LOAD)
-            continue;
-        vaddr = objlens_program_get_vaddr(&segment);
-        filesz = objlens_program_get_filesz(&segment);
-        if (address < vaddr || address - vaddr >= filesz)
-            continue;
-        *offset = objlens_program_get_offset(&segment) + (address - vaddr);
-        *room = filesz - (address - vaddr);
-        return 1;
-    }
-    return 0;
-}
-
 /* `size` bytes at `address`, in a buffer to free; null when one segment's
  * file bytes do not hold them all, or the file does not. */
 static unsigned char *dynamic_view_read(const dump_image *image, uint64_t address, uint64_t size)
 {
     uint64_t offset;
     uint64_t room;
-    if (size == 0 || !dynamic_view_locate(image, address, &offset, &room) || size > room)
+    if (size == 0 || !address_offset(image, address, &offset, &room) || size > room)
         return NULL;
     return image_bytes(image, offset, size);
 }
@@ -124,7 +104,7 @@ static unsigned char *read_to_segment_end(const dump_image *image, uint64_t addr
 {
     uint64_t offset;
     uint64_t room;
-    if (!dynamic_view_locate(image, address, &offset, &room))
+    if (!address_offset(image, address, &offset, &room))
         return NULL;
     if (room > VERSION_CHAINS_MAX)
         room = VERSION_CHAINS_MAX;

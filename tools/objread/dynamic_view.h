@@ -49,12 +49,6 @@ typedef struct dynamic_view {
 int dynamic_view_open(dynamic_view *view, dump_image *image);
 void dynamic_view_close(dynamic_view *view);
 
-/* How many bytes of the file lie at `address` and after it inside the
- * PT_LOAD segment that maps it: 1 with `*offset` and `*room` set, 0 when no
- * segment's file bytes hold the address. */
-int dynamic_view_locate(const dump_image *image, uint64_t address, uint64_t *offset,
-                        uint64_t *room);
-
 /* -D -s and -D -r: the parts as the dynamic array names them. */
 void read_dynamic_view_symbols(dump_image *image, const dump_printer *printer);
 void read_dynamic_view_relocations(dump_image *image, const dump_printer *printer);

@@ -18,6 +18,7 @@
 
 #include "bytes.h"
 #include "diag.h"
+#include "tables.h"
 
 /* The System V table's entries are words, but on 64-bit Alpha and S/390
  * their loaders use 8 bytes. */
@@ -55,7 +56,7 @@ static int sysv_open(sysv_table *table, dump_image *image, const dynamic_view *v
     table->entry = sysv_entry_size(image);
     if (!view->has[VIEW_HASH])
         return 0;
-    if (!dynamic_view_locate(image, address, &offset, &room) || room / table->entry < 2 ||
+    if (!address_offset(image, address, &offset, &room) || room / table->entry < 2 ||
         (head = image_bytes(image, offset, 2 * table->entry)) == NULL) {
         diag_damage(image, "DT_HASH 0x%" PRIx64 " lies in no PT_LOAD segment's bytes", address);
         return 0;
@@ -168,7 +169,7 @@ static int gnu_open(gnu_table *table, dump_image *image, const dynamic_view *vie
     table->nchain = 0;
     if (!view->has[VIEW_GNU_HASH])
         return 0;
-    if (!dynamic_view_locate(image, address, &offset, &room) || room < 16 ||
+    if (!address_offset(image, address, &offset, &room) || room < 16 ||
         (head = image_bytes(image, offset, 16)) == NULL) {
         diag_damage(image, "DT_GNU_HASH 0x%" PRIx64 " lies in no PT_LOAD segment's bytes", address);
         return 0;

@@ -135,7 +135,7 @@ int mips_got_open(mips_got *got, dump_image *image)
     got->global_end = got->local_end + globals * (uint64_t)got->entry_size;
     got->size = got->global_end - got->pltgot;
     /* image_bytes checks the range against the file before it allocates. */
-    if (address_offset(image, got->pltgot, &offset))
+    if (address_offset(image, got->pltgot, &offset, NULL))
         got->data = image_bytes(image, offset, got->size);
     if (got->data == NULL)
         diag_damage(image, "the GOT at 0x%" PRIx64 " cannot be read", got->pltgot);

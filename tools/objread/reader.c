@@ -108,17 +108,21 @@ static int dynamic_segment(const dump_image *image, objlens_program *segment)
     return 0;
 }
 
-int address_offset(const dump_image *image, uint64_t address, uint64_t *offset)
+int address_offset(const dump_image *image, uint64_t address, uint64_t *offset, uint64_t *room)
 {
     for (uint32_t p = 0; p < image->num_programs; p++) {
         objlens_program segment;
         uint64_t vaddr;
+        uint64_t filesz;
         if (objlens_get_program(&image->image, &segment, p) != 0 ||
             objlens_program_get_type(&segment) != PT_LOAD)
             continue;
         vaddr = objlens_program_get_vaddr(&segment);
-        if (address >= vaddr && address - vaddr < objlens_program_get_filesz(&segment)) {
+        filesz = objlens_program_get_filesz(&segment);
+        if (address >= vaddr && address - vaddr < filesz) {
             *offset = objlens_program_get_offset(&segment) + (address - vaddr);
+            if (room != NULL)
+                *room = filesz - (address - vaddr);
             return 1;
         }
     }
@@ -178,7 +182,7 @@ int segment_dynamic_open(segment_dynamic *dynamic, dump_image *image, int report
             strsz = segment_dynamic_val(image, dynamic, i);
         }
     }
-    if (have_strtab && address_offset(image, strtab, &strtab_offset))
+    if (have_strtab && address_offset(image, strtab, &strtab_offset, NULL))
         dynamic->strings_size = image_range_read(image, strtab_offset, strsz, &dynamic->strings);
     else if (have_strtab && report)
         diag_damage(image, "DT_STRTAB 0x%" PRIx64 " lies in no PT_LOAD segment", strtab);

@@ -112,9 +112,11 @@ int dynamic_table_open(dynamic_table *table, dump_image *image, uint32_t index);
 int dynamic_table_get(const dynamic_table *table, dump_image *image, uint32_t entry,
                       objlens_dyn *dyn);
 
-/* The file offset of address `address` through the PT_LOAD segments: 1
- * with *offset set, 0 when no segment maps it. */
-int address_offset(const dump_image *image, uint64_t address, uint64_t *offset);
+/* The file offset of address `address` through the first PT_LOAD segment
+ * whose file bytes hold it: 1 with *offset set, and with *room (when not
+ * null) set to the count of that segment's file bytes from the address on;
+ * 0 when no segment's file bytes hold the address. */
+int address_offset(const dump_image *image, uint64_t address, uint64_t *offset, uint64_t *room);
 
 /* 1 for tags whose value is an offset in the dynamic string table. */
 int dynamic_tag_names_string(int64_t tag);
